@@ -1,0 +1,26 @@
+#pragma once
+
+#include "kit/text/TextStorage.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace importer {
+
+// What the importer made of some bytes. format is one of "rtf", "text", "doc", "docx", "odt", "html",
+// "none". When text is null, error says why: "encrypted", "truncated", "not a known format", ...
+struct ImportResult {
+    std::shared_ptr<kit::TextStorage> text;
+    std::string format = "none";
+    std::string error;
+};
+
+// Decides the format from the bytes alone (no type, no file name) and converts them.
+ImportResult importDocument(std::span<const std::uint8_t> bytes);
+
+// Installs the RTF reader as kit's reader hook. Idempotent; importDocument calls it too.
+void installRtfReader();
+
+} // namespace importer

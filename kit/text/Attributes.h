@@ -1,0 +1,113 @@
+#pragma once
+
+#include "kit/geometry/Color.h"
+#include "kit/geometry/Geometry.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kit {
+
+enum class TextAlignment : std::uint8_t { Natural, Left, Right, Center, Justified };
+enum class WritingDirection : std::uint8_t { Natural, LeftToRight, RightToLeft };
+enum class LineStyle : std::uint8_t { None, Single, Double };
+enum class LineSpacingRule : std::uint8_t { Multiple, Exact, AtLeast };
+enum class TabAlignment : std::uint8_t { Left, Center, Right, Decimal };
+
+struct TabStop {
+    float location = 0; // points from the text area's leading edge
+    TabAlignment alignment = TabAlignment::Left;
+    bool operator==(const TabStop&) const = default;
+};
+
+// Paragraph attributes. Lengths in points. The paragraph's style is the one on its first character.
+struct ParagraphStyle {
+    TextAlignment alignment = TextAlignment::Natural;
+    WritingDirection baseDirection = WritingDirection::Natural;
+    float firstLineHeadIndent = 0; // from the leading edge of the text area, first line
+    float headIndent = 0; // from the leading edge, other lines
+    float tailIndent = 0; // inset from the trailing edge (>= 0)
+    float spacingBefore = 0;
+    float spacingAfter = 0;
+    LineSpacingRule lineSpacingRule = LineSpacingRule::Multiple;
+    float lineSpacing = 1; // a multiple of the natural line height, or points for Exact and AtLeast
+    std::vector<TabStop> tabStops; // ascending locations
+    float defaultTabInterval = 36;
+    bool pageBreakBefore = false;
+    bool keepWithNext = false;
+    bool operator==(const ParagraphStyle&) const = default;
+};
+
+struct Border {
+    LineStyle style = LineStyle::None;
+    float width = 0; // points
+    Color color;
+    bool operator==(const Border&) const = default;
+};
+
+// Carried by every paragraph of a table cell; every cell ends in a paragraph break.
+struct TableCell {
+    int tableId = 0; // unique within the storage; a nested table has its own id
+    int row = 0;
+    int column = 0; // grid column of the cell's first column
+    int rowSpan = 1; // > 1 on the first cell of a vertical merge; continuation cells are not emitted
+    int columnSpan = 1;
+    int nestingLevel = 1; // 1 for a top-level table
+    std::array<Border, 4> borders; // top, left, bottom, right
+    std::optional<Color> shading;
+    std::array<float, 4> padding { 0, 5.4f, 0, 5.4f }; // top, left, bottom, right, points
+    std::vector<float> columnWidths; // of the whole table, points, grid order
+    bool isHeaderRow = false; // repeated at the top of each page the table continues on
+    const TableCell* parent = nullptr; // the enclosing cell of a nested table (owned by the storage's runs)
+    bool operator==(const TableCell& o) const
+    {
+        return tableId == o.tableId && row == o.row && column == o.column && rowSpan == o.rowSpan
+            && columnSpan == o.columnSpan && nestingLevel == o.nestingLevel && borders == o.borders
+            && shading == o.shading && padding == o.padding && columnWidths == o.columnWidths
+            && isHeaderRow == o.isHeaderRow;
+    }
+};
+
+// An image (or a placeholder for what cannot be drawn) standing on one U+FFFC.
+struct Attachment {
+    std::vector<std::uint8_t> bytes; // empty for a placeholder
+    std::string mimeType; // "image/png", "image/jpeg", "image/gif"; empty for a placeholder
+    Size size; // displayed size in points
+    std::string alternativeText;
+    bool operator==(const Attachment&) const = default;
+};
+
+// Every attribute a run can carry. Heavy parts are shared and immutable; equality compares their values.
+struct Attributes {
+    std::string fontFamily = "Times New Roman";
+    std::string fontFamilyEastAsian; // empty: same as fontFamily
+    std::string fontFamilyComplex; // Arabic, Hebrew and other complex scripts; empty: same as fontFamily
+    float fontSize = 12; // points
+    bool bold = false;
+    bool italic = false;
+    LineStyle underline = LineStyle::None;
+    LineStyle strikethrough = LineStyle::None;
+    bool allCaps = false; // drawn upper-cased, never stored so
+    bool smallCaps = false;
+    std::optional<Color> foreground; // none: black
+    std::optional<Color> background; // highlight or shading behind the glyphs
+    // Super- and subscript: the drawing shrinks the font to 2/3 and shifts the baseline by a third of the size.
+    std::int8_t superscript = 0; // 1 superscript, -1 subscript
+    float baselineShift = 0; // points, positive raises, in addition to superscript
+    std::string link; // URL, empty for none
+    bool listLabel = false; // the label characters and tab at the start of a list paragraph
+    std::shared_ptr<const ParagraphStyle> paragraph; // null: the default paragraph style
+    std::shared_ptr<const TableCell> tableCell; // null outside tables
+    std::shared_ptr<const Attachment> attachment; // only on a U+FFFC
+
+    const ParagraphStyle& paragraphStyle() const;
+    bool operator==(const Attributes& o) const;
+};
+
+inline constexpr const char* kAttachmentCharacter = "\xEF\xBF\xBC"; // U+FFFC in UTF-8
+
+} // namespace kit

@@ -1,0 +1,29 @@
+// Every test process starts with its own empty configuration folder and the build tree's bundle, whose
+// update host never leaves the machine. The folder is removed when the process ends.
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <glib.h>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    char pattern[] = "/tmp/lectorin-test-XXXXXX";
+    const char* home = mkdtemp(pattern);
+    if (!home)
+        return 2;
+    std::string config = std::string(home) + "/config";
+    std::filesystem::create_directories(config);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    setenv("HOME", home, 1);
+    if (!getenv("LECTORIN_BUNDLE"))
+        setenv("LECTORIN_BUNDLE", LECTORIN_SOURCE_DIR "/resources", 1);
+    setenv("LECTORIN_PAPER", "letter", 1);
+    setenv("LC_PAPER", "C", 1);
+    int status = RUN_ALL_TESTS();
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
+    return status;
+}

@@ -1,0 +1,111 @@
+#include "support/TestSupport.h"
+
+#include <algorithm>
+#include <cairo.h>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace testsupport {
+
+std::filesystem::path temporaryFolder(const std::string& name)
+{
+    const char* home = std::getenv("HOME");
+    std::filesystem::path path = std::filesystem::path(home ? home : "/tmp") / name;
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+    return path;
+}
+
+std::vector<std::uint8_t> readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+std::string readText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::filesystem::path corpusPath(const std::string& name)
+{
+    return std::filesystem::path(LECTORIN_CORPUS_DIR) / name;
+}
+
+std::vector<std::filesystem::path> corpusFiles(const std::vector<std::string>& extensions)
+{
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(LECTORIN_CORPUS_DIR)) {
+        std::string ext = entry.path().extension().string();
+        if (!ext.empty())
+            ext.erase(0, 1);
+        if (std::find(extensions.begin(), extensions.end(), ext) != extensions.end())
+            files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+Image readPng(const std::filesystem::path& path)
+{
+    Image image;
+    cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
+    if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+        cairo_surface_t* argb = cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
+            cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface));
+        cairo_t* cr = cairo_create(argb);
+        cairo_set_source_surface(cr, surface, 0, 0);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(argb);
+        image.width = cairo_image_surface_get_width(argb);
+        image.height = cairo_image_surface_get_height(argb);
+        int stride = cairo_image_surface_get_stride(argb);
+        const unsigned char* data = cairo_image_surface_get_data(argb);
+        image.pixels.resize(std::size_t(image.width) * image.height);
+        for (int y = 0; y < image.height; ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::size_t(y) * stride);
+            std::copy(row, row + image.width, image.pixels.begin() + std::size_t(y) * image.width);
+        }
+        cairo_surface_destroy(argb);
+    }
+    cairo_surface_destroy(surface);
+    return image;
+}
+
+int runCommand(const std::string& command, std::string* output, std::string* errors)
+{
+    std::string line = command;
+    std::filesystem::path errorFile;
+    if (errors) {
+        errorFile = temporaryFolder("cmd-stderr") / "err";
+        line += " 2>" + errorFile.string();
+    }
+    FILE* pipe = popen(line.c_str(), "r");
+    if (!pipe)
+        return -1;
+    std::string captured;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        captured.append(buffer, n);
+    int status = pclose(pipe);
+    if (output)
+        *output = captured;
+    if (errors)
+        *errors = readText(errorFile);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace testsupport
