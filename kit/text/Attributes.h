@@ -108,6 +108,14 @@ struct Attributes {
     bool operator==(const Attributes& o) const;
 };
 
+// Special characters of the text, as every importer writes them:
+//   '\n'     ends a paragraph (never '\r'; "\r\n" is normalised to '\n' on import)
+//   U+2028  a line break inside a paragraph
+//   '\f'     a page break: the text after it starts on the next page (it ends its paragraph too)
+//   '\t'     a tab
+//   U+FFFC  an attachment (image or placeholder); the run carries the attachment attribute
 inline constexpr const char* kAttachmentCharacter = "\xEF\xBF\xBC"; // U+FFFC in UTF-8
+inline constexpr const char* kLineSeparator = "\xE2\x80\xA8"; // U+2028 in UTF-8
+inline constexpr char kPageBreak = '\f';
 
 } // namespace kit
