@@ -1,0 +1,253 @@
+#include "kit/foundation/PropertyListCoding.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace kit::plist {
+
+namespace {
+
+// Days between 1970-01-01 and the given proleptic Gregorian date (negative before), exact for any year.
+constexpr std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day)
+{
+    year -= month <= 2;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+}
+
+struct CivilDate {
+    std::int64_t year;
+    unsigned month;
+    unsigned day;
+};
+
+constexpr CivilDate civilFromDays(std::int64_t days)
+{
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
+    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
+    const unsigned day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+    const unsigned month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+    return { static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2), month, day };
+}
+
+constexpr std::int64_t kReferenceDay = daysFromCivil(2001, 1, 1); // days from 1970 to the reference date
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+bool isLeapYear(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+unsigned daysInMonth(std::int64_t year, unsigned month)
+{
+    static constexpr unsigned days[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
+    return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
+}
+
+bool isAsciiSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+// Reads exactly `width` decimal digits at text[offset].
+std::optional<unsigned> readDigits(std::string_view text, std::size_t offset, std::size_t width)
+{
+    unsigned value = 0;
+    for (std::size_t i = 0; i < width; ++i) {
+        char c = text[offset + i];
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + unsigned(c - '0');
+    }
+    return value;
+}
+
+} // namespace
+
+std::string formatIsoDate(double secondsSince2001)
+{
+    std::int64_t seconds = static_cast<std::int64_t>(
+        std::floor(std::min(std::max(secondsSince2001, Value::kMinDate), Value::kMaxDate)));
+    std::int64_t days = seconds / kSecondsPerDay, secondOfDay = seconds % kSecondsPerDay;
+    if (secondOfDay < 0) {
+        secondOfDay += kSecondsPerDay;
+        --days;
+    }
+    CivilDate date = civilFromDays(days + kReferenceDay);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02lld:%02lld:%02lldZ", static_cast<long long>(date.year),
+        date.month, date.day, static_cast<long long>(secondOfDay / 3600), static_cast<long long>(secondOfDay / 60 % 60),
+        static_cast<long long>(secondOfDay % 60));
+    return text;
+}
+
+std::optional<double> parseIsoDate(std::string_view text)
+{
+    while (!text.empty() && isAsciiSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isAsciiSpace(text.back()))
+        text.remove_suffix(1);
+    // 0123456789012345678901
+    // YYYY-MM-DDTHH:MM:SSZ
+    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':'
+        || text[16] != ':' || text[19] != 'Z')
+        return std::nullopt;
+    auto year = readDigits(text, 0, 4), month = readDigits(text, 5, 2), day = readDigits(text, 8, 2);
+    auto hour = readDigits(text, 11, 2), minute = readDigits(text, 14, 2), second = readDigits(text, 17, 2);
+    if (!year || !month || !day || !hour || !minute || !second)
+        return std::nullopt;
+    if (*year < 1 || *month < 1 || *month > 12 || *day < 1 || *day > daysInMonth(*year, *month) || *hour > 23
+        || *minute > 59 || *second > 59)
+        return std::nullopt;
+    std::int64_t days = daysFromCivil(*year, *month, *day) - kReferenceDay;
+    return static_cast<double>(days * kSecondsPerDay + *hour * 3600 + *minute * 60 + *second);
+}
+
+std::string encodeBase64(std::span<const std::uint8_t> bytes)
+{
+    static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    text.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        std::uint32_t group = std::uint32_t(bytes[i]) << 16 | std::uint32_t(bytes[i + 1]) << 8 | bytes[i + 2];
+        text += alphabet[group >> 18 & 63];
+        text += alphabet[group >> 12 & 63];
+        text += alphabet[group >> 6 & 63];
+        text += alphabet[group & 63];
+    }
+    if (std::size_t rest = bytes.size() - i) {
+        std::uint32_t group = std::uint32_t(bytes[i]) << 16 | (rest == 2 ? std::uint32_t(bytes[i + 1]) << 8 : 0);
+        text += alphabet[group >> 18 & 63];
+        text += alphabet[group >> 12 & 63];
+        text += rest == 2 ? alphabet[group >> 6 & 63] : '=';
+        text += '=';
+    }
+    return text;
+}
+
+std::optional<std::vector<std::uint8_t>> decodeBase64(std::string_view text)
+{
+    auto sextet = [](char c) -> int {
+        if (c >= 'A' && c <= 'Z')
+            return c - 'A';
+        if (c >= 'a' && c <= 'z')
+            return c - 'a' + 26;
+        if (c >= '0' && c <= '9')
+            return c - '0' + 52;
+        if (c == '+')
+            return 62;
+        if (c == '/')
+            return 63;
+        return -1;
+    };
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(text.size() / 4 * 3);
+    std::uint32_t group = 0;
+    int digits = 0, padding = 0;
+    for (char c : text) {
+        if (isAsciiSpace(c))
+            continue;
+        if (c == '=') {
+            // Padding only completes a group that already holds two or three digits.
+            if (digits + padding < 2)
+                return std::nullopt;
+            ++padding;
+            if (digits + padding > 4)
+                return std::nullopt;
+            continue;
+        }
+        int value = sextet(c);
+        if (value < 0 || padding)
+            return std::nullopt;
+        group = group << 6 | unsigned(value);
+        if (++digits == 4) {
+            bytes.push_back(std::uint8_t(group >> 16));
+            bytes.push_back(std::uint8_t(group >> 8));
+            bytes.push_back(std::uint8_t(group));
+            group = 0;
+            digits = 0;
+        }
+    }
+    if (padding && digits + padding != 4)
+        return std::nullopt;
+    // A trailing group of two or three digits, padded or not, carries one or two bytes; one digit cannot.
+    if (digits == 1)
+        return std::nullopt;
+    if (digits == 2) {
+        if (group & 0xF)
+            return std::nullopt;
+        bytes.push_back(std::uint8_t(group >> 4));
+    } else if (digits == 3) {
+        if (group & 0x3)
+            return std::nullopt;
+        bytes.push_back(std::uint8_t(group >> 10));
+        bytes.push_back(std::uint8_t(group >> 2));
+    }
+    return bytes;
+}
+
+namespace {
+
+// Length of the valid UTF-8 sequence at text[i], or 0 when the bytes there are not one.
+std::size_t utf8SequenceLength(std::string_view text, std::size_t i)
+{
+    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    unsigned char lead = byte(i);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length;
+    std::uint32_t codePoint, minimum;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, codePoint = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, codePoint = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, codePoint = lead & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() - i < length)
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+        codePoint = codePoint << 6 | (byte(i + k) & 0x3F);
+    }
+    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+} // namespace
+
+bool isValidUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t length = utf8SequenceLength(text, i);
+        if (!length)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string sanitizedUtf8(std::string_view text)
+{
+    std::string clean;
+    clean.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t length = utf8SequenceLength(text, i);
+        if (!length || text[i] == '\0') {
+            clean += "\xEF\xBF\xBD";
+            i += 1;
+            continue;
+        }
+        clean.append(text, i, length);
+        i += length;
+    }
+    return clean;
+}
+
+} // namespace kit::plist
