@@ -1,0 +1,36 @@
+#pragma once
+
+#include "kit/geometry/Geometry.h"
+
+#include <cairo.h>
+#include <string>
+
+namespace kit {
+
+// Printing options a print panel may offer besides its own, as bits.
+enum PrintPanelOptions : unsigned {
+    PrintPanelShowsCopies = 0x01,
+    PrintPanelShowsPageRange = 0x02,
+    PrintPanelShowsPaperSize = 0x04,
+    PrintPanelShowsOrientation = 0x08,
+    PrintPanelShowsScaling = 0x10,
+    PrintPanelShowsPageSetupAccessory = 0x100,
+    PrintPanelShowsPreview = 0x20000,
+};
+
+// What a host's print panel prints: the print code supplies it, the host asks for pages once the user has
+// confirmed, and keeps the job alive until the printing ends.
+class PrintJob {
+public:
+    virtual ~PrintJob() = default;
+    virtual std::string jobName() const = 0;
+    // The paper in points, as the job's print settings hold it.
+    virtual Size paperSize() const = 0;
+    // The number of pages; the job paginates when it is first asked.
+    virtual int pageCount() = 0;
+    // Draws page index (0-based) into context, whose user space is the page in points with (0, 0) at the
+    // paper's top left and y down.
+    virtual void drawPage(int index, cairo_t* context) = 0;
+};
+
+} // namespace kit
