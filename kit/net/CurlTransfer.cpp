@@ -1,0 +1,238 @@
+#include "kit/net/CurlTransfer.h"
+
+#include "kit/net/CurlSupport.h"
+
+#include <cmath>
+
+namespace kit {
+
+namespace {
+
+bool isFollowedRedirect(int statusCode)
+{
+    return statusCode == 301 || statusCode == 302 || statusCode == 303 || statusCode == 307 || statusCode == 308;
+}
+
+std::string_view trimmedField(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
+
+CurlTransfer::CurlTransfer(const URLRequest& request, Sink& sink)
+    : m_driver(CurlMultiDriver::shared())
+    , m_sink(sink)
+    , m_request(request)
+    , m_currentURL(request.url())
+{
+}
+
+CurlTransfer::~CurlTransfer()
+{
+    if (m_inactivityCheck)
+        g_source_remove(m_inactivityCheck);
+    if (m_isRunning)
+        m_driver->removeTransfer(m_easy);
+    if (m_easy)
+        curl_easy_cleanup(m_easy);
+    curl_slist_free_all(m_requestHeaders);
+}
+
+bool CurlTransfer::start()
+{
+    m_easy = curl_easy_init();
+    if (!m_easy)
+        return false;
+    applyCommonCurlOptions(m_easy);
+    curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, headerCallback);
+    curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, writeCallback);
+    curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 0L);
+    // Every content coding curl was built with; the body then arrives decoded.
+    curl_easy_setopt(m_easy, CURLOPT_ACCEPT_ENCODING, "");
+
+    // The time-out is one of inactivity: connecting, or a whole interval with nothing received. curl's
+    // low-speed check cannot say that (it averages over seconds), so a timer of ours watches.
+    if (double seconds = m_request.timeoutInterval(); seconds > 0) {
+        auto milliseconds = std::chrono::milliseconds(std::max(1L, long(std::ceil(seconds * 1000))));
+        curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT_MS, long(milliseconds.count()));
+        m_inactivityLimit = milliseconds;
+    }
+    if (const auto& page = m_request.mainDocumentURL(); page && (page->scheme() == "http" || page->scheme() == "https"))
+        curl_easy_setopt(m_easy, CURLOPT_REFERER, page->withoutFragment().absoluteString().c_str());
+    for (const auto& [name, value] : m_request.allHTTPHeaderFields())
+        m_requestHeaders = curl_slist_append(m_requestHeaders, (name + ": " + value).c_str());
+    if (m_requestHeaders)
+        curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_requestHeaders);
+
+    prepareHop();
+    m_isRunning = m_driver->addTransfer(m_easy, *this);
+    if (m_isRunning && m_inactivityLimit.count())
+        scheduleInactivityCheck(m_inactivityLimit);
+    return m_isRunning;
+}
+
+void CurlTransfer::scheduleInactivityCheck(std::chrono::steady_clock::duration delay)
+{
+    auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(delay).count();
+    m_inactivityCheck = g_timeout_add_full(G_PRIORITY_DEFAULT, guint(std::max<long long>(1, milliseconds)), inactivityCheckDidFire, this, nullptr);
+}
+
+gboolean CurlTransfer::inactivityCheckDidFire(gpointer opaque)
+{
+    auto* transfer = static_cast<CurlTransfer*>(opaque);
+    transfer->m_inactivityCheck = 0;
+    if (!transfer->m_isRunning)
+        return G_SOURCE_REMOVE;
+    auto idle = std::chrono::steady_clock::now() - transfer->m_lastActivity;
+    if (idle < transfer->m_inactivityLimit) {
+        transfer->scheduleInactivityCheck(transfer->m_inactivityLimit - idle);
+        return G_SOURCE_REMOVE;
+    }
+    // A GLib timer, not one of curl's callbacks: the transfer may be removed here.
+    transfer->m_driver->removeTransfer(transfer->m_easy);
+    transfer->m_isRunning = false;
+    transfer->fail(Error::urlError(URLErrorCode::TimedOut, transfer->m_currentURL.absoluteString()));
+    return G_SOURCE_REMOVE;
+}
+
+void CurlTransfer::prepareHop()
+{
+    m_statusCode = 0;
+    m_headerFields.clear();
+    m_isReadingHeaders = false;
+    m_didReportResponse = false;
+    m_errorBuffer[0] = '\0';
+    m_lastActivity = std::chrono::steady_clock::now();
+    curl_easy_setopt(m_easy, CURLOPT_URL, m_currentURL.withoutFragment().absoluteString().c_str());
+}
+
+std::size_t CurlTransfer::headerCallback(char* bytes, std::size_t, std::size_t count, void* transfer)
+{
+    static_cast<CurlTransfer*>(transfer)->m_lastActivity = std::chrono::steady_clock::now();
+    static_cast<CurlTransfer*>(transfer)->receiveHeaderLine(std::string_view(bytes, count));
+    return count;
+}
+
+void CurlTransfer::receiveHeaderLine(std::string_view line)
+{
+    // Every response, interim or redirect, starts with its status line.
+    if (line.starts_with("HTTP/")) {
+        m_statusCode = 0;
+        auto space = line.find(' ');
+        for (auto i = space == std::string_view::npos ? line.size() : space + 1; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i)
+            m_statusCode = m_statusCode * 10 + (line[i] - '0');
+        m_headerFields.clear();
+        m_isReadingHeaders = true;
+        return;
+    }
+    // Trailers after a chunked body also pass through here; they are not the response's header fields.
+    if (!m_isReadingHeaders)
+        return;
+    if (trimmedField(line).empty()) {
+        m_isReadingHeaders = false;
+        // An interim response (100 Continue, 103 Early Hints) is followed by the real one.
+        if (m_statusCode < 100 || m_statusCode >= 200)
+            reportResponseIfNeeded();
+        return;
+    }
+    if ((line[0] == ' ' || line[0] == '\t') && !m_headerFields.empty()) {
+        m_headerFields.back().second += ' ';
+        m_headerFields.back().second += trimmedField(line);
+        return;
+    }
+    auto colon = line.find(':');
+    if (colon == std::string_view::npos)
+        return;
+    m_headerFields.emplace_back(std::string(trimmedField(line.substr(0, colon))), std::string(trimmedField(line.substr(colon + 1))));
+}
+
+void CurlTransfer::reportResponseIfNeeded()
+{
+    if (m_didReportResponse)
+        return;
+    m_didReportResponse = true;
+    // A file has no header: its response comes with its first bytes, or at the end when it is empty.
+    if (m_currentURL.isFileURL()) {
+        curl_off_t length = -1;
+        curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        m_sink.transferDidReceiveResponse(URLResponse::fileResponse(m_currentURL, length));
+        return;
+    }
+    int statusCode = m_statusCode;
+    if (!statusCode) {
+        long code = 0;
+        curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
+        statusCode = int(code);
+    }
+    m_sink.transferDidReceiveResponse(URLResponse::httpResponse(m_currentURL, statusCode, m_headerFields));
+}
+
+std::size_t CurlTransfer::writeCallback(char* bytes, std::size_t, std::size_t count, void* opaque)
+{
+    auto* transfer = static_cast<CurlTransfer*>(opaque);
+    transfer->m_lastActivity = std::chrono::steady_clock::now();
+    transfer->reportResponseIfNeeded();
+    transfer->m_sink.transferDidReceiveData({ reinterpret_cast<const std::uint8_t*>(bytes), count });
+    return count;
+}
+
+void CurlTransfer::fail(Error error)
+{
+    m_sink.transferDidFail(std::move(error));
+}
+
+void CurlTransfer::curlTransferDidComplete(CURLcode result)
+{
+    m_driver->removeTransfer(m_easy);
+    m_isRunning = false;
+    if (m_inactivityCheck) {
+        g_source_remove(m_inactivityCheck);
+        m_inactivityCheck = 0;
+    }
+    if (result != CURLE_OK) {
+        fail(errorForCurlResult(result, m_currentURL, m_errorBuffer));
+        return;
+    }
+    if (m_currentURL.isFileURL() && !m_didReportResponse) {
+        if (auto problem = localFileProblem(m_currentURL))
+            return fail(Error::urlError(*problem, m_currentURL.absoluteString()));
+    }
+    reportResponseIfNeeded();
+
+    auto location = headerFieldValue(m_headerFields, "Location");
+    if (m_currentURL.isFileURL() || !isFollowedRedirect(m_statusCode) || !location) {
+        m_sink.transferDidFinish();
+        return;
+    }
+    // The redirect's response and body have been reported; the next hop reports its own.
+    auto target = URL::withString(*location, m_currentURL);
+    if (!target || !target->isAbsolute())
+        return fail(Error::urlError(URLErrorCode::RedirectToNonExistentLocation, *location));
+    std::string scheme = target->scheme();
+    if (scheme == "file") {
+        return fail(Error::urlError(URLErrorCode::NoPermissionsToReadFile, target->absoluteString(),
+            { { LocalizedDescriptionKey, "Not allowed to load a local resource from a web page." } }));
+    }
+    if (scheme != "http" && scheme != "https")
+        return fail(Error::urlError(URLErrorCode::UnsupportedURL, target->absoluteString()));
+    if (++m_redirectCount > kMaximumRedirects)
+        return fail(Error::urlError(URLErrorCode::HTTPTooManyRedirects, target->absoluteString()));
+
+    m_currentURL = *target;
+    prepareHop();
+    m_isRunning = m_driver->addTransfer(m_easy, *this);
+    if (!m_isRunning)
+        return fail(Error::urlError(URLErrorCode::Unknown, m_currentURL.absoluteString()));
+    if (m_inactivityLimit.count())
+        scheduleInactivityCheck(m_inactivityLimit);
+}
+
+} // namespace kit

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "kit/net/CurlMultiDriver.h"
+#include "kit/net/Error.h"
+#include "kit/net/URLRequest.h"
+#include "kit/net/URLResponse.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+namespace kit {
+
+// One URL load through libcurl, redirects included. Every HTTP response is reported, each with its own
+// body: the redirects are followed here rather than by curl, which would drop a redirect's body. The
+// events reach the sink from inside curl's callbacks, so the sink must only record them (never call into
+// curl, never destroy this transfer there).
+class CurlTransfer final : private CurlTransferClient {
+public:
+    class Sink {
+    public:
+        virtual void transferDidReceiveResponse(URLResponse) = 0;
+        virtual void transferDidReceiveData(std::span<const std::uint8_t>) = 0;
+        virtual void transferDidFinish() = 0;
+        virtual void transferDidFail(Error) = 0;
+
+    protected:
+        ~Sink() = default;
+    };
+
+    // Redirects after which a load gives up, as browsers do.
+    static constexpr int kMaximumRedirects = 20;
+
+    CurlTransfer(const URLRequest&, Sink&);
+    // An unfinished transfer is stopped and its connection closed.
+    ~CurlTransfer();
+    CurlTransfer(const CurlTransfer&) = delete;
+    CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+    // false when curl could not take the transfer; nothing is reported then.
+    bool start();
+    const URL& currentURL() const { return m_currentURL; }
+
+private:
+    static std::size_t headerCallback(char*, std::size_t, std::size_t count, void* transfer);
+    static std::size_t writeCallback(char*, std::size_t, std::size_t count, void* transfer);
+    void curlTransferDidComplete(CURLcode) override;
+    void prepareHop();
+    void receiveHeaderLine(std::string_view);
+    void reportResponseIfNeeded();
+    void fail(Error);
+    void scheduleInactivityCheck(std::chrono::steady_clock::duration delay);
+    static gboolean inactivityCheckDidFire(gpointer transfer);
+
+    std::shared_ptr<CurlMultiDriver> m_driver;
+    Sink& m_sink;
+    URLRequest m_request;
+    URL m_currentURL;
+    CURL* m_easy = nullptr;
+    curl_slist* m_requestHeaders = nullptr;
+    bool m_isRunning = false;
+    int m_redirectCount = 0;
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
+    // The request's time-out counts from the last sign of life (start, a header line, a byte of body).
+    std::chrono::steady_clock::duration m_inactivityLimit {};
+    std::chrono::steady_clock::time_point m_lastActivity;
+    guint m_inactivityCheck = 0;
+
+    // The response being received; reset for each redirect and each interim (1xx) response.
+    int m_statusCode = 0;
+    HTTPHeaderFields m_headerFields;
+    bool m_isReadingHeaders = false;
+    bool m_didReportResponse = false;
+};
+
+} // namespace kit

@@ -1,0 +1,96 @@
+#include "kit/net/SynchronousFetch.h"
+
+#include "kit/net/CurlSupport.h"
+
+#include <memory>
+
+namespace kit {
+
+namespace {
+
+struct BodyBuffer {
+    std::vector<std::uint8_t> bytes;
+    std::size_t limit = 0;
+    bool didExceedLimit = false;
+};
+
+std::size_t appendToBody(char* data, std::size_t, std::size_t count, void* opaque)
+{
+    auto* buffer = static_cast<BodyBuffer*>(opaque);
+    if (count > buffer->limit - buffer->bytes.size()) {
+        buffer->didExceedLimit = true;
+        return 0; // curl ends the transfer with a write error
+    }
+    buffer->bytes.insert(buffer->bytes.end(), data, data + count);
+    return count;
+}
+
+} // namespace
+
+FetchResult fetchSynchronously(const URL& url, std::size_t maximumBytes)
+{
+    FetchLimits limits;
+    limits.maximumBytes = maximumBytes;
+    return fetchSynchronously(url, limits);
+}
+
+FetchResult fetchSynchronously(const URL& url, const FetchLimits& limits)
+{
+    FetchResult result;
+    std::string scheme = url.scheme();
+    if (scheme != "http" && scheme != "https" && scheme != "file") {
+        result.error = Error::urlError(URLErrorCode::UnsupportedURL, url.absoluteString());
+        return result;
+    }
+
+    initializeCurlOnce();
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy(curl_easy_init(), curl_easy_cleanup);
+    if (!easy) {
+        result.error = Error::urlError(URLErrorCode::Unknown, url.absoluteString());
+        return result;
+    }
+    BodyBuffer buffer;
+    buffer.limit = limits.maximumBytes;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    applyCommonCurlOptions(easy.get());
+    curl_easy_setopt(easy.get(), CURLOPT_URL, url.withoutFragment().absoluteString().c_str());
+    curl_easy_setopt(easy.get(), CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, appendToBody);
+    curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &buffer);
+    curl_easy_setopt(easy.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy.get(), CURLOPT_MAXREDIRS, 20L);
+    curl_easy_setopt(easy.get(), CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT_MS, long(limits.connectTimeout.count()));
+    curl_easy_setopt(easy.get(), CURLOPT_TIMEOUT_MS, long(limits.totalTimeout.count()));
+    // A declared length over the limit fails before any byte of the body is read.
+    curl_easy_setopt(easy.get(), CURLOPT_MAXFILESIZE_LARGE, curl_off_t(limits.maximumBytes));
+
+    CURLcode code = curl_easy_perform(easy.get());
+
+    long status = 0;
+    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    result.statusCode = int(status);
+    char* effective = nullptr;
+    curl_easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &effective);
+    result.url = effective ? URL::withString(effective) : url;
+    if (!result.url)
+        result.url = url;
+
+    if (buffer.didExceedLimit || code == CURLE_FILESIZE_EXCEEDED)
+        result.error = Error::urlError(URLErrorCode::DataLengthExceedsMaximum, result.url->absoluteString());
+    else if (code != CURLE_OK) {
+        // A refused redirect names its target, as the asynchronous loads do.
+        char* redirect = nullptr;
+        curl_easy_getinfo(easy.get(), CURLINFO_REDIRECT_URL, &redirect);
+        std::optional<URL> failing = (code == CURLE_UNSUPPORTED_PROTOCOL && redirect) ? URL::withString(redirect) : result.url;
+        result.error = errorForCurlResult(code, failing.value_or(url), errorBuffer);
+    } else if (auto problem = localFileProblem(url); problem && url.isFileURL()) {
+        result.error = Error::urlError(*problem, url.absoluteString());
+    } else {
+        result.body = std::move(buffer.bytes);
+        return result;
+    }
+    return result;
+}
+
+} // namespace kit
