@@ -1,0 +1,159 @@
+#include "kit/text/FontMap.h"
+
+#include <cmath>
+
+namespace kit {
+
+namespace {
+
+float fromPango(int units)
+{
+    return float(units) / PANGO_SCALE;
+}
+
+} // namespace
+
+FontMap& FontMap::shared()
+{
+    // Never destroyed: Pango and fontconfig keep process-lifetime caches of their own behind it.
+    static FontMap* map = new FontMap;
+    return *map;
+}
+
+FontMap::FontMap()
+    : m_fontMap(pango_cairo_font_map_new())
+{
+    pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(m_fontMap), 72);
+    m_metricsContext = createContext(PANGO_DIRECTION_LTR);
+}
+
+PangoContext* FontMap::createContext(PangoDirection baseDirection) const
+{
+    PangoContext* context = pango_font_map_create_context(m_fontMap);
+    cairo_font_options_t* options = cairo_font_options_create();
+    // Hinted metrics snap advances to whole points, and line breaks would then change with the zoom.
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    pango_cairo_context_set_font_options(context, options);
+    cairo_font_options_destroy(options);
+    pango_context_set_round_glyph_positions(context, FALSE);
+    pango_context_set_base_dir(context, baseDirection);
+    return context;
+}
+
+const std::string& FontMap::family(const Attributes& attributes, ScriptClass script)
+{
+    if (script == ScriptClass::EastAsian && !attributes.fontFamilyEastAsian.empty())
+        return attributes.fontFamilyEastAsian;
+    if (script == ScriptClass::Complex && !attributes.fontFamilyComplex.empty())
+        return attributes.fontFamilyComplex;
+    return attributes.fontFamily;
+}
+
+float FontMap::drawnFontSize(const Attributes& attributes)
+{
+    float size = attributes.fontSize > 0 ? attributes.fontSize : 12;
+    return attributes.superscript ? size * 2 / 3 : size;
+}
+
+float FontMap::baselineOffset(const Attributes& attributes)
+{
+    float size = attributes.fontSize > 0 ? attributes.fontSize : 12;
+    return attributes.baselineShift + float(attributes.superscript) * size / 3;
+}
+
+ScriptClass FontMap::scriptClass(gunichar c)
+{
+    switch (g_unichar_get_script(c)) {
+    case G_UNICODE_SCRIPT_HAN:
+    case G_UNICODE_SCRIPT_HIRAGANA:
+    case G_UNICODE_SCRIPT_KATAKANA:
+    case G_UNICODE_SCRIPT_HANGUL:
+    case G_UNICODE_SCRIPT_BOPOMOFO:
+    case G_UNICODE_SCRIPT_YI:
+        return ScriptClass::EastAsian;
+    case G_UNICODE_SCRIPT_ARABIC:
+    case G_UNICODE_SCRIPT_HEBREW:
+    case G_UNICODE_SCRIPT_SYRIAC:
+    case G_UNICODE_SCRIPT_THAANA:
+    case G_UNICODE_SCRIPT_NKO:
+    case G_UNICODE_SCRIPT_THAI:
+    case G_UNICODE_SCRIPT_LAO:
+    case G_UNICODE_SCRIPT_KHMER:
+    case G_UNICODE_SCRIPT_MYANMAR:
+    case G_UNICODE_SCRIPT_TIBETAN:
+    case G_UNICODE_SCRIPT_DEVANAGARI:
+    case G_UNICODE_SCRIPT_BENGALI:
+    case G_UNICODE_SCRIPT_GURMUKHI:
+    case G_UNICODE_SCRIPT_GUJARATI:
+    case G_UNICODE_SCRIPT_ORIYA:
+    case G_UNICODE_SCRIPT_TAMIL:
+    case G_UNICODE_SCRIPT_TELUGU:
+    case G_UNICODE_SCRIPT_KANNADA:
+    case G_UNICODE_SCRIPT_MALAYALAM:
+    case G_UNICODE_SCRIPT_SINHALA:
+        return ScriptClass::Complex;
+    default:
+        return ScriptClass::Default;
+    }
+}
+
+const PangoFontDescription* FontMap::fontDescription(const Attributes& attributes, ScriptClass script)
+{
+    return fontDescription(family(attributes, script), drawnFontSize(attributes), attributes.bold, attributes.italic);
+}
+
+const PangoFontDescription* FontMap::fontDescription(const std::string& family, float size, bool bold, bool italic)
+{
+    std::string key = family;
+    key += '\x1f';
+    key += std::to_string(std::lround(size * 1024));
+    key += bold ? 'b' : '-';
+    key += italic ? 'i' : '-';
+    auto it = m_descriptions.find(key);
+    if (it != m_descriptions.end())
+        return it->second;
+    PangoFontDescription* description = pango_font_description_new();
+    pango_font_description_set_family(description, family.empty() ? "Times New Roman" : family.c_str());
+    pango_font_description_set_size(description, std::max(1, int(std::lround(size * PANGO_SCALE))));
+    pango_font_description_set_weight(description, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_style(description, italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    m_descriptions.emplace(std::move(key), description);
+    return description;
+}
+
+const FontMetrics& FontMap::metrics(PangoFont* font)
+{
+    auto it = m_fontMetrics.find(font);
+    if (it != m_fontMetrics.end())
+        return it->second;
+    FontMetrics result;
+    if (font) {
+        // The cache holds a reference, so the pointer used as the key can never be reused by another font.
+        g_object_ref(font);
+        PangoFontMetrics* metrics = pango_font_get_metrics(font, nullptr);
+        result.ascent = fromPango(pango_font_metrics_get_ascent(metrics));
+        result.descent = fromPango(pango_font_metrics_get_descent(metrics));
+        result.height = fromPango(pango_font_metrics_get_height(metrics));
+        if (result.height < result.ascent + result.descent)
+            result.height = result.ascent + result.descent;
+        result.underlinePosition = fromPango(pango_font_metrics_get_underline_position(metrics));
+        result.underlineThickness = fromPango(pango_font_metrics_get_underline_thickness(metrics));
+        result.strikethroughPosition = fromPango(pango_font_metrics_get_strikethrough_position(metrics));
+        result.strikethroughThickness = fromPango(pango_font_metrics_get_strikethrough_thickness(metrics));
+        pango_font_metrics_unref(metrics);
+    }
+    return m_fontMetrics.emplace(font, result).first->second;
+}
+
+const FontMetrics& FontMap::metrics(const Attributes& attributes)
+{
+    const PangoFontDescription* description = fontDescription(attributes);
+    auto it = m_loadedFonts.find(description);
+    if (it == m_loadedFonts.end()) {
+        PangoFont* font = pango_context_load_font(m_metricsContext, description);
+        it = m_loadedFonts.emplace(description, font).first;
+    }
+    return metrics(it->second);
+}
+
+} // namespace kit

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "kit/text/Attributes.h"
+
+#include <pango/pangocairo.h>
+#include <string>
+#include <unordered_map>
+
+namespace kit {
+
+// Vertical metrics of one font, points. height is the full line height that word processors use:
+// ascent + descent + the font's line gap.
+struct FontMetrics {
+    float ascent = 0;
+    float descent = 0;
+    float height = 0;
+    float underlinePosition = 0; // above the baseline (negative: below)
+    float underlineThickness = 0;
+    float strikethroughPosition = 0; // above the baseline
+    float strikethroughThickness = 0;
+    float lineGap() const { return height > ascent + descent ? height - ascent - descent : 0; }
+};
+
+// Which family of an Attributes applies to a run of text.
+enum class ScriptClass : std::uint8_t { Default, EastAsian, Complex };
+
+// The process-wide Pango font map (72 dpi: one Pango unit of size is one point), and caches of font
+// descriptions and font metrics that every layout shares. Font families are always set with
+// pango_font_description_set_family: a name such as "Times New Roman" read as a description string
+// would lose "Roman" as a style. The caches live as long as the process, like fontconfig's own.
+class FontMap {
+public:
+    static FontMap& shared();
+
+    PangoFontMap* pangoFontMap() const { return m_fontMap; }
+    // A new context (the caller owns the reference) that lays text out independently of the zoom: metrics
+    // are not hinted and glyph positions are not rounded to whole points.
+    PangoContext* createContext(PangoDirection baseDirection) const;
+
+    // The description of the font an attribute run asks for, at its drawn size (2/3 for super- and
+    // subscripts). Owned by the cache; valid for the life of the process.
+    const PangoFontDescription* fontDescription(const Attributes&, ScriptClass = ScriptClass::Default);
+    const PangoFontDescription* fontDescription(const std::string& family, float size, bool bold, bool italic);
+    // The metrics of a font Pango chose (a run's font); the font is kept alive by the cache.
+    const FontMetrics& metrics(PangoFont*);
+    // The metrics of the font an attribute run asks for (empty lines have no run to take them from).
+    const FontMetrics& metrics(const Attributes&);
+
+    // The size a run is drawn at, and its baseline offset (points, positive raises).
+    static float drawnFontSize(const Attributes&);
+    static float baselineOffset(const Attributes&);
+    // The family of a script class; the run's main family when the document names none for that class.
+    static const std::string& family(const Attributes&, ScriptClass);
+    static ScriptClass scriptClass(gunichar);
+
+private:
+    FontMap();
+    ~FontMap() = delete;
+    PangoFontMap* m_fontMap = nullptr;
+    PangoContext* m_metricsContext = nullptr;
+    std::unordered_map<std::string, PangoFontDescription*> m_descriptions;
+    std::unordered_map<PangoFont*, FontMetrics> m_fontMetrics;
+    std::unordered_map<const PangoFontDescription*, PangoFont*> m_loadedFonts;
+};
+
+} // namespace kit

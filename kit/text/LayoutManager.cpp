@@ -1,0 +1,332 @@
+#include "kit/text/LayoutManager.h"
+
+#include "kit/text/PangoParagraphEngine.h"
+#include "kit/text/Paginator.h"
+#include "kit/text/TextStorage.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kit {
+
+using namespace layout;
+
+namespace {
+
+void setSource(cairo_t* cr, const Color& color)
+{
+    auto rgb = color.usingCalibratedRGB();
+    auto c = rgb ? rgb->rgba() : std::array<float, 4> { 0, 0, 0, 1 };
+    cairo_set_source_rgba(cr, c[0], c[1], c[2], c[3]);
+}
+
+// A cell border centred on the cell's edge: one line of its width, or two lines of a third of it each.
+void drawBorder(cairo_t* cr, const Border& border, Point from, Point to, bool horizontal)
+{
+    if (border.style == LineStyle::None)
+        return;
+    float width = border.width > 0 ? border.width : 0.5f;
+    setSource(cr, border.color);
+    auto line = [&](float offset, float thickness) {
+        if (horizontal)
+            cairo_rectangle(cr, from.x, from.y + offset - thickness / 2, to.x - from.x, thickness);
+        else
+            cairo_rectangle(cr, from.x + offset - thickness / 2, from.y, thickness, to.y - from.y);
+    };
+    if (border.style == LineStyle::Double) {
+        float third = width / 3;
+        line(-third, third);
+        line(third, third);
+    } else {
+        line(0, width);
+    }
+    cairo_fill(cr);
+}
+
+void drawCell(cairo_t* cr, const Rect& rect, const TableCell& cell)
+{
+    if (cell.shading) {
+        setSource(cr, *cell.shading);
+        cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
+        cairo_fill(cr);
+    }
+    const auto& b = cell.borders; // top, left, bottom, right
+    drawBorder(cr, b[0], { rect.minX(), rect.minY() }, { rect.maxX(), rect.minY() }, true);
+    drawBorder(cr, b[1], { rect.minX(), rect.minY() }, { rect.minX(), rect.maxY() }, false);
+    drawBorder(cr, b[2], { rect.minX(), rect.maxY() }, { rect.maxX(), rect.maxY() }, true);
+    drawBorder(cr, b[3], { rect.maxX(), rect.minY() }, { rect.maxX(), rect.maxY() }, false);
+}
+
+bool overlaps(Range range, std::size_t start, std::size_t end)
+{
+    return range.location < end && range.end() > start;
+}
+
+} // namespace
+
+LayoutManager::LayoutManager()
+    : LayoutManager(std::make_unique<PangoParagraphEngine>())
+{
+}
+
+LayoutManager::LayoutManager(std::unique_ptr<ParagraphEngine> engine)
+    : m_emptyStorage(std::make_unique<TextStorage>())
+    , m_engine(std::move(engine))
+{
+}
+
+LayoutManager::~LayoutManager()
+{
+    // The paginator refers to the storage and the engine: it goes first.
+    m_paginator.reset();
+    for (auto& container : m_containers)
+        container->m_layoutManager = nullptr;
+}
+
+const TextStorage& LayoutManager::storage() const
+{
+    return m_storage ? *m_storage : *m_emptyStorage;
+}
+
+void LayoutManager::replaceTextStorage(std::shared_ptr<TextStorage> storage)
+{
+    m_paginator.reset();
+    m_storage = std::move(storage);
+    m_selectedRange = {};
+    invalidateLayout();
+}
+
+void LayoutManager::addTextContainer(std::unique_ptr<TextContainer> container)
+{
+    if (!container)
+        return;
+    container->m_layoutManager = this;
+    m_containers.push_back(std::move(container));
+}
+
+std::optional<std::size_t> LayoutManager::indexOfTextContainer(const TextContainer& container) const
+{
+    for (std::size_t i = 0; i < m_containers.size(); ++i) {
+        if (m_containers[i].get() == &container)
+            return i;
+    }
+    return std::nullopt;
+}
+
+TextView* LayoutManager::firstTextView() const
+{
+    return m_containers.empty() ? nullptr : m_containers.front()->textView();
+}
+
+void LayoutManager::invalidateLayout()
+{
+    m_paginator.reset();
+    m_engine->invalidate();
+}
+
+void LayoutManager::textContainerChangedGeometry(TextContainer& container)
+{
+    auto index = indexOfTextContainer(container);
+    if (index && m_paginator && *index < m_paginator->laidOutCount())
+        invalidateLayout();
+}
+
+void LayoutManager::ensureLayout(std::size_t containerIndex)
+{
+    if (m_paginator && storage().changeCount() != m_layoutChangeCount)
+        invalidateLayout();
+    if (!m_paginator) {
+        m_engine->invalidate();
+        m_paginator = std::make_unique<Paginator>(storage(), *m_engine);
+        m_layoutChangeCount = storage().changeCount();
+        m_selectedRange.location = std::min(m_selectedRange.location, storage().length());
+        m_selectedRange.length = std::min(m_selectedRange.length, storage().length() - m_selectedRange.location);
+    }
+    m_paginator->layOutUpTo(containerIndex, [this](std::size_t i) {
+        const auto& container = m_containers[std::min(i, m_containers.size() - 1)];
+        return container->containerSize();
+    });
+}
+
+Range LayoutManager::glyphRangeForTextContainer(const TextContainer& container)
+{
+    auto index = indexOfTextContainer(container);
+    if (!index)
+        return { storage().length(), 0 };
+    ensureLayout(*index);
+    return m_paginator->container(*index).glyphRange;
+}
+
+TextContainer* LayoutManager::textContainerForGlyphAtIndex(std::size_t index)
+{
+    if (index >= storage().length())
+        return nullptr;
+    for (std::size_t i = 0; i < m_containers.size(); ++i) {
+        ensureLayout(i);
+        const ContainerLayout& layout = m_paginator->container(i);
+        if (!layout.glyphRange.contains(index))
+            continue;
+        for (const PlacedLine& line : layout.lines) {
+            if (!line.isDecoration && index >= line.start && index < line.end)
+                return m_containers[i].get();
+        }
+    }
+    return nullptr;
+}
+
+Rect LayoutManager::usedRectForTextContainer(const TextContainer& container)
+{
+    auto index = indexOfTextContainer(container);
+    if (!index)
+        return {};
+    ensureLayout(*index);
+    return { 0, 0, container.containerSize().width, m_paginator->container(*index).usedHeight };
+}
+
+std::vector<LayoutManager::LineFragment> LayoutManager::lineFragmentsForTextContainer(const TextContainer& container)
+{
+    std::vector<LineFragment> fragments;
+    auto index = indexOfTextContainer(container);
+    if (!index)
+        return fragments;
+    ensureLayout(*index);
+    for (const PlacedLine& line : m_paginator->container(*index).lines) {
+        ParagraphInput input = m_paginator->input(line.paragraph);
+        LineFragment fragment;
+        fragment.range = { line.start, line.end - line.start };
+        fragment.rect = { line.x, line.top, input.columnWidth, line.height };
+        fragment.baseline = line.baseline;
+        fragment.isDecoration = line.isDecoration;
+        auto ranges = m_engine->xRangesForRange(input, line.line, fragment.range);
+        if (!ranges.empty()) {
+            float x0 = ranges.front().first, x1 = ranges.front().second;
+            for (auto [a, b] : ranges) {
+                x0 = std::min(x0, a);
+                x1 = std::max(x1, b);
+            }
+            fragment.usedRect = { line.x + x0, line.top, x1 - x0, line.height };
+        } else {
+            fragment.usedRect = { line.x, line.top, 0, line.height };
+        }
+        fragments.push_back(fragment);
+    }
+    return fragments;
+}
+
+std::vector<Rect> LayoutManager::rectsForRangeInLayout(Range range, std::size_t containerIndex)
+{
+    std::vector<Rect> rects;
+    if (range.length == 0)
+        return rects;
+    for (const PlacedLine& line : m_paginator->container(containerIndex).lines) {
+        if (line.isDecoration || !overlaps(range, line.start, line.end))
+            continue;
+        ParagraphInput input = m_paginator->input(line.paragraph);
+        auto ranges = m_engine->xRangesForRange(input, line.line, range);
+        float right = 0;
+        bool any = false;
+        for (auto [x0, x1] : ranges) {
+            if (x1 > x0)
+                rects.push_back({ line.x + x0, line.top, x1 - x0, line.height });
+            right = any ? std::max(right, x1) : x1;
+            any = true;
+        }
+        // A selection that goes on past the line's end (its line break, or the next line) fills the rest
+        // of the line's column.
+        if (range.end() >= line.end) {
+            if (!any) {
+                auto whole = m_engine->xRangesForRange(input, line.line, { line.start, line.end - line.start });
+                for (auto [x0, x1] : whole)
+                    right = std::max(right, x1);
+            }
+            if (input.columnWidth > right)
+                rects.push_back({ line.x + right, line.top, input.columnWidth - right, line.height });
+        }
+    }
+    return rects;
+}
+
+std::vector<Rect> LayoutManager::rectsForCharacterRange(Range range, const TextContainer& container)
+{
+    auto index = indexOfTextContainer(container);
+    if (!index)
+        return {};
+    ensureLayout(*index);
+    return rectsForRangeInLayout(range, *index);
+}
+
+std::size_t LayoutManager::characterIndexForPoint(Point point, const TextContainer& container)
+{
+    auto index = indexOfTextContainer(container);
+    if (!index)
+        return storage().length();
+    ensureLayout(*index);
+    const ContainerLayout& layout = m_paginator->container(*index);
+    const PlacedLine* best = nullptr;
+    float bestVertical = 0, bestHorizontal = 0;
+    for (const PlacedLine& line : layout.lines) {
+        if (line.isDecoration)
+            continue;
+        float width = m_paginator->input(line.paragraph).columnWidth;
+        float vertical = point.y < line.top ? line.top - point.y : std::max(0.0f, point.y - (line.top + line.height));
+        float horizontal = point.x < line.x ? line.x - point.x : std::max(0.0f, point.x - (line.x + width));
+        if (!best || vertical < bestVertical || (vertical == bestVertical && horizontal < bestHorizontal)) {
+            best = &line;
+            bestVertical = vertical;
+            bestHorizontal = horizontal;
+        }
+    }
+    if (!best)
+        return layout.glyphRange.location;
+    return m_engine->characterIndexForX(m_paginator->input(best->paragraph), best->line, point.x - best->x);
+}
+
+void LayoutManager::setSelectedRange(Range range)
+{
+    std::size_t length = storage().length();
+    range.location = std::min(range.location, length);
+    range.length = std::min(range.length, length - range.location);
+    m_selectedRange = range;
+}
+
+Color LayoutManager::selectionColor()
+{
+    return Color::calibratedRGB(0.70f, 0.84f, 1.0f);
+}
+
+void LayoutManager::drawGlyphsForContainer(cairo_t* cr, const TextContainer& container, Point origin, Rect dirty)
+{
+    auto index = indexOfTextContainer(container);
+    if (!index)
+        return;
+    ensureLayout(*index);
+    const ContainerLayout& layout = m_paginator->container(*index);
+    Rect area = dirty.offsetBy(-origin.x, -origin.y); // container coordinates
+    cairo_save(cr);
+    cairo_translate(cr, origin.x, origin.y);
+
+    for (const PlacedBox& box : layout.boxes) {
+        // Borders reach half their width outside the cell.
+        if (box.cell && box.rect.insetBy(-6, -6).intersects(area))
+            drawCell(cr, box.rect, *box.cell);
+    }
+    if (m_selectedRange.length) {
+        setSource(cr, selectionColor());
+        for (const Rect& rect : rectsForRangeInLayout(m_selectedRange, *index)) {
+            if (rect.intersects(area))
+                cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
+        }
+        cairo_fill(cr);
+    }
+    for (const PlacedLine& line : layout.lines) {
+        // Glyphs overhang their line box (italics, accents, tall attachments are inside it): be generous.
+        float slack = line.height;
+        Rect box { -slack, line.top - slack, container.containerSize().width + 2 * slack, line.height + 2 * slack };
+        if (!box.intersects(area))
+            continue;
+        m_engine->drawLine(cr, m_paginator->input(line.paragraph), line.line, { line.x, line.baseline });
+    }
+    cairo_restore(cr);
+}
+
+} // namespace kit

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "kit/foundation/Range.h"
+#include "kit/geometry/Color.h"
+#include "kit/geometry/Geometry.h"
+#include "kit/text/TextContainer.h"
+
+#include <cairo.h>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace kit {
+
+class Paginator;
+class ParagraphEngine;
+class TextStorage;
+class TextView;
+
+// Flows one text storage through its text containers, in order, and draws and hit-tests what each holds.
+// Text and glyph indices are the same UTF-8 byte offsets. Layout is lazy: asking about container i lays
+// out containers 0...i and no more. The storage is shared with whoever made it; the containers belong
+// to the layout manager. The current selection lives here, so all text views of one layout manager
+// show one selection.
+//
+// Container coordinates: points, origin at the container's top left, y growing downward.
+class LayoutManager {
+public:
+    LayoutManager();
+    // A layout manager breaking lines with another engine than Pango's.
+    explicit LayoutManager(std::unique_ptr<ParagraphEngine>);
+    ~LayoutManager();
+    LayoutManager(const LayoutManager&) = delete;
+    LayoutManager& operator=(const LayoutManager&) = delete;
+
+    // The storage to lay out (null: an empty text). Every container is laid out again.
+    void replaceTextStorage(std::shared_ptr<TextStorage>);
+    const std::shared_ptr<TextStorage>& textStorage() const { return m_storage; }
+
+    void addTextContainer(std::unique_ptr<TextContainer>);
+    const std::vector<std::unique_ptr<TextContainer>>& textContainers() const { return m_containers; }
+    std::optional<std::size_t> indexOfTextContainer(const TextContainer&) const;
+    // The text view of the first container; null when there is none.
+    TextView* firstTextView() const;
+
+    // From the first byte of the first cluster placed in the container to one past the last byte of the
+    // last cluster placed; {length, 0} for a container after the end of the text. Lays out up to it.
+    Range glyphRangeForTextContainer(const TextContainer&);
+    // The container holding the glyph at index, laying out as many containers as it takes; null when the
+    // index is not placed in any container there is.
+    TextContainer* textContainerForGlyphAtIndex(std::size_t index);
+    // The height the container's text takes, from its top.
+    Rect usedRectForTextContainer(const TextContainer&);
+
+    struct LineFragment {
+        Range range; // bytes of the line (its paragraph's terminator included on the last line)
+        Rect rect; // the line's box: its column's width, its line height
+        Rect usedRect; // where its glyphs are
+        float baseline = 0; // y of the baseline
+        bool isDecoration = false; // a table header repeated on a later page
+    };
+    std::vector<LineFragment> lineFragmentsForTextContainer(const TextContainer&);
+
+    // Draws the container's text (table cells, the selection highlight, glyphs, attachments) with the
+    // container's top left at origin, both in the user space of cr (y down). Lines outside dirty are skipped.
+    void drawGlyphsForContainer(cairo_t*, const TextContainer&, Point origin, Rect dirty);
+    // The insertion index nearest to a point in container coordinates.
+    std::size_t characterIndexForPoint(Point, const TextContainer&);
+    // Where the bytes of range lie in the container (container coordinates), one rectangle per line part.
+    // A range that reaches past a line's end covers the rest of the line's column, as a selection does.
+    std::vector<Rect> rectsForCharacterRange(Range, const TextContainer&);
+
+    Range selectedRange() const { return m_selectedRange; }
+    // Clamped to the text. Text views redisplay themselves when they change it.
+    void setSelectedRange(Range);
+    static Color selectionColor();
+
+    // Forgets all layout; the next question lays the text out again. Done by itself when the storage's
+    // change count moves.
+    void invalidateLayout();
+    // Sent by a container whose size changed.
+    void textContainerChangedGeometry(TextContainer&);
+
+private:
+    void ensureLayout(std::size_t containerIndex);
+    const TextStorage& storage() const;
+    std::vector<Rect> rectsForRangeInLayout(Range, std::size_t containerIndex);
+
+    std::shared_ptr<TextStorage> m_storage;
+    std::unique_ptr<TextStorage> m_emptyStorage;
+    std::vector<std::unique_ptr<TextContainer>> m_containers;
+    std::unique_ptr<ParagraphEngine> m_engine;
+    std::unique_ptr<Paginator> m_paginator;
+    std::uint64_t m_layoutChangeCount = 0;
+    Range m_selectedRange;
+};
+
+} // namespace kit

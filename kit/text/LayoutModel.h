@@ -1,0 +1,122 @@
+#pragma once
+
+// Internal to the layout manager: the text's block structure and the geometry placed in containers.
+// Nothing here is part of kit's interface.
+
+#include "kit/foundation/Range.h"
+#include "kit/geometry/Geometry.h"
+#include "kit/text/Attributes.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace kit {
+
+class TextStorage;
+
+namespace layout {
+
+// A paragraph: its content and the '\n' or '\f' that ends it (none for a final paragraph without one).
+struct Paragraph {
+    std::uint32_t start = 0;
+    std::uint32_t length = 0; // content bytes, without the terminator
+    std::uint8_t terminatorLength = 0;
+    bool pageBreakAfter = false; // ended by '\f'
+    std::uint32_t end() const { return start + length + terminatorLength; }
+};
+
+struct Block {
+    enum class Kind : std::uint8_t { Paragraph, Table };
+    Kind kind = Kind::Paragraph;
+    std::uint32_t index = 0; // into TextStructure::paragraphs or ::tables
+};
+
+struct Cell {
+    std::shared_ptr<const TableCell> attributes; // of the cell's first paragraph
+    std::vector<Block> blocks;
+};
+
+struct Row {
+    int row = 0;
+    bool isHeader = false;
+    std::vector<Cell> cells; // in text order
+};
+
+struct Table {
+    int id = 0;
+    std::vector<Row> rows;
+};
+
+// The storage read as paragraphs and (nested) tables, in text order.
+struct TextStructure {
+    std::vector<Paragraph> paragraphs;
+    std::deque<Table> tables; // a deque: building a nested table must not move its enclosing one
+    std::vector<Block> body;
+
+    static TextStructure build(const TextStorage&);
+};
+
+// A line with its paragraph's line spacing applied. Vertical lengths in points from the line box's top.
+struct LineBox {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0; // one past the last byte; the paragraph's last line holds the terminator
+    float height = 0;
+    float baseline = 0;
+};
+
+// A table row (or rows tied by a vertical merge) laid out in its own coordinates: x from the table's
+// left edge, y from the group's top, points. Nested tables are flattened into their enclosing group.
+struct GroupLine {
+    std::uint32_t paragraph = 0;
+    std::uint32_t line = 0; // index within the paragraph's lines
+    std::uint32_t start = 0, end = 0;
+    float x = 0; // the left edge of the line's column
+    float top = 0, height = 0, baseline = 0; // baseline from the group's top
+};
+
+struct GroupBox {
+    Rect rect;
+    const TableCell* cell = nullptr;
+    int item = -1; // the nested row group (an item) it belongs to; -1 for the group's own cells
+};
+
+// The pieces a row can be split between: one line of a cell, or a whole nested row group.
+struct GroupItem {
+    float top = 0, bottom = 0;
+    std::uint32_t firstLine = 0, lineCount = 0;
+};
+
+struct RowGroup {
+    float height = 0;
+    bool isHeader = false;
+    std::vector<GroupLine> lines;
+    std::vector<GroupBox> boxes;
+    std::vector<GroupItem> items; // in text order
+};
+
+// What one container holds, in container coordinates (points, y down from the container's top).
+struct PlacedLine {
+    std::uint32_t paragraph = 0;
+    std::uint32_t line = 0;
+    std::uint32_t start = 0, end = 0;
+    float x = 0; // the left edge of the line's column
+    float top = 0, height = 0, baseline = 0;
+    bool isDecoration = false; // a repeated table header: drawn, but not part of the container's text
+};
+
+struct PlacedBox {
+    Rect rect; // the cell's rectangle, clipped to the part of its row in this container
+    const TableCell* cell = nullptr;
+};
+
+struct ContainerLayout {
+    Range glyphRange;
+    std::vector<PlacedLine> lines; // non-decoration lines in text order
+    std::vector<PlacedBox> boxes;
+    float usedHeight = 0;
+};
+
+} // namespace layout
+} // namespace kit

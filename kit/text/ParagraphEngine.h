@@ -1,0 +1,61 @@
+#pragma once
+
+#include "kit/foundation/Range.h"
+#include "kit/geometry/Color.h"
+#include "kit/geometry/Geometry.h"
+
+#include <cairo.h>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace kit {
+
+class TextStorage;
+
+// One paragraph as the layout manager hands it to a paragraph engine. The paragraph's terminator ('\n',
+// '\f') is not part of it; the layout manager gives that byte to the paragraph's last line.
+struct ParagraphInput {
+    const TextStorage* storage = nullptr;
+    std::size_t start = 0; // byte offset of the paragraph's first byte in the storage
+    std::size_t length = 0; // bytes of content
+    float columnWidth = 0; // points: the text area or table cell the paragraph flows in, before indents
+    float maxObjectHeight = 0; // points: attachments taller than this are scaled down to it
+};
+
+// One line as the engine broke it. Vertical metrics in points relative to the baseline, with baseline
+// shifts applied; the layout manager turns them into a line box with the paragraph's line spacing.
+struct LineMetrics {
+    std::uint32_t start = 0; // byte offset in the storage
+    std::uint32_t length = 0;
+    float ascent = 0;
+    float descent = 0;
+    float lineGap = 0;
+};
+
+// The seam between the layout manager and whatever breaks paragraphs into lines and measures them.
+// The layout manager places lines on pages; an engine owns everything inside a paragraph: fonts, shaping,
+// line breaking, alignment and tabs within the column, drawing and hit testing of a line. Drawing and hit
+// testing are asked only of paragraphs laid out before with the same input and get the same lines.
+// Horizontal positions are points from the column's left edge.
+class ParagraphEngine {
+public:
+    virtual ~ParagraphEngine() = default;
+
+    // Appends the paragraph's lines, in order, covering its bytes without gaps (an empty paragraph gets
+    // one empty line).
+    virtual void layOutParagraph(const ParagraphInput&, std::vector<LineMetrics>& lines) = 0;
+
+    // Draws one line with its baseline's left end at origin (the column's left edge, the baseline).
+    virtual void drawLine(cairo_t*, const ParagraphInput&, std::size_t line, Point origin) = 0;
+    // The horizontal extents [x0, x1) of the bytes of range within the line, in visual order.
+    virtual std::vector<std::pair<float, float>> xRangesForRange(const ParagraphInput&, std::size_t line, Range)
+        = 0;
+    // The insertion index (storage byte offset) nearest to x on the line.
+    virtual std::size_t characterIndexForX(const ParagraphInput&, std::size_t line, float x) = 0;
+
+    // Forgets what it cached about the storage's text (the text changed or is going away).
+    virtual void invalidate() = 0;
+};
+
+} // namespace kit

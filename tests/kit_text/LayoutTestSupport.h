@@ -1,0 +1,68 @@
+#pragma once
+
+#include "kit/text/LayoutManager.h"
+#include "kit/text/TextStorage.h"
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace layouttest {
+
+// A layout manager over a storage, with containers added the way a page view adds pages: one at a time
+// until the last range reaches the end of the text (bounded, so a fault cannot loop forever).
+struct Pages {
+    std::shared_ptr<kit::TextStorage> storage;
+    std::unique_ptr<kit::LayoutManager> layoutManager;
+    std::vector<kit::Range> ranges;
+
+    kit::TextContainer& container(std::size_t i) const { return *layoutManager->textContainers()[i]; }
+    std::size_t count() const { return ranges.size(); }
+};
+
+inline Pages paginate(std::shared_ptr<kit::TextStorage> storage, kit::Size size = { 468, 648 }, std::size_t limit = 5000)
+{
+    Pages pages;
+    pages.storage = storage;
+    pages.layoutManager = std::make_unique<kit::LayoutManager>();
+    pages.layoutManager->replaceTextStorage(storage);
+    std::size_t length = storage ? storage->length() : 0;
+    do {
+        pages.layoutManager->addTextContainer(std::make_unique<kit::TextContainer>(size));
+        pages.ranges.push_back(pages.layoutManager->glyphRangeForTextContainer(*pages.layoutManager->textContainers().back()));
+    } while (pages.ranges.back().end() < length && pages.ranges.size() < limit);
+    return pages;
+}
+
+// Words of a dictionary-like vocabulary drawn with a fixed seed, so a failure always reproduces.
+inline std::string generatedParagraph(std::mt19937& random, int words)
+{
+    static const char* vocabulary[] = { "the", "layout", "of", "paragraph", "international", "a", "pages",
+        "Wednesday", "quickly", "brown", "jumps", "over", "lazy", "dog", "extraordinarily", "to", "and", "in",
+        "manuscript", "typesetting", "é", "Ärger", "naïve", "co-operation", "x" };
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(vocabulary) - 1);
+    std::string text;
+    for (int w = 0; w < words; ++w) {
+        if (w)
+            text += ' ';
+        text += vocabulary[pick(random)];
+    }
+    return text;
+}
+
+inline kit::Attributes attributes(float size = 12, const char* family = "Times New Roman")
+{
+    kit::Attributes a;
+    a.fontFamily = family;
+    a.fontSize = size;
+    return a;
+}
+
+inline kit::Attributes withParagraph(kit::Attributes a, const kit::ParagraphStyle& style)
+{
+    a.paragraph = std::make_shared<const kit::ParagraphStyle>(style);
+    return a;
+}
+
+} // namespace layouttest
