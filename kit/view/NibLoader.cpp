@@ -1,5 +1,6 @@
 #include "kit/view/NibLoader.h"
 
+#include "kit/foundation/Bundle.h"
 #include "kit/view/Button.h"
 #include "kit/view/ClipView.h"
 #include "kit/view/ColorWell.h"
@@ -513,6 +514,21 @@ Result<std::vector<Object*>> NibLoader::loadNib(const std::filesystem::path& res
     if (!result)
         return Result<std::vector<Object*>>::failure(path.filename().string() + ": " + result.error());
     return result;
+}
+
+NibLoadOptions NibLoader::optionsForBundle(const Bundle& bundle)
+{
+    NibLoadOptions options;
+    options.substitute = [&bundle](std::string_view key) { return bundle.infoString(key); };
+    return options;
+}
+
+Result<std::vector<Object*>> NibLoader::loadNib(const Bundle& bundle, std::string_view name, Object& owner,
+    NibTopLevelObjects& topLevelObjects, NibLoadOptions options)
+{
+    if (!options.substitute)
+        options = optionsForBundle(bundle);
+    return loadNib(bundle.path(), name, owner, topLevelObjects, options);
 }
 
 } // namespace kit

@@ -55,6 +55,8 @@
 
 namespace kit {
 
+class Bundle;
+
 struct NibLoadOptions {
     // The value for ${KEY} in attribute values; a key without a value stays as written.
     std::function<std::optional<std::string>(std::string_view key)> substitute;
@@ -76,6 +78,12 @@ public:
     // Returns the top-level objects made (non-owning; the set owns them), or why nothing was made.
     static Result<std::vector<Object*>> loadNib(const std::filesystem::path& resourceDirectory, std::string_view name,
         Object& owner, NibTopLevelObjects& topLevelObjects, const NibLoadOptions& options = {});
+    // Loads NAME.nib from bundle's folder; ${KEY} takes the bundle's Info.plist strings unless options
+    // substitute otherwise.
+    static Result<std::vector<Object*>> loadNib(const Bundle& bundle, std::string_view name, Object& owner,
+        NibTopLevelObjects& topLevelObjects, NibLoadOptions options = {});
+    // ${KEY} from the Info.plist strings of bundle, which must outlive the options.
+    static NibLoadOptions optionsForBundle(const Bundle& bundle);
     // The same from the text of a nib.
     static Result<std::vector<Object*>> loadNibFromString(std::string_view xml, Object& owner,
         NibTopLevelObjects& topLevelObjects, const NibLoadOptions& options = {});

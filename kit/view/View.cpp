@@ -337,23 +337,29 @@ View& View::addSubview(View& view)
         view.setNeedsDisplay(true);
         return view;
     }
-    std::unique_ptr<View> owned = view.releaseFromOwner();
+    std::unique_ptr<View> owned = view.releaseFromOwner(m_window);
     assert(owned && "addSubview(View&) takes only a nib's top-level view or another view's subview");
     if (!owned)
         return view;
     return addSubview(std::move(owned));
 }
 
-std::unique_ptr<View> View::releaseFromOwner()
+std::unique_ptr<View> View::releaseFromOwner(Window* destination)
 {
+    // A move inside one window keeps the view in it (and its focus, if it has it).
     if (m_superview)
-        return detachFromSuperview();
+        return detach(m_window && m_window == destination);
     if (NibTopLevelObjects* set = owningNibSet())
         return set->take(this);
     return nullptr;
 }
 
 std::unique_ptr<View> View::detachFromSuperview()
+{
+    return detach(false);
+}
+
+std::unique_ptr<View> View::detach(bool stayingInWindow)
 {
     View* parent = m_superview;
     if (!parent)
@@ -366,7 +372,7 @@ std::unique_ptr<View> View::detachFromSuperview()
     std::unique_ptr<View> owned = std::move(*it);
     parent->m_subviews.erase(it);
     m_superview = nullptr;
-    if (m_window)
+    if (m_window && !stayingInWindow)
         setWindowRecursive(nullptr);
     viewDidMoveToSuperview();
     return owned;

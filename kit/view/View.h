@@ -182,7 +182,8 @@ private:
     void boundsDidChange();
     void frameDidChange(Rect oldFrame);
     void damageFrameInSuperview(Rect frame);
-    std::unique_ptr<View> releaseFromOwner();
+    std::unique_ptr<View> releaseFromOwner(Window* destination);
+    std::unique_ptr<View> detach(bool stayingInWindow);
     void setWindowRecursive(Window* window);
     void drawTree(cairo_t* context, Rect dirtyInSelf);
     ClipView* enclosingClipView() const;

@@ -1,5 +1,7 @@
 #include "kit/view/WindowController.h"
 
+#include "kit/foundation/Bundle.h"
+
 namespace kit {
 
 WindowController::WindowController(std::string windowNibName, std::filesystem::path resourceDirectory,
@@ -7,6 +9,11 @@ WindowController::WindowController(std::string windowNibName, std::filesystem::p
     : m_nibName(std::move(windowNibName))
     , m_resourceDirectory(std::move(resourceDirectory))
     , m_options(std::move(options))
+{
+}
+
+WindowController::WindowController(std::string windowNibName, const Bundle& bundle)
+    : WindowController(std::move(windowNibName), bundle.path(), NibLoader::optionsForBundle(bundle))
 {
 }
 

@@ -18,6 +18,8 @@ namespace kit {
 class WindowController : public Responder {
 public:
     WindowController(std::string windowNibName, std::filesystem::path resourceDirectory, NibLoadOptions options = {});
+    // The nib from bundle's folder, with ${KEY} from its Info.plist; bundle must outlive the controller.
+    WindowController(std::string windowNibName, const Bundle& bundle);
     ~WindowController() override;
 
     const std::string& windowNibName() const { return m_nibName; }
