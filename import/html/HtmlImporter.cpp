@@ -1,18 +1,57 @@
 #include "import/html/HtmlImporter.h"
 
+#include "import/common/Encoding.h"
+#include "import/html/HtmlConverter.h"
+#include "import/html/HtmlDecoder.h"
+
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+
+#include <climits>
+
 namespace importer {
 
-// FIXME: placeholder until this format's reader lands.
-ImportResult importHtml(std::span<const std::uint8_t>)
+namespace {
+
+// Detection reads no further than this into markup that starts with comments or white space.
+constexpr std::size_t kDetectionWindow = 64 * 1024;
+
+struct DocumentDeleter {
+    void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
+};
+
+} // namespace
+
+bool looksLikeHtml(std::span<const std::uint8_t> bytes)
 {
-    return { nullptr, "none", "not a known format" };
+    std::size_t markLength = 0;
+    std::string_view encoding = html::encodingFromBytes(bytes, &markLength);
+    auto window = bytes.subspan(markLength, std::min(bytes.size() - markLength, kDetectionWindow));
+    if (encoding == "UTF-16LE" || encoding == "UTF-16BE")
+        return html::startsLikeHtml(encoding::utf16ToUtf8(window, encoding == "UTF-16BE"));
+    return html::startsLikeHtml({ reinterpret_cast<const char*>(window.data()), window.size() });
 }
 
-} // namespace importer
-
-namespace importer {
-bool looksLikeHtml(std::span<const std::uint8_t>)
+ImportResult importHtml(std::span<const std::uint8_t> bytes)
 {
-    return false;
+    html::DecodedHtml decoded = html::decodeHtml(bytes);
+    std::string markup = html::prepareMarkup(decoded.text);
+    if (markup.size() > std::size_t(INT_MAX))
+        return { nullptr, "html", "too large" };
+
+    auto storage = std::make_shared<kit::TextStorage>();
+    xmlInitParser();
+    // The bytes are UTF-8 by now: a <meta charset> inside must not make the parser decode them again. No
+    // network: nothing in a document may make the importer fetch anything.
+    int options = HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_RECOVER
+        | HTML_PARSE_IGNORE_ENC;
+    std::unique_ptr<xmlDoc, DocumentDeleter> document(
+        htmlReadMemory(markup.data(), int(markup.size()), nullptr, "UTF-8", options));
+    if (document) {
+        html::HtmlConverter converter(document.get(), *storage);
+        converter.convert();
+    }
+    return { storage, "html", "" };
 }
+
 } // namespace importer
