@@ -1,11 +1,55 @@
 #include "import/doc/DocImporter.h"
 
+#include "import/doc/OleStorage.h"
+#include "import/doc/WordDocument.h"
+
 namespace importer {
 
-// FIXME: placeholder until this format's reader lands.
-ImportResult importOle(std::span<const std::uint8_t>)
+ImportResult importOle(std::span<const std::uint8_t> bytes)
 {
-    return { nullptr, "none", "not a known format" };
+    ImportResult result;
+    auto storage = doc::OleStorage::open(bytes);
+    if (!storage) {
+        result.error = "truncated";
+        return result;
+    }
+    // A password-protected Office Open XML package travels in an OLE2 file of its own.
+    if (storage->hasStream("EncryptedPackage")) {
+        result.error = "encrypted";
+        return result;
+    }
+    auto wordDocument = storage->readStream("WordDocument");
+    if (!wordDocument) {
+        result.error = "not a known format";
+        return result;
+    }
+    result.format = "doc";
+    auto parsed = doc::Fib::parse(ByteReader(wordDocument->bytes));
+    if (!parsed.fib) {
+        result.error = parsed.error == doc::FibError::Truncated ? "truncated" : "not a known format";
+        return result;
+    }
+    if (parsed.fib->isEncrypted) {
+        result.error = "encrypted";
+        return result;
+    }
+    doc::WordDocument document;
+    document.fib = *parsed.fib;
+    document.isTruncated = !wordDocument->isComplete;
+    document.wordDocumentBytes = std::move(wordDocument->bytes);
+    if (document.fib.version == doc::WordVersion::Word97) {
+        // The FIB names one of two table streams; both can exist when Word left the old one behind.
+        auto table = storage->readStream(document.fib.usesTable1 ? "1Table" : "0Table");
+        if (!table) {
+            result.error = "truncated";
+            return result;
+        }
+        document.isTruncated = document.isTruncated || !table->isComplete;
+        document.tableBytes = std::move(table->bytes);
+        if (auto data = storage->readStream("Data"))
+            document.dataBytes = std::move(data->bytes);
+    }
+    return doc::importWordDocument(document);
 }
 
 } // namespace importer

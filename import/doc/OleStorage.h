@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+typedef struct _GsfInfile GsfInfile;
+
+namespace importer::doc {
+
+// An OLE2 compound file read through libgsf. The bytes it was opened on must outlive it: libgsf reads them
+// in place.
+class OleStorage {
+public:
+    static std::optional<OleStorage> open(std::span<const std::uint8_t> bytes);
+
+    OleStorage(OleStorage&&) noexcept;
+    OleStorage& operator=(OleStorage&&) noexcept;
+    ~OleStorage();
+
+    // A stream of the root storage, or nullopt when there is none.
+    bool hasStream(const char* name) const;
+    struct Stream {
+        std::vector<std::uint8_t> bytes;
+        bool isComplete = true; // false when a sector chain broke off: bytes hold what could be read
+    };
+    std::optional<Stream> readStream(const char* name) const;
+
+private:
+    OleStorage(GsfInfile* infile, std::size_t fileSize);
+    GsfInfile* m_infile = nullptr; // owned
+    std::size_t m_fileSize = 0;
+};
+
+} // namespace importer::doc

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "import/doc/Properties.h"
+#include "kit/text/Attributes.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace importer::doc {
+
+// A run of text with its character attributes; paragraph and table-cell attributes are added when the
+// paragraph is written into the text storage.
+struct Span {
+    std::string text; // UTF-8
+    kit::Attributes attributes;
+};
+
+// One paragraph as read from a story, before tables are assembled.
+struct Paragraph {
+    ParagraphProperties properties;
+    std::optional<TableProperties> row; // on the mark that ends a table row
+    std::vector<Span> spans; // the list label (if any) first
+    char terminator = '\n'; // '\n', or '\f' when a page or section break ends the paragraph
+    kit::Attributes terminatorAttributes;
+    int depth = 0; // table nesting: 0 outside tables
+    bool endsCell = false;
+    bool endsRow = false;
+};
+
+} // namespace importer::doc

@@ -1,0 +1,622 @@
+#include "import/doc/StoryReader.h"
+
+#include "import/common/Encoding.h"
+#include "import/doc/CodePages.h"
+#include "import/doc/InlinePicture.h"
+
+#include <algorithm>
+
+namespace importer::doc {
+
+namespace {
+
+constexpr char16_t kCellMark = 0x07;
+constexpr char16_t kParagraphMark = 0x0D;
+constexpr char16_t kPageBreak = 0x0C;
+constexpr char16_t kFieldBegin = 0x13;
+constexpr char16_t kFieldSeparator = 0x14;
+constexpr char16_t kFieldEnd = 0x15;
+constexpr std::size_t kMaximumFieldDepth = 256;
+constexpr std::size_t kMaximumFieldCode = 4096;
+// Text boxes cannot hold text boxes in Word; one level of nesting bounds damaged files.
+constexpr int kMaximumTextBoxDepth = 1;
+
+// The property modifiers a piece can carry without a grpprl: a 7-bit index into this table of Word 97 sprms
+// with a one-byte operand.
+constexpr std::uint16_t kPieceSprms[128] = {
+    0, 0, 0, 0, 0x2402, 0x2403, 0x2404, 0x2405, 0x2406, 0x2407, 0x2408, 0x2409, 0x260A, 0, 0x240C, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0x2416, 0x2417, 0, 0, 0, 0x261B, 0, 0,
+    0, 0, 0, 0, 0, 0x2423, 0, 0, 0, 0, 0, 0, 0x242A, 0, 0, 0,
+    0, 0, 0x2430, 0x2431, 0, 0x2433, 0x2434, 0x2435, 0x2436, 0x2437, 0x2438, 0, 0, 0x243B, 0, 0,
+    0, 0x0800, 0x0801, 0x0802, 0, 0, 0, 0x0806, 0, 0, 0, 0x080A, 0, 0x2A0C, 0x0858, 0x2859,
+    0, 0, 0, 0x2A33, 0, 0x0835, 0x0836, 0x0837, 0x0838, 0x0839, 0x083A, 0x083B, 0x083C, 0, 0x2A3E, 0,
+    0, 0, 0x2A42, 0, 0x2A44, 0, 0x2A46, 0, 0x2A48, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0x2A53, 0x0854, 0x0855, 0x0856, 0x2E00, 0x2640, 0x2441, 0, 0, 0, 0, 0, 0,
+};
+
+std::string toUtf8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        encoding::appendUtf8(out, c);
+    }
+    return out;
+}
+
+void appendCodePoint(std::u16string& out, char32_t c)
+{
+    if (c >= 0x10000 && c <= 0x10FFFF) {
+        c -= 0x10000;
+        out.push_back(char16_t(0xD800 + (c >> 10)));
+        out.push_back(char16_t(0xDC00 + (c & 0x3FF)));
+    } else {
+        out.push_back(char16_t(c));
+    }
+}
+
+// The target of a HYPERLINK field: its first argument that is not a switch. Links to places inside the
+// document (\l) are not links out of it.
+std::string hyperlinkTarget(std::u16string_view code)
+{
+    std::string text = toUtf8(code);
+    std::size_t at = text.find("HYPERLINK");
+    if (at == std::string::npos)
+        return {};
+    at += 9;
+    bool isLocal = false;
+    while (at < text.size()) {
+        while (at < text.size() && text[at] == ' ')
+            ++at;
+        if (at >= text.size())
+            break;
+        if (text[at] == '\\') {
+            if (at + 1 < text.size() && text[at + 1] == 'l')
+                isLocal = true;
+            at += 2;
+            // A switch's own argument, if quoted, belongs to it.
+            while (at < text.size() && text[at] == ' ')
+                ++at;
+            if (isLocal && at < text.size() && text[at] == '"') {
+                std::size_t close = text.find('"', at + 1);
+                at = close == std::string::npos ? text.size() : close + 1;
+            }
+            continue;
+        }
+        std::string target;
+        if (text[at] == '"') {
+            std::size_t close = text.find('"', at + 1);
+            target = text.substr(at + 1, close == std::string::npos ? std::string::npos : close - at - 1);
+        } else {
+            std::size_t space = text.find(' ', at);
+            target = text.substr(at, space == std::string::npos ? std::string::npos : space - at);
+        }
+        return isLocal || target.empty() ? std::string() : target;
+    }
+    return {};
+}
+
+} // namespace
+
+StoryReader::StoryReader(WordDocument& document)
+    : m_document(document)
+{
+}
+
+template<typename Visit> void StoryReader::forEachPieceSprm(std::uint32_t cp, Visit&& visit)
+{
+    const PieceTable::Piece* piece = m_document.pieces.pieceAt(cp);
+    if (!piece || piece->prm == 0)
+        return;
+    WordVersion version = m_document.fib.version;
+    if (piece->prm & 1) {
+        std::size_t index = piece->prm >> 1;
+        if (index < m_document.pieces.grpprls().size())
+            forEachSprm(m_document.pieces.grpprls()[index], version, visit);
+        return;
+    }
+    std::uint8_t index = (piece->prm >> 1) & 0x7F;
+    std::uint8_t operand = std::uint8_t(piece->prm >> 8);
+    std::array<std::uint8_t, 3> bytes {};
+    std::size_t size = 0;
+    if (version == WordVersion::Word6) {
+        bytes = { index, operand, 0 };
+        size = 2;
+    } else {
+        std::uint16_t code = kPieceSprms[index];
+        if (!code)
+            return;
+        bytes = { std::uint8_t(code), std::uint8_t(code >> 8), operand };
+        size = 3;
+    }
+    forEachSprm(ByteReader(std::span<const std::uint8_t>(bytes.data(), size)), version, visit);
+}
+
+bool StoryReader::endsParagraphRun(std::uint32_t cp) const
+{
+    const PieceTable::Piece* piece = m_document.pieces.pieceAt(cp);
+    if (!piece)
+        return false;
+    std::uint32_t width = piece->isEightBit ? 1 : 2;
+    std::uint32_t fc = piece->fc + (cp - piece->cpStart) * width;
+    const FormattingRuns::Run* run = m_document.paragraphRuns.find(fc);
+    return run && run->fcEnd == fc + width;
+}
+
+std::optional<std::uint32_t> StoryReader::findMark(std::uint32_t from, std::uint32_t end, char& terminator) const
+{
+    const std::u16string& text = m_document.pieces.text();
+    for (std::uint32_t cp = from; cp < end; ++cp) {
+        char16_t c = text[cp];
+        if (c == kParagraphMark) {
+            terminator = '\n';
+            return cp;
+        }
+        if (c == kCellMark && endsParagraphRun(cp)) {
+            terminator = '\n';
+            return cp;
+        }
+        if (c == kPageBreak) {
+            // A section's last character ends its last paragraph; a page break may end one too.
+            auto section = m_document.sectionBreaks.find(cp);
+            if (section != m_document.sectionBreaks.end()) {
+                terminator = section->second ? '\f' : '\n';
+                return cp;
+            }
+            if (endsParagraphRun(cp)) {
+                terminator = '\f';
+                return cp;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+ParagraphProperties StoryReader::paragraphProperties(std::uint32_t markCp, std::optional<TableProperties>* row)
+{
+    auto fc = m_document.pieces.fcAt(markCp);
+    const FormattingRuns::Run* run = fc ? m_document.paragraphRuns.find(*fc) : nullptr;
+    std::uint16_t istd = run ? run->istd : 0;
+    WordVersion version = m_document.fib.version;
+    const ParagraphProperties base = m_document.styles.paragraphProperties(istd);
+    auto applyDirect = [&](ParagraphProperties& properties) {
+        auto apply = [&](const Sprm& sprm) { properties.apply(sprm); };
+        if (run)
+            forEachSprm(run->grpprl, version, apply);
+        forEachPieceSprm(markCp, apply);
+    };
+    ParagraphProperties properties = base;
+    applyDirect(properties);
+    // A list level's indents and tabs lie between the style and the paragraph's own formatting.
+    if (const ListTable::Level* level = m_document.lists.level(properties.listFormat, properties.listLevel)) {
+        ParagraphProperties listed = base;
+        forEachSprm(level->paragraphGrpprl, version, [&](const Sprm& sprm) { listed.apply(sprm); });
+        applyDirect(listed);
+        properties = std::move(listed);
+    }
+    properties.istd = istd;
+    if (row) {
+        TableProperties table;
+        auto apply = [&](const Sprm& sprm) { table.apply(sprm); };
+        if (run)
+            forEachSprm(run->grpprl, version, apply);
+        forEachPieceSprm(markCp, apply);
+        *row = std::move(table);
+    }
+    return properties;
+}
+
+StoryReader::Segment StoryReader::segmentAt(std::uint32_t cp, std::uint32_t limit, const CharacterProperties& paragraphStyle)
+{
+    Segment segment { paragraphStyle, limit };
+    const PieceTable::Piece* piece = m_document.pieces.pieceAt(cp);
+    if (!piece)
+        return segment;
+    std::uint32_t width = piece->isEightBit ? 1 : 2;
+    std::uint32_t fc = piece->fc + (cp - piece->cpStart) * width;
+    segment.end = std::min(limit, piece->cpEnd);
+    CharacterProperties base = paragraphStyle;
+    const auto& runs = m_document.characterRuns.runs();
+    std::size_t index = m_document.characterRuns.firstEndingAfter(fc);
+    WordVersion version = m_document.fib.version;
+    if (index < runs.size()) {
+        const auto& run = runs[index];
+        if (run.fcStart <= fc) {
+            segment.end = std::min<std::uint64_t>(segment.end, cp + (std::uint64_t(run.fcEnd) - fc + width - 1) / width);
+            forEachSprm(run.grpprl, version, [&](const Sprm& sprm) {
+                if (sprm.code == sprm::CIstd)
+                    base = m_document.styles.withCharacterStyle(sprm.u16(), paragraphStyle);
+            });
+            segment.properties = base;
+            forEachSprm(run.grpprl, version, [&](const Sprm& sprm) {
+                if (sprm.code != sprm::CIstd)
+                    segment.properties.apply(sprm, base);
+            });
+        } else {
+            segment.end = std::min<std::uint64_t>(segment.end, cp + std::max<std::uint64_t>(1, (run.fcStart - fc) / width));
+        }
+    }
+    forEachPieceSprm(cp, [&](const Sprm& sprm) { segment.properties.apply(sprm, base); });
+    segment.end = std::max(segment.end, cp + 1);
+    return segment;
+}
+
+kit::Attributes StoryReader::attributes(const CharacterProperties& properties) const
+{
+    kit::Attributes attributes;
+    const FontTable& fonts = m_document.fonts;
+    bool isComplex = properties.isBidi || properties.isComplexScript;
+    attributes.fontFamily = fonts.name(properties.fonts[0]);
+    const std::string& eastAsian = fonts.name(properties.fonts[1]);
+    if (eastAsian != attributes.fontFamily && properties.fonts[1] < fonts.size())
+        attributes.fontFamilyEastAsian = eastAsian;
+    if (properties.hasFontBidi) {
+        const std::string& complex = fonts.name(properties.fontBidi);
+        if (complex != attributes.fontFamily)
+            attributes.fontFamilyComplex = complex;
+    }
+    attributes.fontSize = float(isComplex ? properties.halfPointsBidi : properties.halfPoints) / 2;
+    attributes.bold = isComplex ? properties.boldBidi || properties.bold : properties.bold;
+    attributes.italic = isComplex ? properties.italicBidi || properties.italic : properties.italic;
+    if (properties.underline)
+        attributes.underline = properties.underline == 3 ? kit::LineStyle::Double : kit::LineStyle::Single;
+    if (properties.doubleStrike)
+        attributes.strikethrough = kit::LineStyle::Double;
+    else if (properties.strike)
+        attributes.strikethrough = kit::LineStyle::Single;
+    attributes.allCaps = properties.caps;
+    attributes.smallCaps = properties.smallCaps;
+    if (!isAutomatic(properties.color))
+        attributes.foreground = colorFromRef(properties.color);
+    if (properties.highlight && !isAutomatic(colorRefFromIco(properties.highlight)))
+        attributes.background = colorFromRef(colorRefFromIco(properties.highlight));
+    else if (properties.shading)
+        attributes.background = properties.shading;
+    if (properties.verticalPosition == 1)
+        attributes.superscript = 1;
+    else if (properties.verticalPosition == 2)
+        attributes.superscript = -1;
+    attributes.baselineShift = float(properties.raisedHalfPoints) / 2;
+    return attributes;
+}
+
+bool StoryReader::isShowingText() const
+{
+    return std::all_of(m_fields.begin(), m_fields.end(), [](const Field& field) { return field.inResult; });
+}
+
+std::string StoryReader::currentLink() const
+{
+    for (auto it = m_fields.rbegin(); it != m_fields.rend(); ++it) {
+        if (!it->link.empty())
+            return it->link;
+    }
+    return {};
+}
+
+void StoryReader::appendText(Paragraph& paragraph, std::string_view text, const kit::Attributes& attributes)
+{
+    if (text.empty())
+        return;
+    std::string link = currentLink();
+    if (!paragraph.spans.empty() && !paragraph.spans.back().attributes.listLabel
+        && paragraph.spans.back().attributes.link == link && !paragraph.spans.back().attributes.attachment) {
+        kit::Attributes candidate = attributes;
+        candidate.link = link;
+        if (candidate == paragraph.spans.back().attributes) {
+            paragraph.spans.back().text += text;
+            return;
+        }
+    }
+    Span span { std::string(text), attributes };
+    span.attributes.link = link;
+    paragraph.spans.push_back(std::move(span));
+}
+
+void StoryReader::appendAttachment(Paragraph& paragraph, kit::Attachment attachment, const kit::Attributes& attributes)
+{
+    Span span { kit::kAttachmentCharacter, attributes };
+    span.attributes.link = currentLink();
+    span.attributes.attachment = std::make_shared<const kit::Attachment>(std::move(attachment));
+    paragraph.spans.push_back(std::move(span));
+}
+
+std::u16string StoryReader::symbolText(const CharacterProperties& properties, char16_t character) const
+{
+    std::u16string out;
+    std::uint16_t font = properties.symbolFont.value_or(properties.fonts[0]);
+    // Symbol fonts' characters are stored as their byte, or as that byte in the private-use block U+F0xx.
+    if (character < 0x100 || (character >= 0xF000 && character <= 0xF0FF))
+        appendCodePoint(out, encoding::symbolFontCharacter(m_document.fonts.name(font), std::uint8_t(character & 0xFF)));
+    else
+        out.push_back(character);
+    return out;
+}
+
+void StoryReader::appendLabel(Paragraph& paragraph, const CharacterProperties& markProperties)
+{
+    const ParagraphProperties& properties = paragraph.properties;
+    const ListTable::Level* level = m_document.lists.level(properties.listFormat, properties.listLevel);
+    if (!level)
+        return;
+    auto text = m_document.lists.nextLabel(properties.listFormat, properties.listLevel);
+    if (!text || text->empty())
+        return;
+    CharacterProperties label = markProperties;
+    forEachSprm(level->characterGrpprl, m_document.fib.version, [&](const Sprm& sprm) { label.apply(sprm, markProperties); });
+    std::uint16_t font = label.fonts[0];
+    bool isSymbol = m_document.fonts.isSymbolFont(font);
+    std::u16string shown;
+    bool mapped = false;
+    for (char16_t unit : *text) {
+        if ((unit >= 0xF000 && unit <= 0xF0FF) || (isSymbol && unit >= 0x20 && unit < 0x100)) {
+            char32_t c = encoding::symbolFontCharacter(m_document.fonts.name(font), std::uint8_t(unit & 0xFF));
+            // A glyph no Unicode character stands for still shows as a bullet.
+            appendCodePoint(shown, c >= 0xF000 && c <= 0xF0FF ? U'\u2022' : c);
+            mapped = true;
+        } else {
+            shown.push_back(unit);
+        }
+    }
+    kit::Attributes attributes = this->attributes(label);
+    if (mapped)
+        attributes.fontFamily = this->attributes(markProperties).fontFamily;
+    attributes.listLabel = true;
+    attributes.link.clear();
+    if (level->follow == 0)
+        shown.push_back(u'\t');
+    else if (level->follow == 1)
+        shown.push_back(u' ');
+    paragraph.spans.push_back({ toUtf8(shown), attributes });
+}
+
+void StoryReader::appendCharacters(Paragraph& paragraph, std::uint32_t from, std::uint32_t to, const CharacterProperties& properties,
+    const kit::Attributes& attributes, std::vector<std::uint32_t>& textBoxes)
+{
+    const std::u16string& text = m_document.pieces.text();
+    bool isWord6 = m_document.fib.version == WordVersion::Word6;
+    bool isOmitted = properties.isDeleted || properties.hidden;
+    std::uint16_t font = properties.fonts[0];
+    bool isSymbolFont = m_document.fonts.isSymbolFont(font);
+    // Word 6 text is in the document's code page unless the font says otherwise.
+    int fontCodePage = isWord6 ? encoding::codePageForCharset(m_document.fonts.charset(font)) : 0;
+    bool redecode = isWord6 && fontCodePage && fontCodePage != m_document.codePage && fontCodePage != encoding::kCodePageSymbol
+        && !encoding::isDoubleByteCodePage(fontCodePage);
+    std::array<char16_t, 256> fontBytes {};
+    if (redecode)
+        fontBytes = singleByteTable(fontCodePage);
+
+    std::u16string run;
+    auto flush = [&] {
+        if (!run.empty()) {
+            appendText(paragraph, toUtf8(run), attributes);
+            run.clear();
+        }
+    };
+    for (std::uint32_t cp = from; cp < to; ++cp) {
+        char16_t c = text[cp];
+        if (c == kFieldBegin || c == kFieldSeparator || c == kFieldEnd) {
+            flush();
+            if (c == kFieldBegin) {
+                if (m_fields.size() < kMaximumFieldDepth)
+                    m_fields.push_back({});
+            } else if (!m_fields.empty()) {
+                if (c == kFieldSeparator) {
+                    m_fields.back().inResult = true;
+                    m_fields.back().link = hyperlinkTarget(m_fields.back().code);
+                } else {
+                    m_fields.pop_back();
+                }
+            }
+            continue;
+        }
+        if (!isShowingText()) {
+            if (!m_fields.empty() && !m_fields.back().inResult && m_fields.back().code.size() < kMaximumFieldCode)
+                m_fields.back().code.push_back(c);
+            continue;
+        }
+        if (isOmitted)
+            continue;
+        if (properties.isSpecial) {
+            if (c == 0x01) {
+                flush();
+                if (properties.pictureOffset) {
+                    const ByteReader& stream = isWord6 ? m_document.wordDocument : m_document.data;
+                    if (auto picture = inlinePicture(stream, *properties.pictureOffset, m_document.wordDocument))
+                        appendAttachment(paragraph, std::move(*picture), attributes);
+                }
+                continue;
+            }
+            if (c == 0x08) {
+                flush();
+                auto anchor = m_document.anchors.find(cp);
+                if (anchor == m_document.anchors.end())
+                    continue;
+                std::uint32_t shapeId = anchor->second.shapeId;
+                if (m_document.textBoxes.count(shapeId)) {
+                    textBoxes.push_back(shapeId);
+                    continue;
+                }
+                const OfficeArt::Shape* shape = m_document.drawing.shape(shapeId);
+                if (!shape || !shape->pictureIndex)
+                    continue;
+                const ShapeAnchor& frame = anchor->second;
+                kit::Size size { std::clamp(twipsToPoints(double(frame.right) - frame.left), 1.f, 2000.f),
+                    std::clamp(twipsToPoints(double(frame.bottom) - frame.top), 1.f, 2000.f) };
+                if (auto picture = m_document.drawing.picture(shape->pictureIndex, m_document.wordDocument, size)) {
+                    picture->alternativeText = shape->description;
+                    appendAttachment(paragraph, std::move(*picture), attributes);
+                }
+                continue;
+            }
+            if (c == 0x02) {
+                if (!m_noteMark.empty()) {
+                    run += m_noteMark;
+                } else if (auto reference = m_document.noteReferences.find(cp); reference != m_document.noteReferences.end()) {
+                    run += reference->second;
+                }
+                continue;
+            }
+            if (properties.symbolFont) {
+                run += symbolText(properties, properties.symbolCharacter);
+                continue;
+            }
+            if (c < 0x20)
+                continue;
+        }
+        switch (c) {
+        case 0x09:
+            run.push_back(u'\t');
+            continue;
+        case 0x0B:
+        case 0x0E: // a column break: the text flows in one column here
+            run.push_back(u'\u2028');
+            continue;
+        case kPageBreak:
+            run.push_back(u'\f');
+            continue;
+        case 0x1E:
+            run.push_back(u'\u2011');
+            continue;
+        case 0x1F:
+            run.push_back(u'\u00AD');
+            continue;
+        case 0xFFFE:
+        case 0xFFFF:
+            continue;
+        default:
+            break;
+        }
+        if (c < 0x20)
+            continue;
+        if (isWord6) {
+            auto byte = m_document.pieces.rawByte(cp);
+            if (byte && fontCodePage == encoding::kCodePageSymbol) {
+                appendCodePoint(run, encoding::symbolFontCharacter(m_document.fonts.name(font), *byte));
+                continue;
+            }
+            if (byte && redecode)
+                c = fontBytes[*byte];
+            run.push_back(c);
+            continue;
+        }
+        if (isSymbolFont && (c < 0x100 || (c >= 0xF000 && c <= 0xF0FF))) {
+            appendCodePoint(run, encoding::symbolFontCharacter(m_document.fonts.name(font), std::uint8_t(c & 0xFF)));
+            continue;
+        }
+        run.push_back(c);
+    }
+    flush();
+}
+
+void StoryReader::readParagraph(std::uint32_t start, std::uint32_t mark, std::uint32_t end, char terminator, std::vector<Paragraph>& out)
+{
+    const std::u16string& text = m_document.pieces.text();
+    bool hasMark = mark < end;
+    std::uint32_t propertiesCp = hasMark ? mark : (mark > start ? mark - 1 : start);
+    std::optional<TableProperties> row;
+    Paragraph paragraph;
+    paragraph.properties = paragraphProperties(propertiesCp, &row);
+    paragraph.terminator = terminator;
+    const CharacterProperties paragraphStyle = m_document.styles.characterProperties(paragraph.properties.istd);
+    CharacterProperties markProperties = paragraphStyle;
+    if (hasMark)
+        markProperties = segmentAt(mark, mark + 1, paragraphStyle).properties;
+    paragraph.terminatorAttributes = attributes(markProperties);
+
+    int depth = paragraph.properties.depth();
+    bool isCellMark = hasMark && text[mark] == kCellMark;
+    if (depth == 1) {
+        paragraph.endsRow = isCellMark && paragraph.properties.isRowEnd;
+        paragraph.endsCell = isCellMark && !paragraph.endsRow;
+    } else if (depth > 1) {
+        paragraph.endsRow = paragraph.properties.isInnerRowEnd;
+        paragraph.endsCell = !paragraph.endsRow && paragraph.properties.isInnerCellEnd;
+    }
+    paragraph.depth = depth;
+    if (paragraph.endsRow)
+        paragraph.row = std::move(row);
+
+    if (!paragraph.endsRow && isShowingText())
+        appendLabel(paragraph, markProperties);
+    std::vector<std::uint32_t> textBoxes;
+    for (std::uint32_t cp = start; cp < mark;) {
+        Segment segment = segmentAt(cp, mark, paragraphStyle);
+        appendCharacters(paragraph, cp, segment.end, segment.properties, attributes(segment.properties), textBoxes);
+        cp = segment.end;
+    }
+    out.push_back(std::move(paragraph));
+    if (!textBoxes.empty())
+        insertTextBoxes(textBoxes, out, out.size() - 1);
+}
+
+void StoryReader::insertTextBoxes(const std::vector<std::uint32_t>& shapes, std::vector<Paragraph>& out, std::size_t anchorIndex)
+{
+    if (m_textBoxDepth >= kMaximumTextBoxDepth)
+        return;
+    std::vector<Paragraph> boxes;
+    auto savedFields = std::move(m_fields);
+    auto savedMark = std::move(m_noteMark);
+    ++m_textBoxDepth;
+    for (std::uint32_t shape : shapes) {
+        if (!m_placedTextBoxes.insert(shape).second)
+            continue;
+        auto range = m_document.textBoxes.at(shape);
+        read(range.first, range.second, boxes);
+    }
+    --m_textBoxDepth;
+    m_fields = std::move(savedFields);
+    m_noteMark = std::move(savedMark);
+    if (boxes.empty())
+        return;
+    const Paragraph& anchor = out[anchorIndex];
+    if (anchor.depth > 0) {
+        // Inside a table the boxes' text joins the anchor's cell; before the cell's last paragraph, so the
+        // cell still ends where Word ends it.
+        for (auto& box : boxes) {
+            box.depth = anchor.depth;
+            box.endsCell = box.endsRow = false;
+            box.row.reset();
+            if (box.terminator == '\f')
+                box.terminator = '\n';
+        }
+    }
+    std::size_t at = anchor.endsCell || anchor.endsRow ? anchorIndex : anchorIndex + 1;
+    out.insert(out.begin() + std::ptrdiff_t(at), std::make_move_iterator(boxes.begin()), std::make_move_iterator(boxes.end()));
+}
+
+void StoryReader::read(std::uint32_t start, std::uint32_t end, std::vector<Paragraph>& out)
+{
+    end = std::min(end, m_document.pieces.length());
+    m_fields.clear();
+    std::uint32_t cp = start;
+    while (cp < end) {
+        char terminator = '\n';
+        auto mark = findMark(cp, end, terminator);
+        readParagraph(cp, mark ? *mark : end, end, terminator, out);
+        cp = mark ? *mark + 1 : end;
+    }
+    m_fields.clear();
+}
+
+void StoryReader::readNote(const Note& note, std::vector<Paragraph>& out)
+{
+    m_noteMark = note.mark;
+    read(note.textStart, note.textEnd, out);
+    m_noteMark.clear();
+}
+
+void StoryReader::readUnplacedTextBoxes(std::vector<Paragraph>& out)
+{
+    for (const auto& [shape, range] : m_document.textBoxes) {
+        if (m_placedTextBoxes.insert(shape).second)
+            read(range.first, range.second, out);
+    }
+}
+
+} // namespace importer::doc

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "import/doc/Paragraph.h"
+#include "import/doc/WordDocument.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace importer::doc {
+
+// Turns a range of character positions into paragraphs: resolves styles and direct formatting, drops field
+// codes and keeps their results, numbers list paragraphs, places pictures, and inserts the text boxes
+// anchored in a paragraph after it.
+class StoryReader {
+public:
+    explicit StoryReader(WordDocument& document);
+
+    void read(std::uint32_t start, std::uint32_t end, std::vector<Paragraph>& out);
+    // Reads a note's text: its automatic mark character shows mark.
+    void readNote(const Note& note, std::vector<Paragraph>& out);
+    // Text boxes whose anchors were never met (main-text boxes only), in story order.
+    void readUnplacedTextBoxes(std::vector<Paragraph>& out);
+
+private:
+    struct Field {
+        bool inResult = false;
+        std::u16string code;
+        std::string link;
+    };
+    struct Segment {
+        CharacterProperties properties;
+        std::uint32_t end = 0;
+    };
+
+    ParagraphProperties paragraphProperties(std::uint32_t markCp, std::optional<TableProperties>* row);
+    Segment segmentAt(std::uint32_t cp, std::uint32_t limit, const CharacterProperties& paragraphStyle);
+    template<typename Visit> void forEachPieceSprm(std::uint32_t cp, Visit&& visit);
+    kit::Attributes attributes(const CharacterProperties&) const;
+    std::optional<std::uint32_t> findMark(std::uint32_t from, std::uint32_t end, char& terminator) const;
+    bool endsParagraphRun(std::uint32_t cp) const;
+
+    void readParagraph(std::uint32_t start, std::uint32_t mark, std::uint32_t end, char terminator, std::vector<Paragraph>& out);
+    void appendCharacters(Paragraph&, std::uint32_t from, std::uint32_t to, const CharacterProperties&, const kit::Attributes&,
+        std::vector<std::uint32_t>& textBoxes);
+    void appendText(Paragraph&, std::string_view text, const kit::Attributes&);
+    void appendAttachment(Paragraph&, kit::Attachment, const kit::Attributes&);
+    void appendLabel(Paragraph&, const CharacterProperties& markProperties);
+    void insertTextBoxes(const std::vector<std::uint32_t>& shapes, std::vector<Paragraph>& out, std::size_t anchorIndex);
+    std::u16string symbolText(const CharacterProperties&, char16_t) const;
+    bool isShowingText() const;
+    std::string currentLink() const;
+
+    WordDocument& m_document;
+    std::vector<Field> m_fields;
+    std::u16string m_noteMark;
+    std::set<std::uint32_t> m_placedTextBoxes;
+    int m_textBoxDepth = 0;
+};
+
+} // namespace importer::doc

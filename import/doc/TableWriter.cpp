@@ -1,0 +1,258 @@
+#include "import/doc/TableWriter.h"
+
+#include <algorithm>
+#include <map>
+
+namespace importer::doc {
+
+namespace {
+
+// Deeper nesting is written as plain paragraphs of the deepest table kept.
+constexpr int kMaximumNesting = 16;
+// Word treats cell edges this close (twips) as one: rows drawn by hand rarely line up exactly.
+constexpr std::int32_t kEdgeTolerance = 3;
+// Cells beyond a row's definition, and rows without one, get this width (twips).
+constexpr std::int32_t kFallbackCellWidth = 1440;
+
+struct CellModel {
+    std::vector<const Paragraph*> content;
+    std::size_t index = 0; // among the row's cells as the text has them
+    std::int32_t left = 0, right = 0;
+    const TableCellDefinition* definition = nullptr;
+    bool isContinuation = false;
+    int column = 0, columnSpan = 1, rowSpan = 1;
+};
+
+struct RowModel {
+    std::vector<CellModel> cells;
+    const TableProperties* properties = nullptr;
+};
+
+bool hasText(const std::vector<const Paragraph*>& content)
+{
+    return std::any_of(content.begin(), content.end(), [](const Paragraph* paragraph) {
+        return std::any_of(paragraph->spans.begin(), paragraph->spans.end(), [](const Span& span) { return !span.text.empty(); });
+    });
+}
+
+} // namespace
+
+TableWriter::TableWriter(kit::TextStorage& storage, float defaultTabInterval)
+    : m_storage(storage)
+    , m_defaultTabInterval(defaultTabInterval)
+{
+}
+
+void TableWriter::write(const std::vector<Paragraph>& paragraphs)
+{
+    std::vector<const Paragraph*> list;
+    list.reserve(paragraphs.size());
+    for (const auto& paragraph : paragraphs)
+        list.push_back(&paragraph);
+    writeRange(list, 0, nullptr);
+}
+
+void TableWriter::writeRange(Paragraphs list, int level, const std::shared_ptr<const kit::TableCell>& cell)
+{
+    std::size_t i = 0;
+    while (i < list.size()) {
+        if (list[i]->depth > level && level < kMaximumNesting) {
+            std::size_t j = i;
+            while (j < list.size() && list[j]->depth > level)
+                ++j;
+            writeTable(list.subspan(i, j - i), level + 1, cell);
+            i = j;
+            continue;
+        }
+        if (!list[i]->endsRow)
+            writeParagraph(*list[i], cell);
+        ++i;
+    }
+}
+
+void TableWriter::writeTable(Paragraphs list, int level, const std::shared_ptr<const kit::TableCell>& parent)
+{
+    // Rows end at their row marks, cells at their cell marks; deeper paragraphs belong to nested tables.
+    std::vector<RowModel> rows;
+    RowModel row;
+    CellModel cell;
+    for (const Paragraph* paragraph : list) {
+        bool atLevel = paragraph->depth == level;
+        if (atLevel && paragraph->endsRow) {
+            if (!cell.content.empty()) {
+                row.cells.push_back(std::move(cell));
+                cell = {};
+            }
+            row.properties = paragraph->row ? &*paragraph->row : nullptr;
+            rows.push_back(std::move(row));
+            row = {};
+            continue;
+        }
+        cell.content.push_back(paragraph);
+        if (atLevel && paragraph->endsCell) {
+            row.cells.push_back(std::move(cell));
+            cell = {};
+        }
+    }
+    if (!cell.content.empty())
+        row.cells.push_back(std::move(cell));
+    if (!row.cells.empty())
+        rows.push_back(std::move(row));
+
+    // Cell edges from the row definitions; horizontally merged and zero-width cells join the cell before.
+    std::vector<std::int32_t> edges;
+    for (auto& model : rows) {
+        const TableProperties* properties = model.properties;
+        bool hasGeometry = properties && properties->boundaries.size() >= 2;
+        CellModel* previous = nullptr;
+        for (std::size_t c = 0; c < model.cells.size(); ++c) {
+            CellModel& current = model.cells[c];
+            current.index = c;
+            if (hasGeometry) {
+                std::size_t defined = properties->boundaries.size() - 1;
+                if (c < defined) {
+                    current.left = properties->boundaries[c];
+                    current.right = properties->boundaries[c + 1];
+                    if (c < properties->cells.size())
+                        current.definition = &properties->cells[c];
+                } else {
+                    current.left = properties->boundaries.back() + std::int32_t(c - defined) * kFallbackCellWidth;
+                    current.right = current.left + kFallbackCellWidth;
+                }
+            } else {
+                current.left = std::int32_t(c) * 2 * kFallbackCellWidth;
+                current.right = current.left + 2 * kFallbackCellWidth;
+            }
+            current.right = std::max(current.right, current.left);
+            bool merged = current.definition && current.definition->isMerged && !current.definition->isFirstMerged;
+            if (previous && (merged || current.right - current.left <= 0)) {
+                previous->right = std::max(previous->right, current.right);
+                if (hasText(current.content))
+                    previous->content.insert(previous->content.end(), current.content.begin(), current.content.end());
+                current.isContinuation = true;
+                continue;
+            }
+            previous = &current;
+        }
+        for (const auto& current : model.cells) {
+            if (!current.isContinuation) {
+                edges.push_back(current.left);
+                edges.push_back(current.right);
+            }
+        }
+    }
+    std::sort(edges.begin(), edges.end());
+    std::vector<std::int32_t> grid;
+    for (std::int32_t edge : edges) {
+        if (grid.empty() || edge - grid.back() > kEdgeTolerance)
+            grid.push_back(edge);
+    }
+    auto gridIndex = [&](std::int32_t x) {
+        auto it = std::lower_bound(grid.begin(), grid.end(), x - kEdgeTolerance);
+        return int(std::min<std::size_t>(std::size_t(it - grid.begin()), grid.empty() ? 0 : grid.size() - 1));
+    };
+    int columnCount = std::max(1, int(grid.size()) - 1);
+
+    // Columns, then vertical merges: a continuation joins the cell that started the merge in its column.
+    std::map<int, std::pair<std::size_t, std::size_t>> openMerges; // column → (row, cell) of the first cell
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t c = 0; c < rows[r].cells.size(); ++c) {
+            CellModel& current = rows[r].cells[c];
+            if (current.isContinuation)
+                continue;
+            current.column = std::min(gridIndex(current.left), columnCount - 1);
+            current.columnSpan = std::max(1, gridIndex(current.right) - current.column);
+            const TableCellDefinition* definition = current.definition;
+            if (definition && definition->isVerticallyMerged && !definition->isVerticalRestart) {
+                auto open = openMerges.find(current.column);
+                if (open != openMerges.end()) {
+                    CellModel& owner = rows[open->second.first].cells[open->second.second];
+                    if (owner.columnSpan == current.columnSpan) {
+                        ++owner.rowSpan;
+                        if (hasText(current.content))
+                            owner.content.insert(owner.content.end(), current.content.begin(), current.content.end());
+                        current.isContinuation = true;
+                        continue;
+                    }
+                }
+            }
+            for (int column = current.column; column < current.column + current.columnSpan; ++column)
+                openMerges.erase(column);
+            if (definition && definition->isVerticalRestart)
+                openMerges[current.column] = { r, c };
+        }
+    }
+
+    std::vector<float> widths;
+    for (std::size_t i = 1; i < grid.size(); ++i)
+        widths.push_back(twipsToPoints(grid[i] - grid[i - 1]));
+    if (widths.empty())
+        widths.push_back(twipsToPoints(2 * kFallbackCellWidth));
+
+    int tableId = m_nextTableId++;
+    bool inHeader = true;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const TableProperties* properties = rows[r].properties;
+        inHeader = inHeader && properties && properties->isHeader;
+        for (auto& current : rows[r].cells) {
+            if (current.isContinuation)
+                continue;
+            kit::TableCell model;
+            model.tableId = tableId;
+            model.row = int(r);
+            model.column = current.column;
+            model.rowSpan = current.rowSpan;
+            model.columnSpan = current.columnSpan;
+            model.nestingLevel = level;
+            model.columnWidths = widths;
+            model.isHeaderRow = inHeader;
+            model.parent = parent.get();
+            if (properties) {
+                // A cell's own border wins; otherwise the table's outer or inner border for that side.
+                const auto& table = properties->tableBorders;
+                bool top = r == 0, bottom = r + std::size_t(current.rowSpan) >= rows.size();
+                bool left = current.column == 0, right = current.column + current.columnSpan >= columnCount;
+                std::array<const BorderLine*, 4> fallback = { &table[top ? 0 : 4], &table[left ? 1 : 5],
+                    &table[bottom ? 2 : 4], &table[right ? 3 : 5] };
+                for (int side = 0; side < 4; ++side) {
+                    const BorderLine* line = current.definition && current.definition->borders[side].isSet()
+                        ? &current.definition->borders[side]
+                        : fallback[side];
+                    model.borders[side] = line->border();
+                }
+                if (current.index < properties->shading.size())
+                    model.shading = properties->shading[current.index];
+                float gap = twipsToPoints(properties->gapHalf);
+                model.padding = properties->padding.value_or(std::array<float, 4> { 0, gap, 0, gap });
+            }
+            auto shared = std::make_shared<const kit::TableCell>(std::move(model));
+            // Every cell ends in a paragraph of its own, even when the file left it empty.
+            if (current.content.empty() || current.content.back()->depth != level) {
+                static const Paragraph empty;
+                current.content.push_back(&empty);
+            }
+            writeRange(current.content, level, shared);
+        }
+    }
+}
+
+void TableWriter::writeParagraph(const Paragraph& paragraph, const std::shared_ptr<const kit::TableCell>& cell)
+{
+    kit::ParagraphStyle style = paragraph.properties.style(m_defaultTabInterval);
+    if (!m_lastStyle || !(*m_lastStyle == style))
+        m_lastStyle = std::make_shared<const kit::ParagraphStyle>(std::move(style));
+    for (const Span& span : paragraph.spans) {
+        kit::Attributes attributes = span.attributes;
+        attributes.paragraph = m_lastStyle;
+        attributes.tableCell = cell;
+        m_storage.append(span.text, attributes);
+    }
+    kit::Attributes attributes = paragraph.terminatorAttributes;
+    attributes.paragraph = m_lastStyle;
+    attributes.tableCell = cell;
+    // A page break cannot end a paragraph inside a cell: the row would have to split around it.
+    char terminator = cell && paragraph.terminator == '\f' ? '\n' : paragraph.terminator;
+    m_storage.append(std::string_view(&terminator, 1), attributes);
+}
+
+} // namespace importer::doc

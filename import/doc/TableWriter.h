@@ -1,0 +1,32 @@
+#pragma once
+
+#include "import/doc/Paragraph.h"
+#include "kit/text/TextStorage.h"
+
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace importer::doc {
+
+// Writes paragraphs into a text storage, assembling the paragraphs of tables into rows and cells: every
+// paragraph of a cell carries the cell's attribute, merged cells span the grid columns and rows they cover,
+// and nested tables point to the cell that holds them.
+class TableWriter {
+public:
+    TableWriter(kit::TextStorage& storage, float defaultTabInterval);
+    void write(const std::vector<Paragraph>& paragraphs);
+
+private:
+    using Paragraphs = std::span<const Paragraph* const>;
+    void writeRange(Paragraphs, int level, const std::shared_ptr<const kit::TableCell>& cell);
+    void writeTable(Paragraphs, int level, const std::shared_ptr<const kit::TableCell>& parent);
+    void writeParagraph(const Paragraph&, const std::shared_ptr<const kit::TableCell>& cell);
+
+    kit::TextStorage& m_storage;
+    float m_defaultTabInterval;
+    int m_nextTableId = 1;
+    std::shared_ptr<const kit::ParagraphStyle> m_lastStyle;
+};
+
+} // namespace importer::doc

@@ -1,0 +1,159 @@
+#include "import/doc/WordDocument.h"
+
+#include "import/doc/CodePages.h"
+#include "import/doc/ListTable.h"
+#include "import/doc/StoryReader.h"
+#include "import/doc/TableWriter.h"
+
+namespace importer::doc {
+
+namespace {
+
+constexpr std::size_t kFspaSize = 26;
+constexpr std::size_t kTextBoxEntrySize = 22;
+constexpr std::size_t kSectionEntrySize = 12;
+constexpr std::size_t kMaximumEntries = 1 << 20;
+
+// A PLC: n + 1 CPs followed by n entries of a fixed size.
+struct Plc {
+    ByteReader bytes;
+    std::size_t count = 0;
+    std::size_t entrySize = 0;
+    Plc(const ByteReader& table, Fib::Range range, std::size_t size)
+        : bytes(table.clippedSlice(range.fc, range.lcb))
+        , entrySize(size)
+    {
+        count = bytes.size() >= 4 ? std::min((bytes.size() - 4) / (4 + size), kMaximumEntries) : 0;
+    }
+    std::uint32_t cp(std::size_t i) const { return bytes.readU32LE(4 * i).value_or(0); }
+    ByteReader entry(std::size_t i) const { return bytes.clippedSlice(4 * (count + 1) + entrySize * i, entrySize); }
+};
+
+
+} // namespace
+
+std::optional<std::string> WordDocument::load()
+{
+    wordDocument = ByteReader(wordDocumentBytes);
+    bool isWord6 = fib.version == WordVersion::Word6;
+    table = isWord6 ? wordDocument : ByteReader(tableBytes);
+    data = isWord6 ? wordDocument : ByteReader(dataBytes);
+    codePage = isWord6 ? codePageForLanguage(fib.lid) : 1252;
+
+    auto range = [&](FibEntry which) { return table.clippedSlice(fib.entry(which).fc, fib.entry(which).lcb); };
+    pieces = PieceTable::read(fib, range(FibEntry::Clx), wordDocument, codePage);
+    if (pieces.length() == 0 && fib.storyLength(Story::Main) > 0)
+        return std::string("truncated");
+    isTruncated = isTruncated || pieces.isTruncated();
+    characterRuns = FormattingRuns::readCharacterRuns(fib, range(FibEntry::PlcfBteChpx), wordDocument);
+    paragraphRuns = FormattingRuns::readParagraphRuns(fib, range(FibEntry::PlcfBtePapx), wordDocument, data);
+    styles = StyleSheet::read(range(FibEntry::Stshf), fib.version);
+    fonts = FontTable::read(range(FibEntry::SttbfFfn), fib.version, codePage);
+    if (!isWord6)
+        lists = ListTable::read(table, fib.entry(FibEntry::PlfLst), fib.entry(FibEntry::PlfLfo));
+    if (auto tab = range(FibEntry::Dop).readU16LE(10); tab && *tab >= 36 && *tab <= 14400)
+        defaultTabInterval = twipsToPoints(*tab);
+
+    // Section breaks: the character ending a section says how the next one starts.
+    Plc sections(table, fib.entry(FibEntry::PlcfSed), kSectionEntrySize);
+    for (std::size_t i = 0; i + 1 < sections.count; ++i) {
+        std::uint32_t end = sections.cp(i + 1);
+        auto sepx = sections.entry(i + 1).readI32LE(2);
+        bool newPage = true;
+        if (sepx && *sepx >= 0) {
+            auto size = wordDocument.readU16LE(std::size_t(*sepx));
+            ByteReader grpprl = size ? wordDocument.clippedSlice(std::size_t(*sepx) + 2, *size) : ByteReader();
+            forEachSprm(grpprl, fib.version, [&](const Sprm& sprm) {
+                if (sprm.code == sprm::SBkc)
+                    newPage = sprm.u8() != 0;
+            });
+        }
+        if (end > 0)
+            sectionBreaks[end - 1] = newPage;
+    }
+
+    if (!isWord6) {
+        drawing = OfficeArt::read(range(FibEntry::DggInfo));
+        Plc shapes(table, fib.entry(FibEntry::PlcSpaMom), kFspaSize);
+        for (std::size_t i = 0; i < shapes.count; ++i) {
+            ByteReader entry = shapes.entry(i);
+            ShapeAnchor anchor;
+            anchor.shapeId = entry.readU32LE(0).value_or(0);
+            anchor.left = entry.readI32LE(4).value_or(0);
+            anchor.top = entry.readI32LE(8).value_or(0);
+            anchor.right = entry.readI32LE(12).value_or(0);
+            anchor.bottom = entry.readI32LE(16).value_or(0);
+            anchors[shapes.cp(i)] = anchor;
+        }
+    }
+    // Text boxes: each names the shape that shows it; the last entry only reserves space.
+    std::uint32_t boxesStart = fib.storyStart(Story::TextBoxes);
+    Plc boxes(table, fib.entry(FibEntry::PlcftxbxTxt), kTextBoxEntrySize);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> boxRanges;
+    for (std::size_t i = 0; i + 1 <= boxes.count; ++i) {
+        std::pair<std::uint32_t, std::uint32_t> text { boxesStart + boxes.cp(i), boxesStart + boxes.cp(i + 1) };
+        boxRanges.push_back(text);
+        ByteReader entry = boxes.entry(i);
+        bool reusable = entry.readU16LE(8).value_or(1) != 0 || i + 1 == boxes.count;
+        if (!reusable && text.second > text.first)
+            textBoxes[entry.readU32LE(14).value_or(0)] = text;
+    }
+    for (const auto& [cp, anchor] : anchors) {
+        const OfficeArt::Shape* shape = drawing.shape(anchor.shapeId);
+        if (textBoxes.count(anchor.shapeId) || !shape || !shape->textIdentifier)
+            continue;
+        std::size_t index = *shape->textIdentifier >> 16;
+        if (index >= 1 && index <= boxRanges.size() && boxRanges[index - 1].second > boxRanges[index - 1].first)
+            textBoxes[anchor.shapeId] = boxRanges[index - 1];
+    }
+
+    // Notes: references in the main text, texts in their own stories, numbered in order.
+    auto readNotes = [&](FibEntry references, FibEntry texts, Story story, std::uint8_t format, std::vector<Note>& notes) {
+        Plc refs(table, fib.entry(references), 2);
+        Plc bodies(table, fib.entry(texts), 0);
+        std::uint32_t base = fib.storyStart(story);
+        std::int32_t number = 0;
+        for (std::size_t i = 0; i < refs.count && i < bodies.count; ++i) {
+            Note note;
+            note.referenceCp = refs.cp(i);
+            note.textStart = base + bodies.cp(i);
+            note.textEnd = base + bodies.cp(i + 1);
+            if (refs.entry(i).readI16LE(0).value_or(0) > 0)
+                note.mark = ListTable::formatNumber(++number, format);
+            if (!note.mark.empty())
+                noteReferences[note.referenceCp] = note.mark;
+            notes.push_back(note);
+        }
+    };
+    readNotes(FibEntry::PlcffndRef, FibEntry::PlcffndTxt, Story::Footnotes, 0, footnotes);
+    readNotes(FibEntry::PlcfendRef, FibEntry::PlcfendTxt, Story::Endnotes, 2, endnotes);
+    return std::nullopt;
+}
+
+ImportResult importWordDocument(WordDocument& document)
+{
+    ImportResult result;
+    result.format = "doc";
+    if (auto error = document.load()) {
+        result.error = *error;
+        return result;
+    }
+    StoryReader reader(document);
+    std::vector<Paragraph> paragraphs;
+    reader.read(0, document.fib.storyLength(Story::Main), paragraphs);
+    reader.readUnplacedTextBoxes(paragraphs);
+    for (const Note& note : document.footnotes)
+        reader.readNote(note, paragraphs);
+    for (const Note& note : document.endnotes)
+        reader.readNote(note, paragraphs);
+
+    auto storage = std::make_shared<kit::TextStorage>();
+    TableWriter writer(*storage, document.defaultTabInterval);
+    writer.write(paragraphs);
+    result.text = storage;
+    if (document.isTruncated)
+        result.error = "truncated";
+    return result;
+}
+
+} // namespace importer::doc

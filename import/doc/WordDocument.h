@@ -1,0 +1,68 @@
+#pragma once
+
+#include "import/Importer.h"
+#include "import/doc/Fib.h"
+#include "import/doc/FontTable.h"
+#include "import/doc/FormattingRuns.h"
+#include "import/doc/ListTable.h"
+#include "import/doc/OfficeArt.h"
+#include "import/doc/PieceTable.h"
+#include "import/doc/StyleSheet.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace importer::doc {
+
+// A floating object's anchor (FSPA): which shape, and its frame in twips.
+struct ShapeAnchor {
+    std::uint32_t shapeId = 0;
+    std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// A note (footnote or endnote): where its reference stands, its text, and the mark shown for both.
+struct Note {
+    std::uint32_t referenceCp = 0;
+    std::uint32_t textStart = 0; // absolute CPs
+    std::uint32_t textEnd = 0;
+    std::u16string mark;
+};
+
+// Everything read from a Word binary document that the story reader needs: the streams and the tables
+// that describe the text.
+struct WordDocument {
+    Fib fib;
+    std::vector<std::uint8_t> wordDocumentBytes;
+    std::vector<std::uint8_t> tableBytes;
+    std::vector<std::uint8_t> dataBytes;
+    ByteReader wordDocument;
+    ByteReader table; // the table stream; WordDocument itself in Word 6 files
+    ByteReader data;
+    int codePage = 1252;
+    float defaultTabInterval = 36;
+    PieceTable pieces;
+    FormattingRuns characterRuns;
+    FormattingRuns paragraphRuns;
+    StyleSheet styles;
+    FontTable fonts;
+    ListTable lists;
+    OfficeArt drawing;
+    std::map<std::uint32_t, ShapeAnchor> anchors; // by the CP of their anchor character
+    std::map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> textBoxes; // shape id → absolute CP range
+    std::map<std::uint32_t, bool> sectionBreaks; // CP of a section's last character → starts a new page
+    std::vector<Note> footnotes;
+    std::vector<Note> endnotes;
+    std::map<std::uint32_t, std::u16string> noteReferences; // CP of a reference mark → what it shows
+    bool isTruncated = false;
+
+    // Reads the streams' tables; the error when the document cannot be read at all.
+    std::optional<std::string> load();
+};
+
+// Converts a Word 97-2003 or Word 6/95 document whose streams were read from the OLE2 container.
+ImportResult importWordDocument(WordDocument& document);
+
+} // namespace importer::doc
