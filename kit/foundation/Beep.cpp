@@ -9,7 +9,7 @@ std::function<void()>& handler()
     return *installed;
 }
 int s_beepCount = 0;
-}
+} // namespace
 
 void beep()
 {

@@ -63,7 +63,8 @@ const Bundle& bundleAt(const std::filesystem::path& folder)
 
 std::string lowercased(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
+    std::transform(
+        text.begin(), text.end(), text.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
     return text;
 }
 
@@ -204,7 +205,8 @@ const StringsTable* Bundle::table(const std::string& language, std::string_view 
     return found->second.get();
 }
 
-std::string Bundle::localizedStringForKey(std::string_view key, std::string_view value, std::string_view tableName) const
+std::string Bundle::localizedStringForKey(
+    std::string_view key, std::string_view value, std::string_view tableName) const
 {
     if (tableName.empty())
         tableName = "Localizable";

@@ -24,9 +24,8 @@ inline std::optional<std::string> formatArgument(const char* text)
 }
 inline std::optional<std::string> formatArgument(std::optional<std::string> text) { return text; }
 inline std::optional<std::string> formatArgument(std::nullopt_t) { return std::nullopt; }
-template<typename Number>
-    requires std::is_arithmetic_v<Number>
-std::optional<std::string> formatArgument(Number number)
+template <typename Number>
+requires std::is_arithmetic_v<Number> std::optional<std::string> formatArgument(Number number)
 {
     if constexpr (std::is_same_v<Number, bool>)
         return std::string(number ? "1" : "0");
@@ -39,7 +38,7 @@ std::optional<std::string> formatArgument(Number number)
 }
 
 // formatString with arguments of mixed kinds: format("%@ of %@", name, 3).
-template<typename... Args> std::string format(std::string_view text, const Args&... args)
+template <typename... Args> std::string format(std::string_view text, const Args&... args)
 {
     return formatString(text, { formatArgument(args)... });
 }

@@ -12,7 +12,7 @@ namespace kit {
 // the system reports that way. Arguments fill "%@" placeholders; an absent one prints "(null)".
 class Log {
 public:
-    template<typename... Args> static void line(std::string_view format, const Args&... args)
+    template <typename... Args> static void line(std::string_view format, const Args&... args)
     {
         write(formatString(format, { formatArgument(args)... }));
     }

@@ -15,8 +15,8 @@ namespace kit::plist {
 
 namespace {
 
-template<auto Release> struct CRelease {
-    template<typename T> void operator()(T* object) const { Release(object); }
+template <auto Release> struct CRelease {
+    template <typename T> void operator()(T* object) const { Release(object); }
 };
 using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, CRelease<plist_free>>;
 using MallocPtr = std::unique_ptr<char, CRelease<std::free>>;
@@ -137,7 +137,8 @@ private:
         case 0x5:
         case 0x6: {
             bool wide = (marker >> 4) == 0x6;
-            if (!readCount(offset, count, payload) || count > m_objectsEnd || !inObjects(payload, count * (wide ? 2 : 1)))
+            if (!readCount(offset, count, payload) || count > m_objectsEnd
+                || !inObjects(payload, count * (wide ? 2 : 1)))
                 return "a truncated string";
             for (std::uint64_t i = 0; i < count; ++i) {
                 bool isNul = wide ? readBigEndian(payload + 2 * i, 2) == 0 : m_bytes[payload + i] == 0;
@@ -152,7 +153,8 @@ private:
             if (!readCount(offset, count, payload) || count > m_objectsEnd)
                 return "a truncated container";
             std::uint64_t referenceCount = isDictionary ? count * 2 : count;
-            if (referenceCount / m_referenceSize > m_objectsEnd || !inObjects(payload, referenceCount * m_referenceSize))
+            if (referenceCount / m_referenceSize > m_objectsEnd
+                || !inObjects(payload, referenceCount * m_referenceSize))
                 return "a truncated container";
             for (std::uint64_t i = 0; i < referenceCount; ++i) {
                 std::uint64_t reference = readBigEndian(payload + i * m_referenceSize, m_referenceSize);
@@ -203,7 +205,8 @@ private:
                 for (std::uint64_t child : frame.references)
                     total = std::min<std::uint64_t>(total + m_expandedCount[child], Value::kMaxValueCount + 1);
                 if (total > Value::kMaxValueCount)
-                    return "more than " + std::to_string(Value::kMaxValueCount) + " values once references are expanded";
+                    return "more than " + std::to_string(Value::kMaxValueCount)
+                        + " values once references are expanded";
                 m_expandedCount[frame.object] = total;
                 m_state[frame.object] = State::Done;
                 stack.pop_back();

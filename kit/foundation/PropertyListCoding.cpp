@@ -67,8 +67,8 @@ std::optional<unsigned> readDigits(std::string_view text, std::size_t offset, st
 
 std::string formatIsoDate(double secondsSince2001)
 {
-    std::int64_t seconds = static_cast<std::int64_t>(
-        std::floor(std::min(std::max(secondsSince2001, Value::kMinDate), Value::kMaxDate)));
+    std::int64_t seconds
+        = static_cast<std::int64_t>(std::floor(std::min(std::max(secondsSince2001, Value::kMinDate), Value::kMaxDate)));
     std::int64_t days = seconds / kSecondsPerDay, secondOfDay = seconds % kSecondsPerDay;
     if (secondOfDay < 0) {
         secondOfDay += kSecondsPerDay;
@@ -90,8 +90,8 @@ std::optional<double> parseIsoDate(std::string_view text)
         text.remove_suffix(1);
     // 0123456789012345678901
     // YYYY-MM-DDTHH:MM:SSZ
-    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':'
-        || text[16] != ':' || text[19] != 'Z')
+    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':'
+        || text[19] != 'Z')
         return std::nullopt;
     auto year = readDigits(text, 0, 4), month = readDigits(text, 5, 2), day = readDigits(text, 8, 2);
     auto hour = readDigits(text, 11, 2), minute = readDigits(text, 14, 2), second = readDigits(text, 17, 2);

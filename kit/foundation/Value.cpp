@@ -151,10 +151,7 @@ void Value::append(Value value)
         elements->push_back(std::move(value));
 }
 
-bool Value::operator==(const Value& other) const
-{
-    return m_storage == other.m_storage;
-}
+bool Value::operator==(const Value& other) const { return m_storage == other.m_storage; }
 
 Result<Value> Value::fromPropertyList(std::span<const std::uint8_t> bytes)
 {

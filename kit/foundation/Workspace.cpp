@@ -16,7 +16,7 @@ std::string& lastURL()
     static auto* url = new std::string;
     return *url;
 }
-}
+} // namespace
 
 void Workspace::setOpenURLHandler(OpenURLHandler newHandler) { handler() = std::move(newHandler); }
 

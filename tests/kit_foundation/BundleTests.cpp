@@ -1,6 +1,5 @@
 #include "kit/foundation/Bundle.h"
 #include "kit/foundation/StringsTable.h"
-
 #include "support/TestSupport.h"
 
 #include <cstdlib>
@@ -112,10 +111,10 @@ TEST(Bundle, AnInstalledProgramFindsItsSharedFolder)
 
     std::string out, err;
     // Empty, not unset: the test main would otherwise point an unset variable at the source tree.
-    int status = testsupport::runCommand("env LECTORIN_BUNDLE= LECTORIN_MAIN_BUNDLE= '"
-            + (prefix / "bin/program").string()
-            + "' --gtest_filter=Bundle.DISABLED_PrintNames --gtest_also_run_disabled_tests",
-        &out, &err);
+    int status
+        = testsupport::runCommand("env LECTORIN_BUNDLE= LECTORIN_MAIN_BUNDLE= '" + (prefix / "bin/program").string()
+                + "' --gtest_filter=Bundle.DISABLED_PrintNames --gtest_also_run_disabled_tests",
+            &out, &err);
     EXPECT_EQ(status, 0) << err;
     EXPECT_NE(out.find("plugin=Installed;main=Installed host;"), std::string::npos) << out;
 }
@@ -332,7 +331,8 @@ TEST(Bundle, TheShippedHostStringsCoverTheUpdateCheck)
     ScopedEnvironment environment;
     environment.set("LANGUAGE", nullptr);
     environment.set("LC_ALL", "C");
-    std::filesystem::path strings = std::filesystem::path(LECTORIN_SOURCE_DIR) / "resources/host/en.lproj/Localizable.strings";
+    std::filesystem::path strings
+        = std::filesystem::path(LECTORIN_SOURCE_DIR) / "resources/host/en.lproj/Localizable.strings";
     StringsTable table = StringsTable::parse(testsupport::readText(strings));
     EXPECT_EQ(table.error(), "") << "the shipped table must parse completely";
     EXPECT_EQ(table.size(), 8u);
@@ -340,7 +340,8 @@ TEST(Bundle, TheShippedHostStringsCoverTheUpdateCheck)
         "This copy of %@ is up to date.", "OK", "The update check is currently not available." };
     for (const char* key : keys) {
         SCOPED_TRACE(key);
-        EXPECT_EQ(Bundle(std::filesystem::path(LECTORIN_SOURCE_DIR) / "resources/host").localizedStringForKey(key, "", ""),
+        EXPECT_EQ(
+            Bundle(std::filesystem::path(LECTORIN_SOURCE_DIR) / "resources/host").localizedStringForKey(key, "", ""),
             key);
         EXPECT_NE(table.lookup(key), nullptr);
     }

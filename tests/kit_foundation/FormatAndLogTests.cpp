@@ -3,7 +3,6 @@
 #include "kit/foundation/Format.h"
 #include "kit/foundation/Log.h"
 #include "kit/foundation/Workspace.h"
-
 #include "support/TestSupport.h"
 
 #include <chrono>
@@ -23,7 +22,8 @@ TEST(Format, FillsPlaceholders)
         const char* expected;
         const char* why;
     } cases[] = {
-        { "A new version of %@ is now available.", { "Lectorin" }, "A new version of Lectorin is now available.", "one" },
+        { "A new version of %@ is now available.", { "Lectorin" }, "A new version of Lectorin is now available.",
+            "one" },
         { "The latest version of %@ is %@.", { "Lectorin", "1.2.1" }, "The latest version of Lectorin is 1.2.1.",
             "in order" },
         { "Connection failed! Error - %@ %@", { "timed out", std::nullopt },
@@ -64,8 +64,7 @@ TEST(Log, WritesOneLineToStandardError)
 {
     // A child process, so that its standard error can be read as a whole.
     std::string out, err;
-    int status = testsupport::runCommand(
-        "'" + std::filesystem::read_symlink("/proc/self/exe").string()
+    int status = testsupport::runCommand("'" + std::filesystem::read_symlink("/proc/self/exe").string()
             + "' --gtest_filter=Log.DISABLED_ChildWritesLine --gtest_also_run_disabled_tests",
         &out, &err);
     EXPECT_EQ(status, 0) << out << err;

@@ -1,5 +1,4 @@
 #include "kit/foundation/Preferences.h"
-
 #include "support/TestSupport.h"
 
 #include <chrono>
@@ -74,8 +73,8 @@ TEST(Preferences, StoresReadsAndDeletesEveryKindOfValue)
     EXPECT_FALSE(Preferences::copyValue("Background Color", "org.other.domain")) << "domains are separate";
 
     // Every read reads the file: a change made behind the store's back is seen at once.
-    testsupport::writeFile(Preferences::fileForDomain(kDomain),
-        "<plist><dict><key>Auto Update</key><string>YES</string></dict></plist>");
+    testsupport::writeFile(
+        Preferences::fileForDomain(kDomain), "<plist><dict><key>Auto Update</key><string>YES</string></dict></plist>");
     EXPECT_EQ(Preferences::copyValue("Auto Update", kDomain), Value::string("YES"));
     EXPECT_FALSE(Preferences::copyValue("Background Color", kDomain));
 
@@ -173,8 +172,9 @@ TEST(Preferences, ReportsAFailedWriteAndOverwritesNothing)
         EXPECT_FALSE(Preferences::copyValue("k", domain));
         EXPECT_FALSE(Preferences::synchronize(domain));
     }
-    EXPECT_EQ(folderListing(base), (std::set<std::string> { "file", "org.nrv.internet-plugin.word.plist",
-                                       "org.nrv.internet-plugin.word.plist.lock" }))
+    EXPECT_EQ(folderListing(base),
+        (std::set<std::string> {
+            "file", "org.nrv.internet-plugin.word.plist", "org.nrv.internet-plugin.word.plist.lock" }))
         << "no stray file from the refused domains";
 }
 

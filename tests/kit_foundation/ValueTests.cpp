@@ -163,9 +163,9 @@ Value everyKind()
 
 TEST(Value, AccessorsAnswerOnlyForTheirOwnType)
 {
-    const Value values[] = { Value::dictionary({ { "k", Value::integer(1) } }), Value::array({ Value::integer(1) }),
-        Value::integer(7), Value::real(2.5), Value::boolean(true), Value::string("s"), Value::date(3.7),
-        Value::data({ 1 }) };
+    const Value values[]
+        = { Value::dictionary({ { "k", Value::integer(1) } }), Value::array({ Value::integer(1) }), Value::integer(7),
+              Value::real(2.5), Value::boolean(true), Value::string("s"), Value::date(3.7), Value::data({ 1 }) };
     for (const Value& value : values) {
         SCOPED_TRACE(Value::typeName(value.type()));
         EXPECT_EQ(value.asDouble().has_value(), value.isNumber());
