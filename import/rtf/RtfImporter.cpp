@@ -1,18 +1,26 @@
 #include "import/rtf/RtfImporter.h"
 
-namespace importer {
-
-// FIXME: placeholder until this format's reader lands.
-ImportResult importRtf(std::span<const std::uint8_t>)
-{
-    return { nullptr, "none", "not a known format" };
-}
-
-} // namespace importer
+#include "import/common/ByteReader.h"
+#include "import/rtf/RtfReader.h"
 
 namespace importer {
-bool looksLikeRtf(std::span<const std::uint8_t>)
+
+bool looksLikeRtf(std::span<const std::uint8_t> bytes)
 {
-    return false;
+    ByteReader reader(bytes);
+    std::size_t offset = reader.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    // Leading white space is tolerated, as word processors do; anything else means it is not RTF.
+    while (offset < bytes.size() && (bytes[offset] == ' ' || bytes[offset] == '\t' || bytes[offset] == '\r' || bytes[offset] == '\n'))
+        ++offset;
+    return reader.startsWith("{\\rtf", offset);
 }
+
+ImportResult importRtf(std::span<const std::uint8_t> bytes)
+{
+    if (!looksLikeRtf(bytes))
+        return { nullptr, "none", "not a known format" };
+    rtf::RtfReader reader(bytes);
+    return { reader.read(), "rtf", "" };
+}
+
 } // namespace importer

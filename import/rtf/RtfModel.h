@@ -1,0 +1,72 @@
+#pragma once
+
+#include "kit/text/Attributes.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the RTF reader builds before it reaches the text storage. Paragraph properties in RTF are those in
+// force at the paragraph's end, and a table's cells learn their spans only when the rows below them arrive,
+// so paragraphs wait here until both are known.
+namespace importer::rtf {
+
+// Text with its character attributes (the paragraph style and table cell are added when the paragraph ends).
+struct Run {
+    std::string text;
+    std::shared_ptr<const kit::Attributes> attributes;
+};
+
+struct Paragraph {
+    std::vector<Run> runs;
+    std::shared_ptr<const kit::ParagraphStyle> style;
+    // "\n" for a paragraph end, "\f" for a page break; empty for the unterminated last paragraph.
+    std::string terminator;
+    std::shared_ptr<const kit::Attributes> terminatorAttributes; // null: those of the last run
+    // The cells the paragraph stands in, outermost first; filled in as its tables close.
+    std::vector<std::shared_ptr<kit::TableCell>> cells;
+    // The nesting level of the table the paragraph was written in (0 outside tables).
+    int level = 0;
+
+    bool hasText() const
+    {
+        for (const auto& run : runs) {
+            if (!run.text.empty())
+                return true;
+        }
+        return false;
+    }
+};
+
+// A border as the row definition gives it; colours are resolved when the definition is read.
+struct BorderDefinition {
+    bool isSet = false;
+    kit::Border border;
+};
+
+// One \cellx of a row definition, with the cell properties written before it. Lengths in twips.
+struct CellDefinition {
+    int right = 0;
+    bool mergeFirst = false; // \clmgf
+    bool mergeContinue = false; // \clmrg
+    bool verticalMergeFirst = false; // \clvmgf
+    bool verticalMergeContinue = false; // \clvmrg
+    std::array<BorderDefinition, 4> borders; // top, left, bottom, right
+    std::optional<kit::Color> shading;
+    std::array<std::optional<int>, 4> padding; // top, left, bottom, right
+};
+
+// \trowd ... \cellx: the shape of one table row. Lengths in twips.
+struct RowDefinition {
+    int left = 0; // \trleft
+    std::optional<int> gap; // \trgaph: half the space between cells, the default left and right padding
+    std::array<std::optional<int>, 4> padding; // \trpadd*, top, left, bottom, right
+    std::array<BorderDefinition, 6> borders; // \trbrdr t, l, b, r, h, v
+    bool isHeader = false;
+    std::vector<CellDefinition> cells;
+    CellDefinition pending; // properties of the cell whose \cellx has not come yet
+};
+
+} // namespace importer::rtf

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "kit/text/Attributes.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace importer::rtf {
+
+// A \pict group as it is read: its format, its sizes (\picw/\pich in pixels or, for metafiles, hundredths
+// of a millimetre; \picwgoal/\pichgoal in twips; \picscalex/\picscaley in percent) and its data.
+class RtfPicture {
+public:
+    enum class Format { Unknown, Png, Jpeg, Emf, WindowsMetafile, MacPict, Bitmap };
+
+    void setFormat(Format format) { m_format = format; }
+    void setWidth(int value) { m_width = value; }
+    void setHeight(int value) { m_height = value; }
+    void setGoalWidth(int twips) { m_goalWidth = twips; }
+    void setGoalHeight(int twips) { m_goalHeight = twips; }
+    void setScaleX(int percent) { m_scaleX = percent; }
+    void setScaleY(int percent) { m_scaleY = percent; }
+    // Hex digits of the data; other characters (spaces, line ends) are skipped.
+    void appendHex(std::span<const std::uint8_t> text);
+    void appendBinary(std::span<const std::uint8_t> data);
+
+    // The attachment for U+FFFC: PNG and JPEG keep their bytes; other formats become a placeholder of the
+    // picture's size, since nothing here can draw them.
+    std::shared_ptr<const kit::Attachment> attachment() const;
+
+private:
+    std::optional<kit::Size> displaySize() const;
+
+    Format m_format = Format::Unknown;
+    int m_width = 0;
+    int m_height = 0;
+    int m_goalWidth = 0;
+    int m_goalHeight = 0;
+    int m_scaleX = 100;
+    int m_scaleY = 100;
+    std::vector<std::uint8_t> m_bytes;
+    int m_pendingNibble = -1;
+};
+
+// Pixel dimensions from a PNG or JPEG header; nullopt when the header is not there or is damaged.
+std::optional<kit::Size> imagePixelSize(std::span<const std::uint8_t> bytes);
+
+} // namespace importer::rtf

@@ -1,0 +1,698 @@
+#include "import/rtf/RtfReader.h"
+
+#include "import/common/Encoding.h"
+
+#include <algorithm>
+
+namespace importer::rtf {
+
+namespace {
+
+// Groups nested deeper than this share their parent's state: real documents stay far below it, and the
+// state stack of a hostile file must not grow without end.
+constexpr std::size_t kMaximumGroupDepth = 256;
+// Work is counted in tokens, styles replayed included; a file may cost this many per byte before the
+// reader gives up and keeps what it has.
+constexpr std::size_t kWorkPerByte = 64;
+constexpr std::size_t kMinimumWork = 1 << 20;
+
+bool isSymbolFontName(std::string_view name)
+{
+    return name == "Symbol" || name.substr(0, 9) == "Wingdings" || name == "Webdings" || name == "ZapfDingbats";
+}
+
+} // namespace
+
+RtfReader::RtfReader(std::span<const std::uint8_t> data)
+    : m_tokenizer(data)
+    , m_data(data)
+{
+    m_workBudget = std::max(kMinimumWork, data.size() * kWorkPerByte);
+    m_states.emplace_back();
+    for (int i = 0; i < 2; ++i) {
+        auto story = std::make_unique<Story>();
+        Story* target = story.get();
+        story->tables = std::make_unique<RtfTableBuilder>(
+            [this, target](Paragraph&& paragraph) { emit(*target, std::move(paragraph)); }, m_nextTableId);
+        m_stories.push_back(std::move(story));
+    }
+}
+
+std::shared_ptr<kit::TextStorage> RtfReader::read()
+{
+    while (m_work++ < m_workBudget) {
+        Token token = m_tokenizer.next();
+        if (token.type == TokenType::End)
+            break;
+        switch (token.type) {
+        case TokenType::GroupStart:
+            groupStart();
+            break;
+        case TokenType::GroupEnd:
+            groupEnd();
+            break;
+        case TokenType::ControlWord:
+            controlWord(token.word, token.hasParameter, token.parameter);
+            break;
+        case TokenType::ControlSymbol:
+            controlSymbol(token.symbol);
+            break;
+        case TokenType::Text:
+            textBytes(token.bytes);
+            break;
+        case TokenType::HexByte:
+            hexByte(token.byte);
+            break;
+        case TokenType::Binary:
+            binaryData(token.bytes);
+            break;
+        case TokenType::End:
+            break;
+        }
+    }
+    flushText();
+    // Whatever is still open ends here: a missing closing brace loses nothing.
+    while (m_states.size() > 1)
+        groupEnd();
+    for (auto& story : m_stories) {
+        if (!story->current.runs.empty()) {
+            Paragraph last = std::move(story->current);
+            story->current = {};
+            story->tables->addParagraph(std::move(last));
+        }
+        story->tables->finish();
+    }
+    auto storage = std::make_shared<kit::TextStorage>(std::move(m_stories[0]->output));
+    const kit::TextStorage& notes = m_stories[1]->output;
+    if (notes.length()) {
+        if (storage->length() && storage->string().back() != '\n' && storage->string().back() != '\f')
+            storage->append("\n", storage->sharedAttributesAt(storage->length() - 1));
+        storage->append(notes);
+    }
+    return storage;
+}
+
+void RtfReader::groupStart()
+{
+    flushText();
+    m_skipCount = 0;
+    if (m_states.size() >= kMaximumGroupDepth) {
+        ++m_overflowDepth;
+        return;
+    }
+    GroupState copy = state();
+    if (copy.destination == Destination::StyleSheet)
+        copy.destination = Destination::StyleEntry;
+    m_states.push_back(std::move(copy));
+}
+
+void RtfReader::groupEnd()
+{
+    flushText();
+    m_skipCount = 0;
+    m_nextIsIgnorable = false;
+    if (m_overflowDepth) {
+        --m_overflowDepth;
+        return;
+    }
+    if (m_states.size() <= 1)
+        return; // an extra closing brace: the document group is never closed early
+    GroupState closed = std::move(m_states.back());
+    m_states.pop_back();
+    endDestination(closed);
+    while (!m_fields.empty() && m_fields.back().depth > m_states.size())
+        m_fields.pop_back();
+}
+
+void RtfReader::endDestination(const GroupState& closed)
+{
+    const GroupState& parent = state();
+    if (closed.destination == Destination::Picture && parent.destination != Destination::Picture) {
+        finishPicture();
+    } else if (closed.destination == Destination::FontTable && parent.destination != Destination::FontTable) {
+        commitFont();
+    } else if (closed.destination == Destination::FontTable && m_hasFontEntry && !m_fontEntry.name.empty()) {
+        commitFont(); // a braced entry without its semicolon
+    } else if (closed.destination == Destination::StyleEntry && parent.destination != Destination::StyleEntry) {
+        finishStyleEntry();
+    } else if (closed.destination == Destination::ListOverrideTable && parent.destination == Destination::ListOverrideTable) {
+        if (m_listOverrideNumber)
+            m_lists.addOverride(m_listOverrideNumber, m_listOverrideId);
+        m_listOverrideNumber = m_listOverrideId = 0;
+    }
+    if (closed.story == 1 && parent.story == 0) {
+        // The end of a note: its last paragraph needs no \par to end.
+        Story& notes = *m_stories[1];
+        if (notes.current.hasText()) {
+            m_states.push_back(closed);
+            finishParagraph("\n");
+            m_states.pop_back();
+        }
+        notes.current = {};
+    }
+}
+
+void RtfReader::controlSymbol(char symbol)
+{
+    flushText();
+    if (symbol == '*') {
+        m_nextIsIgnorable = true;
+        return;
+    }
+    if (m_skipCount > 0) {
+        --m_skipCount;
+        return;
+    }
+    switch (symbol) {
+    case '\\':
+    case '{':
+    case '}': {
+        char text[2] = { symbol, 0 };
+        appendText(text);
+        break;
+    }
+    case '~':
+        appendCharacter(0x00A0);
+        break;
+    case '-':
+        appendCharacter(0x00AD);
+        break;
+    case '_':
+        appendCharacter(0x2011);
+        break;
+    case '\t':
+        appendText("\t");
+        break;
+    case ':':
+        break; // a sub-entry separator of index entries, which are not shown
+    default:
+        break;
+    }
+}
+
+void RtfReader::textBytes(std::span<const std::uint8_t> bytes)
+{
+    while (m_skipCount > 0 && !bytes.empty()) {
+        --m_skipCount;
+        bytes = bytes.subspan(1);
+    }
+    if (bytes.empty())
+        return;
+    m_pendingHighSurrogate = 0;
+    switch (state().destination) {
+    case Destination::Skip:
+    case Destination::StyleSheet:
+    case Destination::StyleEntry:
+    case Destination::ListTable:
+    case Destination::ListLevel:
+    case Destination::ListOverrideTable:
+    case Destination::LevelNumbers:
+        return;
+    case Destination::Picture:
+        m_picture.appendHex(bytes);
+        return;
+    case Destination::ColorTable:
+        for (std::uint8_t byte : bytes) {
+            if (byte == ';')
+                commitColor();
+        }
+        return;
+    case Destination::LevelText:
+        if (auto* level = m_lists.currentLevel()) {
+            for (std::uint8_t byte : bytes) {
+                if (level->text.size() < 64)
+                    level->text.push_back(byte >= 0x80 ? RtfListTable::kRawByteFlag | byte : byte);
+            }
+        }
+        return;
+    default:
+        m_pendingBytes.insert(m_pendingBytes.end(), bytes.begin(), bytes.end());
+    }
+}
+
+void RtfReader::hexByte(std::uint8_t byte)
+{
+    if (m_skipCount > 0) {
+        --m_skipCount;
+        return;
+    }
+    switch (state().destination) {
+    case Destination::Picture:
+        m_picture.appendBinary(std::span(&byte, 1));
+        return;
+    case Destination::LevelText:
+        if (auto* level = m_lists.currentLevel()) {
+            if (level->text.size() < 64)
+                level->text.push_back(byte >= 0x80 ? RtfListTable::kRawByteFlag | byte : byte);
+        }
+        return;
+    default:
+        m_pendingBytes.push_back(byte);
+    }
+}
+
+void RtfReader::binaryData(std::span<const std::uint8_t> bytes)
+{
+    flushText();
+    if (m_skipCount > 0) {
+        --m_skipCount;
+        return;
+    }
+    if (state().destination == Destination::Picture)
+        m_picture.appendBinary(bytes);
+}
+
+const RtfReader::Font* RtfReader::currentFont() const
+{
+    int number = state().character.font < 0 ? m_defaultFont : state().character.font;
+    auto found = m_fonts.find(number);
+    return found == m_fonts.end() ? nullptr : &found->second;
+}
+
+std::string RtfReader::decodeBytes(std::span<const std::uint8_t> bytes) const
+{
+    const Font* font = state().destination == Destination::FontTable ? &m_fontEntry : currentFont();
+    if (font && font->isSymbol) {
+        std::string out;
+        for (std::uint8_t byte : bytes)
+            encoding::appendUtf8(out, encoding::symbolFontCharacter(font->name, byte));
+        return out;
+    }
+    int codePage = font && font->codePage ? font->codePage : m_documentCodePage;
+    return encoding::decode(bytes, codePage);
+}
+
+void RtfReader::flushText()
+{
+    if (m_pendingBytes.empty())
+        return;
+    std::string text = decodeBytes(m_pendingBytes);
+    m_pendingBytes.clear();
+    appendText(text);
+}
+
+void RtfReader::appendCharacter(char32_t character)
+{
+    flushText();
+    const Font* font = currentFont();
+    if (font && font->isSymbol && character >= 0xF020 && character <= 0xF0FF)
+        character = encoding::symbolFontCharacter(font->name, std::uint8_t(character - 0xF000));
+    std::string utf8;
+    encoding::appendUtf8(utf8, character);
+    appendText(utf8);
+}
+
+void RtfReader::appendText(std::string_view utf8)
+{
+    switch (state().destination) {
+    case Destination::Body:
+        appendBodyText(utf8);
+        return;
+    case Destination::FontTable:
+        for (char c : utf8) {
+            if (c == ';')
+                commitFont();
+            else if (m_fontEntry.name.size() < 256)
+                m_fontEntry.name += c;
+        }
+        m_hasFontEntry = true;
+        return;
+    case Destination::FieldInstruction:
+        if (!m_fields.empty() && m_fields.back().instruction.size() < 4096)
+            m_fields.back().instruction.append(utf8);
+        return;
+    case Destination::ShapePropertyName:
+        if (m_shapePropertyName.size() < 64)
+            m_shapePropertyName.append(utf8);
+        return;
+    default:
+        return;
+    }
+}
+
+void RtfReader::appendBodyText(std::string_view utf8)
+{
+    if (state().character.hidden || state().isUprAnsiPart)
+        return;
+    std::string clean;
+    clean.reserve(utf8.size());
+    for (char c : utf8) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 && c != '\t')
+            continue; // controls mean nothing on paper; \line and \page bring their own characters
+        clean += c;
+    }
+    if (clean.empty())
+        return;
+    auto attributes = currentAttributes();
+    auto& runs = story().current.runs;
+    if (!runs.empty() && (runs.back().attributes == attributes || *runs.back().attributes == *attributes))
+        runs.back().text += clean;
+    else
+        runs.push_back({ std::move(clean), attributes });
+}
+
+std::shared_ptr<const kit::Attributes> RtfReader::currentAttributes()
+{
+    GroupState& current = state();
+    if (current.attributes)
+        return current.attributes;
+    const CharacterState& c = current.character;
+    kit::Attributes attributes;
+    auto fontName = [&](int number) -> std::string {
+        auto found = m_fonts.find(number < 0 ? m_defaultFont : number);
+        return found == m_fonts.end() || found->second.name.empty() ? std::string() : found->second.name;
+    };
+    std::string family = fontName(c.font);
+    if (!family.empty())
+        attributes.fontFamily = family;
+    if (c.eastAsianFont >= 0) {
+        std::string name = fontName(c.eastAsianFont);
+        if (name != attributes.fontFamily)
+            attributes.fontFamilyEastAsian = name;
+    }
+    if (c.complexFont >= 0) {
+        std::string name = fontName(c.complexFont);
+        if (name != attributes.fontFamily)
+            attributes.fontFamilyComplex = name;
+    }
+    attributes.fontSize = c.fontSize;
+    attributes.bold = c.bold;
+    attributes.italic = c.italic;
+    attributes.underline = c.underline;
+    attributes.strikethrough = c.strikethrough;
+    attributes.allCaps = c.allCaps;
+    attributes.smallCaps = c.smallCaps;
+    auto color = [&](int index) -> std::optional<kit::Color> {
+        if (index <= 0 || std::size_t(index) >= m_colors.size())
+            return std::nullopt;
+        return m_colors[std::size_t(index)];
+    };
+    attributes.foreground = color(c.foreground);
+    attributes.background = color(c.background);
+    attributes.superscript = c.superscript;
+    attributes.baselineShift = c.baselineShift;
+    attributes.link = current.link;
+    attributes.listLabel = current.isListLabel;
+    current.attributes = std::make_shared<const kit::Attributes>(std::move(attributes));
+    return current.attributes;
+}
+
+std::shared_ptr<const kit::ParagraphStyle> RtfReader::paragraphStyle(const ParagraphState& paragraph)
+{
+    kit::ParagraphStyle style = paragraph.style;
+    std::stable_sort(style.tabStops.begin(), style.tabStops.end(),
+        [](const kit::TabStop& a, const kit::TabStop& b) { return a.location < b.location; });
+    style.tabStops.erase(std::unique(style.tabStops.begin(), style.tabStops.end(),
+                             [](const kit::TabStop& a, const kit::TabStop& b) { return a.location == b.location; }),
+        style.tabStops.end());
+    if (m_lastParagraphStyle && *m_lastParagraphStyle == style)
+        return m_lastParagraphStyle;
+    m_lastParagraphStyle = std::make_shared<const kit::ParagraphStyle>(std::move(style));
+    return m_lastParagraphStyle;
+}
+
+// The list label at the start of a paragraph: its own leading spaces go, and it ends in exactly one tab.
+// A list paragraph without a label of its own gets one from the list table.
+static void normalizeLabel(Paragraph& paragraph)
+{
+    auto& runs = paragraph.runs;
+    std::size_t labelEnd = 0;
+    while (labelEnd < runs.size() && runs[labelEnd].attributes->listLabel)
+        ++labelEnd;
+    if (labelEnd == 0)
+        return;
+    std::string label;
+    for (std::size_t i = 0; i < labelEnd; ++i)
+        label += runs[i].text;
+    std::size_t first = label.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        runs.erase(runs.begin(), runs.begin() + std::ptrdiff_t(labelEnd));
+        return;
+    }
+    // Trim the leading blanks run by run, then the trailing ones, and end with a tab.
+    std::size_t toTrim = first;
+    for (std::size_t i = 0; i < labelEnd && toTrim; ++i) {
+        std::size_t cut = std::min(toTrim, runs[i].text.size());
+        runs[i].text.erase(0, cut);
+        toTrim -= cut;
+    }
+    for (std::size_t i = labelEnd; i-- > 0;) {
+        std::string& text = runs[i].text;
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+            text.pop_back();
+        if (!text.empty()) {
+            text += '\t';
+            break;
+        }
+    }
+    runs.erase(std::remove_if(runs.begin(), runs.begin() + std::ptrdiff_t(labelEnd), [](const Run& run) { return run.text.empty(); }),
+        runs.begin() + std::ptrdiff_t(labelEnd));
+}
+
+Paragraph RtfReader::takeParagraph(const char* terminator)
+{
+    flushText();
+    Paragraph paragraph = std::move(story().current);
+    story().current = {};
+    const ParagraphState& state = this->state().paragraph;
+    paragraph.terminator = terminator;
+    paragraph.level = state.isInTable ? std::max(1, state.nestingLevel) : 0;
+    ParagraphState effective = state;
+    if (m_pendingSectionBreak && this->state().story == 0) {
+        if (m_sectionBreaksPage && paragraph.level == 0)
+            effective.style.pageBreakBefore = true;
+        m_pendingSectionBreak = false;
+    }
+    paragraph.style = paragraphStyle(effective);
+    normalizeLabel(paragraph);
+    bool hasLabel = !paragraph.runs.empty() && paragraph.runs.front().attributes->listLabel;
+    if (state.listOverride > 0) {
+        std::string generated = m_lists.nextLabel(state.listOverride, state.listLevel);
+        if (!hasLabel && !generated.empty()) {
+            kit::Attributes label = paragraph.runs.empty() ? *currentAttributes() : *paragraph.runs.front().attributes;
+            label.listLabel = true;
+            label.link.clear();
+            paragraph.runs.insert(paragraph.runs.begin(), Run { generated + "\t", std::make_shared<const kit::Attributes>(std::move(label)) });
+        }
+    }
+    auto terminatorAttributes = currentAttributes();
+    if (terminatorAttributes->listLabel || !terminatorAttributes->link.empty()) {
+        kit::Attributes plain = *terminatorAttributes;
+        plain.listLabel = false;
+        plain.link.clear();
+        terminatorAttributes = std::make_shared<const kit::Attributes>(std::move(plain));
+    }
+    paragraph.terminatorAttributes = terminatorAttributes;
+    return paragraph;
+}
+
+void RtfReader::finishParagraph(const char* terminator)
+{
+    Paragraph paragraph = takeParagraph(terminator);
+    if (paragraph.level > 0 && paragraph.terminator == "\f")
+        paragraph.terminator = "\n"; // a page break cannot split a table cell
+    story().tables->addParagraph(std::move(paragraph));
+}
+
+void RtfReader::finishCell(bool nested)
+{
+    Paragraph trailing = takeParagraph("");
+    int level = nested ? std::max(2, state().paragraph.nestingLevel) : 1;
+    trailing.terminator = "\n";
+    Story& current = story();
+    if (nested)
+        level = std::max(2, std::min(level, current.tables->depth() + 1));
+    current.tables->endCell(level, std::move(trailing));
+}
+
+void RtfReader::finishRow(bool nested)
+{
+    Paragraph trailing = takeParagraph("\n");
+    Story& current = story();
+    int level = 1;
+    if (nested)
+        level = std::max(2, std::min(state().paragraph.nestingLevel, current.tables->depth()));
+    const RowDefinition& definition = m_rowDefinitions[level];
+    current.tables->endRow(level, definition, std::move(trailing));
+}
+
+void RtfReader::emit(Story& target, Paragraph&& paragraph)
+{
+    std::shared_ptr<const kit::TableCell> cell;
+    if (!paragraph.cells.empty())
+        cell = paragraph.cells.back();
+    // Each distinct run style of the paragraph becomes one attribute object with the paragraph's parts.
+    std::vector<std::pair<const kit::Attributes*, std::shared_ptr<const kit::Attributes>>> made;
+    auto combine = [&](const std::shared_ptr<const kit::Attributes>& attributes) {
+        for (const auto& entry : made) {
+            if (entry.first == attributes.get())
+                return entry.second;
+        }
+        kit::Attributes copy = *attributes;
+        copy.paragraph = paragraph.style;
+        copy.tableCell = cell;
+        auto combined = std::make_shared<const kit::Attributes>(std::move(copy));
+        made.emplace_back(attributes.get(), combined);
+        return combined;
+    };
+    for (auto& run : paragraph.runs) {
+        if (!run.text.empty())
+            target.output.append(run.text, combine(run.attributes));
+    }
+    if (paragraph.terminator.empty())
+        return;
+    std::shared_ptr<const kit::Attributes> terminatorAttributes = paragraph.terminatorAttributes;
+    if (!terminatorAttributes)
+        terminatorAttributes = paragraph.runs.empty() ? std::make_shared<const kit::Attributes>() : paragraph.runs.back().attributes;
+    target.output.append(paragraph.terminator, combine(terminatorAttributes));
+}
+
+void RtfReader::finishPicture()
+{
+    GroupState& current = state();
+    if (current.destination != Destination::Body || current.character.hidden || current.isUprAnsiPart) {
+        m_picture = {};
+        return;
+    }
+    flushText();
+    kit::Attributes attributes = *currentAttributes();
+    attributes.attachment = m_picture.attachment();
+    m_picture = {};
+    auto& runs = story().current.runs;
+    runs.push_back({ kit::kAttachmentCharacter, std::make_shared<const kit::Attributes>(std::move(attributes)) });
+}
+
+void RtfReader::commitFont()
+{
+    if (m_hasFontEntry && m_fontNumber >= 0) {
+        Font font = m_fontEntry;
+        while (!font.name.empty() && font.name.back() == ' ')
+            font.name.pop_back();
+        while (!font.name.empty() && font.name.front() == ' ')
+            font.name.erase(0, 1);
+        if (isSymbolFontName(font.name))
+            font.isSymbol = true;
+        m_fonts[m_fontNumber] = font;
+    }
+    m_fontEntry = {};
+    m_hasFontEntry = false;
+    m_fontNumber = -1;
+}
+
+void RtfReader::commitColor()
+{
+    if (m_colors.size() < 4096) {
+        if (m_red < 0 && m_green < 0 && m_blue < 0)
+            m_colors.push_back(std::nullopt);
+        else
+            m_colors.push_back(kit::Color::calibratedRGB(float(std::clamp(m_red, 0, 255)) / 255.0f,
+                float(std::clamp(m_green, 0, 255)) / 255.0f, float(std::clamp(m_blue, 0, 255)) / 255.0f));
+    }
+    m_red = m_green = m_blue = -1;
+}
+
+void RtfReader::finishStyleEntry()
+{
+    if (m_styleNumber >= 0 && m_styles.size() < 4096)
+        m_styles[m_styleNumber] = std::move(m_styleEntry);
+    m_styleEntry = {};
+    m_styleNumber = -1;
+}
+
+void RtfReader::applyStyle(int number, int depth)
+{
+    auto found = m_styles.find(number);
+    if (found == m_styles.end() || depth > 8)
+        return;
+    // A copy: replaying may not touch the table, but the entry must outlive a rehash of nothing at all.
+    const Style style = found->second;
+    if (style.basedOn >= 0 && style.basedOn != number)
+        applyStyle(style.basedOn, depth + 1);
+    for (const auto& word : style.words) {
+        if (m_work++ >= m_workBudget)
+            return;
+        // Only formatting is replayed: a style cannot insert text or open destinations.
+        if (!characterWord(word.word, word.hasParameter, word.parameter))
+            paragraphWord(word.word, word.hasParameter, word.parameter);
+    }
+}
+
+RowDefinition& RtfReader::rowDefinition()
+{
+    return m_rowDefinitions[m_rowLevel];
+}
+
+BorderDefinition* RtfReader::borderTarget()
+{
+    switch (m_borderSide) {
+    case BorderSide::Cell:
+        return &rowDefinition().pending.borders[std::size_t(m_borderIndex)];
+    case BorderSide::Row:
+        return &rowDefinition().borders[std::size_t(m_borderIndex)];
+    default:
+        return nullptr;
+    }
+}
+
+void RtfReader::controlWord(std::string_view word, bool hasParameter, int parameter)
+{
+    flushText();
+    bool ignorable = m_nextIsIgnorable;
+    m_nextIsIgnorable = false;
+    GroupState& current = state();
+
+    if (current.destination == Destination::StyleEntry && word != "sbasedon" && word != "s" && word != "cs"
+        && word != "ds" && word != "ts" && word != "snext" && word != "additive" && word != "slink") {
+        if (m_styleEntry.words.size() < 256)
+            m_styleEntry.words.push_back({ std::string(word), parameter, hasParameter });
+    }
+    if (current.destination == Destination::Skip) {
+        // Inside \upr the ANSI text is skipped; its \ud part holds the same text in Unicode.
+        if (word == "ud" && current.isUprAnsiPart) {
+            current.destination = current.uprDestination;
+            current.isUprAnsiPart = false;
+        }
+        return;
+    }
+    if (word == "u") {
+        if (m_skipCount > 0) {
+            --m_skipCount;
+            return;
+        }
+        char32_t value = char32_t(parameter < 0 ? parameter + 65536 : parameter) & 0xFFFF;
+        m_skipCount = current.unicodeSkip;
+        if (current.destination == Destination::LevelText) {
+            if (auto* level = m_lists.currentLevel(); level && level->text.size() < 64)
+                level->text.push_back(value);
+            return;
+        }
+        if (value >= 0xD800 && value <= 0xDBFF) {
+            m_pendingHighSurrogate = value;
+            return;
+        }
+        if (value >= 0xDC00 && value <= 0xDFFF && m_pendingHighSurrogate) {
+            value = 0x10000 + ((m_pendingHighSurrogate - 0xD800) << 10) + (value - 0xDC00);
+        }
+        m_pendingHighSurrogate = 0;
+        appendCharacter(value);
+        return;
+    }
+    if (m_skipCount > 0) {
+        --m_skipCount;
+        return;
+    }
+    m_pendingHighSurrogate = 0;
+    if (destinationWord(word, hasParameter, parameter))
+        return;
+    if (ignorable) {
+        state().destination = Destination::Skip;
+        return;
+    }
+    if (specialCharacterWord(word, hasParameter, parameter) || characterWord(word, hasParameter, parameter)
+        || paragraphWord(word, hasParameter, parameter) || tableDefinitionWord(word, hasParameter, parameter)
+        || documentWord(word, hasParameter, parameter))
+        return;
+}
+
+} // namespace importer::rtf

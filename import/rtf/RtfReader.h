@@ -1,0 +1,203 @@
+#pragma once
+
+#include "import/rtf/RtfListTable.h"
+#include "import/rtf/RtfModel.h"
+#include "import/rtf/RtfPicture.h"
+#include "import/rtf/RtfTableBuilder.h"
+#include "import/rtf/RtfTokenizer.h"
+#include "kit/text/TextStorage.h"
+
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace importer::rtf {
+
+// Reads RTF into a text storage: groups and destinations, the font, colour and style tables, lists,
+// fields, footnotes (gathered at the end of the text), pictures and tables, each character decoded in the
+// code page of its font. Damaged input gives what could be read: the group depth and the total work are
+// capped, unknown words are ignored, and an unfinished table keeps its cells.
+class RtfReader {
+public:
+    explicit RtfReader(std::span<const std::uint8_t> data);
+    std::shared_ptr<kit::TextStorage> read();
+
+private:
+    enum class Destination : std::uint8_t {
+        Body,
+        Skip,
+        FontTable,
+        ColorTable,
+        StyleSheet,
+        StyleEntry,
+        FieldInstruction,
+        Picture,
+        ListTable,
+        ListLevel,
+        LevelText,
+        LevelNumbers,
+        ListOverrideTable,
+        ShapePropertyName,
+    };
+    enum class AssociatedFont : std::uint8_t { None, LowAnsi, HighAnsi, DoubleByte, RightToLeft };
+
+    struct CharacterState {
+        int font = -1; // \f number; -1: the document's default font
+        int eastAsianFont = -1;
+        int complexFont = -1;
+        float fontSize = 12;
+        bool bold = false;
+        bool italic = false;
+        bool allCaps = false;
+        bool smallCaps = false;
+        bool hidden = false;
+        kit::LineStyle underline = kit::LineStyle::None;
+        kit::LineStyle strikethrough = kit::LineStyle::None;
+        int foreground = 0; // colour table index; 0 is "automatic"
+        int background = 0;
+        std::int8_t superscript = 0;
+        float baselineShift = 0;
+    };
+    struct ParagraphState {
+        kit::ParagraphStyle style;
+        kit::TabAlignment nextTabAlignment = kit::TabAlignment::Left;
+        bool isInTable = false;
+        int nestingLevel = 1; // \itap
+        int listOverride = 0; // \ls
+        int listLevel = 0; // \ilvl
+    };
+    struct GroupState {
+        Destination destination = Destination::Body;
+        int story = 0; // 0 the body, 1 the notes gathered at the end
+        CharacterState character;
+        ParagraphState paragraph;
+        AssociatedFont associated = AssociatedFont::None;
+        int unicodeSkip = 1;
+        bool isListLabel = false;
+        bool isUprAnsiPart = false; // inside \upr, whose \ud part holds the Unicode text
+        Destination uprDestination = Destination::Body;
+        std::string link;
+        std::shared_ptr<const kit::Attributes> attributes; // cache of the character attributes, null when stale
+    };
+    struct Font {
+        std::string name;
+        int codePage = 0; // 0: the document's code page
+        bool isSymbol = false;
+    };
+    struct RecordedWord {
+        std::string word;
+        int parameter = 0;
+        bool hasParameter = false;
+    };
+    struct Style {
+        std::vector<RecordedWord> words;
+        int basedOn = -1;
+    };
+    struct Field {
+        std::string instruction;
+        std::size_t depth = 0; // the group depth of the \field group
+    };
+    struct Story {
+        Paragraph current;
+        std::unique_ptr<RtfTableBuilder> tables;
+        kit::TextStorage output;
+    };
+
+    // Tokens.
+    void groupStart();
+    void groupEnd();
+    void controlWord(std::string_view word, bool hasParameter, int parameter);
+    void controlSymbol(char symbol);
+    void textBytes(std::span<const std::uint8_t> bytes);
+    void hexByte(std::uint8_t byte);
+    void binaryData(std::span<const std::uint8_t> bytes);
+
+    // Keywords by what they touch (RtfKeywords.cpp).
+    bool characterWord(std::string_view word, bool hasParameter, int parameter);
+    bool paragraphWord(std::string_view word, bool hasParameter, int parameter);
+    bool documentWord(std::string_view word, bool hasParameter, int parameter);
+    bool destinationWord(std::string_view word, bool hasParameter, int parameter);
+    bool specialCharacterWord(std::string_view word, bool hasParameter, int parameter);
+    bool tableDefinitionWord(std::string_view word, bool hasParameter, int parameter);
+
+    // Text.
+    void flushText();
+    void appendText(std::string_view utf8);
+    void appendCharacter(char32_t character);
+    void appendBodyText(std::string_view utf8);
+    std::string decodeBytes(std::span<const std::uint8_t> bytes) const;
+    const Font* currentFont() const;
+    std::shared_ptr<const kit::Attributes> currentAttributes();
+    void invalidateAttributes() { state().attributes.reset(); }
+
+    // Structure.
+    void finishParagraph(const char* terminator);
+    Paragraph takeParagraph(const char* terminator);
+    void finishCell(bool nested);
+    void finishRow(bool nested);
+    void finishPicture();
+    void emit(Story& story, Paragraph&& paragraph);
+    void applyStyle(int number, int depth);
+    void finishStyleEntry();
+    void commitFont();
+    void commitColor();
+    void endDestination(const GroupState& closed);
+    std::shared_ptr<const kit::ParagraphStyle> paragraphStyle(const ParagraphState& paragraph);
+    RowDefinition& rowDefinition();
+    BorderDefinition* borderTarget();
+
+    GroupState& state() { return m_states.back(); }
+    const GroupState& state() const { return m_states.back(); }
+    Story& story() { return *m_stories[std::size_t(state().story)]; }
+
+    RtfTokenizer m_tokenizer;
+    std::span<const std::uint8_t> m_data;
+    std::vector<GroupState> m_states;
+    std::size_t m_overflowDepth = 0; // groups opened beyond the depth cap, which share their parent's state
+    std::size_t m_work = 0;
+    std::size_t m_workBudget = 0;
+    bool m_nextIsIgnorable = false;
+    int m_skipCount = 0; // characters still to skip after \u
+    char32_t m_pendingHighSurrogate = 0;
+    std::vector<std::uint8_t> m_pendingBytes;
+
+    int m_documentCodePage = 1252;
+    int m_defaultFont = 0;
+    kit::ParagraphStyle m_defaultParagraphStyle;
+    std::map<int, Font> m_fonts;
+    int m_fontNumber = -1; // the font table entry being read
+    Font m_fontEntry;
+    bool m_hasFontEntry = false;
+    std::vector<std::optional<kit::Color>> m_colors;
+    int m_red = -1;
+    int m_green = -1;
+    int m_blue = -1;
+    std::map<int, Style> m_styles;
+    int m_styleNumber = -1; // the stylesheet entry being read
+    Style m_styleEntry;
+    std::vector<Field> m_fields;
+    RtfListTable m_lists;
+    int m_listOverrideNumber = 0;
+    int m_listOverrideId = 0;
+    RtfPicture m_picture;
+    std::string m_shapePropertyName;
+
+    std::map<int, RowDefinition> m_rowDefinitions; // by nesting level
+    int m_rowLevel = 1; // the level that \trowd, \cellx and the cell properties define
+    enum class BorderSide : std::uint8_t { None, Cell, Row, Other };
+    BorderSide m_borderSide = BorderSide::None;
+    int m_borderIndex = 0;
+    std::optional<int> m_cellShadingPercent;
+    int m_cellPatternColor = 0;
+
+    bool m_pendingSectionBreak = false;
+    bool m_sectionBreaksPage = true;
+    int m_noteCount = 0;
+    int m_nextTableId = 0;
+    std::vector<std::unique_ptr<Story>> m_stories;
+    std::shared_ptr<const kit::ParagraphStyle> m_lastParagraphStyle;
+};
+
+} // namespace importer::rtf
