@@ -150,11 +150,11 @@ private:
         case 0xA:
         case 0xD: {
             bool isDictionary = (marker >> 4) == 0xD;
+            // count is bounded by the file size first, so the byte length below cannot overflow.
             if (!readCount(offset, count, payload) || count > m_objectsEnd)
                 return "a truncated container";
             std::uint64_t referenceCount = isDictionary ? count * 2 : count;
-            if (referenceCount / m_referenceSize > m_objectsEnd
-                || !inObjects(payload, referenceCount * m_referenceSize))
+            if (!inObjects(payload, referenceCount * m_referenceSize))
                 return "a truncated container";
             for (std::uint64_t i = 0; i < referenceCount; ++i) {
                 std::uint64_t reference = readBigEndian(payload + i * m_referenceSize, m_referenceSize);
