@@ -3,6 +3,7 @@
 #include "kit/text/PangoParagraphEngine.h"
 #include "kit/text/Paginator.h"
 #include "kit/text/TextStorage.h"
+#include "kit/text/TextView.h"
 
 #include <algorithm>
 #include <cmath>
@@ -79,8 +80,12 @@ LayoutManager::~LayoutManager()
 {
     // The paginator refers to the storage and the engine: it goes first.
     m_paginator.reset();
-    for (auto& container : m_containers)
+    for (auto& container : m_containers) {
+        // A text view may outlive its container: it must not reach back into it.
+        if (TextView* view = container->textView())
+            view->setTextContainer(nullptr);
         container->m_layoutManager = nullptr;
+    }
 }
 
 const TextStorage& LayoutManager::storage() const
