@@ -350,7 +350,7 @@ std::optional<float> parseLength(std::string_view value, float fontSize, float p
     auto number = parseNumber(value, &unit);
     if (!number)
         return std::nullopt;
-    std::string u = asciiLower(trimmed(unit));
+    std::string u = asciiLower(unit);
     float v = *number;
     float points;
     if (u.empty()) {
