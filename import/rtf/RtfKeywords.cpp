@@ -78,8 +78,8 @@ constexpr std::string_view kHiddenDestinations[] = {
     "subject", "keywords", "comment", "doccomm", "company", "manager", "category", "objdata", "objclass",
     "objname", "fldtype", "datafield", "themedata", "colorschememapping", "datastore", "latentstyles",
     "xmlnstbl", "rsidtbl", "generator", "mmathPr", "listpicture", "pgdsctbl", "annotation", "atnid",
-    "atnauthor", "atndate", "bkmkstart", "bkmkend", "template", "userprops", "docvar", "picprop",
-    "blipuid", "do", "fchars", "lchars", "formfield", "protusertbl", "wgrffmtfilter", "ftnsep", "passwordhash",
+    "atnauthor", "atndate", "bkmkstart", "bkmkend", "template", "userprops", "docvar",
+    "blipuid", "do", "nonesttables", "fchars", "lchars", "formfield", "protusertbl", "wgrffmtfilter", "ftnsep", "passwordhash",
 };
 
 } // namespace
@@ -109,8 +109,13 @@ bool RtfReader::destinationWord(std::string_view word, bool hasParameter, int pa
         current.destination = Destination::ShapePropertyName;
         m_shapePropertyName.clear();
     } else if (word == "sv") {
-        // Only the picture property of a shape is read; its other properties are numbers and names.
-        if (m_shapePropertyName != "pib")
+        // Only a shape's picture and a picture's description are read; other properties are numbers and names.
+        if (destination == Destination::Picture && m_shapePropertyName == "wzDescription")
+            current.destination = Destination::PictureDescription;
+        else if (m_shapePropertyName != "pib" || destination == Destination::Picture)
+            current.destination = Destination::Skip;
+    } else if (word == "picprop" || word == "sp") {
+        if (destination != Destination::Picture && word == "picprop")
             current.destination = Destination::Skip;
     } else if (word == "footnote") {
         if (current.story == 0 && destination == Destination::Body) {
@@ -185,7 +190,7 @@ bool RtfReader::destinationWord(std::string_view word, bool hasParameter, int pa
     } else if (destination == Destination::ListOverrideTable) {
         if (word == "ls")
             m_listOverrideNumber = parameter;
-    } else if (word == "listtext" || word == "pntext") {
+    } else if (word == "listtext" || word == "pntext" || word == "lectorinlabel") {
         if (current.character.hidden || current.isListLabel) {
             current.destination = Destination::Skip;
         } else {

@@ -145,6 +145,7 @@ std::shared_ptr<const kit::Attachment> RtfPicture::attachment() const
     else
         attachment->mimeType.clear();
     attachment->size = displaySize().value_or(kit::Size { 72, 72 });
+    attachment->alternativeText = m_alternativeText;
     return attachment;
 }
 

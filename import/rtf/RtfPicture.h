@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace importer::rtf {
@@ -26,6 +28,12 @@ public:
     // Hex digits of the data; other characters (spaces, line ends) are skipped.
     void appendHex(std::span<const std::uint8_t> text);
     void appendBinary(std::span<const std::uint8_t> data);
+    // The picture's description (\picprop's wzDescription), UTF-8.
+    void appendAlternativeText(std::string_view text)
+    {
+        if (m_alternativeText.size() < 4096)
+            m_alternativeText.append(text);
+    }
 
     // The attachment for U+FFFC: PNG and JPEG keep their bytes; other formats become a placeholder of the
     // picture's size, since nothing here can draw them.
@@ -43,6 +51,7 @@ private:
     int m_scaleY = 100;
     std::vector<std::uint8_t> m_bytes;
     int m_pendingNibble = -1;
+    std::string m_alternativeText;
 };
 
 // Pixel dimensions from a PNG or JPEG header; nullopt when the header is not there or is damaged.

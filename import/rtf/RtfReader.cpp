@@ -74,13 +74,14 @@ std::shared_ptr<kit::TextStorage> RtfReader::read()
     // Whatever is still open ends here: a missing closing brace loses nothing.
     while (m_states.size() > 1)
         groupEnd();
-    for (auto& story : m_stories) {
-        if (!story->current.runs.empty()) {
-            Paragraph last = std::move(story->current);
-            story->current = {};
-            story->tables->addParagraph(std::move(last));
+    for (std::size_t i = 0; i < m_stories.size(); ++i) {
+        Story& story = *m_stories[i];
+        if (!story.current.runs.empty()) {
+            // The last paragraph needs no \par; it is read with the state of the outermost group.
+            state().story = int(i);
+            story.tables->addParagraph(takeParagraph(""));
         }
-        story->tables->finish();
+        story.tables->finish();
     }
     auto storage = std::make_shared<kit::TextStorage>(std::move(m_stories[0]->output));
     const kit::TextStorage& notes = m_stories[1]->output;
@@ -325,6 +326,9 @@ void RtfReader::appendText(std::string_view utf8)
         if (m_shapePropertyName.size() < 64)
             m_shapePropertyName.append(utf8);
         return;
+    case Destination::PictureDescription:
+        m_picture.appendAlternativeText(utf8);
+        return;
     default:
         return;
     }
@@ -406,6 +410,10 @@ std::shared_ptr<const kit::ParagraphStyle> RtfReader::paragraphStyle(const Parag
     style.tabStops.erase(std::unique(style.tabStops.begin(), style.tabStops.end(),
                              [](const kit::TabStop& a, const kit::TabStop& b) { return a.location == b.location; }),
         style.tabStops.end());
+    // The default style is no style at all, as in every other importer, so equal text compares equal.
+    static const kit::ParagraphStyle kDefault;
+    if (style == kDefault)
+        return nullptr;
     if (m_lastParagraphStyle && *m_lastParagraphStyle == style)
         return m_lastParagraphStyle;
     m_lastParagraphStyle = std::make_shared<const kit::ParagraphStyle>(std::move(style));

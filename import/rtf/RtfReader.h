@@ -40,6 +40,7 @@ private:
         LevelNumbers,
         ListOverrideTable,
         ShapePropertyName,
+        PictureDescription,
     };
     enum class AssociatedFont : std::uint8_t { None, LowAnsi, HighAnsi, DoubleByte, RightToLeft };
 
