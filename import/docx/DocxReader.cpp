@@ -1,0 +1,697 @@
+#include "import/docx/DocxReader.h"
+
+#include "import/common/Encoding.h"
+#include "import/docx/DocxImporter.h"
+#include "import/docx/DocxMarkup.h"
+#include "import/docx/DocxTableLayout.h"
+#include "import/html/HtmlImporter.h"
+#include "import/zip/ListNumbers.h"
+#include "import/zip/OfficeUnits.h"
+#include "import/zip/ScriptRuns.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace importer::docx {
+
+namespace {
+
+// Embedded .docx files (w:altChunk) may embed others; three levels is more than any real document uses.
+constexpr int kMaxChunkDepth = 3;
+
+// The next or previous sibling that is content, skipping bookmarks, comments' ranges and proofing marks.
+pugi::xml_node contentSibling(pugi::xml_node node, bool forward)
+{
+    for (pugi::xml_node sibling = forward ? node.next_sibling() : node.previous_sibling(); sibling;
+         sibling = forward ? sibling.next_sibling() : sibling.previous_sibling()) {
+        if (sibling.type() != pugi::node_element)
+            continue;
+        std::string_view name = sibling.name();
+        if (name == "w:bookmarkStart" || name == "w:bookmarkEnd" || name == "w:proofErr" || name == "w:commentRangeStart"
+            || name == "w:commentRangeEnd" || name == "w:permStart" || name == "w:permEnd")
+            continue;
+        return sibling;
+    }
+    return {};
+}
+
+SectionGeometry sectionGeometry(pugi::xml_node sectPr)
+{
+    SectionGeometry geometry;
+    pugi::xml_node size = sectPr.child("w:pgSz"), margins = sectPr.child("w:pgMar");
+    auto twipsOf = [](pugi::xml_node node, const char* name, float fallback) {
+        auto value = parseInteger(node.attribute(name).value());
+        return value ? std::clamp(std::fabs(twips(*value)), 0.0f, 31680.0f) : fallback;
+    };
+    float width = twipsOf(size, "w:w", 612), height = twipsOf(size, "w:h", 792);
+    float left = twipsOf(margins, "w:left", 72), right = twipsOf(margins, "w:right", 72);
+    float top = twipsOf(margins, "w:top", 72), bottom = twipsOf(margins, "w:bottom", 72);
+    geometry.textWidth = std::max(width - left - right, 36.0f);
+    geometry.textHeight = std::max(height - top - bottom, 36.0f);
+    std::string_view type = sectPr.child("w:type").attribute("w:val").value();
+    geometry.startsOnNewPage = !(type == "continuous" || type == "nextColumn");
+    return geometry;
+}
+
+} // namespace
+
+DocxReader::DocxReader(DocxPackage& package, int chunkDepth)
+    : m_package(package)
+    , m_chunkDepth(chunkDepth)
+    , m_out(std::make_shared<kit::TextStorage>())
+    , m_images(package.archive())
+    , m_drawing(package, m_images)
+    , m_partName(package.mainPart())
+{
+}
+
+void DocxReader::readSettings()
+{
+    std::string eastAsianLanguage, bidiLanguage;
+    if (auto settings = m_package.readXmlPart(m_package.relatedPart(m_partName, "settings"))) {
+        pugi::xml_node root = settings->root();
+        if (auto tab = parseInteger(root.child("w:defaultTabStop").attribute("w:val").value()); tab && *tab > 0)
+            m_defaultTabInterval = std::clamp(twips(*tab), 1.0f, 1584.0f);
+        if (auto format = root.child("w:footnotePr").child("w:numFmt"))
+            m_footnoteFormat = format.attribute("w:val").value();
+        if (auto format = root.child("w:endnotePr").child("w:numFmt"))
+            m_endnoteFormat = format.attribute("w:val").value();
+        pugi::xml_node languages = root.child("w:themeFontLang");
+        eastAsianLanguage = languages.attribute("w:eastAsia").value();
+        bidiLanguage = languages.attribute("w:bidi").value();
+    }
+    ThemeFonts theme;
+    if (auto part = m_package.readXmlPart(m_package.relatedPart(m_partName, "theme")))
+        theme = readThemeFonts(part->root(), eastAsianLanguage, bidiLanguage);
+    m_styles = DocxStyles(m_package.readXmlPart(m_package.relatedPart(m_partName, "styles")), theme);
+    m_numbering = DocxNumbering(m_package.readXmlPart(m_package.relatedPart(m_partName, "numbering")), m_styles);
+}
+
+void DocxReader::scanSections(pugi::xml_node body)
+{
+    // A section ends at a paragraph holding its w:sectPr; the body's own w:sectPr describes the last one.
+    auto scan = [&](auto& self, pugi::xml_node container, int depth) -> void {
+        if (depth > 8)
+            return;
+        for (auto child : container.children()) {
+            std::string_view name = child.name();
+            if (name == "w:p") {
+                if (auto sectPr = child.child("w:pPr").child("w:sectPr")) {
+                    m_sectionEnds[sectPr.internal_object()] = m_sections.size();
+                    m_sections.push_back(sectionGeometry(sectPr));
+                }
+            } else if (name == "w:sdt") {
+                self(self, child.child("w:sdtContent"), depth + 1);
+            } else if (name == "w:customXml") {
+                self(self, child, depth + 1);
+            }
+        }
+    };
+    scan(scan, body, 0);
+    if (auto sectPr = body.child("w:sectPr")) {
+        m_sections.push_back(sectionGeometry(sectPr));
+        if (auto format = sectPr.child("w:footnotePr").child("w:numFmt"))
+            m_footnoteFormat = format.attribute("w:val").value();
+        if (auto format = sectPr.child("w:endnotePr").child("w:numFmt"))
+            m_endnoteFormat = format.attribute("w:val").value();
+    }
+}
+
+ImportResult DocxReader::read()
+{
+    auto document = m_package.readXmlPart(m_partName);
+    if (!document) {
+        if (m_package.mainPartDamaged())
+            return { nullptr, "docx", "damaged" };
+        return { nullptr, "docx", "not a known format" };
+    }
+    readSettings();
+    pugi::xml_node body = document->root().child("w:body");
+    scanSections(body);
+    readBlocks(body, 0);
+    closeOpenParagraph();
+    m_fields.clear();
+    readNotes();
+    closeOpenParagraph();
+    return { m_out, "docx", {} };
+}
+
+float DocxReader::availableWidth() const
+{
+    if (m_cell)
+        return m_cell->contentWidth;
+    return m_sectionIndex < m_sections.size() ? m_sections[m_sectionIndex].textWidth : SectionGeometry {}.textWidth;
+}
+
+kit::Size DocxReader::pictureLimit() const
+{
+    float height = m_sectionIndex < m_sections.size() ? m_sections[m_sectionIndex].textHeight : SectionGeometry {}.textHeight;
+    return { availableWidth(), height };
+}
+
+kit::Attributes DocxReader::baseAttributes() const
+{
+    kit::Attributes attributes;
+    attributes.paragraph = m_paragraphStyle;
+    if (m_cell)
+        attributes.tableCell = m_cell->cell;
+    if (!m_fields.link().empty())
+        attributes.link = m_fields.link();
+    else if (!m_hyperlinks.empty())
+        attributes.link = m_hyperlinks.back();
+    return attributes;
+}
+
+DocxReader::RunFormat DocxReader::makeRunFormat(const RunProperties& run) const
+{
+    RunFormat format;
+    format.hidden = run.hidden.value_or(false);
+    format.regular = baseAttributes();
+    applyRunProperties(run, false, format.regular);
+    kit::Attributes complex = format.regular;
+    applyRunProperties(run, true, complex);
+    if (!(complex == format.regular))
+        format.complex = std::move(complex);
+    format.isComplex = run.rightToLeft.value_or(false) || run.complexScript.value_or(false);
+    return format;
+}
+
+void DocxReader::appendAttributed(std::string_view text, const kit::Attributes& attributes)
+{
+    if (text.empty())
+        return;
+    m_out->append(text, attributes);
+    m_paragraphOpen = true;
+}
+
+void DocxReader::appendText(std::string_view text, const RunFormat& format)
+{
+    if (text.empty() || !m_fields.isShowingResult())
+        return;
+    if (format.isComplex && format.complex)
+        appendWithScripts(*m_out, text, *format.complex, nullptr);
+    else
+        appendWithScripts(*m_out, text, format.regular, format.complex ? &*format.complex : nullptr);
+    m_paragraphOpen = true;
+}
+
+void DocxReader::endParagraph(char terminator)
+{
+    // Inside a table cell a page break cannot end the paragraph: the cell would lose its last break.
+    if (terminator == kit::kPageBreak && m_cell)
+        terminator = '\n';
+    m_out->append(std::string_view(&terminator, 1), m_markAttributes);
+    m_paragraphOpen = false;
+}
+
+void DocxReader::closeOpenParagraph()
+{
+    if (m_paragraphOpen)
+        endParagraph('\n');
+}
+
+void DocxReader::readBlocks(pugi::xml_node container, int depth)
+{
+    if (depth > kMaxXmlDepth)
+        return;
+    for (auto child : container.children()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        std::string_view name = child.name();
+        if (name == "w:p") {
+            readParagraph(child, depth + 1);
+        } else if (name == "w:tbl") {
+            readTable(child, depth + 1);
+        } else if (name == "w:sdt") {
+            readBlocks(child.child("w:sdtContent"), depth + 1);
+        } else if (name == "w:customXml" || name == "w:ins" || name == "w:moveTo") {
+            readBlocks(child, depth + 1);
+        } else if (name == "mc:AlternateContent") {
+            readBlocks(chooseAlternative(child), depth + 1);
+        } else if (name == "w:altChunk") {
+            readAltChunk(child);
+        } else if (name == "w:r" || name == "w:hyperlink" || name == "w:fldSimple") {
+            // Runs straight in a cell or the body: Word would refuse them, but their text is still the document's.
+            readInlineElement(child, depth + 1);
+        }
+    }
+}
+
+void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
+{
+    pugi::xml_node pPr = paragraph.child("w:pPr");
+    ParagraphProperties direct = parseParagraphProperties(pPr);
+    std::string_view styleId = pPr.child("w:pStyle").attribute("w:val").value();
+    const ResolvedStyle* style = m_styles.paragraphStyle(styleId);
+
+    ParagraphProperties properties = m_styles.defaultParagraph();
+    RunProperties paragraphRun = m_styles.defaultRun();
+    if (m_cell && m_cell->format) {
+        properties.overlay(m_cell->format->paragraph);
+        paragraphRun.overlay(m_cell->format->run);
+    }
+    properties.overlay(style->paragraph);
+    paragraphRun.overlay(style->run);
+
+    // Numbering: the paragraph's own w:numPr, else its style's; the level's indents sit under direct ones.
+    std::optional<int> numberingId = direct.numberingId ? direct.numberingId : style->paragraph.numberingId;
+    int level = 0;
+    if (direct.numberingLevel)
+        level = *direct.numberingLevel;
+    else if (!direct.numberingId && style->paragraph.numberingLevel)
+        level = *style->paragraph.numberingLevel;
+    else if (!direct.numberingId && numberingId)
+        level = m_numbering.levelForStyle(*numberingId, style->id);
+    const NumberingLevel* numberingLevel = numberingId && *numberingId > 0 ? m_numbering.level(*numberingId, level) : nullptr;
+    if (numberingLevel)
+        properties.overlay(numberingLevel->paragraph);
+    properties.overlay(direct);
+
+    RunProperties markRun = paragraphRun;
+    pugi::xml_node markProperties = pPr.child("w:rPr");
+    markRun.overlay(parseRunProperties(markProperties, m_styles.theme()));
+    bool markRemoved = markProperties.child("w:del") || markProperties.child("w:moveFrom") || markRun.hidden.value_or(false);
+    pugi::xml_node sectPr = pPr.child("w:sectPr");
+
+    kit::ParagraphStyle paragraphStyle = makeParagraphStyle(properties, m_defaultTabInterval);
+    // Spacing between neighbours of one style is dropped when the style asks (lists, mostly).
+    if (properties.contextualSpacing.value_or(false)) {
+        auto sameStyle = [&](pugi::xml_node sibling) {
+            if (!sibling || std::string_view(sibling.name()) != "w:p")
+                return false;
+            return m_styles.paragraphStyle(sibling.child("w:pPr").child("w:pStyle").attribute("w:val").value()) == style;
+        };
+        if (sameStyle(contentSibling(paragraph, false)))
+            paragraphStyle.spacingBefore = 0;
+        if (sameStyle(contentSibling(paragraph, true)))
+            paragraphStyle.spacingAfter = 0;
+    }
+
+    std::optional<NumberingLabel> label;
+    if (numberingLevel && !m_paragraphOpen)
+        label = m_numbering.nextLabel(*numberingId, level);
+    if (label && label->suffix == LabelSuffix::Tab && paragraphStyle.headIndent > paragraphStyle.firstLineHeadIndent) {
+        // The tab after a label reaches the hanging indent when no stop comes first.
+        auto& stops = paragraphStyle.tabStops;
+        bool hasStop = std::any_of(stops.begin(), stops.end(), [&](const kit::TabStop& stop) {
+            return stop.location > paragraphStyle.firstLineHeadIndent && stop.location <= paragraphStyle.headIndent;
+        });
+        if (!hasStop) {
+            stops.push_back({ paragraphStyle.headIndent, kit::TabAlignment::Left });
+            std::sort(stops.begin(), stops.end(), [](const kit::TabStop& a, const kit::TabStop& b) { return a.location < b.location; });
+        }
+    }
+
+    // A paragraph whose mark was deleted or hidden continues the one before: it keeps that one's formatting.
+    if (!m_paragraphOpen) {
+        m_paragraphStyle = m_paragraphStyles.intern(paragraphStyle);
+        m_paragraphRun = paragraphRun;
+    }
+    kit::Attributes markAttributes = baseAttributes();
+    markAttributes.link.clear();
+    applyRunProperties(markRun, false, markAttributes);
+
+    if (label && !label->text.empty()) {
+        RunProperties labelRun = markRun;
+        labelRun.hidden.reset();
+        labelRun.underline.reset();
+        labelRun.overlay(numberingLevel->run);
+        if (label->replacedSymbolFont) {
+            labelRun.fontAscii = markRun.fontAscii;
+            labelRun.fontHighAnsi = markRun.fontHighAnsi;
+        }
+        kit::Attributes attributes = baseAttributes();
+        attributes.link.clear();
+        applyRunProperties(labelRun, false, attributes);
+        attributes.listLabel = true;
+        std::string text = label->text;
+        if (label->suffix == LabelSuffix::Tab)
+            text += '\t';
+        else if (label->suffix == LabelSuffix::Space)
+            text += ' ';
+        appendAttributed(text, attributes);
+    }
+
+    std::vector<pugi::xml_node> textBoxes;
+    auto* outerBoxes = m_textBoxes;
+    m_textBoxes = &textBoxes;
+    m_hyperlinks.clear();
+    readInline(paragraph, depth);
+    m_hyperlinks.clear();
+    m_textBoxes = outerBoxes;
+    m_markAttributes = markAttributes;
+
+    bool pageBreak = false;
+    if (sectPr) {
+        if (auto it = m_sectionEnds.find(sectPr.internal_object()); it != m_sectionEnds.end()) {
+            m_sectionIndex = it->second + 1;
+            pageBreak = m_sectionIndex < m_sections.size() && m_sections[m_sectionIndex].startsOnNewPage;
+        }
+    }
+    if (pageBreak)
+        endParagraph(kit::kPageBreak);
+    else if (!markRemoved || sectPr || !textBoxes.empty())
+        endParagraph('\n');
+
+    for (auto box : textBoxes) {
+        readBlocks(box, depth + 1);
+        closeOpenParagraph();
+    }
+}
+
+void DocxReader::readInline(pugi::xml_node container, int depth)
+{
+    if (depth > kMaxXmlDepth)
+        return;
+    for (auto child : container.children()) {
+        if (child.type() == pugi::node_element)
+            readInlineElement(child, depth);
+    }
+}
+
+void DocxReader::readInlineElement(pugi::xml_node child, int depth)
+{
+    std::string_view name = child.name();
+    if (name == "w:r") {
+        readRun(child, depth + 1);
+    } else if (name == "w:hyperlink") {
+        std::string target;
+        std::string_view id = child.attribute("r:id").value();
+        if (!id.empty()) {
+            const auto& relationships = m_package.relationships(m_partName);
+            if (auto it = relationships.find(id); it != relationships.end())
+                target = it->second.target;
+        }
+        if (auto anchor = child.attribute("w:anchor"); anchor && *anchor.value())
+            target += "#" + std::string(anchor.value());
+        m_hyperlinks.push_back(target);
+        readInline(child, depth + 1);
+        m_hyperlinks.pop_back();
+    } else if (name == "w:fldSimple") {
+        m_fields.beginSimple(child.attribute("w:instr").value());
+        readInline(child, depth + 1);
+        m_fields.end();
+    } else if (name == "w:ins" || name == "w:moveTo" || name == "w:smartTag" || name == "w:customXml" || name == "w:dir"
+        || name == "w:bdo") {
+        readInline(child, depth + 1);
+    } else if (name == "w:sdt") {
+        readInline(child.child("w:sdtContent"), depth + 1);
+    } else if (name == "mc:AlternateContent") {
+        readInline(chooseAlternative(child), depth + 1);
+    } else if (name == "m:oMath" || name == "m:oMathPara") {
+        RunFormat format = makeRunFormat(m_paragraphRun);
+        readMath(child, format, depth + 1);
+    } else if (name == "w:p" && !m_cell && depth < kMaxXmlDepth) {
+        // A paragraph inside a paragraph (content controls written wrongly): read it as the next one.
+        closeOpenParagraph();
+        readParagraph(child, depth + 1);
+    }
+}
+
+void DocxReader::readRun(pugi::xml_node run, int depth)
+{
+    RunProperties properties = m_paragraphRun;
+    pugi::xml_node rPr = run.child("w:rPr");
+    if (rPr) {
+        if (const ResolvedStyle* characterStyle = m_styles.characterStyle(rPr.child("w:rStyle").attribute("w:val").value()))
+            properties.overlay(characterStyle->run);
+        properties.overlay(parseRunProperties(rPr, m_styles.theme()));
+    }
+    RunFormat format = makeRunFormat(properties);
+    readRunContent(run, format, depth);
+}
+
+void DocxReader::readRunContent(pugi::xml_node container, const RunFormat& format, int depth)
+{
+    if (depth > kMaxXmlDepth)
+        return;
+    for (auto child : container.children()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        const char* name = child.name();
+        if (std::strncmp(name, "w:", 2) != 0) {
+            if (std::strcmp(name, "mc:AlternateContent") == 0)
+                readRunContent(chooseAlternative(child), format, depth + 1);
+            continue;
+        }
+        std::string_view local(name + 2);
+        // Field characters count even in hidden runs: they bracket what is shown.
+        if (local == "fldChar") {
+            std::string_view type = child.attribute("w:fldCharType").value();
+            if (type == "begin")
+                m_fields.begin();
+            else if (type == "separate")
+                m_fields.separate();
+            else if (type == "end")
+                m_fields.end();
+            continue;
+        }
+        if (local == "instrText") {
+            m_fields.appendInstruction(child.child_value());
+            continue;
+        }
+        if (format.hidden)
+            continue;
+        if (local == "t") {
+            appendText(child.child_value(), format);
+        } else if (local == "tab" || local == "ptab") {
+            appendText("\t", format);
+        } else if (local == "br") {
+            // A page break ends its paragraph; in a cell, where a page cannot begin, it breaks the line.
+            std::string_view type = child.attribute("w:type").value();
+            if (type == "page" && !m_cell && m_fields.isShowingResult()) {
+                m_markAttributes = format.regular;
+                m_markAttributes.link.clear();
+                endParagraph(kit::kPageBreak);
+            } else {
+                appendText(kit::kLineSeparator, format);
+            }
+        } else if (local == "cr") {
+            appendText(kit::kLineSeparator, format);
+        } else if (local == "softHyphen") {
+            appendText("\xC2\xAD", format);
+        } else if (local == "noBreakHyphen") {
+            appendText("\xE2\x80\x91", format);
+        } else if (local == "sym") {
+            auto code = std::strtol(child.attribute("w:char").value(), nullptr, 16);
+            std::string font = child.attribute("w:font").value();
+            if (code <= 0 || code > 0x10FFFF)
+                continue;
+            char32_t character = char32_t(code);
+            RunFormat symbol = format;
+            if (character >= 0xF000 && character <= 0xF0FF) {
+                char32_t mapped = encoding::symbolFontCharacter(font, std::uint8_t(character & 0xFF));
+                if (mapped >= 0xF000 && mapped <= 0xF0FF && !font.empty())
+                    symbol.regular.fontFamily = font; // no Unicode equivalent: the font draws it
+                character = mapped;
+            } else if (!font.empty()) {
+                symbol.regular.fontFamily = font;
+            }
+            symbol.complex.reset();
+            std::string text;
+            encoding::appendUtf8(text, character);
+            appendText(text, symbol);
+        } else if (local == "footnoteReference" || local == "endnoteReference") {
+            readNoteReference(child, format, local == "endnoteReference");
+        } else if (local == "footnoteRef" || local == "endnoteRef") {
+            RunFormat mark = format;
+            if (!mark.regular.superscript)
+                mark.regular.superscript = 1;
+            mark.complex.reset();
+            appendText(m_noteMark, mark);
+        } else if (local == "drawing") {
+            if (m_fields.isShowingResult())
+                readDrawingContent(m_drawing.readDrawing(child, m_partName, pictureLimit()), format);
+        } else if (local == "pict" || local == "object") {
+            if (m_fields.isShowingResult())
+                readDrawingContent(m_drawing.readPicture(child, m_partName, pictureLimit()), format);
+        } else if (local == "ruby") {
+            readInline(child.child("w:rubyBase"), depth + 1);
+        }
+    }
+}
+
+void DocxReader::readDrawingContent(const DrawingContent& content, const RunFormat& format)
+{
+    for (const auto& attachment : content.attachments) {
+        kit::Attributes attributes = format.regular;
+        attributes.attachment = attachment;
+        appendAttributed(kit::kAttachmentCharacter, attributes);
+    }
+    if (m_textBoxes) {
+        for (auto box : content.textBoxes)
+            m_textBoxes->push_back(box);
+    }
+}
+
+void DocxReader::readMath(pugi::xml_node math, const RunFormat& format, int depth)
+{
+    if (depth > kMaxXmlDepth)
+        return;
+    for (auto child : math.children()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        std::string_view name = child.name();
+        if (name == "m:t")
+            appendText(child.child_value(), format);
+        else if (name != "m:rPr" && name != "w:rPr" && name.substr(name.size() > 2 ? name.size() - 2 : 0) != "Pr")
+            readMath(child, format, depth + 1);
+    }
+}
+
+void DocxReader::readNoteReference(pugi::xml_node reference, const RunFormat& format, bool isEndnote)
+{
+    if (!m_fields.isShowingResult())
+        return;
+    std::string id = reference.attribute("w:id").value();
+    std::string_view custom = reference.attribute("w:customMarkFollows").value();
+    bool customMark = !custom.empty() && custom != "0" && custom != "false" && custom != "off";
+    std::string mark;
+    if (!customMark) {
+        int number = isEndnote ? ++m_endnoteCount : ++m_footnoteCount;
+        mark = formatListNumber(number, isEndnote ? m_endnoteFormat : m_footnoteFormat);
+        RunFormat shown = format;
+        if (!shown.regular.superscript)
+            shown.regular.superscript = 1;
+        shown.complex.reset();
+        appendText(mark, shown);
+    }
+    if (m_referencedNotes.insert({ isEndnote, id }).second)
+        m_notes.push_back({ isEndnote, id, mark });
+}
+
+void DocxReader::readNotes()
+{
+    if (m_notes.empty())
+        return;
+    std::optional<XmlPart> parts[2];
+    std::map<std::string, pugi::xml_node, std::less<>> notes[2];
+    std::string partNames[2] = { m_package.relatedPart(m_package.mainPart(), "footnotes"),
+        m_package.relatedPart(m_package.mainPart(), "endnotes") };
+    for (int kind = 0; kind < 2; ++kind) {
+        if (partNames[kind].empty())
+            continue;
+        parts[kind] = m_package.readXmlPart(partNames[kind]);
+        if (!parts[kind])
+            continue;
+        for (auto note : parts[kind]->root().children())
+            notes[kind].emplace(note.attribute("w:id").value(), note);
+    }
+    m_cell = nullptr;
+    m_sectionIndex = m_sections.empty() ? 0 : m_sections.size() - 1;
+    // Notes may refer to further notes; those join the end of the queue, each read once.
+    for (std::size_t i = 0; i < m_notes.size(); ++i) {
+        int kind = m_notes[i].isEndnote ? 1 : 0;
+        auto it = notes[kind].find(m_notes[i].id);
+        if (it == notes[kind].end())
+            continue;
+        m_partName = partNames[kind];
+        m_noteMark = m_notes[i].mark;
+        readBlocks(it->second, 1);
+        closeOpenParagraph();
+        m_fields.clear();
+    }
+    m_partName = m_package.mainPart();
+}
+
+void DocxReader::readTable(pugi::xml_node table, int depth)
+{
+    if (depth > kMaxXmlDepth)
+        return;
+    closeOpenParagraph();
+    int nestingLevel = m_cell ? m_cell->cell->nestingLevel + 1 : 1;
+    TableLayout layout = layoutTable(table, m_styles, availableWidth(), nestingLevel);
+    int tableId = ++m_tableCount;
+    const CellContext* outer = m_cell;
+    for (auto& laidOut : layout.cells) {
+        auto cell = std::make_shared<kit::TableCell>(std::move(laidOut.cell));
+        cell->tableId = tableId;
+        cell->parent = outer ? outer->cell.get() : nullptr;
+        CellContext context { cell, &laidOut.format, laidOut.contentWidth };
+        m_cell = &context;
+        std::size_t start = m_out->length();
+        readBlocks(laidOut.node, depth + 1);
+        closeOpenParagraph();
+        // Every cell ends in a paragraph break of its own, even an empty one or one ending in a nested table.
+        if (m_out->length() == start || m_out->attributesAt(m_out->length() - 1).tableCell.get() != cell.get()) {
+            RunProperties run = m_styles.defaultRun();
+            run.overlay(laidOut.format.run);
+            kit::Attributes attributes;
+            applyRunProperties(run, false, attributes);
+            attributes.paragraph = m_paragraphStyles.intern(makeParagraphStyle(laidOut.format.paragraph, m_defaultTabInterval));
+            attributes.tableCell = cell;
+            m_out->append("\n", attributes);
+        }
+    }
+    m_cell = outer;
+    m_paragraphOpen = false;
+}
+
+void DocxReader::readAltChunk(pugi::xml_node chunk)
+{
+    const auto& relationships = m_package.relationships(m_partName);
+    auto it = relationships.find(std::string_view(chunk.attribute("r:id").value()));
+    if (it == relationships.end() || it->second.isExternal)
+        return;
+    auto bytes = m_package.readPart(it->second.target);
+    if (!bytes)
+        return;
+    std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size());
+    std::string type = m_package.contentType(it->second.target);
+    for (char& ch : type)
+        ch = char(std::tolower(std::uint8_t(ch)));
+    std::shared_ptr<kit::TextStorage> imported;
+    if (type.find("html") != std::string::npos)
+        imported = importHtml(data).text;
+    else if (type.find("rtf") != std::string::npos)
+        imported = kit::TextStorage::fromRtf(data);
+    else if (type == "text/plain")
+        imported = std::make_shared<kit::TextStorage>(encoding::sanitizeUtf8(data), kit::Attributes {});
+    else if (type.find("wordprocessingml.document") != std::string::npos && m_chunkDepth < kMaxChunkDepth)
+        imported = importOfficeZip(data, m_chunkDepth + 1).text;
+    if (!imported || imported->length() == 0)
+        return;
+    closeOpenParagraph();
+    appendForeign(*imported);
+}
+
+// Appends another importer's text. Its tables get ids after ours; inside one of our cells its paragraphs
+// become paragraphs of that cell (tables there flatten, as the model has no tables in other importers' cells).
+void DocxReader::appendForeign(const kit::TextStorage& chunk)
+{
+    std::map<const kit::TableCell*, std::shared_ptr<const kit::TableCell>> copies;
+    int largestId = 0;
+    auto copyOf = [&](auto& self, const kit::TableCell* original, int depth) -> std::shared_ptr<const kit::TableCell> {
+        if (!original || depth > 64)
+            return nullptr;
+        if (auto it = copies.find(original); it != copies.end())
+            return it->second;
+        auto copy = std::make_shared<kit::TableCell>(*original);
+        largestId = std::max(largestId, original->tableId);
+        copy->tableId = original->tableId + m_tableCount;
+        auto parent = self(self, original->parent, depth + 1);
+        copy->parent = parent.get();
+        copies[original] = copy;
+        return copy;
+    };
+    const auto& runs = chunk.runs();
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        std::size_t start = runs[r].location;
+        std::size_t end = r + 1 < runs.size() ? runs[r + 1].location : chunk.length();
+        kit::Attributes attributes = *runs[r].attributes;
+        if (m_cell)
+            attributes.tableCell = m_cell->cell;
+        else if (attributes.tableCell)
+            attributes.tableCell = copyOf(copyOf, attributes.tableCell.get(), 0);
+        m_out->append(std::string_view(chunk.string()).substr(start, end - start), attributes);
+    }
+    m_tableCount += largestId;
+    char last = chunk.string().back();
+    m_markAttributes = *runs.back().attributes;
+    if (m_cell)
+        m_markAttributes.tableCell = m_cell->cell;
+    m_paragraphOpen = last != '\n' && last != kit::kPageBreak;
+    closeOpenParagraph();
+}
+
+} // namespace importer::docx

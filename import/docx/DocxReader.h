@@ -1,0 +1,117 @@
+#pragma once
+
+#include "import/Importer.h"
+#include "import/docx/DocxDrawing.h"
+#include "import/docx/DocxFields.h"
+#include "import/docx/DocxNumbering.h"
+#include "import/docx/DocxPackage.h"
+#include "import/docx/DocxStyles.h"
+#include "import/zip/Interner.h"
+#include "import/zip/PackageImages.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace importer::docx {
+
+struct ConditionalFormat;
+
+// The text area of a section, from w:pgSz and w:pgMar (points). US Letter with one-inch margins by default.
+struct SectionGeometry {
+    float textWidth = 468;
+    float textHeight = 648;
+    bool startsOnNewPage = true; // how this section begins after the one before it (w:type)
+};
+
+// Reads the main document part of a package into attributed text: the body's paragraphs and tables in
+// order, then the texts of the footnotes and endnotes it refers to.
+class DocxReader {
+public:
+    // chunkDepth counts the .docx files this one is embedded in (w:altChunk), to bound recursion.
+    DocxReader(DocxPackage& package, int chunkDepth);
+    ImportResult read();
+
+private:
+    struct CellContext {
+        std::shared_ptr<const kit::TableCell> cell;
+        const ConditionalFormat* format = nullptr; // the table style's formatting for this cell
+        float contentWidth = 0;
+    };
+    // Character attributes of one run: regular text, and the complex-script variant where it differs.
+    struct RunFormat {
+        kit::Attributes regular;
+        std::optional<kit::Attributes> complex;
+        bool isComplex = false; // w:rtl or w:cs: the whole run takes the complex-script variant
+        bool hidden = false;
+    };
+
+    void readSettings();
+    void scanSections(pugi::xml_node body);
+
+    void readBlocks(pugi::xml_node container, int depth);
+    void readParagraph(pugi::xml_node paragraph, int depth);
+    void readTable(pugi::xml_node table, int depth);
+    void readAltChunk(pugi::xml_node chunk);
+    void readInline(pugi::xml_node container, int depth);
+    void readInlineElement(pugi::xml_node element, int depth);
+    void readRun(pugi::xml_node run, int depth);
+    void readRunContent(pugi::xml_node container, const RunFormat& format, int depth);
+    void readMath(pugi::xml_node math, const RunFormat& format, int depth);
+    void readNoteReference(pugi::xml_node reference, const RunFormat& format, bool isEndnote);
+    void readDrawingContent(const DrawingContent& content, const RunFormat& format);
+    void readNotes();
+
+    RunFormat makeRunFormat(const RunProperties& run) const;
+    kit::Attributes baseAttributes() const;
+    void appendText(std::string_view text, const RunFormat& format);
+    void appendAttributed(std::string_view text, const kit::Attributes& attributes);
+    void appendForeign(const kit::TextStorage& chunk);
+    void endParagraph(char terminator);
+    void closeOpenParagraph();
+    float availableWidth() const;
+    kit::Size pictureLimit() const;
+
+    DocxPackage& m_package;
+    int m_chunkDepth;
+    std::shared_ptr<kit::TextStorage> m_out;
+    DocxStyles m_styles;
+    DocxNumbering m_numbering;
+    PackageImages m_images;
+    DocxDrawing m_drawing;
+    DocxFields m_fields;
+    Interner<kit::ParagraphStyle> m_paragraphStyles;
+    std::string m_partName; // the part being read: relationships resolve against it
+    float m_defaultTabInterval = 36;
+
+    std::vector<SectionGeometry> m_sections;
+    std::map<const void*, std::size_t> m_sectionEnds; // w:sectPr node → its section's index
+    std::size_t m_sectionIndex = 0;
+
+    const CellContext* m_cell = nullptr; // null outside tables
+    int m_tableCount = 0;
+
+    // The paragraph being read.
+    std::shared_ptr<const kit::ParagraphStyle> m_paragraphStyle;
+    RunProperties m_paragraphRun; // defaults, table style and paragraph style: what runs start from
+    kit::Attributes m_markAttributes; // the paragraph mark's, for its '\n'
+    bool m_paragraphOpen = false; // text was written since the last paragraph break
+    std::vector<std::string> m_hyperlinks; // w:hyperlink targets, innermost last
+    std::vector<pugi::xml_node>* m_textBoxes = nullptr; // text boxes anchored in the paragraph
+
+    struct NoteReference {
+        bool isEndnote = false;
+        std::string id;
+        std::string mark;
+    };
+    std::vector<NoteReference> m_notes; // in order of first reference
+    std::set<std::pair<bool, std::string>> m_referencedNotes;
+    int m_footnoteCount = 0, m_endnoteCount = 0;
+    std::string m_footnoteFormat = "decimal", m_endnoteFormat = "lowerRoman";
+    std::string m_noteMark; // the mark of the note being read, shown by its w:footnoteRef
+};
+
+} // namespace importer::docx

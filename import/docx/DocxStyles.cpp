@@ -1,0 +1,170 @@
+#include "import/docx/DocxStyles.h"
+
+namespace importer::docx {
+
+namespace {
+
+// A w:basedOn chain longer than this is a loop or an attack; Word itself stops far earlier.
+constexpr int kMaxStyleDepth = 32;
+
+ConditionalFormat parseConditional(pugi::xml_node node, const ThemeFonts& theme)
+{
+    ConditionalFormat format;
+    format.run = parseRunProperties(node.child("w:rPr"), theme);
+    format.paragraph = parseParagraphProperties(node.child("w:pPr"));
+    format.table = parseTableProperties(node.child("w:tblPr"));
+    format.cell = parseCellProperties(node.child("w:tcPr"));
+    return format;
+}
+
+// The script tag a language's theme font is listed under ("ja-JP" → "Jpan").
+std::string_view scriptForLanguage(std::string_view language)
+{
+    auto starts = [&](std::string_view prefix) { return language.substr(0, prefix.size()) == prefix; };
+    if (starts("ja"))
+        return "Jpan";
+    if (starts("ko"))
+        return "Hang";
+    if (starts("zh-TW") || starts("zh-HK") || starts("zh-MO"))
+        return "Hant";
+    if (starts("zh"))
+        return "Hans";
+    if (starts("ar") || starts("fa") || starts("ur"))
+        return "Arab";
+    if (starts("he") || starts("yi"))
+        return "Hebr";
+    if (starts("th"))
+        return "Thai";
+    return {};
+}
+
+void readFontCollection(pugi::xml_node collection, std::string_view eastAsianScript, std::string_view bidiScript,
+    std::string& latin, std::string& eastAsian, std::string& complex)
+{
+    latin = collection.child("a:latin").attribute("typeface").value();
+    eastAsian = collection.child("a:ea").attribute("typeface").value();
+    complex = collection.child("a:cs").attribute("typeface").value();
+    for (auto font : collection.children("a:font")) {
+        std::string_view script = font.attribute("script").value();
+        if (eastAsian.empty() && !eastAsianScript.empty() && script == eastAsianScript)
+            eastAsian = font.attribute("typeface").value();
+        if (complex.empty() && !bidiScript.empty() && script == bidiScript)
+            complex = font.attribute("typeface").value();
+    }
+}
+
+} // namespace
+
+void ConditionalFormat::overlay(const ConditionalFormat& over)
+{
+    run.overlay(over.run);
+    paragraph.overlay(over.paragraph);
+    table.overlay(over.table);
+    cell.overlay(over.cell);
+}
+
+ThemeFonts readThemeFonts(pugi::xml_node themeRoot, std::string_view eastAsianLanguage, std::string_view bidiLanguage)
+{
+    ThemeFonts fonts;
+    pugi::xml_node scheme = themeRoot.child("a:themeElements").child("a:fontScheme");
+    std::string_view eastAsianScript = scriptForLanguage(eastAsianLanguage);
+    std::string_view bidiScript = scriptForLanguage(bidiLanguage);
+    readFontCollection(scheme.child("a:majorFont"), eastAsianScript, bidiScript, fonts.majorLatin, fonts.majorEastAsian,
+        fonts.majorComplex);
+    readFontCollection(scheme.child("a:minorFont"), eastAsianScript, bidiScript, fonts.minorLatin, fonts.minorEastAsian,
+        fonts.minorComplex);
+    return fonts;
+}
+
+DocxStyles::DocxStyles(std::optional<XmlPart> styles, ThemeFonts theme)
+    : m_part(std::move(styles))
+    , m_theme(std::move(theme))
+{
+    if (!m_part)
+        return;
+    pugi::xml_node root = m_part->root();
+    pugi::xml_node defaults = root.child("w:docDefaults");
+    m_defaultRun = parseRunProperties(defaults.child("w:rPrDefault").child("w:rPr"), m_theme);
+    m_defaultParagraph = parseParagraphProperties(defaults.child("w:pPrDefault").child("w:pPr"));
+    for (auto node : root.children("w:style")) {
+        std::string id = node.attribute("w:styleId").value();
+        std::string type = node.attribute("w:type").value();
+        if (id.empty() || m_raw.count(id))
+            continue;
+        std::string_view isDefault = node.attribute("w:default").value();
+        if (isDefault == "1" || isDefault == "true" || isDefault == "on") {
+            if (type == "paragraph" && m_defaultParagraphStyle.empty())
+                m_defaultParagraphStyle = id;
+            else if (type == "table" && m_defaultTableStyle.empty())
+                m_defaultTableStyle = id;
+        }
+        m_raw.emplace(id, RawStyle { type, node.child("w:basedOn").attribute("w:val").value(), node });
+    }
+}
+
+const ResolvedStyle* DocxStyles::resolve(std::string_view id, int depth)
+{
+    if (auto it = m_resolved.find(id); it != m_resolved.end())
+        return it->second.get(); // null while being resolved: a loop ends here
+    auto raw = m_raw.find(id);
+    if (raw == m_raw.end() || depth > kMaxStyleDepth)
+        return nullptr;
+    m_resolved.emplace(std::string(id), nullptr);
+    auto style = std::make_unique<ResolvedStyle>();
+    style->id = std::string(id);
+    if (!raw->second.basedOn.empty() && raw->second.basedOn != id) {
+        if (const ResolvedStyle* base = resolve(raw->second.basedOn, depth + 1)) {
+            style->run = base->run;
+            style->paragraph = base->paragraph;
+            style->table = base->table;
+            style->cell = base->cell;
+            style->conditionals = base->conditionals;
+        }
+    }
+    pugi::xml_node node = raw->second.node;
+    style->run.overlay(parseRunProperties(node.child("w:rPr"), m_theme));
+    style->paragraph.overlay(parseParagraphProperties(node.child("w:pPr")));
+    style->table.overlay(parseTableProperties(node.child("w:tblPr")));
+    style->cell.overlay(parseCellProperties(node.child("w:tcPr")));
+    for (auto conditional : node.children("w:tblStylePr")) {
+        std::string type = conditional.attribute("w:type").value();
+        if (type.empty())
+            continue;
+        style->conditionals[type].overlay(parseConditional(conditional, m_theme));
+    }
+    const ResolvedStyle* result = style.get();
+    m_resolved[std::string(id)] = std::move(style);
+    return result;
+}
+
+const ResolvedStyle* DocxStyles::styleById(std::string_view id)
+{
+    if (id.empty())
+        return nullptr;
+    return resolve(id, 0);
+}
+
+const ResolvedStyle* DocxStyles::paragraphStyle(std::string_view id)
+{
+    if (const ResolvedStyle* style = styleById(id))
+        return style;
+    if (const ResolvedStyle* style = styleById(m_defaultParagraphStyle))
+        return style;
+    return &m_empty;
+}
+
+const ResolvedStyle* DocxStyles::characterStyle(std::string_view id)
+{
+    return styleById(id);
+}
+
+const ResolvedStyle* DocxStyles::tableStyle(std::string_view id)
+{
+    if (const ResolvedStyle* style = styleById(id))
+        return style;
+    if (const ResolvedStyle* style = styleById(m_defaultTableStyle))
+        return style;
+    return &m_empty;
+}
+
+} // namespace importer::docx

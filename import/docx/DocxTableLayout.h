@@ -1,0 +1,30 @@
+#pragma once
+
+#include "import/docx/DocxStyles.h"
+
+#include <pugixml.hpp>
+
+#include <vector>
+
+namespace importer::docx {
+
+// One cell of a table's grid with everything the attribute model needs to know about it.
+struct LaidOutCell {
+    pugi::xml_node node; // w:tc
+    kit::TableCell cell; // geometry, borders, shading, padding, column widths (tableId and parent left to the reader)
+    ConditionalFormat format; // the table style's formatting that applies to this cell's paragraphs
+    float contentWidth = 0; // points between the cell's paddings
+};
+
+struct TableLayout {
+    std::vector<LaidOutCell> cells; // in reading order; continuations of vertical merges are left out
+    std::vector<float> columnWidths; // points, grid order
+};
+
+// Lays out a w:tbl: rows and cells (through content controls and custom XML wrappers), the grid columns each
+// cell covers (w:gridBefore, w:gridSpan, legacy w:hMerge), vertical merges counted into row spans, column
+// widths from w:tblGrid (falling back to cell widths, then equal shares) scaled down to availableWidth, header
+// rows, and borders, shading and padding from direct formatting over the table style's conditional formats.
+TableLayout layoutTable(pugi::xml_node table, DocxStyles& styles, float availableWidth, int nestingLevel);
+
+} // namespace importer::docx

@@ -1,0 +1,74 @@
+#include "import/odt/OdtImporter.h"
+
+#include "import/odt/OdtReader.h"
+#include "import/zip/XmlPart.h"
+
+namespace importer {
+
+namespace {
+
+std::string trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+bool isOpenDocumentText(ZipArchive& archive)
+{
+    if (const auto* entry = archive.find("mimetype"); entry && entry->uncompressedSize < 256) {
+        auto read = archive.read("mimetype");
+        if (read.bytes) {
+            std::string type = trimmed(*read.bytes);
+            return type == "application/vnd.oasis.opendocument.text" || type == "application/vnd.oasis.opendocument.text-template"
+                || type == "application/vnd.oasis.opendocument.text-master";
+        }
+    }
+    // Without a mimetype entry the content itself says what it is.
+    if (!archive.contains("content.xml") || archive.contains("[Content_Types].xml"))
+        return false;
+    auto read = archive.read("content.xml");
+    if (!read.bytes)
+        return false;
+    auto content = XmlPart::parse(std::move(*read.bytes), true);
+    return content && content->root().child("office:body").child("office:text");
+}
+
+ImportResult importOdt(ZipArchive& archive)
+{
+    auto read = archive.read("content.xml");
+    if (!read.bytes)
+        return { nullptr, "odt", read.error == ZipReadError::Missing ? "not a known format" : "damaged" };
+    auto content = XmlPart::parse(std::move(*read.bytes), true);
+    if (!content || !content->root().child("office:body"))
+        return { nullptr, "odt", "damaged" };
+    std::optional<XmlPart> styles;
+    if (auto stylesRead = archive.read("styles.xml"); stylesRead.bytes)
+        styles = XmlPart::parse(std::move(*stylesRead.bytes), true);
+    return odt::OdtReader(archive, std::move(*content), std::move(styles)).read();
+}
+
+ImportResult importOdt(std::span<const std::uint8_t> bytes)
+{
+    auto opened = ZipArchive::open(bytes);
+    if (!opened.archive) {
+        switch (opened.error) {
+        case ZipOpenError::Truncated:
+            return { nullptr, "none", "truncated" };
+        case ZipOpenError::Damaged:
+            return { nullptr, "none", "damaged" };
+        case ZipOpenError::TooLarge:
+            return { nullptr, "none", "too large" };
+        case ZipOpenError::NotZip:
+            break;
+        }
+        return { nullptr, "none", "not a known format" };
+    }
+    if (!isOpenDocumentText(*opened.archive))
+        return { nullptr, "none", "not a known format" };
+    return importOdt(*opened.archive);
+}
+
+} // namespace importer

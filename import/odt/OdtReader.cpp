@@ -1,0 +1,699 @@
+#include "import/odt/OdtReader.h"
+
+#include "import/common/Encoding.h"
+#include "import/zip/OfficeImage.h"
+#include "import/zip/OfficeUnits.h"
+#include "import/zip/ScriptRuns.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace importer::odt {
+
+namespace {
+
+// Repeated rows and cells (table:number-rows-repeated, table:number-columns-repeated) can claim millions of
+// copies; past these numbers the rest is dropped.
+constexpr int kMaxRepeat = 1000;
+constexpr int kMaxColumns = 1000;
+constexpr std::size_t kMaxCells = 200000;
+
+bool isWhiteSpace(char ch)
+{
+    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r';
+}
+
+int repeatCount(pugi::xml_node node, const char* name)
+{
+    auto value = parseInteger(node.attribute(name).value());
+    return value ? int(std::clamp(*value, 1L, long(kMaxRepeat))) : 1;
+}
+
+bool isShape(std::string_view name)
+{
+    return name == "draw:custom-shape" || name == "draw:rect" || name == "draw:ellipse" || name == "draw:circle"
+        || name == "draw:line" || name == "draw:polyline" || name == "draw:polygon" || name == "draw:path"
+        || name == "draw:connector" || name == "draw:caption" || name == "draw:measure" || name == "draw:regular-polygon";
+}
+
+bool isDrawing(std::string_view name)
+{
+    return name == "draw:frame" || name == "draw:a" || name == "draw:g" || isShape(name);
+}
+
+// The text of an element's descendants, for titles and citations.
+std::string textContent(pugi::xml_node node, int depth = 0)
+{
+    std::string out;
+    if (depth > 16)
+        return out;
+    for (auto child : node.children()) {
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+            out += child.value();
+        else if (child.type() == pugi::node_element)
+            out += textContent(child, depth + 1);
+    }
+    return out;
+}
+
+std::optional<std::string> decodeBase64(std::string_view text)
+{
+    static const auto table = [] {
+        std::array<int, 256> values {};
+        values.fill(-1);
+        const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int i = 0; i < 64; ++i)
+            values[std::uint8_t(alphabet[i])] = i;
+        return values;
+    }();
+    std::string out;
+    out.reserve(text.size() / 4 * 3);
+    std::uint32_t buffer = 0;
+    int bits = 0;
+    for (char ch : text) {
+        if (ch == '=')
+            break;
+        int value = table[std::uint8_t(ch)];
+        if (value < 0) {
+            if (isWhiteSpace(ch))
+                continue;
+            return std::nullopt;
+        }
+        buffer = buffer << 6 | std::uint32_t(value);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += char(buffer >> bits & 0xFF);
+        }
+    }
+    return out;
+}
+
+bool hasTextContent(pugi::xml_node shape)
+{
+    return shape.child("text:p") || shape.child("text:h") || shape.child("text:list");
+}
+
+} // namespace
+
+OdtReader::OdtReader(ZipArchive& archive, XmlPart content, std::optional<XmlPart> styles)
+    : m_archive(archive)
+    , m_content(std::move(content))
+    , m_stylesPart(std::move(styles))
+    , m_styles(m_stylesPart ? m_stylesPart->root() : pugi::xml_node(), m_content.root())
+    , m_images(archive)
+    , m_out(std::make_shared<kit::TextStorage>())
+{
+}
+
+ImportResult OdtReader::read()
+{
+    pugi::xml_node text = m_content.root().child("office:body").child("office:text");
+    readBlocks(text, 0);
+    readNotes();
+    return { m_out, "odt", {} };
+}
+
+float OdtReader::availableWidth() const
+{
+    return m_cell ? m_cell->contentWidth : m_styles.page().textWidth;
+}
+
+kit::Size OdtReader::pictureLimit() const
+{
+    return { availableWidth(), m_styles.page().textHeight };
+}
+
+kit::Attributes OdtReader::attributesFor(const TextProperties& text, bool complex) const
+{
+    kit::Attributes attributes;
+    attributes.paragraph = m_paragraphStyle;
+    if (m_cell)
+        attributes.tableCell = m_cell->cell;
+    attributes.link = m_link;
+    text.apply(attributes, complex);
+    return attributes;
+}
+
+void OdtReader::appendText(std::string_view text, const TextProperties& properties)
+{
+    if (text.empty() || properties.hidden.value_or(false))
+        return;
+    kit::Attributes regular = attributesFor(properties, false);
+    kit::Attributes complex = attributesFor(properties, true);
+    appendWithScripts(*m_out, text, regular, complex == regular ? nullptr : &complex);
+}
+
+// Runs of spaces, tabs and line ends in OpenDocument text are one space, and a paragraph's leading white
+// space is none; text:s and text:tab carry the spaces and tabs that count.
+void OdtReader::appendCollapsed(std::string_view text, const TextProperties& properties)
+{
+    std::string collapsed;
+    collapsed.reserve(text.size());
+    for (char ch : text) {
+        if (isWhiteSpace(ch)) {
+            if (!m_lastWasSpace)
+                collapsed += ' ';
+            m_lastWasSpace = true;
+        } else {
+            collapsed += ch;
+            m_lastWasSpace = false;
+        }
+    }
+    appendText(collapsed, properties);
+}
+
+void OdtReader::appendAttachment(std::shared_ptr<const kit::Attachment> attachment, const TextProperties& properties)
+{
+    kit::Attributes attributes = attributesFor(properties, false);
+    attributes.attachment = std::move(attachment);
+    m_out->append(kit::kAttachmentCharacter, attributes);
+    m_lastWasSpace = false;
+}
+
+void OdtReader::endParagraph(char terminator)
+{
+    if (terminator == kit::kPageBreak && m_cell)
+        terminator = '\n';
+    m_out->append(std::string_view(&terminator, 1), m_markAttributes);
+}
+
+void OdtReader::readBlocks(pugi::xml_node container, int depth)
+{
+    if (depth > kMaxXmlDepth)
+        return;
+    for (auto child : container.children()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        std::string_view name = child.name();
+        if (name == "text:p") {
+            readParagraph(child, false, depth + 1);
+        } else if (name == "text:h") {
+            readParagraph(child, true, depth + 1);
+        } else if (name == "text:list") {
+            readList(child, depth + 1);
+        } else if (name == "table:table") {
+            readTable(child, depth + 1);
+        } else if (name == "text:section") {
+            if (std::string_view(child.attribute("text:display").value()) != "none")
+                readBlocks(child, depth + 1);
+        } else if (name == "text:table-of-content" || name == "text:illustration-index" || name == "text:table-index"
+            || name == "text:object-index" || name == "text:user-index" || name == "text:alphabetical-index"
+            || name == "text:bibliography") {
+            readBlocks(child.child("text:index-body"), depth + 1);
+        } else if (name == "text:index-title" || name == "text:index-body" || name == "text:numbered-paragraph") {
+            readBlocks(child, depth + 1);
+        } else if (isDrawing(name)) {
+            readBlockDrawing(child, depth + 1);
+        }
+    }
+}
+
+static std::optional<std::string> labelText(const ListStyle& style, int levelNumber, std::array<int, 10>& values,
+    std::array<bool, 10>& used, std::optional<int> restartAt)
+{
+    const ListLevel* level = style.level(levelNumber);
+    if (!level)
+        return std::nullopt;
+    std::size_t index = std::size_t(std::clamp(levelNumber, 1, 10) - 1);
+    if (restartAt)
+        values[index] = *restartAt;
+    else if (!used[index])
+        values[index] = level->start;
+    else if (values[index] < 1000000)
+        ++values[index];
+    used[index] = true;
+    for (std::size_t deeper = index + 1; deeper < 10; ++deeper)
+        used[deeper] = false;
+    if (level->isBullet)
+        return level->prefix + (level->bullet.empty() ? std::string("\xE2\x80\xA2") : level->bullet) + level->suffix;
+    if (level->format.empty())
+        return level->prefix.empty() && level->suffix.empty() ? std::nullopt : std::optional<std::string>(level->prefix + level->suffix);
+    std::string numbers;
+    std::size_t first = index + 1 >= std::size_t(level->displayLevels) ? index + 1 - std::size_t(level->displayLevels) : 0;
+    for (std::size_t k = first; k <= index; ++k) {
+        const ListLevel* shown = style.level(int(k) + 1);
+        int value = used[k] ? values[k] : (shown ? shown->start : 1);
+        if (!numbers.empty())
+            numbers += '.';
+        numbers += formatOdfNumber(value, shown ? shown->format : "1");
+    }
+    return level->prefix + numbers + level->suffix;
+}
+
+std::optional<std::string> OdtReader::nextLabel(ListContext& list, const ListLevel*& level)
+{
+    level = list.style ? list.style->level(list.level) : nullptr;
+    if (!level)
+        return std::nullopt;
+    auto text = labelText(*list.style, list.level, list.counters->values, list.counters->used, list.restartAt);
+    list.restartAt.reset();
+    return text;
+}
+
+std::optional<std::string> OdtReader::nextHeadingLabel(int outlineLevel, const ListLevel*& level)
+{
+    const ListStyle* outline = m_styles.outlineStyle();
+    level = outline ? outline->level(outlineLevel) : nullptr;
+    if (!level)
+        return std::nullopt;
+    return labelText(*outline, outlineLevel, m_outlineCounters.values, m_outlineCounters.used, std::nullopt);
+}
+
+void OdtReader::readParagraph(pugi::xml_node paragraph, bool isHeading, int depth)
+{
+    std::string_view styleName = paragraph.attribute("text:style-name").value();
+    const OdtStyles::Resolved& resolved = m_styles.resolve("paragraph", styleName);
+    ParagraphProperties properties = resolved.paragraph;
+    TextProperties text = resolved.text;
+
+    const ListLevel* level = nullptr;
+    std::optional<std::string> label;
+    if (!m_lists.empty()) {
+        ListContext& list = m_lists.back();
+        if (list.labelPending) {
+            label = nextLabel(list, level);
+            list.labelPending = false;
+        } else if (list.style) {
+            // A further paragraph of a list item lines up with the item's text.
+            if (const ListLevel* current = list.style->level(list.level); current && current->marginLeft) {
+                properties.marginLeft = current->marginLeft;
+                properties.textIndent = 0;
+            }
+        }
+    } else if (isHeading && std::string_view(paragraph.attribute("text:is-list-header").value()) != "true") {
+        if (auto outlineLevel = parseInteger(paragraph.attribute("text:outline-level").value()); outlineLevel && *outlineLevel >= 1)
+            label = nextHeadingLabel(int(std::min(*outlineLevel, 10L)), level);
+    }
+    if (level && level->marginLeft) {
+        properties.marginLeft = level->marginLeft;
+        properties.textIndent = level->textIndent.value_or(0);
+        // Indents set on the paragraph itself win over the list's.
+        if (const Style* own = m_styles.find("paragraph", styleName)) {
+            if (own->paragraph.marginLeft)
+                properties.marginLeft = own->paragraph.marginLeft;
+            if (own->paragraph.textIndent)
+                properties.textIndent = own->paragraph.textIndent;
+        }
+    }
+    if (!resolved.masterPage.empty() && !m_isFirstParagraph && !m_cell)
+        properties.breakBefore = true;
+    m_isFirstParagraph = false;
+
+    kit::ParagraphStyle paragraphStyle = properties.makeStyle();
+    if (label && level && level->follower == LabelFollower::Tab && paragraphStyle.headIndent > paragraphStyle.firstLineHeadIndent) {
+        auto& stops = paragraphStyle.tabStops;
+        bool hasStop = std::any_of(stops.begin(), stops.end(), [&](const kit::TabStop& stop) {
+            return stop.location > paragraphStyle.firstLineHeadIndent && stop.location <= paragraphStyle.headIndent;
+        });
+        if (!hasStop) {
+            stops.push_back({ paragraphStyle.headIndent, kit::TabAlignment::Left });
+            std::sort(stops.begin(), stops.end(), [](const kit::TabStop& a, const kit::TabStop& b) { return a.location < b.location; });
+        }
+    }
+    m_paragraphStyle = m_paragraphStyles.intern(paragraphStyle);
+    m_link.clear();
+    m_markAttributes = attributesFor(text, false);
+    m_lastWasSpace = true;
+
+    if (label && !label->empty()) {
+        TextProperties labelProperties = text;
+        labelProperties.hidden.reset();
+        if (!level->textStyle.empty())
+            labelProperties.overlay(m_styles.resolve("text", level->textStyle).text);
+        labelProperties.overlay(level->labelText);
+        std::string shown = *label;
+        if (level->follower == LabelFollower::Tab)
+            shown += '\t';
+        else if (level->follower == LabelFollower::Space)
+            shown += ' ';
+        kit::Attributes attributes = attributesFor(labelProperties, false);
+        attributes.listLabel = true;
+        m_out->append(shown, attributes);
+    }
+    if (!m_noteCitation.empty()) {
+        TextProperties citation = text;
+        citation.superscript = 1;
+        appendText(m_noteCitation, citation);
+        appendText(" ", text);
+        m_noteCitation.clear();
+    }
+
+    std::vector<pugi::xml_node> textBoxes;
+    auto* outerBoxes = m_textBoxes;
+    m_textBoxes = &textBoxes;
+    readInline(paragraph, text, depth);
+    m_textBoxes = outerBoxes;
+    m_link.clear();
+    endParagraph(properties.breakAfter.value_or(false) ? kit::kPageBreak : '\n');
+
+    for (auto box : textBoxes)
+        readBlocks(box, depth + 1);
+}
+
+void OdtReader::readInline(pugi::xml_node container, const TextProperties& text, int depth)
+{
+    if (depth > kMaxXmlDepth)
+        return;
+    for (auto child : container.children()) {
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
+            appendCollapsed(child.value(), text);
+            continue;
+        }
+        if (child.type() != pugi::node_element)
+            continue;
+        std::string_view name = child.name();
+        if (name == "text:span") {
+            TextProperties span = text;
+            span.overlay(m_styles.resolve("text", child.attribute("text:style-name").value()).text);
+            readInline(child, span, depth + 1);
+        } else if (name == "text:s") {
+            auto count = parseInteger(child.attribute("text:c").value());
+            appendText(std::string(std::size_t(std::clamp(count.value_or(1), 1L, 1000L)), ' '), text);
+            m_lastWasSpace = false;
+        } else if (name == "text:tab") {
+            appendText("\t", text);
+            m_lastWasSpace = false;
+        } else if (name == "text:line-break") {
+            appendText(kit::kLineSeparator, text);
+            m_lastWasSpace = true;
+        } else if (name == "text:a") {
+            std::string outer = m_link;
+            m_link = child.attribute("xlink:href").value();
+            TextProperties linked = text;
+            if (auto style = child.attribute("text:style-name"))
+                linked.overlay(m_styles.resolve("text", style.value()).text);
+            readInline(child, linked, depth + 1);
+            m_link = outer;
+        } else if (name == "text:note") {
+            pugi::xml_node citation = child.child("text:note-citation");
+            std::string mark = citation.attribute("text:label") ? citation.attribute("text:label").value() : textContent(citation);
+            TextProperties superscript = text;
+            superscript.superscript = 1;
+            appendText(mark, superscript);
+            m_lastWasSpace = false;
+            m_notes.push_back({ child.child("text:note-body"), mark });
+        } else if (name == "text:ruby") {
+            readInline(child.child("text:ruby-base"), text, depth + 1);
+        } else if (isDrawing(name)) {
+            readDrawingObject(child, text, depth + 1);
+        } else if (name == "office:annotation" || name == "office:annotation-end" || name == "text:number"
+            || name == "text:tracked-changes" || name == "text:hidden-text" || name == "text:hidden-paragraph"
+            || name == "text:soft-page-break" || name == "text:change" || name == "text:change-start" || name == "text:change-end"
+            || name == "text:note-citation" || name == "text:note-body" || name == "text:ruby-text") {
+            continue;
+        } else if (name.substr(0, 5) == "text:") {
+            // Fields (page numbers, dates, references, variables) and metadata show their text.
+            readInline(child, text, depth + 1);
+        }
+    }
+}
+
+void OdtReader::readDrawingObject(pugi::xml_node object, const TextProperties& text, int depth)
+{
+    if (depth > kMaxXmlDepth)
+        return;
+    std::string_view name = object.name();
+    if (name == "draw:a") {
+        std::string outer = m_link;
+        m_link = object.attribute("xlink:href").value();
+        for (auto child : object.children())
+            readDrawingObject(child, text, depth + 1);
+        m_link = outer;
+        return;
+    }
+    if (name == "draw:g") {
+        for (auto child : object.children())
+            readDrawingObject(child, text, depth + 1);
+        return;
+    }
+    auto length = [&](const char* attribute) {
+        auto value = parseLength(object.attribute(attribute).value());
+        return value ? std::clamp(*value, 0.0f, 100000.0f) : 0.0f;
+    };
+    kit::Size size { length("svg:width"), length("svg:height") };
+    if (name == "draw:line")
+        size = { std::fabs(length("svg:x2") - length("svg:x1")), std::fabs(length("svg:y2") - length("svg:y1")) };
+    std::string alternativeText = textContent(object.child("svg:title"));
+    if (alternativeText.empty())
+        alternativeText = textContent(object.child("svg:desc"));
+
+    if (isShape(name)) {
+        if (hasTextContent(object) && m_textBoxes)
+            m_textBoxes->push_back(object);
+        appendAttachment(makePlaceholderAttachment(size, alternativeText, pictureLimit()), text);
+        return;
+    }
+    if (name != "draw:frame")
+        return;
+
+    std::shared_ptr<const kit::Attachment> attachment;
+    bool holdsObject = false, holdsTextBox = false;
+    for (auto child : object.children()) {
+        std::string_view kind = child.name();
+        if (kind == "draw:text-box") {
+            holdsTextBox = true;
+            if (m_textBoxes)
+                m_textBoxes->push_back(child);
+        } else if (kind == "draw:object" || kind == "draw:object-ole" || kind == "draw:plugin" || kind == "draw:applet"
+            || kind == "draw:floating-frame") {
+            holdsObject = true;
+        } else if (kind == "draw:image" && (!attachment || attachment->mimeType.empty())) {
+            // A frame may offer one picture in several formats (SVG and PNG): the first that can travel wins.
+            std::shared_ptr<const kit::Attachment> candidate;
+            if (auto data = child.child("office:binary-data")) {
+                if (auto bytes = decodeBase64(data.child_value()))
+                    candidate = makeImageAttachment(std::move(*bytes), size, alternativeText, pictureLimit());
+            } else {
+                std::string_view href = child.attribute("xlink:href").value();
+                if (href.find("://") == std::string_view::npos && !href.empty())
+                    candidate = m_images.image(std::string(href), size, alternativeText, pictureLimit());
+            }
+            if (candidate && (!attachment || !candidate->mimeType.empty()))
+                attachment = candidate;
+        }
+    }
+    if (!attachment && (holdsObject || !holdsTextBox))
+        attachment = makePlaceholderAttachment(size, alternativeText, pictureLimit());
+    if (attachment)
+        appendAttachment(attachment, text);
+}
+
+// A frame anchored to the page or the body rather than in a paragraph: it gets a paragraph of its own.
+void OdtReader::readBlockDrawing(pugi::xml_node object, int depth)
+{
+    const OdtStyles::Resolved& resolved = m_styles.resolve("paragraph", "");
+    m_paragraphStyle = m_paragraphStyles.intern(resolved.paragraph.makeStyle());
+    m_markAttributes = attributesFor(resolved.text, false);
+    std::vector<pugi::xml_node> textBoxes;
+    auto* outerBoxes = m_textBoxes;
+    m_textBoxes = &textBoxes;
+    std::size_t start = m_out->length();
+    readDrawingObject(object, resolved.text, depth);
+    m_textBoxes = outerBoxes;
+    if (m_out->length() > start)
+        endParagraph('\n');
+    for (auto box : textBoxes)
+        readBlocks(box, depth + 1);
+}
+
+void OdtReader::readList(pugi::xml_node list, int depth)
+{
+    std::string_view styleName = list.attribute("text:style-name").value();
+    const ListStyle* style = styleName.empty() ? nullptr : m_styles.listStyle(styleName);
+    if (!style && styleName.empty() && !m_lists.empty())
+        style = m_lists.back().style;
+    if (!style) {
+        // Without a list style of its own, a list takes the one its first paragraph's style names.
+        if (auto first = list.select_node(".//text:p | .//text:h")) {
+            const auto& resolved = m_styles.resolve("paragraph", first.node().attribute("text:style-name").value());
+            if (!resolved.listStyle.empty())
+                style = m_styles.listStyle(resolved.listStyle);
+        }
+    }
+    std::shared_ptr<ListCounters> counters;
+    if (m_lists.empty()) {
+        std::string_view continues = list.attribute("text:continue-list").value();
+        bool continuesNumbering = std::string_view(list.attribute("text:continue-numbering").value()) == "true";
+        if (auto it = m_listsById.find(continues); !continues.empty() && it != m_listsById.end())
+            counters = it->second;
+        else if (continuesNumbering && m_lastList)
+            counters = m_lastList;
+        else
+            counters = std::make_shared<ListCounters>();
+        if (auto id = list.attribute("xml:id"); id && *id.value())
+            m_listsById[id.value()] = counters;
+        m_lastList = counters;
+    } else {
+        counters = m_lists.back().counters;
+        // An item that opens with a sub-list shows no label of its own.
+        m_lists.back().labelPending = false;
+    }
+    int level = m_lists.empty() ? 1 : std::min(m_lists.back().level + 1, 10);
+    m_lists.push_back({ counters, style, level, false, std::nullopt });
+    std::size_t index = m_lists.size() - 1;
+    for (auto item : list.children()) {
+        std::string_view name = item.name();
+        if (name != "text:list-item" && name != "text:list-header")
+            continue;
+        m_lists[index].labelPending = name == "text:list-item";
+        if (auto start = parseInteger(item.attribute("text:start-value").value()))
+            m_lists[index].restartAt = int(std::clamp(*start, 0L, 1000000L));
+        readBlocks(item, depth + 1);
+        m_lists[index].labelPending = false;
+        m_lists[index].restartAt.reset();
+    }
+    m_lists.pop_back();
+}
+
+void OdtReader::readTable(pugi::xml_node table, int depth)
+{
+    if (depth > kMaxXmlDepth)
+        return;
+    int nestingLevel = m_cell ? m_cell->cell->nestingLevel + 1 : 1;
+    float available = availableWidth();
+
+    struct Column {
+        std::optional<float> width, share;
+    };
+    std::vector<Column> columns;
+    struct Row {
+        pugi::xml_node node;
+        bool isHeader;
+    };
+    std::vector<Row> rows;
+    auto collect = [&](auto& self, pugi::xml_node container, bool header, int level) -> void {
+        if (level > 8)
+            return;
+        for (auto child : container.children()) {
+            std::string_view name = child.name();
+            if (name == "table:table-column") {
+                const Style* style = m_styles.find("table-column", child.attribute("table:style-name").value());
+                int repeat = repeatCount(child, "table:number-columns-repeated");
+                for (int i = 0; i < repeat && columns.size() < std::size_t(kMaxColumns); ++i)
+                    columns.push_back({ style ? style->columnWidth : std::nullopt, style ? style->relativeColumnWidth : std::nullopt });
+            } else if (name == "table:table-columns" || name == "table:table-header-columns" || name == "table:table-column-group") {
+                self(self, child, header, level + 1);
+            } else if (name == "table:table-header-rows") {
+                self(self, child, true, level + 1);
+            } else if (name == "table:table-rows" || name == "table:table-row-group") {
+                self(self, child, header, level + 1);
+            } else if (name == "table:table-row") {
+                int repeat = repeatCount(child, "table:number-rows-repeated");
+                for (int i = 0; i < repeat; ++i)
+                    rows.push_back({ child, header });
+            }
+        }
+    };
+    collect(collect, table, false, 0);
+
+    std::size_t columnCount = columns.size();
+    for (const auto& row : rows) {
+        std::size_t cells = 0;
+        for (auto cell : row.node.children()) {
+            std::string_view name = cell.name();
+            if (name == "table:table-cell" || name == "table:covered-table-cell")
+                cells += std::size_t(repeatCount(cell, "table:number-columns-repeated"));
+        }
+        columnCount = std::max(columnCount, std::min(cells, std::size_t(kMaxColumns)));
+    }
+    columns.resize(columnCount);
+    const Style* tableStyle = m_styles.find("table", table.attribute("table:style-name").value());
+    float tableWidth = available;
+    if (tableStyle && tableStyle->tableWidth && *tableStyle->tableWidth > 0)
+        tableWidth = *tableStyle->tableWidth;
+    else if (tableStyle && tableStyle->tableWidthPercent)
+        tableWidth = available * std::clamp(*tableStyle->tableWidthPercent, 0.01f, 1.0f);
+    std::vector<float> widths(columnCount, 0);
+    bool allAbsolute = std::all_of(columns.begin(), columns.end(), [](const Column& c) { return c.width && *c.width > 0; });
+    bool allShares = std::all_of(columns.begin(), columns.end(), [](const Column& c) { return c.share.has_value(); });
+    float shareTotal = 0;
+    for (const auto& column : columns)
+        shareTotal += column.share.value_or(0);
+    for (std::size_t i = 0; i < columnCount; ++i) {
+        if (allAbsolute)
+            widths[i] = *columns[i].width;
+        else if (allShares && shareTotal > 0)
+            widths[i] = tableWidth * *columns[i].share / shareTotal;
+        else
+            widths[i] = tableWidth / float(columnCount);
+    }
+    float total = 0;
+    for (float width : widths)
+        total += width;
+    if (total > available && total > 0) {
+        for (float& width : widths)
+            width *= available / total;
+    }
+
+    int tableId = ++m_tableCount;
+    const CellContext* outer = m_cell;
+    std::size_t cellsRead = 0;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        int column = 0;
+        for (auto cellNode : rows[r].node.children()) {
+            std::string_view name = cellNode.name();
+            if (name != "table:table-cell" && name != "table:covered-table-cell")
+                continue;
+            int repeat = repeatCount(cellNode, "table:number-columns-repeated");
+            if (name == "table:covered-table-cell") {
+                column += repeat;
+                continue;
+            }
+            for (int i = 0; i < repeat && column < int(columnCount) && cellsRead < kMaxCells; ++i, ++column, ++cellsRead) {
+                auto cell = std::make_shared<kit::TableCell>();
+                cell->tableId = tableId;
+                cell->row = int(r);
+                cell->column = column;
+                auto rowSpan = parseInteger(cellNode.attribute("table:number-rows-spanned").value());
+                auto columnSpan = parseInteger(cellNode.attribute("table:number-columns-spanned").value());
+                cell->rowSpan = int(std::clamp(rowSpan.value_or(1), 1L, long(rows.size() - r)));
+                cell->columnSpan = int(std::clamp(columnSpan.value_or(1), 1L, long(columnCount) - column));
+                cell->nestingLevel = nestingLevel;
+                cell->isHeaderRow = rows[r].isHeader;
+                cell->columnWidths = widths;
+                cell->padding = { 2.85f, 2.85f, 2.85f, 2.85f };
+                if (const Style* style = m_styles.find("table-cell", cellNode.attribute("table:style-name").value())) {
+                    for (std::size_t side = 0; side < 4; ++side) {
+                        if (style->cell.borders[side])
+                            cell->borders[side] = *style->cell.borders[side];
+                        if (style->cell.padding[side])
+                            cell->padding[side] = *style->cell.padding[side];
+                    }
+                    if (style->cell.background)
+                        cell->shading = *style->cell.background;
+                }
+                cell->parent = outer ? outer->cell.get() : nullptr;
+                float width = 0;
+                for (int c = column; c < column + cell->columnSpan; ++c)
+                    width += widths[std::size_t(c)];
+                CellContext context { cell, std::max(width - cell->padding[1] - cell->padding[3], 12.0f) };
+                m_cell = &context;
+                std::size_t start = m_out->length();
+                readBlocks(cellNode, depth + 1);
+                // Every cell ends in a paragraph break of its own, even an empty one or one ending in a nested table.
+                if (m_out->length() == start || m_out->attributesAt(m_out->length() - 1).tableCell.get() != cell.get()) {
+                    const OdtStyles::Resolved& resolved = m_styles.resolve("paragraph", "");
+                    m_paragraphStyle = m_paragraphStyles.intern(resolved.paragraph.makeStyle());
+                    m_markAttributes = attributesFor(resolved.text, false);
+                    endParagraph('\n');
+                }
+                m_cell = outer;
+            }
+        }
+    }
+}
+
+void OdtReader::readNotes()
+{
+    m_cell = nullptr;
+    m_lists.clear();
+    // Bodies of notes found while reading notes join the end of the queue.
+    for (std::size_t i = 0; i < m_notes.size() && i < 100000; ++i) {
+        m_noteCitation = m_notes[i].citation;
+        readBlocks(m_notes[i].body, 1);
+        m_noteCitation.clear();
+    }
+}
+
+} // namespace importer::odt

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "import/Importer.h"
+#include "import/odt/OdtStyles.h"
+#include "import/zip/Interner.h"
+#include "import/zip/PackageImages.h"
+#include "import/zip/XmlPart.h"
+#include "import/zip/ZipArchive.h"
+
+#include <array>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace importer::odt {
+
+// Reads office:text of content.xml into attributed text: paragraphs, headings, lists with their labels,
+// sections and indexes, tables, frames (pictures at their anchor, text boxes after their paragraph), then
+// the bodies of the notes, gathered at the end. Tracked deletions and annotations are not shown.
+class OdtReader {
+public:
+    OdtReader(ZipArchive& archive, XmlPart content, std::optional<XmlPart> styles);
+    ImportResult read();
+
+private:
+    // One open list: its counters belong to the list (and to lists continuing it).
+    struct ListCounters {
+        std::array<int, 10> values {};
+        std::array<bool, 10> used {};
+    };
+    struct ListContext {
+        std::shared_ptr<ListCounters> counters;
+        const ListStyle* style = nullptr;
+        int level = 0; // one-based
+        bool labelPending = false; // the item's first paragraph still has to show the label
+        std::optional<int> restartAt; // text:start-value of the current item
+    };
+    struct CellContext {
+        std::shared_ptr<const kit::TableCell> cell;
+        float contentWidth = 0;
+    };
+    struct Note {
+        pugi::xml_node body;
+        std::string citation;
+    };
+
+    void readBlocks(pugi::xml_node container, int depth);
+    void readParagraph(pugi::xml_node paragraph, bool isHeading, int depth);
+    void readList(pugi::xml_node list, int depth);
+    void readTable(pugi::xml_node table, int depth);
+    void readInline(pugi::xml_node container, const TextProperties& text, int depth);
+    void readDrawingObject(pugi::xml_node object, const TextProperties& text, int depth);
+    void readBlockDrawing(pugi::xml_node object, int depth);
+    void readNotes();
+
+    std::optional<std::string> nextLabel(ListContext& list, const ListLevel*& level);
+    std::optional<std::string> nextHeadingLabel(int outlineLevel, const ListLevel*& level);
+    kit::Attributes attributesFor(const TextProperties& text, bool complex) const;
+    void appendText(std::string_view text, const TextProperties& properties);
+    void appendCollapsed(std::string_view text, const TextProperties& properties);
+    void appendAttachment(std::shared_ptr<const kit::Attachment> attachment, const TextProperties& properties);
+    void endParagraph(char terminator);
+    float availableWidth() const;
+    kit::Size pictureLimit() const;
+
+    ZipArchive& m_archive;
+    XmlPart m_content;
+    std::optional<XmlPart> m_stylesPart;
+    OdtStyles m_styles;
+    PackageImages m_images;
+    Interner<kit::ParagraphStyle> m_paragraphStyles;
+    std::shared_ptr<kit::TextStorage> m_out;
+
+    std::vector<ListContext> m_lists; // open text:list elements, innermost last
+    std::shared_ptr<ListCounters> m_lastList; // the last top-level list, for text:continue-numbering
+    std::map<std::string, std::shared_ptr<ListCounters>, std::less<>> m_listsById; // xml:id → counters
+    ListCounters m_outlineCounters;
+    const CellContext* m_cell = nullptr;
+    int m_tableCount = 0;
+
+    // The paragraph being read.
+    std::shared_ptr<const kit::ParagraphStyle> m_paragraphStyle;
+    kit::Attributes m_markAttributes;
+    std::string m_link;
+    bool m_lastWasSpace = true; // white space collapses across element boundaries within a paragraph
+    std::vector<pugi::xml_node>* m_textBoxes = nullptr;
+    bool m_isFirstParagraph = true;
+
+    std::vector<Note> m_notes;
+    std::string m_noteCitation; // shown at the start of the note body being read
+};
+
+} // namespace importer::odt

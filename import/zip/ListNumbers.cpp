@@ -1,0 +1,163 @@
+#include "import/zip/ListNumbers.h"
+
+#include "import/common/Encoding.h"
+
+#include <algorithm>
+
+namespace importer {
+
+namespace {
+
+std::string roman(int value, bool upper)
+{
+    static const struct {
+        int value;
+        const char* text;
+    } numerals[] = { { 1000, "m" }, { 900, "cm" }, { 500, "d" }, { 400, "cd" }, { 100, "c" }, { 90, "xc" }, { 50, "l" },
+        { 40, "xl" }, { 10, "x" }, { 9, "ix" }, { 5, "v" }, { 4, "iv" }, { 1, "i" } };
+    if (value <= 0 || value >= 4000)
+        return std::to_string(value);
+    std::string out;
+    for (const auto& numeral : numerals) {
+        while (value >= numeral.value) {
+            out += numeral.text;
+            value -= numeral.value;
+        }
+    }
+    if (upper) {
+        for (char& ch : out)
+            ch = char(ch - 'a' + 'A');
+    }
+    return out;
+}
+
+// Word's letters repeat: a..z, then aa..zz, then aaa...
+std::string letters(int value, bool upper)
+{
+    if (value <= 0)
+        return std::to_string(value);
+    int repeat = (value - 1) / 26 + 1;
+    if (repeat > 32)
+        return std::to_string(value);
+    return std::string(std::size_t(repeat), char((upper ? 'A' : 'a') + (value - 1) % 26));
+}
+
+std::string cyrillicLetters(int value, bool upper)
+{
+    // The Russian alphabet as Word counts it: without ё, й, ъ, ы, ь.
+    static const char32_t lower[] = { U'а', U'б', U'в', U'г', U'д', U'е', U'ж', U'з', U'и', U'к', U'л', U'м', U'н', U'о',
+        U'п', U'р', U'с', U'т', U'у', U'ф', U'х', U'ц', U'ч', U'ш', U'щ', U'э', U'ю', U'я' };
+    constexpr int count = int(sizeof lower / sizeof lower[0]);
+    if (value <= 0)
+        return std::to_string(value);
+    int repeat = (value - 1) / count + 1;
+    if (repeat > 32)
+        return std::to_string(value);
+    char32_t letter = lower[(value - 1) % count];
+    if (upper)
+        letter -= 0x20;
+    std::string out;
+    for (int i = 0; i < repeat; ++i)
+        encoding::appendUtf8(out, letter);
+    return out;
+}
+
+std::string ordinalSuffix(int value)
+{
+    int lastTwo = value % 100;
+    if (lastTwo >= 11 && lastTwo <= 13)
+        return "th";
+    switch (value % 10) {
+    case 1:
+        return "st";
+    case 2:
+        return "nd";
+    case 3:
+        return "rd";
+    default:
+        return "th";
+    }
+}
+
+std::string cardinalWords(int value)
+{
+    static const char* ones[] = { "Zero", "One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight", "Nine", "Ten",
+        "Eleven", "Twelve", "Thirteen", "Fourteen", "Fifteen", "Sixteen", "Seventeen", "Eighteen", "Nineteen" };
+    static const char* tens[] = { "", "", "Twenty", "Thirty", "Forty", "Fifty", "Sixty", "Seventy", "Eighty", "Ninety" };
+    if (value < 0 || value >= 1000)
+        return std::to_string(value);
+    if (value < 20)
+        return ones[value];
+    if (value < 100)
+        return std::string(tens[value / 10]) + (value % 10 ? std::string("-") + ones[value % 10] : std::string());
+    std::string out = std::string(ones[value / 100]) + " Hundred";
+    if (value % 100)
+        out += " " + cardinalWords(value % 100);
+    return out;
+}
+
+std::string ordinalWords(int value)
+{
+    static const struct {
+        const char* cardinal;
+        const char* ordinal;
+    } irregular[] = { { "One", "First" }, { "Two", "Second" }, { "Three", "Third" }, { "Five", "Fifth" }, { "Eight", "Eighth" },
+        { "Nine", "Ninth" }, { "Twelve", "Twelfth" } };
+    std::string words = cardinalWords(value);
+    if (value < 0 || value >= 1000)
+        return words + ordinalSuffix(value);
+    for (const auto& entry : irregular) {
+        std::string_view cardinal = entry.cardinal;
+        if (words.size() >= cardinal.size() && words.compare(words.size() - cardinal.size(), cardinal.size(), cardinal) == 0)
+            return words.substr(0, words.size() - cardinal.size()) + entry.ordinal;
+    }
+    if (!words.empty() && words.back() == 'y')
+        return words.substr(0, words.size() - 1) + "ieth";
+    return words + "th";
+}
+
+} // namespace
+
+std::string formatListNumber(int value, std::string_view format)
+{
+    if (format == "upperRoman")
+        return roman(value, true);
+    if (format == "lowerRoman")
+        return roman(value, false);
+    if (format == "upperLetter")
+        return letters(value, true);
+    if (format == "lowerLetter")
+        return letters(value, false);
+    if (format == "russianUpper")
+        return cyrillicLetters(value, true);
+    if (format == "russianLower")
+        return cyrillicLetters(value, false);
+    if (format == "decimalZero")
+        return (value >= 0 && value < 10 ? "0" : "") + std::to_string(value);
+    if (format == "ordinal")
+        return std::to_string(value) + ordinalSuffix(value);
+    if (format == "cardinalText")
+        return cardinalWords(value);
+    if (format == "ordinalText")
+        return ordinalWords(value);
+    if (format == "none")
+        return {};
+    if (format == "decimalEnclosedCircle" && value >= 1 && value <= 20) {
+        std::string out;
+        encoding::appendUtf8(out, char32_t(0x2460 + value - 1));
+        return out;
+    }
+    if (format == "decimalEnclosedParen")
+        return "(" + std::to_string(value) + ")";
+    if (format == "chicago" && value >= 1) {
+        static const char32_t marks[] = { U'*', U'†', U'‡', U'§' };
+        std::string out;
+        int repeat = std::min((value - 1) / 4 + 1, 16);
+        for (int i = 0; i < repeat; ++i)
+            encoding::appendUtf8(out, marks[(value - 1) % 4]);
+        return out;
+    }
+    return std::to_string(value);
+}
+
+} // namespace importer

@@ -1,0 +1,69 @@
+#include "import/zip/ScriptRuns.h"
+
+#include <algorithm>
+
+namespace importer {
+
+namespace {
+
+bool isLetterLike(char32_t c)
+{
+    if (c < 0x80)
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    return c >= 0xC0 && c != 0xD7 && c != 0xF7 && !(c >= 0x2000 && c <= 0x2BFF) && !(c >= 0x3000 && c <= 0x303F);
+}
+
+char32_t nextCodePoint(std::string_view text, std::size_t& i)
+{
+    auto byte = std::uint8_t(text[i]);
+    int count = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    if (i + std::size_t(count) > text.size())
+        count = 1;
+    char32_t c = count == 1 ? byte : byte & (0x3F >> (count - 1));
+    for (int k = 1; k < count; ++k)
+        c = c << 6 | (std::uint8_t(text[i + std::size_t(k)]) & 0x3F);
+    i += std::size_t(count);
+    return c;
+}
+
+} // namespace
+
+bool isComplexScriptCharacter(char32_t c)
+{
+    return (c >= 0x0590 && c <= 0x08FF) // Hebrew, Arabic, Syriac, Thaana, N'Ko, Samaritan, Mandaic
+        || (c >= 0x0900 && c <= 0x0DFF) // the Indic scripts
+        || (c >= 0x0E00 && c <= 0x0FFF) // Thai, Lao, Tibetan
+        || (c >= 0x1000 && c <= 0x109F) // Myanmar
+        || (c >= 0x1780 && c <= 0x17FF) // Khmer
+        || (c >= 0xFB1D && c <= 0xFDFF) // Hebrew and Arabic presentation forms
+        || (c >= 0xFE70 && c <= 0xFEFF);
+}
+
+void appendWithScripts(kit::TextStorage& out, std::string_view text, const kit::Attributes& regular,
+    const kit::Attributes* complex)
+{
+    if (text.empty())
+        return;
+    // U+0590, the first complex-script character, is D6 90 in UTF-8: text without such lead bytes has none.
+    if (!complex || !std::any_of(text.begin(), text.end(), [](char ch) { return std::uint8_t(ch) >= 0xD6; })) {
+        out.append(text, regular);
+        return;
+    }
+    std::size_t start = 0, i = 0;
+    bool inComplex = false;
+    while (i < text.size()) {
+        std::size_t at = i;
+        char32_t c = nextCodePoint(text, i);
+        bool isComplex = isComplexScriptCharacter(c);
+        if (!isComplex && !isLetterLike(c))
+            continue;
+        if (isComplex != inComplex && at > start) {
+            out.append(text.substr(start, at - start), inComplex ? *complex : regular);
+            start = at;
+        }
+        inComplex = isComplex;
+    }
+    out.append(text.substr(start), inComplex ? *complex : regular);
+}
+
+} // namespace importer

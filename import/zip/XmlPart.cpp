@@ -1,0 +1,223 @@
+#include "import/zip/XmlPart.h"
+
+#include <cstring>
+#include <vector>
+
+namespace importer {
+
+namespace {
+
+struct KnownNamespace {
+    const char* uri;
+    const char* prefix;
+};
+
+// Transitional and Strict Office Open XML, the Microsoft extensions Word writes, VML, and OpenDocument.
+constexpr KnownNamespace kKnownNamespaces[] = {
+    { "http://schemas.openxmlformats.org/wordprocessingml/2006/main", "w" },
+    { "http://purl.oclc.org/ooxml/wordprocessingml/main", "w" },
+    { "http://schemas.openxmlformats.org/officeDocument/2006/relationships", "r" },
+    { "http://purl.oclc.org/ooxml/officeDocument/relationships", "r" },
+    { "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing", "wp" },
+    { "http://purl.oclc.org/ooxml/drawingml/wordprocessingDrawing", "wp" },
+    { "http://schemas.openxmlformats.org/drawingml/2006/main", "a" },
+    { "http://purl.oclc.org/ooxml/drawingml/main", "a" },
+    { "http://schemas.openxmlformats.org/drawingml/2006/picture", "pic" },
+    { "http://purl.oclc.org/ooxml/drawingml/picture", "pic" },
+    { "http://schemas.openxmlformats.org/drawingml/2006/chart", "c" },
+    { "http://purl.oclc.org/ooxml/drawingml/chart", "c" },
+    { "http://schemas.openxmlformats.org/drawingml/2006/diagram", "dgm" },
+    { "http://purl.oclc.org/ooxml/drawingml/diagram", "dgm" },
+    { "http://schemas.openxmlformats.org/officeDocument/2006/math", "m" },
+    { "http://purl.oclc.org/ooxml/officeDocument/math", "m" },
+    { "http://schemas.openxmlformats.org/markup-compatibility/2006", "mc" },
+    { "http://schemas.microsoft.com/office/word/2010/wordprocessingShape", "wps" },
+    { "http://schemas.microsoft.com/office/word/2010/wordprocessingGroup", "wpg" },
+    { "http://schemas.microsoft.com/office/word/2010/wordprocessingCanvas", "wpc" },
+    { "http://schemas.microsoft.com/office/word/2010/wordprocessingDrawing", "wp14" },
+    { "http://schemas.microsoft.com/office/word/2010/wordml", "w14" },
+    { "urn:schemas-microsoft-com:vml", "v" },
+    { "urn:schemas-microsoft-com:office:office", "o" },
+    { "http://schemas.openxmlformats.org/package/2006/content-types", "" },
+    { "http://schemas.openxmlformats.org/package/2006/relationships", "" },
+    { "urn:oasis:names:tc:opendocument:xmlns:office:1.0", "office" },
+    { "urn:oasis:names:tc:opendocument:xmlns:style:1.0", "style" },
+    { "urn:oasis:names:tc:opendocument:xmlns:text:1.0", "text" },
+    { "urn:oasis:names:tc:opendocument:xmlns:table:1.0", "table" },
+    { "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0", "draw" },
+    { "urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0", "fo" },
+    { "urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0", "svg" },
+    { "urn:oasis:names:tc:opendocument:xmlns:manifest:1.0", "manifest" },
+    { "http://www.w3.org/1999/xlink", "xlink" },
+};
+
+// Whether some namespace declaration in the raw bytes binds a known namespace to another prefix than ours.
+// Cheap enough for 12 MB parts; UTF-16 parts are not scanned and always take the rewriting pass.
+bool needsCanonicalNames(std::string_view bytes)
+{
+    if (bytes.size() >= 2 && (bytes[0] == '\0' || bytes[1] == '\0' || std::uint8_t(bytes[0]) >= 0xFE))
+        return true;
+    std::size_t at = 0;
+    while ((at = bytes.find("xmlns", at)) != std::string_view::npos) {
+        at += 5;
+        std::string_view prefix;
+        if (at < bytes.size() && bytes[at] == ':') {
+            std::size_t end = bytes.find_first_of("= \t\r\n", at + 1);
+            if (end == std::string_view::npos)
+                return false;
+            prefix = bytes.substr(at + 1, end - at - 1);
+            at = end;
+        }
+        while (at < bytes.size() && (bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' || bytes[at] == '\n'))
+            ++at;
+        if (at >= bytes.size() || bytes[at] != '=')
+            continue;
+        ++at;
+        while (at < bytes.size() && (bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' || bytes[at] == '\n'))
+            ++at;
+        if (at >= bytes.size() || (bytes[at] != '"' && bytes[at] != '\''))
+            continue;
+        std::size_t end = bytes.find(bytes[at], at + 1);
+        if (end == std::string_view::npos)
+            return false;
+        const char* canonical = canonicalPrefix(bytes.substr(at + 1, end - at - 1));
+        if (canonical && prefix != canonical)
+            return true;
+        at = end;
+    }
+    return false;
+}
+
+struct Binding {
+    std::string prefix; // "" for the default namespace
+    const char* canonical; // nullptr: a namespace we do not know, whose names stay as written
+};
+
+// The canonical prefix for a written prefix under the bindings in scope; nullptr when it stays as written.
+const char* lookup(const std::vector<Binding>& scope, std::string_view prefix)
+{
+    for (auto it = scope.rbegin(); it != scope.rend(); ++it) {
+        if (it->prefix == prefix)
+            return it->canonical;
+    }
+    return nullptr;
+}
+
+// Renames "prefix:local" (or "local" when elements take the default namespace) to the canonical prefix.
+void rename(pugi::xml_node node, const std::vector<Binding>& scope)
+{
+    std::string_view name = node.name();
+    auto colon = name.find(':');
+    std::string_view prefix = colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
+    std::string_view local = colon == std::string_view::npos ? name : name.substr(colon + 1);
+    const char* canonical = lookup(scope, prefix);
+    if (!canonical || prefix == canonical)
+        return;
+    std::string renamed = *canonical ? std::string(canonical) + ":" + std::string(local) : std::string(local);
+    node.set_name(renamed.c_str());
+}
+
+void renameAttribute(pugi::xml_attribute attribute, const std::vector<Binding>& scope)
+{
+    std::string_view name = attribute.name();
+    auto colon = name.find(':');
+    if (colon == std::string_view::npos || name.substr(0, colon) == "xmlns")
+        return; // Unprefixed attributes belong to no namespace.
+    const char* canonical = lookup(scope, name.substr(0, colon));
+    if (!canonical || !*canonical || name.substr(0, colon) == canonical)
+        return;
+    std::string renamed = std::string(canonical) + ":" + std::string(name.substr(colon + 1));
+    attribute.set_name(renamed.c_str());
+}
+
+} // namespace
+
+const char* canonicalPrefix(std::string_view namespaceUri)
+{
+    for (const auto& known : kKnownNamespaces) {
+        if (namespaceUri == known.uri)
+            return known.prefix;
+    }
+    return nullptr;
+}
+
+std::optional<XmlPart> XmlPart::parse(std::string bytes, bool keepAllWhitespace)
+{
+    XmlPart part;
+    bool rewrite = needsCanonicalNames(bytes);
+    part.m_buffer = std::make_unique<std::string>(std::move(bytes));
+    part.m_document = std::make_unique<pugi::xml_document>();
+    unsigned options = pugi::parse_default | (keepAllWhitespace ? pugi::parse_ws_pcdata : pugi::parse_ws_pcdata_single);
+    auto result = part.m_document->load_buffer_inplace(part.m_buffer->data(), part.m_buffer->size(), options);
+    if (!result || !part.m_document->document_element())
+        return std::nullopt;
+    if (rewrite)
+        part.canonicalizeNames();
+    return part;
+}
+
+// Walks the tree without recursion, keeping the namespace bindings of each open element on a stack.
+void XmlPart::canonicalizeNames()
+{
+    std::vector<Binding> scope;
+    std::vector<std::size_t> marks; // scope size before each open element's own declarations
+    pugi::xml_node node = m_document->document_element();
+    while (node) {
+        marks.push_back(scope.size());
+        for (auto attribute : node.attributes()) {
+            std::string_view name = attribute.name();
+            if (name == "xmlns")
+                scope.push_back({ "", canonicalPrefix(attribute.value()) });
+            else if (name.substr(0, 6) == "xmlns:")
+                scope.push_back({ std::string(name.substr(6)), canonicalPrefix(attribute.value()) });
+        }
+        // A Requires list names prefixes as written; translate them along with the names.
+        if (localName(node.name()) == "Choice") {
+            if (auto requirement = node.attribute("Requires")) {
+                std::string translated, token;
+                std::string value = requirement.value();
+                value += ' ';
+                for (char ch : value) {
+                    if (ch != ' ') {
+                        token += ch;
+                        continue;
+                    }
+                    if (token.empty())
+                        continue;
+                    const char* canonical = lookup(scope, token);
+                    translated += (translated.empty() ? "" : " ") + std::string(canonical && *canonical ? canonical : token.c_str());
+                    token.clear();
+                }
+                requirement.set_value(translated.c_str());
+            }
+        }
+        rename(node, scope);
+        for (auto attribute : node.attributes())
+            renameAttribute(attribute, scope);
+
+        pugi::xml_node child = node.first_child();
+        while (child && child.type() != pugi::node_element)
+            child = child.next_sibling();
+        if (child) {
+            node = child;
+            continue;
+        }
+        // Close elements until one has a following element sibling.
+        while (node) {
+            scope.resize(marks.back());
+            marks.pop_back();
+            pugi::xml_node next = node.next_sibling();
+            while (next && next.type() != pugi::node_element)
+                next = next.next_sibling();
+            if (next) {
+                node = next;
+                break;
+            }
+            node = node.parent();
+            if (node.type() != pugi::node_element)
+                return;
+        }
+    }
+}
+
+} // namespace importer
