@@ -58,6 +58,15 @@ void drawCell(cairo_t* cr, const Rect& rect, const TableCell& cell)
     drawBorder(cr, b[3], { rect.maxX(), rect.minY() }, { rect.maxX(), rect.maxY() }, false);
 }
 
+// Whether the text before end is a paragraph, page or line break.
+bool endsWithBreak(const std::string& text, std::size_t end)
+{
+    if (end == 0 || end > text.size())
+        return false;
+    char last = text[end - 1];
+    return last == '\n' || last == kPageBreak || (end >= 3 && !text.compare(end - 3, 3, kLineSeparator));
+}
+
 bool overlaps(Range range, std::size_t start, std::size_t end)
 {
     return range.location < end && range.end() > start;
@@ -238,7 +247,7 @@ std::vector<Rect> LayoutManager::rectsForRangeInLayout(Range range, std::size_t 
         }
         // A selection that goes on past the line's end (its line break, or the next line) fills the rest
         // of the line's column.
-        if (range.end() >= line.end) {
+        if (range.end() > line.end || (range.end() == line.end && endsWithBreak(storage().string(), line.end))) {
             if (!any) {
                 auto whole = m_engine->xRangesForRange(input, line.line, { line.start, line.end - line.start });
                 for (auto [x0, x1] : whole)

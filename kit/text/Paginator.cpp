@@ -111,18 +111,23 @@ void Paginator::measureParagraph(std::uint32_t paragraph, float columnWidth, flo
     }
 }
 
+const std::vector<LineBox>& Paginator::lookahead(std::uint32_t paragraph, float width, float maxObjectHeight)
+{
+    auto found = m_lookahead.find(paragraph);
+    if (found != m_lookahead.end())
+        return found->second;
+    std::vector<LineBox> lines;
+    measureParagraph(paragraph, width, maxObjectHeight, lines);
+    return m_lookahead.emplace(paragraph, std::move(lines)).first->second;
+}
+
 float Paginator::keepChainHeight(std::size_t block, float width, float maxObjectHeight)
 {
     const auto& body = m_structure.body;
     float total = 0;
     for (std::size_t b = block; b < body.size() && body[b].kind == Block::Kind::Paragraph;) {
         std::uint32_t p = body[b].index;
-        if (b != block) {
-            auto [slot, added] = m_lookahead.try_emplace(p);
-            if (added)
-                measureParagraph(p, width, maxObjectHeight, slot->second);
-        }
-        const std::vector<LineBox>& lines = b == block ? m_flow.lines : m_lookahead[p];
+        const std::vector<LineBox>& lines = b == block ? m_flow.lines : lookahead(p, width, maxObjectHeight);
         for (const LineBox& line : lines)
             total += line.height;
         const ParagraphStyle& current = style(p);
@@ -137,11 +142,9 @@ float Paginator::keepChainHeight(std::size_t block, float width, float maxObject
             break;
         total += current.spacingAfter + following.spacingBefore;
         if (!following.keepWithNext) {
-            auto [slot, added] = m_lookahead.try_emplace(n);
-            if (added)
-                measureParagraph(n, width, maxObjectHeight, slot->second);
-            if (!slot->second.empty())
-                total += slot->second.front().height;
+            const std::vector<LineBox>& first = lookahead(n, width, maxObjectHeight);
+            if (!first.empty())
+                total += first.front().height;
             break;
         }
         b = next;

@@ -72,6 +72,8 @@ private:
     void measureParagraph(std::uint32_t paragraph, float columnWidth, float maxObjectHeight,
         std::vector<layout::LineBox>&);
     float keepChainHeight(std::size_t block, float width, float maxObjectHeight);
+    // A paragraph's lines measured ahead of its turn, kept until the flow reaches it.
+    const std::vector<layout::LineBox>& lookahead(std::uint32_t paragraph, float width, float maxObjectHeight);
     std::vector<layout::RowGroup> layOutTable(std::uint32_t table, float width, float maxObjectHeight);
     float layOutCellContent(const layout::Cell&, float x, float y, float width, float maxObjectHeight,
         layout::RowGroup&);

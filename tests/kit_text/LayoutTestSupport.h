@@ -66,3 +66,40 @@ inline kit::Attributes withParagraph(kit::Attributes a, const kit::ParagraphStyl
 }
 
 } // namespace layouttest
+
+namespace layouttest {
+
+// Appends table cells to a storage the way importers write them: every paragraph of a cell carries the
+// cell's attribute and the cell ends in a paragraph break.
+struct TableBuilder {
+    std::shared_ptr<kit::TextStorage> storage;
+    kit::TableCell prototype;
+
+    TableBuilder(std::shared_ptr<kit::TextStorage> s, int tableId, std::vector<float> columnWidths)
+        : storage(std::move(s))
+    {
+        prototype.tableId = tableId;
+        prototype.columnWidths = std::move(columnWidths);
+    }
+    // Returns the cell attribute, so a nested table can name it as its parent.
+    std::shared_ptr<const kit::TableCell> cell(int row, int column, const std::vector<std::string>& paragraphs,
+        int rowSpan = 1, int columnSpan = 1, const kit::TableCell* parent = nullptr, bool header = false)
+    {
+        kit::TableCell cell = prototype;
+        cell.row = row;
+        cell.column = column;
+        cell.rowSpan = rowSpan;
+        cell.columnSpan = columnSpan;
+        cell.parent = parent;
+        cell.nestingLevel = parent ? parent->nestingLevel + 1 : 1;
+        cell.isHeaderRow = header;
+        auto shared = std::make_shared<const kit::TableCell>(cell);
+        kit::Attributes a = attributes();
+        a.tableCell = shared;
+        for (const auto& paragraph : paragraphs)
+            storage->append(paragraph + "\n", a);
+        return shared;
+    }
+};
+
+} // namespace layouttest
