@@ -113,6 +113,8 @@ void AttachmentImages::draw(cairo_t* cr, const std::shared_ptr<const Attachment>
         cairo_scale(cr, rect.width() / width, rect.height() / height);
         cairo_set_source_surface(cr, image, 0, 0);
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+        // Scaling samples beyond the image's edge; repeating the edge keeps it sharp instead of fading out.
+        cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
         cairo_paint(cr);
     } else {
         // A placeholder: the box the picture would fill, with its description inside.
