@@ -49,9 +49,12 @@ std::optional<kit::Attachment> inlinePicture(const ByteReader& stream, std::uint
     std::size_t at = kHeaderSize;
     if (mapping == kShapeFile)
         at += 1 + std::size_t(picture.readU8(at).value_or(0));
-    // The shape, whose properties name its picture in the store entries that follow it (1-based).
+    // The shape, whose properties name its picture; the store entries that follow it hold that picture,
+    // usually alone, but the index counts in the document's store, so an entry that does not match it
+    // still stands in when it is the only one.
     std::uint32_t wanted = 1;
     std::optional<kit::Attachment> found;
+    std::optional<kit::Attachment> first;
     std::uint32_t entry = 0;
     while (at + 8 <= picture.size()) {
         auto record = OfficeArtRecord::read(picture, at);
@@ -77,13 +80,19 @@ std::optional<kit::Attachment> inlinePicture(const ByteReader& stream, std::uint
                 inner = child->end();
             }
         } else if (record->type == kBlipStoreEntry) {
-            if (++entry == wanted)
-                found = OfficeArt::pictureFromStoreEntry(picture, *record, delayStream, size);
+            ++entry;
+            auto candidate = OfficeArt::pictureFromStoreEntry(picture, *record, delayStream, size);
+            if (entry == wanted)
+                found = candidate;
+            else if (!first)
+                first = candidate;
         } else if (record->type >= 0xF018 && record->type <= 0xF117 && !found) {
             found = attachmentFromBlip(picture, at, size);
         }
         at = record->end();
     }
+    if (!found || found->bytes.empty())
+        found = first && !first->bytes.empty() ? first : found;
     return found ? found : std::optional(placeholder);
 }
 

@@ -9,6 +9,7 @@ namespace importer::doc {
 namespace {
 
 constexpr std::uint16_t kDggContainer = 0xF000;
+constexpr std::uint16_t kSpgrContainer = 0xF003;
 constexpr std::uint16_t kSpContainer = 0xF004;
 constexpr std::uint16_t kBlipStoreEntry = 0xF007;
 constexpr std::uint16_t kShape = 0xF00A;
@@ -185,19 +186,19 @@ OfficeArt OfficeArt::read(const ByteReader& dggInfo)
     auto group = OfficeArtRecord::read(dggInfo, at);
     if (!group || group->type != kDggContainer)
         return art;
-    art.walk(dggInfo, group->bodyOffset, group->end(), 1);
+    art.walk(dggInfo, group->bodyOffset, group->end(), 1, nullptr);
     at = group->end();
     while (at + 9 <= dggInfo.size()) {
         auto drawing = OfficeArtRecord::read(dggInfo, at + 1);
         if (!drawing || !drawing->isContainer())
             break;
-        art.walk(dggInfo, drawing->bodyOffset, drawing->end(), 1);
+        art.walk(dggInfo, drawing->bodyOffset, drawing->end(), 1, nullptr);
         at = drawing->end();
     }
     return art;
 }
 
-void OfficeArt::walk(const ByteReader& bytes, std::size_t begin, std::size_t end, int depth)
+void OfficeArt::walk(const ByteReader& bytes, std::size_t begin, std::size_t end, int depth, std::vector<std::uint32_t>* members)
 {
     std::size_t at = begin;
     while (at + 8 <= end) {
@@ -207,17 +208,29 @@ void OfficeArt::walk(const ByteReader& bytes, std::size_t begin, std::size_t end
         if (record->type == kBlipStoreEntry) {
             m_store.push_back(*record);
         } else if (record->type == kSpContainer) {
-            readShape(bytes, *record);
-            if (depth < kMaximumDepth)
-                walk(bytes, record->bodyOffset, record->end(), depth + 1);
+            auto id = readShape(bytes, *record);
+            if (id && members)
+                members->push_back(*id);
+        } else if (record->type == kSpgrContainer && depth < kMaximumDepth) {
+            // A group: its first shape is the group itself, the others (and their groups') are its members.
+            std::vector<std::uint32_t> inside;
+            walk(bytes, record->bodyOffset, record->end(), depth + 1, &inside);
+            if (!inside.empty()) {
+                std::uint32_t group = inside.front();
+                std::vector<std::uint32_t> rest(inside.begin() + 1, inside.end());
+                if (members)
+                    members->insert(members->end(), inside.begin(), inside.end());
+                if (!rest.empty() && !m_groups.count(group))
+                    m_groups.emplace(group, std::move(rest));
+            }
         } else if (record->isContainer() && depth < kMaximumDepth) {
-            walk(bytes, record->bodyOffset, record->end(), depth + 1);
+            walk(bytes, record->bodyOffset, record->end(), depth + 1, members);
         }
         at = record->end();
     }
 }
 
-void OfficeArt::readShape(const ByteReader& bytes, const OfficeArtRecord& container)
+std::optional<std::uint32_t> OfficeArt::readShape(const ByteReader& bytes, const OfficeArtRecord& container)
 {
     Shape shape;
     bool hasIdentifier = false;
@@ -260,14 +273,23 @@ void OfficeArt::readShape(const ByteReader& bytes, const OfficeArtRecord& contai
         }
         at = record->end();
     }
-    if (hasIdentifier)
-        m_shapes.emplace(shape.id, shape);
+    if (!hasIdentifier)
+        return std::nullopt;
+    m_shapes.emplace(shape.id, shape);
+    return shape.id;
 }
 
 const OfficeArt::Shape* OfficeArt::shape(std::uint32_t id) const
 {
     auto it = m_shapes.find(id);
     return it == m_shapes.end() ? nullptr : &it->second;
+}
+
+const std::vector<std::uint32_t>& OfficeArt::groupMembers(std::uint32_t id) const
+{
+    static const std::vector<std::uint32_t> none;
+    auto it = m_groups.find(id);
+    return it == m_groups.end() ? none : it->second;
 }
 
 std::optional<kit::Attachment> OfficeArt::pictureFromStoreEntry(const ByteReader& bytes, const OfficeArtRecord& entry,

@@ -40,6 +40,8 @@ public:
         std::string description; // alternative text
     };
     const Shape* shape(std::uint32_t id) const;
+    // The shapes inside a group shape, in drawing order (nested groups flattened); empty for other shapes.
+    const std::vector<std::uint32_t>& groupMembers(std::uint32_t id) const;
 
     // The picture of a store entry; pictures kept outside the store are read from delayStream.
     std::optional<kit::Attachment> picture(std::uint32_t index, const ByteReader& delayStream, kit::Size size) const;
@@ -49,12 +51,13 @@ public:
         const ByteReader& delayStream, kit::Size size);
 
 private:
-    void walk(const ByteReader& bytes, std::size_t begin, std::size_t end, int depth);
-    void readShape(const ByteReader& bytes, const OfficeArtRecord& container);
+    void walk(const ByteReader& bytes, std::size_t begin, std::size_t end, int depth, std::vector<std::uint32_t>* members);
+    std::optional<std::uint32_t> readShape(const ByteReader& bytes, const OfficeArtRecord& container);
 
     ByteReader m_bytes;
     std::vector<OfficeArtRecord> m_store; // the picture store's entries (FBSE), in order
     std::map<std::uint32_t, Shape> m_shapes;
+    std::map<std::uint32_t, std::vector<std::uint32_t>> m_groups;
 };
 
 } // namespace importer::doc

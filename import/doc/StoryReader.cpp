@@ -364,8 +364,12 @@ void StoryReader::appendLabel(Paragraph& paragraph, const CharacterProperties& m
         }
     }
     kit::Attributes attributes = this->attributes(label);
-    if (mapped)
+    if (mapped) {
+        // The glyph is a Unicode character now: the symbol font would draw some other glyph for it.
         attributes.fontFamily = this->attributes(markProperties).fontFamily;
+        if (attributes.fontFamilyEastAsian == attributes.fontFamily)
+            attributes.fontFamilyEastAsian.clear();
+    }
     attributes.listLabel = true;
     attributes.link.clear();
     if (level->follow == 0)
@@ -438,12 +442,20 @@ void StoryReader::appendCharacters(Paragraph& paragraph, std::uint32_t from, std
                 if (anchor == m_document.anchors.end())
                     continue;
                 std::uint32_t shapeId = anchor->second.shapeId;
+                // A group's members carry the text boxes; the group itself has none.
+                bool hasText = false;
+                for (std::uint32_t member : m_document.drawing.groupMembers(shapeId)) {
+                    if (m_document.textBoxes.count(member)) {
+                        textBoxes.push_back(member);
+                        hasText = true;
+                    }
+                }
                 if (m_document.textBoxes.count(shapeId)) {
                     textBoxes.push_back(shapeId);
                     continue;
                 }
                 const OfficeArt::Shape* shape = m_document.drawing.shape(shapeId);
-                if (!shape || !shape->pictureIndex)
+                if (hasText || !shape || !shape->pictureIndex)
                     continue;
                 const ShapeAnchor& frame = anchor->second;
                 kit::Size size { std::clamp(twipsToPoints(double(frame.right) - frame.left), 1.f, 2000.f),

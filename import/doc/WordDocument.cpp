@@ -99,12 +99,16 @@ std::optional<std::string> WordDocument::load()
             textBoxes[entry.readU32LE(14).value_or(0)] = text;
     }
     for (const auto& [cp, anchor] : anchors) {
-        const OfficeArt::Shape* shape = drawing.shape(anchor.shapeId);
-        if (textBoxes.count(anchor.shapeId) || !shape || !shape->textIdentifier)
-            continue;
-        std::size_t index = *shape->textIdentifier >> 16;
-        if (index >= 1 && index <= boxRanges.size() && boxRanges[index - 1].second > boxRanges[index - 1].first)
-            textBoxes[anchor.shapeId] = boxRanges[index - 1];
+        std::vector<std::uint32_t> shapes = drawing.groupMembers(anchor.shapeId);
+        shapes.push_back(anchor.shapeId);
+        for (std::uint32_t id : shapes) {
+            const OfficeArt::Shape* shape = drawing.shape(id);
+            if (textBoxes.count(id) || !shape || !shape->textIdentifier)
+                continue;
+            std::size_t index = *shape->textIdentifier >> 16;
+            if (index >= 1 && index <= boxRanges.size() && boxRanges[index - 1].second > boxRanges[index - 1].first)
+                textBoxes[id] = boxRanges[index - 1];
+        }
     }
 
     // Notes: references in the main text, texts in their own stories, numbered in order.
