@@ -4,8 +4,8 @@
 #include "support/TestSupport.h"
 
 #include <atomic>
+#include <cctype>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 using kit::Error;
 using kit::RunLoop;
