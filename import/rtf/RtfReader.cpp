@@ -71,7 +71,10 @@ std::shared_ptr<kit::TextStorage> RtfReader::read()
         }
     }
     flushText();
-    // Whatever is still open ends here: a missing closing brace loses nothing.
+    // Whatever is still open ends here: a missing closing brace loses nothing. The paragraph being written
+    // ends with the state it was written in (in a table cell, say).
+    if (!story().current.runs.empty())
+        story().tables->addParagraph(takeParagraph(""));
     while (m_states.size() > 1)
         groupEnd();
     for (std::size_t i = 0; i < m_stories.size(); ++i) {
@@ -118,6 +121,10 @@ void RtfReader::groupEnd()
     }
     if (m_states.size() <= 1)
         return; // an extra closing brace: the document group is never closed early
+    if (m_states.size() == 2 && !story().current.runs.empty()) {
+        // The document's closing brace ends its last paragraph, with the state it was written in.
+        story().tables->addParagraph(takeParagraph(""));
+    }
     GroupState closed = std::move(m_states.back());
     m_states.pop_back();
     endDestination(closed);
@@ -272,8 +279,10 @@ const RtfReader::Font* RtfReader::currentFont() const
 
 std::string RtfReader::decodeBytes(std::span<const std::uint8_t> bytes) const
 {
-    const Font* font = state().destination == Destination::FontTable ? &m_fontEntry : currentFont();
-    if (font && font->isSymbol) {
+    // A font's name is in its charset's code page, but a symbol font's name is plain text, not glyph numbers.
+    bool isFontName = state().destination == Destination::FontTable;
+    const Font* font = isFontName ? &m_fontEntry : currentFont();
+    if (font && font->isSymbol && !isFontName) {
         std::string out;
         for (std::uint8_t byte : bytes)
             encoding::appendUtf8(out, encoding::symbolFontCharacter(font->name, byte));
@@ -693,7 +702,9 @@ void RtfReader::controlWord(std::string_view word, bool hasParameter, int parame
     m_pendingHighSurrogate = 0;
     if (destinationWord(word, hasParameter, parameter))
         return;
-    if (ignorable) {
+    // \* marks a destination to skip when unknown; the character and table styles of the stylesheet carry
+    // it too, and are known.
+    if (ignorable && word != "cs" && word != "ts" && word != "ds") {
         state().destination = Destination::Skip;
         return;
     }

@@ -203,13 +203,14 @@ std::vector<Paragraph> RtfTableBuilder::assemble(Table& table, int level)
 {
     // Cells past the column limit give their paragraphs to the last cell that fits.
     for (auto& row : table.rows) {
-        while (row.cells.size() > kMaximumColumns) {
-            Cell extra = std::move(row.cells.back());
-            row.cells.pop_back();
-            auto& last = row.cells.back().paragraphs;
-            for (auto& paragraph : extra.paragraphs)
+        if (row.cells.size() <= kMaximumColumns)
+            continue;
+        auto& last = row.cells[kMaximumColumns - 1].paragraphs;
+        for (std::size_t extra = kMaximumColumns; extra < row.cells.size(); ++extra) {
+            for (auto& paragraph : row.cells[extra].paragraphs)
                 last.push_back(std::move(paragraph));
         }
+        row.cells.resize(kMaximumColumns);
     }
     std::vector<std::vector<int>> rowEdges;
     rowEdges.reserve(table.rows.size());

@@ -103,8 +103,10 @@ Token RtfTokenizer::next()
             ++m_position;
             int high = m_position < size ? hexValue(m_data[m_position]) : -1;
             int low = m_position + 1 < size ? hexValue(m_data[m_position + 1]) : -1;
-            if (high < 0 || low < 0)
-                continue; // a broken escape carries no byte
+            if (high < 0 || low < 0) {
+                m_position += high < 0 ? 0 : 1; // a broken escape carries no byte, and its one digit goes with it
+                continue;
+            }
             m_position += 2;
             token.type = TokenType::HexByte;
             token.byte = std::uint8_t(high << 4 | low);

@@ -29,7 +29,11 @@ Utf16Order utf16OrderFromZeroBytes(std::span<const std::uint8_t> bytes)
         zerosEven += sample[i] == 0;
         zerosOdd += sample[i + 1] == 0;
     }
-    auto oneSided = [&](std::size_t many, std::size_t few) { return many * 20 >= pairs && few * 10 <= many && few * 50 <= pairs; };
+    // Zeros on one side in at least one pair of twenty, hardly any on the other; and either many of them or
+    // most pairs, so that one stray NUL in a short file does not make it UTF-16.
+    auto oneSided = [&](std::size_t many, std::size_t few) {
+        return many * 20 >= pairs && few * 10 <= many && few * 50 <= pairs && (many >= 8 || many * 3 >= pairs);
+    };
     if (oneSided(zerosOdd, zerosEven))
         return Utf16Order::LittleEndian;
     if (oneSided(zerosEven, zerosOdd))

@@ -498,14 +498,20 @@ void RtfWriter::writeRowDefinition(const TableNode& table, const RowNode& row, c
 {
     (void)row;
     std::string& out = m_body;
+    // The row's own cells say whether it is a header row; a merge continuing from above does not.
     const TableCell* any = cells.empty() ? nullptr : cells.front();
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (!isContinuation[i]) {
+            any = cells[i];
+            break;
+        }
+    }
+    const TableCell* first = cells.empty() ? nullptr : cells.front();
     std::vector<int> edges { 0 };
     if (any) {
-        double sum = 0;
-        for (float width : any->columnWidths) {
-            sum += double(width);
-            edges.push_back(int(std::lround(sum * 20.0)));
-        }
+        // Each width is rounded on its own, so the reader's widths are the rounded widths.
+        for (float width : any->columnWidths)
+            edges.push_back(edges.back() + std::max(1, toTwips(width)));
     }
     auto edge = [&](int column) {
         if (column >= 0 && std::size_t(column) < edges.size())
@@ -515,7 +521,7 @@ void RtfWriter::writeRowDefinition(const TableNode& table, const RowNode& row, c
     out += "\\trowd";
     if (any)
         out += "\\trgaph" + std::to_string(toTwips(any->padding[1]));
-    out += "\\trleft" + std::to_string(any ? edge(any->column) : 0);
+    out += "\\trleft" + std::to_string(first ? edge(first->column) : 0);
     if (any && any->isHeaderRow)
         out += "\\trhdr";
     static const char* kSides[] = { "\\clbrdrt", "\\clbrdrl", "\\clbrdrb", "\\clbrdrr" };

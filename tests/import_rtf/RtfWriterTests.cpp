@@ -1,0 +1,232 @@
+#include "import/rtf/RtfImporter.h"
+#include "import_rtf/RoundTrip.h"
+
+#include <cairo.h>
+#include <functional>
+#include <gtest/gtest.h>
+
+using kit::Attributes;
+using kit::TextStorage;
+
+namespace {
+
+std::shared_ptr<TextStorage> readBack(const TextStorage& storage)
+{
+    std::string rtf = storage.rtfFromRange({ 0, storage.length() });
+    auto result = importer::importRtf({ reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size() });
+    EXPECT_TRUE(result.text) << rtf;
+    return result.text ? result.text : std::make_shared<TextStorage>();
+}
+
+void expectRoundTrip(const TextStorage& storage)
+{
+    auto back = readBack(storage);
+    EXPECT_EQ(back->string(), storage.string());
+    EXPECT_EQ(roundtrip::canonicalDump(*back), roundtrip::canonicalDump(storage))
+        << storage.rtfFromRange({ 0, storage.length() });
+}
+
+std::vector<std::uint8_t> smallPng(int width, int height)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    std::vector<std::uint8_t> bytes;
+    cairo_surface_write_to_png_stream(surface, [](void* closure, const unsigned char* data, unsigned length) {
+        auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
+        out->insert(out->end(), data, data + length);
+        return CAIRO_STATUS_SUCCESS;
+    }, &bytes);
+    cairo_surface_destroy(surface);
+    return bytes;
+}
+
+template<typename T> std::shared_ptr<const T> shared(T value) { return std::make_shared<const T>(std::move(value)); }
+
+} // namespace
+
+TEST(RtfWriter, KeepsEveryCharacterAttribute)
+{
+    const struct {
+        std::function<void(Attributes&)> set;
+        const char* why;
+    } cases[] = {
+        { [](Attributes& a) { a.fontFamily = "Arial"; }, "font family" },
+        { [](Attributes& a) { a.fontFamilyEastAsian = "MS Mincho"; a.fontFamilyComplex = "Arial Unicode MS"; }, "per-script fonts" },
+        { [](Attributes& a) { a.fontSize = 10.5f; }, "a half-point size" },
+        { [](Attributes& a) { a.fontSize = 10.3f; }, "a size RTF rounds to half points" },
+        { [](Attributes& a) { a.bold = a.italic = true; }, "bold italic" },
+        { [](Attributes& a) { a.underline = kit::LineStyle::Double; }, "double underline" },
+        { [](Attributes& a) { a.underline = kit::LineStyle::Single; a.strikethrough = kit::LineStyle::Double; }, "underline, double strike" },
+        { [](Attributes& a) { a.strikethrough = kit::LineStyle::Single; }, "strike" },
+        { [](Attributes& a) { a.allCaps = true; }, "caps" },
+        { [](Attributes& a) { a.smallCaps = true; }, "small caps" },
+        { [](Attributes& a) { a.foreground = kit::Color::calibratedRGB(0.2f, 0.4f, 0.6f); }, "foreground" },
+        { [](Attributes& a) { a.foreground = kit::Color::white(0.5f); }, "a grey colour, converted" },
+        { [](Attributes& a) { a.background = kit::Color::calibratedRGB(1, 1, 0); }, "background" },
+        { [](Attributes& a) { a.superscript = 1; }, "superscript" },
+        { [](Attributes& a) { a.superscript = -1; a.baselineShift = -1.5f; }, "subscript lowered further" },
+        { [](Attributes& a) { a.baselineShift = 3; }, "raised" },
+        { [](Attributes& a) { a.link = "http://example.org/path?q=1#frag"; }, "link" },
+        { [](Attributes& a) { a.link = "file:///C:\\dir\\x.doc"; }, "link with backslashes" },
+        { [](Attributes& a) { a.fontFamily = "Symbol"; }, "ASCII text in a symbol font stays ASCII" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        TextStorage storage;
+        storage.append("plain ", Attributes {});
+        Attributes special;
+        c.set(special);
+        storage.append("special {text}\\", special);
+        storage.append(" plain\n", Attributes {});
+        expectRoundTrip(storage);
+    }
+}
+
+TEST(RtfWriter, KeepsEveryParagraphAttribute)
+{
+    const struct {
+        std::function<void(kit::ParagraphStyle&)> set;
+        const char* why;
+    } cases[] = {
+        { [](auto& p) { p.alignment = kit::TextAlignment::Center; }, "centre" },
+        { [](auto& p) { p.alignment = kit::TextAlignment::Justified; p.baseDirection = kit::WritingDirection::RightToLeft; }, "justified, right to left" },
+        { [](auto& p) { p.alignment = kit::TextAlignment::Left; p.baseDirection = kit::WritingDirection::LeftToRight; }, "explicit left" },
+        { [](auto& p) { p.firstLineHeadIndent = 18; p.headIndent = 36; p.tailIndent = 12.33f; }, "indents, one rounded to twips" },
+        { [](auto& p) { p.firstLineHeadIndent = 0; p.headIndent = 36; }, "hanging indent" },
+        { [](auto& p) { p.spacingBefore = 6; p.spacingAfter = 12; }, "spacing" },
+        { [](auto& p) { p.lineSpacing = 1.5f; }, "one and a half lines" },
+        { [](auto& p) { p.lineSpacingRule = kit::LineSpacingRule::Exact; p.lineSpacing = 14; }, "exact" },
+        { [](auto& p) { p.lineSpacingRule = kit::LineSpacingRule::AtLeast; p.lineSpacing = 20; }, "at least" },
+        { [](auto& p) { p.tabStops = { { 36, kit::TabAlignment::Left }, { 200, kit::TabAlignment::Decimal }, { 300, kit::TabAlignment::Right }, { 400, kit::TabAlignment::Center } }; }, "tab stops" },
+        { [](auto& p) { p.pageBreakBefore = true; p.keepWithNext = true; }, "page break before, keep with next" },
+        { [](auto& p) { p.defaultTabInterval = 18; }, "default tab interval" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        kit::ParagraphStyle style;
+        c.set(style);
+        Attributes attributes;
+        attributes.paragraph = shared(style);
+        TextStorage storage;
+        storage.append("First\tparagraph\n", attributes);
+        storage.append("Second\n", attributes);
+        expectRoundTrip(storage);
+    }
+}
+
+TEST(RtfWriter, KeepsSpecialCharactersAndLabels)
+{
+    TextStorage storage;
+    Attributes label;
+    label.listLabel = true;
+    label.bold = true;
+    storage.append("1.\t", label);
+    storage.append("Żółw “quoted” 😀 中文 \xE2\x80\xA8 after a line break\f", Attributes {});
+    storage.append("•\t", label);
+    storage.append("Bullet on the next page\n", Attributes {});
+    storage.append("Last without end", Attributes {});
+    expectRoundTrip(storage);
+}
+
+TEST(RtfWriter, KeepsTablesWithSpansBordersAndNesting)
+{
+    auto cell = [](int table, int row, int column, int nesting = 1) {
+        kit::TableCell c;
+        c.tableId = table;
+        c.row = row;
+        c.column = column;
+        c.nestingLevel = nesting;
+        c.columnWidths = { 100, 150.5f, 72 };
+        return c;
+    };
+    kit::TableCell a = cell(1, 0, 0);
+    a.rowSpan = 2;
+    a.borders[0] = { kit::LineStyle::Single, 1, kit::Color::calibratedRGB(1, 0, 0) };
+    a.borders[2] = { kit::LineStyle::Double, 0.5f, kit::Color::blackColor() };
+    a.shading = kit::Color::calibratedRGB(0.9f, 0.9f, 0.9f);
+    a.padding = { 2, 4, 6, 8 };
+    a.isHeaderRow = true;
+    kit::TableCell b = cell(1, 0, 1);
+    b.columnSpan = 2;
+    b.isHeaderRow = true;
+    kit::TableCell c = cell(1, 1, 1);
+    kit::TableCell d = cell(1, 1, 2);
+    auto sharedD = shared(d);
+    kit::TableCell nested = cell(2, 0, 1, 2);
+    nested.columnWidths = { 30, 40 };
+    nested.parent = sharedD.get();
+    kit::TableCell nested0 = nested;
+    nested0.column = 0;
+
+    auto in = [](const kit::TableCell& tableCell) {
+        Attributes attributes;
+        attributes.tableCell = std::make_shared<const kit::TableCell>(tableCell);
+        return attributes;
+    };
+    Attributes inD;
+    inD.tableCell = sharedD;
+    TextStorage storage;
+    storage.append("Before\n", Attributes {});
+    storage.append("A spans two rows\n", in(a));
+    storage.append("B spans two columns\nwith two paragraphs\n", in(b));
+    storage.append("C\n", in(c));
+    storage.append("D holds a table\n", inD);
+    storage.append("n0\n", in(nested0));
+    storage.append("n1\n", in(nested));
+    storage.append("\n", inD);
+    storage.append("After\n", Attributes {});
+    expectRoundTrip(storage);
+}
+
+TEST(RtfWriter, KeepsPicturesAndPlaceholders)
+{
+    const struct {
+        kit::Attachment attachment;
+        const char* why;
+    } cases[] = {
+        { { smallPng(3, 2), "image/png", { 144, 96 }, "" }, "a PNG at its displayed size" },
+        { { smallPng(1, 1), "image/png", { 10.33f, 20.5f }, "A red dot" }, "a PNG with a description, size rounded to twips" },
+        { { {}, "", { 100, 50 }, "" }, "a placeholder" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        Attributes attributes;
+        attributes.attachment = shared(c.attachment);
+        TextStorage storage;
+        storage.append("Picture: ", Attributes {});
+        storage.append(kit::kAttachmentCharacter, attributes);
+        storage.append("\n", Attributes {});
+        expectRoundTrip(storage);
+        auto back = readBack(storage);
+        ASSERT_TRUE(back->attributesAt(9).attachment);
+        EXPECT_EQ(back->attributesAt(9).attachment->bytes, c.attachment.bytes);
+    }
+}
+
+TEST(RtfWriter, WritesOnlyTheRange)
+{
+    TextStorage storage;
+    Attributes bold;
+    bold.bold = true;
+    storage.append("one ", Attributes {});
+    storage.append("two", bold);
+    storage.append(" three\nfour\n", Attributes {});
+    const struct {
+        kit::Range range;
+        std::string expected;
+        const char* why;
+    } cases[] = {
+        { { 4, 3 }, "two", "inside a paragraph" },
+        { { 0, 0 }, "", "nothing" },
+        { { 8, 100 }, "three\nfour\n", "clipped at the end" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::string rtf = storage.rtfFromRange(c.range);
+        auto back = importer::importRtf({ reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size() }).text;
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->string(), c.expected);
+        if (c.expected == "two") {
+            EXPECT_TRUE(back->attributesAt(0).bold);
+        }
+    }
+}
