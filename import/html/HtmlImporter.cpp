@@ -42,9 +42,11 @@ ImportResult importHtml(std::span<const std::uint8_t> bytes)
     auto storage = std::make_shared<kit::TextStorage>();
     xmlInitParser();
     // The bytes are UTF-8 by now: a <meta charset> inside must not make the parser decode them again. No
-    // network: nothing in a document may make the importer fetch anything.
+    // network: nothing in a document may make the importer fetch anything. Without the huge option the
+    // parser gives up at 256 nested elements and drops the rest of the document; its own parsing does not
+    // recurse, and the converter reads deeper elements as text.
     int options = HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_RECOVER
-        | HTML_PARSE_IGNORE_ENC;
+        | HTML_PARSE_IGNORE_ENC | XML_PARSE_HUGE;
     std::unique_ptr<xmlDoc, DocumentDeleter> document(
         htmlReadMemory(markup.data(), int(markup.size()), nullptr, "UTF-8", options));
     if (document) {

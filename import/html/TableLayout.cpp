@@ -58,20 +58,29 @@ std::vector<TableLayout::Column> TableLayout::resolvedColumns() const
     for (const SpanningCell& cell : spanning) {
         auto first = columns.begin() + cell.column;
         auto last = first + cell.span;
-        float minimum = std::accumulate(first, last, 0.0f, [](float sum, const Column& c) { return sum + c.minimum; });
         float maximum = std::accumulate(first, last, 0.0f, [](float sum, const Column& c) { return sum + c.maximum; });
-        // The excess goes to the spanned columns in proportion to their maximum widths, equally when they
-        // have none.
-        auto spread = [&](float excess, bool toMinimum) {
-            for (auto it = first; it != last; ++it) {
-                float share = maximum > 0 ? it->maximum / maximum : 1.0f / float(cell.span);
-                (toMinimum ? it->minimum : it->maximum) += excess * share;
-            }
-        };
-        if (cell.minimum > minimum)
-            spread(cell.minimum - minimum, true);
-        if (cell.maximum > maximum)
-            spread(cell.maximum - maximum, false);
+        // The spanned columns grow in proportion to their maximum widths (equally when they have none): first
+        // their maxima, then their minima to the same shares of the cell's minimum, so no minimum passes its
+        // maximum.
+        auto share = [&](const Column& c) { return maximum > 0 ? c.maximum / maximum : 1.0f / float(cell.span); };
+        if (cell.maximum > maximum) {
+            std::vector<float> grown;
+            for (auto it = first; it != last; ++it)
+                grown.push_back(cell.maximum * share(*it));
+            std::size_t k = 0;
+            for (auto it = first; it != last; ++it)
+                it->maximum = grown[k++];
+            maximum = cell.maximum;
+        }
+        float minimum = std::accumulate(first, last, 0.0f, [](float sum, const Column& c) { return sum + c.minimum; });
+        if (cell.minimum > minimum) {
+            std::vector<float> shares;
+            for (auto it = first; it != last; ++it)
+                shares.push_back(cell.minimum * share(*it));
+            std::size_t k = 0;
+            for (auto it = first; it != last; ++it)
+                it->minimum = std::max(it->minimum, shares[k++]);
+        }
         for (auto it = first; it != last; ++it)
             it->maximum = std::max(it->maximum, it->minimum);
     }
