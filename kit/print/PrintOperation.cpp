@@ -207,4 +207,11 @@ void PrintOperation::runOperationModalForWindow(Window* window, std::function<vo
     Host::current().runPrintPanel(window, m_panelOptions, shared_from_this(), std::move(didRun));
 }
 
+void PrintOperation::runOperationModalForWindow(std::shared_ptr<PrintOperation> operation, Window* window,
+    std::function<void(bool success)> didRun)
+{
+    if (operation)
+        operation->runOperationModalForWindow(window, std::move(didRun));
+}
+
 } // namespace kit

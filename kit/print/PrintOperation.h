@@ -44,6 +44,9 @@ public:
     // Asks the host for its print panel on window (null: free-standing) and returns at once; didRun hears,
     // from the run loop, whether anything was printed.
     void runOperationModalForWindow(Window* window, std::function<void(bool success)> didRun);
+    // The same for an operation the caller hands over and keeps no reference to.
+    static void runOperationModalForWindow(std::shared_ptr<PrintOperation> operation, Window* window,
+        std::function<void(bool success)> didRun);
 
     // Prints every page into a PDF file at path, without a panel.
     Result<int> writePDF(const std::filesystem::path& path);

@@ -2,18 +2,22 @@
 
 #include "kit/text/TextStorage.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace kit::layout {
 
 namespace {
 
+using CellChain = std::vector<std::shared_ptr<const TableCell>>;
+
 // The cells enclosing a paragraph, outermost first. A parent pointer is followed only when a run of the
-// storage still holds that cell, so a stale pointer is never read.
-std::vector<std::shared_ptr<const TableCell>> cellChain(const std::shared_ptr<const TableCell>& cell,
-    const std::unordered_map<const TableCell*, std::shared_ptr<const TableCell>>& held)
+// storage still holds that cell, so a stale pointer is never read. A nested cell whose enclosing cells
+// cannot be reached that way lies in the cells that enclosed the paragraph before it.
+CellChain cellChain(const std::shared_ptr<const TableCell>& cell,
+    const std::unordered_map<const TableCell*, std::shared_ptr<const TableCell>>& held, const CellChain& previous)
 {
-    std::vector<std::shared_ptr<const TableCell>> chain;
+    CellChain chain;
     for (auto current = cell; current && chain.size() < 64;) {
         chain.push_back(current);
         if (!current->parent || current->nestingLevel <= 1)
@@ -23,7 +27,16 @@ std::vector<std::shared_ptr<const TableCell>> cellChain(const std::shared_ptr<co
             break;
         current = it->second;
     }
-    return { chain.rbegin(), chain.rend() };
+    std::reverse(chain.begin(), chain.end());
+    int outermost = chain.front()->nestingLevel;
+    CellChain enclosing;
+    for (const auto& level : previous) {
+        if (level->nestingLevel >= outermost)
+            break;
+        enclosing.push_back(level);
+    }
+    chain.insert(chain.begin(), enclosing.begin(), enclosing.end());
+    return chain;
 }
 
 } // namespace
@@ -45,6 +58,7 @@ TextStructure TextStructure::build(const TextStorage& storage)
 
     std::size_t run = 0;
     std::size_t position = 0;
+    CellChain chain; // the cells around the last paragraph in a table
     while (position < text.size()) {
         std::size_t end = text.find_first_of("\n\f", position);
         Paragraph paragraph;
@@ -68,10 +82,12 @@ TextStructure TextStructure::build(const TextStorage& storage)
         }
         if (!cell) {
             structure.body.push_back({ Block::Kind::Paragraph, index });
+            chain.clear();
             continue;
         }
         std::vector<Block>* blocks = &structure.body;
-        for (const auto& level : cellChain(cell, held)) {
+        chain = cellChain(cell, held, chain);
+        for (const auto& level : chain) {
             if (blocks->empty() || blocks->back().kind != Block::Kind::Table
                 || structure.tables[blocks->back().index].id != level->tableId) {
                 structure.tables.push_back({ level->tableId, {} });

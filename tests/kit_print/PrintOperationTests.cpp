@@ -200,7 +200,10 @@ TEST(PrintOperation, RunsAsASheetThroughTheHostsPrintPanel)
             auto operation = PrintOperation::printOperationWithView(textViewWith(numberedParagraphs(80)), letterWithInchMargins());
             operation->setPrintPanelOptions(operation->printPanelOptions() | 0x2001C);
             EXPECT_EQ(operation->printPanelOptions(), 0x2001Fu) << "the panel's own options plus size, orientation, scaling, preview";
-            operation->runOperationModalForWindow(&window, [&](bool success) { result = success; });
+            if (c.confirm)
+                PrintOperation::runOperationModalForWindow(std::move(operation), &window, [&](bool success) { result = success; });
+            else
+                operation->runOperationModalForWindow(&window, [&](bool success) { result = success; });
             EXPECT_FALSE(result.has_value()) << "a sheet: the call returns before the panel ends";
         }
         ASSERT_TRUE(RunLoop::runUntil([&] { return result.has_value(); }, 10s));

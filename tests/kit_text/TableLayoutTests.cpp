@@ -233,3 +233,21 @@ TEST(TableLayout, CharacterIndexForPointFindsTheCellUnderThePoint)
     EXPECT_EQ(pages.layoutManager->characterIndexForPoint({ 206, y }, pages.container(0)), right);
     EXPECT_EQ(pages.layoutManager->characterIndexForPoint({ 6, y }, pages.container(0)), 0u);
 }
+
+TEST(TableLayout, NestedCellWithAnUnreachableParentStaysInTheEnclosingCell)
+{
+    auto storage = std::make_shared<TextStorage>();
+    TableBuilder outer(storage, 1, { 200, 268 });
+    outer.cell(0, 0, { "outer first" });
+    auto holder = outer.cell(0, 1, { "outer lead" });
+    // A parent no run of the storage holds (an importer's copy, say): it must never be read.
+    TableCell detached = *holder;
+    TableBuilder inner(storage, 2, { 100, 100 });
+    inner.cell(0, 0, { "inner a" }, 1, 1, &detached);
+    std::size_t innerSecond = storage->length();
+    inner.cell(0, 1, { "inner b" }, 1, 1, &detached);
+    Pages pages = paginate(storage);
+    EXPECT_NEAR(lineAt(pages, innerSecond).rect.x(), 200 + 5.4f + 100 + 5.4f, 0.01f)
+        << "inside the cell that enclosed the paragraph before it";
+    expectEveryBytePlacedOnce(pages);
+}
