@@ -387,8 +387,10 @@ void StoryReader::appendCharacters(Paragraph& paragraph, std::uint32_t from, std
     bool isOmitted = properties.isDeleted || properties.hidden;
     std::uint16_t font = properties.fonts[0];
     bool isSymbolFont = m_document.fonts.isSymbolFont(font);
-    // Word 6 text is in the document's code page unless the font says otherwise.
-    int fontCodePage = isWord6 ? encoding::codePageForCharset(m_document.fonts.charset(font)) : 0;
+    // Word 6 text is in the document's code page unless the font names a character set of its own; "ANSI"
+    // and "default" fonts take the code page of the system the document was written on.
+    std::uint8_t charset = m_document.fonts.charset(font);
+    int fontCodePage = isWord6 && charset > 1 ? encoding::codePageForCharset(charset) : 0;
     bool redecode = isWord6 && fontCodePage && fontCodePage != m_document.codePage && fontCodePage != encoding::kCodePageSymbol
         && !encoding::isDoubleByteCodePage(fontCodePage);
     std::array<char16_t, 256> fontBytes {};

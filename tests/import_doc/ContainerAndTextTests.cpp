@@ -1,0 +1,290 @@
+#include "TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+using namespace testdoc;
+
+namespace {
+
+std::string storageText(const importer::ImportResult& result)
+{
+    return result.text ? result.text->string() : "<no text: " + result.error + ">";
+}
+
+} // namespace
+
+TEST(DocContainer, RoutesOleFilesByTheirStreams)
+{
+    Bytes garbage = { 0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1 };
+    garbage.resize(700, 0x5A);
+    const struct {
+        Bytes bytes;
+        const char* error;
+        bool hasText;
+        const char* why;
+    } cases[] = {
+        { paragraphs({ u"Hello" }).build(), "", true, "a Word document" },
+        { compoundFile({ { "EncryptionInfo", { 4, 0, 4, 0 } }, { "EncryptedPackage", Bytes(600, 7) } }), "encrypted", false,
+            "a password-protected .docx travels in an OLE2 file" },
+        { compoundFile({ { "Workbook", Bytes(600, 0) } }), "not a known format", false, "a spreadsheet" },
+        { compoundFile({ { "PowerPoint Document", Bytes(600, 0) } }), "not a known format", false, "a presentation" },
+        { garbage, "truncated", false, "the OLE2 signature on bytes that are no compound file" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        importer::ImportResult result = importBytes(c.bytes);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_EQ(bool(result.text), c.hasText);
+    }
+}
+
+TEST(DocContainer, RefusesWhatItCannotRead)
+{
+    WordFileBuilder old = paragraphs({ u"Word 2" });
+    old.nFib = 100;
+    WordFileBuilder locked = paragraphs({ u"secret" });
+    locked.encrypted = true;
+    WordFileBuilder noTable = paragraphs({ u"lost" });
+    noTable.withTableStream = false;
+    const struct {
+        Bytes bytes;
+        const char* error;
+        const char* why;
+    } cases[] = {
+        { old.build(), "not a known format", "a version before Word 6" },
+        { locked.build(), "encrypted", "the FIB says the text is encrypted" },
+        { compoundFile({ { "WordDocument", { 0xEC, 0xA5, 0xC1, 0x00, 0x09, 0x04 } } }), "truncated",
+            "a FIB cut off before its flags" },
+        { noTable.build(), "truncated", "the table stream the FIB names is missing" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        importer::ImportResult result = importBytes(c.bytes);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_FALSE(result.text);
+    }
+}
+
+TEST(DocContainer, AcceptsTinyTextStreams)
+{
+    WordFileBuilder empty;
+    const struct {
+        WordFileBuilder builder;
+        const char* expected;
+        const char* why;
+    } cases[] = {
+        { empty, "", "no text at all" },
+        { paragraphs({ u"" }), "\n", "one empty paragraph" },
+        { paragraphs({ u"x" }), "x\n", "one character" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        importer::ImportResult result = importBuilt(c.builder);
+        EXPECT_EQ(storageText(result), c.expected);
+        EXPECT_EQ(result.error, "");
+    }
+}
+
+TEST(DocText, DecodesCompressedPiecesWithTheirPunctuation)
+{
+    const struct {
+        char16_t byte;
+        const char* expected;
+    } cases[] = {
+        { 0x41, "A" }, { 0x93, "\u201C" }, { 0x94, "\u201D" }, { 0x85, "\u2026" }, { 0x96, "\u2013" }, { 0x97, "\u2014" },
+        { 0x80, "\u20AC" }, { 0x99, "\u2122" }, { 0x9F, "\u0178" }, { 0xA0, "\u00A0" }, { 0xE9, "\u00E9" }, { 0xFF, "\u00FF" },
+    };
+    WordFileBuilder builder;
+    builder.compressed = true;
+    std::string expected;
+    for (const auto& c : cases) {
+        builder.text += c.byte;
+        builder.text += u'\r';
+        expected += std::string(c.expected) + "\n";
+    }
+    EXPECT_EQ(storageText(importBuilt(builder)), expected);
+}
+
+TEST(DocText, DecodesUnicodePieces)
+{
+    const struct {
+        std::u16string text;
+        const char* expected;
+        const char* why;
+    } cases[] = {
+        { u"Привет, שלום, 你好", "Привет, שלום, 你好\n", "Cyrillic, Hebrew and Chinese in one piece" },
+        { u"smile \U0001F600", "smile \U0001F600\n", "a surrogate pair is one character" },
+        { std::u16string(u"a\xD800z", 3), "a\uFFFDz\n", "an unpaired surrogate is replaced" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(storageText(importBuilt(paragraphs({ c.text }))), c.expected);
+    }
+}
+
+TEST(DocText, MapsSpecialCharacters)
+{
+    const struct {
+        std::u16string text;
+        const char* expected;
+        const char* why;
+    } cases[] = {
+        { u"a\x0B" u"b", "a\u2028b\n", "a line break stays inside its paragraph" },
+        { u"non\x1E" u"breaking", "non\u2011breaking\n", "non-breaking hyphen" },
+        { u"soft\x1F" u"hyphen", "soft\u00ADhyphen\n", "optional hyphen" },
+        { u"tab\tbed", "tab\tbed\n", "tab" },
+        { u"before\x0C" u"after", "before\fafter\n", "a page break inside a paragraph" },
+        { u"col\x0E" u"umn", "col\u2028umn\n", "a column break in one column of text" },
+        { std::u16string(u"x\0y", 3), "xy\n", "a zero character is no text" },
+        { u"stray\x07" u"bell", "straybell\n", "a cell mark outside a table ends nothing" },
+        { u"no\x01" u"picture", "nopicture\n", "an object character without its picture" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(storageText(importBuilt(paragraphs({ c.text }))), c.expected);
+    }
+}
+
+TEST(DocText, ShowsFieldResultsAndDropsTheirCodes)
+{
+    const struct {
+        std::vector<std::u16string> paragraphs;
+        const char* expected;
+        const char* why;
+    } cases[] = {
+        { { u"a\x13 PAGE \x14" u"3\x15" u"b" }, "a3b\n", "the result replaces the code" },
+        { { u"\x13 IF \x13 DATE \x14" u"May\x15 = x \x14" u"yes\x15" }, "yes\n", "a field inside a code is code" },
+        { { u"\x13 QUOTE \x14" u"in\x13 PAGE \x14" u"2\x15" u"ner\x15" }, "in2ner\n", "a field inside a result shows its result" },
+        { { u"x\x13 TC \"entry\" \x15" u"y" }, "xy\n", "a field without a result shows nothing" },
+        { { u"\x13 TOC \x14" u"one", u"two\x15" }, "one\ntwo\n", "a result spans paragraphs" },
+        { { u"stray\x15 end" }, "stray end\n", "an end without a beginning is ignored" },
+        { { u"open\x13 code", u"next" }, "open\n\n", "a field never closed hides the rest of its story" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(storageText(importBuilt(paragraphs(c.paragraphs))), c.expected);
+    }
+}
+
+TEST(DocText, HyperlinkFieldsLinkTheirResults)
+{
+    importer::ImportResult result = importBuilt(paragraphs({
+        u"\x13 HYPERLINK \"http://example.com/a\" \x14" u"site\x15 and \x13 HYPERLINK \\l \"_Toc1\" \x14" u"local\x15",
+    }));
+    EXPECT_EQ(storageText(result), "site and local\n");
+    EXPECT_EQ(attributesOf(result, "site").link, "http://example.com/a");
+    EXPECT_EQ(attributesOf(result, " and").link, "");
+    EXPECT_EQ(attributesOf(result, "local").link, "") << "a link inside the document is no address";
+}
+
+// Word 6 and 95 keep everything in the WordDocument stream, with a FIB of their own layout.
+namespace {
+
+struct Word6File {
+    Bytes text; // bytes in the document's code page
+    std::uint16_t lid = 0x0419;
+    bool withPieceTable = false;
+    bool encrypted = false;
+    Bytes boldRun; // a CHPX grpprl for the whole text, in Word 6 sprms
+
+    Bytes build() const
+    {
+        constexpr std::uint32_t textAt = 0x400;
+        Bytes stream(textAt, 0);
+        stream.insert(stream.end(), text.begin(), text.end());
+        auto set16 = [&](std::size_t at, std::uint16_t value) {
+            stream[at] = std::uint8_t(value);
+            stream[at + 1] = std::uint8_t(value >> 8);
+        };
+        auto set32 = [&](std::size_t at, std::uint32_t value) {
+            for (int i = 0; i < 4; ++i)
+                stream[at + i] = std::uint8_t(value >> (8 * i));
+        };
+        auto placePair = [&](std::size_t index, const Bytes& bytes) {
+            std::uint32_t at = std::uint32_t(stream.size());
+            stream.insert(stream.end(), bytes.begin(), bytes.end());
+            set32(0x58 + 8 * index, at);
+            set32(0x58 + 8 * index + 4, std::uint32_t(bytes.size()));
+        };
+        set16(0, 0xA5DC);
+        set16(2, 104);
+        set16(6, lid);
+        set16(10, encrypted ? 0x0100 : 0);
+        set32(0x18, textAt);
+        set32(0x1C, textAt + std::uint32_t(text.size()));
+        set32(0x34, std::uint32_t(text.size()));
+        if (withPieceTable) {
+            Bytes clx = { 0x02 };
+            put32(clx, 16);
+            put32(clx, 0);
+            put32(clx, std::uint32_t(text.size()));
+            put16(clx, 0);
+            put32(clx, textAt);
+            put16(clx, 0);
+            placePair(33, clx);
+        }
+        if (!boldRun.empty()) {
+            // One character page after the text, listed by a bin table with 16-bit page numbers.
+            stream.resize((stream.size() + 511) / 512 * 512, 0);
+            std::uint16_t page = std::uint16_t(stream.size() / 512);
+            Bytes fkp(512, 0);
+            for (int i = 0; i < 4; ++i) {
+                fkp[i] = std::uint8_t(textAt >> (8 * i));
+                fkp[4 + i] = std::uint8_t((textAt + text.size()) >> (8 * i));
+            }
+            fkp[8] = 0xF0 / 2;
+            fkp[0xF0] = std::uint8_t(boldRun.size());
+            std::copy(boldRun.begin(), boldRun.end(), fkp.begin() + 0xF1);
+            fkp[511] = 1;
+            stream.insert(stream.end(), fkp.begin(), fkp.end());
+            Bytes bte;
+            put32(bte, textAt);
+            put32(bte, textAt + std::uint32_t(text.size()));
+            put16(bte, page);
+            placePair(12, bte);
+        }
+        return compoundFile({ { "WordDocument", stream } });
+    }
+};
+
+} // namespace
+
+TEST(DocWord6, ShowsTextInTheDocumentsCodePage)
+{
+    // "Привет" in Windows-1251, then a paragraph mark.
+    Bytes cyrillic = { 0xCF, 0xF0, 0xE8, 0xE2, 0xE5, 0xF2, 0x0D };
+    const struct {
+        Word6File file;
+        const char* expected;
+        const char* why;
+    } cases[] = {
+        { { cyrillic, 0x0419, false }, "Привет\n", "Russian: Windows-1251, text from fcMin without a piece table" },
+        { { cyrillic, 0x0419, true }, "Привет\n", "the same through a piece table" },
+        { { cyrillic, 0x0409, false }, "Ïðèâåò\n", "the same bytes under English are Windows-1252" },
+        { { { 0xE1, 0xE9, 0x0D }, 0x0408, false }, "αι\n", "Greek: Windows-1253" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        importer::ImportResult result = importBytes(c.file.build());
+        EXPECT_EQ(result.format, "doc");
+        EXPECT_EQ(storageText(result), c.expected);
+    }
+}
+
+TEST(DocWord6, ReadsOneByteSprms)
+{
+    Word6File file { { 'b', 'o', 'l', 'd', 0x0D }, 0x0409, true };
+    file.boldRun = { 85, 1, 99, 28, 0 }; // sprmCFBold on, sprmCHps 14 points
+    importer::ImportResult result = importBytes(file.build());
+    EXPECT_EQ(storageText(result), "bold\n");
+    EXPECT_TRUE(attributesOf(result, "bold").bold);
+    EXPECT_EQ(attributesOf(result, "bold").fontSize, 14);
+}
+
+TEST(DocWord6, RefusesEncryptedFiles)
+{
+    Word6File file { { 'x', 0x0D }, 0x0409, false, true };
+    importer::ImportResult result = importBytes(file.build());
+    EXPECT_EQ(result.error, "encrypted");
+    EXPECT_FALSE(result.text);
+}
