@@ -86,7 +86,8 @@ int CurlMultiDriver::timerCallback(CURLM*, long timeoutMilliseconds, void* opaqu
     }
     // curl asks not to be called back from inside this callback: a timeout of 0 runs on the next turn.
     if (timeoutMilliseconds >= 0)
-        driver->m_timerSource = g_timeout_add_full(G_PRIORITY_DEFAULT, guint(timeoutMilliseconds), timerDidFire, driver, nullptr);
+        driver->m_timerSource
+            = g_timeout_add_full(G_PRIORITY_DEFAULT, guint(timeoutMilliseconds), timerDidFire, driver, nullptr);
     return 0;
 }
 

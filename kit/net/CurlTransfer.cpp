@@ -82,7 +82,8 @@ bool CurlTransfer::start()
 void CurlTransfer::scheduleInactivityCheck(std::chrono::steady_clock::duration delay)
 {
     auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(delay).count();
-    m_inactivityCheck = g_timeout_add_full(G_PRIORITY_DEFAULT, guint(std::max<long long>(1, milliseconds)), inactivityCheckDidFire, this, nullptr);
+    m_inactivityCheck = g_timeout_add_full(
+        G_PRIORITY_DEFAULT, guint(std::max<long long>(1, milliseconds)), inactivityCheckDidFire, this, nullptr);
 }
 
 gboolean CurlTransfer::inactivityCheckDidFire(gpointer opaque)
@@ -127,7 +128,8 @@ void CurlTransfer::receiveHeaderLine(std::string_view line)
     if (line.starts_with("HTTP/")) {
         m_statusCode = 0;
         auto space = line.find(' ');
-        for (auto i = space == std::string_view::npos ? line.size() : space + 1; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i)
+        for (auto i = space == std::string_view::npos ? line.size() : space + 1;
+             i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i)
             m_statusCode = m_statusCode * 10 + (line[i] - '0');
         m_headerFields.clear();
         m_isReadingHeaders = true;
@@ -151,7 +153,8 @@ void CurlTransfer::receiveHeaderLine(std::string_view line)
     auto colon = line.find(':');
     if (colon == std::string_view::npos)
         return;
-    m_headerFields.emplace_back(std::string(trimmedField(line.substr(0, colon))), std::string(trimmedField(line.substr(colon + 1))));
+    m_headerFields.emplace_back(
+        std::string(trimmedField(line.substr(0, colon))), std::string(trimmedField(line.substr(colon + 1))));
 }
 
 void CurlTransfer::reportResponseIfNeeded()
@@ -184,10 +187,7 @@ std::size_t CurlTransfer::writeCallback(char* bytes, std::size_t, std::size_t co
     return count;
 }
 
-void CurlTransfer::fail(Error error)
-{
-    m_sink.transferDidFail(std::move(error));
-}
+void CurlTransfer::fail(Error error) { m_sink.transferDidFail(std::move(error)); }
 
 void CurlTransfer::curlTransferDidComplete(CURLcode result)
 {

@@ -40,7 +40,8 @@ class Error {
 public:
     Error(std::string domain, int code, std::map<std::string, std::string> userInfo = {});
     // A URL loading failure for failingURL (the URL whose load failed, as a string).
-    static Error urlError(URLErrorCode, const std::string& failingURL, std::map<std::string, std::string> userInfo = {});
+    static Error urlError(
+        URLErrorCode, const std::string& failingURL, std::map<std::string, std::string> userInfo = {});
 
     const std::string& domain() const { return m_domain; }
     int code() const { return m_code; }

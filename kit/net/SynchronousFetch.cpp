@@ -82,7 +82,8 @@ FetchResult fetchSynchronously(const URL& url, const FetchLimits& limits)
         // A refused redirect names its target, as the asynchronous loads do.
         char* redirect = nullptr;
         curl_easy_getinfo(easy.get(), CURLINFO_REDIRECT_URL, &redirect);
-        std::optional<URL> failing = (code == CURLE_UNSUPPORTED_PROTOCOL && redirect) ? URL::withString(redirect) : result.url;
+        std::optional<URL> failing
+            = (code == CURLE_UNSUPPORTED_PROTOCOL && redirect) ? URL::withString(redirect) : result.url;
         result.error = errorForCurlResult(code, failing.value_or(url), errorBuffer);
     } else if (auto problem = localFileProblem(url); problem && url.isFileURL()) {
         result.error = Error::urlError(*problem, url.absoluteString());

@@ -10,26 +10,14 @@ namespace kit {
 
 namespace {
 
-bool isAsciiAlpha(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool isAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-bool isAsciiDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
-char asciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 // Schemes whose URLs browsers treat as hierarchical paths, where '\' separates segments as '/' does.
-bool isSpecialScheme(std::string_view scheme)
-{
-    return scheme == "http" || scheme == "https" || scheme == "file";
-}
+bool isSpecialScheme(std::string_view scheme) { return scheme == "http" || scheme == "https" || scheme == "file"; }
 
 // Attribute values arrive with surrounding white space and line breaks from the page's markup.
 std::string cleaned(std::string_view input)
@@ -231,7 +219,8 @@ std::optional<URL::Components> URL::parseReference(std::string_view string, bool
     std::string_view path = hierarchy;
     if (hierarchy.starts_with("//")) {
         auto pathStart = hierarchy.find('/', 2);
-        auto authority = parseAuthority(hierarchy.substr(2, pathStart == std::string_view::npos ? std::string_view::npos : pathStart - 2), special);
+        auto authority = parseAuthority(
+            hierarchy.substr(2, pathStart == std::string_view::npos ? std::string_view::npos : pathStart - 2), special);
         if (!authority)
             return std::nullopt;
         components.authority = authority->formatted();
@@ -244,7 +233,8 @@ std::optional<URL::Components> URL::parseReference(std::string_view string, bool
             std::string_view(rest).substr(question + 1, queryEnd - question - 1), URLComponentSet::QueryOrFragment);
     }
     if (hash != std::string::npos)
-        components.fragment = percentEncodeComponent(std::string_view(rest).substr(hash + 1), URLComponentSet::QueryOrFragment);
+        components.fragment
+            = percentEncodeComponent(std::string_view(rest).substr(hash + 1), URLComponentSet::QueryOrFragment);
     return components;
 }
 
@@ -349,15 +339,9 @@ URL URL::fileURL(std::string_view path)
     return std::move(*url);
 }
 
-std::string URL::scheme() const
-{
-    return m_scheme.value_or(std::string());
-}
+std::string URL::scheme() const { return m_scheme.value_or(std::string()); }
 
-std::string URL::path() const
-{
-    return utf8FromBytes(percentDecode(m_path));
-}
+std::string URL::path() const { return utf8FromBytes(percentDecode(m_path)); }
 
 std::string URL::lastPathComponent() const
 {

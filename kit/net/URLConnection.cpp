@@ -9,10 +9,7 @@ namespace kit {
 
 namespace {
 
-bool isWebScheme(const std::string& scheme)
-{
-    return scheme == "http" || scheme == "https";
-}
+bool isWebScheme(const std::string& scheme) { return scheme == "http" || scheme == "https"; }
 
 } // namespace
 
@@ -83,10 +80,7 @@ URLConnection::~URLConnection()
     *m_isAlive = false;
 }
 
-const URL& URLConnection::currentURL() const
-{
-    return m_transfer ? m_transfer->currentURL() : m_request.url();
-}
+const URL& URLConnection::currentURL() const { return m_transfer ? m_transfer->currentURL() : m_request.url(); }
 
 void URLConnection::cancel()
 {

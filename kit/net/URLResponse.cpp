@@ -41,7 +41,8 @@ std::map<std::string, std::string> headerParameters(std::string_view value)
     while (pos != std::string_view::npos && pos < value.size()) {
         ++pos;
         auto nameEnd = value.find_first_of("=;", pos);
-        std::string name = lowercased(trimmed(value.substr(pos, nameEnd == std::string_view::npos ? std::string_view::npos : nameEnd - pos)));
+        std::string name = lowercased(
+            trimmed(value.substr(pos, nameEnd == std::string_view::npos ? std::string_view::npos : nameEnd - pos)));
         if (nameEnd == std::string_view::npos || value[nameEnd] == ';') {
             pos = nameEnd;
             continue;
@@ -60,7 +61,8 @@ std::map<std::string, std::string> headerParameters(std::string_view value)
             pos = value.find(';', pos);
         } else {
             auto end = value.find(';', pos);
-            parameterValue = std::string(trimmed(value.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos)));
+            parameterValue = std::string(
+                trimmed(value.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos)));
             pos = end;
         }
         if (!name.empty())
@@ -72,7 +74,8 @@ std::map<std::string, std::string> headerParameters(std::string_view value)
 std::optional<std::string> convertedToUTF8(const std::string& bytes, const std::string& charset)
 {
     gsize written = 0;
-    gchar* converted = g_convert(bytes.data(), gssize(bytes.size()), "UTF-8", charset.c_str(), nullptr, &written, nullptr);
+    gchar* converted
+        = g_convert(bytes.data(), gssize(bytes.size()), "UTF-8", charset.c_str(), nullptr, &written, nullptr);
     if (!converted)
         return std::nullopt;
     std::string result(converted, written);
@@ -158,8 +161,8 @@ std::string sanitizedFilename(std::string_view name)
 
 } // namespace
 
-URLResponse::URLResponse(URL url, std::string mimeType, long long expectedContentLength,
-    std::optional<std::string> textEncodingName)
+URLResponse::URLResponse(
+    URL url, std::string mimeType, long long expectedContentLength, std::optional<std::string> textEncodingName)
     : m_url(std::move(url))
     , m_mimeType(std::move(mimeType))
     , m_textEncodingName(std::move(textEncodingName))
@@ -191,7 +194,8 @@ URLResponse URLResponse::httpResponse(URL url, int statusCode, HTTPHeaderFields 
     bool lengthIsOfCodedBytes = coding && !trimmed(*coding).empty() && lowercased(trimmed(*coding)) != "identity";
     if (auto contentLength = headerFieldValue(headerFields, "Content-Length"); contentLength && !lengthIsOfCodedBytes) {
         std::string_view digits = trimmed(*contentLength);
-        if (!digits.empty() && digits.size() <= 18 && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        if (!digits.empty() && digits.size() <= 18
+            && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
             length = std::stoll(std::string(digits));
     }
 

@@ -14,8 +14,8 @@ namespace kit {
 class URLResponse {
 public:
     // A response without HTTP: status 0, no header fields. expectedContentLength is in bytes, −1 unknown.
-    URLResponse(URL url, std::string mimeType, long long expectedContentLength,
-        std::optional<std::string> textEncodingName);
+    URLResponse(
+        URL url, std::string mimeType, long long expectedContentLength, std::optional<std::string> textEncodingName);
     // MIME type, text encoding and length come from the header fields; without a Content-Type the MIME
     // type is guessed from the URL's extension, else "application/octet-stream".
     static URLResponse httpResponse(URL url, int statusCode, HTTPHeaderFields headerFields);

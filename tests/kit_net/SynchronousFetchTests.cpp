@@ -17,19 +17,15 @@ URL url(const std::string& string)
     return parsed.value_or(URL::fileURL("/nonexistent"));
 }
 
-std::string text(const std::vector<std::uint8_t>& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
+std::string text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 } // namespace
 
 TEST(SynchronousFetch, FetchesFollowingRedirectsAndKeepsTheStatus)
 {
     LoopbackServer server([](httplib::Server& routes) {
-        routes.Get("/lectorin/version.xml", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content("<plist/>", "text/xml");
-        });
+        routes.Get("/lectorin/version.xml",
+            [](const httplib::Request&, httplib::Response& response) { response.set_content("<plist/>", "text/xml"); });
         routes.Get("/old.xml", [](const httplib::Request&, httplib::Response& response) {
             response.set_redirect("/lectorin/version.xml", 301);
         });
@@ -41,7 +37,14 @@ TEST(SynchronousFetch, FetchesFollowingRedirectsAndKeepsTheStatus)
             response.set_redirect("file:///etc/hostname");
         });
     });
-    const struct { const char* path; int status; const char* body; std::optional<int> error; const char* finalPath; const char* why; } cases[] = {
+    const struct {
+        const char* path;
+        int status;
+        const char* body;
+        std::optional<int> error;
+        const char* finalPath;
+        const char* why;
+    } cases[] = {
         { "/lectorin/version.xml", 200, "<plist/>", std::nullopt, "/lectorin/version.xml", "plain fetch" },
         { "/old.xml", 200, "<plist/>", std::nullopt, "/lectorin/version.xml", "a redirect is followed" },
         { "/gone.xml", 500, "server error", std::nullopt, "/gone.xml", "an error status is the caller's to judge" },
@@ -70,17 +73,22 @@ TEST(SynchronousFetch, FailsOverTheSizeLimitRatherThanTruncating)
         });
         // No Content-Length: the limit can only be found while reading.
         routes.Get("/chunked", [](const httplib::Request&, httplib::Response& response) {
-            response.set_chunked_content_provider("application/octet-stream", [](std::size_t offset, httplib::DataSink& sink) {
-                if (offset >= 100) {
-                    sink.done();
-                    return true;
-                }
-                return sink.write(std::string(50, 'c').data(), 50);
-            });
+            response.set_chunked_content_provider(
+                "application/octet-stream", [](std::size_t offset, httplib::DataSink& sink) {
+                    if (offset >= 100) {
+                        sink.done();
+                        return true;
+                    }
+                    return sink.write(std::string(50, 'c').data(), 50);
+                });
         });
     });
     for (const char* path : { "/sized", "/chunked" }) {
-        const struct { std::size_t limit; bool succeeds; const char* why; } cases[] = {
+        const struct {
+            std::size_t limit;
+            bool succeeds;
+            const char* why;
+        } cases[] = {
             { 99, false, "one byte short" },
             { 100, true, "exactly the limit" },
             { 101, true, "one byte spare" },
