@@ -245,21 +245,29 @@ std::optional<kit::Border> parseBorder(pugi::xml_node node)
 {
     if (!node)
         return std::nullopt;
+    std::string_view style, size, color;
+    for (auto attribute : node.attributes()) {
+        std::string_view name = attribute.name();
+        if (name == "w:val")
+            style = attribute.value();
+        else if (name == "w:sz")
+            size = attribute.value();
+        else if (name == "w:color")
+            color = attribute.value();
+    }
     kit::Border border;
-    std::string_view style = node.attribute("w:val").value();
     if (style.empty() || style == "nil" || style == "none")
         return border;
     border.style = (style == "double" || style.find("Thin") != std::string_view::npos || style == "triple")
         ? kit::LineStyle::Double
         : kit::LineStyle::Single;
     // w:sz is in eighths of a point; Word draws between a quarter point and six points.
-    auto size = integerAttribute(node, "w:sz");
-    border.width = std::clamp(float(size.value_or(4)) / 8, 0.25f, 6.0f);
-    border.color = colorValue(node.attribute("w:color").value()).value_or(kit::Color::blackColor());
+    border.width = std::clamp(float(parseInteger(size).value_or(4)) / 8, 0.25f, 6.0f);
+    border.color = colorValue(color).value_or(kit::Color::blackColor());
     return border;
 }
 
-RunProperties parseRunProperties(pugi::xml_node rPr, const ThemeFonts& theme)
+RunProperties parseRunProperties(pugi::xml_node rPr, const ThemeFonts& theme, std::string_view* styleId)
 {
     RunProperties run;
     for (auto node : rPr.children()) {
@@ -267,22 +275,46 @@ RunProperties parseRunProperties(pugi::xml_node rPr, const ThemeFonts& theme)
         if (std::strncmp(name, "w:", 2) != 0)
             continue;
         std::string_view local(name + 2);
-        if (local == "rFonts") {
-            auto font = [&](const char* plain, const char* themed, std::optional<std::string>& into) {
-                if (auto role = node.attribute(themed)) {
-                    std::string resolved = theme.resolve(role.value());
+        if (local == "rStyle") {
+            if (styleId)
+                *styleId = node.attribute("w:val").value();
+        } else if (local == "rFonts") {
+            // One pass over the attributes: a theme font, when the theme names it, wins over the plain name.
+            std::string_view plain[4], themed[4];
+            for (auto attribute : node.attributes()) {
+                const char* attributeName = attribute.name();
+                if (std::strncmp(attributeName, "w:", 2) != 0)
+                    continue;
+                std::string_view key(attributeName + 2);
+                if (key == "ascii")
+                    plain[0] = attribute.value();
+                else if (key == "hAnsi")
+                    plain[1] = attribute.value();
+                else if (key == "eastAsia")
+                    plain[2] = attribute.value();
+                else if (key == "cs")
+                    plain[3] = attribute.value();
+                else if (key == "asciiTheme")
+                    themed[0] = attribute.value();
+                else if (key == "hAnsiTheme")
+                    themed[1] = attribute.value();
+                else if (key == "eastAsiaTheme")
+                    themed[2] = attribute.value();
+                else if (key == "cstheme")
+                    themed[3] = attribute.value();
+            }
+            std::optional<std::string>* fonts[4] = { &run.fontAscii, &run.fontHighAnsi, &run.fontEastAsian, &run.fontComplex };
+            for (int i = 0; i < 4; ++i) {
+                if (!themed[i].empty()) {
+                    std::string resolved = theme.resolve(themed[i]);
                     if (!resolved.empty()) {
-                        into = resolved;
-                        return;
+                        *fonts[i] = std::move(resolved);
+                        continue;
                     }
                 }
-                if (auto value = node.attribute(plain); value && *value.value())
-                    into = value.value();
-            };
-            font("w:ascii", "w:asciiTheme", run.fontAscii);
-            font("w:hAnsi", "w:hAnsiTheme", run.fontHighAnsi);
-            font("w:eastAsia", "w:eastAsiaTheme", run.fontEastAsian);
-            font("w:cs", "w:cstheme", run.fontComplex);
+                if (!plain[i].empty())
+                    *fonts[i] = std::string(plain[i]);
+            }
         } else if (local == "b") {
             run.bold = isOn(node);
         } else if (local == "bCs") {
@@ -334,7 +366,7 @@ RunProperties parseRunProperties(pugi::xml_node rPr, const ThemeFonts& theme)
     return run;
 }
 
-ParagraphProperties parseParagraphProperties(pugi::xml_node pPr)
+ParagraphProperties parseParagraphProperties(pugi::xml_node pPr, ParagraphMarkup* markup)
 {
     ParagraphProperties paragraph;
     for (auto node : pPr.children()) {
@@ -342,6 +374,16 @@ ParagraphProperties parseParagraphProperties(pugi::xml_node pPr)
         if (std::strncmp(name, "w:", 2) != 0)
             continue;
         std::string_view local(name + 2);
+        if (markup) {
+            if (local == "pStyle")
+                markup->style = node;
+            else if (local == "rPr")
+                markup->markProperties = node;
+            else if (local == "sectPr")
+                markup->section = node;
+            else if (local == "framePr")
+                markup->frame = node;
+        }
         if (local == "jc") {
             std::string_view value = node.attribute("w:val").value();
             if (value == "center")
@@ -453,11 +495,21 @@ TableProperties parseTableProperties(pugi::xml_node tblPr)
     return table;
 }
 
-CellProperties parseCellProperties(pugi::xml_node tcPr)
+CellProperties parseCellProperties(pugi::xml_node tcPr, CellMarkup* markup)
 {
     CellProperties cell;
     for (auto node : tcPr.children()) {
         std::string_view name = node.name();
+        if (markup) {
+            if (name == "w:gridSpan")
+                markup->gridSpan = node;
+            else if (name == "w:vMerge")
+                markup->verticalMerge = node;
+            else if (name == "w:hMerge")
+                markup->horizontalMerge = node;
+            else if (name == "w:tcW")
+                markup->width = node;
+        }
         if (name == "w:tcBorders")
             parseBorders(node, cell.borders);
         else if (name == "w:tcMar")

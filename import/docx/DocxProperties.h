@@ -79,10 +79,22 @@ struct CellProperties {
     void overlay(const CellProperties& over);
 };
 
-RunProperties parseRunProperties(pugi::xml_node rPr, const ThemeFonts& theme);
-ParagraphProperties parseParagraphProperties(pugi::xml_node pPr);
+// The children of w:pPr and w:tcPr that are not formatting layers, found in the same pass.
+struct ParagraphMarkup {
+    pugi::xml_node style; // w:pStyle
+    pugi::xml_node markProperties; // w:rPr: the paragraph mark's run properties
+    pugi::xml_node section; // w:sectPr: the paragraph ends a section
+    pugi::xml_node frame; // w:framePr
+};
+struct CellMarkup {
+    pugi::xml_node gridSpan, verticalMerge, horizontalMerge, width;
+};
+
+// styleId, when given, receives the w:rStyle the run properties name.
+RunProperties parseRunProperties(pugi::xml_node rPr, const ThemeFonts& theme, std::string_view* styleId = nullptr);
+ParagraphProperties parseParagraphProperties(pugi::xml_node pPr, ParagraphMarkup* markup = nullptr);
 TableProperties parseTableProperties(pugi::xml_node tblPr);
-CellProperties parseCellProperties(pugi::xml_node tcPr);
+CellProperties parseCellProperties(pugi::xml_node tcPr, CellMarkup* markup = nullptr);
 // w:shd: the colour behind, mixing a percentage pattern's colour over its fill.
 std::optional<kit::Color> parseShading(pugi::xml_node shd);
 // A border element (w:top, w:insideH...): nullopt when absent; style None for nil/none.

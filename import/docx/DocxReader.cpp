@@ -18,6 +18,8 @@ namespace {
 
 // Embedded .docx files (w:altChunk) may embed others; three levels is more than any real document uses.
 constexpr int kMaxChunkDepth = 3;
+// Restyling a drop capital rewrites the storage's runs; a document gets this many, as no real one has more.
+constexpr int kMaxDropCaps = 64;
 
 // The next or previous sibling that is content, skipping bookmarks, comments' ranges and proofing marks.
 pugi::xml_node contentSibling(pugi::xml_node node, bool forward)
@@ -239,9 +241,12 @@ void DocxReader::readBlocks(pugi::xml_node container, int depth)
 
 void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
 {
-    pugi::xml_node pPr = paragraph.child("w:pPr");
-    ParagraphProperties direct = parseParagraphProperties(pPr);
-    std::string_view styleId = pPr.child("w:pStyle").attribute("w:val").value();
+    pugi::xml_node pPr = paragraph.first_child();
+    if (std::string_view(pPr.name()) != "w:pPr")
+        pPr = paragraph.child("w:pPr");
+    ParagraphMarkup markup;
+    ParagraphProperties direct = parseParagraphProperties(pPr, &markup);
+    std::string_view styleId = markup.style.attribute("w:val").value();
     const ResolvedStyle* style = m_styles.paragraphStyle(styleId);
 
     ParagraphProperties properties = m_styles.defaultParagraph();
@@ -268,10 +273,13 @@ void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
     properties.overlay(direct);
 
     RunProperties markRun = paragraphRun;
-    pugi::xml_node markProperties = pPr.child("w:rPr");
+    pugi::xml_node markProperties = markup.markProperties;
     markRun.overlay(parseRunProperties(markProperties, m_styles.theme()));
     bool markRemoved = markProperties.child("w:del") || markProperties.child("w:moveFrom") || markRun.hidden.value_or(false);
-    pugi::xml_node sectPr = pPr.child("w:sectPr");
+    // A drop capital is a framed paragraph of its own holding the first letters of the next one.
+    std::string_view dropCap = markup.frame.attribute("w:dropCap").value();
+    bool isDropCap = dropCap == "drop" || dropCap == "margin";
+    pugi::xml_node sectPr = markup.section;
 
     kit::ParagraphStyle paragraphStyle = makeParagraphStyle(properties, m_defaultTabInterval);
     // Spacing between neighbours of one style is dropped when the style asks (lists, mostly).
@@ -287,6 +295,7 @@ void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
             paragraphStyle.spacingAfter = 0;
     }
 
+    std::size_t paragraphStart = m_out->length();
     std::optional<NumberingLabel> label;
     if (numberingLevel && !m_paragraphOpen)
         label = m_numbering.nextLabel(*numberingId, level);
@@ -303,9 +312,16 @@ void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
     }
 
     // A paragraph whose mark was deleted or hidden continues the one before: it keeps that one's formatting.
-    if (!m_paragraphOpen) {
+    // After a drop capital it is the other way round: the letters take the paragraph's formatting.
+    if (!m_paragraphOpen || m_dropCapStart) {
         m_paragraphStyle = m_paragraphStyles.intern(paragraphStyle);
         m_paragraphRun = paragraphRun;
+    }
+    if (m_dropCapStart) {
+        std::size_t start = *m_dropCapStart;
+        m_dropCapStart.reset();
+        auto style = m_paragraphStyle;
+        m_out->modifyAttributes({ start, m_out->length() - start }, [&](kit::Attributes& attributes) { attributes.paragraph = style; });
     }
     kit::Attributes markAttributes = baseAttributes();
     markAttributes.link.clear();
@@ -350,8 +366,10 @@ void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
     }
     if (pageBreak)
         endParagraph(kit::kPageBreak);
-    else if (!markRemoved || sectPr || !textBoxes.empty())
+    else if ((!markRemoved && !isDropCap) || sectPr || !textBoxes.empty())
         endParagraph('\n');
+    else if (isDropCap && m_paragraphOpen && m_dropCapCount++ < kMaxDropCaps)
+        m_dropCapStart = paragraphStart;
 
     for (auto box : textBoxes) {
         readBlocks(box, depth + 1);
@@ -411,11 +429,15 @@ void DocxReader::readInlineElement(pugi::xml_node child, int depth)
 void DocxReader::readRun(pugi::xml_node run, int depth)
 {
     RunProperties properties = m_paragraphRun;
-    pugi::xml_node rPr = run.child("w:rPr");
+    pugi::xml_node rPr = run.first_child();
+    if (std::string_view(rPr.name()) != "w:rPr")
+        rPr = run.child("w:rPr");
     if (rPr) {
-        if (const ResolvedStyle* characterStyle = m_styles.characterStyle(rPr.child("w:rStyle").attribute("w:val").value()))
+        std::string_view styleId;
+        RunProperties direct = parseRunProperties(rPr, m_styles.theme(), &styleId);
+        if (const ResolvedStyle* characterStyle = m_styles.characterStyle(styleId))
             properties.overlay(characterStyle->run);
-        properties.overlay(parseRunProperties(rPr, m_styles.theme()));
+        properties.overlay(direct);
     }
     RunFormat format = makeRunFormat(properties);
     readRunContent(run, format, depth);
@@ -607,7 +629,7 @@ void DocxReader::readTable(pugi::xml_node table, int depth)
         auto cell = std::make_shared<kit::TableCell>(std::move(laidOut.cell));
         cell->tableId = tableId;
         cell->parent = outer ? outer->cell.get() : nullptr;
-        CellContext context { cell, &laidOut.format, laidOut.contentWidth };
+        CellContext context { cell, laidOut.format, laidOut.contentWidth };
         m_cell = &context;
         std::size_t start = m_out->length();
         readBlocks(laidOut.node, depth + 1);
@@ -615,10 +637,10 @@ void DocxReader::readTable(pugi::xml_node table, int depth)
         // Every cell ends in a paragraph break of its own, even an empty one or one ending in a nested table.
         if (m_out->length() == start || m_out->attributesAt(m_out->length() - 1).tableCell.get() != cell.get()) {
             RunProperties run = m_styles.defaultRun();
-            run.overlay(laidOut.format.run);
+            run.overlay(laidOut.format->run);
             kit::Attributes attributes;
             applyRunProperties(run, false, attributes);
-            attributes.paragraph = m_paragraphStyles.intern(makeParagraphStyle(laidOut.format.paragraph, m_defaultTabInterval));
+            attributes.paragraph = m_paragraphStyles.intern(makeParagraphStyle(laidOut.format->paragraph, m_defaultTabInterval));
             attributes.tableCell = cell;
             m_out->append("\n", attributes);
         }

@@ -101,6 +101,8 @@ private:
     bool m_paragraphOpen = false; // text was written since the last paragraph break
     std::vector<std::string> m_hyperlinks; // w:hyperlink targets, innermost last
     std::vector<pugi::xml_node>* m_textBoxes = nullptr; // text boxes anchored in the paragraph
+    std::optional<std::size_t> m_dropCapStart; // where a drop capital waiting for its paragraph begins
+    int m_dropCapCount = 0;
 
     struct NoteReference {
         bool isEndnote = false;

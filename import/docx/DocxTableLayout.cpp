@@ -23,6 +23,7 @@ struct RawCell {
     int span = 1;
     VerticalMerge merge = VerticalMerge::None;
     float width = 0; // w:tcW in points when given in twips
+    CellProperties direct; // w:tcPr
 };
 
 struct RawRow {
@@ -100,11 +101,12 @@ RawRow readRow(pugi::xml_node row)
     std::vector<pugi::xml_node> cells;
     collectCells(row, cells, 0);
     for (auto node : cells) {
-        pugi::xml_node tcPr = node.child("w:tcPr");
+        CellMarkup markup;
+        CellProperties direct = parseCellProperties(node.child("w:tcPr"), &markup);
         // A legacy horizontal merge continues the cell to its left.
-        if (auto hMerge = tcPr.child("w:hMerge"); hMerge && std::string_view(hMerge.attribute("w:val").value()) != "restart"
+        if (markup.horizontalMerge && std::string_view(markup.horizontalMerge.attribute("w:val").value()) != "restart"
             && !raw.cells.empty()) {
-            int span = intValue(tcPr.child("w:gridSpan"), 1, 1, kMaxColumns);
+            int span = intValue(markup.gridSpan, 1, 1, kMaxColumns);
             raw.cells.back().span = std::min(raw.cells.back().span + span, kMaxColumns);
             column = std::min(column + span, kMaxColumns);
             continue;
@@ -112,10 +114,11 @@ RawRow readRow(pugi::xml_node row)
         RawCell cell;
         cell.node = node;
         cell.column = column;
-        cell.span = intValue(tcPr.child("w:gridSpan"), 1, 1, kMaxColumns - column > 0 ? kMaxColumns - column : 1);
-        if (auto merge = tcPr.child("w:vMerge"))
-            cell.merge = std::string_view(merge.attribute("w:val").value()) == "restart" ? VerticalMerge::Restart : VerticalMerge::Continue;
-        if (auto width = tcPr.child("w:tcW")) {
+        cell.direct = std::move(direct);
+        cell.span = intValue(markup.gridSpan, 1, 1, kMaxColumns - column > 0 ? kMaxColumns - column : 1);
+        if (markup.verticalMerge)
+            cell.merge = std::string_view(markup.verticalMerge.attribute("w:val").value()) == "restart" ? VerticalMerge::Restart : VerticalMerge::Continue;
+        if (auto width = markup.width) {
             std::string_view type = width.attribute("w:type").value();
             auto value = parseInteger(width.attribute("w:w").value());
             if ((type == "dxa" || type.empty()) && value && *value > 0)
@@ -217,6 +220,10 @@ TableLayout layoutTable(pugi::xml_node table, DocxStyles& styles, float availabl
 
     std::vector<RawRow> rows;
     collectRows(table, rows, 0);
+    std::size_t cellCount = 0;
+    for (const auto& row : rows)
+        cellCount += row.cells.size();
+    layout.cells.reserve(cellCount);
     layout.columnWidths = columnWidths(table, rows, properties, availableWidth);
     int columnCount = int(layout.columnWidths.size());
     int rowCount = int(rows.size());
@@ -239,8 +246,8 @@ TableLayout layoutTable(pugi::xml_node table, DocxStyles& styles, float availabl
                     LaidOutCell& owner = layout.cells[open->second];
                     ++owner.cell.rowSpan;
                     // The owner's bottom border is the continuation's.
-                    CellProperties continuation = owner.format.cell;
-                    continuation.overlay(parseCellProperties(raw.node.child("w:tcPr")));
+                    CellProperties continuation = owner.format->cell;
+                    continuation.overlay(raw.direct);
                     owner.cell.borders[2] = borderOr(continuation.borders[Bottom],
                         r + 1 == rowCount ? rowTable.borders[Bottom] : rowTable.borders[InsideHorizontal]);
                     stillOpen[raw.column] = open->second;
@@ -258,47 +265,39 @@ TableLayout layoutTable(pugi::xml_node table, DocxStyles& styles, float availabl
             cell.columnWidths = layout.columnWidths;
 
             // The table style's formatting: whole table, then bands, then edges, then corners.
-            ConditionalFormat& format = out.format;
-            format.run = style->run;
-            format.paragraph = style->paragraph;
-            format.table = style->table;
-            format.cell = style->cell;
-            auto apply = [&](std::string_view type) {
-                if (auto it = style->conditionals.find(type); it != style->conditionals.end())
-                    format.overlay(it->second);
-            };
+            static const char* const kinds[] = { "wholeTable", "band1Vert", "band2Vert", "band1Horz", "band2Horz", "firstCol",
+                "lastCol", "firstRow", "lastRow", "nwCell", "neCell", "swCell", "seCell" };
             bool isFirstRow = look.firstRow && r == 0;
             bool isLastRow = look.lastRow && r == rowCount - 1;
             bool isFirstColumn = look.firstColumn && raw.column == 0;
             bool isLastColumn = look.lastColumn && raw.column + raw.span >= columnCount;
-            apply("wholeTable");
-            if (!look.noVerticalBands && !isFirstColumn && !isLastColumn) {
-                int index = (raw.column - (look.firstColumn ? 1 : 0)) / columnBand;
-                apply(index % 2 == 0 ? "band1Vert" : "band2Vert");
+            unsigned mask = 1;
+            if (!look.noVerticalBands && !isFirstColumn && !isLastColumn)
+                mask |= ((raw.column - (look.firstColumn ? 1 : 0)) / columnBand) % 2 == 0 ? 1u << 1 : 1u << 2;
+            if (!look.noHorizontalBands && !isFirstRow && !isLastRow)
+                mask |= ((r - (look.firstRow ? 1 : 0)) / rowBand) % 2 == 0 ? 1u << 3 : 1u << 4;
+            mask |= (isFirstColumn ? 1u << 5 : 0) | (isLastColumn ? 1u << 6 : 0) | (isFirstRow ? 1u << 7 : 0) | (isLastRow ? 1u << 8 : 0);
+            mask |= (isFirstRow && isFirstColumn ? 1u << 9 : 0) | (isFirstRow && isLastColumn ? 1u << 10 : 0);
+            mask |= (isLastRow && isFirstColumn ? 1u << 11 : 0) | (isLastRow && isLastColumn ? 1u << 12 : 0);
+            auto& shared = layout.formats[mask];
+            if (!shared) {
+                shared = std::make_unique<ConditionalFormat>();
+                shared->run = style->run;
+                shared->paragraph = style->paragraph;
+                shared->table = style->table;
+                shared->cell = style->cell;
+                for (unsigned kind = 0; kind < 13; ++kind) {
+                    if (!(mask & 1u << kind))
+                        continue;
+                    if (auto it = style->conditionals.find(kinds[kind]); it != style->conditionals.end())
+                        shared->overlay(it->second);
+                }
             }
-            if (!look.noHorizontalBands && !isFirstRow && !isLastRow) {
-                int index = (r - (look.firstRow ? 1 : 0)) / rowBand;
-                apply(index % 2 == 0 ? "band1Horz" : "band2Horz");
-            }
-            if (isFirstColumn)
-                apply("firstCol");
-            if (isLastColumn)
-                apply("lastCol");
-            if (isFirstRow)
-                apply("firstRow");
-            if (isLastRow)
-                apply("lastRow");
-            if (isFirstRow && isFirstColumn)
-                apply("nwCell");
-            if (isFirstRow && isLastColumn)
-                apply("neCell");
-            if (isLastRow && isFirstColumn)
-                apply("swCell");
-            if (isLastRow && isLastColumn)
-                apply("seCell");
+            out.format = shared.get();
+            const ConditionalFormat& format = *shared;
 
             CellProperties own = format.cell;
-            own.overlay(parseCellProperties(raw.node.child("w:tcPr")));
+            own.overlay(raw.direct);
             bool top = r == 0, bottom = r == rowCount - 1;
             bool left = raw.column == 0, right = raw.column + raw.span >= columnCount;
             cell.borders[0] = borderOr(own.borders[Top], top ? rowTable.borders[Top] : own.borders[InsideHorizontal] ? own.borders[InsideHorizontal] : rowTable.borders[InsideHorizontal]);

@@ -4,6 +4,8 @@
 
 #include <pugixml.hpp>
 
+#include <map>
+#include <memory>
 #include <vector>
 
 namespace importer::docx {
@@ -12,13 +14,15 @@ namespace importer::docx {
 struct LaidOutCell {
     pugi::xml_node node; // w:tc
     kit::TableCell cell; // geometry, borders, shading, padding, column widths (tableId and parent left to the reader)
-    ConditionalFormat format; // the table style's formatting that applies to this cell's paragraphs
+    const ConditionalFormat* format = nullptr; // the table style's formatting for this cell's paragraphs (owned by the layout)
     float contentWidth = 0; // points between the cell's paddings
 };
 
 struct TableLayout {
     std::vector<LaidOutCell> cells; // in reading order; continuations of vertical merges are left out
     std::vector<float> columnWidths; // points, grid order
+    // One combination of the table style's conditional formats per kind of cell, shared by the cells.
+    std::map<unsigned, std::unique_ptr<ConditionalFormat>> formats;
 };
 
 // Lays out a w:tbl: rows and cells (through content controls and custom XML wrappers), the grid columns each

@@ -51,41 +51,25 @@ constexpr KnownNamespace kKnownNamespaces[] = {
     { "http://www.w3.org/1999/xlink", "xlink" },
 };
 
-// Whether some namespace declaration in the raw bytes binds a known namespace to another prefix than ours.
-// Cheap enough for 12 MB parts; UTF-16 parts are not scanned and always take the rewriting pass.
-bool needsCanonicalNames(std::string_view bytes)
+// Whether the root element binds a known namespace to another prefix than ours, or declares none we know.
+// Producers declare their namespaces on the root; one that binds a known namespace elsewhere to an odd
+// prefix is treated as written.
+bool needsCanonicalNames(pugi::xml_node root)
 {
-    if (bytes.size() >= 2 && (bytes[0] == '\0' || bytes[1] == '\0' || std::uint8_t(bytes[0]) >= 0xFE))
-        return true;
-    std::size_t at = 0;
-    while ((at = bytes.find("xmlns", at)) != std::string_view::npos) {
-        at += 5;
-        std::string_view prefix;
-        if (at < bytes.size() && bytes[at] == ':') {
-            std::size_t end = bytes.find_first_of("= \t\r\n", at + 1);
-            if (end == std::string_view::npos)
-                return false;
-            prefix = bytes.substr(at + 1, end - at - 1);
-            at = end;
-        }
-        while (at < bytes.size() && (bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' || bytes[at] == '\n'))
-            ++at;
-        if (at >= bytes.size() || bytes[at] != '=')
+    bool declaresKnown = false;
+    for (auto attribute : root.attributes()) {
+        std::string_view name = attribute.name();
+        if (name.substr(0, 5) != "xmlns" || (name.size() > 5 && name[5] != ':'))
             continue;
-        ++at;
-        while (at < bytes.size() && (bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' || bytes[at] == '\n'))
-            ++at;
-        if (at >= bytes.size() || (bytes[at] != '"' && bytes[at] != '\''))
+        std::string_view prefix = name.size() > 5 ? name.substr(6) : std::string_view();
+        const char* canonical = canonicalPrefix(attribute.value());
+        if (!canonical)
             continue;
-        std::size_t end = bytes.find(bytes[at], at + 1);
-        if (end == std::string_view::npos)
-            return false;
-        const char* canonical = canonicalPrefix(bytes.substr(at + 1, end - at - 1));
-        if (canonical && prefix != canonical)
+        if (prefix != canonical)
             return true;
-        at = end;
+        declaresKnown = true;
     }
-    return false;
+    return !declaresKnown && std::string_view(root.name()).find(':') == std::string_view::npos;
 }
 
 struct Binding {
@@ -144,14 +128,15 @@ const char* canonicalPrefix(std::string_view namespaceUri)
 std::optional<XmlPart> XmlPart::parse(std::string bytes, bool keepAllWhitespace)
 {
     XmlPart part;
-    bool rewrite = needsCanonicalNames(bytes);
     part.m_buffer = std::make_unique<std::string>(std::move(bytes));
     part.m_document = std::make_unique<pugi::xml_document>();
-    unsigned options = pugi::parse_default | (keepAllWhitespace ? pugi::parse_ws_pcdata : pugi::parse_ws_pcdata_single);
+    // No end-of-line or attribute white-space normalisation: the readers need neither, and they cost time.
+    unsigned options = pugi::parse_cdata | pugi::parse_escapes
+        | (keepAllWhitespace ? pugi::parse_ws_pcdata : pugi::parse_ws_pcdata_single);
     auto result = part.m_document->load_buffer_inplace(part.m_buffer->data(), part.m_buffer->size(), options);
     if (!result || !part.m_document->document_element())
         return std::nullopt;
-    if (rewrite)
+    if (needsCanonicalNames(part.m_document->document_element()))
         part.canonicalizeNames();
     return part;
 }

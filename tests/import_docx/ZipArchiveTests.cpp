@@ -1,0 +1,245 @@
+#include "ZipBuilder.h"
+#include "import/zip/XmlPart.h"
+#include "import/zip/ZipArchive.h"
+
+#include <gtest/gtest.h>
+
+using importer::ZipArchive;
+using importer::ZipLimits;
+using importer::ZipOpenError;
+using importer::ZipReadError;
+
+namespace {
+
+std::vector<std::uint8_t> sampleArchive()
+{
+    return testzip::build({
+        { "mimetype", "application/x-test", false },
+        { "word/document.xml", "<doc>hello</doc>" },
+        { "word/media/Image 1.PNG", std::string(1000, 'x') },
+    });
+}
+
+} // namespace
+
+TEST(ZipArchive, FindsEntriesAsPackagePartNames)
+{
+    auto bytes = sampleArchive();
+    auto opened = ZipArchive::open(testzip::view(bytes));
+    ASSERT_TRUE(opened.archive);
+    const struct {
+        const char* name;
+        bool found;
+        const char* why;
+    } cases[] = {
+        { "word/document.xml", true, "as stored" },
+        { "/word/document.xml", true, "part names start with a slash" },
+        { "WORD/Document.XML", true, "part names compare without case" },
+        { "word\\document.xml", true, "some writers use backslashes" },
+        { "word/./media/../document.xml", true, "dot segments resolve" },
+        { "word/media/image 1.png", true, "spaces stay, case folds" },
+        { "word/document.xm", false, "a prefix is not the name" },
+        { "word", false, "folders are not entries" },
+        { "", false, "empty" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(opened.archive->contains(c.name), c.found) << c.name;
+    }
+    auto read = opened.archive->read("/WORD/DOCUMENT.XML");
+    ASSERT_TRUE(read.bytes);
+    EXPECT_EQ(*read.bytes, "<doc>hello</doc>");
+    EXPECT_EQ(opened.archive->read("missing.xml").error, ZipReadError::Missing);
+}
+
+TEST(ZipArchive, ReadsStoredAndDeflatedEntriesAlike)
+{
+    std::string text;
+    for (int i = 0; i < 5000; ++i)
+        text += "line " + std::to_string(i) + "\n";
+    auto bytes = testzip::build({ { "stored.txt", text, false }, { "deflated.txt", text, true } });
+    auto opened = ZipArchive::open(testzip::view(bytes));
+    ASSERT_TRUE(opened.archive);
+    EXPECT_EQ(opened.archive->read("stored.txt").bytes.value_or(""), text);
+    EXPECT_EQ(opened.archive->read("deflated.txt").bytes.value_or(""), text);
+    const auto* deflated = opened.archive->find("deflated.txt");
+    ASSERT_TRUE(deflated);
+    EXPECT_LT(deflated->compressedSize, deflated->uncompressedSize);
+}
+
+TEST(ZipArchive, TruncatedArchiveIsReportedNotRead)
+{
+    auto bytes = sampleArchive();
+    // The central directory sits at the end; losing any of its bytes loses the archive's index.
+    const struct {
+        std::size_t keep;
+        ZipOpenError error;
+        const char* why;
+    } cases[] = {
+        { bytes.size() - 1, ZipOpenError::Truncated, "one byte short of the end record" },
+        { bytes.size() - 22, ZipOpenError::Truncated, "end record gone entirely" },
+        { bytes.size() / 2, ZipOpenError::Truncated, "cut through the entries" },
+        { 4, ZipOpenError::Truncated, "only the local header's signature" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + std::ptrdiff_t(c.keep));
+        auto opened = ZipArchive::open(testzip::view(cut));
+        EXPECT_FALSE(opened.archive);
+        EXPECT_EQ(opened.error, c.error);
+    }
+    auto whole = ZipArchive::open(testzip::view(bytes));
+    EXPECT_TRUE(whole.archive) << "the uncut archive opens";
+}
+
+TEST(ZipArchive, BytesThatAreNoArchiveAreNotZip)
+{
+    std::string text = "just some text that is long enough to hold an end record, but does not";
+    std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    auto opened = ZipArchive::open(testzip::view(bytes));
+    EXPECT_FALSE(opened.archive);
+    EXPECT_EQ(opened.error, ZipOpenError::NotZip);
+}
+
+TEST(ZipArchive, EntryAndTotalSizeLimitsRefuseBeforeInflating)
+{
+    std::string big(300000, 'a');
+    auto bytes = testzip::build({ { "a.txt", big }, { "b.txt", big }, { "small.txt", "ok" } });
+    const struct {
+        std::uint64_t maxEntry, maxTotal;
+        bool aReadable, bReadable;
+        const char* why;
+    } cases[] = {
+        { 299999, 1u << 30, false, false, "each entry one byte over the entry limit" },
+        { 300000, 1u << 30, true, true, "exactly at the entry limit" },
+        { 1u << 30, 300000, true, false, "the first read uses the whole budget" },
+        { 1u << 30, 600001, true, true, "both fit the budget with a byte to spare" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        ZipLimits limits;
+        limits.maxEntrySize = c.maxEntry;
+        limits.maxTotalSize = c.maxTotal;
+        limits.maxRatio = 1u << 30;
+        auto opened = ZipArchive::open(testzip::view(bytes), limits);
+        ASSERT_TRUE(opened.archive);
+        auto a = opened.archive->read("a.txt");
+        auto b = opened.archive->read("b.txt");
+        EXPECT_EQ(a.bytes.has_value(), c.aReadable);
+        EXPECT_EQ(b.bytes.has_value(), c.bReadable);
+        if (!b.bytes) {
+            EXPECT_EQ(b.error, ZipReadError::TooLarge);
+        }
+    }
+}
+
+TEST(ZipArchive, CompressionBombIsRefusedByRatio)
+{
+    // Two megabytes of one letter deflate to about two kilobytes: a ratio near deflate's ceiling.
+    auto bytes = testzip::build({ { "bomb.xml", std::string(2u << 20, 'a') } });
+    auto opened = ZipArchive::open(testzip::view(bytes));
+    ASSERT_TRUE(opened.archive);
+    auto read = opened.archive->read("bomb.xml");
+    EXPECT_FALSE(read.bytes);
+    EXPECT_EQ(read.error, ZipReadError::TooLarge);
+
+    ZipLimits lenient;
+    lenient.maxRatio = 5000;
+    auto again = ZipArchive::open(testzip::view(bytes), lenient);
+    ASSERT_TRUE(again.archive);
+    EXPECT_EQ(again.archive->read("bomb.xml").bytes.value_or("").size(), 2u << 20) << "the same entry under a higher ratio";
+}
+
+TEST(ZipArchive, TooManyEntriesAreRefused)
+{
+    std::vector<testzip::Entry> entries;
+    for (int i = 0; i < 30; ++i)
+        entries.push_back({ "e" + std::to_string(i), "x", false });
+    auto bytes = testzip::build(entries);
+    ZipLimits limits;
+    limits.maxEntries = 29;
+    EXPECT_EQ(ZipArchive::open(testzip::view(bytes), limits).error, ZipOpenError::TooLarge);
+    limits.maxEntries = 30;
+    EXPECT_TRUE(ZipArchive::open(testzip::view(bytes), limits).archive);
+}
+
+TEST(ZipArchive, DamagedDataReadsAsDamagedNotAsBytes)
+{
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += "word" + std::to_string(i * 7919 % 1000) + " ";
+    auto bytes = testzip::build({ { "doc.xml", text } });
+    // Scribble over the middle of the compressed stream, leaving headers and directory intact.
+    for (std::size_t i = 60; i < 160 && i < bytes.size(); ++i)
+        bytes[i] = std::uint8_t(bytes[i] * 31 + 7);
+    auto opened = ZipArchive::open(testzip::view(bytes));
+    ASSERT_TRUE(opened.archive);
+    auto read = opened.archive->read("doc.xml");
+    if (read.bytes) {
+        EXPECT_NE(*read.bytes, text) << "scribbled data cannot come back intact";
+    } else {
+        EXPECT_EQ(read.error, ZipReadError::Damaged);
+    }
+}
+
+TEST(XmlPart, KnownNamespacesGetTheirConventionalPrefixes)
+{
+    const struct {
+        const char* xml;
+        const char* expectedRoot;
+        const char* expectedChild;
+        const char* why;
+    } cases[] = {
+        { R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body/></w:document>)",
+            "w:document", "w:body", "conventional prefixes stay" },
+        { R"(<ns0:document xmlns:ns0="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><ns0:body/></ns0:document>)",
+            "w:document", "w:body", "another prefix is renamed" },
+        { R"(<document xmlns="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><body/></document>)",
+            "w:document", "w:body", "a default namespace is renamed" },
+        { R"(<x:document xmlns:x="http://purl.oclc.org/ooxml/wordprocessingml/main"><x:body/></x:document>)",
+            "w:document", "w:body", "Strict documents read as Transitional ones" },
+        { R"(<w:document xmlns:w="urn:something-else"><w:body/></w:document>)", "w:document", "w:body",
+            "an unknown namespace keeps its names" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto part = importer::XmlPart::parse(c.xml);
+        ASSERT_TRUE(part);
+        EXPECT_STREQ(part->root().name(), c.expectedRoot);
+        EXPECT_STREQ(part->root().first_child().name(), c.expectedChild);
+    }
+}
+
+TEST(XmlPart, EntitiesAreNeverExpandedOrFetched)
+{
+    // A document type with entity declarations: pugixml neither expands them nor reads the external one.
+    std::string xml = R"(<?xml version="1.0"?><!DOCTYPE d [<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;">)"
+                      R"(<!ENTITY ext SYSTEM "file:///etc/passwd">]><d>&b;&ext;&amp;</d>)";
+    auto part = importer::XmlPart::parse(xml);
+    ASSERT_TRUE(part);
+    std::string text = part->root().child_value();
+    EXPECT_EQ(text.find("aaaaaaaaaa"), std::string::npos);
+    EXPECT_EQ(text.find("root:"), std::string::npos);
+    EXPECT_NE(text.find('&'), std::string::npos) << "the predefined entity still reads";
+}
+
+TEST(XmlPart, DeepNestingParsesWithoutRecursion)
+{
+    std::string xml;
+    for (int i = 0; i < 200000; ++i)
+        xml += "<a>";
+    for (int i = 0; i < 200000; ++i)
+        xml += "</a>";
+    auto part = importer::XmlPart::parse(xml);
+    ASSERT_TRUE(part);
+    EXPECT_STREQ(part->root().name(), "a");
+}
+
+TEST(XmlPart, Utf16PartsParse)
+{
+    std::u16string source = u"\uFEFF<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:t>\u00E9t\u00E9</w:t></w:document>";
+    std::string bytes(reinterpret_cast<const char*>(source.data()), source.size() * 2);
+    auto part = importer::XmlPart::parse(bytes);
+    ASSERT_TRUE(part);
+    EXPECT_STREQ(part->root().first_child().child_value(), "\xC3\xA9t\xC3\xA9");
+}
