@@ -29,8 +29,9 @@ public:
     // The visible part of the document, in the document view's coordinates.
     Rect documentVisibleRect() const;
 
-    // Moves the scroll origin to constrainScrollPoint(point) and tells the enclosing scroll view.
-    void scrollToPoint(Point point);
+    // Moves the scroll origin to constrainScrollPoint(point) and tells the enclosing scroll view. Every scroll
+    // of this clip view (the scroll view's, re-constraining after a resize) comes through here.
+    virtual void scrollToPoint(Point point);
     // The scroll origin closest to proposed that keeps the view inside the document; a document smaller
     // than the view along an axis is pinned at its origin. Without a document, proposed is kept.
     virtual Point constrainScrollPoint(Point proposed) const;

@@ -2,6 +2,9 @@
 #include "kit/view/ScrollView.h"
 #include "kit/view/Window.h"
 
+#include <algorithm>
+#include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace kit;
@@ -131,4 +134,67 @@ TEST(ScrollView, UnflippedDocumentsScrollFromTheirTop)
     Event event = wheel({}, 0, 50);
     scrollView.scrollWheel(event);
     EXPECT_EQ(clip->bounds().origin, (Point { 0, 750 })) << "moving down the document lowers y";
+}
+
+namespace {
+
+// A clip view that centres a small document, as a page view's clip view does, and logs the hooks it gets.
+class CentringClipView : public ClipView {
+public:
+    using ClipView::ClipView;
+    std::vector<std::string> calls;
+
+    void setFrame(Rect frame) override
+    {
+        ClipView::setFrame(frame);
+        calls.push_back("setFrame");
+    }
+    void viewFrameChanged() override
+    {
+        ClipView::viewFrameChanged();
+        calls.push_back("viewFrameChanged");
+    }
+    void viewBoundsChanged() override
+    {
+        ClipView::viewBoundsChanged();
+        calls.push_back("viewBoundsChanged");
+    }
+    Point constrainScrollPoint(Point proposed) const override
+    {
+        Point clamped = ClipView::constrainScrollPoint(proposed);
+        if (View* document = documentView(); document && bounds().width() > document->frame().width())
+            clamped.x = std::round((document->frame().width() - bounds().width()) / 2);
+        return clamped;
+    }
+};
+
+} // namespace
+
+TEST(ScrollView, ClipViewSubclassesHearTheirDocumentAndTheirOwnResizing)
+{
+    ScrollView scrollView({ 0, 0, 801, 600 });
+    auto clip = std::make_unique<CentringClipView>(scrollView.contentView()->frame());
+    CentringClipView* centring = clip.get();
+    scrollView.setContentView(std::move(clip));
+    scrollView.setDocumentView(std::make_unique<FlippedView>(Rect { 0, 0, 644, 2440 }));
+    EXPECT_EQ(centring->bounds().origin, (Point { -79, 0 })) << "centred at once: (644 - 801) / 2 rounds to -79";
+
+    const struct {
+        std::function<void()> change;
+        const char* expected;
+        const char* why;
+    } cases[] = {
+        { [&] { scrollView.documentView()->setFrameSize({ 322, 1220 }); }, "viewFrameChanged", "a new document size" },
+        { [&] { scrollView.documentView()->scaleUnitSquareToSize({ 2, 2 }); }, "viewBoundsChanged", "a new scale" },
+        { [&] { scrollView.setFrameSize({ 1001, 600 }); }, "setFrame", "the scroll view lays its clip view out anew" },
+    };
+    for (const auto& c : cases) {
+        centring->calls.clear();
+        c.change();
+        EXPECT_NE(std::find(centring->calls.begin(), centring->calls.end(), c.expected), centring->calls.end()) << c.why;
+    }
+    EXPECT_EQ(centring->bounds().origin.x, std::round((322 - 1001) / 2.0f)) << "and the origin follows through the override";
+    Event event = wheel({}, 30, 0);
+    scrollView.scrollWheel(event);
+    EXPECT_EQ(centring->bounds().origin.x, std::round((322 - 1001) / 2.0f)) << "a centred axis cannot be scrolled";
 }
