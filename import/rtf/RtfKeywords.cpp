@@ -194,6 +194,9 @@ bool RtfReader::destinationWord(std::string_view word, bool hasParameter, int pa
         if (current.character.hidden || current.isListLabel) {
             current.destination = Destination::Skip;
         } else {
+            // Our own writer's labels are exact; other writers' are trimmed and given their tab.
+            if (word == "lectorinlabel")
+                story().current.hasVerbatimLabel = true;
             current.isListLabel = true;
             current.attributes.reset();
         }
@@ -442,8 +445,10 @@ bool RtfReader::paragraphWord(std::string_view word, bool hasParameter, int para
         style.baseDirection = kit::WritingDirection::LeftToRight;
     } else if (word == "intbl") {
         p.isInTable = true;
+    } else if (word == "lectorinnewtable") {
+        p.startsTableAt = std::clamp(parameter, 0, RtfTableBuilder::kMaximumNesting);
     } else if (word == "itap") {
-        p.nestingLevel = std::clamp(parameter, 0, 64);
+        p.nestingLevel = std::clamp(parameter, 0, RtfTableBuilder::kMaximumNesting);
         p.isInTable = parameter > 0;
     } else if (word == "ls") {
         p.listOverride = parameter;
@@ -509,6 +514,9 @@ bool RtfReader::tableDefinitionWord(std::string_view word, bool hasParameter, in
         m_borderSide = BorderSide::None;
     } else if (word == "trleft") {
         row.left = parameter;
+    } else if (word == "lectoringrid") {
+        if (row.gridEdges.size() < 128)
+            row.gridEdges.push_back(parameter);
     } else if (word == "trgaph") {
         row.gap = std::max(0, parameter);
     } else if (word == "trhdr") {

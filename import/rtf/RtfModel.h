@@ -29,6 +29,11 @@ struct Paragraph {
     std::vector<std::shared_ptr<kit::TableCell>> cells;
     // The nesting level of the table the paragraph was written in (0 outside tables).
     int level = 0;
+    // Written by our own writer on the first paragraph of a table that follows another one directly: the
+    // level at which the new table starts (0 for none).
+    int startsTableAt = 0;
+    // The label was written by our own writer: its characters are kept exactly as they are.
+    bool hasVerbatimLabel = false;
 
     bool hasText() const
     {
@@ -66,6 +71,8 @@ struct RowDefinition {
     std::array<BorderDefinition, 6> borders; // \trbrdr t, l, b, r, h, v
     bool isHeader = false;
     std::vector<CellDefinition> cells;
+    // Column edges our own writer lists (\lectoringrid), so that a column no cell edge marks survives.
+    std::vector<int> gridEdges;
     CellDefinition pending; // properties of the cell whose \cellx has not come yet
 };
 

@@ -482,7 +482,9 @@ Paragraph RtfReader::takeParagraph(const char* terminator)
         m_pendingSectionBreak = false;
     }
     paragraph.style = paragraphStyle(effective);
-    normalizeLabel(paragraph);
+    paragraph.startsTableAt = state.startsTableAt;
+    if (!paragraph.hasVerbatimLabel)
+        normalizeLabel(paragraph);
     bool hasLabel = !paragraph.runs.empty() && paragraph.runs.front().attributes->listLabel;
     if (state.listOverride > 0) {
         std::string generated = m_lists.nextLabel(state.listOverride, state.listLevel);
@@ -506,10 +508,7 @@ Paragraph RtfReader::takeParagraph(const char* terminator)
 
 void RtfReader::finishParagraph(const char* terminator)
 {
-    Paragraph paragraph = takeParagraph(terminator);
-    if (paragraph.level > 0 && paragraph.terminator == "\f")
-        paragraph.terminator = "\n"; // a page break cannot split a table cell
-    story().tables->addParagraph(std::move(paragraph));
+    story().tables->addParagraph(takeParagraph(terminator));
 }
 
 void RtfReader::finishCell(bool nested)
@@ -519,7 +518,7 @@ void RtfReader::finishCell(bool nested)
     trailing.terminator = "\n";
     Story& current = story();
     if (nested)
-        level = std::max(2, std::min(level, current.tables->depth() + 1));
+        level = std::max(2, level);
     current.tables->endCell(level, std::move(trailing));
 }
 

@@ -68,6 +68,7 @@ private:
         int nestingLevel = 1; // \itap
         int listOverride = 0; // \ls
         int listLevel = 0; // \ilvl
+        int startsTableAt = 0; // our writer's mark on the first paragraph of a table after a table: its level
     };
     struct GroupState {
         Destination destination = Destination::Body;

@@ -115,10 +115,23 @@ void RtfTableBuilder::closeTablesDeeperThan(int level)
         closeInnermostTable();
 }
 
+// A paragraph marked as the first of a new table closes the table open at its level, so that two tables
+// written one after the other stay two.
+void RtfTableBuilder::startTableIfMarked(const Paragraph& paragraph)
+{
+    int level = paragraph.startsTableAt;
+    if (level < 1 || level > paragraph.level || depth() < level)
+        return;
+    const Table& table = m_tables[std::size_t(level - 1)];
+    if (!table.rows.empty() || !table.openCells.empty() || !table.current.paragraphs.empty())
+        closeTablesDeeperThan(level - 1);
+}
+
 void RtfTableBuilder::addParagraph(Paragraph&& paragraph)
 {
     int level = clampLevel(paragraph.level);
     paragraph.level = level;
+    startTableIfMarked(paragraph);
     closeTablesDeeperThan(level);
     if (level == 0) {
         m_sink(std::move(paragraph));
@@ -132,16 +145,9 @@ void RtfTableBuilder::endCell(int level, Paragraph&& trailing)
 {
     level = std::max(1, clampLevel(level));
     trailing.level = level;
-    bool needsOwnParagraph = true;
-    if (depth() >= level) {
-        const auto& paragraphs = m_tables[level - 1].current.paragraphs;
-        needsOwnParagraph = paragraphs.empty() || paragraphs.back().level != level || depth() > level;
-    }
-    if (trailing.hasText() || needsOwnParagraph) {
-        if (trailing.terminator.empty())
-            trailing.terminator = "\n";
-        addParagraph(std::move(trailing));
-    }
+    if (trailing.terminator.empty())
+        trailing.terminator = "\n";
+    addParagraph(std::move(trailing));
     closeTablesDeeperThan(level);
     openTablesTo(level);
     Table& table = m_tables[level - 1];
@@ -152,6 +158,7 @@ void RtfTableBuilder::endCell(int level, Paragraph&& trailing)
 void RtfTableBuilder::endRow(int level, const RowDefinition& definition, Paragraph&& trailing)
 {
     level = std::max(1, clampLevel(level));
+    // Text between the last cell and the row end is a cell of its own rather than lost.
     if (trailing.hasText())
         endCell(level, std::move(trailing));
     closeTablesDeeperThan(level);
@@ -216,7 +223,10 @@ std::vector<Paragraph> RtfTableBuilder::assemble(Table& table, int level)
     rowEdges.reserve(table.rows.size());
     for (const auto& row : table.rows)
         rowEdges.push_back(cellEdges(row.definition, row.cells.size()));
-    Grid grid(rowEdges);
+    std::vector<std::vector<int>> gridEdges = rowEdges;
+    for (const auto& row : table.rows)
+        gridEdges.push_back(row.definition.gridEdges);
+    Grid grid(gridEdges);
     const std::vector<float> widths = grid.widths();
     const int tableId = ++m_nextTableId;
 

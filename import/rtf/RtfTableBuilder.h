@@ -2,6 +2,7 @@
 
 #include "import/rtf/RtfModel.h"
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -12,8 +13,8 @@ namespace importer::rtf {
 // padding, the table's column widths) and passes the paragraphs on in reading order.
 //
 // Levels are RTF's \itap: 0 outside tables, 1 for a top-level table, 2 for a table inside one of its
-// cells... A level more than one deeper than the open tables (a damaged file skipping levels) is taken as
-// the next level down.
+// cells... A paragraph deeper than the open tables opens the levels in between (a cell may begin with a
+// nested table); levels past kMaximumNesting are taken as that level.
 class RtfTableBuilder {
 public:
     using Sink = std::function<void(Paragraph&&)>;
@@ -26,13 +27,14 @@ public:
     }
 
     int depth() const { return int(m_tables.size()); }
-    int clampLevel(int level) const { return std::max(0, std::min(level, depth() + 1)); }
+    static constexpr int kMaximumNesting = 16;
+    static int clampLevel(int level) { return std::clamp(level, 0, kMaximumNesting); }
 
     // A finished paragraph written at paragraph.level. A paragraph at a lower level than the open tables
     // ends the deeper ones.
     void addParagraph(Paragraph&& paragraph);
-    // \cell (level 1) or \nestcell: trailing is the paragraph being written when the cell ended, usually
-    // without a terminator yet; every cell ends with a paragraph of its own level.
+    // \cell (level 1) or \nestcell: trailing is the paragraph the cell mark ends, empty or not, as in the
+    // word processors that write RTF; every cell so ends with a paragraph of its own level.
     void endCell(int level, Paragraph&& trailing);
     // \row or \nestrow, with the row definition in force at that moment.
     void endRow(int level, const RowDefinition& definition, Paragraph&& trailing);
@@ -54,6 +56,7 @@ private:
     };
 
     void openTablesTo(int level);
+    void startTableIfMarked(const Paragraph& paragraph);
     void closeTablesDeeperThan(int level);
     void closeInnermostTable();
     std::vector<Paragraph> assemble(Table& table, int level);

@@ -203,8 +203,7 @@ private:
     void writeItems(const std::vector<Item>& items, int level, bool endsCell);
     void writeParagraph(Range paragraph, int level, bool endsCell);
     void writeTable(const TableNode& table);
-    void writeRowDefinition(const TableNode& table, const RowNode& row, const std::vector<const TableCell*>& cells,
-        const std::vector<bool>& isContinuation);
+    void writeRowDefinition(const std::vector<const TableCell*>& cells, const std::vector<bool>& isContinuation);
     void writeCharacterFormatting(const Attributes& attributes);
     void writeParagraphFormatting(const ParagraphStyle& style);
     void writeAttachment(const Attachment& attachment);
@@ -213,6 +212,7 @@ private:
 
     const TextStorage& m_text;
     std::string m_body;
+    int m_newTableLevel = 0; // the level of a table that directly follows another, until its first paragraph
     std::vector<std::string> m_fonts;
     std::map<ColorKey, int> m_colors;
     std::vector<ColorKey> m_colorOrder;
@@ -401,6 +401,11 @@ void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
     out += "\\pard\\plain";
     if (level > 0)
         out += "\\intbl\\itap" + std::to_string(level);
+    if (m_newTableLevel) {
+        // Two tables in a row would read back as one; our reader starts a new table here.
+        out += "\\lectorinnewtable" + std::to_string(m_newTableLevel);
+        m_newTableLevel = 0;
+    }
     writeParagraphFormatting(first.paragraphStyle());
 
     std::string openLink;
@@ -482,6 +487,8 @@ void RtfWriter::writeItems(const std::vector<Item>& items, int level, bool endsC
 {
     for (std::size_t i = 0; i < items.size(); ++i) {
         bool isLast = i + 1 == items.size();
+        if (items[i].table && i > 0 && items[i - 1].table)
+            m_newTableLevel = items[i].table->level;
         if (items[i].table)
             writeTable(*items[i].table);
         else
@@ -493,10 +500,8 @@ void RtfWriter::writeItems(const std::vector<Item>& items, int level, bool endsC
     }
 }
 
-void RtfWriter::writeRowDefinition(const TableNode& table, const RowNode& row, const std::vector<const TableCell*>& cells,
-    const std::vector<bool>& isContinuation)
+void RtfWriter::writeRowDefinition(const std::vector<const TableCell*>& cells, const std::vector<bool>& isContinuation)
 {
-    (void)row;
     std::string& out = m_body;
     // The row's own cells say whether it is a header row; a merge continuing from above does not.
     const TableCell* any = cells.empty() ? nullptr : cells.front();
@@ -524,6 +529,9 @@ void RtfWriter::writeRowDefinition(const TableNode& table, const RowNode& row, c
     out += "\\trleft" + std::to_string(first ? edge(first->column) : 0);
     if (any && any->isHeaderRow)
         out += "\\trhdr";
+    // The table's grid, for our reader: a column whose edge no cell of any row marks would be lost.
+    for (int gridEdge : edges)
+        out += "\\lectoringrid" + std::to_string(gridEdge);
     static const char* kSides[] = { "\\clbrdrt", "\\clbrdrl", "\\clbrdrb", "\\clbrdrr" };
     // Word's swapped names: \clpadl is the top padding and \clpadt the left one.
     static const char* kPadding[] = { "\\clpadl", "\\clpadt", "\\clpadb", "\\clpadr" };
@@ -549,47 +557,68 @@ void RtfWriter::writeRowDefinition(const TableNode& table, const RowNode& row, c
             out += std::string(kPadding[side]) + std::to_string(toTwips(cell.padding[std::size_t(side)])) + kPaddingUnits[side];
         out += "\\cellx" + std::to_string(edge(cell.column + std::max(1, cell.columnSpan)));
     }
-    (void)table;
     out += "\n";
 }
 
 void RtfWriter::writeTable(const TableNode& table)
 {
+    // The rows to write: the table's rows, and between and after them the rows that only continue vertical
+    // merges, which hold no text and so are not in the tree.
+    std::vector<std::pair<int, const RowNode*>> rows;
+    int coveredUntil = -1; // the last row a vertical merge reaches
+    auto addContinuationRows = [&](int before) {
+        if (rows.empty())
+            return;
+        int first = rows.back().first + 1;
+        for (int missing = first; missing < before && missing <= coveredUntil && missing < first + 1000; ++missing)
+            rows.push_back({ missing, nullptr });
+    };
+    for (const auto& row : table.rows) {
+        addContinuationRows(row.row);
+        rows.push_back({ row.row, &row });
+        for (const auto& node : row.cells)
+            coveredUntil = std::max(coveredUntil, row.row + std::max(1, node.cell->rowSpan) - 1);
+    }
+    addContinuationRows(coveredUntil + 1);
+
     // Continuations of vertical merges are not in the text; RTF wants an empty \clvmrg cell for each.
     std::map<int, std::pair<const TableCell*, int>> merges; // by column: the first cell, the last row it covers
-    for (const auto& row : table.rows) {
-        std::vector<const TableCell*> cells;
-        std::vector<bool> isContinuation;
-        std::vector<const CellNode*> nodes;
-        std::size_t next = 0;
+    static const std::vector<CellNode> kNoCells;
+    for (const auto& [rowNumber, node] : rows) {
+        const std::vector<CellNode>& rowCells = node ? node->cells : kNoCells;
         for (auto it = merges.begin(); it != merges.end();) {
-            if (it->second.second < row.row)
+            if (it->second.second < rowNumber)
                 it = merges.erase(it);
             else
                 ++it;
         }
+        std::vector<const TableCell*> cells;
+        std::vector<bool> isContinuation;
+        std::vector<const CellNode*> nodes;
+        std::size_t next = 0;
         auto mergeIt = merges.begin();
-        while (next < row.cells.size() || mergeIt != merges.end()) {
-            bool takeMerge = mergeIt != merges.end()
-                && (next >= row.cells.size() || mergeIt->first < row.cells[next].cell->column);
+        while (next < rowCells.size() || mergeIt != merges.end()) {
+            bool takeMerge = mergeIt != merges.end() && (next >= rowCells.size() || mergeIt->first < rowCells[next].cell->column);
             if (takeMerge) {
                 cells.push_back(mergeIt->second.first);
                 isContinuation.push_back(true);
                 nodes.push_back(nullptr);
                 ++mergeIt;
             } else {
-                cells.push_back(row.cells[next].cell.get());
+                cells.push_back(rowCells[next].cell.get());
                 isContinuation.push_back(false);
-                nodes.push_back(&row.cells[next]);
+                nodes.push_back(&rowCells[next]);
                 ++next;
             }
         }
-        for (const auto& node : row.cells) {
-            if (node.cell->rowSpan > 1)
-                merges[node.cell->column] = { node.cell.get(), row.row + node.cell->rowSpan - 1 };
+        if (cells.empty())
+            continue;
+        for (const auto& cell : rowCells) {
+            if (cell.cell->rowSpan > 1)
+                merges[cell.cell->column] = { cell.cell.get(), rowNumber + cell.cell->rowSpan - 1 };
         }
         if (table.level == 1)
-            writeRowDefinition(table, row, cells, isContinuation);
+            writeRowDefinition(cells, isContinuation);
         for (std::size_t i = 0; i < cells.size(); ++i) {
             if (nodes[i])
                 writeItems(nodes[i]->items, table.level, true);
@@ -600,7 +629,7 @@ void RtfWriter::writeTable(const TableNode& table)
             m_body += "\\row\n";
         } else {
             m_body += "{\\*\\nesttableprops";
-            writeRowDefinition(table, row, cells, isContinuation);
+            writeRowDefinition(cells, isContinuation);
             m_body += "\\nestrow}{\\nonesttables\\par}\n";
         }
     }
@@ -652,6 +681,8 @@ std::string RtfWriter::write()
     }
 
     for (std::size_t i = 0; i < document.size(); ++i) {
+        if (document[i].table && i > 0 && document[i - 1].table)
+            m_newTableLevel = 1;
         if (document[i].table)
             writeTable(*document[i].table);
         else

@@ -343,8 +343,8 @@ TEST(RtfReader, KeepsTheTextOfDamagedTables)
         { "\\trowd\\cellx1000\\pard\\intbl A\\cell B", "A\nB\n", "a row without \\row keeps its cells" },
         { "\\pard\\intbl A\\cell B\\cell\\row", "A\nB\n", "cells without a row definition" },
         { "\\trowd\\cellx1000\\pard\\intbl A\\cell B\\cell C\\cell\\row", "A\nB\nC\n", "more cells than \\cellx" },
-        { "\\pard\\intbl\\itap3 Deep\\nestcell\\nestrow\\row", "Deep\n", "levels skipped" },
-        { "A\\nestrow\\row\\cell", "A\n\n", "row ends outside tables: A becomes a cell, the last \\cell an empty one" },
+        { "\\pard\\intbl\\itap3 Deep\\nestcell\\nestrow\\row", "Deep\n\n\n", "a cell that starts deeper opens the levels between, each ending with a paragraph of its own" },
+        { "A\\nestrow\\row\\cell", "A\n\n\n", "row ends outside tables: A becomes a nested cell, the last \\cell an empty one" },
         { "\\trowd\\cellx5000\\cellx1000\\pard\\intbl A\\cell B\\cell\\row", "A\nB\n", "edges out of order" },
     };
     for (const auto& c : cases) {
