@@ -626,7 +626,12 @@ void DocxReader::readTable(pugi::xml_node table, int depth)
     int tableId = ++m_tableCount;
     const CellContext* outer = m_cell;
     for (auto& laidOut : layout.cells) {
+        // Every cell carries its table's column widths: bound what a table of many cells and columns costs.
+        if (layout.columnWidths.size() > m_columnWidthBudget)
+            break;
+        m_columnWidthBudget -= layout.columnWidths.size();
         auto cell = std::make_shared<kit::TableCell>(std::move(laidOut.cell));
+        cell->columnWidths = layout.columnWidths;
         cell->tableId = tableId;
         cell->parent = outer ? outer->cell.get() : nullptr;
         CellContext context { cell, laidOut.format, laidOut.contentWidth };

@@ -262,7 +262,6 @@ TableLayout layoutTable(pugi::xml_node table, DocxStyles& styles, float availabl
             cell.columnSpan = std::max(1, std::min(raw.span, columnCount - cell.column));
             cell.nestingLevel = nestingLevel;
             cell.isHeaderRow = isHeader[std::size_t(r)];
-            cell.columnWidths = layout.columnWidths;
 
             // The table style's formatting: whole table, then bands, then edges, then corners.
             static const char* const kinds[] = { "wholeTable", "band1Vert", "band2Vert", "band1Horz", "band2Horz", "firstCol",

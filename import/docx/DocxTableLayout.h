@@ -13,7 +13,7 @@ namespace importer::docx {
 // One cell of a table's grid with everything the attribute model needs to know about it.
 struct LaidOutCell {
     pugi::xml_node node; // w:tc
-    kit::TableCell cell; // geometry, borders, shading, padding, column widths (tableId and parent left to the reader)
+    kit::TableCell cell; // geometry, borders, shading, padding (table id, parent and column widths left to the reader)
     const ConditionalFormat* format = nullptr; // the table style's formatting for this cell's paragraphs (owned by the layout)
     float contentWidth = 0; // points between the cell's paddings
 };

@@ -641,6 +641,10 @@ void OdtReader::readTable(pugi::xml_node table, int depth)
                 continue;
             }
             for (int i = 0; i < repeat && column < int(columnCount) && cellsRead < kMaxCells; ++i, ++column, ++cellsRead) {
+                // Every cell carries its table's column widths: bound what many cells of many columns cost.
+                if (widths.size() > m_columnWidthBudget)
+                    return;
+                m_columnWidthBudget -= widths.size();
                 auto cell = std::make_shared<kit::TableCell>();
                 cell->tableId = tableId;
                 cell->row = int(r);
