@@ -125,7 +125,7 @@ void TableWriter::writeTable(Paragraphs list, int level, const std::shared_ptr<c
             }
             current.right = std::max(current.right, current.left);
             bool merged = current.definition && current.definition->isMerged && !current.definition->isFirstMerged;
-            if (previous && (merged || current.right - current.left <= 0)) {
+            if (previous && (merged || current.right - current.left <= kEdgeTolerance)) {
                 previous->right = std::max(previous->right, current.right);
                 if (hasText(current.content))
                     previous->content.insert(previous->content.end(), current.content.begin(), current.content.end());
@@ -152,6 +152,19 @@ void TableWriter::writeTable(Paragraphs list, int level, const std::shared_ptr<c
         return int(std::min<std::size_t>(std::size_t(it - grid.begin()), grid.empty() ? 0 : grid.size() - 1));
     };
     int columnCount = std::max(1, int(grid.size()) - 1);
+    // Widths below the tolerance can still crowd two cells onto one grid line: a row's cells always take
+    // distinct columns, and the grid grows when a row needs more than it has.
+    for (auto& model : rows) {
+        int next = 0;
+        for (auto& current : model.cells) {
+            if (current.isContinuation)
+                continue;
+            current.column = std::max(gridIndex(current.left), next);
+            current.columnSpan = std::max(1, gridIndex(current.right) - current.column);
+            next = current.column + current.columnSpan;
+            columnCount = std::max(columnCount, next);
+        }
+    }
 
     // Columns, then vertical merges: a continuation joins the cell that started the merge in its column.
     std::map<int, std::pair<std::size_t, std::size_t>> openMerges; // column → (row, cell) of the first cell
@@ -160,8 +173,6 @@ void TableWriter::writeTable(Paragraphs list, int level, const std::shared_ptr<c
             CellModel& current = rows[r].cells[c];
             if (current.isContinuation)
                 continue;
-            current.column = std::min(gridIndex(current.left), columnCount - 1);
-            current.columnSpan = std::max(1, gridIndex(current.right) - current.column);
             const TableCellDefinition* definition = current.definition;
             if (definition && definition->isVerticallyMerged && !definition->isVerticalRestart) {
                 auto open = openMerges.find(current.column);
@@ -188,6 +199,7 @@ void TableWriter::writeTable(Paragraphs list, int level, const std::shared_ptr<c
         widths.push_back(twipsToPoints(grid[i] - grid[i - 1]));
     if (widths.empty())
         widths.push_back(twipsToPoints(2 * kFallbackCellWidth));
+    widths.resize(std::size_t(columnCount), 0);
 
     int tableId = m_nextTableId++;
     bool inHeader = true;
