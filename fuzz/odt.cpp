@@ -1,0 +1,24 @@
+// Fuzzes the OpenDocument text reader: a ZIP as it is, or parts (content, styles, a picture) packed into a
+// package with a text mimetype.
+#include "PackageInput.h"
+#include "import/odt/OdtImporter.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    if (input.substr(0, 2) == "PK") {
+        importer::importOdt({ data, size });
+        return 0;
+    }
+    static const char* names[] = { "content.xml", "styles.xml", "Pictures/a.png" };
+    std::vector<std::pair<std::string, std::string>> entries { { "mimetype", "application/vnd.oasis.opendocument.text" } };
+    auto parts = fuzzpackage::splitParts(input);
+    for (std::size_t i = 0; i < parts.size() && i < sizeof names / sizeof names[0]; ++i)
+        entries.push_back({ names[i], std::move(parts[i]) });
+    std::string zip = fuzzpackage::storedZip(entries);
+    importer::importOdt({ reinterpret_cast<const std::uint8_t*>(zip.data()), zip.size() });
+    return 0;
+}
