@@ -19,11 +19,16 @@ class TextStorage;
 namespace layout {
 
 // A paragraph: its content and the '\n' or '\f' that ends it (none for a final paragraph without one).
+// A paragraph too long for one Pango layout is kept as several pieces, each laid out on its own; only
+// the last has the terminator.
 struct Paragraph {
     std::uint32_t start = 0;
     std::uint32_t length = 0; // content bytes, without the terminator
     std::uint8_t terminatorLength = 0;
     bool pageBreakAfter = false; // ended by '\f'
+    bool continuesParagraph = false; // a later piece
+    bool continuedAfter = false; // a piece that more pieces follow
+    std::uint32_t paragraphStart = 0; // the whole paragraph's first byte (its style's)
     std::uint32_t end() const { return start + length + terminatorLength; }
 };
 

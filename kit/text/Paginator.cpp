@@ -36,13 +36,17 @@ Paginator::Paginator(const TextStorage& storage, ParagraphEngine& engine)
 
 const ParagraphStyle& Paginator::style(std::uint32_t paragraph) const
 {
-    return m_storage.attributesAt(m_structure.paragraphs[paragraph].start).paragraphStyle();
+    return m_storage.attributesAt(m_structure.paragraphs[paragraph].paragraphStart).paragraphStyle();
 }
 
 ParagraphInput Paginator::input(std::uint32_t paragraph) const
 {
     const Paragraph& p = m_structure.paragraphs[paragraph];
-    return { &m_storage, p.start, p.length, m_columns[paragraph].width, m_columns[paragraph].maxObjectHeight };
+    ParagraphInput in { &m_storage, p.start, p.length, m_columns[paragraph].width, m_columns[paragraph].maxObjectHeight };
+    in.paragraphStart = p.paragraphStart;
+    in.continuesParagraph = p.continuesParagraph;
+    in.continuedAfter = p.continuedAfter;
+    return in;
 }
 
 void Paginator::layOutUpTo(std::size_t index, const SizeProvider& sizeOf)
@@ -131,13 +135,17 @@ float Paginator::keepChainHeight(std::size_t block, float width, float maxObject
         for (const LineBox& line : lines)
             total += line.height;
         const ParagraphStyle& current = style(p);
-        if (total > maxObjectHeight || !current.keepWithNext || m_structure.paragraphs[p].pageBreakAfter)
+        const Paragraph& piece = m_structure.paragraphs[p];
+        if (total > maxObjectHeight || !current.keepWithNext || piece.pageBreakAfter || piece.continuedAfter)
             break;
         std::size_t next = b + 1;
         if (next >= body.size() || body[next].kind != Block::Kind::Paragraph)
             break;
         std::uint32_t n = body[next].index;
         const ParagraphStyle& following = style(n);
+        // A chain spans whole paragraphs: a long one laid out in pieces ends it.
+        if (m_structure.paragraphs[n].continuedAfter)
+            break;
         if (following.pageBreakBefore)
             break;
         total += current.spacingAfter + following.spacingBefore;
@@ -189,15 +197,16 @@ bool Paginator::placeParagraphLines(Fill& fill)
         m_flow.paragraphMeasured = true;
     }
     const ParagraphStyle& paragraphStyle = style(paragraph);
+    const Paragraph& piece = m_structure.paragraphs[paragraph];
     while (m_flow.nextLine < m_flow.lines.size()) {
         float before = 0;
-        if (m_flow.nextLine == 0) {
+        if (m_flow.nextLine == 0 && !piece.continuesParagraph) {
             if (paragraphStyle.pageBreakBefore && !fill.atTop) {
                 m_flow.explicitBreak = true;
                 return true;
             }
             before = fill.atTop && !fill.startedByBreak ? 0 : paragraphStyle.spacingBefore;
-            if (paragraphStyle.keepWithNext && !fill.atTop) {
+            if (paragraphStyle.keepWithNext && !piece.continuedAfter && !fill.atTop) {
                 float chain = keepChainHeight(m_flow.block, width, height);
                 if (fill.y + fill.pendingSpacing + before + chain > height + kFitTolerance && chain <= height)
                     return true;
@@ -221,7 +230,7 @@ bool Paginator::placeParagraphLines(Fill& fill)
         fill.pendingSpacing = 0;
         ++m_flow.nextLine;
     }
-    fill.pendingSpacing = paragraphStyle.spacingAfter;
+    fill.pendingSpacing = piece.continuedAfter ? 0 : paragraphStyle.spacingAfter;
     m_flow.paragraphMeasured = false;
     m_flow.lines.clear();
     ++m_flow.block;

@@ -59,7 +59,9 @@ float Paginator::layOutCellContent(const Cell& cell, float x, float y, float wid
     for (const Block& block : cell.blocks) {
         if (block.kind == Block::Kind::Paragraph) {
             const ParagraphStyle& paragraphStyle = style(block.index);
-            cursor += paragraphStyle.spacingBefore;
+            const Paragraph& piece = m_structure.paragraphs[block.index];
+            if (!piece.continuesParagraph)
+                cursor += paragraphStyle.spacingBefore;
             measureParagraph(block.index, width, maxObjectHeight, lines);
             for (std::size_t i = 0; i < lines.size(); ++i) {
                 const LineBox& box = lines[i];
@@ -67,7 +69,8 @@ float Paginator::layOutCellContent(const Cell& cell, float x, float y, float wid
                 group.lines.push_back({ block.index, std::uint32_t(i), box.start, box.end, x, cursor, box.height, cursor + box.baseline });
                 cursor += box.height;
             }
-            cursor += paragraphStyle.spacingAfter;
+            if (!piece.continuedAfter)
+                cursor += paragraphStyle.spacingAfter;
             continue;
         }
         // A nested table's row groups are not split: each is one item of this cell.

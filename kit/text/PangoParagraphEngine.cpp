@@ -135,7 +135,7 @@ const char* PangoParagraphEngine::paragraphText(const ParagraphInput& input)
 
 bool PangoParagraphEngine::rightToLeft(const ParagraphInput& input, const char* text)
 {
-    switch (input.storage->attributesAt(input.start).paragraphStyle().baseDirection) {
+    switch (input.storage->attributesAt(input.paragraphStart).paragraphStyle().baseDirection) {
     case WritingDirection::LeftToRight:
         return false;
     case WritingDirection::RightToLeft:
@@ -157,16 +157,18 @@ void PangoParagraphEngine::configure(PangoLayout* layout, const ParagraphInput& 
     const TextStorage& storage = *input.storage;
     const char* text = paragraphText(input);
     const Attributes& first = storage.attributesAt(input.start);
-    const ParagraphStyle& style = first.paragraphStyle();
+    const ParagraphStyle& style = storage.attributesAt(input.paragraphStart).paragraphStyle();
 
     // The layout's box spans the widest of the first and the other lines; Pango's indent shortens the
-    // first line (positive) or the others (negative) from the box's leading edge.
+    // first line (positive) or the others (negative) from the box's leading edge. A later piece of a long
+    // paragraph has no first line.
     geometry.rightToLeft = pango_context_get_base_dir(pango_layout_get_context(layout)) == PANGO_DIRECTION_RTL;
-    float leading = std::min(style.firstLineHeadIndent, style.headIndent);
+    float firstLine = input.continuesParagraph ? style.headIndent : style.firstLineHeadIndent;
+    float leading = std::min(firstLine, style.headIndent);
     float trailing = std::max(0.0f, style.tailIndent);
     geometry.boxWidth = std::max(1.0f, input.columnWidth - leading - trailing);
     geometry.boxX = geometry.rightToLeft ? input.columnWidth - leading - geometry.boxWidth : leading;
-    geometry.indent = style.firstLineHeadIndent - style.headIndent;
+    geometry.indent = firstLine - style.headIndent;
     geometry.alignment = style.alignment;
 
     const PangoFontDescription* baseFont = fonts.fontDescription(first);
@@ -177,6 +179,7 @@ void PangoParagraphEngine::configure(PangoLayout* layout, const ParagraphInput& 
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
     pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
     pango_layout_set_justify(layout, style.alignment == TextAlignment::Justified);
+    pango_layout_set_justify_last_line(layout, style.alignment == TextAlignment::Justified && input.continuedAfter);
 
     // Tab stops are measured from the column's leading edge, Pango's from the box's left edge. Default
     // stops continue after the last explicit one at multiples of the interval.

@@ -21,6 +21,10 @@ struct ParagraphInput {
     std::size_t length = 0; // bytes of content
     float columnWidth = 0; // points: the text area or table cell the paragraph flows in, before indents
     float maxObjectHeight = 0; // points: attachments taller than this are scaled down to it
+    // A paragraph too long to lay out at once comes in pieces, each of them an input of its own.
+    std::size_t paragraphStart = 0; // the first byte of the whole paragraph, whose attributes give its style
+    bool continuesParagraph = false; // a later piece: its first line is not the paragraph's first
+    bool continuedAfter = false; // more pieces follow: its last line is not the paragraph's last
 };
 
 // One line as the engine broke it. Vertical metrics in points relative to the baseline, with baseline

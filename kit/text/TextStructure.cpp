@@ -39,6 +39,56 @@ CellChain cellChain(const std::shared_ptr<const TableCell>& cell,
     return chain;
 }
 
+// Pango adds up a paragraph's advances in 32-bit units of 1/1024 point before it breaks lines; past
+// 2^31 (about two million points of text) the sum wraps and Pango stops wrapping the paragraph at all.
+// Pieces are kept well under that: at most a million points' worth of the paragraph's largest font, and
+// never more than 16 KB, which is several pages. A piece ends after a space where it can.
+constexpr std::size_t kMaximumPieceBytes = 16384;
+constexpr float kMaximumPiecePoints = 1e6f;
+
+void appendInPieces(TextStructure& structure, Paragraph paragraph, const TextStorage& storage)
+{
+    if (paragraph.length <= 512) {
+        structure.paragraphs.push_back(paragraph);
+        return;
+    }
+    float largest = 1;
+    const auto& runs = storage.runs();
+    auto run = std::upper_bound(runs.begin(), runs.end(), std::size_t(paragraph.start),
+        [](std::size_t i, const AttributeRun& r) { return i < r.location; });
+    for (auto it = run == runs.begin() ? run : run - 1; it != runs.end() && it->location < paragraph.start + paragraph.length; ++it)
+        largest = std::max(largest, it->attributes->fontSize);
+    std::size_t limit = std::clamp(std::size_t(kMaximumPiecePoints / largest), std::size_t(64), kMaximumPieceBytes);
+
+    const std::string& text = storage.string();
+    std::uint32_t start = paragraph.start;
+    const std::uint32_t contentEnd = paragraph.start + paragraph.length;
+    while (contentEnd - start > limit) {
+        std::size_t cut = start + limit;
+        std::size_t space = text.rfind(' ', cut - 1);
+        if (space != std::string::npos && space >= start + limit / 2) {
+            cut = space + 1;
+        } else {
+            while (cut > start + 1 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+                --cut; // never inside a character
+        }
+        Paragraph piece = paragraph;
+        piece.start = start;
+        piece.length = std::uint32_t(cut - start);
+        piece.terminatorLength = 0;
+        piece.pageBreakAfter = false;
+        piece.continuesParagraph = start != paragraph.start;
+        piece.continuedAfter = true;
+        structure.paragraphs.push_back(piece);
+        start = std::uint32_t(cut);
+    }
+    Paragraph last = paragraph;
+    last.start = start;
+    last.length = contentEnd - start;
+    last.continuesParagraph = start != paragraph.start;
+    structure.paragraphs.push_back(last);
+}
+
 } // namespace
 
 TextStructure TextStructure::build(const TextStorage& storage)
@@ -70,8 +120,9 @@ TextStructure TextStructure::build(const TextStorage& storage)
             paragraph.terminatorLength = 1;
             paragraph.pageBreakAfter = text[end] == kPageBreak;
         }
+        paragraph.paragraphStart = paragraph.start;
         auto index = std::uint32_t(structure.paragraphs.size());
-        structure.paragraphs.push_back(paragraph);
+        appendInPieces(structure, paragraph, storage);
         position = paragraph.end();
 
         std::shared_ptr<const TableCell> cell;
@@ -80,8 +131,10 @@ TextStructure TextStructure::build(const TextStorage& storage)
                 ++run;
             cell = runs[run].attributes->tableCell;
         }
+        auto pieces = std::uint32_t(structure.paragraphs.size()) - index;
         if (!cell) {
-            structure.body.push_back({ Block::Kind::Paragraph, index });
+            for (std::uint32_t piece = 0; piece < pieces; ++piece)
+                structure.body.push_back({ Block::Kind::Paragraph, index + piece });
             chain.clear();
             continue;
         }
@@ -101,7 +154,8 @@ TextStructure TextStructure::build(const TextStorage& storage)
                 row.cells.push_back({ level, {} });
             blocks = &row.cells.back().blocks;
         }
-        blocks->push_back({ Block::Kind::Paragraph, index });
+        for (std::uint32_t piece = 0; piece < pieces; ++piece)
+            blocks->push_back({ Block::Kind::Paragraph, index + piece });
     }
     return structure;
 }

@@ -174,3 +174,28 @@ TEST(LayoutManager, LineSeparatorBreaksALineInsideAParagraph)
     EXPECT_EQ(fragments[2].range, (Range { 15, 5 }));
     EXPECT_NEAR(fragments[1].rect.y(), fragments[0].rect.maxY(), 0.001f);
 }
+
+TEST(LayoutManager, VeryLongParagraphStillWrapsOnEveryPage)
+{
+    // About 820 KB in one paragraph: its advances add up past what Pango's 32-bit units hold, and Pango
+    // would lay it out as one endless line.
+    std::string text;
+    for (int i = 0; i < 120000; ++i)
+        text += i % 7 ? "lorem " : "ipsum dolor ";
+    ParagraphStyle indented;
+    indented.firstLineHeadIndent = 36;
+    auto storage = std::make_shared<TextStorage>(text, withParagraph(attributes(), indented));
+    Pages pages = paginate(storage);
+    expectCoversEveryByteOnce(pages, storage->length());
+    EXPECT_GT(pages.count(), 150u);
+    std::size_t indentedLines = 0;
+    for (std::size_t p : { std::size_t(0), pages.count() / 2, pages.count() - 1 }) {
+        auto fragments = pages.layoutManager->lineFragmentsForTextContainer(pages.container(p));
+        ASSERT_GT(fragments.size(), 10u) << "page " << p;
+        for (const auto& fragment : fragments) {
+            EXPECT_LE(fragment.usedRect.maxX(), 468.01f);
+            indentedLines += fragment.usedRect.minX() > 30;
+        }
+    }
+    EXPECT_EQ(indentedLines, 1u) << "only the paragraph's first line is indented";
+}
