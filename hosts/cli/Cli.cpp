@@ -1,5 +1,8 @@
 #include "hosts/cli/Cli.h"
 
+#include "hosts/cli/Commands.h"
+#include "hosts/cli/Options.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,44 +13,73 @@ namespace {
 
 struct Command {
     const char* name;
+    const char* usage;
     const char* summary;
-    bool built;
+    int (*run)(const Options&); // null: not built yet
 };
 
 const Command kCommands[] = {
-    { "render", "draw the plug-in's box (or its pages) to PNG", false },
-    { "info", "one JSON line per embedded document", false },
-    { "text", "the imported text as plain UTF-8", false },
-    { "print", "print the document to PDF", false },
-    { "save", "save the downloaded file unchanged", false },
-    { "find", "find text and list the matches", false },
-    { "view", "show the page in a window", false },
-    { "defaults", "read, write or delete preferences", false },
-    { "check-update", "run the update check now", false },
-    { "prefs", "drive the preferences window's controls", false },
+    { "render", "[PAGE] [-o OUT.png] [--size WxH] [--embed N] [--pages N|A-B] [--window preferences|about]",
+        "draw the plug-in's box (or one PNG per page)", runRender },
+    { "info", "[PAGE]", "one JSON line per embedded document", runInfo },
+    { "text", "[PAGE] [--embed N]", "the imported text as plain UTF-8", runText },
+    { "print", "[PAGE] -o OUT.pdf", "print the document to a PDF", runPrint },
+    { "save", "[PAGE] -o PATH", "save the downloaded file unchanged", runSave },
+    { "find", "[PAGE] TEXT [--previous] [-o OUT.png]", "find text, list the matches", runFind },
+    { "view", "[PAGE] [--embed N]", "show the page in a window", nullptr },
+    { "defaults", "read|write|delete [KEY [VALUE]]", "read, write or delete the preferences", nullptr },
+    { "check-update", "[--answer KEY|TITLE]", "run the update check now", nullptr },
+    { "prefs", "[--color R,G,B[,A]] [--auto-update on|off]", "drive the preferences window's controls", nullptr },
 };
 
 void printHelp()
 {
-    std::printf("usage: lectorin COMMAND [PAGE] [OPTIONS]\n\ncommands:\n");
+    std::printf("usage: lectorin COMMAND [PAGE] [OPTIONS]\n\n"
+                "PAGE is a document or a web page embedding documents, as a path or a URL;\n"
+                "without it, the bundled sample page.\n\ncommands:\n");
     for (const auto& command : kCommands)
-        std::printf("  %-13s%s%s\n", command.name, command.summary, command.built ? "" : " (not built yet)");
-    std::printf("\n  --help       this text\n  --version    the version\n");
+        std::printf("  %-13s%s%s\n      lectorin %s %s\n", command.name, command.summary, command.run ? "" : " (not built yet)",
+            command.name, command.usage);
+    std::printf("\ncommon options:\n"
+                "  --size WxH          the window (full-page document, default 900x1100) or the page's viewport\n"
+                "  --embed N           the Nth embedded document of a page (1-based)\n"
+                "  --document          show PAGE itself as a document, even when it is a web page\n"
+                "  --zoom-step N       zoom step 0-9 (4 is 100 %%), reached with zoom in/out\n"
+                "  --scroll X,Y        a scroll origin proposed to the clip view\n"
+                "  --display WxH@MMxMM the main display (pixels and millimetres); none by default\n"
+                "  --paper letter|a4|WxH  the paper of the print settings (points)\n"
+                "  --timeout S         seconds to wait for documents (default 60)\n"
+                "  --help, --version\n"
+                "\nexit status: 0 when every document loaded, 1 when one failed or none was found, 2 for usage errors\n");
 }
 
 } // namespace
 
 int runCommandLine(int argc, char** argv)
 {
-    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
         printHelp();
         return argc < 2 ? 2 : 0;
     }
     if (!std::strcmp(argv[1], "--version")) {
-        std::printf("lectorin 1.0.0\n");
+        std::printf("lectorin %s\n", versionString().c_str());
         return 0;
     }
-    std::fprintf(stderr, "lectorin: unknown or unbuilt command '%s'\n", argv[1]);
+    Options options;
+    if (auto error = parseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "lectorin: %s (see lectorin --help)\n", error->c_str());
+        return 2;
+    }
+    for (const auto& command : kCommands) {
+        if (options.command == command.name) {
+            if (!command.run) {
+                std::fprintf(stderr, "lectorin: '%s' is not built yet\n", command.name);
+                return 2;
+            }
+            return command.run(options);
+        }
+    }
+    std::fprintf(stderr, "lectorin: unknown command '%s' (see lectorin --help)\n", options.command.c_str());
     return 2;
 }
 

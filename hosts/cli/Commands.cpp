@@ -1,0 +1,367 @@
+#include "hosts/cli/Commands.h"
+
+#include "hosts/cli/HeadlessBrowser.h"
+#include "hosts/cli/Json.h"
+#include "import/common/Dump.h"
+#include "kit/foundation/Bundle.h"
+#include "kit/foundation/RunLoop.h"
+#include "kit/host/HeadlessHost.h"
+#include "kit/print/PrintInfo.h"
+#include "kit/text/FindPasteboard.h"
+#include "kit/text/LayoutManager.h"
+#include "kit/text/TextContainer.h"
+#include "kit/text/TextView.h"
+#include "kit/view/ClipView.h"
+#include "kit/view/ScrollView.h"
+#include "kit/view/Window.h"
+#include "pageview/NRVLectorinMultiPageView.h"
+#include "pageview/ScaleUtilities.h"
+#include "plugin/NRVLectorin.h"
+
+#include <cairo.h>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace hosts {
+
+namespace {
+
+// One run of the headless browser: the host is current for the session's whole life and outlives the
+// windows (members are destroyed in reverse order).
+struct Session {
+    kit::HeadlessHost host;
+    HeadlessBrowser browser;
+    Session() { kit::Host::setCurrent(&host); }
+    ~Session()
+    {
+        browser.instances().clear();
+        kit::Host::setCurrent(nullptr);
+    }
+};
+
+// Loads the page, waits for the documents and applies the zoom and scroll options. Returns an exit
+// status to stop with, or -1 to go on.
+int openSession(const Options& options, Session& session, bool pageIsFirstPositional = true)
+{
+    if (options.paper)
+        setenv("LECTORIN_PAPER", options.paper->c_str(), 1);
+    if (options.display) {
+        auto display = kit::HeadlessHost::parseDisplaySpec(*options.display);
+        if (!display) {
+            std::fprintf(stderr, "lectorin: --display needs WIDTHxHEIGHT@MMxMM\n");
+            return 2;
+        }
+        session.host.setDisplay(display);
+    }
+    HeadlessBrowser::LoadOptions load;
+    if (options.size)
+        load.viewport = *options.size;
+    load.forceDocument = options.forceDocument;
+    load.timeoutSeconds = options.timeoutSeconds;
+    std::string page = pageIsFirstPositional && !options.positional.empty() ? options.positional.front() : std::string();
+    if (auto error = session.browser.load(page, load)) {
+        std::fprintf(stderr, "lectorin: %s\n", error->c_str());
+        return 1;
+    }
+    session.browser.waitUntilLoaded(options.timeoutSeconds);
+    for (auto& instance : session.browser.instances()) {
+        kit::Window& window = *instance.window;
+        if (options.zoomStep) {
+            // Through the same path as the user's commands: zoom in or out from the standard step.
+            int step = 4;
+            for (; step < *options.zoomStep; ++step)
+                window.sendAction("zoomIn:", nullptr, instance.plugin);
+            for (; step > *options.zoomStep; --step)
+                window.sendAction("zoomOut:", nullptr, instance.plugin);
+        }
+        if (options.scroll) {
+            if (auto* pageView = instance.plugin->pageView()) {
+                if (auto* scrollView = pageView->enclosingScrollView())
+                    scrollView->contentView()->scrollToPoint(*options.scroll);
+            }
+        }
+    }
+    if (session.browser.instances().empty()) {
+        std::fprintf(stderr, "lectorin: the page embeds no document this plug-in shows\n");
+        return 1;
+    }
+    return -1;
+}
+
+bool allLoaded(Session& session)
+{
+    for (auto& instance : session.browser.instances()) {
+        if (!instance.plugin->downloadIsComplete())
+            return false;
+    }
+    return !session.browser.instances().empty();
+}
+
+PluginInstance* chosenInstance(const Options& options, Session& session)
+{
+    auto& instances = session.browser.instances();
+    if (options.embed < 1 || std::size_t(options.embed) > instances.size()) {
+        std::fprintf(stderr, "lectorin: the page has %zu embedded document(s), not %d\n", instances.size(), options.embed);
+        return nullptr;
+    }
+    return &instances[std::size_t(options.embed - 1)];
+}
+
+std::string documentStem(const PluginInstance& instance)
+{
+    std::string src = instance.src.substr(0, instance.src.find_first_of("?#"));
+    std::string name = std::filesystem::path(src).stem().string();
+    return name.empty() ? std::string("document") : name;
+}
+
+std::filesystem::path defaultOutput(const PluginInstance& instance, const char* extension)
+{
+    std::filesystem::create_directories("out");
+    return std::filesystem::path("out") / (documentStem(instance) + extension);
+}
+
+// One PNG of a page with the separator's width of background around it, one pixel per window unit.
+bool writePagePNG(NRVLectorinMultiPageView& pageView, std::uint32_t page, const std::filesystem::path& path)
+{
+    float s = pageView.pageSeparatorHeight();
+    kit::Rect rect = pageView.pageRectForPageNumber(page);
+    rect = { rect.x() - s, rect.y() - s, rect.width() + 2 * s, rect.height() + 2 * s };
+    float scale = ScaleUtilities::scale(pageView).width;
+    int width = int(std::ceil(rect.width() * scale)), height = int(std::ceil(rect.height() * scale));
+    if (width <= 0 || height <= 0 || width > 32767 || height > 32767)
+        return false;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    cairo_t* context = cairo_create(surface);
+    cairo_scale(context, scale, scale);
+    pageView.displayRectInContext(rect, context);
+    cairo_destroy(context);
+    bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return ok;
+}
+
+} // namespace
+
+std::string versionString()
+{
+    return kit::Bundle::plugin().version().value_or("1.0.0");
+}
+
+int runRender(const Options& options)
+{
+    Session session;
+    if (int status = openSession(options, session); status >= 0)
+        return status;
+    PluginInstance* instance = chosenInstance(options, session);
+    if (!instance)
+        return 1;
+    int status = allLoaded(session) ? 0 : 1;
+    if (options.pages) {
+        NRVLectorinMultiPageView* pageView = instance->plugin->pageView();
+        if (!pageView || pageView->numberOfPages() == 0) {
+            std::fprintf(stderr, "lectorin: no pages to render\n");
+            return 1;
+        }
+        std::filesystem::path base = options.output.empty() ? defaultOutput(*instance, ".png") : std::filesystem::path(options.output);
+        int last = std::min<int>(options.pages->second, int(pageView->numberOfPages()));
+        for (int page = options.pages->first; page <= last; ++page) {
+            std::filesystem::path path = base.parent_path() / (base.stem().string() + "-" + std::to_string(page) + ".png");
+            if (!writePagePNG(*pageView, std::uint32_t(page - 1), path)) {
+                std::fprintf(stderr, "lectorin: cannot write %s\n", path.c_str());
+                return 1;
+            }
+            std::printf("%s\n", path.c_str());
+        }
+        return status;
+    }
+    std::filesystem::path path = options.output.empty() ? defaultOutput(*instance, ".png") : std::filesystem::path(options.output);
+    auto written = session.host.writeWindowPNG(*instance->window, path);
+    if (!written) {
+        std::fprintf(stderr, "lectorin: %s\n", written.error().c_str());
+        return 1;
+    }
+    std::printf("%s\n", path.c_str());
+    return status;
+}
+
+int runInfo(const Options& options)
+{
+    Session session;
+    if (int status = openSession(options, session); status >= 0)
+        return status;
+    for (auto& instance : session.browser.instances()) {
+        NRVLectorin& plugin = *instance.plugin;
+        NRVLectorinMultiPageView* pageView = plugin.pageView();
+        kit::TextStorage* storage = pageView ? pageView->textStorage() : nullptr;
+        Json json;
+        json.field("src", instance.src);
+        json.field("state", plugin.downloadIsComplete() ? "loaded" : "failed");
+        json.field("format", plugin.downloadIsComplete() ? plugin.importedFormat() : std::string("none"));
+        if (plugin.importError().empty())
+            json.nullField("importError");
+        else
+            json.field("importError", plugin.importError());
+        json.field("bytes", double(plugin.rawData() ? plugin.rawData()->size() : 0));
+        json.field("length", double(storage ? storage->length() : 0));
+        json.field("characters", double(storage ? storage->characterCount() : 0));
+        if (pageView) {
+            const auto& printInfo = pageView->printInfo();
+            json.field("pages", double(pageView->numberOfPages()));
+            json.array("paper", { printInfo->paperSize().width, printInfo->paperSize().height });
+            json.array("margins", { printInfo->leftMargin(), printInfo->rightMargin(), printInfo->topMargin(), printInfo->bottomMargin() });
+            json.field("zoomStep", double(pageView->zoomStep()));
+            json.field("scalePercent", double(ScaleUtilities::scalePercent(*pageView)));
+            kit::Rect frame = pageView->frame();
+            json.array("frame", { frame.x(), frame.y(), frame.width(), frame.height() });
+            if (kit::ScrollView* scrollView = pageView->enclosingScrollView()) {
+                kit::Rect bounds = scrollView->contentView()->bounds();
+                json.array("bounds", { bounds.x(), bounds.y(), bounds.width(), bounds.height() });
+            }
+            json.field("displayResolutionFactor", double(pageView->displayResolutionFactor()));
+        }
+        std::printf("%s\n", json.str().c_str());
+    }
+    return allLoaded(session) ? 0 : 1;
+}
+
+int runText(const Options& options)
+{
+    Session session;
+    if (int status = openSession(options, session); status >= 0)
+        return status;
+    bool one = options.embed != 1 || session.browser.instances().size() == 1;
+    std::size_t index = 0;
+    for (auto& instance : session.browser.instances()) {
+        ++index;
+        if (one && index != std::size_t(options.embed))
+            continue;
+        NRVLectorinMultiPageView* pageView = instance.plugin->pageView();
+        if (kit::TextStorage* storage = pageView ? pageView->textStorage() : nullptr) {
+            std::string text = importer::plainText(*storage);
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            if (!text.empty() && text.back() != '\n')
+                std::fputc('\n', stdout);
+        }
+    }
+    return allLoaded(session) ? 0 : 1;
+}
+
+int runSave(const Options& options)
+{
+    if (options.output.empty()) {
+        std::fprintf(stderr, "lectorin: save needs -o PATH\n");
+        return 2;
+    }
+    Session session;
+    if (int status = openSession(options, session); status >= 0)
+        return status;
+    PluginInstance* instance = chosenInstance(options, session);
+    if (!instance)
+        return 1;
+    if (!instance->plugin->downloadIsComplete()) {
+        std::fprintf(stderr, "lectorin: nothing was loaded, nothing to save\n");
+        return 1;
+    }
+    std::filesystem::path target = std::filesystem::absolute(options.output);
+    session.host.queueSaveAnswer(target);
+    int beepsBefore = session.host.beepCount();
+    std::size_t answered = session.host.transcript().size();
+    instance->window->sendAction("saveDocumentTo:", nullptr, instance->plugin);
+    // The panel is a sheet: its answer and the write arrive from the run loop.
+    kit::RunLoop::runUntil([&] { return session.host.transcript().size() > answered; }, std::chrono::seconds(10));
+    kit::RunLoop::drain();
+    if (session.host.beepCount() != beepsBefore) {
+        std::fprintf(stderr, "lectorin: could not write %s\n", target.c_str());
+        return 1;
+    }
+    std::string extension = instance->plugin->connectionResponse()
+        ? std::filesystem::path(instance->plugin->connectionResponse()->suggestedFilename()).extension().string()
+        : std::string();
+    std::filesystem::path written = target;
+    if (!extension.empty() && target.extension() != extension)
+        written += extension;
+    std::printf("%s\n", written.c_str());
+    return 0;
+}
+
+int runPrint(const Options& options)
+{
+    if (options.output.empty()) {
+        std::fprintf(stderr, "lectorin: print needs -o OUT.pdf\n");
+        return 2;
+    }
+    Session session;
+    if (int status = openSession(options, session); status >= 0)
+        return status;
+    PluginInstance* instance = chosenInstance(options, session);
+    if (!instance)
+        return 1;
+    std::filesystem::path target = std::filesystem::absolute(options.output);
+    std::error_code ignored;
+    std::filesystem::remove(target, ignored);
+    session.host.setPrintOutputPath(target);
+    session.host.queuePrintAnswer(true);
+    std::size_t answered = session.host.transcript().size();
+    instance->window->sendAction("print:", nullptr, instance->plugin);
+    kit::RunLoop::runUntil([&] { return session.host.transcript().size() > answered && std::filesystem::exists(target); },
+        std::chrono::seconds(120));
+    kit::RunLoop::drain();
+    if (!std::filesystem::exists(target)) {
+        std::fprintf(stderr, "lectorin: nothing was printed\n");
+        return 1;
+    }
+    std::printf("%s\n", target.c_str());
+    return allLoaded(session) ? 0 : 1;
+}
+
+int runFind(const Options& options)
+{
+    // TEXT is the last positional argument; PAGE, when given, comes before it.
+    if (options.positional.empty()) {
+        std::fprintf(stderr, "lectorin: find needs TEXT\n");
+        return 2;
+    }
+    Options pageOptions = options;
+    std::string text = pageOptions.positional.back();
+    pageOptions.positional.pop_back();
+    Session session;
+    if (int status = openSession(pageOptions, session); status >= 0)
+        return status;
+    PluginInstance* instance = chosenInstance(options, session);
+    if (!instance)
+        return 1;
+    NRVLectorinMultiPageView* pageView = instance->plugin->pageView();
+    kit::LayoutManager* layout = pageView ? pageView->layoutManager() : nullptr;
+    kit::FindPasteboard::setString(text);
+    std::vector<kit::Range> matches;
+    const char* action = options.previous ? "findPrevious:" : "findNext:";
+    while (layout && matches.size() < 100000) {
+        int beeps = session.host.beepCount();
+        instance->window->sendAction(action, nullptr, instance->plugin);
+        kit::Range selection = layout->selectedRange();
+        if (session.host.beepCount() != beeps || selection.length == 0)
+            break;
+        if (!matches.empty() && selection == matches.front())
+            break; // wrapped around to the first match
+        matches.push_back(selection);
+    }
+    for (const auto& match : matches) {
+        std::uint32_t page = 0;
+        for (const auto& container : layout->textContainers()) {
+            kit::Range range = layout->glyphRangeForTextContainer(*container);
+            if (match.location >= range.location && match.location < range.end())
+                break;
+            ++page;
+        }
+        std::printf("page %u bytes %zu-%zu\n", page + 1, match.location, match.end());
+    }
+    std::printf("%zu matches\n", matches.size());
+    std::filesystem::path path = options.output.empty() ? defaultOutput(*instance, "-find.png") : std::filesystem::path(options.output);
+    if (session.host.writeWindowPNG(*instance->window, path))
+        std::fprintf(stderr, "%s\n", path.c_str());
+    return allLoaded(session) ? 0 : 1;
+}
+
+} // namespace hosts

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "hosts/cli/Options.h"
+
+#include <string>
+
+namespace hosts {
+
+int runRender(const Options&);
+int runInfo(const Options&);
+int runText(const Options&);
+int runPrint(const Options&);
+int runSave(const Options&);
+int runFind(const Options&);
+int runView(const Options&);
+int runDefaults(const Options&);
+int runCheckUpdate(const Options&);
+int runPrefs(const Options&);
+
+std::string versionString();
+
+} // namespace hosts

@@ -1,0 +1,150 @@
+#include "hosts/cli/HeadlessBrowser.h"
+
+#include "kit/foundation/Bundle.h"
+#include "kit/foundation/RunLoop.h"
+#include "kit/net/URLConnection.h"
+#include "kit/net/URLRequest.h"
+#include "kit/view/Window.h"
+#include "plugin/NRVLectorin.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <unistd.h>
+
+namespace hosts {
+
+namespace {
+
+// Collects one URL's bytes through the same loading the plug-in uses.
+class PageFetch : public kit::URLConnectionDelegate {
+public:
+    std::vector<std::uint8_t> bytes;
+    std::optional<std::string> failure;
+    bool done = false;
+    void connectionDidReceiveResponse(kit::URLConnection&, const kit::URLResponse&) override { bytes.clear(); }
+    void connectionDidReceiveData(kit::URLConnection&, std::span<const std::uint8_t> data) override
+    {
+        bytes.insert(bytes.end(), data.begin(), data.end());
+    }
+    void connectionDidFinishLoading(kit::URLConnection&) override { done = true; }
+    void connectionDidFailWithError(kit::URLConnection&, const kit::Error& error) override
+    {
+        failure = error.localizedDescription();
+        done = true;
+    }
+};
+
+std::optional<kit::URL> urlForPage(const std::string& page)
+{
+    auto colon = page.find(':');
+    bool hasScheme = colon != std::string::npos && colon > 1
+        && std::all_of(page.begin(), page.begin() + colon, [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.'; });
+    if (hasScheme)
+        return kit::URL::withString(page);
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(page, error);
+    return kit::URL::fileURL(path.lexically_normal().string());
+}
+
+kit::Value stringDictionary(const std::map<std::string, std::string>& entries)
+{
+    kit::Value dictionary = kit::Value::dictionary();
+    for (const auto& [key, value] : entries)
+        dictionary.set(key, kit::Value::string(value));
+    return dictionary;
+}
+
+} // namespace
+
+ClaimedTypes claimedTypesFromBundle()
+{
+    ClaimedTypes claimed;
+    const kit::Bundle& bundle = kit::Bundle::plugin();
+    for (const auto& type : bundle.claimedMIMETypes())
+        claimed.mimeTypes.push_back(type);
+    for (const auto& extension : bundle.claimedExtensions())
+        claimed.extensions.push_back(extension);
+    return claimed;
+}
+
+std::string HeadlessBrowser::defaultPage()
+{
+    auto path = kit::Bundle::plugin().resourcePath("sample/index.html");
+    return path ? path->string() : std::string("resources/sample/index.html");
+}
+
+std::optional<std::string> HeadlessBrowser::load(const std::string& page, const LoadOptions& options)
+{
+    m_pageURL = urlForPage(page.empty() ? defaultPage() : page);
+    if (!m_pageURL)
+        return "not a URL or path: " + page;
+
+    std::vector<std::uint8_t> bytes;
+    if (!options.forceDocument) {
+        PageFetch fetch;
+        auto connection = kit::URLConnection::start(kit::URLRequest(*m_pageURL), &fetch);
+        if (!connection)
+            return "cannot load " + m_pageURL->absoluteString();
+        kit::RunLoop::runUntil([&] { return fetch.done; }, std::chrono::milliseconds(long(options.timeoutSeconds * 1000)));
+        if (!fetch.done)
+            return "timed out loading " + m_pageURL->absoluteString();
+        // A page that cannot be had is still handed to the plug-in, which shows its error display.
+        if (!fetch.failure)
+            bytes = std::move(fetch.bytes);
+    }
+
+    HostPage hostPage = bytes.empty() ? HostPage {} : parseHostPage(bytes, claimedTypesFromBundle());
+    m_isHostPage = !hostPage.embeds.empty();
+    if (!m_isHostPage) {
+        kit::Value arguments = kit::Value::dictionary();
+        arguments.set(WebPlugInAttributesKey, stringDictionary({ { "src", m_pageURL->absoluteString() } }));
+        arguments.set(WebPlugInBaseURLKey, kit::Value::string(m_pageURL->absoluteString()));
+        addInstance(arguments, options.viewport, m_pageURL->absoluteString());
+        return std::nullopt;
+    }
+
+    kit::URL base = *m_pageURL;
+    if (!hostPage.baseHref.empty()) {
+        if (auto resolved = kit::URL::withString(hostPage.baseHref, &*m_pageURL))
+            base = *resolved;
+    }
+    for (const auto& embed : hostPage.embeds) {
+        kit::Value arguments = kit::Value::dictionary();
+        arguments.set(WebPlugInAttributesKey, stringDictionary(embed.attributes));
+        arguments.set(WebPlugInBaseURLKey, kit::Value::string(base.absoluteString()));
+        kit::Size box { resolveDimension(embed.width, options.viewport.width, 300), resolveDimension(embed.height, options.viewport.height, 150) };
+        std::string src;
+        if (auto it = embed.attributes.find("src"); it != embed.attributes.end() && !it->second.empty()) {
+            auto resolved = kit::URL::withString(it->second, &base);
+            src = resolved ? resolved->absoluteString() : it->second;
+        }
+        addInstance(arguments, box, src);
+    }
+    return std::nullopt;
+}
+
+PluginInstance& HeadlessBrowser::addInstance(const kit::Value& arguments, kit::Size box, std::string src)
+{
+    PluginInstance instance;
+    instance.window = std::make_unique<kit::Window>(box);
+    instance.src = std::move(src);
+    // As a browser does: the factory, then webPlugInInitialize, then into the page at the element's box.
+    std::unique_ptr<NRVLectorin> plugin = NRVLectorin::plugInViewWithArguments(arguments);
+    plugin->webPlugInInitialize();
+    instance.plugin = plugin.get();
+    kit::View& added = instance.window->contentView()->addSubview(std::move(plugin));
+    added.setFrame({ { 0, 0 }, box });
+    m_instances.push_back(std::move(instance));
+    return m_instances.back();
+}
+
+void HeadlessBrowser::waitUntilLoaded(double timeoutSeconds)
+{
+    kit::RunLoop::runUntil(
+        [&] {
+            return std::all_of(m_instances.begin(), m_instances.end(), [](const PluginInstance& i) { return !i.plugin->isLoading(); });
+        },
+        std::chrono::milliseconds(long(timeoutSeconds * 1000)));
+}
+
+} // namespace hosts

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <initializer_list>
+#include <string>
+
+namespace hosts {
+
+// A compact JSON object written field by field, in the order given.
+class Json {
+public:
+    void field(const char* name, const std::string& value);
+    void field(const char* name, const char* value) { field(name, std::string(value)); }
+    void field(const char* name, double value);
+    void nullField(const char* name);
+    void array(const char* name, std::initializer_list<double> values);
+    std::string str() const { return "{" + m_body + "}"; }
+
+    static std::string quote(const std::string& text);
+    static std::string number(double value);
+
+private:
+    void key(const char* name);
+    std::string m_body;
+};
+
+} // namespace hosts

@@ -1,0 +1,133 @@
+#include "hosts/cli/Options.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace hosts {
+
+namespace {
+
+bool parseNumber(const std::string& text, double& out)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    out = std::strtod(text.c_str(), &end);
+    return end && *end == '\0';
+}
+
+bool parsePair(const std::string& text, char separator, double& a, double& b)
+{
+    auto at = text.find(separator);
+    if (at == std::string::npos)
+        return false;
+    return parseNumber(text.substr(0, at), a) && parseNumber(text.substr(at + 1), b);
+}
+
+} // namespace
+
+std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
+{
+    if (argc < 2)
+        return std::string("no command");
+    options.command = argv[1];
+    bool defaults = options.command == "defaults";
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](const char* name) -> std::optional<std::string> {
+            if (i + 1 >= argc)
+                return std::nullopt;
+            (void)name;
+            return std::string(argv[++i]);
+        };
+        // `defaults write KEY -array 1 2` keeps its typed flags as arguments.
+        if (defaults && !arg.empty() && arg[0] == '-' && arg != "--help") {
+            options.defaultsArguments.push_back(arg);
+            continue;
+        }
+        if (arg == "-o" || arg == "--output") {
+            auto v = value("-o");
+            if (!v)
+                return std::string("-o needs a path");
+            options.output = *v;
+        } else if (arg == "--size") {
+            auto v = value("--size");
+            double w, h;
+            if (!v || !parsePair(*v, 'x', w, h) || w <= 0 || h <= 0)
+                return std::string("--size needs WIDTHxHEIGHT");
+            options.size = kit::Size { float(w), float(h) };
+        } else if (arg == "--embed") {
+            auto v = value("--embed");
+            double n;
+            if (!v || !parseNumber(*v, n) || n < 1)
+                return std::string("--embed needs a number from 1");
+            options.embed = int(n);
+        } else if (arg == "--pages") {
+            auto v = value("--pages");
+            double a, b;
+            if (v && parseNumber(*v, a) && a >= 1)
+                options.pages = std::pair<int, int> { int(a), int(a) };
+            else if (v && parsePair(*v, '-', a, b) && a >= 1 && b >= a)
+                options.pages = std::pair<int, int> { int(a), int(b) };
+            else
+                return std::string("--pages needs N or A-B");
+        } else if (arg == "--timeout") {
+            auto v = value("--timeout");
+            if (!v || !parseNumber(*v, options.timeoutSeconds) || options.timeoutSeconds <= 0)
+                return std::string("--timeout needs seconds");
+        } else if (arg == "--zoom-step") {
+            auto v = value("--zoom-step");
+            double n;
+            if (!v || !parseNumber(*v, n) || n < 0 || n > 9)
+                return std::string("--zoom-step needs 0 to 9");
+            options.zoomStep = int(n);
+        } else if (arg == "--scroll") {
+            auto v = value("--scroll");
+            double x, y;
+            if (!v || !parsePair(*v, ',', x, y))
+                return std::string("--scroll needs X,Y");
+            options.scroll = kit::Point { float(x), float(y) };
+        } else if (arg == "--display") {
+            auto v = value("--display");
+            if (!v)
+                return std::string("--display needs WIDTHxHEIGHT@MMxMM");
+            options.display = *v;
+        } else if (arg == "--paper") {
+            auto v = value("--paper");
+            if (!v)
+                return std::string("--paper needs letter, a4 or WIDTHxHEIGHT");
+            options.paper = *v;
+        } else if (arg == "--document") {
+            options.forceDocument = true;
+        } else if (arg == "--previous") {
+            options.previous = true;
+        } else if (arg == "--window") {
+            auto v = value("--window");
+            if (!v || (*v != "preferences" && *v != "about"))
+                return std::string("--window needs preferences or about");
+            options.window = *v;
+        } else if (arg == "--answer") {
+            auto v = value("--answer");
+            if (!v)
+                return std::string("--answer needs a key or a button title");
+            options.answers.push_back(*v);
+        } else if (arg == "--color") {
+            auto v = value("--color");
+            if (!v)
+                return std::string("--color needs R,G,B[,A]");
+            options.color = *v;
+        } else if (arg == "--auto-update") {
+            auto v = value("--auto-update");
+            if (!v || (*v != "on" && *v != "off"))
+                return std::string("--auto-update needs on or off");
+            options.autoUpdate = *v;
+        } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+            return "unknown option " + arg;
+        } else {
+            options.positional.push_back(arg);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace hosts

@@ -1,0 +1,234 @@
+#include "pageview/NRVLectorinMultiPageView.h"
+
+#include "kit/host/DisplayServices.h"
+#include "kit/print/PrintInfo.h"
+#include "kit/text/LayoutManager.h"
+#include "kit/text/TextContainer.h"
+#include "kit/text/TextView.h"
+#include "kit/view/ScrollView.h"
+#include "pageview/DisplayResolution.h"
+#include "pageview/NRVLectorinSBCenteringClipView.h"
+#include "pageview/ScaleUtilities.h"
+#include "pageview/ZoomFactors.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr float kDefaultMargin = 72.0f;
+constexpr float kShadowOffset = 5.0f; // points below the page
+constexpr float kShadowBlurRadius = 8.0f;
+constexpr float kShadowAlpha = 0.2f;
+
+} // namespace
+
+float defaultTextPadding()
+{
+    return 0.0f;
+}
+
+NRVLectorinMultiPageView::NRVLectorinMultiPageView(kit::Rect frame)
+    : kit::View(frame)
+{
+    m_zoomStep = kZoomFactorNormal;
+    m_displayResolutionFactor = 1.0f;
+    kit::DisplayServices::DisplayID display = kit::DisplayServices::mainDisplayID();
+    const kit::Value* mode = kit::DisplayServices::currentMode(kit::DisplayServices::mainDisplayID());
+    double horizontal = 0, vertical = 0;
+    if (mode && GetDisplayDPI(*mode, display, &horizontal, &vertical) == 0)
+        m_displayResolutionFactor = float(horizontal / 72.0);
+}
+
+NRVLectorinMultiPageView::~NRVLectorinMultiPageView()
+{
+    // The text views go with the subviews; they refer to containers the layout manager owns, so the views
+    // go first.
+    while (!subviews().empty())
+        subviews().front()->removeFromSuperview();
+    m_textStorage.reset();
+    m_textLayoutManager.reset();
+    m_documentPrintInfo.reset();
+}
+
+void NRVLectorinMultiPageView::awakeFromNib()
+{
+    kit::ScrollView* scrollView = enclosingScrollView();
+    if (!scrollView)
+        return;
+    auto clipView = std::make_unique<NRVLectorinSBCenteringClipView>(scrollView->contentView()->frame());
+    clipView->setMenu(menu());
+    clipView->setBackgroundColor(scrollView->backgroundColor());
+    // The old clip view still owns this view: keep it alive until the document view has moved into the new one.
+    std::unique_ptr<kit::ClipView> oldClipView = scrollView->setContentView(std::move(clipView));
+    scrollView->setDocumentView(*this);
+    oldClipView.reset();
+}
+
+kit::TextView* NRVLectorinMultiPageView::firstTextView() const
+{
+    return m_textLayoutManager ? m_textLayoutManager->firstTextView() : nullptr;
+}
+
+void NRVLectorinMultiPageView::updateFrame()
+{
+    if (!superview())
+        return;
+    kit::Size paper = printInfo()->paperSize();
+    float s = pageSeparatorHeight();
+    float width = s + s + paper.width;
+    float height = float(m_numberOfPages) * paper.height + s + s;
+    if (m_numberOfPages > 1)
+        height += float(m_numberOfPages - 1) * s;
+    kit::Size size = convertSize({ width, height }, superview());
+    setFrame({ { 0, 0 }, size });
+}
+
+void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> storage)
+{
+    if (storage != m_textStorage)
+        m_textStorage = std::move(storage);
+    while (!subviews().empty())
+        subviews().front()->removeFromSuperview();
+    m_textLayoutManager = std::make_unique<kit::LayoutManager>();
+    m_textLayoutManager->replaceTextStorage(m_textStorage);
+
+    std::size_t length = m_textStorage ? m_textStorage->length() : 0;
+    m_numberOfPages = 0;
+    // Glyph indices are byte offsets here, so the end of the last container's range reaches the length
+    // exactly when every character has a page. Layout always places something in a container while text
+    // remains; the guard only keeps a fault in it from adding pages forever.
+    std::size_t highestEnd = 0;
+    int pagesWithoutProgress = 0;
+    while (true) {
+        ++m_numberOfPages;
+        std::uint32_t page = m_numberOfPages - 1;
+        auto container = std::make_unique<kit::TextContainer>(documentSizeInPage());
+        auto textView = std::make_unique<kit::TextView>(documentRectForPageNumber(page), container.get());
+        textView->setEditable(false);
+        textView->setUsesFindPanel(true);
+        kit::TextContainer* added = container.get();
+        m_textLayoutManager->addTextContainer(std::move(container));
+        addSubview(std::move(textView));
+        kit::Range range = m_textLayoutManager->glyphRangeForTextContainer(*added);
+        std::size_t end = std::uint32_t(range.location + range.length);
+        if (end > highestEnd) {
+            highestEnd = end;
+            pagesWithoutProgress = 0;
+        } else if (++pagesWithoutProgress > 2) {
+            break;
+        }
+        if (highestEnd >= length)
+            break;
+    }
+    applyZoomStep();
+    updateFrame();
+}
+
+const std::shared_ptr<kit::PrintInfo>& NRVLectorinMultiPageView::printInfo()
+{
+    if (m_documentPrintInfo)
+        return m_documentPrintInfo;
+    auto info = std::make_shared<kit::PrintInfo>(kit::PrintInfo::shared()->dictionary());
+    info->setHorizontalPagination(kit::PrintInfo::Pagination::Fit);
+    info->setHorizontallyCentered(false);
+    info->setVerticallyCentered(false);
+    info->setLeftMargin(kDefaultMargin);
+    info->setRightMargin(kDefaultMargin);
+    info->setTopMargin(kDefaultMargin);
+    info->setBottomMargin(kDefaultMargin);
+    m_documentPrintInfo = std::move(info);
+    return m_documentPrintInfo;
+}
+
+void NRVLectorinMultiPageView::setPrintInfo(const std::shared_ptr<kit::PrintInfo>& printInfo)
+{
+    if (printInfo == m_documentPrintInfo)
+        return;
+    m_documentPrintInfo = printInfo ? std::make_shared<kit::PrintInfo>(*printInfo) : nullptr;
+    updateFrame();
+    setNeedsDisplay(true);
+}
+
+kit::Size NRVLectorinMultiPageView::documentSizeInPage()
+{
+    const auto& info = printInfo();
+    kit::Size paper = info->paperSize();
+    float p = defaultTextPadding();
+    return { paper.width - (info->leftMargin() + info->rightMargin() - 2 * p), paper.height - (info->topMargin() + info->bottomMargin()) };
+}
+
+kit::Rect NRVLectorinMultiPageView::pageRectForPageNumber(std::uint32_t page)
+{
+    kit::Size paper = printInfo()->paperSize();
+    float s = pageSeparatorHeight();
+    kit::Point origin = frame().origin;
+    return { origin.x + s, origin.y + s + float(page) * (paper.height + s), paper.width, paper.height };
+}
+
+kit::Rect NRVLectorinMultiPageView::documentRectForPageNumber(std::uint32_t page)
+{
+    kit::Rect pageRect = pageRectForPageNumber(page);
+    const auto& info = printInfo();
+    return { { pageRect.x() + (info->leftMargin() - defaultTextPadding()), pageRect.y() + info->topMargin() }, documentSizeInPage() };
+}
+
+void NRVLectorinMultiPageView::drawRect(cairo_t* context, kit::Rect dirty)
+{
+    cairo_save(context);
+    kit::Color background = kit::Color::white(1);
+    if (kit::ScrollView* scrollView = enclosingScrollView())
+        background = scrollView->backgroundColor();
+    auto c = background.rgba();
+    cairo_set_source_rgba(context, c[0], c[1], c[2], c[3]);
+    kit::Rect b = bounds();
+    cairo_rectangle(context, b.x(), b.y(), b.width(), b.height());
+    cairo_fill(context);
+
+    // Only pages whose shadowed rectangle meets the area being drawn: the same pixels as drawing all.
+    float reach = PageShadow::extent(kShadowBlurRadius);
+    for (std::uint32_t page = 0; page < m_numberOfPages; ++page) {
+        kit::Rect pageRect = pageRectForPageNumber(page);
+        kit::Rect shadowed = { pageRect.x() - reach, pageRect.y() - reach, pageRect.width() + 2 * reach, pageRect.height() + 2 * reach + kShadowOffset };
+        if (!shadowed.intersects(dirty))
+            continue;
+        // The view is flipped: "below" the page is towards larger y.
+        m_shadow.draw(context, pageRect, { 0, kShadowOffset }, kShadowBlurRadius, kShadowAlpha);
+        cairo_set_source_rgb(context, 1, 1, 1);
+        cairo_rectangle(context, pageRect.x(), pageRect.y(), pageRect.width(), pageRect.height());
+        cairo_fill(context);
+    }
+    cairo_restore(context);
+}
+
+void NRVLectorinMultiPageView::applyZoomStep()
+{
+    float percent = m_displayResolutionFactor * (kZoomFactors[m_zoomStep] * 100.0f);
+    ScaleUtilities::setScalePercent(*this, percent);
+}
+
+void NRVLectorinMultiPageView::zoomIn()
+{
+    if (m_zoomStep >= kZoomFactorsCount - 1)
+        return;
+    ++m_zoomStep;
+    applyZoomStep();
+    updateFrame();
+}
+
+void NRVLectorinMultiPageView::zoomOut()
+{
+    if (m_zoomStep <= 0)
+        return;
+    --m_zoomStep;
+    applyZoomStep();
+    updateFrame();
+}
+
+void NRVLectorinMultiPageView::zoomToStandardSize()
+{
+    if (m_zoomStep == kZoomFactorNormal)
+        return;
+    m_zoomStep = kZoomFactorNormal;
+    applyZoomStep();
+    updateFrame();
+}

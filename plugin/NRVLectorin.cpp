@@ -1,0 +1,236 @@
+#include "plugin/NRVLectorin.h"
+
+#include "import/Importer.h"
+#include "kit/foundation/Bundle.h"
+#include "kit/foundation/Log.h"
+#include "kit/net/URL.h"
+#include "kit/net/URLRequest.h"
+#include "kit/text/TextView.h"
+#include "kit/view/NibLoader.h"
+#include "kit/view/ProgressIndicator.h"
+#include "kit/view/ScrollView.h"
+#include "kit/view/Window.h"
+#include "pageview/NRVLectorinMultiPageView.h"
+#include "plugin/PluginClasses.h"
+#include "preferences/LectorinPreferences.h"
+#include "preferences/NRVLectorinPreferencesController.h"
+
+#include <cmath>
+
+std::unique_ptr<NRVLectorin> NRVLectorin::plugInViewWithArguments(const kit::Value& arguments)
+{
+    return std::make_unique<NRVLectorin>(arguments);
+}
+
+NRVLectorin::NRVLectorin(const kit::Value& arguments)
+    : m_pluginArguments(arguments)
+{
+    auto& center = kit::NotificationCenter::defaultCenter();
+    center.addObserver(this, kBackgroundColorChangedNotification,
+        &NRVLectorinPreferencesController::sharedPreferencesController(),
+        [this](const kit::Notification& n) { handleBackgroundColorChange(n); });
+    center.addObserver(this, kit::ViewBoundsDidChangeNotification, this, [this](const kit::Notification& n) { viewDidResize(n); });
+    center.addObserver(this, kit::ViewFrameDidChangeNotification, this, [this](const kit::Notification& n) { viewDidResize(n); });
+    setPostsBoundsChangedNotifications(true);
+    setPostsFrameChangedNotifications(true);
+}
+
+NRVLectorin::~NRVLectorin()
+{
+    kit::NotificationCenter::defaultCenter().removeObserver(this);
+    if (m_downloadConnection) {
+        m_downloadConnection->cancel();
+        m_downloadConnection.reset();
+    }
+    m_connectionResponse.reset();
+    m_rawData.reset();
+}
+
+void NRVLectorin::webPlugInInitialize()
+{
+    registerPluginClasses();
+    // A nib that cannot be loaded leaves the view without a download, pages or error display.
+    kit::NibLoader::loadNib(kit::Bundle::plugin(), "PluginView", *this, m_nibObjects);
+}
+
+bool NRVLectorin::setOutlet(std::string_view name, kit::Object* object)
+{
+    if (name == "viewPanel") {
+        auto* view = dynamic_cast<kit::View*>(object);
+        m_viewPanel = view;
+        return view || !object;
+    }
+    if (name == "pageView") {
+        auto* view = dynamic_cast<NRVLectorinMultiPageView*>(object);
+        m_pageView = view;
+        return view || !object;
+    }
+    if (name == "progressIndicator") {
+        auto* view = dynamic_cast<kit::ProgressIndicator*>(object);
+        m_progressIndicator = view;
+        return view || !object;
+    }
+    if (name == "errorDisplay") {
+        auto* view = dynamic_cast<kit::View*>(object);
+        m_errorDisplay = view;
+        return view || !object;
+    }
+    return kit::View::setOutlet(name, object);
+}
+
+void NRVLectorin::awakeFromNib()
+{
+    // The automatic update check runs before anything else the first view does. Its alert spins a nested
+    // run loop, where this view may be torn down: the weak reference tells.
+    if (!versionCheckPerformed()) {
+        kit::WeakPtr<NRVLectorin> self(this);
+        doVersionCheckAutomatically();
+        if (!self)
+            return;
+    }
+
+    if (kit::View* panel = m_viewPanel.get()) {
+        setFrame(panel->frame());
+        addSubview(*panel);
+        setBackgroundColorFromPreferences();
+        if (kit::Window* w = window())
+            w->makeFirstResponder(this);
+    }
+
+    const kit::Value* attributes = m_pluginArguments.get(WebPlugInAttributesKey);
+    const kit::Value* src = attributes ? attributes->get("src") : nullptr;
+    const std::string* srcString = src ? src->asString() : nullptr;
+    if (!srcString || srcString->empty()) {
+        showError();
+        return;
+    }
+    const kit::Value* base = m_pluginArguments.get(WebPlugInBaseURLKey);
+    std::optional<kit::URL> baseURL;
+    if (base && base->asString())
+        baseURL = kit::URL::withString(*base->asString());
+    std::optional<kit::URL> url = kit::URL::withString(*srcString, baseURL ? &*baseURL : nullptr);
+    if (url) {
+        kit::URLRequest request(*url);
+        if (baseURL)
+            request.setMainDocumentURL(baseURL);
+        m_downloadConnection = kit::URLConnection::start(request, this);
+    }
+    if (!m_downloadConnection) {
+        showError();
+        return;
+    }
+    m_rawData.emplace();
+    if (auto* indicator = m_progressIndicator.get())
+        indicator->startAnimation();
+}
+
+kit::Color NRVLectorin::backgroundColor() const
+{
+    kit::ScrollView* scrollView = m_pageView ? m_pageView->enclosingScrollView() : nullptr;
+    return scrollView ? scrollView->backgroundColor() : kit::Color::white(1);
+}
+
+void NRVLectorin::setBackgroundColor(kit::Color color)
+{
+    if (kit::ScrollView* scrollView = m_pageView ? m_pageView->enclosingScrollView() : nullptr) {
+        scrollView->setBackgroundColor(color);
+        scrollView->setNeedsDisplay(true);
+    }
+    setNeedsDisplay(true);
+}
+
+void NRVLectorin::drawRect(cairo_t* context, kit::Rect)
+{
+    cairo_save(context);
+    auto c = backgroundColor().rgba();
+    cairo_set_source_rgba(context, c[0], c[1], c[2], c[3]);
+    kit::Rect b = bounds();
+    cairo_rectangle(context, b.x(), b.y(), b.width(), b.height());
+    cairo_fill(context);
+    cairo_restore(context);
+}
+
+void NRVLectorin::mouseDown(const kit::Event&)
+{
+    if (kit::Window* w = window())
+        w->makeFirstResponder(m_pageView ? static_cast<kit::Responder*>(m_pageView->firstTextView()) : nullptr);
+}
+
+void NRVLectorin::centerProgressIndicator()
+{
+    kit::ProgressIndicator* indicator = m_progressIndicator.get();
+    if (!indicator)
+        return;
+    kit::Rect frame = indicator->frame();
+    kit::Rect b = bounds();
+    float x = std::round((b.width() - frame.width()) / 2.0f);
+    float y = std::round((b.height() - frame.height()) / 2.0f);
+    indicator->setFrame({ { x, y }, frame.size });
+}
+
+void NRVLectorin::viewDidResize(const kit::Notification&)
+{
+    centerProgressIndicator();
+}
+
+void NRVLectorin::showError()
+{
+    m_showsError = true;
+    if (kit::ScrollView* scrollView = m_pageView ? m_pageView->enclosingScrollView() : nullptr)
+        scrollView->setHidden(true);
+    if (auto* indicator = m_progressIndicator.get()) {
+        indicator->stopAnimation();
+        indicator->setHidden(true);
+    }
+    if (kit::View* error = m_errorDisplay.get())
+        error->setHidden(false);
+}
+
+bool NRVLectorin::hasFailed() const
+{
+    return m_showsError;
+}
+
+void NRVLectorin::connectionDidReceiveResponse(kit::URLConnection&, const kit::URLResponse& response)
+{
+    m_connectionResponse = response;
+    if (m_rawData)
+        m_rawData->clear();
+}
+
+void NRVLectorin::connectionDidReceiveData(kit::URLConnection&, std::span<const std::uint8_t> data)
+{
+    if (m_rawData)
+        m_rawData->insert(m_rawData->end(), data.begin(), data.end());
+}
+
+void NRVLectorin::connectionDidFinishLoading(kit::URLConnection&)
+{
+    // The connection is done with us; it may be destroyed from inside its own callback.
+    m_downloadConnection.reset();
+    std::span<const std::uint8_t> bytes;
+    if (m_rawData)
+        bytes = *m_rawData;
+    importer::ImportResult imported = importer::importDocument(bytes);
+    m_importedFormat = imported.format;
+    m_importError = imported.error;
+    if (auto* pageView = m_pageView.get())
+        pageView->setTextStorage(std::move(imported.text));
+    m_downloadIsComplete = true;
+    if (auto* indicator = m_progressIndicator.get()) {
+        indicator->stopAnimation();
+        indicator->setHidden(true);
+    }
+    if (kit::ScrollView* scrollView = m_pageView ? m_pageView->enclosingScrollView() : nullptr)
+        scrollView->setHidden(false);
+    if (kit::Window* w = window())
+        w->makeFirstResponder(m_pageView ? static_cast<kit::Responder*>(m_pageView->firstTextView()) : nullptr);
+}
+
+void NRVLectorin::connectionDidFailWithError(kit::URLConnection&, const kit::Error& error)
+{
+    m_downloadConnection.reset();
+    m_rawData.reset();
+    showError();
+    kit::Log::line("Connection failed! Error - %@ %@", error.localizedDescription(), error.userInfoValue("NSErrorFailingURLStringKey"));
+}

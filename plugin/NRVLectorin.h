@@ -1,0 +1,123 @@
+#pragma once
+
+#include "kit/foundation/NotificationCenter.h"
+#include "kit/foundation/Value.h"
+#include "kit/geometry/Color.h"
+#include "kit/net/URLConnection.h"
+#include "kit/view/NibTopLevelObjects.h"
+#include "kit/view/View.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace kit {
+class ProgressIndicator;
+}
+class NRVLectorinMultiPageView;
+
+// The keys of the arguments a browser passes when it creates a plug-in view: the embedding element's
+// attributes (a dictionary of strings, "src" among them) and the page's base URL (a string).
+inline constexpr const char* WebPlugInAttributesKey = "WebPlugInAttributesKey";
+inline constexpr const char* WebPlugInBaseURLKey = "WebPlugInBaseURLKey";
+
+// The view a browser creates for every embedded document the bundle claims: it downloads the document named
+// by the element's "src", converts it into styled text and hands it to the page view, switching between the
+// progress indicator, the pages and the error display. It also answers the browser's commands.
+class NRVLectorin : public kit::View, public kit::URLConnectionDelegate {
+public:
+    // The factory: a new view for the arguments, owned by the caller (the host puts it in its window).
+    static std::unique_ptr<NRVLectorin> plugInViewWithArguments(const kit::Value& arguments);
+    explicit NRVLectorin(const kit::Value& arguments);
+    ~NRVLectorin() override;
+
+    // Loads the "PluginView" nib with this view as its owner; its awakeFromNib starts the download.
+    void webPlugInInitialize();
+    void awakeFromNib() override;
+    bool setOutlet(std::string_view name, kit::Object* object) override;
+
+    kit::Color backgroundColor() const;
+    void setBackgroundColor(kit::Color color);
+    void setBackgroundColorFromPreferences();
+
+    void drawRect(cairo_t* context, kit::Rect dirty) override;
+    void mouseDown(const kit::Event& event) override;
+    bool acceptsFirstResponder() const override { return true; }
+    void centerProgressIndicator();
+    void viewDidResize(const kit::Notification&);
+    void showError();
+
+    void connectionDidReceiveResponse(kit::URLConnection&, const kit::URLResponse& response) override;
+    void connectionDidReceiveData(kit::URLConnection&, std::span<const std::uint8_t> data) override;
+    void connectionDidFinishLoading(kit::URLConnection&) override;
+    void connectionDidFailWithError(kit::URLConnection&, const kit::Error& error) override;
+
+    // Browser commands (actions: each takes its sender).
+    void saveDocumentTo(kit::Responder* sender);
+    void savePanelDidEnd(int returnCode, const std::string& path);
+    void print(kit::Responder* sender);
+    void safari_printDocument(kit::Responder* sender);
+    void makeTextLarger(kit::Responder* sender);
+    void makeTextStandardSize(kit::Responder* sender);
+    void makeTextSmaller(kit::Responder* sender);
+    void zoomIn(kit::Responder* sender);
+    void zoomOut(kit::Responder* sender);
+    void zoomToStandardSize(kit::Responder* sender);
+    void zoomInOrOutFromSegmentedControl(kit::Responder* sender);
+    void find(kit::Responder* sender);
+    void findNext(kit::Responder* sender);
+    void findPrevious(kit::Responder* sender);
+    void focusWebViewSearchField(kit::Responder* sender);
+    void showFindPanel(kit::Responder* sender);
+    void showAboutBox(kit::Responder* sender);
+    void showPreferences(kit::Responder* sender);
+    void handleBackgroundColorChange(const kit::Notification&);
+    // The find action a text view reads while this view is the sender of performFindPanelAction:.
+    int tag() const override { return m_findActionTag; }
+
+    // The update check: automatically once per process (from the first view's setup) and on demand.
+    static void doVersionCheckAutomatically();
+    static void doVersionCheckQuiet(bool quiet);
+    // The once-per-process flag of the automatic check.
+    static bool versionCheckPerformed();
+    static void resetVersionCheckPerformedForTesting();
+
+    // For hosts and tests.
+    bool downloadIsComplete() const { return m_downloadIsComplete; }
+    bool isLoading() const { return m_downloadConnection != nullptr; }
+    bool hasFailed() const;
+    const std::vector<std::uint8_t>* rawData() const { return m_rawData ? &*m_rawData : nullptr; }
+    const std::optional<kit::URLResponse>& connectionResponse() const { return m_connectionResponse; }
+    const kit::Value& pluginArguments() const { return m_pluginArguments; }
+    NRVLectorinMultiPageView* pageView() const { return m_pageView.get(); }
+    kit::View* viewPanel() const { return m_viewPanel.get(); }
+    kit::ProgressIndicator* progressIndicator() const { return m_progressIndicator.get(); }
+    kit::View* errorDisplay() const { return m_errorDisplay.get(); }
+    // The format the importer found and, when it found no text, why ("none", "not a known format").
+    const std::string& importedFormat() const { return m_importedFormat; }
+    const std::string& importError() const { return m_importError; }
+
+protected:
+    bool dispatchAction(std::string_view selector, kit::Responder* sender, bool perform) override;
+
+private:
+    void sendFindAction(int tag);
+
+    bool m_downloadIsComplete = false;
+    kit::Value m_pluginArguments;
+    // Outlets: the view tree owns these; they read as null once their object is gone.
+    kit::WeakPtr<kit::View> m_viewPanel;
+    kit::WeakPtr<NRVLectorinMultiPageView> m_pageView;
+    kit::WeakPtr<kit::ProgressIndicator> m_progressIndicator;
+    kit::WeakPtr<kit::View> m_errorDisplay;
+    std::unique_ptr<kit::URLConnection> m_downloadConnection;
+    std::optional<kit::URLResponse> m_connectionResponse;
+    std::optional<std::vector<std::uint8_t>> m_rawData;
+    std::int32_t m_findActionTag = 0;
+    bool m_showsError = false;
+    std::string m_importedFormat;
+    std::string m_importError;
+    // The nib's top-level objects, held until the setup takes the panel.
+    kit::NibTopLevelObjects m_nibObjects;
+};

@@ -1,0 +1,131 @@
+// The update check: a small version file on the vendor's server compared with the bundle's version,
+// automatically once a week (from the first view of a process) and on demand.
+#include "kit/foundation/Bundle.h"
+#include "kit/foundation/Clock.h"
+#include "kit/foundation/Format.h"
+#include "kit/foundation/Preferences.h"
+#include "kit/foundation/Workspace.h"
+#include "kit/net/SynchronousFetch.h"
+#include "kit/view/Alert.h"
+#include "kit/view/Button.h"
+#include "plugin/NRVLectorin.h"
+#include "plugin/VersionComparison.h"
+#include "preferences/LectorinPreferences.h"
+
+namespace {
+
+constexpr double kCheckInterval = 604800.0; // seven days, in seconds
+constexpr std::size_t kVersionFileMaximumBytes = 64 * 1024;
+
+bool s_versionCheckPerformed = false;
+
+std::string localized(const char* key)
+{
+    return kit::Bundle::main().localizedStringForKey(key, "", "");
+}
+
+std::string updateHost()
+{
+    return kit::Bundle::plugin().updateHost().value_or("updates.lectorin.invalid");
+}
+
+// The version file's dictionary, or nothing when it cannot be had: a failed fetch, a final status outside
+// 2xx, a body over the cap, or a body that is not a property list with a dictionary at its root.
+std::optional<kit::Value> fetchVersionFile()
+{
+    std::optional<kit::URL> url = kit::URL::withString("http://" + updateHost() + "/lectorin/version.xml");
+    if (!url)
+        return std::nullopt;
+    kit::FetchResult fetched = kit::fetchSynchronously(*url, kVersionFileMaximumBytes);
+    if (!fetched.succeeded() || fetched.statusCode < 200 || fetched.statusCode > 299)
+        return std::nullopt;
+    kit::Result<kit::Value> parsed = kit::Value::fromPropertyList(std::span<const std::uint8_t>(fetched.body));
+    if (!parsed || !parsed->isDictionary())
+        return std::nullopt;
+    return std::move(parsed.value());
+}
+
+void showNewVersionAlert(const std::string& bundleName, const std::string& latest)
+{
+    kit::Alert alert;
+    alert.setMessageText(kit::format(localized("A new version of %@ is now available."), bundleName));
+    alert.setInformativeText(kit::format(localized("The latest version of %@ is %@. Choose \"More Info\" to open a web page "
+                                                   "from which you can download or get information about this new version."),
+        bundleName, latest));
+    alert.addButtonWithTitle(localized("More Info..."));
+    kit::Button& later = alert.addButtonWithTitle(localized("Update Later"));
+    later.setKeyEquivalent("\x1b");
+    if (alert.runModal() == kit::Alert::FirstButtonReturn)
+        kit::Workspace::openURL("http://" + updateHost() + "/");
+}
+
+void showUpToDateAlert(const std::string& bundleName)
+{
+    kit::Alert alert;
+    alert.setMessageText(kit::format(localized("This copy of %@ is up to date."), bundleName));
+    alert.addButtonWithTitle(localized("OK"));
+    alert.runModal();
+}
+
+void showNotAvailableAlert()
+{
+    kit::Alert alert;
+    alert.setMessageText(localized("The update check is currently not available."));
+    alert.setInformativeText(localized("An error occured while trying to retrieve the current version information from the "
+                                       "Internet. Please try again later."));
+    alert.addButtonWithTitle(localized("OK"));
+    alert.runModal();
+}
+
+} // namespace
+
+bool NRVLectorin::versionCheckPerformed()
+{
+    return s_versionCheckPerformed;
+}
+
+void NRVLectorin::resetVersionCheckPerformedForTesting()
+{
+    s_versionCheckPerformed = false;
+}
+
+void NRVLectorin::doVersionCheckAutomatically()
+{
+    // Set before the check runs: its alert spins a nested run loop in which a second view may be set up,
+    // and that view must not start a second check.
+    s_versionCheckPerformed = true;
+    if (!readAutoUpdatePreference())
+        return;
+    std::optional<double> scheduled;
+    if (auto stored = kit::Preferences::copyValue(kNextScheduledUpdateCheckKey, kPreferencesDomain); stored && stored->isDate())
+        scheduled = stored->asDate();
+    // Dates are whole seconds; the comparison uses the same truncation.
+    bool due = !scheduled || std::trunc(kit::Clock::now()) - *scheduled > 0.0;
+    if (!due)
+        return;
+    doVersionCheckQuiet(true);
+    kit::Preferences::setValue(kNextScheduledUpdateCheckKey, kit::Value::date(kit::Clock::now() + kCheckInterval), kPreferencesDomain);
+    kit::Preferences::synchronize(kPreferencesDomain);
+}
+
+void NRVLectorin::doVersionCheckQuiet(bool quiet)
+{
+    const kit::Bundle& bundle = kit::Bundle::plugin();
+    std::string bundleName = bundle.name();
+    std::optional<std::string> installed = bundle.version();
+    std::optional<kit::Value> versionFile = fetchVersionFile();
+    // A file with entries but no version string under "Lectorin" tells nothing: it counts as unavailable.
+    const kit::Value* latestValue = versionFile ? versionFile->get("Lectorin") : nullptr;
+    const std::string* latest = latestValue ? latestValue->asString() : nullptr;
+    if (!versionFile || versionFile->count() == 0 || !latest) {
+        if (!quiet)
+            showNotAvailableAlert();
+        return;
+    }
+    // Without an installed version the check cannot call anything newer: the same version.
+    bool newer = installed && compareVersions(*installed, *latest) < 0;
+    if (newer)
+        showNewVersionAlert(bundleName, *latest);
+    else if (!quiet)
+        showUpToDateAlert(bundleName);
+}

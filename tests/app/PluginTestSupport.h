@@ -1,0 +1,52 @@
+#pragma once
+
+#include "kit/foundation/RunLoop.h"
+#include "kit/host/HeadlessHost.h"
+#include "kit/view/Window.h"
+#include "plugin/NRVLectorin.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+// A plug-in view in a window of its own, made the way a browser makes it, with a headless host current.
+struct PluginFixture {
+    kit::HeadlessHost host;
+    std::unique_ptr<kit::Window> window;
+    NRVLectorin* plugin = nullptr;
+
+    PluginFixture() { kit::Host::setCurrent(&host); }
+    ~PluginFixture()
+    {
+        window.reset();
+        kit::Host::setCurrent(nullptr);
+    }
+
+    static kit::Value arguments(std::optional<std::string> src, std::optional<std::string> base = std::nullopt)
+    {
+        kit::Value attributes = kit::Value::dictionary();
+        if (src)
+            attributes.set("src", kit::Value::string(*src));
+        kit::Value args = kit::Value::dictionary();
+        args.set(WebPlugInAttributesKey, std::move(attributes));
+        if (base)
+            args.set(WebPlugInBaseURLKey, kit::Value::string(*base));
+        return args;
+    }
+
+    NRVLectorin& open(const kit::Value& args, kit::Size box = { 801, 600 })
+    {
+        window = std::make_unique<kit::Window>(box);
+        auto view = NRVLectorin::plugInViewWithArguments(args);
+        view->webPlugInInitialize();
+        plugin = view.get();
+        window->contentView()->addSubview(std::move(view)).setFrame({ { 0, 0 }, box });
+        return *plugin;
+    }
+
+    bool waitUntilLoaded()
+    {
+        return kit::RunLoop::runUntil([this] { return !plugin->isLoading(); }, std::chrono::seconds(20));
+    }
+};

@@ -1,0 +1,201 @@
+#include "PluginTestSupport.h"
+#include "kit/foundation/Log.h"
+#include "kit/text/TextView.h"
+#include "kit/view/ProgressIndicator.h"
+#include "kit/view/ScrollView.h"
+#include "kit_net/LoopbackServer.h"
+#include "pageview/NRVLectorinMultiPageView.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* kRtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times New Roman;}}\\f0 Hello {\\b world}.\\par}";
+
+} // namespace
+
+TEST(PluginView, ResolvesSourceAgainstBaseAndShowsPages)
+{
+    std::atomic<int> requests = 0;
+    nettest::LoopbackServer server([&](httplib::Server& s) {
+        s.Get("/docs/report.rtf", [&](const httplib::Request&, httplib::Response& r) {
+            ++requests;
+            r.set_content(kRtf, "application/rtf");
+        });
+    });
+    const struct {
+        std::string src;
+        std::optional<std::string> base;
+        const char* why;
+    } cases[] = {
+        { "report.rtf", server.url("/docs/page.html"), "relative src resolved against the base URL" },
+        { server.url("/docs/report.rtf"), "http://other.invalid/x/", "absolute src stands alone" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        PluginFixture f;
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(c.src, c.base));
+        EXPECT_TRUE(plugin.progressIndicator()->isAnimating()) << "spins while loading";
+        ASSERT_TRUE(f.waitUntilLoaded());
+        EXPECT_TRUE(plugin.downloadIsComplete());
+        EXPECT_FALSE(plugin.hasFailed());
+        ASSERT_NE(plugin.pageView(), nullptr);
+        ASSERT_NE(plugin.pageView()->textStorage(), nullptr);
+        EXPECT_EQ(plugin.pageView()->textStorage()->string(), "Hello world.\n");
+        EXPECT_FALSE(plugin.progressIndicator()->isAnimating());
+        EXPECT_TRUE(plugin.progressIndicator()->isHidden());
+        EXPECT_FALSE(plugin.pageView()->enclosingScrollView()->isHidden());
+        EXPECT_TRUE(plugin.errorDisplay()->isHidden());
+        EXPECT_EQ(f.window->firstResponder(), static_cast<kit::Responder*>(plugin.pageView()->firstTextView()));
+    }
+    EXPECT_EQ(requests, 2);
+}
+
+TEST(PluginView, MissingOrEmptySourceShowsErrorWithoutRequest)
+{
+    for (std::optional<std::string> src : { std::optional<std::string>(), std::optional<std::string>("") }) {
+        std::vector<std::string> log;
+        kit::Log::setCaptureForTesting(&log);
+        PluginFixture f;
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(src, "http://127.0.0.1:1/"));
+        EXPECT_FALSE(plugin.isLoading()) << "no connection was made";
+        EXPECT_TRUE(plugin.hasFailed());
+        EXPECT_FALSE(plugin.errorDisplay()->isHidden());
+        EXPECT_TRUE(plugin.progressIndicator()->isHidden());
+        EXPECT_FALSE(plugin.progressIndicator()->isAnimating());
+        EXPECT_EQ(plugin.rawData(), nullptr);
+        EXPECT_TRUE(log.empty()) << "nothing is logged for a missing src";
+        kit::Log::setCaptureForTesting(nullptr);
+    }
+}
+
+TEST(PluginView, SecondResponseDiscardsEarlierBytes)
+{
+    nettest::LoopbackServer server([&](httplib::Server& s) {
+        s.Get("/moved", [](const httplib::Request&, httplib::Response& r) {
+            r.status = 302;
+            r.set_header("Location", "/final.rtf");
+            r.set_content("<html>redirect body</html>", "text/html");
+        });
+        s.Get("/final.rtf", [](const httplib::Request&, httplib::Response& r) { r.set_content(kRtf, "application/rtf"); });
+    });
+    PluginFixture f;
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/moved")));
+    ASSERT_TRUE(f.waitUntilLoaded());
+    ASSERT_NE(plugin.rawData(), nullptr);
+    EXPECT_EQ(std::string(plugin.rawData()->begin(), plugin.rawData()->end()), kRtf) << "only the last response's body";
+    EXPECT_EQ(plugin.connectionResponse()->suggestedFilename(), "final.rtf");
+}
+
+TEST(PluginView, FailureAfterDataDiscardsBytesAndLogsOnce)
+{
+    nettest::LoopbackServer server([&](httplib::Server& s) {
+        s.Get("/cut.rtf", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content_provider(100000, "application/rtf", [](size_t offset, size_t, httplib::DataSink& sink) {
+                if (offset > 0)
+                    return false; // drop the connection after the first chunk
+                std::string chunk(2048, 'x');
+                sink.write(chunk.data(), chunk.size());
+                return true;
+            });
+        });
+    });
+    std::vector<std::string> log;
+    kit::Log::setCaptureForTesting(&log);
+    PluginFixture f;
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/cut.rtf")));
+    ASSERT_TRUE(f.waitUntilLoaded());
+    kit::Log::setCaptureForTesting(nullptr);
+    EXPECT_FALSE(plugin.downloadIsComplete());
+    EXPECT_TRUE(plugin.hasFailed());
+    EXPECT_EQ(plugin.rawData(), nullptr) << "received bytes are discarded";
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].rfind("Connection failed! Error - ", 0), 0u) << log[0];
+    EXPECT_NE(log[0].find(server.url("/cut.rtf")), std::string::npos) << "names the failing URL: " << log[0];
+    EXPECT_TRUE(plugin.connectionResponse().has_value()) << "the last response is kept";
+}
+
+TEST(PluginView, TeardownWhileLoadingClosesTheConnection)
+{
+    nettest::Signal requestArrived, connectionClosed;
+    nettest::LoopbackServer server([&](httplib::Server& s) {
+        s.Get("/slow.rtf", [&](const httplib::Request&, httplib::Response& r) {
+            r.set_chunked_content_provider("application/rtf", [&](size_t, httplib::DataSink& sink) {
+                requestArrived.raise();
+                std::string chunk(512, ' ');
+                if (!sink.write(chunk.data(), chunk.size())) {
+                    connectionClosed.raise();
+                    return false;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a slow body, paced by the server
+                return true;
+            });
+        });
+    });
+    PluginFixture f;
+    f.open(PluginFixture::arguments(server.url("/slow.rtf")));
+    ASSERT_TRUE(kit::RunLoop::runUntil([&] { return requestArrived.isRaised(); }, std::chrono::seconds(10)));
+    EXPECT_TRUE(f.plugin->isLoading());
+    f.window.reset(); // the page goes away: the view is torn down mid-download
+    EXPECT_TRUE(connectionClosed.waitFor(std::chrono::seconds(10))) << "the server saw the connection close";
+}
+
+TEST(PluginView, UnreadableDocumentShowsOneEmptyPage)
+{
+    nettest::LoopbackServer server([&](httplib::Server& s) {
+        s.Get("/image.doc", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content(std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 24), "application/msword");
+        });
+        s.Get("/missing.doc", [](const httplib::Request&, httplib::Response& r) {
+            r.status = 404;
+            r.set_content("Not Found", "text/plain");
+        });
+    });
+    PluginFixture f;
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/image.doc")));
+    ASSERT_TRUE(f.waitUntilLoaded());
+    EXPECT_TRUE(plugin.downloadIsComplete()) << "no text is not an error";
+    EXPECT_FALSE(plugin.hasFailed());
+    EXPECT_EQ(plugin.pageView()->textStorage(), nullptr);
+    EXPECT_EQ(plugin.pageView()->numberOfPages(), 1u);
+    EXPECT_NE(plugin.pageView()->firstTextView(), nullptr);
+
+    PluginFixture g;
+    NRVLectorin& missing = g.open(PluginFixture::arguments(server.url("/missing.doc")));
+    ASSERT_TRUE(g.waitUntilLoaded());
+    EXPECT_TRUE(missing.downloadIsComplete()) << "the status is not examined: the body is shown";
+    ASSERT_NE(missing.pageView()->textStorage(), nullptr);
+    EXPECT_EQ(missing.pageView()->textStorage()->string(), "Not Found");
+}
+
+TEST(PluginView, CentresProgressIndicator)
+{
+    const struct {
+        kit::Size box;
+        kit::Point expected;
+        const char* why;
+    } cases[] = {
+        { { 300, 200 }, { 134, 84 }, "even room" },
+        { { 301, 201 }, { 135, 85 }, "halves round away from zero" },
+        { { 21, 200 }, { -6, 84 }, "narrower than the indicator: -5.5 rounds to -6" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        PluginFixture f;
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(std::nullopt), c.box);
+        kit::ProgressIndicator* indicator = plugin.progressIndicator();
+        indicator->setFrameSize({ 32, 32 });
+        plugin.setBoundsOrigin({ 10, 10 }); // a bounds change re-centres; its origin is not added
+        EXPECT_EQ(indicator->frame().origin, c.expected);
+    }
+}
+
+TEST(PluginView, ClickBeforeDocumentFocusesNothing)
+{
+    PluginFixture f;
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(std::nullopt));
+    f.window->makeFirstResponder(&plugin);
+    plugin.mouseDown(kit::Event {});
+    EXPECT_EQ(f.window->firstResponder(), f.window.get()) << "no text view yet: the window itself";
+}

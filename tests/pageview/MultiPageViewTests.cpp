@@ -1,0 +1,193 @@
+#include "kit/host/HeadlessHost.h"
+#include "kit/print/PrintInfo.h"
+#include "kit/text/LayoutManager.h"
+#include "kit/text/TextContainer.h"
+#include "kit/text/TextView.h"
+#include "kit/view/ScrollView.h"
+#include "kit/view/Window.h"
+#include "pageview/NRVLectorinMultiPageView.h"
+#include "pageview/NRVLectorinSBCenteringClipView.h"
+#include "pageview/ScaleUtilities.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using kit::Rect;
+
+namespace {
+
+// A page view inside a scroll view inside a window, installed as the nib does it.
+struct PageViewFixture {
+    kit::HeadlessHost host;
+    std::unique_ptr<kit::Window> window;
+    NRVLectorinMultiPageView* pageView = nullptr;
+    kit::ScrollView* scrollView = nullptr;
+
+    explicit PageViewFixture(kit::Size size = { 801, 600 })
+    {
+        kit::Host::setCurrent(&host);
+        window = std::make_unique<kit::Window>(size);
+        scrollView = &window->contentView()->add<kit::ScrollView>(Rect { { 0, 0 }, size });
+        scrollView->setBackgroundColor(kit::Color::calibratedRGB(0.38f, 0.45f, 0.56f));
+        auto view = std::make_unique<NRVLectorinMultiPageView>(Rect { 0, 0, 100, 100 });
+        pageView = view.get();
+        scrollView->setDocumentView(std::move(view));
+        pageView->awakeFromNib();
+    }
+    ~PageViewFixture()
+    {
+        window.reset();
+        kit::Host::setCurrent(nullptr);
+    }
+};
+
+std::shared_ptr<kit::TextStorage> paragraphs(int count, const std::string& text = "A paragraph of ordinary words that wraps across a few lines of the page when repeated. ")
+{
+    auto storage = std::make_shared<kit::TextStorage>();
+    for (int i = 0; i < count; ++i)
+        storage->append(text + text + text + "\n", kit::Attributes {});
+    return storage;
+}
+
+} // namespace
+
+TEST(MultiPageView, GeometryFollowsPaperAndMargins)
+{
+    PageViewFixture f;
+    EXPECT_EQ(f.pageView->numberOfPages(), 0u);
+    EXPECT_EQ(f.pageView->firstTextView(), nullptr);
+    EXPECT_EQ(f.pageView->documentSizeInPage(), (kit::Size { 468, 648 }));
+    EXPECT_EQ(f.pageView->pageRectForPageNumber(0), (Rect { 16, 16, 612, 792 }));
+    EXPECT_EQ(f.pageView->documentRectForPageNumber(0), (Rect { 88, 88, 468, 648 }));
+    EXPECT_EQ(f.pageView->pageRectForPageNumber(1), (Rect { 16, 824, 612, 792 }));
+    EXPECT_EQ(f.pageView->documentRectForPageNumber(1), (Rect { 88, 896, 468, 648 }));
+    EXPECT_EQ(f.pageView->pageRectForPageNumber(2).origin.y, 1632) << "any index, also past the stack";
+    f.pageView->updateFrame();
+    EXPECT_EQ(f.pageView->frame().size, (kit::Size { 644, 32 })) << "no pages: only the separators";
+    EXPECT_EQ(f.pageView->printInfo(), f.pageView->printInfo()) << "made once";
+    EXPECT_EQ(f.pageView->printInfo()->leftMargin(), 72);
+    EXPECT_EQ(f.pageView->printInfo()->topMargin(), 72) << "one inch whatever the shared settings hold";
+}
+
+TEST(MultiPageView, PaginatesEveryCharacterOnceAndInOrder)
+{
+    PageViewFixture f;
+    auto storage = paragraphs(60);
+    f.pageView->setTextStorage(storage);
+    ASSERT_GE(f.pageView->numberOfPages(), 3u);
+    kit::LayoutManager* layout = f.pageView->layoutManager();
+    std::size_t expected = 0;
+    for (const auto& container : layout->textContainers()) {
+        kit::Range range = layout->glyphRangeForTextContainer(*container);
+        EXPECT_LE(range.location, expected) << "no gap between pages";
+        expected = std::max(expected, range.end());
+    }
+    EXPECT_EQ(expected, storage->length()) << "every character has a page";
+    kit::Range last = layout->glyphRangeForTextContainer(*layout->textContainers().back());
+    EXPECT_GT(last.length, 0u) << "no trailing blank page";
+    EXPECT_EQ(f.pageView->subviews().size(), f.pageView->numberOfPages());
+    float n = float(f.pageView->numberOfPages());
+    EXPECT_EQ(f.pageView->frame().size, (kit::Size { 644, n * 792 + (n + 1) * 16 }));
+}
+
+TEST(MultiPageView, EmptyOrNullTextGivesOneBlankPage)
+{
+    for (auto storage : { std::shared_ptr<kit::TextStorage>(), std::make_shared<kit::TextStorage>() }) {
+        PageViewFixture f;
+        f.pageView->setTextStorage(storage);
+        EXPECT_EQ(f.pageView->numberOfPages(), 1u);
+        EXPECT_NE(f.pageView->firstTextView(), nullptr);
+        EXPECT_EQ(f.pageView->frame().size, (kit::Size { 644, 824 }));
+    }
+}
+
+TEST(MultiPageView, ThreePagesOfPageBreaksGiveTheDocumentedFrame)
+{
+    PageViewFixture f;
+    auto storage = std::make_shared<kit::TextStorage>("One\fTwo\fThree");
+    f.pageView->setTextStorage(storage);
+    EXPECT_EQ(f.pageView->numberOfPages(), 3u);
+    EXPECT_EQ(f.pageView->frame().size, (kit::Size { 644, 2440 }));
+    // The stack is narrower than the clip view: centred, x = round((644 - clip width) / 2).
+    kit::Rect clipBounds = f.scrollView->contentView()->bounds();
+    EXPECT_EQ(clipBounds.origin.x, std::round((644 - clipBounds.width()) / 2.0f));
+    f.pageView->setTextStorage(f.pageView->sharedTextStorage());
+    EXPECT_EQ(f.pageView->numberOfPages(), 3u) << "the held storage again: pages rebuilt, storage kept";
+    EXPECT_EQ(f.pageView->textStorage(), storage.get());
+}
+
+TEST(MultiPageView, ALineTallerThanAPageStillLands)
+{
+    PageViewFixture f;
+    kit::Attributes huge;
+    huge.fontSize = 900;
+    auto storage = std::make_shared<kit::TextStorage>("W\nW", huge);
+    f.pageView->setTextStorage(storage);
+    EXPECT_EQ(f.pageView->numberOfPages(), 2u);
+}
+
+TEST(MultiPageView, ZoomBeforeAndAfterTheDocument)
+{
+    PageViewFixture f;
+    f.pageView->zoomIn();
+    f.pageView->zoomIn();
+    EXPECT_EQ(f.pageView->zoomStep(), 6);
+    f.pageView->setTextStorage(paragraphs(1));
+    EXPECT_FLOAT_EQ(ScaleUtilities::scalePercent(*f.pageView), 144.0f) << "a zoom before the document stays in force";
+    EXPECT_FLOAT_EQ(f.pageView->frame().width(), 644 * 1.44f);
+    for (int i = 0; i < 6; ++i)
+        f.pageView->zoomIn();
+    EXPECT_EQ(f.pageView->zoomStep(), 9) << "the last step";
+    for (int i = 0; i < 12; ++i)
+        f.pageView->zoomOut();
+    EXPECT_EQ(f.pageView->zoomStep(), 0);
+    EXPECT_FLOAT_EQ(ScaleUtilities::scalePercent(*f.pageView), 50.0f);
+    f.pageView->zoomToStandardSize();
+    EXPECT_EQ(f.pageView->zoomStep(), 4);
+    EXPECT_FLOAT_EQ(ScaleUtilities::scalePercent(*f.pageView), 100.0f);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 801, 600);
+    cairo_t* context = cairo_create(surface);
+    f.window->display(context);
+    cairo_destroy(context);
+    cairo_surface_destroy(surface);
+    ASSERT_FALSE(f.window->needsDisplay());
+    f.pageView->zoomToStandardSize();
+    EXPECT_FALSE(f.window->needsDisplay()) << "at the standard step nothing is sent, nothing redrawn";
+    f.pageView->zoomOut();
+    EXPECT_TRUE(f.window->needsDisplay());
+}
+
+TEST(MultiPageView, DisplayFactorScalesEveryStep)
+{
+    kit::HeadlessHost host;
+    host.setDisplay(kit::DisplayInfo { true, 1440, 900, 381, 238 });
+    kit::Host::setCurrent(&host);
+    NRVLectorinMultiPageView view({ 0, 0, 10, 10 });
+    EXPECT_EQ(view.displayResolutionFactor(), 1.3333334f);
+    kit::Host::setCurrent(nullptr);
+    NRVLectorinMultiPageView plain({ 0, 0, 10, 10 });
+    EXPECT_EQ(plain.displayResolutionFactor(), 1.0f) << "no display: factor 1";
+}
+
+TEST(MultiPageView, DrawsBackgroundShadowAndWhitePage)
+{
+    PageViewFixture f({ 700, 900 });
+    f.pageView->setTextStorage(paragraphs(1));
+    auto path = testsupport::temporaryFolder("draw") / "window.png";
+    ASSERT_TRUE(f.host.writeWindowPNG(*f.window, path));
+    testsupport::Image image = testsupport::readPng(path);
+    ASSERT_GT(image.width, 0);
+    auto rgb = [](std::uint32_t p) { return p & 0xFFFFFF; };
+    // The one-page stack (644 x 824) is centred both ways: the page's left edge lies at
+    // (700 - 644) / 2 + 16 = 44 and its top at (900 - 824) / 2 + 16 = 54 in the window.
+    int pageLeft = 44, pageTop = 54;
+    EXPECT_EQ(rgb(image.at(pageLeft + 300, pageTop + 400)), 0xFFFFFFu) << "white inside the page";
+    std::uint32_t background = rgb(image.at(5, 5));
+    EXPECT_NEAR(int(background >> 16), 97, 1) << "background colour around the pages";
+    EXPECT_NEAR(int((background >> 8) & 0xFF), 115, 1);
+    EXPECT_NEAR(int(background & 0xFF), 143, 1);
+    int below = int(image.at(pageLeft + 300, pageTop + 792 + 4) & 0xFF);
+    int above = int(image.at(pageLeft + 300, pageTop - 4) & 0xFF);
+    EXPECT_LT(below, above) << "the shadow is darker just below the page than just above it";
+    EXPECT_LT(below, 0x8F) << "and darker than the bare background";
+}
