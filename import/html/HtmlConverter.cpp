@@ -179,6 +179,7 @@ void HtmlConverter::convert()
     for (const xmlNode* node = root; node; node = node->next)
         convertNode(node, initial);
     finishParagraph(true);
+    m_builder.flush();
 }
 
 kit::ParagraphStyle HtmlConverter::paragraphStyle(const Block& block) const

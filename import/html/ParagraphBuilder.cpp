@@ -192,12 +192,12 @@ void ParagraphBuilder::writeParagraph(kit::ParagraphStyle style, const kit::Attr
         style.tabStops = { { style.headIndent, kit::TabAlignment::Left } };
     }
 
-    auto paragraph = std::make_shared<const kit::ParagraphStyle>(style);
-    std::size_t start = m_storage.length();
+    commitPending();
+    PendingParagraph pending;
+    pending.style = style;
     auto write = [&](std::string_view text, kit::Attributes attributes) {
-        attributes.paragraph = paragraph;
         attributes.tableCell = m_scope.cell;
-        m_storage.append(text, attributes);
+        pending.pieces.emplace_back(std::string(text), std::move(attributes));
     };
     ContentWidthMeter meter;
     if (label) {
@@ -222,7 +222,7 @@ void ParagraphBuilder::writeParagraph(kit::ParagraphStyle style, const kit::Attr
     end.superscript = 0;
     end.background.reset();
     write(std::string_view(&terminator, 1), end);
-    m_lastParagraphStart = start;
+    m_pending = std::move(pending);
     ++m_paragraphCount;
     ++m_scope.paragraphsWritten;
 
@@ -243,13 +243,25 @@ void ParagraphBuilder::moveMarginToPreviousParagraph()
 {
     float margin = m_scope.pendingMargin;
     m_scope.pendingMargin = 0;
-    if (margin <= 0 || !m_paragraphCount || m_lastParagraphStart >= m_storage.length())
+    if (m_pending)
+        m_pending->style.spacingAfter = std::max(m_pending->style.spacingAfter, margin);
+}
+
+void ParagraphBuilder::commitPending()
+{
+    if (!m_pending)
         return;
-    kit::Range range { m_lastParagraphStart, m_storage.length() - m_lastParagraphStart };
-    auto style = std::make_shared<kit::ParagraphStyle>(m_storage.attributesAt(m_lastParagraphStart).paragraphStyle());
-    style->spacingAfter = std::max(style->spacingAfter, margin);
-    std::shared_ptr<const kit::ParagraphStyle> shared = std::move(style);
-    m_storage.modifyAttributes(range, [&](kit::Attributes& a) { a.paragraph = shared; });
+    auto style = std::make_shared<const kit::ParagraphStyle>(m_pending->style);
+    for (auto& [text, attributes] : m_pending->pieces) {
+        attributes.paragraph = style;
+        m_storage.append(text, attributes);
+    }
+    m_pending.reset();
+}
+
+void ParagraphBuilder::flush()
+{
+    commitPending();
 }
 
 void ParagraphBuilder::requestPageBreak()

@@ -41,6 +41,8 @@ public:
     // whose cells start their own margins).
     void moveMarginToPreviousParagraph();
     void requestPageBreak();
+    // Writes the last paragraph into the storage; nothing may be added after.
+    void flush();
     bool hasWrittenParagraph() const { return m_paragraphCount > 0; }
 
     void setLabel(ListLabel label) { m_scope.label = std::move(label); }
@@ -73,6 +75,7 @@ private:
     void appendSpace(const kit::Attributes& attributes);
     void trimTrailingSpace();
     void writeParagraph(kit::ParagraphStyle style, const kit::Attributes& blockAttributes, char terminator);
+    void commitPending();
 
     kit::TextStorage& m_storage;
     std::vector<Piece> m_pieces;
@@ -81,7 +84,13 @@ private:
     bool m_trailingCollapsibleSpace = false;
     Scope m_scope;
     std::size_t m_paragraphCount = 0;
-    std::size_t m_lastParagraphStart = 0;
+    // The last paragraph stays here until the next one comes, so that space before a table can still be
+    // added after it.
+    struct PendingParagraph {
+        kit::ParagraphStyle style;
+        std::vector<std::pair<std::string, kit::Attributes>> pieces;
+    };
+    std::optional<PendingParagraph> m_pending;
 };
 
 } // namespace importer::html
