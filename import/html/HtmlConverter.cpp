@@ -189,10 +189,12 @@ kit::ParagraphStyle HtmlConverter::paragraphStyle(const Block& block) const
     p.alignment = style.textAlign;
     p.baseDirection = style.direction;
     bool rightToLeft = style.direction == kit::WritingDirection::RightToLeft;
-    float lead = std::max(0.0f, rightToLeft ? block.rightIndent : block.leftIndent);
-    float trail = std::max(0.0f, rightToLeft ? block.leftIndent : block.rightIndent);
+    // Margins can add up past the page; the text keeps at least a narrow column of its own.
+    float room = kAvailableWidth - kMinimumBlockWidth;
+    float lead = std::clamp(rightToLeft ? block.rightIndent : block.leftIndent, 0.0f, room);
+    float trail = std::clamp(rightToLeft ? block.leftIndent : block.rightIndent, 0.0f, room - lead);
     p.headIndent = lead;
-    p.firstLineHeadIndent = std::max(0.0f, lead + style.textIndent);
+    p.firstLineHeadIndent = std::clamp(lead + style.textIndent, 0.0f, room);
     p.tailIndent = trail;
     p.lineSpacingRule = style.lineHeightRule;
     p.lineSpacing = style.lineHeight;

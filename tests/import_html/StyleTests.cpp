@@ -238,6 +238,13 @@ TEST(HtmlStyle, ParagraphProperties)
              EXPECT_FLOAT_EQ(p.headIndent, 0);
              EXPECT_FLOAT_EQ(p.tailIndent, 72);
          }, "in right-to-left text the left margin trails" },
+        { "<div style='margin-left: 5in'><div style='margin-left: 5in; margin-right: 3in'><p style='text-indent: 9in'>word",
+            [](const kit::ParagraphStyle& p) {
+                EXPECT_FLOAT_EQ(p.headIndent, 468 - 36);
+                EXPECT_FLOAT_EQ(p.tailIndent, 0);
+                EXPECT_FLOAT_EQ(p.firstLineHeadIndent, 468 - 36);
+            },
+            "indents that add up past the page leave the text a narrow column" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
