@@ -2,10 +2,9 @@
 
 #include "kit/host/Host.h"
 #include "kit/text/LayoutManager.h"
-#include "kit/text/TextContainer.h"
 #include "kit/text/TextStorage.h"
 #include "kit/text/TextView.h"
-#include "kit/view/View.h"
+#include "kit/view/Window.h"
 
 #include <algorithm>
 #include <cairo-pdf.h>
@@ -15,97 +14,102 @@ namespace kit {
 
 namespace {
 
-class OperationJob : public PrintJob {
-public:
-    explicit OperationJob(std::shared_ptr<PrintOperation> operation)
-        : m_operation(std::move(operation))
-    {
-    }
-    std::string jobName() const override { return "Lectorin document"; }
-    Size paperSize() const override { return m_operation->printInfo()->paperSize(); }
-    int pageCount() override { return m_operation->pageCount(); }
-    void drawPage(int index, cairo_t* context) override { m_operation->drawPage(index, context); }
-
-private:
-    std::shared_ptr<PrintOperation> m_operation;
-};
+// A paginated text longer than this many pages is cut off there rather than looping without end.
+constexpr int kMaximumPages = 100000;
+// Containers of a text laid out as one page grow downward without limit.
+constexpr float kUnboundedHeight = 1e7f;
 
 } // namespace
 
-std::shared_ptr<PrintOperation> PrintOperation::printOperationWithView(std::unique_ptr<View> view, std::shared_ptr<PrintInfo> printInfo)
+std::shared_ptr<PrintOperation> PrintOperation::printOperationWithView(View& view, std::shared_ptr<PrintInfo> printInfo)
 {
-    return std::make_shared<PrintOperation>(std::move(view), std::move(printInfo));
+    return std::shared_ptr<PrintOperation>(new PrintOperation(&view, nullptr, std::move(printInfo)));
 }
 
-PrintOperation::PrintOperation(std::unique_ptr<View> view, std::shared_ptr<PrintInfo> printInfo)
-    : m_view(std::move(view))
+std::shared_ptr<PrintOperation> PrintOperation::printOperationWithView(std::unique_ptr<View> view, std::shared_ptr<PrintInfo> printInfo)
+{
+    View* shown = view.get();
+    return std::shared_ptr<PrintOperation>(new PrintOperation(shown, std::move(view), std::move(printInfo)));
+}
+
+PrintOperation::PrintOperation(View* view, std::unique_ptr<View> owned, std::shared_ptr<PrintInfo> printInfo)
+    : m_view(view)
+    , m_ownedView(std::move(owned))
     , m_printInfo(printInfo ? std::move(printInfo) : std::make_shared<PrintInfo>(*PrintInfo::shared()))
 {
 }
 
 PrintOperation::~PrintOperation() = default;
 
-std::shared_ptr<PrintJob> PrintOperation::makeJob()
+std::string PrintOperation::jobName() const
 {
-    return std::make_shared<OperationJob>(shared_from_this());
+    return m_jobName.empty() ? std::string("Untitled") : m_jobName;
 }
 
-void PrintOperation::runOperationModalForWindow(std::shared_ptr<PrintOperation> operation, Window* window, std::function<void(bool success)> didRun)
+Size PrintOperation::paperSize() const
 {
-    auto job = operation->makeJob();
-    Host::current().runPrintPanel(window, operation->m_panelOptions, std::move(job), [didRun = std::move(didRun)](bool printed) {
-        if (didRun)
-            didRun(printed);
-    });
-}
-
-float PrintOperation::contentScale() const
-{
-    float printable = m_printInfo->imageableRect().width();
-    float width = m_view->frame().width();
-    if (m_printInfo->horizontalPagination() == PrintInfo::Pagination::Fit && width > printable && printable > 0)
-        return printable / width;
-    return 1;
+    return m_printInfo->paperSize();
 }
 
 void PrintOperation::paginate()
 {
-    if (m_pageCount >= 0)
+    if (m_paginated)
         return;
-    Rect printable = m_printInfo->imageableRect();
-    float scale = contentScale();
-    float pageHeight = std::max(1.0f, printable.height() / scale);
-    auto* textView = dynamic_cast<TextView*>(m_view.get());
-    if (!textView) {
-        float height = m_view->bounds().height();
-        m_pageCount = std::max(1, int(std::ceil(height / pageHeight)));
-        return;
+    m_paginated = true;
+    const PrintInfo& info = *m_printInfo;
+    Rect area = info.imageableRect();
+    // Margins that leave no room print on the whole sheet rather than on nothing.
+    if (area.width() < 1 || area.height() < 1)
+        area = { 0, 0, info.paperSize().width, info.paperSize().height };
+
+    auto* textView = dynamic_cast<TextView*>(m_view);
+    float viewWidth = m_view->bounds().width();
+    if (textView && textView->textContainer()) {
+        float containerWidth = textView->textContainer()->containerSize().width;
+        if (containerWidth > 0 && containerWidth < kUnboundedHeight)
+            viewWidth = containerWidth;
     }
-    std::shared_ptr<TextStorage> storage = textView->textStorage();
-    m_layout = std::make_unique<LayoutManager>();
-    m_layout->replaceTextStorage(storage);
-    std::size_t length = storage ? storage->length() : 0;
-    float width = m_view->frame().width();
-    std::size_t highestEnd = 0;
-    int stalled = 0;
-    m_pageCount = 0;
-    // Same rule as on screen: a page more until the end of the text has one; layout always places
-    // something while text remains, the guard only stops a fault from adding pages forever.
-    while (true) {
-        auto container = std::make_unique<TextContainer>(Size { width, pageHeight });
-        TextContainer* added = container.get();
-        m_layout->addTextContainer(std::move(container));
-        ++m_pageCount;
-        Range range = m_layout->glyphRangeForTextContainer(*added);
-        if (range.end() > highestEnd) {
-            highestEnd = range.end();
-            stalled = 0;
-        } else if (++stalled > 2) {
-            break;
+    viewWidth = std::max(viewWidth, 1.0f);
+
+    float scale = info.scalingFactor() > 0 ? info.scalingFactor() : 1;
+    if (info.horizontalPagination() == PrintInfo::Pagination::Fit && viewWidth * scale > area.width())
+        scale = area.width() / viewWidth;
+    float sliceWidth = info.horizontalPagination() == PrintInfo::Pagination::Fit ? viewWidth : std::min(viewWidth, area.width() / scale);
+
+    if (textView) {
+        m_layoutManager = std::make_unique<LayoutManager>();
+        std::shared_ptr<TextStorage> storage = textView->textStorage();
+        m_layoutManager->replaceTextStorage(storage);
+        std::size_t length = storage ? storage->length() : 0;
+        if (info.verticalPagination() == PrintInfo::Pagination::Fit) {
+            // The whole text on one page, shrunk to fit its height when taller.
+            auto container = std::make_unique<TextContainer>(Size { viewWidth, kUnboundedHeight });
+            TextContainer& only = *container;
+            m_layoutManager->addTextContainer(std::move(container));
+            float used = m_layoutManager->usedRectForTextContainer(only).height();
+            if (used * scale > area.height())
+                scale = area.height() / used;
+            only.setContainerSize({ viewWidth, area.height() / scale });
+            m_pageCount = 1;
+        } else {
+            Size page { viewWidth, area.height() / scale };
+            m_pageCount = 0;
+            Range range;
+            do {
+                m_layoutManager->addTextContainer(std::make_unique<TextContainer>(page));
+                range = m_layoutManager->glyphRangeForTextContainer(*m_layoutManager->textContainers().back());
+                ++m_pageCount;
+            } while (range.end() < length && m_pageCount < kMaximumPages && info.verticalPagination() != PrintInfo::Pagination::Clip);
         }
-        if (highestEnd >= length)
-            break;
+    } else {
+        float height = std::max(m_view->bounds().height(), 1.0f);
+        if (info.verticalPagination() == PrintInfo::Pagination::Fit && height * scale > area.height())
+            scale = area.height() / height;
+        float pages = std::ceil(height * scale / area.height() - 1e-4f);
+        m_pageCount = info.verticalPagination() == PrintInfo::Pagination::Clip ? 1 : std::clamp(int(pages), 1, kMaximumPages);
     }
+    m_scale = scale;
+    m_pageInView = { sliceWidth, area.height() / scale };
 }
 
 int PrintOperation::pageCount()
@@ -114,38 +118,73 @@ int PrintOperation::pageCount()
     return m_pageCount;
 }
 
+float PrintOperation::scale()
+{
+    paginate();
+    return m_scale;
+}
+
+Point PrintOperation::pageOrigin()
+{
+    paginate();
+    const PrintInfo& info = *m_printInfo;
+    Rect area = info.imageableRect();
+    if (area.width() < 1 || area.height() < 1)
+        area = { 0, 0, info.paperSize().width, info.paperSize().height };
+    float x = area.x(), y = area.y();
+    float width = m_pageInView.width * m_scale;
+    if (info.isHorizontallyCentered() && width < area.width())
+        x += (area.width() - width) / 2;
+    // A page of text fills the imageable height; only a single shorter page has room to be centred.
+    if (info.isVerticallyCentered() && m_pageCount == 1 && !m_layoutManager) {
+        float height = std::min(m_view->bounds().height(), m_pageInView.height) * m_scale;
+        if (height < area.height())
+            y += (area.height() - height) / 2;
+    }
+    return { x, y };
+}
+
+Rect PrintOperation::pageRectInView(int index)
+{
+    paginate();
+    Rect bounds = m_view->bounds();
+    float top = float(index) * m_pageInView.height;
+    if (m_layoutManager || m_view->isFlipped())
+        return { bounds.x(), bounds.y() + top, m_pageInView.width, m_pageInView.height };
+    // An unflipped view's first page is its top, at its bounds' far edge.
+    return { bounds.x(), bounds.maxY() - top - m_pageInView.height, m_pageInView.width, m_pageInView.height };
+}
+
 void PrintOperation::drawPage(int index, cairo_t* context)
 {
     paginate();
     if (index < 0 || index >= m_pageCount)
         return;
-    Rect printable = m_printInfo->imageableRect();
-    float scale = contentScale();
+    Point origin = pageOrigin();
     cairo_save(context);
-    cairo_rectangle(context, printable.x(), printable.y(), printable.width(), printable.height());
+    cairo_translate(context, origin.x, origin.y);
+    cairo_scale(context, m_scale, m_scale);
+    cairo_rectangle(context, 0, 0, m_pageInView.width, m_pageInView.height);
     cairo_clip(context);
-    cairo_translate(context, printable.x(), printable.y());
-    cairo_scale(context, scale, scale);
-    if (m_layout) {
-        const TextContainer& container = *m_layout->textContainers()[std::size_t(index)];
-        Size size = container.containerSize();
-        m_layout->drawGlyphsForContainer(context, container, { 0, 0 }, { 0, 0, size.width, size.height });
+    if (m_layoutManager) {
+        const TextContainer& container = *m_layoutManager->textContainers()[std::size_t(index)];
+        m_layoutManager->drawGlyphsForContainer(context, container, { 0, 0 }, { 0, 0, m_pageInView.width, m_pageInView.height });
     } else {
-        float pageHeight = printable.height() / scale;
-        Rect slice { m_view->bounds().x(), m_view->bounds().y() + float(index) * pageHeight, m_view->bounds().width(), pageHeight };
-        m_view->displayRectInContext(slice, context);
+        m_view->displayRectInContext(pageRectInView(index), context);
     }
     cairo_restore(context);
 }
 
-bool PrintOperation::writePDF(const std::filesystem::path& path)
+Result<int> PrintOperation::writePDF(const std::filesystem::path& path)
 {
-    Size paper = m_printInfo->paperSize();
+    Size paper = paperSize();
     cairo_surface_t* surface = cairo_pdf_surface_create(path.c_str(), paper.width, paper.height);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        std::string error = cairo_status_to_string(cairo_surface_status(surface));
         cairo_surface_destroy(surface);
-        return false;
+        return Result<int>::failure(error);
     }
+    cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE, jobName().c_str());
     cairo_t* context = cairo_create(surface);
     int pages = pageCount();
     for (int i = 0; i < pages; ++i) {
@@ -154,9 +193,25 @@ bool PrintOperation::writePDF(const std::filesystem::path& path)
     }
     cairo_destroy(context);
     cairo_surface_finish(surface);
-    bool ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+    cairo_status_t status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
-    return ok;
+    if (status != CAIRO_STATUS_SUCCESS)
+        return Result<int>::failure(cairo_status_to_string(status));
+    return pages;
+}
+
+void PrintOperation::runOperationModalForWindow(Window* window, std::function<void(bool success)> didRun)
+{
+    if (m_jobName.empty() && window)
+        m_jobName = window->title();
+    Host::current().runPrintPanel(window, m_panelOptions, shared_from_this(), std::move(didRun));
+}
+
+void PrintOperation::runOperationModalForWindow(std::shared_ptr<PrintOperation> operation, Window* window,
+    std::function<void(bool success)> didRun)
+{
+    if (operation)
+        operation->runOperationModalForWindow(window, std::move(didRun));
 }
 
 } // namespace kit

@@ -1,54 +1,84 @@
 #pragma once
 
+#include "kit/foundation/Result.h"
 #include "kit/host/PrintJob.h"
 #include "kit/print/PrintInfo.h"
 
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace kit {
 
 class LayoutManager;
+class TextView;
 class View;
 class Window;
 
-// Prints a view on paper: asks the host's print panel (with the options it is to offer), then lays the
-// view out on pages of the print settings' paper less its margins. A text view's text is paginated
-// between lines through a layout manager of its own; any other view is cut into page-high slices. With
-// horizontal pagination "fit", a view wider than the printable width is scaled down to it.
-class PrintOperation : public std::enable_shared_from_this<PrintOperation> {
+// Prints a view on paper: the print settings' paper and margins, pages split between lines of text.
+//
+// A text view's text is laid out again for print, in containers one page tall and as wide as the view's
+// text container; with horizontal pagination Fit, a view wider than the paper's imageable width is scaled
+// down to it (never up). Other views are printed as slices of their bounds, one page tall each. Text is
+// drawn through Pango into a Cairo PDF, so it stays real, selectable text with its fonts embedded.
+// An empty text prints one blank page.
+//
+// The operation keeps the view it prints alive when it was handed over (the unique_ptr overload); with a
+// reference, the caller keeps the view alive until the operation has run. Running it hands the operation to
+// the host's print panel, which keeps it for as long as printing lasts.
+class PrintOperation : public PrintJob, public std::enable_shared_from_this<PrintOperation> {
 public:
-    // The operation owns the view for as long as it lives (the host keeps it alive while printing).
+    static std::shared_ptr<PrintOperation> printOperationWithView(View& view, std::shared_ptr<PrintInfo> printInfo);
     static std::shared_ptr<PrintOperation> printOperationWithView(std::unique_ptr<View> view, std::shared_ptr<PrintInfo> printInfo);
-    PrintOperation(std::unique_ptr<View> view, std::shared_ptr<PrintInfo> printInfo);
-    ~PrintOperation();
+    ~PrintOperation() override;
 
-    unsigned printPanelOptions() const { return m_panelOptions; }
-    void setPrintPanelOptions(unsigned options) { m_panelOptions = options; }
     const std::shared_ptr<PrintInfo>& printInfo() const { return m_printInfo; }
     View& view() const { return *m_view; }
 
-    // Runs the print panel as a sheet on window; didRun gets whether anything was printed. Returns at once.
-    static void runOperationModalForWindow(std::shared_ptr<PrintOperation> operation, Window* window, std::function<void(bool success)> didRun);
+    // PrintPanelOptions bits the panel offers; by default copies and page range, as a panel's own.
+    unsigned printPanelOptions() const { return m_panelOptions; }
+    void setPrintPanelOptions(unsigned options) { m_panelOptions = options; }
 
-    // The pages, paginated on first use.
-    int pageCount();
-    // Draws page index into context, whose user space is the page in points, (0, 0) at its top left, y down.
-    void drawPage(int index, cairo_t* context);
-    // Prints every page into a PDF at path, without a panel.
-    bool writePDF(const std::filesystem::path& path);
-    std::shared_ptr<PrintJob> makeJob();
+    // Asks the host for its print panel on window (null: free-standing) and returns at once; didRun hears,
+    // from the run loop, whether anything was printed.
+    void runOperationModalForWindow(Window* window, std::function<void(bool success)> didRun);
+    // The same for an operation the caller hands over and keeps no reference to.
+    static void runOperationModalForWindow(std::shared_ptr<PrintOperation> operation, Window* window,
+        std::function<void(bool success)> didRun);
+
+    // Prints every page into a PDF file at path, without a panel.
+    Result<int> writePDF(const std::filesystem::path& path);
+
+    // PrintJob.
+    std::string jobName() const override;
+    void setJobName(std::string name) { m_jobName = std::move(name); }
+    Size paperSize() const override;
+    int pageCount() override;
+    void drawPage(int index, cairo_t* context) override;
+
+    // How the view lies on paper: the scale from view to paper points, and each page's slice of the view
+    // (view coordinates) and where it lands on the paper (paper points, y down).
+    float scale();
+    Rect pageRectInView(int index);
+    Point pageOrigin();
 
 private:
+    PrintOperation(View* view, std::unique_ptr<View> owned, std::shared_ptr<PrintInfo> printInfo);
     void paginate();
-    float contentScale() const;
 
-    std::unique_ptr<View> m_view;
+    View* m_view;
+    std::unique_ptr<View> m_ownedView;
     std::shared_ptr<PrintInfo> m_printInfo;
     unsigned m_panelOptions = PrintPanelShowsCopies | PrintPanelShowsPageRange;
-    std::unique_ptr<LayoutManager> m_layout; // text views only
-    int m_pageCount = -1;
+    std::string m_jobName;
+
+    bool m_paginated = false;
+    float m_scale = 1;
+    Size m_pageInView; // one page's slice of the view, view points
+    std::unique_ptr<LayoutManager> m_layoutManager; // a text view's text, laid out for paper
+    int m_pageCount = 1;
 };
 
 } // namespace kit
