@@ -288,3 +288,53 @@ TEST(DocWord6, RefusesEncryptedFiles)
     EXPECT_EQ(result.error, "encrypted");
     EXPECT_FALSE(result.text);
 }
+
+TEST(DocText, HeadersAndCommentsAreNotShown)
+{
+    WordFileBuilder builder;
+    builder.text = u"Body\rHeader text\rA comment\r\r";
+    builder.mainLength = 5;
+    builder.headerLength = 12;
+    builder.commentLength = 11;
+    EXPECT_EQ(storageText(importBuilt(builder)), "Body\n");
+}
+
+TEST(DocText, PiecesCarryTheirOwnProperties)
+{
+    // Three pieces over the same UTF-16 text: plain, bold through the piece table's grpprl, italic through
+    // the short form that names a sprm by its index.
+    WordFileBuilder builder;
+    builder.text = u"abcdefghi\r";
+    Bytes clx = { 0x01 };
+    Bytes bold = sprm(0x0835, { 1 });
+    put16(clx, std::uint16_t(bold.size()));
+    clx.insert(clx.end(), bold.begin(), bold.end());
+    clx.push_back(0x02);
+    put32(clx, 4 * 4 + 3 * 8);
+    for (std::uint32_t cp : { 0u, 3u, 6u, 10u })
+        put32(clx, cp);
+    const std::uint16_t prms[] = { 0, (0 << 1) | 1, (86 << 1) | (1 << 8) };
+    for (int i = 0; i < 3; ++i) {
+        put16(clx, 0);
+        put32(clx, WordFileBuilder::kTextOffset + 6 * std::uint32_t(i));
+        put16(clx, prms[i]);
+    }
+    builder.tableEntries[kClx] = clx;
+    importer::ImportResult result = importBuilt(builder);
+    EXPECT_EQ(storageText(result), "abcdefghi\n");
+    EXPECT_FALSE(attributesOf(result, "abc").bold);
+    EXPECT_TRUE(attributesOf(result, "def").bold);
+    EXPECT_FALSE(attributesOf(result, "def").italic);
+    EXPECT_TRUE(attributesOf(result, "ghi").italic);
+}
+
+TEST(DocText, SymbolCharactersBecomeUnicode)
+{
+    WordFileBuilder builder = paragraphs({ u"a(b(c(" });
+    builder.tableEntries[kSttbfFfn] = fontTable({ { u"Times New Roman", 0 }, { u"Symbol", 2 }, { u"Wingdings", 2 } });
+    Bytes alpha = sprm(0x6A09, { 1, 0, 0x61, 0xF0 }); // Symbol's 'a' is alpha
+    Bytes sum = sprm(0x6A09, { 1, 0, 0xE5, 0x00 }); // stored as a byte: summation
+    Bytes check = sprm(0x6A09, { 2, 0, 0xFC, 0xF0 }); // Wingdings' check mark
+    builder.characterRuns = { { 1, 2, alpha }, { 3, 4, sum }, { 5, 6, check } };
+    EXPECT_EQ(storageText(importBuilt(builder)), "a\u03B1b\u2211c\u2713\n");
+}

@@ -448,6 +448,24 @@ TEST(DocCorpus, KnownStructuresSurvive)
         EXPECT_NE(result.text->string().find("i\tEnding note text"), std::string::npos);
     }
     {
+        SCOPED_TRACE("text boxes of a diagram follow their anchor, not the end of the document");
+        auto result = importFile(testsupport::corpusPath("poi-saved-by-table.doc"));
+        const std::string& text = result.text->string();
+        std::size_t box = text.find("SADDAM \nAND HIS SONS");
+        std::size_t after = text.find("The Presidential Secretariat has around 100 staff");
+        ASSERT_NE(box, std::string::npos);
+        ASSERT_NE(after, std::string::npos);
+        EXPECT_LT(box, after);
+    }
+    {
+        SCOPED_TRACE("floating pictures");
+        auto result = importFile(testsupport::corpusPath("poi-Bug50936_3.doc"));
+        int pictures = 0;
+        for (const auto& run : result.text->runs())
+            pictures += run.attributes->attachment && run.attributes->attachment->mimeType == "image/png";
+        EXPECT_GE(pictures, 6);
+    }
+    {
         SCOPED_TRACE("pictures");
         auto result = importFile(testsupport::corpusPath("poi-testPictures.doc"));
         int jpeg = 0, png = 0;

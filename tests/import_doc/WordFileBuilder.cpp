@@ -206,7 +206,9 @@ Bytes WordFileBuilder::wordDocumentStream() const
 
     // The FIB: base, 14 shorts, 22 longs (with the story lengths), 93 (fc, lcb) pairs.
     std::uint32_t total = std::uint32_t(text.size());
-    std::uint32_t main = mainLength == UINT32_MAX ? total - footnoteLength - endnoteLength - textBoxLength : mainLength;
+    std::uint32_t main = mainLength == UINT32_MAX
+        ? total - footnoteLength - headerLength - commentLength - endnoteLength - textBoxLength
+        : mainLength;
     set16(stream, 0, 0xA5EC);
     set16(stream, 2, nFib);
     set16(stream, 6, 0x0409);
@@ -219,6 +221,8 @@ Bytes WordFileBuilder::wordDocumentStream() const
     set32(stream, 64, std::uint32_t(stream.size()));
     set32(stream, 76, main);
     set32(stream, 80, footnoteLength);
+    set32(stream, 84, headerLength);
+    set32(stream, 92, commentLength);
     set32(stream, 96, endnoteLength);
     set32(stream, 100, textBoxLength);
     set16(stream, 152, 93);

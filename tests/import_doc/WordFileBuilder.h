@@ -40,6 +40,8 @@ struct WordFileBuilder {
     bool compressed = false;
     std::uint32_t mainLength = UINT32_MAX; // the rest of the text; by default all of it
     std::uint32_t footnoteLength = 0;
+    std::uint32_t headerLength = 0;
+    std::uint32_t commentLength = 0;
     std::uint32_t endnoteLength = 0;
     std::uint32_t textBoxLength = 0;
     std::uint16_t nFib = 0x00C1;
