@@ -161,16 +161,7 @@ std::optional<kit::Attachment> attachmentFromBlip(const ByteReader& bytes, std::
             attachment.mimeType = "image/png";
         }
         break;
-    case 0xF029: { // TIFF
-        ByteReader image = body.clippedSlice(skip + 1, body.size());
-        std::vector<std::uint8_t> tiff(image.bytes().begin(), image.bytes().end());
-        if (auto png = convertToPng(tiff, "tiff")) {
-            attachment.bytes = std::move(*png);
-            attachment.mimeType = "image/png";
-        }
-        break;
-    }
-    default: // EMF, WMF, PICT: drawn by nothing here, shown as their frame
+    default: // EMF, WMF, PICT and TIFF: drawn by nothing here, shown as their frame
         break;
     }
     return attachment;

@@ -23,8 +23,8 @@ struct OfficeArtRecord {
     static std::optional<OfficeArtRecord> read(const ByteReader& bytes, std::size_t at);
 };
 
-// A picture from an OfficeArt BLIP record: PNG and JPEG as they are, DIB and TIFF converted to PNG, and
-// metafiles (EMF, WMF, PICT) as a placeholder of the given size.
+// A picture from an OfficeArt BLIP record: PNG and JPEG as they are, device-independent bitmaps converted to
+// PNG, and metafiles (EMF, WMF, PICT) and TIFF as a placeholder of the given size.
 std::optional<kit::Attachment> attachmentFromBlip(const ByteReader& bytes, std::size_t at, kit::Size size);
 
 // The drawing layer of a Word document (the table stream's DggInfo): the picture store and the shapes

@@ -72,6 +72,9 @@ PieceTable PieceTable::read(const Fib& fib, const ByteReader& clx, const ByteRea
         pieces.push_back(piece);
     }
 
+    // Every character needs at least a byte of the stream; more text than that can only come from pieces
+    // that share their bytes, which damaged files do and Word never does.
+    const std::uint64_t maximumLength = std::min<std::uint64_t>(kMaximumLength, wordDocument.size());
     std::array<char16_t, 256> bytes = singleByteTable(codePage);
     bool isWord6 = fib.version == WordVersion::Word6;
     // Pieces follow each other in CP order; damaged tables with gaps or overlaps are laid end to end.
@@ -79,7 +82,7 @@ PieceTable PieceTable::read(const Fib& fib, const ByteReader& clx, const ByteRea
     for (Piece piece : pieces) {
         if (piece.cpEnd <= piece.cpStart)
             continue;
-        std::uint64_t count = std::min<std::uint64_t>(piece.cpEnd - piece.cpStart, kMaximumLength - cp);
+        std::uint64_t count = std::min<std::uint64_t>(piece.cpEnd - piece.cpStart, maximumLength - cp);
         std::uint64_t width = piece.isEightBit ? 1 : 2;
         std::uint64_t available = piece.fc < wordDocument.size() ? (wordDocument.size() - piece.fc) / width : 0;
         if (available < count) {
@@ -105,7 +108,7 @@ PieceTable PieceTable::read(const Fib& fib, const ByteReader& clx, const ByteRea
             }
         }
         cp = piece.cpEnd;
-        if (cp >= kMaximumLength)
+        if (cp >= maximumLength)
             break;
     }
     return table;

@@ -105,6 +105,7 @@ std::string hyperlinkTarget(std::u16string_view code)
 
 StoryReader::StoryReader(WordDocument& document)
     : m_document(document)
+    , m_budget(4 * std::uint64_t(document.pieces.length()) + 4096)
 {
 }
 
@@ -607,6 +608,9 @@ void StoryReader::insertTextBoxes(const std::vector<std::uint32_t>& shapes, std:
 void StoryReader::read(std::uint32_t start, std::uint32_t end, std::vector<Paragraph>& out)
 {
     end = std::min(end, m_document.pieces.length());
+    if (start >= end || end - start > m_budget)
+        return;
+    m_budget -= end - start;
     m_fields.clear();
     std::uint32_t cp = start;
     while (cp < end) {

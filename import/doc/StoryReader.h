@@ -57,6 +57,8 @@ private:
     std::u16string m_noteMark;
     std::set<std::uint32_t> m_placedTextBoxes;
     int m_textBoxDepth = 0;
+    // Characters left to read: notes and text boxes of a damaged file may name the same text again and again.
+    std::uint64_t m_budget = 0;
 };
 
 } // namespace importer::doc
