@@ -1,5 +1,6 @@
 #include "LayoutTestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace layouttest;
@@ -198,4 +199,28 @@ TEST(LayoutManager, VeryLongParagraphStillWrapsOnEveryPage)
         }
     }
     EXPECT_EQ(indentedLines, 1u) << "only the paragraph's first line is indented";
+}
+
+TEST(LayoutManager, EditsAndResizedContainersAreLaidOutAgain)
+{
+    std::string text;
+    for (int i = 0; i < 60; ++i)
+        text += "line " + std::to_string(i) + "\n";
+    auto storage = std::make_shared<TextStorage>(text, attributes());
+    Pages pages = paginate(storage, { 468, 300 });
+    ASSERT_EQ(pages.count(), 3u);
+    auto lines = [&](Range r) { return std::count(storage->string().begin() + long(r.location), storage->string().begin() + long(r.end()), '\n'); };
+    auto linesBefore = lines(pages.layoutManager->glyphRangeForTextContainer(pages.container(0)));
+
+    storage->replaceCharacters({ 0, 0 }, "inserted\n", attributes());
+    Range after = pages.layoutManager->glyphRangeForTextContainer(pages.container(0));
+    EXPECT_EQ(after.location, 0u);
+    EXPECT_EQ(lines(after), linesBefore) << "as many lines as before, the new one among them";
+    EXPECT_EQ(storage->string().substr(0, 9), "inserted\n");
+    EXPECT_EQ(pages.layoutManager->glyphRangeForTextContainer(pages.container(1)).location, after.end());
+
+    pages.container(0).setContainerSize({ 468, 150 });
+    Range shorter = pages.layoutManager->glyphRangeForTextContainer(pages.container(0));
+    EXPECT_LT(shorter.length, after.length) << "a shorter container holds fewer lines";
+    EXPECT_EQ(pages.layoutManager->glyphRangeForTextContainer(pages.container(1)).location, shorter.end());
 }
