@@ -24,8 +24,8 @@ constexpr std::uint32_t kSeed = 1906;
 
 std::vector<std::string> makeVocabulary(std::mt19937& random, int size)
 {
-    static const char* onsets[] = { "", "b", "c", "d", "f", "g", "h", "l", "m", "n", "p", "r", "s", "t", "v", "w",
-        "br", "ch", "cl", "cr", "dr", "fl", "gr", "pl", "pr", "sh", "st", "str", "th", "tr" };
+    static const char* onsets[] = { "", "b", "c", "d", "f", "g", "h", "l", "m", "n", "p", "r", "s", "t", "v", "w", "br",
+        "ch", "cl", "cr", "dr", "fl", "gr", "pl", "pr", "sh", "st", "str", "th", "tr" };
     static const char* vowels[] = { "a", "e", "i", "o", "u", "ai", "ea", "ee", "io", "ou", "y" };
     static const char* codas[] = { "", "", "", "n", "r", "s", "t", "l", "nd", "st", "ng", "rt", "ck", "m" };
     std::uniform_int_distribution<int> syllables(1, 3);
@@ -118,7 +118,8 @@ std::size_t paginate(const std::shared_ptr<kit::TextStorage>& storage)
 int main()
 {
     auto storage = makeDocument();
-    std::printf("document: %d paragraphs, %zu bytes, %zu runs\n", kParagraphs, storage->length(), storage->runs().size());
+    std::printf(
+        "document: %d paragraphs, %zu bytes, %zu runs\n", kParagraphs, storage->length(), storage->runs().size());
     std::vector<double> rates;
     std::size_t pages = 0;
     for (int run = 0; run < 3; ++run) {

@@ -26,7 +26,8 @@ std::shared_ptr<PrintOperation> PrintOperation::printOperationWithView(View& vie
     return std::shared_ptr<PrintOperation>(new PrintOperation(&view, nullptr, std::move(printInfo)));
 }
 
-std::shared_ptr<PrintOperation> PrintOperation::printOperationWithView(std::unique_ptr<View> view, std::shared_ptr<PrintInfo> printInfo)
+std::shared_ptr<PrintOperation> PrintOperation::printOperationWithView(
+    std::unique_ptr<View> view, std::shared_ptr<PrintInfo> printInfo)
 {
     View* shown = view.get();
     return std::shared_ptr<PrintOperation>(new PrintOperation(shown, std::move(view), std::move(printInfo)));
@@ -41,15 +42,9 @@ PrintOperation::PrintOperation(View* view, std::unique_ptr<View> owned, std::sha
 
 PrintOperation::~PrintOperation() = default;
 
-std::string PrintOperation::jobName() const
-{
-    return m_jobName.empty() ? std::string("Untitled") : m_jobName;
-}
+std::string PrintOperation::jobName() const { return m_jobName.empty() ? std::string("Untitled") : m_jobName; }
 
-Size PrintOperation::paperSize() const
-{
-    return m_printInfo->paperSize();
-}
+Size PrintOperation::paperSize() const { return m_printInfo->paperSize(); }
 
 void PrintOperation::paginate()
 {
@@ -74,7 +69,9 @@ void PrintOperation::paginate()
     float scale = info.scalingFactor() > 0 ? info.scalingFactor() : 1;
     if (info.horizontalPagination() == PrintInfo::Pagination::Fit && viewWidth * scale > area.width())
         scale = area.width() / viewWidth;
-    float sliceWidth = info.horizontalPagination() == PrintInfo::Pagination::Fit ? viewWidth : std::min(viewWidth, area.width() / scale);
+    float sliceWidth = info.horizontalPagination() == PrintInfo::Pagination::Fit
+        ? viewWidth
+        : std::min(viewWidth, area.width() / scale);
 
     if (textView) {
         m_layoutManager = std::make_unique<LayoutManager>();
@@ -99,14 +96,16 @@ void PrintOperation::paginate()
                 m_layoutManager->addTextContainer(std::make_unique<TextContainer>(page));
                 range = m_layoutManager->glyphRangeForTextContainer(*m_layoutManager->textContainers().back());
                 ++m_pageCount;
-            } while (range.end() < length && m_pageCount < kMaximumPages && info.verticalPagination() != PrintInfo::Pagination::Clip);
+            } while (range.end() < length && m_pageCount < kMaximumPages
+                && info.verticalPagination() != PrintInfo::Pagination::Clip);
         }
     } else {
         float height = std::max(m_view->bounds().height(), 1.0f);
         if (info.verticalPagination() == PrintInfo::Pagination::Fit && height * scale > area.height())
             scale = area.height() / height;
         float pages = std::ceil(height * scale / area.height() - 1e-4f);
-        m_pageCount = info.verticalPagination() == PrintInfo::Pagination::Clip ? 1 : std::clamp(int(pages), 1, kMaximumPages);
+        m_pageCount
+            = info.verticalPagination() == PrintInfo::Pagination::Clip ? 1 : std::clamp(int(pages), 1, kMaximumPages);
     }
     m_scale = scale;
     m_pageInView = { sliceWidth, area.height() / scale };
@@ -168,7 +167,8 @@ void PrintOperation::drawPage(int index, cairo_t* context)
     cairo_clip(context);
     if (m_layoutManager) {
         const TextContainer& container = *m_layoutManager->textContainers()[std::size_t(index)];
-        m_layoutManager->drawGlyphsForContainer(context, container, { 0, 0 }, { 0, 0, m_pageInView.width, m_pageInView.height });
+        m_layoutManager->drawGlyphsForContainer(
+            context, container, { 0, 0 }, { 0, 0, m_pageInView.width, m_pageInView.height });
     } else {
         m_view->displayRectInContext(pageRectInView(index), context);
     }
@@ -207,8 +207,8 @@ void PrintOperation::runOperationModalForWindow(Window* window, std::function<vo
     Host::current().runPrintPanel(window, m_panelOptions, shared_from_this(), std::move(didRun));
 }
 
-void PrintOperation::runOperationModalForWindow(std::shared_ptr<PrintOperation> operation, Window* window,
-    std::function<void(bool success)> didRun)
+void PrintOperation::runOperationModalForWindow(
+    std::shared_ptr<PrintOperation> operation, Window* window, std::function<void(bool success)> didRun)
 {
     if (operation)
         operation->runOperationModalForWindow(window, std::move(didRun));

@@ -31,7 +31,8 @@ class Window;
 class PrintOperation : public PrintJob, public std::enable_shared_from_this<PrintOperation> {
 public:
     static std::shared_ptr<PrintOperation> printOperationWithView(View& view, std::shared_ptr<PrintInfo> printInfo);
-    static std::shared_ptr<PrintOperation> printOperationWithView(std::unique_ptr<View> view, std::shared_ptr<PrintInfo> printInfo);
+    static std::shared_ptr<PrintOperation> printOperationWithView(
+        std::unique_ptr<View> view, std::shared_ptr<PrintInfo> printInfo);
     ~PrintOperation() override;
 
     const std::shared_ptr<PrintInfo>& printInfo() const { return m_printInfo; }
@@ -45,8 +46,8 @@ public:
     // from the run loop, whether anything was printed.
     void runOperationModalForWindow(Window* window, std::function<void(bool success)> didRun);
     // The same for an operation the caller hands over and keeps no reference to.
-    static void runOperationModalForWindow(std::shared_ptr<PrintOperation> operation, Window* window,
-        std::function<void(bool success)> didRun);
+    static void runOperationModalForWindow(
+        std::shared_ptr<PrintOperation> operation, Window* window, std::function<void(bool success)> didRun);
 
     // Prints every page into a PDF file at path, without a panel.
     Result<int> writePDF(const std::filesystem::path& path);

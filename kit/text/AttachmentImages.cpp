@@ -59,10 +59,7 @@ cairo_surface_t* decode(const Attachment& attachment)
 
 } // namespace
 
-AttachmentImages::~AttachmentImages()
-{
-    clear();
-}
+AttachmentImages::~AttachmentImages() { clear(); }
 
 void AttachmentImages::clear()
 {
@@ -130,7 +127,8 @@ void AttachmentImages::draw(cairo_t* cr, const std::shared_ptr<const Attachment>
             PangoContext* context = FontMap::shared().createContext(PANGO_DIRECTION_LTR);
             PangoLayout* layout = pango_layout_new(context);
             g_object_unref(context);
-            pango_layout_set_font_description(layout, FontMap::shared().fontDescription("Liberation Sans", 9, false, false));
+            pango_layout_set_font_description(
+                layout, FontMap::shared().fontDescription("Liberation Sans", 9, false, false));
             pango_layout_set_width(layout, int((rect.width() - 6) * PANGO_SCALE));
             pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
             pango_layout_set_text(layout, text->data(), int(text->size()));

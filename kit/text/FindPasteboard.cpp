@@ -4,14 +4,8 @@
 
 namespace kit {
 
-std::string FindPasteboard::string()
-{
-    return Host::current().findString();
-}
+std::string FindPasteboard::string() { return Host::current().findString(); }
 
-void FindPasteboard::setString(std::string text)
-{
-    Host::current().setFindString(std::move(text));
-}
+void FindPasteboard::setString(std::string text) { Host::current().setFindString(std::move(text)); }
 
 } // namespace kit

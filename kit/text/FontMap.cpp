@@ -6,10 +6,7 @@ namespace kit {
 
 namespace {
 
-float fromPango(int units)
-{
-    return float(units) / PANGO_SCALE;
-}
+float fromPango(int units) { return float(units) / PANGO_SCALE; }
 
 } // namespace
 

@@ -1,7 +1,7 @@
 #include "kit/text/LayoutManager.h"
 
-#include "kit/text/PangoParagraphEngine.h"
 #include "kit/text/Paginator.h"
+#include "kit/text/PangoParagraphEngine.h"
 #include "kit/text/TextStorage.h"
 #include "kit/text/TextView.h"
 
@@ -67,10 +67,7 @@ bool endsWithBreak(const std::string& text, std::size_t end)
     return last == '\n' || last == kPageBreak || (end >= 3 && !text.compare(end - 3, 3, kLineSeparator));
 }
 
-bool overlaps(Range range, std::size_t start, std::size_t end)
-{
-    return range.location < end && range.end() > start;
-}
+bool overlaps(Range range, std::size_t start, std::size_t end) { return range.location < end && range.end() > start; }
 
 } // namespace
 
@@ -97,10 +94,7 @@ LayoutManager::~LayoutManager()
     }
 }
 
-const TextStorage& LayoutManager::storage() const
-{
-    return m_storage ? *m_storage : *m_emptyStorage;
-}
+const TextStorage& LayoutManager::storage() const { return m_storage ? *m_storage : *m_emptyStorage; }
 
 void LayoutManager::replaceTextStorage(std::shared_ptr<TextStorage> storage)
 {
@@ -303,10 +297,7 @@ void LayoutManager::setSelectedRange(Range range)
     m_selectedRange = range;
 }
 
-Color LayoutManager::selectionColor()
-{
-    return Color::calibratedRGB(0.70f, 0.84f, 1.0f);
-}
+Color LayoutManager::selectionColor() { return Color::calibratedRGB(0.70f, 0.84f, 1.0f); }
 
 void LayoutManager::drawGlyphsForContainer(cairo_t* cr, const TextContainer& container, Point origin, Rect dirty)
 {

@@ -42,7 +42,8 @@ const ParagraphStyle& Paginator::style(std::uint32_t paragraph) const
 ParagraphInput Paginator::input(std::uint32_t paragraph) const
 {
     const Paragraph& p = m_structure.paragraphs[paragraph];
-    ParagraphInput in { &m_storage, p.start, p.length, m_columns[paragraph].width, m_columns[paragraph].maxObjectHeight };
+    ParagraphInput in { &m_storage, p.start, p.length, m_columns[paragraph].width,
+        m_columns[paragraph].maxObjectHeight };
     in.paragraphStart = p.paragraphStart;
     in.continuesParagraph = p.continuesParagraph;
     in.continuedAfter = p.continuedAfter;
@@ -62,8 +63,8 @@ void Paginator::layOutUpTo(std::size_t index, const SizeProvider& sizeOf)
     }
 }
 
-void Paginator::measureParagraph(std::uint32_t paragraph, float columnWidth, float maxObjectHeight,
-    std::vector<LineBox>& lines)
+void Paginator::measureParagraph(
+    std::uint32_t paragraph, float columnWidth, float maxObjectHeight, std::vector<LineBox>& lines)
 {
     lines.clear();
     auto ahead = m_lookahead.find(paragraph);
@@ -169,7 +170,8 @@ void Paginator::layOutNextContainer(Size size)
 
     const auto& body = m_structure.body;
     while (m_flow.block < body.size()) {
-        bool full = body[m_flow.block].kind == Block::Kind::Paragraph ? placeParagraphLines(fill) : placeTableRows(fill);
+        bool full
+            = body[m_flow.block].kind == Block::Kind::Paragraph ? placeParagraphLines(fill) : placeTableRows(fill);
         if (full)
             break;
     }
@@ -353,7 +355,8 @@ bool Paginator::placeTableRows(Fill& fill)
             if (!fill.atTop)
                 return true;
             // Not even one line fits in an empty container: place the first one anyway, overflowing.
-            std::size_t first = std::size_t(std::find(flow.placedItems.begin(), flow.placedItems.end(), 0) - flow.placedItems.begin());
+            std::size_t first = std::size_t(
+                std::find(flow.placedItems.begin(), flow.placedItems.end(), 0) - flow.placedItems.begin());
             float bottom = group.items[first].bottom;
             for (std::size_t i = 0; i < group.items.size(); ++i) {
                 if (!flow.placedItems[i] && group.items[i].bottom <= bottom)

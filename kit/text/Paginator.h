@@ -69,14 +69,14 @@ private:
     bool placeTableRows(Fill&);
     void placeWindow(Fill&, const layout::RowGroup&, float windowStart, float windowEnd, float top,
         const std::vector<char>& assign, bool decoration);
-    void measureParagraph(std::uint32_t paragraph, float columnWidth, float maxObjectHeight,
-        std::vector<layout::LineBox>&);
+    void measureParagraph(
+        std::uint32_t paragraph, float columnWidth, float maxObjectHeight, std::vector<layout::LineBox>&);
     float keepChainHeight(std::size_t block, float width, float maxObjectHeight);
     // A paragraph's lines measured ahead of its turn, kept until the flow reaches it.
     const std::vector<layout::LineBox>& lookahead(std::uint32_t paragraph, float width, float maxObjectHeight);
     std::vector<layout::RowGroup> layOutTable(std::uint32_t table, float width, float maxObjectHeight);
-    float layOutCellContent(const layout::Cell&, float x, float y, float width, float maxObjectHeight,
-        layout::RowGroup&);
+    float layOutCellContent(
+        const layout::Cell&, float x, float y, float width, float maxObjectHeight, layout::RowGroup&);
     const ParagraphStyle& style(std::uint32_t paragraph) const;
 
     const TextStorage& m_storage;

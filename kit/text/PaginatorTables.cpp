@@ -1,5 +1,4 @@
 #include "kit/text/Paginator.h"
-
 #include "kit/text/TextStorage.h"
 
 #include <algorithm>
@@ -21,7 +20,8 @@ std::vector<float> columnEdges(const Table& table, float width)
         for (const Cell& cell : row.cells) {
             if (widths.empty())
                 widths = cell.attributes->columnWidths;
-            columns = std::max<std::size_t>(columns, std::size_t(std::max(0, cell.attributes->column))
+            columns = std::max<std::size_t>(columns,
+                std::size_t(std::max(0, cell.attributes->column))
                     + std::size_t(std::max(1, cell.attributes->columnSpan)));
         }
     }
@@ -52,7 +52,8 @@ std::vector<float> columnEdges(const Table& table, float width)
 
 } // namespace
 
-float Paginator::layOutCellContent(const Cell& cell, float x, float y, float width, float maxObjectHeight, RowGroup& group)
+float Paginator::layOutCellContent(
+    const Cell& cell, float x, float y, float width, float maxObjectHeight, RowGroup& group)
 {
     float cursor = y;
     std::vector<LineBox> lines;
@@ -66,7 +67,8 @@ float Paginator::layOutCellContent(const Cell& cell, float x, float y, float wid
             for (std::size_t i = 0; i < lines.size(); ++i) {
                 const LineBox& box = lines[i];
                 group.items.push_back({ cursor, cursor + box.height, std::uint32_t(group.lines.size()), 1 });
-                group.lines.push_back({ block.index, std::uint32_t(i), box.start, box.end, x, cursor, box.height, cursor + box.baseline });
+                group.lines.push_back({ block.index, std::uint32_t(i), box.start, box.end, x, cursor, box.height,
+                    cursor + box.baseline });
                 cursor += box.height;
             }
             if (!piece.continuedAfter)
@@ -76,7 +78,8 @@ float Paginator::layOutCellContent(const Cell& cell, float x, float y, float wid
         // A nested table's row groups are not split: each is one item of this cell.
         for (RowGroup& nested : layOutTable(block.index, width, maxObjectHeight)) {
             auto item = int(group.items.size());
-            group.items.push_back({ cursor, cursor + nested.height, std::uint32_t(group.lines.size()), std::uint32_t(nested.lines.size()) });
+            group.items.push_back({ cursor, cursor + nested.height, std::uint32_t(group.lines.size()),
+                std::uint32_t(nested.lines.size()) });
             for (GroupLine line : nested.lines) {
                 line.x += x;
                 line.top += cursor;
@@ -99,7 +102,8 @@ std::vector<RowGroup> Paginator::layOutTable(std::uint32_t tableIndex, float wid
     const Table& table = m_structure.tables[tableIndex];
     std::vector<float> edges = columnEdges(table, width);
     const std::size_t columns = edges.size() - 1;
-    auto columnEdge = [&](int column) { return edges[std::min<std::size_t>(std::size_t(std::max(0, column)), columns)]; };
+    auto columnEdge
+        = [&](int column) { return edges[std::min<std::size_t>(std::size_t(std::max(0, column)), columns)]; };
 
     std::vector<RowGroup> groups;
     const std::size_t rows = table.rows.size();
@@ -129,9 +133,11 @@ std::vector<RowGroup> Paginator::layOutTable(std::uint32_t tableIndex, float wid
                 float x0 = columnEdge(attributes.column);
                 float x1 = columnEdge(attributes.column + std::max(1, attributes.columnSpan));
                 float padTop = std::max(0.0f, attributes.padding[0]), padLeft = std::max(0.0f, attributes.padding[1]);
-                float padBottom = std::max(0.0f, attributes.padding[2]), padRight = std::max(0.0f, attributes.padding[3]);
+                float padBottom = std::max(0.0f, attributes.padding[2]),
+                      padRight = std::max(0.0f, attributes.padding[3]);
                 float contentWidth = std::max(1.0f, x1 - x0 - padLeft - padRight);
-                float content = layOutCellContent(cell, x0 + padLeft, rowTop[local] + padTop, contentWidth, maxObjectHeight, group);
+                float content = layOutCellContent(
+                    cell, x0 + padLeft, rowTop[local] + padTop, contentWidth, maxObjectHeight, group);
                 float needed = padTop + content + padBottom;
                 std::size_t span = std::min<std::size_t>(std::size_t(std::max(1, attributes.rowSpan)), last - r + 1);
                 cells.push_back({ &cell, local, needed });
@@ -140,7 +146,8 @@ std::vector<RowGroup> Paginator::layOutTable(std::uint32_t tableIndex, float wid
             }
             // A merged cell that ends on this row makes it tall enough for the merged cell's content.
             for (const Pending& pending : cells) {
-                std::size_t span = std::min<std::size_t>(std::size_t(std::max(1, pending.cell->attributes->rowSpan)), last - first - pending.row + 1);
+                std::size_t span = std::min<std::size_t>(
+                    std::size_t(std::max(1, pending.cell->attributes->rowSpan)), last - first - pending.row + 1);
                 if (span > 1 && pending.row + span - 1 == local)
                     rowHeight = std::max(rowHeight, pending.needed - (rowTop[local] - rowTop[pending.row]));
             }
@@ -151,7 +158,8 @@ std::vector<RowGroup> Paginator::layOutTable(std::uint32_t tableIndex, float wid
         std::vector<GroupBox> own;
         for (const Pending& pending : cells) {
             const TableCell& attributes = *pending.cell->attributes;
-            std::size_t span = std::min<std::size_t>(std::size_t(std::max(1, attributes.rowSpan)), last - first - pending.row + 1);
+            std::size_t span
+                = std::min<std::size_t>(std::size_t(std::max(1, attributes.rowSpan)), last - first - pending.row + 1);
             float x0 = columnEdge(attributes.column);
             float x1 = columnEdge(attributes.column + std::max(1, attributes.columnSpan));
             Rect rect { x0, rowTop[pending.row], x1 - x0, rowTop[pending.row + span] - rowTop[pending.row] };

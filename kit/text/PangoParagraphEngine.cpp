@@ -15,20 +15,11 @@ namespace {
 // Layouts kept for drawing: a few screens' worth of paragraphs, about 8 KB each.
 constexpr std::size_t kPreparedCapacity = 96;
 
-int toPango(float points)
-{
-    return int(std::lround(points * PANGO_SCALE));
-}
+int toPango(float points) { return int(std::lround(points * PANGO_SCALE)); }
 
-float fromPango(int units)
-{
-    return float(units) / PANGO_SCALE;
-}
+float fromPango(int units) { return float(units) / PANGO_SCALE; }
 
-guint16 channel(float value)
-{
-    return guint16(std::lround(std::clamp(value, 0.0f, 1.0f) * 65535));
-}
+guint16 channel(float value) { return guint16(std::lround(std::clamp(value, 0.0f, 1.0f) * 65535)); }
 
 std::array<float, 4> rgbaOf(const Color& color)
 {
@@ -51,10 +42,7 @@ gpointer copyAttachment(gconstpointer data)
     return new SharedAttachment(*static_cast<const SharedAttachment*>(data));
 }
 
-void destroyAttachment(gpointer data)
-{
-    delete static_cast<SharedAttachment*>(data);
-}
+void destroyAttachment(gpointer data) { delete static_cast<SharedAttachment*>(data); }
 
 // The visual alignment of a line: natural and justified (on a line Pango did not stretch) follow the
 // paragraph's direction.
@@ -74,8 +62,8 @@ TextAlignment visualAlignment(TextAlignment alignment, bool rightToLeft)
 
 std::size_t runIndexAt(const std::vector<AttributeRun>& runs, std::size_t index)
 {
-    auto it = std::upper_bound(runs.begin(), runs.end(), index,
-        [](std::size_t i, const AttributeRun& run) { return i < run.location; });
+    auto it = std::upper_bound(
+        runs.begin(), runs.end(), index, [](std::size_t i, const AttributeRun& run) { return i < run.location; });
     return it == runs.begin() ? 0 : std::size_t(it - runs.begin()) - 1;
 }
 
@@ -150,8 +138,8 @@ bool PangoParagraphEngine::rightToLeft(const ParagraphInput& input, const char* 
 #pragma GCC diagnostic pop
 }
 
-void PangoParagraphEngine::configure(PangoLayout* layout, const ParagraphInput& input, Geometry& geometry,
-    std::vector<DoubleStrike>* strikes)
+void PangoParagraphEngine::configure(
+    PangoLayout* layout, const ParagraphInput& input, Geometry& geometry, std::vector<DoubleStrike>* strikes)
 {
     FontMap& fonts = FontMap::shared();
     const TextStorage& storage = *input.storage;
@@ -242,7 +230,8 @@ void PangoParagraphEngine::configure(PangoLayout* layout, const ParagraphInput& 
             if (font != baseFont && from < to)
                 insert(list, pango_attr_font_desc_new(font), from, to);
         };
-        bool perScript = (!attributes.fontFamilyEastAsian.empty() && attributes.fontFamilyEastAsian != attributes.fontFamily)
+        bool perScript
+            = (!attributes.fontFamilyEastAsian.empty() && attributes.fontFamilyEastAsian != attributes.fontFamily)
             || (!attributes.fontFamilyComplex.empty() && attributes.fontFamilyComplex != attributes.fontFamily);
         if (!perScript) {
             emitFont(a, b, ScriptClass::Default);
@@ -253,7 +242,8 @@ void PangoParagraphEngine::configure(PangoLayout* layout, const ParagraphInput& 
             for (std::size_t i = a; i < b; i = std::size_t(g_utf8_next_char(text + i) - text)) {
                 gunichar c = g_utf8_get_char(text + i);
                 GUnicodeScript script = g_unichar_get_script(c);
-                if (script == G_UNICODE_SCRIPT_COMMON || script == G_UNICODE_SCRIPT_INHERITED || script == G_UNICODE_SCRIPT_UNKNOWN)
+                if (script == G_UNICODE_SCRIPT_COMMON || script == G_UNICODE_SCRIPT_INHERITED
+                    || script == G_UNICODE_SCRIPT_UNKNOWN)
                     continue;
                 ScriptClass kind = FontMap::scriptClass(c);
                 if (kind != current) {
@@ -266,7 +256,10 @@ void PangoParagraphEngine::configure(PangoLayout* layout, const ParagraphInput& 
         }
 
         if (attributes.underline != LineStyle::None)
-            insert(list, pango_attr_underline_new(attributes.underline == LineStyle::Double ? PANGO_UNDERLINE_DOUBLE : PANGO_UNDERLINE_SINGLE), a, b);
+            insert(list,
+                pango_attr_underline_new(
+                    attributes.underline == LineStyle::Double ? PANGO_UNDERLINE_DOUBLE : PANGO_UNDERLINE_SINGLE),
+                a, b);
         if (attributes.strikethrough == LineStyle::Single)
             insert(list, pango_attr_strikethrough_new(TRUE), a, b);
         if (attributes.allCaps)
@@ -297,7 +290,9 @@ void PangoParagraphEngine::configure(PangoLayout* layout, const ParagraphInput& 
                 if (std::memcmp(text + i, kAttachmentCharacter, 3))
                     continue;
                 auto* data = new SharedAttachment(attributes.attachment);
-                insert(list, pango_attr_shape_new_with_data(&logical, &logical, data, copyAttachment, destroyAttachment), i, i + 3);
+                insert(list,
+                    pango_attr_shape_new_with_data(&logical, &logical, data, copyAttachment, destroyAttachment), i,
+                    i + 3);
                 i += 2;
             }
         }
@@ -490,8 +485,8 @@ void PangoParagraphEngine::drawLine(cairo_t* cr, const ParagraphInput& input, st
     cairo_restore(cr);
 }
 
-std::vector<std::pair<float, float>> PangoParagraphEngine::xRangesForRange(const ParagraphInput& input,
-    std::size_t index, Range range)
+std::vector<std::pair<float, float>> PangoParagraphEngine::xRangesForRange(
+    const ParagraphInput& input, std::size_t index, Range range)
 {
     std::vector<std::pair<float, float>> result;
     Prepared& prepared = prepare(input);

@@ -53,8 +53,7 @@ public:
     // Draws one line with its baseline's left end at origin (the column's left edge, the baseline).
     virtual void drawLine(cairo_t*, const ParagraphInput&, std::size_t line, Point origin) = 0;
     // The horizontal extents [x0, x1) of the bytes of range within the line, in visual order.
-    virtual std::vector<std::pair<float, float>> xRangesForRange(const ParagraphInput&, std::size_t line, Range)
-        = 0;
+    virtual std::vector<std::pair<float, float>> xRangesForRange(const ParagraphInput&, std::size_t line, Range) = 0;
     // The insertion index (storage byte offset) nearest to x on the line.
     virtual std::size_t characterIndexForX(const ParagraphInput&, std::size_t line, float x) = 0;
 

@@ -33,12 +33,13 @@ std::string TextFinder::fold(std::string_view text)
     return folded;
 }
 
-std::optional<Range> TextFinder::find(const std::shared_ptr<const TextStorage>& storage, std::string_view needle,
-    Range selection, Direction direction)
+std::optional<Range> TextFinder::find(
+    const std::shared_ptr<const TextStorage>& storage, std::string_view needle, Range selection, Direction direction)
 {
     if (needle.empty() || !storage || storage->length() == 0)
         return std::nullopt;
-    if (m_storage.lock() != storage || m_changeCount != storage->changeCount() || m_folded.size() != storage->length()) {
+    if (m_storage.lock() != storage || m_changeCount != storage->changeCount()
+        || m_folded.size() != storage->length()) {
         m_folded = fold(storage->string());
         m_storage = storage;
         m_changeCount = storage->changeCount();

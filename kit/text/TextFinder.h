@@ -20,8 +20,8 @@ public:
 
     // The next occurrence of needle after selection (Forward: starting at its end; Backward: ending at or
     // before its start), wrapping around; nullopt when the text has none or needle is empty.
-    std::optional<Range> find(const std::shared_ptr<const TextStorage>&, std::string_view needle, Range selection,
-        Direction);
+    std::optional<Range> find(
+        const std::shared_ptr<const TextStorage>&, std::string_view needle, Range selection, Direction);
 
     // The text with every character lower-cased where that keeps its UTF-8 length, so offsets are unchanged.
     static std::string fold(std::string_view);

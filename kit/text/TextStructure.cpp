@@ -1,5 +1,4 @@
 #include "kit/text/LayoutModel.h"
-
 #include "kit/text/TextStorage.h"
 
 #include <algorithm>
@@ -56,7 +55,8 @@ void appendInPieces(TextStructure& structure, Paragraph paragraph, const TextSto
     const auto& runs = storage.runs();
     auto run = std::upper_bound(runs.begin(), runs.end(), std::size_t(paragraph.start),
         [](std::size_t i, const AttributeRun& r) { return i < r.location; });
-    for (auto it = run == runs.begin() ? run : run - 1; it != runs.end() && it->location < paragraph.start + paragraph.length; ++it)
+    for (auto it = run == runs.begin() ? run : run - 1;
+         it != runs.end() && it->location < paragraph.start + paragraph.length; ++it)
         largest = std::max(largest, it->attributes->fontSize);
     std::size_t limit = std::clamp(std::size_t(kMaximumPiecePoints / largest), std::size_t(64), kMaximumPieceBytes);
 

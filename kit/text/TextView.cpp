@@ -23,15 +23,9 @@ TextFinder& finder()
     return *shared;
 }
 
-bool intersects(Range a, Range b)
-{
-    return a.length && b.length && a.location < b.end() && b.location < a.end();
-}
+bool intersects(Range a, Range b) { return a.length && b.length && a.location < b.end() && b.location < a.end(); }
 
-bool isWordCharacter(gunichar c)
-{
-    return g_unichar_isalnum(c) || g_unichar_ismark(c) || c == '_';
-}
+bool isWordCharacter(gunichar c) { return g_unichar_isalnum(c) || g_unichar_ismark(c) || c == '_'; }
 
 } // namespace
 
@@ -52,10 +46,7 @@ TextView::TextView(Rect frame, TextContainer* container)
     setTextContainer(container);
 }
 
-TextView::~TextView()
-{
-    setTextContainer(nullptr);
-}
+TextView::~TextView() { setTextContainer(nullptr); }
 
 void TextView::setTextContainer(TextContainer* container)
 {
@@ -90,10 +81,7 @@ void TextView::containerFollowsWidth()
         m_textContainer->setContainerSize({ bounds().width(), kUnboundedHeight });
 }
 
-LayoutManager* TextView::layoutManager() const
-{
-    return m_textContainer ? m_textContainer->layoutManager() : nullptr;
-}
+LayoutManager* TextView::layoutManager() const { return m_textContainer ? m_textContainer->layoutManager() : nullptr; }
 
 std::shared_ptr<TextStorage> TextView::textStorage() const
 {
@@ -117,10 +105,7 @@ void TextView::setBackgroundColor(Color color)
     setNeedsDisplay(true);
 }
 
-bool TextView::isOpaque() const
-{
-    return m_drawsBackground && m_backgroundColor.alpha() >= 1;
-}
+bool TextView::isOpaque() const { return m_drawsBackground && m_backgroundColor.alpha() >= 1; }
 
 Range TextView::selectedRange() const
 {
@@ -204,7 +189,8 @@ std::string TextView::plainTextForRange(Range range) const
             // The break ending a cell that has a neighbour on its right becomes a tab.
             const TableCell* cell = storage->attributesAt(i).tableCell.get();
             const TableCell* next = i + 1 < text.size() ? storage->attributesAt(i + 1).tableCell.get() : nullptr;
-            bool cellSeparator = cell && next && next->tableId == cell->tableId && next->row == cell->row && next->column != cell->column;
+            bool cellSeparator = cell && next && next->tableId == cell->tableId && next->row == cell->row
+                && next->column != cell->column;
             plain += cellSeparator ? '\t' : '\n';
             ++i;
         } else if (c == kPageBreak) {
@@ -250,8 +236,10 @@ void TextView::performFindPanelAction(Responder* sender)
     case FindPanelAction::Previous: {
         if (!manager)
             return;
-        auto direction = sender->tag() == int(FindPanelAction::Next) ? TextFinder::Direction::Forward : TextFinder::Direction::Backward;
-        auto match = finder().find(manager->textStorage(), FindPasteboard::string(), manager->selectedRange(), direction);
+        auto direction = sender->tag() == int(FindPanelAction::Next) ? TextFinder::Direction::Forward
+                                                                     : TextFinder::Direction::Backward;
+        auto match
+            = finder().find(manager->textStorage(), FindPasteboard::string(), manager->selectedRange(), direction);
         if (!match) {
             Host::current().beep();
             return;
@@ -314,7 +302,8 @@ std::size_t TextView::characterIndexAt(Point point)
             if (!other->frame().contains(inSuperview))
                 continue;
             Point inOther = other->convertPointFromView(inSuperview, superview());
-            return manager->characterIndexForPoint({ inOther.x - other->bounds().x(), inOther.y - other->bounds().y() }, *other->textContainer());
+            return manager->characterIndexForPoint(
+                { inOther.x - other->bounds().x(), inOther.y - other->bounds().y() }, *other->textContainer());
         }
     }
     return manager->characterIndexForPoint({ point.x - bounds().x(), point.y - bounds().y() }, *m_textContainer);
@@ -386,7 +375,8 @@ void TextView::mouseDown(const Event& event)
         m_clickCount = 1;
         setSelectedRange(selectionForDrag(index));
     } else {
-        m_anchor = m_clickCount == 1 ? Range { index, 0 } : (m_clickCount == 2 ? wordRangeAt(index) : paragraphRangeAt(index));
+        m_anchor = m_clickCount == 1 ? Range { index, 0 }
+                                     : (m_clickCount == 2 ? wordRangeAt(index) : paragraphRangeAt(index));
         setSelectedRange(m_anchor);
     }
     m_tracking = true;

@@ -33,10 +33,7 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 
-bool sameSize(Size a, Size b)
-{
-    return std::abs(a.width - b.width) < 0.01f && std::abs(a.height - b.height) < 0.01f;
-}
+bool sameSize(Size a, Size b) { return std::abs(a.width - b.width) < 0.01f && std::abs(a.height - b.height) < 0.01f; }
 
 } // namespace
 

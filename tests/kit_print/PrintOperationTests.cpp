@@ -91,7 +91,8 @@ std::vector<std::pair<std::string, Box>> pdfWords(const std::filesystem::path& p
     std::vector<std::pair<std::string, Box>> words;
     std::regex word("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>");
     for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it)
-        words.push_back({ (*it)[5], { std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4]) } });
+        words.push_back(
+            { (*it)[5], { std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4]) } });
     return words;
 }
 
@@ -169,7 +170,8 @@ TEST(PrintOperation, WideViewIsScaledDownToTheTextWidth)
     EXPECT_LT(words.front().second.yMax - words.front().second.yMin, 9) << "drawn at half its size";
 
     auto narrow = textViewWith(line, 300);
-    EXPECT_FLOAT_EQ(PrintOperation::printOperationWithView(*narrow, letterWithInchMargins())->scale(), 1) << "never scaled up";
+    EXPECT_FLOAT_EQ(PrintOperation::printOperationWithView(*narrow, letterWithInchMargins())->scale(), 1)
+        << "never scaled up";
 }
 
 TEST(PrintOperation, RunsAsASheetThroughTheHostsPrintPanel)
@@ -197,11 +199,14 @@ TEST(PrintOperation, RunsAsASheetThroughTheHostsPrintPanel)
         std::optional<bool> result;
         {
             // The temporary view is handed over: the operation alone keeps it alive from here on.
-            auto operation = PrintOperation::printOperationWithView(textViewWith(numberedParagraphs(80)), letterWithInchMargins());
+            auto operation
+                = PrintOperation::printOperationWithView(textViewWith(numberedParagraphs(80)), letterWithInchMargins());
             operation->setPrintPanelOptions(operation->printPanelOptions() | 0x2001C);
-            EXPECT_EQ(operation->printPanelOptions(), 0x2001Fu) << "the panel's own options plus size, orientation, scaling, preview";
+            EXPECT_EQ(operation->printPanelOptions(), 0x2001Fu)
+                << "the panel's own options plus size, orientation, scaling, preview";
             if (c.confirm)
-                PrintOperation::runOperationModalForWindow(std::move(operation), &window, [&](bool success) { result = success; });
+                PrintOperation::runOperationModalForWindow(
+                    std::move(operation), &window, [&](bool success) { result = success; });
             else
                 operation->runOperationModalForWindow(&window, [&](bool success) { result = success; });
             EXPECT_FALSE(result.has_value()) << "a sheet: the call returns before the panel ends";

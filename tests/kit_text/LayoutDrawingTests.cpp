@@ -1,5 +1,4 @@
 #include "LayoutTestSupport.h"
-
 #include "support/TestSupport.h"
 
 #include <cairo.h>
@@ -16,7 +15,8 @@ constexpr float kScale = 2; // pixels per point
 testsupport::Image render(const Pages& pages, std::size_t container = 0, Rect dirty = { 0, 0, 1e6f, 1e6f })
 {
     Size size = pages.container(container).containerSize();
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(size.width * kScale), int(size.height * kScale));
+    cairo_surface_t* surface
+        = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(size.width * kScale), int(size.height * kScale));
     cairo_t* cr = cairo_create(surface);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
@@ -33,10 +33,7 @@ struct Rgb {
     int r, g, b;
 };
 
-Rgb rgb(std::uint32_t pixel)
-{
-    return { int(pixel >> 16 & 0xff), int(pixel >> 8 & 0xff), int(pixel & 0xff) };
-}
+Rgb rgb(std::uint32_t pixel) { return { int(pixel >> 16 & 0xff), int(pixel >> 8 & 0xff), int(pixel & 0xff) }; }
 
 bool isDark(std::uint32_t pixel)
 {
@@ -47,11 +44,12 @@ bool isDark(std::uint32_t pixel)
 bool near(std::uint32_t pixel, Rgb expected, int tolerance = 6)
 {
     Rgb c = rgb(pixel);
-    return std::abs(c.r - expected.r) <= tolerance && std::abs(c.g - expected.g) <= tolerance && std::abs(c.b - expected.b) <= tolerance;
+    return std::abs(c.r - expected.r) <= tolerance && std::abs(c.g - expected.g) <= tolerance
+        && std::abs(c.b - expected.b) <= tolerance;
 }
 
 // Pixels of a rectangle in points that satisfy a test.
-template<typename Test> int count(const testsupport::Image& image, Rect points, Test test)
+template <typename Test> int count(const testsupport::Image& image, Rect points, Test test)
 {
     int n = 0;
     int x0 = std::max(0, int(points.minX() * kScale)), x1 = std::min(image.width, int(points.maxX() * kScale));
@@ -91,11 +89,14 @@ std::vector<std::uint8_t> solidPng(int width, int height, double r, double g, do
     cairo_paint(cr);
     cairo_destroy(cr);
     std::vector<std::uint8_t> bytes;
-    cairo_surface_write_to_png_stream(surface, [](void* closure, const unsigned char* data, unsigned length) {
-        auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
-        out->insert(out->end(), data, data + length);
-        return CAIRO_STATUS_SUCCESS;
-    }, &bytes);
+    cairo_surface_write_to_png_stream(
+        surface,
+        [](void* closure, const unsigned char* data, unsigned length) {
+            auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
+            out->insert(out->end(), data, data + length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &bytes);
     cairo_surface_destroy(surface);
     return bytes;
 }
@@ -149,11 +150,20 @@ TEST(LayoutDrawing, CharacterColoursAndLines)
     testsupport::Image image = render(pages);
 
     Rect redRect = rectOf(pages, { 0, 3 });
-    EXPECT_GT(count(image, redRect, [](std::uint32_t p) { Rgb c = rgb(p); return c.r > 180 && c.g < 60 && c.b < 60; }), 30);
+    EXPECT_GT(count(image, redRect,
+                  [](std::uint32_t p) {
+                      Rgb c = rgb(p);
+                      return c.r > 180 && c.g < 60 && c.b < 60;
+                  }),
+        30);
     EXPECT_EQ(count(image, redRect, isDark), 0) << "no black glyph pixels in red text";
 
     Rect markedRect = rectOf(pages, { 4, 6 });
-    EXPECT_GT(count(image, markedRect, [](std::uint32_t p) { return near(p, { 255, 255, 0 }); }), int(markedRect.width() * 10));
+    EXPECT_GT(count(image, markedRect,
+                  [](std::uint32_t p) {
+                      return near(p, { 255, 255, 0 });
+                  }),
+        int(markedRect.width() * 10));
 
     auto fragments = pages.layoutManager->lineFragmentsForTextContainer(pages.container(0));
     float baseline = fragments[0].baseline;
@@ -217,12 +227,17 @@ TEST(LayoutDrawing, AttachmentsDrawTheirImageOrAPlaceholderBox)
     auto fragments = pages.layoutManager->lineFragmentsForTextContainer(pages.container(0));
     float baseline = fragments[0].baseline;
     Rect drawn { image1.minX() + 1, baseline - 39, 78, 38 };
-    EXPECT_EQ(count(image, drawn, [](std::uint32_t p) { return near(p, { 0, 153, 0 }, 3); }), int(78 * 38 * kScale * kScale))
+    EXPECT_EQ(count(image, drawn,
+                  [](std::uint32_t p) {
+                      return near(p, { 0, 153, 0 }, 3);
+                  }),
+        int(78 * 38 * kScale * kScale))
         << "the decoded image fills its 80 x 40 points";
     Rect box = rectOf(pages, { 4, 3 });
     EXPECT_GT(count(image, { box.minX(), baseline - 40, 1, 40 }, [](std::uint32_t p) { return rgb(p).r < 200; }), 40)
         << "the placeholder's left border";
-    EXPECT_GT(count(image, { box.minX() + 2, baseline - 38, 56, 36 }, [](std::uint32_t p) { return rgb(p).r < 160; }), 10)
+    EXPECT_GT(
+        count(image, { box.minX() + 2, baseline - 38, 56, 36 }, [](std::uint32_t p) { return rgb(p).r < 160; }), 10)
         << "its alternative text inside";
 }
 
@@ -238,11 +253,20 @@ TEST(LayoutDrawing, TableCellsDrawShadingAndBorders)
     Pages pages = paginate(storage, { 300, 100 });
     testsupport::Image image = render(pages);
     float bottom = pages.layoutManager->lineFragmentsForTextContainer(pages.container(0))[0].rect.maxY();
-    EXPECT_GT(count(image, { 60, 3, 30, bottom - 6 }, [](std::uint32_t p) { return near(p, { 204, 204, 255 }); }), 100)
+    EXPECT_GT(count(image, { 60, 3, 30, bottom - 6 },
+                  [](std::uint32_t p) {
+                      return near(p, { 204, 204, 255 });
+                  }),
+        100)
         << "the first cell's shading";
-    EXPECT_EQ(count(image, { 160, 3, 30, bottom - 6 }, [](std::uint32_t p) { return near(p, { 204, 204, 255 }); }), 0)
+    EXPECT_EQ(count(image, { 160, 3, 30, bottom - 6 },
+                  [](std::uint32_t p) {
+                      return near(p, { 204, 204, 255 });
+                  }),
+        0)
         << "none in the second";
-    EXPECT_EQ(count(image, { 10, bottom - 0.5f, 80, 1 }, isDark), int(80 * kScale * kScale)) << "the bottom border, centred on the edge";
+    EXPECT_EQ(count(image, { 10, bottom - 0.5f, 80, 1 }, isDark), int(80 * kScale * kScale))
+        << "the bottom border, centred on the edge";
 }
 
 TEST(LayoutDrawing, OnlyLinesInTheDirtyAreaAreDrawn)

@@ -118,12 +118,15 @@ TEST(LayoutManager, PageBreaksStartTheFollowingTextOnANewContainer)
         std::vector<Range> expected;
         const char* why;
     } cases[] = {
-        { { { "one\ftwo\fthree", false } }, { { 0, 4 }, { 4, 4 }, { 8, 5 } }, "'\\f' ends the paragraph and the container" },
+        { { { "one\ftwo\fthree", false } }, { { 0, 4 }, { 4, 4 }, { 8, 5 } },
+            "'\\f' ends the paragraph and the container" },
         { { { "one\f", false } }, { { 0, 4 } }, "a final '\\f' adds no empty container" },
         { { { "one\f\f", false } }, { { 0, 4 }, { 4, 1 } }, "two breaks: an empty paragraph on its own container" },
         { { { "one\n", false }, { "two\n", true } }, { { 0, 4 }, { 4, 4 } }, "page break before" },
-        { { { "one\n", true }, { "two\n", false } }, { { 0, 8 } }, "page break before on the first paragraph: no blank page" },
-        { { { "one\f", false }, { "two\n", true } }, { { 0, 4 }, { 4, 4 } }, "'\\f' then page break before: one break, not two" },
+        { { { "one\n", true }, { "two\n", false } }, { { 0, 8 } },
+            "page break before on the first paragraph: no blank page" },
+        { { { "one\f", false }, { "two\n", true } }, { { 0, 4 }, { 4, 4 } },
+            "'\\f' then page break before: one break, not two" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -209,7 +212,10 @@ TEST(LayoutManager, EditsAndResizedContainersAreLaidOutAgain)
     auto storage = std::make_shared<TextStorage>(text, attributes());
     Pages pages = paginate(storage, { 468, 300 });
     ASSERT_EQ(pages.count(), 3u);
-    auto lines = [&](Range r) { return std::count(storage->string().begin() + long(r.location), storage->string().begin() + long(r.end()), '\n'); };
+    auto lines = [&](Range r) {
+        return std::count(
+            storage->string().begin() + long(r.location), storage->string().begin() + long(r.end()), '\n');
+    };
     auto linesBefore = lines(pages.layoutManager->glyphRangeForTextContainer(pages.container(0)));
 
     storage->replaceCharacters({ 0, 0 }, "inserted\n", attributes());

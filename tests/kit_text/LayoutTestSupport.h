@@ -21,7 +21,8 @@ struct Pages {
     std::size_t count() const { return ranges.size(); }
 };
 
-inline Pages paginate(std::shared_ptr<kit::TextStorage> storage, kit::Size size = { 468, 648 }, std::size_t limit = 5000)
+inline Pages paginate(
+    std::shared_ptr<kit::TextStorage> storage, kit::Size size = { 468, 648 }, std::size_t limit = 5000)
 {
     Pages pages;
     pages.storage = storage;
@@ -30,7 +31,8 @@ inline Pages paginate(std::shared_ptr<kit::TextStorage> storage, kit::Size size 
     std::size_t length = storage ? storage->length() : 0;
     do {
         pages.layoutManager->addTextContainer(std::make_unique<kit::TextContainer>(size));
-        pages.ranges.push_back(pages.layoutManager->glyphRangeForTextContainer(*pages.layoutManager->textContainers().back()));
+        pages.ranges.push_back(
+            pages.layoutManager->glyphRangeForTextContainer(*pages.layoutManager->textContainers().back()));
     } while (pages.ranges.back().end() < length && pages.ranges.size() < limit);
     return pages;
 }
@@ -38,9 +40,9 @@ inline Pages paginate(std::shared_ptr<kit::TextStorage> storage, kit::Size size 
 // Words of a dictionary-like vocabulary drawn with a fixed seed, so a failure always reproduces.
 inline std::string generatedParagraph(std::mt19937& random, int words)
 {
-    static const char* vocabulary[] = { "the", "layout", "of", "paragraph", "international", "a", "pages",
-        "Wednesday", "quickly", "brown", "jumps", "over", "lazy", "dog", "extraordinarily", "to", "and", "in",
-        "manuscript", "typesetting", "é", "Ärger", "naïve", "co-operation", "x" };
+    static const char* vocabulary[] = { "the", "layout", "of", "paragraph", "international", "a", "pages", "Wednesday",
+        "quickly", "brown", "jumps", "over", "lazy", "dog", "extraordinarily", "to", "and", "in", "manuscript",
+        "typesetting", "é", "Ärger", "naïve", "co-operation", "x" };
     std::uniform_int_distribution<std::size_t> pick(0, std::size(vocabulary) - 1);
     std::string text;
     for (int w = 0; w < words; ++w) {

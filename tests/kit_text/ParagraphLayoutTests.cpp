@@ -42,12 +42,15 @@ TEST(ParagraphLayout, AlignmentAndIndentsPlaceLines)
         float expected;
         const char* why;
     } cases[] = {
-        { TextAlignment::Natural, 0, 0, 0, [](const Rect& r) { return r.minX(); }, 0, "natural is left for left-to-right text" },
+        { TextAlignment::Natural, 0, 0, 0, [](const Rect& r) { return r.minX(); }, 0,
+            "natural is left for left-to-right text" },
         { TextAlignment::Left, 36, 0, 0, [](const Rect& r) { return r.minX(); }, 36, "first-line indent" },
         { TextAlignment::Center, 0, 0, 0, [](const Rect& r) { return r.midX(); }, 234, "centred in the column" },
-        { TextAlignment::Center, 36, 36, 0, [](const Rect& r) { return r.midX(); }, 252, "centred between the indents" },
+        { TextAlignment::Center, 36, 36, 0, [](const Rect& r) { return r.midX(); }, 252,
+            "centred between the indents" },
         { TextAlignment::Right, 0, 0, 0, [](const Rect& r) { return r.maxX(); }, 468, "flush right" },
-        { TextAlignment::Right, 0, 0, 36, [](const Rect& r) { return r.maxX(); }, 432, "flush against the tail indent" },
+        { TextAlignment::Right, 0, 0, 36, [](const Rect& r) { return r.maxX(); }, 432,
+            "flush against the tail indent" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -154,10 +157,14 @@ TEST(ParagraphLayout, TabStopsAlignTheTextAfterThem)
         const char* why;
     } cases[] = {
         { { 200, TabAlignment::Left }, "a\tword", { 2, 4 }, [](const Rect& r) { return r.minX(); }, 200, "left stop" },
-        { { 200, TabAlignment::Right }, "a\tword", { 2, 4 }, [](const Rect& r) { return r.maxX(); }, 200, "right stop" },
-        { { 200, TabAlignment::Center }, "a\tword", { 2, 4 }, [](const Rect& r) { return r.midX(); }, 200, "centre stop" },
-        { { 200, TabAlignment::Decimal }, "a\t123.45", { 5, 1 }, [](const Rect& r) { return r.minX(); }, 200, "decimal stop: at the point" },
-        { { 10, TabAlignment::Left }, "abcdefgh\tword", { 9, 4 }, [](const Rect& r) { return r.minX(); }, 72, "past the last stop: default stops every 36 points" },
+        { { 200, TabAlignment::Right }, "a\tword", { 2, 4 }, [](const Rect& r) { return r.maxX(); }, 200,
+            "right stop" },
+        { { 200, TabAlignment::Center }, "a\tword", { 2, 4 }, [](const Rect& r) { return r.midX(); }, 200,
+            "centre stop" },
+        { { 200, TabAlignment::Decimal }, "a\t123.45", { 5, 1 }, [](const Rect& r) { return r.minX(); }, 200,
+            "decimal stop: at the point" },
+        { { 10, TabAlignment::Left }, "abcdefgh\tword", { 9, 4 }, [](const Rect& r) { return r.minX(); }, 72,
+            "past the last stop: default stops every 36 points" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -180,7 +187,8 @@ TEST(ParagraphLayout, RightToLeftParagraphsStartAtTheRight)
         WritingDirection direction;
         const char* why;
     } cases[] = {
-        { "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD7\xA2\xD7\x95\xD7\x9C\xD7\x9D", WritingDirection::Natural, "Hebrew: natural direction from the text" },
+        { "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD7\xA2\xD7\x95\xD7\x9C\xD7\x9D", WritingDirection::Natural,
+            "Hebrew: natural direction from the text" },
         { "Latin in a right-to-left paragraph", WritingDirection::RightToLeft, "explicit base direction" },
     };
     for (const auto& c : cases) {
@@ -247,7 +255,8 @@ TEST(ParagraphLayout, ScriptFamiliesApplyToTheirScriptsOnly)
     EXPECT_NEAR(layOut("Latin only", a)[0].rect.height(), serif, 0.01f) << "Latin keeps the main family";
     Attributes eastAsian = attributes(12, "Liberation Serif");
     eastAsian.fontFamilyEastAsian = "DejaVu Sans";
-    EXPECT_NEAR(layOut(hebrew, eastAsian)[0].rect.height(), serif, 0.01f) << "the East Asian family leaves Hebrew alone";
+    EXPECT_NEAR(layOut(hebrew, eastAsian)[0].rect.height(), serif, 0.01f)
+        << "the East Asian family leaves Hebrew alone";
 }
 
 TEST(ParagraphLayout, SuperscriptRaisesASmallerGlyph)

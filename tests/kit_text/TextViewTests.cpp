@@ -1,5 +1,4 @@
 #include "LayoutTestSupport.h"
-
 #include "kit/host/HeadlessHost.h"
 #include "kit/text/FindPasteboard.h"
 #include "kit/text/TextView.h"
@@ -67,7 +66,8 @@ struct Document {
             layoutManager->addTextContainer(std::move(container));
             views.push_back(view.get());
             stack->addSubview(std::move(view));
-        } while (layoutManager->glyphRangeForTextContainer(*layoutManager->textContainers().back()).end() < storage->length()
+        } while (
+            layoutManager->glyphRangeForTextContainer(*layoutManager->textContainers().back()).end() < storage->length()
             && views.size() < 100);
         stack->setFrameSize({ 332, 16 + float(views.size()) * (kPage.height + 16) });
     }
@@ -106,8 +106,13 @@ TEST(TextView, AnswersOnlyCopySelectAllAndFindPanelActions)
         const char* selector;
         bool answered;
     } cases[] = {
-        { "copy:", true }, { "selectAll:", true }, { "performFindPanelAction:", true },
-        { "paste:", false }, { "cut:", false }, { "zoomIn:", false }, { "print:", false },
+        { "copy:", true },
+        { "selectAll:", true },
+        { "performFindPanelAction:", true },
+        { "paste:", false },
+        { "cut:", false },
+        { "zoomIn:", false },
+        { "print:", false },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.selector);
@@ -138,7 +143,8 @@ TEST(TextView, SelectionIsSharedByEveryViewOfOneLayoutManager)
     document.views[1]->selectAll(nullptr);
     EXPECT_EQ(document.views[2]->selectedRange(), (Range { 0, document.storage->length() }));
     document.views[0]->setSelectedRange({ document.storage->length() - 2, 50 });
-    EXPECT_EQ(document.views[0]->selectedRange(), (Range { document.storage->length() - 2, 2 })) << "clamped to the text";
+    EXPECT_EQ(document.views[0]->selectedRange(), (Range { document.storage->length() - 2, 2 }))
+        << "clamped to the text";
 }
 
 TEST(TextView, FindNextAndPreviousWrapAroundCaseInsensitively)
@@ -228,7 +234,10 @@ TEST(TextView, CopyPutsThePlainSelectionOnTheClipboard)
         a.tableCell = std::make_shared<const TableCell>(cell);
         storage->append(std::string("cell") + char('A' + column) + "\n", a);
     }
-    storage->append("line\xE2\x80\xA8" "break\fpage \xEF\xBF\xBC" "end", attributes());
+    storage->append("line\xE2\x80\xA8"
+                    "break\fpage \xEF\xBF\xBC"
+                    "end",
+        attributes());
     Document document(storage);
     const struct {
         Range range;
@@ -237,7 +246,8 @@ TEST(TextView, CopyPutsThePlainSelectionOnTheClipboard)
     } cases[] = {
         { { 0, 7 }, "Before\n", "plain text as it stands" },
         { { 7, 18 }, "cellA\tcellB\tcellC\n", "cells of a row joined by tabs, the row ended by a newline" },
-        { { 25, storage->length() - 25 }, "line\nbreak\npage end", "line and page breaks become newlines, attachments go" },
+        { { 25, storage->length() - 25 }, "line\nbreak\npage end",
+            "line and page breaks become newlines, attachments go" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
