@@ -339,12 +339,78 @@ std::u16string StoryReader::symbolText(const CharacterProperties& properties, ch
     return out;
 }
 
+// Word 6 numbers paragraphs with a numbering description (ANLD) in the paragraph itself: a format, a start,
+// and text before and after the number; levels 1-9 are outline levels, 10 a simple list, 11 bullets.
+std::optional<std::u16string> StoryReader::word6Label(const ParagraphProperties& properties)
+{
+    const auto& anld = properties.word6Numbering;
+    std::uint8_t level = properties.word6NumberingLevel;
+    bool isNumbered = !anld.empty() && level >= 1 && level <= 11;
+    bool continues = m_lastWasNumbered;
+    m_lastWasNumbered = isNumbered;
+    if (!isNumbered || anld.size() < 20)
+        return std::nullopt;
+    ByteReader bytes(anld);
+    std::uint8_t format = *bytes.readU8(0);
+    std::size_t before = std::min<std::size_t>(*bytes.readU8(1), 32), after = std::min<std::size_t>(*bytes.readU8(2), 32);
+    std::int32_t start = bytes.readU16LE(10).value_or(1);
+    // The texts: 32 characters, bytes in Word 6, UTF-16 units in the Word 97 form of the same structure.
+    bool isWide = m_document.fib.version == WordVersion::Word97;
+    auto character = [&](std::size_t i) -> char16_t {
+        if (isWide)
+            return char16_t(bytes.readU16LE(20 + 2 * i).value_or(0));
+        auto byte = bytes.readU8(20 + i);
+        return byte ? singleByteTable(m_document.codePage)[*byte] : 0;
+    };
+    std::u16string label;
+    for (std::size_t i = 0; i < before; ++i)
+        label.push_back(character(i));
+    if (level == 11) {
+        // A bullet: the text before holds the bullet character, usually in a symbol font.
+        std::uint16_t font = bytes.readU16LE(6).value_or(0);
+        if (m_document.fonts.isSymbolFont(font)) {
+            for (char16_t& c : label)
+                c = char16_t(encoding::symbolFontCharacter(m_document.fonts.name(font), std::uint8_t(c < 0x100 ? c : c & 0xFF)));
+        }
+        for (char16_t& c : label) {
+            if (c >= 0xF000 && c <= 0xF0FF)
+                c = u'\u2022';
+        }
+        if (label.empty())
+            label.push_back(u'\u2022');
+        return label;
+    }
+    std::size_t index = level == 10 ? 0 : level;
+    if (level == 10 && !continues)
+        m_word6Numbers[0] = 0;
+    m_word6Numbers[index] = m_word6Numbers[index] ? m_word6Numbers[index] + 1 : std::max(start, 0);
+    if (level <= 9) {
+        for (std::size_t deeper = std::size_t(level) + 1; deeper <= 9; ++deeper)
+            m_word6Numbers[deeper] = 0;
+    }
+    // Word 6's formats: 0 decimal, 1/2 roman, 3/4 letters, 5 ordinal; the same codes as later lists.
+    label += ListTable::formatNumber(m_word6Numbers[index], format <= 5 ? format : 0);
+    for (std::size_t i = before; i < std::max(before, after); ++i)
+        label.push_back(character(i));
+    std::erase(label, u'\0');
+    return label;
+}
+
 void StoryReader::appendLabel(Paragraph& paragraph, const CharacterProperties& markProperties)
 {
     const ParagraphProperties& properties = paragraph.properties;
     const ListTable::Level* level = m_document.lists.level(properties.listFormat, properties.listLevel);
-    if (!level)
+    if (!level) {
+        auto text = word6Label(properties);
+        if (!text || text->empty())
+            return;
+        text->push_back(u'\t');
+        kit::Attributes attributes = this->attributes(markProperties);
+        attributes.listLabel = true;
+        paragraph.spans.push_back({ toUtf8(*text), attributes });
         return;
+    }
+    m_lastWasNumbered = false;
     auto text = m_document.lists.nextLabel(properties.listFormat, properties.listLevel);
     if (!text || text->empty())
         return;

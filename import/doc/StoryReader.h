@@ -3,7 +3,9 @@
 #include "import/doc/Paragraph.h"
 #include "import/doc/WordDocument.h"
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -47,6 +49,7 @@ private:
     void appendText(Paragraph&, std::string_view text, const kit::Attributes&);
     void appendAttachment(Paragraph&, kit::Attachment, const kit::Attributes&);
     void appendLabel(Paragraph&, const CharacterProperties& markProperties);
+    std::optional<std::u16string> word6Label(const ParagraphProperties&);
     void insertTextBoxes(const std::vector<std::uint32_t>& shapes, std::vector<Paragraph>& out, std::size_t anchorIndex);
     std::u16string symbolText(const CharacterProperties&, char16_t) const;
     bool isShowingText() const;
@@ -59,6 +62,9 @@ private:
     int m_textBoxDepth = 0;
     // Characters left to read: notes and text boxes of a damaged file may name the same text again and again.
     std::uint64_t m_budget = 0;
+    // Word 6 paragraph numbering: the running number of each level, and whether the last paragraph had one.
+    std::array<std::int32_t, 12> m_word6Numbers {};
+    bool m_lastWasNumbered = false;
 };
 
 } // namespace importer::doc

@@ -186,6 +186,8 @@ struct Word6File {
     bool withPieceTable = false;
     bool encrypted = false;
     Bytes boldRun; // a CHPX grpprl for the whole text, in Word 6 sprms
+    std::vector<std::pair<std::uint32_t, Bytes>> paragraphRuns; // CP after each paragraph mark, its grpprl
+    Bytes fonts; // a Word 6 font table
 
     Bytes build() const
     {
@@ -243,6 +245,39 @@ struct Word6File {
             put16(bte, page);
             placePair(12, bte);
         }
+        if (!paragraphRuns.empty()) {
+            // One paragraph page: FCs, then 7-byte entries (offset and height cache), properties from the end.
+            stream.resize((stream.size() + 511) / 512 * 512, 0);
+            std::uint16_t page = std::uint16_t(stream.size() / 512);
+            Bytes fkp(512, 0);
+            std::size_t count = paragraphRuns.size();
+            std::size_t free = 511;
+            for (std::size_t i = 0; i <= count; ++i) {
+                std::uint32_t fc = textAt + (i == 0 ? 0 : paragraphRuns[i - 1].first);
+                for (int b = 0; b < 4; ++b)
+                    fkp[4 * i + b] = std::uint8_t(fc >> (8 * b));
+            }
+            for (std::size_t i = 0; i < count; ++i) {
+                Bytes properties = { 0, 0 }; // style 0
+                properties.insert(properties.end(), paragraphRuns[i].second.begin(), paragraphRuns[i].second.end());
+                if (properties.size() & 1)
+                    properties.push_back(0);
+                std::size_t at = (free - properties.size() - 1) & ~std::size_t(1);
+                fkp[at] = std::uint8_t(properties.size() / 2);
+                std::copy(properties.begin(), properties.end(), fkp.begin() + std::ptrdiff_t(at + 1));
+                fkp[4 * (count + 1) + 7 * i] = std::uint8_t(at / 2);
+                free = at;
+            }
+            fkp[511] = std::uint8_t(count);
+            stream.insert(stream.end(), fkp.begin(), fkp.end());
+            Bytes bte;
+            put32(bte, textAt);
+            put32(bte, textAt + std::uint32_t(text.size()));
+            put16(bte, page);
+            placePair(13, bte);
+        }
+        if (!fonts.empty())
+            placePair(15, fonts);
         return compoundFile({ { "WordDocument", stream } });
     }
 };
@@ -337,4 +372,60 @@ TEST(DocText, SymbolCharactersBecomeUnicode)
     Bytes check = sprm(0x6A09, { 2, 0, 0xFC, 0xF0 }); // Wingdings' check mark
     builder.characterRuns = { { 1, 2, alpha }, { 3, 4, sum }, { 5, 6, check } };
     EXPECT_EQ(storageText(importBuilt(builder)), "a\u03B1b\u2211c\u2713\n");
+}
+
+namespace {
+
+// A Word 6 numbering description: format, counts of characters before and after the number, a start, and
+// the characters (bytes) themselves.
+Bytes numbering(std::uint8_t level, std::uint8_t format, const std::string& before, const std::string& after, std::uint16_t font = 0)
+{
+    Bytes anld(52, 0);
+    anld[0] = format;
+    anld[1] = std::uint8_t(before.size());
+    anld[2] = std::uint8_t(before.size() + after.size());
+    anld[6] = std::uint8_t(font);
+    anld[10] = 1;
+    std::string text = before + after;
+    std::copy(text.begin(), text.end(), anld.begin() + 20);
+    Bytes grpprl = { 12, std::uint8_t(anld.size()) };
+    grpprl.insert(grpprl.end(), anld.begin(), anld.end());
+    grpprl.push_back(13);
+    grpprl.push_back(level);
+    return grpprl;
+}
+
+} // namespace
+
+TEST(DocWord6, NumbersParagraphsFromTheirNumberingDescription)
+{
+    Word6File file;
+    file.lid = 0x0409;
+    file.withPieceTable = true;
+    std::string text;
+    auto paragraph = [&](const std::string& words, Bytes grpprl) {
+        text += words + "\r";
+        file.paragraphRuns.push_back({ std::uint32_t(text.size()), std::move(grpprl) });
+    };
+    paragraph("one", numbering(10, 0, "", "."));
+    paragraph("two", numbering(10, 0, "", "."));
+    paragraph("plain", {});
+    paragraph("again", numbering(10, 0, "", "."));
+    paragraph("roman", numbering(1, 2, "(", ")"));
+    paragraph("dot", numbering(11, 0, "\xB7", "", 1));
+    file.text.assign(text.begin(), text.end());
+    Bytes fonts;
+    put16(fonts, 0);
+    for (const auto& [name, charset] : { std::pair<std::string, std::uint8_t> { "Times New Roman", 0 }, { "Symbol", 2 } }) {
+        Bytes entry = { 0, 0, 0, charset, 0 };
+        entry.insert(entry.end(), name.begin(), name.end());
+        entry.push_back(0);
+        fonts.push_back(std::uint8_t(entry.size()));
+        fonts.insert(fonts.end(), entry.begin(), entry.end());
+    }
+    fonts[0] = std::uint8_t(fonts.size());
+    file.fonts = fonts;
+    importer::ImportResult result = importBytes(file.build());
+    EXPECT_EQ(storageText(result), "1.\tone\n2.\ttwo\nplain\n1.\tagain\n(i)\troman\n\u2022\tdot\n");
+    EXPECT_TRUE(attributesOf(result, "2.\t").listLabel);
 }
