@@ -1,10 +1,10 @@
 #include "import/docx/DocxReader.h"
 
 #include "import/common/Encoding.h"
-#include "import/docx/DocxImporter.h"
+#include "import/docx/DocxAltChunk.h"
 #include "import/docx/DocxMarkup.h"
+#include "import/docx/DocxParagraphFormat.h"
 #include "import/docx/DocxTableLayout.h"
-#include "import/html/HtmlImporter.h"
 #include "import/zip/ListNumbers.h"
 #include "import/zip/OfficeUnits.h"
 #include "import/zip/ScriptRuns.h"
@@ -16,26 +16,8 @@ namespace importer::docx {
 
 namespace {
 
-// Embedded .docx files (w:altChunk) may embed others; three levels is more than any real document uses.
-constexpr int kMaxChunkDepth = 3;
 // Restyling a drop capital rewrites the storage's runs; a document gets this many, as no real one has more.
 constexpr int kMaxDropCaps = 64;
-
-// The next or previous sibling that is content, skipping bookmarks, comments' ranges and proofing marks.
-pugi::xml_node contentSibling(pugi::xml_node node, bool forward)
-{
-    for (pugi::xml_node sibling = forward ? node.next_sibling() : node.previous_sibling(); sibling;
-         sibling = forward ? sibling.next_sibling() : sibling.previous_sibling()) {
-        if (sibling.type() != pugi::node_element)
-            continue;
-        std::string_view name = sibling.name();
-        if (name == "w:bookmarkStart" || name == "w:bookmarkEnd" || name == "w:proofErr" || name == "w:commentRangeStart"
-            || name == "w:commentRangeEnd" || name == "w:permStart" || name == "w:permEnd")
-            continue;
-        return sibling;
-    }
-    return {};
-}
 
 SectionGeometry sectionGeometry(pugi::xml_node sectPr)
 {
@@ -241,81 +223,21 @@ void DocxReader::readBlocks(pugi::xml_node container, int depth)
 
 void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
 {
-    pugi::xml_node pPr = paragraph.first_child();
-    if (std::string_view(pPr.name()) != "w:pPr")
-        pPr = paragraph.child("w:pPr");
-    ParagraphMarkup markup;
-    ParagraphProperties direct = parseParagraphProperties(pPr, &markup);
-    std::string_view styleId = markup.style.attribute("w:val").value();
-    const ResolvedStyle* style = m_styles.paragraphStyle(styleId);
-
-    ParagraphProperties properties = m_styles.defaultParagraph();
-    RunProperties paragraphRun = m_styles.defaultRun();
-    if (m_cell && m_cell->format) {
-        properties.overlay(m_cell->format->paragraph);
-        paragraphRun.overlay(m_cell->format->run);
-    }
-    properties.overlay(style->paragraph);
-    paragraphRun.overlay(style->run);
-
-    // Numbering: the paragraph's own w:numPr, else its style's; the level's indents sit under direct ones.
-    std::optional<int> numberingId = direct.numberingId ? direct.numberingId : style->paragraph.numberingId;
-    int level = 0;
-    if (direct.numberingLevel)
-        level = *direct.numberingLevel;
-    else if (!direct.numberingId && style->paragraph.numberingLevel)
-        level = *style->paragraph.numberingLevel;
-    else if (!direct.numberingId && numberingId)
-        level = m_numbering.levelForStyle(*numberingId, style->id);
-    const NumberingLevel* numberingLevel = numberingId && *numberingId > 0 ? m_numbering.level(*numberingId, level) : nullptr;
-    if (numberingLevel)
-        properties.overlay(numberingLevel->paragraph);
-    properties.overlay(direct);
-
-    RunProperties markRun = paragraphRun;
-    pugi::xml_node markProperties = markup.markProperties;
-    markRun.overlay(parseRunProperties(markProperties, m_styles.theme()));
-    bool markRemoved = markProperties.child("w:del") || markProperties.child("w:moveFrom") || markRun.hidden.value_or(false);
-    // A drop capital is a framed paragraph of its own holding the first letters of the next one.
-    std::string_view dropCap = markup.frame.attribute("w:dropCap").value();
-    bool isDropCap = dropCap == "drop" || dropCap == "margin";
-    pugi::xml_node sectPr = markup.section;
-
-    kit::ParagraphStyle paragraphStyle = makeParagraphStyle(properties, m_defaultTabInterval);
-    // Spacing between neighbours of one style is dropped when the style asks (lists, mostly).
-    if (properties.contextualSpacing.value_or(false)) {
-        auto sameStyle = [&](pugi::xml_node sibling) {
-            if (!sibling || std::string_view(sibling.name()) != "w:p")
-                return false;
-            return m_styles.paragraphStyle(sibling.child("w:pPr").child("w:pStyle").attribute("w:val").value()) == style;
-        };
-        if (sameStyle(contentSibling(paragraph, false)))
-            paragraphStyle.spacingBefore = 0;
-        if (sameStyle(contentSibling(paragraph, true)))
-            paragraphStyle.spacingAfter = 0;
-    }
+    ParagraphFormat format = resolveParagraphFormat(paragraph, m_styles, m_numbering, m_cell ? m_cell->format : nullptr, m_defaultTabInterval);
+    kit::ParagraphStyle& paragraphStyle = format.paragraphStyle;
 
     std::size_t paragraphStart = m_out->length();
     std::optional<NumberingLabel> label;
-    if (numberingLevel && !m_paragraphOpen)
-        label = m_numbering.nextLabel(*numberingId, level);
-    if (label && label->suffix == LabelSuffix::Tab && paragraphStyle.headIndent > paragraphStyle.firstLineHeadIndent) {
-        // The tab after a label reaches the hanging indent when no stop comes first.
-        auto& stops = paragraphStyle.tabStops;
-        bool hasStop = std::any_of(stops.begin(), stops.end(), [&](const kit::TabStop& stop) {
-            return stop.location > paragraphStyle.firstLineHeadIndent && stop.location <= paragraphStyle.headIndent;
-        });
-        if (!hasStop) {
-            stops.push_back({ paragraphStyle.headIndent, kit::TabAlignment::Left });
-            std::sort(stops.begin(), stops.end(), [](const kit::TabStop& a, const kit::TabStop& b) { return a.location < b.location; });
-        }
-    }
+    if (format.level && !m_paragraphOpen)
+        label = m_numbering.nextLabel(*format.numberingId, format.numberingLevel);
+    if (label && label->suffix == LabelSuffix::Tab)
+        addLabelTabStop(paragraphStyle);
 
     // A paragraph whose mark was deleted or hidden continues the one before: it keeps that one's formatting.
     // After a drop capital it is the other way round: the letters take the paragraph's formatting.
     if (!m_paragraphOpen || m_dropCapStart) {
         m_paragraphStyle = m_paragraphStyles.intern(paragraphStyle);
-        m_paragraphRun = paragraphRun;
+        m_paragraphRun = format.paragraphRun;
     }
     if (m_dropCapStart) {
         std::size_t start = *m_dropCapStart;
@@ -325,16 +247,16 @@ void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
     }
     kit::Attributes markAttributes = baseAttributes();
     markAttributes.link.clear();
-    applyRunProperties(markRun, false, markAttributes);
+    applyRunProperties(format.markRun, false, markAttributes);
 
     if (label && !label->text.empty()) {
-        RunProperties labelRun = markRun;
+        RunProperties labelRun = format.markRun;
         labelRun.hidden.reset();
         labelRun.underline.reset();
-        labelRun.overlay(numberingLevel->run);
+        labelRun.overlay(format.level->run);
         if (label->replacedSymbolFont) {
-            labelRun.fontAscii = markRun.fontAscii;
-            labelRun.fontHighAnsi = markRun.fontHighAnsi;
+            labelRun.fontAscii = format.markRun.fontAscii;
+            labelRun.fontHighAnsi = format.markRun.fontHighAnsi;
         }
         kit::Attributes attributes = baseAttributes();
         attributes.link.clear();
@@ -358,6 +280,7 @@ void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
     m_markAttributes = markAttributes;
 
     bool pageBreak = false;
+    pugi::xml_node sectPr = format.markup.section;
     if (sectPr) {
         if (auto it = m_sectionEnds.find(sectPr.internal_object()); it != m_sectionEnds.end()) {
             m_sectionIndex = it->second + 1;
@@ -366,9 +289,9 @@ void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
     }
     if (pageBreak)
         endParagraph(kit::kPageBreak);
-    else if ((!markRemoved && !isDropCap) || sectPr || !textBoxes.empty())
+    else if ((!format.markRemoved && !format.isDropCap) || sectPr || !textBoxes.empty())
         endParagraph('\n');
-    else if (isDropCap && m_paragraphOpen && m_dropCapCount++ < kMaxDropCaps)
+    else if (format.isDropCap && m_paragraphOpen && m_dropCapCount++ < kMaxDropCaps)
         m_dropCapStart = paragraphStart;
 
     for (auto box : textBoxes) {
@@ -656,69 +579,19 @@ void DocxReader::readTable(pugi::xml_node table, int depth)
 
 void DocxReader::readAltChunk(pugi::xml_node chunk)
 {
-    const auto& relationships = m_package.relationships(m_partName);
-    auto it = relationships.find(std::string_view(chunk.attribute("r:id").value()));
-    if (it == relationships.end() || it->second.isExternal)
-        return;
-    auto bytes = m_package.readPart(it->second.target);
-    if (!bytes)
-        return;
-    std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size());
-    std::string type = m_package.contentType(it->second.target);
-    for (char& ch : type)
-        ch = char(std::tolower(std::uint8_t(ch)));
-    std::shared_ptr<kit::TextStorage> imported;
-    if (type.find("html") != std::string::npos)
-        imported = importHtml(data).text;
-    else if (type.find("rtf") != std::string::npos)
-        imported = kit::TextStorage::fromRtf(data);
-    else if (type == "text/plain")
-        imported = std::make_shared<kit::TextStorage>(encoding::sanitizeUtf8(data), kit::Attributes {});
-    else if (type.find("wordprocessingml.document") != std::string::npos && m_chunkDepth < kMaxChunkDepth)
-        imported = importOfficeZip(data, m_chunkDepth + 1).text;
+    auto imported = importAltChunk(m_package, m_partName, chunk.attribute("r:id").value(), m_chunkDepth);
     if (!imported || imported->length() == 0)
         return;
     closeOpenParagraph();
-    appendForeign(*imported);
-}
-
-// Appends another importer's text. Its tables get ids after ours; inside one of our cells its paragraphs
-// become paragraphs of that cell (tables there flatten, as the model has no tables in other importers' cells).
-void DocxReader::appendForeign(const kit::TextStorage& chunk)
-{
-    std::map<const kit::TableCell*, std::shared_ptr<const kit::TableCell>> copies;
-    int largestId = 0;
-    auto copyOf = [&](auto& self, const kit::TableCell* original, int depth) -> std::shared_ptr<const kit::TableCell> {
-        if (!original || depth > 64)
-            return nullptr;
-        if (auto it = copies.find(original); it != copies.end())
-            return it->second;
-        auto copy = std::make_shared<kit::TableCell>(*original);
-        largestId = std::max(largestId, original->tableId);
-        copy->tableId = original->tableId + m_tableCount;
-        auto parent = self(self, original->parent, depth + 1);
-        copy->parent = parent.get();
-        copies[original] = copy;
-        return copy;
-    };
-    const auto& runs = chunk.runs();
-    for (std::size_t r = 0; r < runs.size(); ++r) {
-        std::size_t start = runs[r].location;
-        std::size_t end = r + 1 < runs.size() ? runs[r + 1].location : chunk.length();
-        kit::Attributes attributes = *runs[r].attributes;
-        if (m_cell)
-            attributes.tableCell = m_cell->cell;
-        else if (attributes.tableCell)
-            attributes.tableCell = copyOf(copyOf, attributes.tableCell.get(), 0);
-        m_out->append(std::string_view(chunk.string()).substr(start, end - start), attributes);
+    appendForeignText(*m_out, *imported, m_cell ? m_cell->cell : nullptr, m_tableCount);
+    // The chunk's last paragraph may lack its break; it gets one in the chunk's formatting.
+    char last = m_out->string().back();
+    if (last != '\n' && last != kit::kPageBreak) {
+        m_markAttributes = m_out->attributesAt(m_out->length() - 1);
+        m_markAttributes.attachment.reset();
+        m_paragraphOpen = true;
+        closeOpenParagraph();
     }
-    m_tableCount += largestId;
-    char last = chunk.string().back();
-    m_markAttributes = *runs.back().attributes;
-    if (m_cell)
-        m_markAttributes.tableCell = m_cell->cell;
-    m_paragraphOpen = last != '\n' && last != kit::kPageBreak;
-    closeOpenParagraph();
 }
 
 } // namespace importer::docx

@@ -72,7 +72,6 @@ private:
     kit::Attributes baseAttributes() const;
     void appendText(std::string_view text, const RunFormat& format);
     void appendAttributed(std::string_view text, const kit::Attributes& attributes);
-    void appendForeign(const kit::TextStorage& chunk);
     void endParagraph(char terminator);
     void closeOpenParagraph();
     float availableWidth() const;

@@ -1,6 +1,9 @@
 #include "import/odt/OdtReader.h"
 
+#include "import/odt/OdtTableLayout.h"
+
 #include "import/common/Encoding.h"
+#include "import/zip/ListNumbers.h"
 #include "import/zip/OfficeImage.h"
 #include "import/zip/OfficeUnits.h"
 #include "import/zip/ScriptRuns.h"
@@ -12,21 +15,12 @@ namespace importer::odt {
 
 namespace {
 
-// Repeated rows and cells (table:number-rows-repeated, table:number-columns-repeated) can claim millions of
-// copies; past these numbers the rest is dropped.
-constexpr int kMaxRepeat = 1000;
-constexpr int kMaxColumns = 1000;
-constexpr std::size_t kMaxCells = 200000;
+// Tables may repeat rows and cells by the million; no document reads more cells than this.
+constexpr std::size_t kMaxCells = 100000;
 
 bool isWhiteSpace(char ch)
 {
     return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r';
-}
-
-int repeatCount(pugi::xml_node node, const char* name)
-{
-    auto value = parseInteger(node.attribute(name).value());
-    return value ? int(std::clamp(*value, 1L, long(kMaxRepeat))) : 1;
 }
 
 bool isShape(std::string_view name)
@@ -97,8 +91,7 @@ bool hasTextContent(pugi::xml_node shape)
 } // namespace
 
 OdtReader::OdtReader(ZipArchive& archive, XmlPart content, std::optional<XmlPart> styles)
-    : m_archive(archive)
-    , m_content(std::move(content))
+    : m_content(std::move(content))
     , m_stylesPart(std::move(styles))
     , m_styles(m_stylesPart ? m_stylesPart->root() : pugi::xml_node(), m_content.root())
     , m_images(archive)
@@ -209,44 +202,12 @@ void OdtReader::readBlocks(pugi::xml_node container, int depth)
     }
 }
 
-static std::optional<std::string> labelText(const ListStyle& style, int levelNumber, std::array<int, 10>& values,
-    std::array<bool, 10>& used, std::optional<int> restartAt)
-{
-    const ListLevel* level = style.level(levelNumber);
-    if (!level)
-        return std::nullopt;
-    std::size_t index = std::size_t(std::clamp(levelNumber, 1, 10) - 1);
-    if (restartAt)
-        values[index] = *restartAt;
-    else if (!used[index])
-        values[index] = level->start;
-    else if (values[index] < 1000000)
-        ++values[index];
-    used[index] = true;
-    for (std::size_t deeper = index + 1; deeper < 10; ++deeper)
-        used[deeper] = false;
-    if (level->isBullet)
-        return level->prefix + (level->bullet.empty() ? std::string("\xE2\x80\xA2") : level->bullet) + level->suffix;
-    if (level->format.empty())
-        return level->prefix.empty() && level->suffix.empty() ? std::nullopt : std::optional<std::string>(level->prefix + level->suffix);
-    std::string numbers;
-    std::size_t first = index + 1 >= std::size_t(level->displayLevels) ? index + 1 - std::size_t(level->displayLevels) : 0;
-    for (std::size_t k = first; k <= index; ++k) {
-        const ListLevel* shown = style.level(int(k) + 1);
-        int value = used[k] ? values[k] : (shown ? shown->start : 1);
-        if (!numbers.empty())
-            numbers += '.';
-        numbers += formatOdfNumber(value, shown ? shown->format : "1");
-    }
-    return level->prefix + numbers + level->suffix;
-}
-
 std::optional<std::string> OdtReader::nextLabel(ListContext& list, const ListLevel*& level)
 {
     level = list.style ? list.style->level(list.level) : nullptr;
     if (!level)
         return std::nullopt;
-    auto text = labelText(*list.style, list.level, list.counters->values, list.counters->used, list.restartAt);
+    auto text = list.style->label(list.level, *list.counters, list.restartAt);
     list.restartAt.reset();
     return text;
 }
@@ -257,7 +218,7 @@ std::optional<std::string> OdtReader::nextHeadingLabel(int outlineLevel, const L
     level = outline ? outline->level(outlineLevel) : nullptr;
     if (!level)
         return std::nullopt;
-    return labelText(*outline, outlineLevel, m_outlineCounters.values, m_outlineCounters.used, std::nullopt);
+    return outline->label(outlineLevel, m_outlineCounters, std::nullopt);
 }
 
 void OdtReader::readParagraph(pugi::xml_node paragraph, bool isHeading, int depth)
@@ -301,16 +262,8 @@ void OdtReader::readParagraph(pugi::xml_node paragraph, bool isHeading, int dept
     m_isFirstParagraph = false;
 
     kit::ParagraphStyle paragraphStyle = properties.makeStyle();
-    if (label && level && level->follower == LabelFollower::Tab && paragraphStyle.headIndent > paragraphStyle.firstLineHeadIndent) {
-        auto& stops = paragraphStyle.tabStops;
-        bool hasStop = std::any_of(stops.begin(), stops.end(), [&](const kit::TabStop& stop) {
-            return stop.location > paragraphStyle.firstLineHeadIndent && stop.location <= paragraphStyle.headIndent;
-        });
-        if (!hasStop) {
-            stops.push_back({ paragraphStyle.headIndent, kit::TabAlignment::Left });
-            std::sort(stops.begin(), stops.end(), [](const kit::TabStop& a, const kit::TabStop& b) { return a.location < b.location; });
-        }
-    }
+    if (label && level && level->follower == LabelFollower::Tab)
+        addLabelTabStop(paragraphStyle);
     m_paragraphStyle = m_paragraphStyles.intern(paragraphStyle);
     m_link.clear();
     m_markAttributes = attributesFor(text, false);
@@ -551,140 +504,30 @@ void OdtReader::readTable(pugi::xml_node table, int depth)
     if (depth > kMaxXmlDepth)
         return;
     int nestingLevel = m_cell ? m_cell->cell->nestingLevel + 1 : 1;
-    float available = availableWidth();
-
-    struct Column {
-        std::optional<float> width, share;
-    };
-    std::vector<Column> columns;
-    struct Row {
-        pugi::xml_node node;
-        bool isHeader;
-    };
-    std::vector<Row> rows;
-    auto collect = [&](auto& self, pugi::xml_node container, bool header, int level) -> void {
-        if (level > 8)
-            return;
-        for (auto child : container.children()) {
-            std::string_view name = child.name();
-            if (name == "table:table-column") {
-                const Style* style = m_styles.find("table-column", child.attribute("table:style-name").value());
-                int repeat = repeatCount(child, "table:number-columns-repeated");
-                for (int i = 0; i < repeat && columns.size() < std::size_t(kMaxColumns); ++i)
-                    columns.push_back({ style ? style->columnWidth : std::nullopt, style ? style->relativeColumnWidth : std::nullopt });
-            } else if (name == "table:table-columns" || name == "table:table-header-columns" || name == "table:table-column-group") {
-                self(self, child, header, level + 1);
-            } else if (name == "table:table-header-rows") {
-                self(self, child, true, level + 1);
-            } else if (name == "table:table-rows" || name == "table:table-row-group") {
-                self(self, child, header, level + 1);
-            } else if (name == "table:table-row") {
-                int repeat = repeatCount(child, "table:number-rows-repeated");
-                for (int i = 0; i < repeat; ++i)
-                    rows.push_back({ child, header });
-            }
-        }
-    };
-    collect(collect, table, false, 0);
-
-    std::size_t columnCount = columns.size();
-    for (const auto& row : rows) {
-        std::size_t cells = 0;
-        for (auto cell : row.node.children()) {
-            std::string_view name = cell.name();
-            if (name == "table:table-cell" || name == "table:covered-table-cell")
-                cells += std::size_t(repeatCount(cell, "table:number-columns-repeated"));
-        }
-        columnCount = std::max(columnCount, std::min(cells, std::size_t(kMaxColumns)));
-    }
-    columns.resize(columnCount);
-    const Style* tableStyle = m_styles.find("table", table.attribute("table:style-name").value());
-    float tableWidth = available;
-    if (tableStyle && tableStyle->tableWidth && *tableStyle->tableWidth > 0)
-        tableWidth = *tableStyle->tableWidth;
-    else if (tableStyle && tableStyle->tableWidthPercent)
-        tableWidth = available * std::clamp(*tableStyle->tableWidthPercent, 0.01f, 1.0f);
-    std::vector<float> widths(columnCount, 0);
-    bool allAbsolute = std::all_of(columns.begin(), columns.end(), [](const Column& c) { return c.width && *c.width > 0; });
-    bool allShares = std::all_of(columns.begin(), columns.end(), [](const Column& c) { return c.share.has_value(); });
-    float shareTotal = 0;
-    for (const auto& column : columns)
-        shareTotal += column.share.value_or(0);
-    for (std::size_t i = 0; i < columnCount; ++i) {
-        if (allAbsolute)
-            widths[i] = *columns[i].width;
-        else if (allShares && shareTotal > 0)
-            widths[i] = tableWidth * *columns[i].share / shareTotal;
-        else
-            widths[i] = tableWidth / float(columnCount);
-    }
-    float total = 0;
-    for (float width : widths)
-        total += width;
-    if (total > available && total > 0) {
-        for (float& width : widths)
-            width *= available / total;
-    }
-
+    OdtTableLayout layout = layoutOdtTable(table, m_styles, availableWidth(), nestingLevel, kMaxCells);
     int tableId = ++m_tableCount;
     const CellContext* outer = m_cell;
-    std::size_t cellsRead = 0;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        int column = 0;
-        for (auto cellNode : rows[r].node.children()) {
-            std::string_view name = cellNode.name();
-            if (name != "table:table-cell" && name != "table:covered-table-cell")
-                continue;
-            int repeat = repeatCount(cellNode, "table:number-columns-repeated");
-            if (name == "table:covered-table-cell") {
-                column += repeat;
-                continue;
-            }
-            for (int i = 0; i < repeat && column < int(columnCount) && cellsRead < kMaxCells; ++i, ++column, ++cellsRead) {
-                // Every cell carries its table's column widths: bound what many cells of many columns cost.
-                if (widths.size() > m_columnWidthBudget)
-                    return;
-                m_columnWidthBudget -= widths.size();
-                auto cell = std::make_shared<kit::TableCell>();
-                cell->tableId = tableId;
-                cell->row = int(r);
-                cell->column = column;
-                auto rowSpan = parseInteger(cellNode.attribute("table:number-rows-spanned").value());
-                auto columnSpan = parseInteger(cellNode.attribute("table:number-columns-spanned").value());
-                cell->rowSpan = int(std::clamp(rowSpan.value_or(1), 1L, long(rows.size() - r)));
-                cell->columnSpan = int(std::clamp(columnSpan.value_or(1), 1L, long(columnCount) - column));
-                cell->nestingLevel = nestingLevel;
-                cell->isHeaderRow = rows[r].isHeader;
-                cell->columnWidths = widths;
-                cell->padding = { 2.85f, 2.85f, 2.85f, 2.85f };
-                if (const Style* style = m_styles.find("table-cell", cellNode.attribute("table:style-name").value())) {
-                    for (std::size_t side = 0; side < 4; ++side) {
-                        if (style->cell.borders[side])
-                            cell->borders[side] = *style->cell.borders[side];
-                        if (style->cell.padding[side])
-                            cell->padding[side] = *style->cell.padding[side];
-                    }
-                    if (style->cell.background)
-                        cell->shading = *style->cell.background;
-                }
-                cell->parent = outer ? outer->cell.get() : nullptr;
-                float width = 0;
-                for (int c = column; c < column + cell->columnSpan; ++c)
-                    width += widths[std::size_t(c)];
-                CellContext context { cell, std::max(width - cell->padding[1] - cell->padding[3], 12.0f) };
-                m_cell = &context;
-                std::size_t start = m_out->length();
-                readBlocks(cellNode, depth + 1);
-                // Every cell ends in a paragraph break of its own, even an empty one or one ending in a nested table.
-                if (m_out->length() == start || m_out->attributesAt(m_out->length() - 1).tableCell.get() != cell.get()) {
-                    const OdtStyles::Resolved& resolved = m_styles.resolve("paragraph", "");
-                    m_paragraphStyle = m_paragraphStyles.intern(resolved.paragraph.makeStyle());
-                    m_markAttributes = attributesFor(resolved.text, false);
-                    endParagraph('\n');
-                }
-                m_cell = outer;
-            }
+    for (auto& laidOut : layout.cells) {
+        // Every cell carries its table's column widths: bound what many cells of many columns cost.
+        if (layout.columnWidths.size() > m_columnWidthBudget)
+            break;
+        m_columnWidthBudget -= layout.columnWidths.size();
+        auto cell = std::make_shared<kit::TableCell>(std::move(laidOut.cell));
+        cell->tableId = tableId;
+        cell->columnWidths = layout.columnWidths;
+        cell->parent = outer ? outer->cell.get() : nullptr;
+        CellContext context { cell, laidOut.contentWidth };
+        m_cell = &context;
+        std::size_t start = m_out->length();
+        readBlocks(laidOut.node, depth + 1);
+        // Every cell ends in a paragraph break of its own, even an empty one or one ending in a nested table.
+        if (m_out->length() == start || m_out->attributesAt(m_out->length() - 1).tableCell.get() != cell.get()) {
+            const OdtStyles::Resolved& resolved = m_styles.resolve("paragraph", "");
+            m_paragraphStyle = m_paragraphStyles.intern(resolved.paragraph.makeStyle());
+            m_markAttributes = attributesFor(resolved.text, false);
+            endParagraph('\n');
         }
+        m_cell = outer;
     }
 }
 

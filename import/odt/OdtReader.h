@@ -25,11 +25,6 @@ public:
     ImportResult read();
 
 private:
-    // One open list: its counters belong to the list (and to lists continuing it).
-    struct ListCounters {
-        std::array<int, 10> values {};
-        std::array<bool, 10> used {};
-    };
     struct ListContext {
         std::shared_ptr<ListCounters> counters;
         const ListStyle* style = nullptr;
@@ -65,7 +60,6 @@ private:
     float availableWidth() const;
     kit::Size pictureLimit() const;
 
-    ZipArchive& m_archive;
     XmlPart m_content;
     std::optional<XmlPart> m_stylesPart;
     OdtStyles m_styles;

@@ -278,6 +278,39 @@ const ListLevel* ListStyle::level(int oneBased) const
     return nullptr;
 }
 
+std::optional<std::string> ListStyle::label(int levelNumber, ListCounters& counters, std::optional<int> restartAt) const
+{
+    auto& values = counters.values;
+    auto& used = counters.used;
+    const ListLevel* level = this->level(levelNumber);
+    if (!level)
+        return std::nullopt;
+    std::size_t index = std::size_t(std::clamp(levelNumber, 1, 10) - 1);
+    if (restartAt)
+        values[index] = *restartAt;
+    else if (!used[index])
+        values[index] = level->start;
+    else if (values[index] < 1000000)
+        ++values[index];
+    used[index] = true;
+    for (std::size_t deeper = index + 1; deeper < 10; ++deeper)
+        used[deeper] = false;
+    if (level->isBullet)
+        return level->prefix + (level->bullet.empty() ? std::string("\xE2\x80\xA2") : level->bullet) + level->suffix;
+    if (level->format.empty())
+        return level->prefix.empty() && level->suffix.empty() ? std::nullopt : std::optional<std::string>(level->prefix + level->suffix);
+    std::string numbers;
+    std::size_t first = index + 1 >= std::size_t(level->displayLevels) ? index + 1 - std::size_t(level->displayLevels) : 0;
+    for (std::size_t k = first; k <= index; ++k) {
+        const ListLevel* shown = this->level(int(k) + 1);
+        int value = used[k] ? values[k] : (shown ? shown->start : 1);
+        if (!numbers.empty())
+            numbers += '.';
+        numbers += formatOdfNumber(value, shown ? shown->format : "1");
+    }
+    return level->prefix + numbers + level->suffix;
+}
+
 OdtStyles::OdtStyles(pugi::xml_node stylesRoot, pugi::xml_node contentRoot)
 {
     readFontFaces(stylesRoot);

@@ -80,10 +80,20 @@ struct ListLevel {
     TextProperties labelText; // a bullet's font
 };
 
+// The numbers a list has reached, per level. They belong to a list and to the lists that continue it.
+struct ListCounters {
+    std::array<int, 10> values {};
+    std::array<bool, 10> used {};
+};
+
 struct ListStyle {
     std::array<ListLevel, 10> levels;
     std::array<bool, 10> defined {};
+    // The level's definition; deeper levels than the style defines take its deepest one.
     const ListLevel* level(int oneBased) const;
+    // Counts an item at this level (restarting at restartAt when given) and returns its label: prefix, the
+    // numbers of the levels it displays, suffix; or the bullet. nullopt when the level shows nothing.
+    std::optional<std::string> label(int oneBased, ListCounters& counters, std::optional<int> restartAt) const;
 };
 
 struct PageGeometry {

@@ -160,4 +160,18 @@ std::string formatListNumber(int value, std::string_view format)
     return std::to_string(value);
 }
 
+void addLabelTabStop(kit::ParagraphStyle& style)
+{
+    if (style.headIndent <= style.firstLineHeadIndent)
+        return;
+    auto& stops = style.tabStops;
+    bool hasStop = std::any_of(stops.begin(), stops.end(), [&](const kit::TabStop& stop) {
+        return stop.location > style.firstLineHeadIndent && stop.location <= style.headIndent;
+    });
+    if (hasStop)
+        return;
+    stops.push_back({ style.headIndent, kit::TabAlignment::Left });
+    std::sort(stops.begin(), stops.end(), [](const kit::TabStop& a, const kit::TabStop& b) { return a.location < b.location; });
+}
+
 } // namespace importer

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/text/Attributes.h"
+
 #include <string>
 #include <string_view>
 
@@ -9,5 +11,9 @@ namespace importer {
 // upperLetter, lowerLetter, ordinal, cardinalText, ordinalText, russianUpper, russianLower,
 // decimalEnclosedCircle, decimalEnclosedParen, chicago, none); other formats fall back to decimal.
 std::string formatListNumber(int value, std::string_view format);
+
+// The tab after a list label reaches the hanging indent when no tab stop comes before it: adds a stop there
+// when the paragraph hangs and has none between its first line and the indent.
+void addLabelTabStop(kit::ParagraphStyle& style);
 
 } // namespace importer
