@@ -1,6 +1,7 @@
 #include "kit/text/AttachmentImages.h"
 
 #include "kit/text/FontMap.h"
+#include "kit/text/ParagraphEngine.h"
 
 #include <algorithm>
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -83,6 +84,7 @@ cairo_surface_t* AttachmentImages::surface(const std::shared_ptr<const Attachmen
 Size AttachmentImages::layoutSize(const std::shared_ptr<const Attachment>& attachment, float maxWidth, float maxHeight)
 {
     Size size = attachment ? attachment->size : Size {};
+    size = { saneLength(size.width, 0, 100000), saneLength(size.height, 0, 100000) };
     if (!(size.width > 0 && size.height > 0)) {
         if (cairo_surface_t* image = surface(attachment))
             size = { float(cairo_image_surface_get_width(image)), float(cairo_image_surface_get_height(image)) };

@@ -1,5 +1,7 @@
 #include "kit/text/FontMap.h"
 
+#include "kit/text/ParagraphEngine.h"
+
 #include <cmath>
 
 namespace kit {
@@ -46,16 +48,22 @@ const std::string& FontMap::family(const Attributes& attributes, ScriptClass scr
     return attributes.fontFamily;
 }
 
+// Word processors stop at 1638 points; past a few thousand, sizes only overflow Pango's units.
+static float fontSize(const Attributes& attributes)
+{
+    return attributes.fontSize > 0 && std::isfinite(attributes.fontSize) ? std::min(attributes.fontSize, 4000.0f) : 12;
+}
+
 float FontMap::drawnFontSize(const Attributes& attributes)
 {
-    float size = attributes.fontSize > 0 ? attributes.fontSize : 12;
+    float size = fontSize(attributes);
     return attributes.superscript ? size * 2 / 3 : size;
 }
 
 float FontMap::baselineOffset(const Attributes& attributes)
 {
-    float size = attributes.fontSize > 0 ? attributes.fontSize : 12;
-    return attributes.baselineShift + float(attributes.superscript) * size / 3;
+    float size = fontSize(attributes);
+    return saneLength(attributes.baselineShift, -4000, 4000) + float(attributes.superscript) * size / 3;
 }
 
 ScriptClass FontMap::scriptClass(gunichar c)

@@ -26,7 +26,7 @@ void drawBorder(cairo_t* cr, const Border& border, Point from, Point to, bool ho
 {
     if (border.style == LineStyle::None)
         return;
-    float width = border.width > 0 ? border.width : 0.5f;
+    float width = border.width > 0 ? saneLength(border.width, 0, 100) : 0.5f;
     setSource(cr, border.color);
     auto line = [&](float offset, float thickness) {
         if (horizontal)

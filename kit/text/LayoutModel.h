@@ -6,6 +6,7 @@
 #include "kit/foundation/Range.h"
 #include "kit/geometry/Geometry.h"
 #include "kit/text/Attributes.h"
+#include "kit/text/ParagraphEngine.h"
 
 #include <cstdint>
 #include <deque>
@@ -17,6 +18,10 @@ namespace kit {
 class TextStorage;
 
 namespace layout {
+
+// Paragraph spacing, points, as the layout uses it whatever the document says.
+inline float spacingBefore(const ParagraphStyle& style) { return saneLength(style.spacingBefore, 0, 10000); }
+inline float spacingAfter(const ParagraphStyle& style) { return saneLength(style.spacingAfter, 0, 10000); }
 
 // A paragraph: its content and the '\n' or '\f' that ends it (none for a final paragraph without one).
 // A paragraph too long for one Pango layout is kept as several pieces, each laid out on its own; only

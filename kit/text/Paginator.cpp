@@ -96,15 +96,15 @@ void Paginator::measureParagraph(
         float height = natural;
         switch (paragraphStyle.lineSpacingRule) {
         case LineSpacingRule::Multiple:
-            if (paragraphStyle.lineSpacing > 0)
-                height = natural * paragraphStyle.lineSpacing;
+            if (float factor = saneLength(paragraphStyle.lineSpacing, 0, 100); factor > 0)
+                height = natural * factor;
             break;
         case LineSpacingRule::Exact:
-            if (paragraphStyle.lineSpacing > 0)
-                height = paragraphStyle.lineSpacing;
+            if (float exact = saneLength(paragraphStyle.lineSpacing, 0, 10000); exact > 0)
+                height = exact;
             break;
         case LineSpacingRule::AtLeast:
-            height = std::max(natural, paragraphStyle.lineSpacing);
+            height = std::max(natural, saneLength(paragraphStyle.lineSpacing, 0, 10000));
             break;
         }
         LineBox box;
@@ -149,7 +149,7 @@ float Paginator::keepChainHeight(std::size_t block, float width, float maxObject
             break;
         if (following.pageBreakBefore)
             break;
-        total += current.spacingAfter + following.spacingBefore;
+        total += spacingAfter(current) + spacingBefore(following);
         if (!following.keepWithNext) {
             const std::vector<LineBox>& first = lookahead(n, width, maxObjectHeight);
             if (!first.empty())
@@ -207,7 +207,7 @@ bool Paginator::placeParagraphLines(Fill& fill)
                 m_flow.explicitBreak = true;
                 return true;
             }
-            before = fill.atTop && !fill.startedByBreak ? 0 : paragraphStyle.spacingBefore;
+            before = fill.atTop && !fill.startedByBreak ? 0 : spacingBefore(paragraphStyle);
             if (paragraphStyle.keepWithNext && !piece.continuedAfter && !fill.atTop) {
                 float chain = keepChainHeight(m_flow.block, width, height);
                 if (fill.y + fill.pendingSpacing + before + chain > height + kFitTolerance && chain <= height)
@@ -232,7 +232,7 @@ bool Paginator::placeParagraphLines(Fill& fill)
         fill.pendingSpacing = 0;
         ++m_flow.nextLine;
     }
-    fill.pendingSpacing = piece.continuedAfter ? 0 : paragraphStyle.spacingAfter;
+    fill.pendingSpacing = piece.continuedAfter ? 0 : spacingAfter(paragraphStyle);
     m_flow.paragraphMeasured = false;
     m_flow.lines.clear();
     ++m_flow.block;

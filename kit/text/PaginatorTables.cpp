@@ -10,6 +10,15 @@ using namespace layout;
 
 namespace {
 
+// Word processors allow 63 columns; a document claiming far more is damaged, and a grid that size would
+// only exhaust memory.
+constexpr int kMaximumColumns = 1000;
+
+int firstColumn(const TableCell& cell) { return std::clamp(cell.column, 0, kMaximumColumns); }
+
+// One past the cell's last grid column.
+int endColumn(const TableCell& cell) { return firstColumn(cell) + std::clamp(cell.columnSpan, 1, kMaximumColumns); }
+
 // The grid's column edges (points from the table's left edge): the table's own widths, missing or unusable
 // ones sharing what is left of the width, all scaled down together when the table is wider than width.
 std::vector<float> columnEdges(const Table& table, float width)
@@ -20,15 +29,17 @@ std::vector<float> columnEdges(const Table& table, float width)
         for (const Cell& cell : row.cells) {
             if (widths.empty())
                 widths = cell.attributes->columnWidths;
-            columns = std::max<std::size_t>(columns,
-                std::size_t(std::max(0, cell.attributes->column))
-                    + std::size_t(std::max(1, cell.attributes->columnSpan)));
+            columns = std::max<std::size_t>(columns, std::size_t(endColumn(*cell.attributes)));
         }
     }
+    if (widths.size() > std::size_t(2 * kMaximumColumns))
+        widths.resize(std::size_t(2 * kMaximumColumns));
     columns = std::max<std::size_t>({ columns, widths.size(), 1 });
     widths.resize(columns, 0);
     float known = 0;
     std::size_t missing = 0;
+    for (float& w : widths)
+        w = saneLength(w, 0, 100000);
     for (float& w : widths) {
         if (w > 0)
             known += w;
@@ -62,7 +73,7 @@ float Paginator::layOutCellContent(
             const ParagraphStyle& paragraphStyle = style(block.index);
             const Paragraph& piece = m_structure.paragraphs[block.index];
             if (!piece.continuesParagraph)
-                cursor += paragraphStyle.spacingBefore;
+                cursor += spacingBefore(paragraphStyle);
             measureParagraph(block.index, width, maxObjectHeight, lines);
             for (std::size_t i = 0; i < lines.size(); ++i) {
                 const LineBox& box = lines[i];
@@ -72,7 +83,7 @@ float Paginator::layOutCellContent(
                 cursor += box.height;
             }
             if (!piece.continuedAfter)
-                cursor += paragraphStyle.spacingAfter;
+                cursor += spacingAfter(paragraphStyle);
             continue;
         }
         // A nested table's row groups are not split: each is one item of this cell.
@@ -102,8 +113,7 @@ std::vector<RowGroup> Paginator::layOutTable(std::uint32_t tableIndex, float wid
     const Table& table = m_structure.tables[tableIndex];
     std::vector<float> edges = columnEdges(table, width);
     const std::size_t columns = edges.size() - 1;
-    auto columnEdge
-        = [&](int column) { return edges[std::min<std::size_t>(std::size_t(std::max(0, column)), columns)]; };
+    auto columnEdge = [&](int column) { return edges[std::min<std::size_t>(std::size_t(column), columns)]; };
 
     std::vector<RowGroup> groups;
     const std::size_t rows = table.rows.size();
@@ -130,8 +140,8 @@ std::vector<RowGroup> Paginator::layOutTable(std::uint32_t tableIndex, float wid
             float rowHeight = 0;
             for (const Cell& cell : row.cells) {
                 const TableCell& attributes = *cell.attributes;
-                float x0 = columnEdge(attributes.column);
-                float x1 = columnEdge(attributes.column + std::max(1, attributes.columnSpan));
+                float x0 = columnEdge(firstColumn(attributes));
+                float x1 = columnEdge(endColumn(attributes));
                 float padTop = std::max(0.0f, attributes.padding[0]), padLeft = std::max(0.0f, attributes.padding[1]);
                 float padBottom = std::max(0.0f, attributes.padding[2]),
                       padRight = std::max(0.0f, attributes.padding[3]);
@@ -160,8 +170,8 @@ std::vector<RowGroup> Paginator::layOutTable(std::uint32_t tableIndex, float wid
             const TableCell& attributes = *pending.cell->attributes;
             std::size_t span
                 = std::min<std::size_t>(std::size_t(std::max(1, attributes.rowSpan)), last - first - pending.row + 1);
-            float x0 = columnEdge(attributes.column);
-            float x1 = columnEdge(attributes.column + std::max(1, attributes.columnSpan));
+            float x0 = columnEdge(firstColumn(attributes));
+            float x1 = columnEdge(endColumn(attributes));
             Rect rect { x0, rowTop[pending.row], x1 - x0, rowTop[pending.row + span] - rowTop[pending.row] };
             own.push_back({ rect, &attributes, -1 });
         }

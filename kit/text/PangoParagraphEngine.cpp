@@ -151,12 +151,13 @@ void PangoParagraphEngine::configure(
     // first line (positive) or the others (negative) from the box's leading edge. A later piece of a long
     // paragraph has no first line.
     geometry.rightToLeft = pango_context_get_base_dir(pango_layout_get_context(layout)) == PANGO_DIRECTION_RTL;
-    float firstLine = input.continuesParagraph ? style.headIndent : style.firstLineHeadIndent;
-    float leading = std::min(firstLine, style.headIndent);
-    float trailing = std::max(0.0f, style.tailIndent);
+    float headIndent = saneLength(style.headIndent, -10000, 10000);
+    float firstLine = input.continuesParagraph ? headIndent : saneLength(style.firstLineHeadIndent, -10000, 10000);
+    float leading = std::min(firstLine, headIndent);
+    float trailing = saneLength(style.tailIndent, 0, 10000);
     geometry.boxWidth = std::max(1.0f, input.columnWidth - leading - trailing);
     geometry.boxX = geometry.rightToLeft ? input.columnWidth - leading - geometry.boxWidth : leading;
-    geometry.indent = firstLine - style.headIndent;
+    geometry.indent = firstLine - headIndent;
     geometry.alignment = style.alignment;
 
     const PangoFontDescription* baseFont = fonts.fontDescription(first);
@@ -177,7 +178,7 @@ void PangoParagraphEngine::configure(
         float last = 0;
         for (const TabStop& stop : style.tabStops) {
             float position = stop.location - geometry.boxX;
-            if (position <= 0 || stop.location <= last)
+            if (!std::isfinite(stop.location) || stop.location > 100000 || position <= 0 || stop.location <= last)
                 continue;
             PangoTabAlign align = PANGO_TAB_LEFT;
             switch (stop.alignment) {
@@ -197,7 +198,8 @@ void PangoParagraphEngine::configure(
             pango_tab_array_set_tab(tabs, count++, align, toPango(position));
             last = stop.location;
         }
-        float interval = style.defaultTabInterval > 0 ? style.defaultTabInterval : 36;
+        // Stops closer than a few points apart would only fill the line with thousands of them.
+        float interval = style.defaultTabInterval > 0 ? saneLength(style.defaultTabInterval, 4, 10000) : 36;
         float limit = geometry.boxX + geometry.boxWidth + interval;
         for (float location = (std::floor(last / interval) + 1) * interval; location <= limit; location += interval) {
             float position = location - geometry.boxX;

@@ -4,7 +4,9 @@
 #include "kit/geometry/Color.h"
 #include "kit/geometry/Geometry.h"
 
+#include <algorithm>
 #include <cairo.h>
+#include <cmath>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -12,6 +14,13 @@
 namespace kit {
 
 class TextStorage;
+
+// A length read from a document, made safe to compute with: 0 when it is not a number or infinite, and
+// within [minimum, maximum] points. Damaged documents carry any float; Pango takes lengths as 32-bit ints.
+inline float saneLength(float points, float minimum, float maximum)
+{
+    return std::isfinite(points) ? std::clamp(points, minimum, maximum) : std::clamp(0.0f, minimum, maximum);
+}
 
 // One paragraph as the layout manager hands it to a paragraph engine. The paragraph's terminator ('\n',
 // '\f') is not part of it; the layout manager gives that byte to the paragraph's last line.

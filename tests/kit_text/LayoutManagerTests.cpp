@@ -1,7 +1,10 @@
 #include "LayoutTestSupport.h"
 
 #include <algorithm>
+#include <cairo.h>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace layouttest;
 using kit::Attributes;
@@ -10,6 +13,7 @@ using kit::ParagraphStyle;
 using kit::Range;
 using kit::TextContainer;
 using kit::TextStorage;
+using namespace kit;
 
 namespace {
 
@@ -229,4 +233,49 @@ TEST(LayoutManager, EditsAndResizedContainersAreLaidOutAgain)
     Range shorter = pages.layoutManager->glyphRangeForTextContainer(pages.container(0));
     EXPECT_LT(shorter.length, after.length) << "a shorter container holds fewer lines";
     EXPECT_EQ(pages.layoutManager->glyphRangeForTextContainer(pages.container(1)).location, shorter.end());
+}
+
+TEST(LayoutManager, DamagedLengthsInTheAttributesAreLaidOutSafely)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    ParagraphStyle style;
+    style.spacingBefore = nan;
+    style.spacingAfter = inf;
+    style.firstLineHeadIndent = -inf;
+    style.headIndent = nan;
+    style.tailIndent = 1e30f;
+    style.lineSpacingRule = LineSpacingRule::AtLeast;
+    style.lineSpacing = nan;
+    style.defaultTabInterval = 1e-6f;
+    style.tabStops = { { nan, TabAlignment::Right }, { inf, TabAlignment::Left } };
+    Attributes a = withParagraph(attributes(), style);
+    a.fontSize = 1e30f;
+    a.baselineShift = inf;
+    auto storage = std::make_shared<TextStorage>("Damaged\tparagraph\n", a);
+    Attributes b = attributes();
+    b.fontSize = nan;
+    auto picture = std::make_shared<Attachment>();
+    picture->size = { inf, nan };
+    b.attachment = picture;
+    storage->append(kAttachmentCharacter, b);
+    TableBuilder table(storage, 1, { nan, inf, -5, 1e38f });
+    table.prototype.columnSpan = std::numeric_limits<int>::max();
+    table.prototype.borders[0] = { LineStyle::Double, inf, {} };
+    table.cell(0, std::numeric_limits<int>::max() - 1, { "cell" });
+    Pages pages = paginate(storage);
+    expectCoversEveryByteOnce(pages, storage->length());
+    for (std::size_t i = 0; i < pages.count(); ++i) {
+        for (const auto& fragment : pages.layoutManager->lineFragmentsForTextContainer(pages.container(i))) {
+            EXPECT_TRUE(std::isfinite(fragment.rect.y()) && std::isfinite(fragment.rect.height())
+                && std::isfinite(fragment.rect.x()));
+            EXPECT_TRUE(std::isfinite(fragment.usedRect.x()) && std::isfinite(fragment.usedRect.width()));
+        }
+    }
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 100, 100);
+    cairo_t* cr = cairo_create(surface);
+    for (std::size_t i = 0; i < pages.count(); ++i)
+        pages.layoutManager->drawGlyphsForContainer(cr, pages.container(i), { 0, 0 }, { 0, 0, 100, 100 });
+    EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS) << "no drawing with a length that is not a number";
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
 }
