@@ -31,6 +31,10 @@ public:
     // Draws page index (0-based) into context, whose user space is the page in points with (0, 0) at the
     // paper's top left and y down.
     virtual void drawPage(int index, cairo_t* context) = 0;
+    // The panel chose other paper (points, as printed: landscape has the long side across). A job that can
+    // lay its pages out again for it does so and returns true; pageCount and drawPage then follow the new
+    // paper. A job that cannot keeps its pages and returns false, and the panel fits them onto the paper.
+    virtual bool repaginateForPaperSize(Size) { return false; }
 };
 
 } // namespace kit

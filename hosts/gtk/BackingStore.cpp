@@ -1,0 +1,110 @@
+#include "hosts/gtk/BackingStore.h"
+
+#include "kit/view/Window.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace hosts {
+
+namespace {
+
+// Cairo's image surfaces hold at most this many pixels per side.
+constexpr int kMaximumSurfaceSide = 32767;
+
+} // namespace
+
+BackingStore::~BackingStore()
+{
+    release();
+}
+
+void BackingStore::release()
+{
+    if (m_surface)
+        cairo_surface_destroy(m_surface);
+    m_surface = nullptr;
+    m_staleTiles.clear();
+}
+
+bool BackingStore::configure(kit::Window& window, int width, int height, int scale)
+{
+    scale = std::max(scale, 1);
+    if (m_surface && width == m_width && height == m_height && scale == m_scale)
+        return true;
+    release();
+    m_width = width;
+    m_height = height;
+    m_scale = scale;
+    if (width <= 0 || height <= 0 || width * scale > kMaximumSurfaceSide || height * scale > kMaximumSurfaceSide)
+        return false;
+    m_surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width * scale, height * scale);
+    if (cairo_surface_status(m_surface) != CAIRO_STATUS_SUCCESS) {
+        release();
+        return false;
+    }
+    // User space in points: Window::displayRect draws one unit per point.
+    cairo_surface_set_device_scale(m_surface, scale, scale);
+    m_staleTiles.assign(std::size_t(tileColumns() * tileRows()), true);
+    window.setNeedsDisplayInRect({ { 0, 0 }, window.contentSize() });
+    return true;
+}
+
+PixelRect BackingStore::update(kit::Window& window)
+{
+    if (!m_surface || !window.needsDisplay())
+        return {};
+    kit::Rect dirty = window.dirtyRect();
+    kit::Rect device = window.deviceRectFromBase(dirty); // points, y down
+    // Widened to whole device pixels: a clip edge inside a pixel would blend the new drawing into the old.
+    int x0 = std::clamp(int(std::floor(device.minX() * m_scale)), 0, pixelWidth());
+    int y0 = std::clamp(int(std::floor(device.minY() * m_scale)), 0, pixelHeight());
+    int x1 = std::clamp(int(std::ceil(device.maxX() * m_scale)), 0, pixelWidth());
+    int y1 = std::clamp(int(std::ceil(device.maxY() * m_scale)), 0, pixelHeight());
+    PixelRect drawn { x0, y0, x1 - x0, y1 - y0 };
+    float contentHeight = window.contentSize().height;
+    float left = float(x0) / m_scale, top = float(y0) / m_scale, right = float(x1) / m_scale, bottom = float(y1) / m_scale;
+    kit::Rect base { left, contentHeight - bottom, right - left, bottom - top };
+    // The union only guards against rounding in the flips: the window forgets damage only when the area
+    // drawn covers all of it.
+    base = kit::unionRect(base, dirty);
+    cairo_t* context = cairo_create(m_surface);
+    window.displayRect(base, context);
+    cairo_destroy(context);
+    cairo_surface_flush(m_surface);
+    int count = tileColumns() * tileRows();
+    for (int i = 0; i < count; ++i) {
+        if (!m_staleTiles[std::size_t(i)] && tileRect(i).intersects(drawn))
+            m_staleTiles[std::size_t(i)] = true;
+    }
+    return drawn;
+}
+
+int BackingStore::tileColumns() const
+{
+    return (pixelWidth() + kTileSize - 1) / kTileSize;
+}
+
+int BackingStore::tileRows() const
+{
+    return (pixelHeight() + kTileSize - 1) / kTileSize;
+}
+
+PixelRect BackingStore::tileRect(int index) const
+{
+    int columns = std::max(tileColumns(), 1);
+    int x = (index % columns) * kTileSize;
+    int y = (index / columns) * kTileSize;
+    return { x, y, std::min(kTileSize, pixelWidth() - x), std::min(kTileSize, pixelHeight() - y) };
+}
+
+std::uint32_t BackingStore::pixelAt(int x, int y) const
+{
+    if (!m_surface || x < 0 || y < 0 || x >= pixelWidth() || y >= pixelHeight())
+        return 0;
+    const unsigned char* data = cairo_image_surface_get_data(m_surface);
+    int stride = cairo_image_surface_get_stride(m_surface);
+    return *reinterpret_cast<const std::uint32_t*>(data + std::size_t(y) * stride + std::size_t(x) * 4);
+}
+
+} // namespace hosts

@@ -1,0 +1,178 @@
+#include "hosts/gtk/DocumentWindow.h"
+
+#include "hosts/cli/HeadlessBrowser.h"
+#include "hosts/cli/HostPage.h"
+#include "hosts/gtk/DisplayInformation.h"
+#include "hosts/gtk/GtkHost.h"
+#include "kit/foundation/RunLoop.h"
+#include "kit/view/Window.h"
+#include "pageview/NRVLectorinMultiPageView.h"
+#include "plugin/NRVLectorin.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+namespace hosts {
+
+namespace {
+
+// The smallest content a document window opens with, however small the screen.
+constexpr kit::Size kMinimumContentSize { 320, 240 };
+
+kit::Value stringDictionary(const std::map<std::string, std::string>& entries)
+{
+    kit::Value dictionary = kit::Value::dictionary();
+    for (const auto& [key, value] : entries)
+        dictionary.set(key, kit::Value::string(value));
+    return dictionary;
+}
+
+} // namespace
+
+std::optional<kit::URL> urlForPageArgument(const std::string& page)
+{
+    auto colon = page.find(':');
+    bool hasScheme = colon != std::string::npos && colon > 1 && std::isalpha(static_cast<unsigned char>(page[0]))
+        && std::all_of(page.begin(), page.begin() + std::ptrdiff_t(colon), [](char c) {
+               return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+           });
+    if (hasScheme)
+        return kit::URL::withString(page);
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(page, error);
+    return kit::URL::fileURL(path.lexically_normal().string());
+}
+
+std::string DocumentWindow::titleForURL(const std::optional<kit::URL>& url)
+{
+    if (!url)
+        return "Untitled";
+    std::string name = url->lastPathComponent();
+    if (!name.empty() && name != "/")
+        return name;
+    if (!url->host().empty())
+        return url->host();
+    return "Untitled";
+}
+
+DocumentWindow::DocumentWindow(GtkHost& host, const std::string& page, const Settings& settings,
+    std::function<void(DocumentWindow&)> closed)
+    : m_host(host)
+    , m_settings(settings)
+    , m_closed(std::move(closed))
+{
+    m_pageURL = urlForPageArgument(page.empty() ? HeadlessBrowser::defaultPage() : page);
+    m_window = std::make_unique<kit::Window>(settings.contentSize);
+    m_window->setTitle(titleForURL(m_pageURL));
+    HostWindow& shown = m_host.documentWindow(*m_window, [this] { return firstTextView(); }, [this] { requestClose(); });
+    kit::Size chrome = shown.chromeSize();
+    GdkRectangle workArea = monitorWorkArea(mainMonitor(gdk_display_get_default()));
+    kit::Size content = initialContentSize(settings.contentSize, chrome, workArea, kMinimumContentSize);
+    m_window->setContentSize(content);
+    shown.setContentSize(content);
+    m_window->makeKeyAndOrderFront(nullptr);
+
+    if (!m_pageURL) {
+        m_error = "not a URL or path: " + page;
+        requestClose();
+        return;
+    }
+    if (settings.forceDocument) {
+        kit::RunLoop::post([this, alive = std::weak_ptr<bool>(m_alive)] {
+            if (alive.lock())
+                pageWasProbed({ false, false, {} });
+        });
+        return;
+    }
+    m_probe = std::make_unique<PageProbe>(*m_pageURL, [this](PageProbe::Answer answer) { pageWasProbed(std::move(answer)); });
+}
+
+DocumentWindow::~DocumentWindow()
+{
+    m_probe.reset();
+    // The window's view tree (and the plug-in view in it) goes with the window; the host's GTK window too.
+    m_window.reset();
+}
+
+HostWindow& DocumentWindow::hostWindow() const
+{
+    return *m_host.hostWindow(*m_window);
+}
+
+void DocumentWindow::pageWasProbed(PageProbe::Answer answer)
+{
+    // The probe may be inside its own callback: it goes on a later turn.
+    if (m_probe)
+        kit::RunLoop::post([probe = std::shared_ptr<PageProbe>(std::move(m_probe))] { });
+
+    HostPage hostPage;
+    if (answer.isMarkup)
+        hostPage = parseHostPage(answer.bytes, claimedTypesFromBundle());
+    if (hostPage.embeds.empty()) {
+        // A document, or a page that cannot be had: the plug-in view downloads the URL itself and shows the
+        // document or its error display.
+        kit::Value arguments = kit::Value::dictionary();
+        arguments.set(WebPlugInAttributesKey, stringDictionary({ { "src", m_pageURL->absoluteString() } }));
+        arguments.set(WebPlugInBaseURLKey, kit::Value::string(m_pageURL->absoluteString()));
+        showDocument(arguments, m_pageURL->absoluteString());
+        return;
+    }
+    if (m_settings.embed < 1 || std::size_t(m_settings.embed) > hostPage.embeds.size()) {
+        std::size_t count = hostPage.embeds.size();
+        m_error = "the page has " + std::to_string(count) + " embedded document" + (count == 1 ? "" : "s") + ", not " + std::to_string(m_settings.embed);
+        requestClose();
+        return;
+    }
+    const EmbeddedDocument& embed = hostPage.embeds[std::size_t(m_settings.embed - 1)];
+    kit::URL base = *m_pageURL;
+    if (!hostPage.baseHref.empty()) {
+        if (auto resolved = kit::URL::withString(hostPage.baseHref, &*m_pageURL))
+            base = *resolved;
+    }
+    kit::Value arguments = kit::Value::dictionary();
+    arguments.set(WebPlugInAttributesKey, stringDictionary(embed.attributes));
+    arguments.set(WebPlugInBaseURLKey, kit::Value::string(base.absoluteString()));
+    std::string src;
+    if (auto it = embed.attributes.find("src"); it != embed.attributes.end() && !it->second.empty()) {
+        auto resolved = kit::URL::withString(it->second, &base);
+        src = resolved ? resolved->absoluteString() : it->second;
+    }
+    showDocument(arguments, src);
+}
+
+void DocumentWindow::showDocument(const kit::Value& arguments, const std::string& src)
+{
+    m_src = src;
+    auto url = kit::URL::withString(src);
+    m_window->setTitle(titleForURL(url ? url : m_pageURL));
+    hostWindow().setTitle(m_window->title());
+    // As a browser does: the factory, then webPlugInInitialize, then into the window at the element's box,
+    // which here is the whole window and follows its size.
+    std::unique_ptr<NRVLectorin> plugin = NRVLectorin::plugInViewWithArguments(arguments);
+    plugin->webPlugInInitialize();
+    m_plugin = plugin.get();
+    kit::View& added = m_window->contentView()->addSubview(std::move(plugin));
+    added.setAutoresizingMask(kit::ViewWidthSizable | kit::ViewHeightSizable);
+    added.setFrame({ { 0, 0 }, m_window->contentSize() });
+}
+
+kit::TextView* DocumentWindow::firstTextView() const
+{
+    NRVLectorinMultiPageView* pageView = m_plugin ? m_plugin->pageView() : nullptr;
+    return pageView ? pageView->firstTextView() : nullptr;
+}
+
+void DocumentWindow::requestClose()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    // The owner destroys this window, never from inside the GTK signal or load callback that asked.
+    kit::RunLoop::post([this, alive = std::weak_ptr<bool>(m_alive)] {
+        if (alive.lock() && m_closed)
+            m_closed(*this);
+    });
+}
+
+} // namespace hosts

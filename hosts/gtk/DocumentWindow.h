@@ -1,0 +1,81 @@
+#pragma once
+
+#include "hosts/gtk/PageProbe.h"
+#include "kit/foundation/Value.h"
+#include "kit/geometry/Geometry.h"
+#include "kit/net/URL.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kit {
+class TextView;
+class Window;
+}
+class NRVLectorin;
+
+namespace hosts {
+
+class GtkHost;
+class HostWindow;
+
+// One page argument of `lectorin view` in a window of its own. A document (a URL or path whose bytes are
+// not a page embedding a claimed document, or any PAGE with forceDocument) fills the window with one
+// plug-in view, full-page. For a page, the plug-in view of its chosen embedded document fills the window,
+// made with that element's attributes and the page's base URL (its <base href>, else the page's URL).
+// The window is on screen at once; the plug-in view follows as soon as the page has been looked at.
+// The window's title is the document's file name.
+class DocumentWindow {
+public:
+    struct Settings {
+        kit::Size contentSize { 900, 1100 }; // before the limit of the screen's work area
+        int embed = 1; // 1-based
+        bool forceDocument = false;
+    };
+
+    // closed is told (from the run loop) when the user closed the window or the page could not be shown;
+    // the owner then destroys this object.
+    DocumentWindow(GtkHost& host, const std::string& page, const Settings& settings, std::function<void(DocumentWindow&)> closed);
+    ~DocumentWindow();
+    DocumentWindow(const DocumentWindow&) = delete;
+    DocumentWindow& operator=(const DocumentWindow&) = delete;
+
+    kit::Window& window() const { return *m_window; }
+    HostWindow& hostWindow() const;
+    // Null until the page has been looked at (and for a page without the chosen document).
+    NRVLectorin* plugin() const { return m_plugin; }
+    const std::string& src() const { return m_src; }
+    // Why nothing could be shown ("the page has 1 embedded document, not 3"), empty otherwise.
+    const std::string& error() const { return m_error; }
+    bool isProbing() const { return m_probe != nullptr; }
+
+    // The file name a window shows for a document URL: the last path component, else the host, else
+    // "Untitled".
+    static std::string titleForURL(const std::optional<kit::URL>& url);
+
+private:
+    void pageWasProbed(PageProbe::Answer answer);
+    void showDocument(const kit::Value& arguments, const std::string& src);
+    kit::TextView* firstTextView() const;
+    void requestClose();
+
+    GtkHost& m_host;
+    Settings m_settings;
+    std::optional<kit::URL> m_pageURL;
+    std::unique_ptr<kit::Window> m_window;
+    NRVLectorin* m_plugin = nullptr; // owned by the window's view tree
+    std::string m_src;
+    std::string m_error;
+    std::unique_ptr<PageProbe> m_probe;
+    std::function<void(DocumentWindow&)> m_closed;
+    bool m_closing = false;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+// A path or URL as the command line gives it: a string with a scheme is a URL, anything else a path
+// (relative to the current folder). Nothing for a URL that cannot be read.
+std::optional<kit::URL> urlForPageArgument(const std::string& page);
+
+} // namespace hosts

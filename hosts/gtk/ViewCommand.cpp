@@ -1,0 +1,43 @@
+// `lectorin view`: the pages in GTK windows, until the last window closes.
+#include "hosts/cli/Commands.h"
+#include "hosts/gtk/GtkHost.h"
+#include "hosts/gtk/ViewerSession.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <gtk/gtk.h>
+
+namespace hosts {
+
+int runView(const Options& options)
+{
+    if (!gtk_init_check()) {
+        std::fprintf(stderr, "lectorin: 'view' needs a display (DISPLAY or WAYLAND_DISPLAY); "
+                             "'lectorin render' draws the page into a PNG instead\n");
+        return 1;
+    }
+    if (options.paper)
+        setenv("LECTORIN_PAPER", options.paper->c_str(), 1);
+    DocumentWindow::Settings settings;
+    if (options.size)
+        settings.contentSize = *options.size;
+    settings.embed = options.embed;
+    settings.forceDocument = options.forceDocument;
+
+    bool hadErrors = false;
+    {
+        GtkHost host;
+        kit::Host::setCurrent(&host);
+        ViewerSession session(host, options.positional, settings);
+        GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+        session.setOverHandler([loop] { g_main_loop_quit(loop); });
+        if (!session.isOver())
+            g_main_loop_run(loop);
+        g_main_loop_unref(loop);
+        hadErrors = session.hadErrors();
+    }
+    kit::Host::setCurrent(nullptr);
+    return hadErrors ? 1 : 0;
+}
+
+} // namespace hosts
