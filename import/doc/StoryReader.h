@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/doc/Formatting.h"
 #include "import/doc/Paragraph.h"
 #include "import/doc/WordDocument.h"
 
@@ -31,17 +32,7 @@ private:
         std::u16string code;
         std::string link;
     };
-    struct Segment {
-        CharacterProperties properties;
-        std::uint32_t end = 0;
-    };
-
-    ParagraphProperties paragraphProperties(std::uint32_t markCp, std::optional<TableProperties>* row);
-    Segment segmentAt(std::uint32_t cp, std::uint32_t limit, const CharacterProperties& paragraphStyle);
-    template<typename Visit> void forEachPieceSprm(std::uint32_t cp, Visit&& visit);
-    kit::Attributes attributes(const CharacterProperties&) const;
     std::optional<std::uint32_t> findMark(std::uint32_t from, std::uint32_t end, char& terminator) const;
-    bool endsParagraphRun(std::uint32_t cp) const;
 
     void readParagraph(std::uint32_t start, std::uint32_t mark, std::uint32_t end, char terminator, std::vector<Paragraph>& out);
     void appendCharacters(Paragraph&, std::uint32_t from, std::uint32_t to, const CharacterProperties&, const kit::Attributes&,
@@ -56,6 +47,7 @@ private:
     std::string currentLink() const;
 
     WordDocument& m_document;
+    Formatting m_formatting;
     std::vector<Field> m_fields;
     std::u16string m_noteMark;
     std::set<std::uint32_t> m_placedTextBoxes;
