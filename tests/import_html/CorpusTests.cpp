@@ -133,6 +133,16 @@ TEST(HtmlCorpus, EveryFileIsDetectedAndLoads)
     }
 }
 
+TEST(HtmlCorpus, NoOtherDocumentLooksLikeHtml)
+{
+    auto others = testsupport::corpusFiles({ "txt", "rtf", "doc", "docx", "odt" });
+    ASSERT_GT(others.size(), 50u);
+    for (const auto& file : others) {
+        SCOPED_TRACE(file.filename().string());
+        EXPECT_FALSE(importer::looksLikeHtml(testsupport::readFile(file)));
+    }
+}
+
 TEST(HtmlCorpus, BrowserTextAppearsWordForWordInOrder)
 {
     for (const auto& file : corpusHtml()) {
