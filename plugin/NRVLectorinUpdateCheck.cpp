@@ -12,9 +12,12 @@
 #include "plugin/VersionComparison.h"
 #include "preferences/LectorinPreferences.h"
 
+#include <cmath>
+
 namespace {
 
 constexpr double kCheckInterval = 604800.0; // seven days, in seconds
+// The version file is a few lines; a server that sends more is not one we know.
 constexpr std::size_t kVersionFileMaximumBytes = 64 * 1024;
 
 bool s_versionCheckPerformed = false;
@@ -45,7 +48,7 @@ std::optional<kit::Value> fetchVersionFile()
     return std::move(parsed.value());
 }
 
-void showNewVersionAlert(const std::string& bundleName, const std::string& latest)
+void showNewVersionAlert(const std::optional<std::string>& bundleName, const std::string& latest)
 {
     kit::Alert alert;
     alert.setMessageText(kit::format(localized("A new version of %@ is now available."), bundleName));
@@ -59,7 +62,7 @@ void showNewVersionAlert(const std::string& bundleName, const std::string& lates
         kit::Workspace::openURL("http://" + updateHost() + "/");
 }
 
-void showUpToDateAlert(const std::string& bundleName)
+void showUpToDateAlert(const std::optional<std::string>& bundleName)
 {
     kit::Alert alert;
     alert.setMessageText(kit::format(localized("This copy of %@ is up to date."), bundleName));
@@ -99,8 +102,9 @@ void NRVLectorin::doVersionCheckAutomatically()
     std::optional<double> scheduled;
     if (auto stored = kit::Preferences::copyValue(kNextScheduledUpdateCheckKey, kPreferencesDomain); stored && stored->isDate())
         scheduled = stored->asDate();
-    // Dates are whole seconds; the comparison uses the same truncation.
-    bool due = !scheduled || std::trunc(kit::Clock::now()) - *scheduled > 0.0;
+    // Stored dates are whole seconds, rounded down; now is rounded the same way before the comparison, so
+    // that a date stored as "now" is not due within the same second.
+    bool due = !scheduled || std::floor(kit::Clock::now()) - *scheduled > 0.0;
     if (!due)
         return;
     doVersionCheckQuiet(true);
@@ -111,7 +115,8 @@ void NRVLectorin::doVersionCheckAutomatically()
 void NRVLectorin::doVersionCheckQuiet(bool quiet)
 {
     const kit::Bundle& bundle = kit::Bundle::plugin();
-    std::string bundleName = bundle.name();
+    // A bundle without a name prints "(null)" in the texts, as the formatter prints an absent argument.
+    std::optional<std::string> bundleName = bundle.infoString("CFBundleName");
     std::optional<std::string> installed = bundle.version();
     std::optional<kit::Value> versionFile = fetchVersionFile();
     // A file with entries but no version string under "Lectorin" tells nothing: it counts as unavailable.

@@ -2,17 +2,22 @@
 
 #include "kit/foundation/Preferences.h"
 
+#include <cmath>
+
 kit::Color readBackgroundColorPreference()
 {
     float components[3] = { 0.38f, 0.45f, 0.56f };
     std::optional<kit::Value> stored = kit::Preferences::copyValue(kBackgroundColorKey, kPreferencesDomain);
     if (stored && stored->isArray()) {
         for (std::size_t i = 0; i < 3; ++i) {
+            // Past the array's end, or an element that is no number, the component keeps its default.
             const kit::Value* element = stored->at(i);
-            if (!element || !element->isNumber())
+            std::optional<double> number = element ? element->asDouble() : std::nullopt;
+            // Integers and reals alike are converted to single precision (1 reads as 1.0). A NaN or an
+            // infinity is not a colour component either.
+            if (!number || !std::isfinite(float(*number)))
                 continue;
-            // Any stored number counts, converted to single precision (1 reads as 1.0).
-            components[i] = element->isInteger() ? float(*element->asInteger()) : float(*element->asDouble());
+            components[i] = float(*number);
         }
     }
     return kit::Color::calibratedRGB(components[0], components[1], components[2], 1.0f);

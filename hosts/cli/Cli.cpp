@@ -27,9 +27,9 @@ const Command kCommands[] = {
     { "save", "[PAGE] -o PATH", "save the downloaded file unchanged", runSave },
     { "find", "[PAGE] TEXT [--previous] [-o OUT.png]", "find text, list the matches", runFind },
     { "view", "[PAGE] [--embed N]", "show the page in a window", runView },
-    { "defaults", "read|write|delete [KEY [VALUE]]", "read, write or delete the preferences", nullptr },
-    { "check-update", "[--answer KEY|TITLE]", "run the update check now", nullptr },
-    { "prefs", "[--color R,G,B[,A]] [--auto-update on|off]", "drive the preferences window's controls", nullptr },
+    { "defaults", "read|write|delete [KEY [VALUE]]", "read, write or delete the preferences", runDefaults },
+    { "check-update", "[--answer KEY|TITLE]", "run the update check now", runCheckUpdate },
+    { "prefs", "[--color R,G,B[,A]] [--auto-update on|off]", "drive the preferences window's controls", runPrefs },
 };
 
 void printHelp()

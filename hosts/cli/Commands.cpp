@@ -151,6 +151,8 @@ std::string versionString()
 
 int runRender(const Options& options)
 {
+    if (!options.window.empty())
+        return runRenderWindow(options);
     Session session;
     if (int status = openSession(options, session); status >= 0)
         return status;

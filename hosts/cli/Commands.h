@@ -16,6 +16,8 @@ int runView(const Options&);
 int runDefaults(const Options&);
 int runCheckUpdate(const Options&);
 int runPrefs(const Options&);
+// render --window preferences|about: the window alone, without a page.
+int runRenderWindow(const Options&);
 
 std::string versionString();
 

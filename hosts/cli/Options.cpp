@@ -34,6 +34,9 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
     bool defaults = options.command == "defaults";
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
+        // The split into flags and positional words loses their order, which `-array -1 2` needs.
+        if (defaults)
+            options.defaultsWords.push_back(arg);
         auto value = [&](const char* name) -> std::optional<std::string> {
             if (i + 1 >= argc)
                 return std::nullopt;

@@ -28,6 +28,7 @@ struct Options {
     std::optional<std::string> color; // --color R,G,B[,A]
     std::optional<std::string> autoUpdate; // --auto-update on|off
     std::vector<std::string> defaultsArguments; // `defaults` takes its own typed arguments
+    std::vector<std::string> defaultsWords; // `defaults`: every argument after the command, in order
 };
 
 // Parses argv (argv[1] is the command). Returns an error message for a usage error.
