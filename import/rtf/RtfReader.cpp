@@ -621,8 +621,8 @@ void RtfReader::applyStyle(int number, int depth)
     auto found = m_styles.find(number);
     if (found == m_styles.end() || depth > 8)
         return;
-    // A copy: replaying may not touch the table, but the entry must outlive a rehash of nothing at all.
-    const Style style = found->second;
+    // Replaying only changes the group's state, never the style table, so the reference stays valid.
+    const Style& style = found->second;
     if (style.basedOn >= 0 && style.basedOn != number)
         applyStyle(style.basedOn, depth + 1);
     for (const auto& word : style.words) {
