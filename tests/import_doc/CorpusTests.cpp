@@ -486,3 +486,22 @@ TEST(DocCorpus, KnownStructuresSurvive)
         EXPECT_GE(png, 2);
     }
 }
+
+TEST(DocCorpus, PasswordProtectedFilesSayEncrypted)
+{
+    const struct {
+        const char* file;
+        const char* format;
+        const char* why;
+    } cases[] = {
+        { "poi-password_password_cryptoapi.doc", "doc", "a Word 97 document encrypted with CryptoAPI" },
+        { "poi-bug53475-password-is-pass.docx", "none", "a .docx package inside an OLE2 encryption wrapper" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        importer::ImportResult result = importFile(testsupport::corpusPath(c.file));
+        EXPECT_EQ(result.error, "encrypted");
+        EXPECT_EQ(result.format, c.format);
+        EXPECT_FALSE(result.text);
+    }
+}
