@@ -58,27 +58,80 @@ cairo_surface_t* decode(const Attachment& attachment)
     return surface;
 }
 
+// The image's size in pixels, read from its header: the loader is told to decode to a single pixel.
+Size pixelSize(const Attachment& attachment)
+{
+    if (attachment.bytes.empty())
+        return {};
+    Size size;
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+    auto prepared = +[](GdkPixbufLoader* loader, int width, int height, gpointer data) {
+        *static_cast<Size*>(data) = { float(width), float(height) };
+        gdk_pixbuf_loader_set_size(loader, 1, 1);
+    };
+    g_signal_connect(loader, "size-prepared", G_CALLBACK(prepared), &size);
+    bool written = gdk_pixbuf_loader_write(loader, attachment.bytes.data(), attachment.bytes.size(), nullptr);
+    bool closed = gdk_pixbuf_loader_close(loader, nullptr);
+    g_object_unref(loader);
+    return written && closed ? size : Size {};
+}
+
+// Decoded images kept at once; the rest are decoded again when drawn.
+constexpr std::size_t kDecodedImages = 32;
+
 } // namespace
 
 AttachmentImages::~AttachmentImages() { clear(); }
 
 void AttachmentImages::clear()
 {
-    for (auto& [key, entry] : m_surfaces) {
-        if (entry.second)
-            cairo_surface_destroy(entry.second);
+    for (auto& [key, entry] : m_entries) {
+        if (entry.surface)
+            cairo_surface_destroy(entry.surface);
     }
-    m_surfaces.clear();
+    m_entries.clear();
+}
+
+AttachmentImages::Entry& AttachmentImages::entry(const std::shared_ptr<const Attachment>& attachment)
+{
+    Entry& found = m_entries[attachment.get()];
+    if (!found.attachment)
+        found.attachment = attachment;
+    found.lastUse = ++m_uses;
+    return found;
+}
+
+void AttachmentImages::evictSurfaces()
+{
+    std::size_t decoded = 0;
+    for (const auto& [key, entry] : m_entries)
+        decoded += entry.surface != nullptr;
+    while (decoded > kDecodedImages) {
+        Entry* oldest = nullptr;
+        for (auto& [key, entry] : m_entries) {
+            if (entry.surface && (!oldest || entry.lastUse < oldest->lastUse))
+                oldest = &entry;
+        }
+        cairo_surface_destroy(oldest->surface);
+        oldest->surface = nullptr;
+        --decoded;
+    }
 }
 
 cairo_surface_t* AttachmentImages::surface(const std::shared_ptr<const Attachment>& attachment)
 {
     if (!attachment || attachment->bytes.empty())
         return nullptr;
-    auto it = m_surfaces.find(attachment.get());
-    if (it == m_surfaces.end())
-        it = m_surfaces.emplace(attachment.get(), std::make_pair(attachment, decode(*attachment))).first;
-    return it->second.second;
+    Entry& found = entry(attachment);
+    if (!found.surface && !(found.pixels && found.pixels->width == 0)) {
+        found.surface = decode(*attachment);
+        found.pixels = found.surface ? Size { float(cairo_image_surface_get_width(found.surface)),
+            float(cairo_image_surface_get_height(found.surface)) }
+                                     : Size {};
+        if (found.surface)
+            evictSurfaces();
+    }
+    return found.surface;
 }
 
 Size AttachmentImages::layoutSize(const std::shared_ptr<const Attachment>& attachment, float maxWidth, float maxHeight)
@@ -86,9 +139,13 @@ Size AttachmentImages::layoutSize(const std::shared_ptr<const Attachment>& attac
     Size size = attachment ? attachment->size : Size {};
     size = { saneLength(size.width, 0, 100000), saneLength(size.height, 0, 100000) };
     if (!(size.width > 0 && size.height > 0)) {
-        if (cairo_surface_t* image = surface(attachment))
-            size = { float(cairo_image_surface_get_width(image)), float(cairo_image_surface_get_height(image)) };
-        else
+        if (attachment && !attachment->bytes.empty()) {
+            Entry& found = entry(attachment);
+            if (!found.pixels)
+                found.pixels = pixelSize(*attachment);
+            size = *found.pixels;
+        }
+        if (!(size.width > 0 && size.height > 0))
             size = { 12, 12 };
     }
     float scale = 1;

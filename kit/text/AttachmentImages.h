@@ -3,13 +3,17 @@
 #include "kit/text/Attributes.h"
 
 #include <cairo.h>
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace kit {
 
-// Decoded attachment images (PNG, JPEG, GIF through gdk-pixbuf), kept as Cairo surfaces while the text
-// that holds them is laid out. The cache keeps each attachment alive, so its address stays a valid key.
+// Decoded attachment images (PNG, JPEG, GIF through gdk-pixbuf) as Cairo surfaces. Only the images drawn
+// most recently stay decoded, so pictures on pages that are not on screen cost no memory; an image's pixel
+// size is remembered apart from its pixels. The cache keeps each attachment alive while it knows it, so
+// its address stays a valid key.
 class AttachmentImages {
 public:
     AttachmentImages() = default;
@@ -29,7 +33,17 @@ public:
     void draw(cairo_t*, const std::shared_ptr<const Attachment>&, const Rect&);
 
 private:
-    std::map<const Attachment*, std::pair<std::shared_ptr<const Attachment>, cairo_surface_t*>> m_surfaces;
+    struct Entry {
+        std::shared_ptr<const Attachment> attachment;
+        std::optional<Size> pixels; // the image's size in pixels once known; {0, 0} when it does not decode
+        cairo_surface_t* surface = nullptr;
+        std::uint64_t lastUse = 0;
+    };
+    Entry& entry(const std::shared_ptr<const Attachment>&);
+    void evictSurfaces();
+
+    std::map<const Attachment*, Entry> m_entries;
+    std::uint64_t m_uses = 0;
 };
 
 } // namespace kit

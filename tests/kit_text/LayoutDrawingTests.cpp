@@ -279,3 +279,32 @@ TEST(LayoutDrawing, OnlyLinesInTheDirtyAreaAreDrawn)
     EXPECT_GT(count(image, { 0, 0, 300, 28 }, isDark), 20);
     EXPECT_EQ(count(image, { 0, 60, 300, 140 }, isDark), 0) << "lines far from the dirty area are skipped";
 }
+
+TEST(LayoutDrawing, ImagesWithoutASizeTakeTheirPixelsAsPointsAndRedrawAfterEviction)
+{
+    // Forty small pictures, more than stay decoded at once: each is drawn again after the others.
+    auto storage = std::make_shared<TextStorage>();
+    for (int i = 0; i < 40; ++i) {
+        auto picture = std::make_shared<Attachment>();
+        picture->bytes = solidPng(30, 20, 0, 0.6, 0);
+        picture->mimeType = "image/png";
+        Attributes a = attributes();
+        a.attachment = picture;
+        storage->append(kAttachmentCharacter, a);
+        storage->append("\n", attributes());
+    }
+    Pages pages = paginate(storage, { 300, 4000 });
+    ASSERT_EQ(pages.count(), 1u);
+    auto green = [](std::uint32_t p) { return near(p, { 0, 153, 0 }, 3); };
+    for (int pass = 0; pass < 2; ++pass) {
+        testsupport::Image image = render(pages);
+        for (std::size_t i : { std::size_t(0), std::size_t(39) }) {
+            Rect r = rectOf(pages, { i * 4, 3 });
+            EXPECT_NEAR(r.width(), 30, 0.01f) << "30 pixels wide: 30 points";
+            auto fragments = pages.layoutManager->lineFragmentsForTextContainer(pages.container(0));
+            float baseline = fragments[i].baseline;
+            EXPECT_EQ(count(image, { r.minX() + 1, baseline - 19, 28, 18 }, green), int(28 * 18 * kScale * kScale))
+                << "picture " << i << ", pass " << pass;
+        }
+    }
+}
