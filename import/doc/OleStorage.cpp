@@ -1,6 +1,7 @@
 #include "import/doc/OleStorage.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <utility>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
@@ -17,17 +18,61 @@ namespace {
 constexpr std::size_t kStreamSlack = 1 << 20;
 constexpr std::size_t kChunkSize = 64 * 1024;
 
+std::uint32_t read32(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return std::uint32_t(bytes[offset]) | std::uint32_t(bytes[offset + 1]) << 8 | std::uint32_t(bytes[offset + 2]) << 16
+        | std::uint32_t(bytes[offset + 3]) << 24;
+}
+
+// Where the first directory entry (the root storage) lies in the file, or nullopt when the header does not
+// say. Sectors are counted after the header, which takes a whole sector but at least 512 bytes, as libgsf
+// reads them.
+std::optional<std::size_t> rootEntryOffset(std::span<const std::uint8_t> bytes)
+{
+    constexpr std::size_t kHeaderSize = 512;
+    if (bytes.size() < kHeaderSize)
+        return std::nullopt;
+    unsigned sectorShift = unsigned(bytes[0x1E]) | unsigned(bytes[0x1F]) << 8;
+    if (sectorShift > 20)
+        return std::nullopt;
+    std::uint64_t sectorSize = std::uint64_t(1) << sectorShift;
+    std::uint64_t offset = std::max<std::uint64_t>(kHeaderSize, sectorSize) + (std::uint64_t(read32(bytes, 0x30)) << sectorShift);
+    constexpr std::size_t kEntrySize = 128;
+    if (offset > bytes.size() || bytes.size() - offset < kEntrySize)
+        return std::nullopt;
+    return std::size_t(offset);
+}
+
+// The root storage has no siblings. A damaged file may give it some; libgsf then builds their entries with no
+// parent to own them and never frees them. Clearing the two links on a copy keeps the rest of the directory
+// as it was: nothing reachable from the root changes, since libgsf never attached those siblings anywhere.
+std::vector<std::uint8_t> withoutRootSiblings(std::span<const std::uint8_t> bytes)
+{
+    std::optional<std::size_t> root = rootEntryOffset(bytes);
+    if (!root)
+        return { };
+    constexpr std::size_t kLeftSibling = 0x44, kRightSibling = 0x48;
+    constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
+    if (read32(bytes, *root + kLeftSibling) == kNoStream && read32(bytes, *root + kRightSibling) == kNoStream)
+        return { };
+    std::vector<std::uint8_t> copy(bytes.begin(), bytes.end());
+    std::fill_n(copy.begin() + std::ptrdiff_t(*root + kLeftSibling), 8, std::uint8_t(0xFF));
+    return copy;
+}
+
 } // namespace
 
-OleStorage::OleStorage(GsfInfile* infile, std::size_t fileSize)
+OleStorage::OleStorage(GsfInfile* infile, std::size_t fileSize, std::vector<std::uint8_t> repairedBytes)
     : m_infile(infile)
     , m_fileSize(fileSize)
+    , m_repairedBytes(std::move(repairedBytes))
 {
 }
 
 OleStorage::OleStorage(OleStorage&& other) noexcept
     : m_infile(std::exchange(other.m_infile, nullptr))
     , m_fileSize(other.m_fileSize)
+    , m_repairedBytes(std::move(other.m_repairedBytes))
 {
 }
 
@@ -38,6 +83,7 @@ OleStorage& OleStorage::operator=(OleStorage&& other) noexcept
             g_object_unref(m_infile);
         m_infile = std::exchange(other.m_infile, nullptr);
         m_fileSize = other.m_fileSize;
+        m_repairedBytes = std::move(other.m_repairedBytes);
     }
     return *this;
 }
@@ -55,7 +101,9 @@ std::optional<OleStorage> OleStorage::open(std::span<const std::uint8_t> bytes)
         return true;
     }();
     (void)initialized;
-    GsfInput* input = gsf_input_memory_new(bytes.data(), gsf_off_t(bytes.size()), FALSE);
+    std::vector<std::uint8_t> repaired = withoutRootSiblings(bytes);
+    std::span<const std::uint8_t> source = repaired.empty() ? bytes : std::span<const std::uint8_t>(repaired);
+    GsfInput* input = gsf_input_memory_new(source.data(), gsf_off_t(source.size()), FALSE);
     if (!input)
         return std::nullopt;
     GError* error = nullptr;
@@ -65,7 +113,7 @@ std::optional<OleStorage> OleStorage::open(std::span<const std::uint8_t> bytes)
         g_error_free(error);
     if (!infile)
         return std::nullopt;
-    return OleStorage(infile, bytes.size());
+    return OleStorage(infile, bytes.size(), std::move(repaired));
 }
 
 bool OleStorage::hasStream(const char* name) const

@@ -12,7 +12,7 @@ typedef struct _GsfInfile GsfInfile;
 namespace importer::doc {
 
 // An OLE2 compound file read through libgsf. The bytes it was opened on must outlive it: libgsf reads them
-// in place.
+// in place (or a repaired copy of them that the storage owns, see open()).
 class OleStorage {
 public:
     static std::optional<OleStorage> open(std::span<const std::uint8_t> bytes);
@@ -30,9 +30,12 @@ public:
     std::optional<Stream> readStream(const char* name) const;
 
 private:
-    OleStorage(GsfInfile* infile, std::size_t fileSize);
+    OleStorage(GsfInfile* infile, std::size_t fileSize, std::vector<std::uint8_t> repairedBytes);
     GsfInfile* m_infile = nullptr; // owned
     std::size_t m_fileSize = 0;
+    // The file with its directory repaired, when it needed that; libgsf reads it in place. A vector's buffer
+    // stays where it is when the vector moves, so moving the storage keeps libgsf's pointer valid.
+    std::vector<std::uint8_t> m_repairedBytes;
 };
 
 } // namespace importer::doc
