@@ -66,11 +66,13 @@ DocumentWindow::DocumentWindow(GtkHost& host, const std::string& page, const Set
     m_window = std::make_unique<kit::Window>(settings.contentSize);
     m_window->setTitle(titleForURL(m_pageURL));
     HostWindow& shown = m_host.documentWindow(*m_window, [this] { return firstTextView(); }, [this] { requestClose(); });
-    kit::Size chrome = shown.chromeSize();
     GdkRectangle workArea = monitorWorkArea(mainMonitor(gdk_display_get_default()));
-    kit::Size content = initialContentSize(settings.contentSize, chrome, workArea, kMinimumContentSize);
+    auto fit = [wanted = settings.contentSize, workArea](kit::Size chrome) {
+        return initialContentSize(wanted, chrome, workArea, kMinimumContentSize);
+    };
+    kit::Size content = fit(shown.chromeSize());
     m_window->setContentSize(content);
-    shown.setContentSize(content);
+    shown.setContentSize(content, fit);
     m_window->makeKeyAndOrderFront(nullptr);
 
     if (!m_pageURL) {
@@ -85,7 +87,7 @@ DocumentWindow::DocumentWindow(GtkHost& host, const std::string& page, const Set
         });
         return;
     }
-    m_probe = std::make_unique<PageProbe>(*m_pageURL, [this](PageProbe::Answer answer) { pageWasProbed(std::move(answer)); });
+    m_probe = std::make_unique<PageProbe>(*m_pageURL, claimedTypesFromBundle().mimeTypes, [this](PageProbe::Answer answer) { pageWasProbed(std::move(answer)); });
 }
 
 DocumentWindow::~DocumentWindow()

@@ -16,6 +16,9 @@ namespace hosts {
 
 GtkHost::GtkHost()
 {
+    // GTK records saved files among the recently used ones under the application's name.
+    if (!g_get_application_name())
+        g_set_application_name("Lectorin");
     kit::Workspace::setOpenURLHandler([this](const std::string& url) { openURL(url); });
     kit::setBeepHandler([this] { beep(); });
 }

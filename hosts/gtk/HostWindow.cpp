@@ -2,6 +2,7 @@
 
 #include "hosts/gtk/InputTranslation.h"
 #include "kit/foundation/Bundle.h"
+#include "kit/foundation/RunLoop.h"
 #include "kit/text/FindPasteboard.h"
 #include "kit/view/Window.h"
 
@@ -66,6 +67,7 @@ HostWindow::HostWindow(kit::Window& window, Kind kind, std::function<kit::TextVi
     // This object owns the window; GTK's own reference goes when it is destroyed.
     g_object_ref_sink(m_gtkWindow);
     m_viewWidget = KitViewWidget::create(window, kind == Kind::Document);
+    KitViewWidget::fromWidget(m_viewWidget)->setAllocationHandler([this](int width, int height) { viewWasAllocated(width, height); });
     window.setHostHandle(this);
     g_signal_connect(m_gtkWindow, "close-request", G_CALLBACK(onCloseRequest), this);
     setTitle(window.title());
@@ -225,6 +227,8 @@ void HostWindow::setTitle(const std::string& title)
 
 kit::Size HostWindow::chromeSize() const
 {
+    if (m_learnedChrome)
+        return *m_learnedChrome;
     if (!m_headerBar)
         return {};
     int minimum = 0, natural = 0;
@@ -232,10 +236,34 @@ kit::Size HostWindow::chromeSize() const
     return { 0, float(natural) };
 }
 
-void HostWindow::setContentSize(kit::Size size)
+void HostWindow::setContentSize(kit::Size size, std::function<kit::Size(kit::Size chrome)> fit)
 {
+    m_requestedContent = size;
+    m_fit = std::move(fit);
+    m_awaitingFirstLayout = !m_learnedChrome;
     kit::Size chrome = chromeSize();
     gtk_window_set_default_size(m_gtkWindow, int(std::ceil(size.width + chrome.width)), int(std::ceil(size.height + chrome.height)));
+}
+
+void HostWindow::viewWasAllocated(int width, int height)
+{
+    if (!m_awaitingFirstLayout)
+        return;
+    m_awaitingFirstLayout = false;
+    int windowWidth = 0, windowHeight = 0;
+    gtk_window_get_default_size(m_gtkWindow, &windowWidth, &windowHeight);
+    if (windowWidth <= 0 || windowHeight <= 0)
+        return;
+    kit::Size chrome { float(windowWidth - width), float(windowHeight - height) };
+    m_learnedChrome = chrome;
+    kit::Size content = m_fit ? m_fit(chrome) : m_requestedContent;
+    if (content == kit::Size { float(width), float(height) })
+        return;
+    // Not while GTK is laying the window out: on the next turn.
+    kit::RunLoop::post([this, alive = std::weak_ptr<bool>(m_alive), content, chrome] {
+        if (alive.lock())
+            gtk_window_set_default_size(m_gtkWindow, int(std::ceil(content.width + chrome.width)), int(std::ceil(content.height + chrome.height)));
+    });
 }
 
 } // namespace hosts

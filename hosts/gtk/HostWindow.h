@@ -6,6 +6,7 @@
 #include <functional>
 #include <gtk/gtk.h>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kit {
@@ -47,10 +48,13 @@ public:
     void hide();
     bool isShown() const;
     void setTitle(const std::string& title);
-    // What the window adds around the kit window's content (the header bar), logical pixels.
+    // What the window adds around the kit window's content, logical pixels: the header bar, and without a
+    // compositor GTK's resize border. Exact once the window has been laid out, an estimate before.
     kit::Size chromeSize() const;
-    // Asks for this content size when the window is next shown (documents: the window stays resizable).
-    void setContentSize(kit::Size size);
+    // Asks for a content size (documents: the window stays resizable). The window's first layout tells
+    // exactly what GTK adds around the content; the size is then corrected, through fit when given (which
+    // gets those additions and answers the content size to have, say limited to the screen).
+    void setContentSize(kit::Size size, std::function<kit::Size(kit::Size chrome)> fit = {});
     // Who is told when the user closes a document window; without one the window hides.
     void setCloseRequestHandler(std::function<void()> handler) { m_closeRequested = std::move(handler); }
 
@@ -59,6 +63,7 @@ public:
 
 private:
     void buildDocumentChrome();
+    void viewWasAllocated(int width, int height);
     static gboolean onCloseRequest(GtkWindow*, HostWindow* self);
     static gboolean onShortcutKey(GtkEventControllerKey*, unsigned keyval, unsigned keycode, GdkModifierType state, HostWindow* self);
 
@@ -72,6 +77,11 @@ private:
     GtkEventController* m_shortcuts = nullptr;
     std::unique_ptr<FindBar> m_findBar;
     std::function<void()> m_closeRequested;
+    std::optional<kit::Size> m_learnedChrome;
+    kit::Size m_requestedContent;
+    std::function<kit::Size(kit::Size)> m_fit;
+    bool m_awaitingFirstLayout = false;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace hosts

@@ -199,6 +199,8 @@ void KitViewWidget::sizeAllocate(int width, int height)
         return;
     // The views follow by their autoresizing masks; the window damages itself all over.
     m_window->setContentSize({ float(width), float(height) });
+    if (m_allocated)
+        m_allocated(width, height);
 }
 
 void KitViewWidget::snapshot(GtkSnapshot* snapshot)

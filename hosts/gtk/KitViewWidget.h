@@ -4,6 +4,7 @@
 #include "hosts/gtk/InputTranslation.h"
 #include "kit/geometry/Geometry.h"
 
+#include <functional>
 #include <gtk/gtk.h>
 #include <vector>
 
@@ -33,6 +34,8 @@ public:
     GtkWidget* widget() const { return m_widget; }
     kit::Window* window() const { return m_window; }
     void detachWindow();
+    // Told of each new size the widget is given (logical pixels), after the kit window took it.
+    void setAllocationHandler(std::function<void(int width, int height)> handler) { m_allocated = std::move(handler); }
     // The window has damage: a frame is asked for, which draws it.
     void windowNeedsDisplay();
 
@@ -82,6 +85,7 @@ private:
 
     GtkWidget* m_widget;
     kit::Window* m_window;
+    std::function<void(int, int)> m_allocated;
     bool m_resizable;
     kit::Size m_naturalSize;
     BackingStore m_store;

@@ -10,7 +10,6 @@ struct AlertRun {
     GMainLoop* loop = nullptr;
     int response = GTK_RESPONSE_NONE;
     bool answered = false;
-    bool destroyed = false;
 };
 
 } // namespace
@@ -38,15 +37,18 @@ int runModalAlertDialog(GtkWindow* parent, const kit::Alert& alert)
 
     AlertRun run;
     run.loop = g_main_loop_new(nullptr, FALSE);
-    gulong responseHandler = g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog*, int response, AlertRun* run) {
+    g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog*, int response, AlertRun* run) {
         run->response = response;
         run->answered = true;
         g_main_loop_quit(run->loop);
     }), &run);
-    gulong destroyHandler = g_signal_connect(dialog, "destroy", G_CALLBACK(+[](GtkWidget*, AlertRun* run) {
-        run->destroyed = true;
-        g_main_loop_quit(run->loop);
-    }), &run);
+    // gtk_window_destroy unrealizes the dialog and drops GTK's reference; "destroy" follows only with the
+    // last reference, which this function holds. A dialog hidden or unrealized without an answer (destroyed,
+    // or its parent destroyed) ends the alert as well.
+    auto ended = +[](GtkWidget*, AlertRun* run) { g_main_loop_quit(run->loop); };
+    g_signal_connect(dialog, "hide", G_CALLBACK(ended), &run);
+    g_signal_connect(dialog, "unrealize", G_CALLBACK(ended), &run);
+    g_signal_connect(dialog, "destroy", G_CALLBACK(ended), &run);
     // The dialog is kept alive by this reference until the loop has ended, whatever destroys it meanwhile.
     g_object_ref(dialog);
     gtk_window_present(GTK_WINDOW(dialog));
@@ -56,12 +58,9 @@ int runModalAlertDialog(GtkWindow* parent, const kit::Alert& alert)
             gtk_widget_grab_focus(button);
     }
     g_main_loop_run(run.loop);
-    // A destroyed dialog has already lost its handlers.
-    if (!run.destroyed) {
-        g_signal_handler_disconnect(dialog, responseHandler);
-        g_signal_handler_disconnect(dialog, destroyHandler);
-        gtk_window_destroy(GTK_WINDOW(dialog));
-    }
+    g_signal_handlers_disconnect_by_data(dialog, &run);
+    // A second destroy of a destroyed window does nothing.
+    gtk_window_destroy(GTK_WINDOW(dialog));
     g_object_unref(dialog);
     g_main_loop_unref(run.loop);
 

@@ -3,6 +3,8 @@
 #include "kit/foundation/RunLoop.h"
 #include "kit/net/URLRequest.h"
 
+#include <algorithm>
+
 namespace hosts {
 
 namespace {
@@ -12,8 +14,9 @@ constexpr std::size_t kSniffLength = 512;
 
 } // namespace
 
-PageProbe::PageProbe(const kit::URL& url, std::function<void(Answer)> answered)
-    : m_answered(std::move(answered))
+PageProbe::PageProbe(const kit::URL& url, std::vector<std::string> documentTypes, std::function<void(Answer)> answered)
+    : m_documentTypes(std::move(documentTypes))
+    , m_answered(std::move(answered))
 {
     m_connection = kit::URLConnection::start(kit::URLRequest(url), this);
     if (!m_connection) {
@@ -50,6 +53,11 @@ void PageProbe::connectionDidReceiveResponse(kit::URLConnection&, const kit::URL
     m_decided = false;
     const std::string& type = response.mimeType();
     m_declaredMarkup = type == "text/html" || type == "application/xhtml+xml";
+    bool redirect = response.statusCode() >= 300 && response.statusCode() < 400;
+    if (!m_declaredMarkup && !redirect && std::find(m_documentTypes.begin(), m_documentTypes.end(), type) != m_documentTypes.end()) {
+        m_decided = true;
+        answer({ false, false, {} });
+    }
 }
 
 void PageProbe::connectionDidReceiveData(kit::URLConnection&, std::span<const std::uint8_t> data)
