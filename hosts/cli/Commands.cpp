@@ -315,6 +315,7 @@ int runPrint(const Options& options)
         return 1;
     }
     std::printf("%s\n", target.c_str());
+    std::fprintf(stderr, "lectorin: %d page(s) printed\n", session.host.lastPrintPageCount());
     return allLoaded(session) ? 0 : 1;
 }
 

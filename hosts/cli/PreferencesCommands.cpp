@@ -5,6 +5,7 @@
 
 #include "kit/foundation/Bundle.h"
 #include "kit/foundation/Clock.h"
+#include "kit/foundation/NotificationCenter.h"
 #include "kit/foundation/Preferences.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/foundation/Workspace.h"
@@ -550,13 +551,19 @@ int runPrefs(const Options& options)
     if (color) {
         // As the user does it: a click on the well opens the colour panel, whose pick comes back from the
         // run loop, sets the well and sends its action.
+        // The controller announces the stored colour when its action has run.
+        bool announced = false;
+        auto& center = kit::NotificationCenter::defaultCenter();
+        center.addObserver(&announced, kBackgroundColorChangedNotification, &controller,
+            [&announced](const kit::Notification&) { announced = true; });
         host.queueColorAnswer(*color);
         well->activate();
-        if (!kit::RunLoop::runUntil([&] { return well->color() == *color; }, std::chrono::seconds(10))) {
+        bool answered = kit::RunLoop::runUntil([&] { return announced; }, std::chrono::seconds(10));
+        center.removeObserver(&announced);
+        if (!answered) {
             std::fprintf(stderr, "lectorin: the colour panel did not answer\n");
             return 1;
         }
-        kit::RunLoop::drain();
     }
     if (options.autoUpdate) {
         int wanted = *options.autoUpdate == "on" ? kit::Button::OnState : kit::Button::OffState;

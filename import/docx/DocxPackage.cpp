@@ -172,10 +172,13 @@ std::optional<std::string> DocxPackage::readPart(std::string_view partName)
 
 std::optional<XmlPart> DocxPackage::readXmlPart(std::string_view partName)
 {
-    auto bytes = readPart(partName);
-    if (!bytes)
+    auto result = m_archive.readBuffer(partName);
+    if (!result.buffer) {
+        if (result.error != ZipReadError::Missing && ZipArchive::normalizedName(partName) == m_mainPart)
+            m_mainPartDamaged = true;
         return std::nullopt;
-    return XmlPart::parse(std::move(*bytes));
+    }
+    return XmlPart::parse(std::move(result.buffer->data), result.buffer->size);
 }
 
 } // namespace importer

@@ -31,12 +31,18 @@ std::optional<long> integerAttribute(pugi::xml_node node, const char* name)
 }
 
 // Lengths in twentieths of a point, clamped to what a page could hold: a hostile 2e9 stays harmless.
-std::optional<float> twipsAttribute(pugi::xml_node node, const char* name)
+std::optional<float> twipsValue(std::string_view text)
 {
-    auto value = integerAttribute(node, name);
+    auto value = parseInteger(text);
     if (!value)
         return std::nullopt;
     return std::clamp(twips(*value), -31680.0f, 31680.0f);
+}
+
+std::optional<float> twipsAttribute(pugi::xml_node node, const char* name)
+{
+    pugi::xml_attribute attribute = node.attribute(name);
+    return attribute ? twipsValue(attribute.value()) : std::nullopt;
 }
 
 std::optional<kit::Color> colorValue(std::string_view value)
@@ -404,29 +410,54 @@ ParagraphProperties parseParagraphProperties(pugi::xml_node pPr, ParagraphMarkup
         } else if (local == "contextualSpacing") {
             paragraph.contextualSpacing = isOn(node);
         } else if (local == "ind") {
-            if (auto start = twipsAttribute(node, "w:start"))
-                paragraph.indentStart = start;
-            else if (auto left = twipsAttribute(node, "w:left"))
-                paragraph.indentStart = left;
-            if (auto end = twipsAttribute(node, "w:end"))
-                paragraph.indentEnd = end;
-            else if (auto right = twipsAttribute(node, "w:right"))
-                paragraph.indentEnd = right;
-            if (auto hanging = twipsAttribute(node, "w:hanging"))
+            // One pass over the attributes; the logical names (start, end) win over the physical ones.
+            std::optional<float> start, left, end, right, hanging, first;
+            for (auto attribute : node.attributes()) {
+                std::string_view key = attribute.name();
+                if (key.substr(0, 2) != "w:")
+                    continue;
+                key.remove_prefix(2);
+                std::optional<float>* into = key == "start" ? &start : key == "left" ? &left : key == "end" ? &end : key == "right" ? &right
+                    : key == "hanging" ? &hanging : key == "firstLine" ? &first : nullptr;
+                if (into)
+                    *into = twipsValue(attribute.value());
+            }
+            if (start || left)
+                paragraph.indentStart = start ? start : left;
+            if (end || right)
+                paragraph.indentEnd = end ? end : right;
+            if (hanging)
                 paragraph.firstLine = -*hanging;
-            else if (auto first = twipsAttribute(node, "w:firstLine"))
+            else if (first)
                 paragraph.firstLine = first;
         } else if (local == "spacing") {
-            if (auto before = twipsAttribute(node, "w:before"))
+            std::optional<float> before, after;
+            std::optional<long> line;
+            std::string_view rule;
+            for (auto attribute : node.attributes()) {
+                std::string_view key = attribute.name();
+                if (key.substr(0, 2) != "w:")
+                    continue;
+                key.remove_prefix(2);
+                std::string_view value = attribute.value();
+                if (key == "before")
+                    before = twipsValue(value);
+                else if (key == "after")
+                    after = twipsValue(value);
+                else if (key == "line")
+                    line = parseInteger(value);
+                else if (key == "lineRule")
+                    rule = value;
+                else if (key == "beforeAutospacing")
+                    paragraph.spacingBeforeAuto = value != "0" && value != "false";
+                else if (key == "afterAutospacing")
+                    paragraph.spacingAfterAuto = value != "0" && value != "false";
+            }
+            if (before)
                 paragraph.spacingBefore = std::max(0.0f, *before);
-            if (auto after = twipsAttribute(node, "w:after"))
+            if (after)
                 paragraph.spacingAfter = std::max(0.0f, *after);
-            if (auto automatic = node.attribute("w:beforeAutospacing"))
-                paragraph.spacingBeforeAuto = std::string_view(automatic.value()) != "0" && std::string_view(automatic.value()) != "false";
-            if (auto automatic = node.attribute("w:afterAutospacing"))
-                paragraph.spacingAfterAuto = std::string_view(automatic.value()) != "0" && std::string_view(automatic.value()) != "false";
-            if (auto line = integerAttribute(node, "w:line"); line && *line != 0) {
-                std::string_view rule = node.attribute("w:lineRule").value();
+            if (line && *line != 0) {
                 if (rule == "exact") {
                     paragraph.lineRule = kit::LineSpacingRule::Exact;
                     paragraph.line = std::clamp(std::fabs(twips(*line)), 0.5f, 1584.0f);

@@ -38,15 +38,15 @@ bool isOpenDocumentText(ZipArchive& archive)
 
 ImportResult importOdt(ZipArchive& archive)
 {
-    auto read = archive.read("content.xml");
-    if (!read.bytes)
+    auto read = archive.readBuffer("content.xml");
+    if (!read.buffer)
         return { nullptr, "odt", read.error == ZipReadError::Missing ? "not a known format" : "damaged" };
-    auto content = XmlPart::parse(std::move(*read.bytes), true);
+    auto content = XmlPart::parse(std::move(read.buffer->data), read.buffer->size, true);
     if (!content || !content->root().child("office:body"))
         return { nullptr, "odt", "damaged" };
     std::optional<XmlPart> styles;
-    if (auto stylesRead = archive.read("styles.xml"); stylesRead.bytes)
-        styles = XmlPart::parse(std::move(*stylesRead.bytes), true);
+    if (auto stylesRead = archive.readBuffer("styles.xml"); stylesRead.buffer)
+        styles = XmlPart::parse(std::move(stylesRead.buffer->data), stylesRead.buffer->size, true);
     return odt::OdtReader(archive, std::move(*content), std::move(styles)).read();
 }
 

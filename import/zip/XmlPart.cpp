@@ -1,5 +1,6 @@
 #include "import/zip/XmlPart.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -127,13 +128,20 @@ const char* canonicalPrefix(std::string_view namespaceUri)
 
 std::optional<XmlPart> XmlPart::parse(std::string bytes, bool keepAllWhitespace)
 {
+    std::unique_ptr<char[]> buffer(new char[bytes.size() + 1]);
+    std::copy(bytes.begin(), bytes.end(), buffer.get());
+    return parse(std::move(buffer), bytes.size(), keepAllWhitespace);
+}
+
+std::optional<XmlPart> XmlPart::parse(std::unique_ptr<char[]> bytes, std::size_t size, bool keepAllWhitespace)
+{
     XmlPart part;
-    part.m_buffer = std::make_unique<std::string>(std::move(bytes));
+    part.m_buffer = std::move(bytes);
     part.m_document = std::make_unique<pugi::xml_document>();
     // No end-of-line or attribute white-space normalisation: the readers need neither, and they cost time.
     unsigned options = pugi::parse_cdata | pugi::parse_escapes
         | (keepAllWhitespace ? pugi::parse_ws_pcdata : pugi::parse_ws_pcdata_single);
-    auto result = part.m_document->load_buffer_inplace(part.m_buffer->data(), part.m_buffer->size(), options);
+    auto result = part.m_document->load_buffer_inplace(part.m_buffer.get(), size, options);
     if (!result || !part.m_document->document_element())
         return std::nullopt;
     if (needsCanonicalNames(part.m_document->document_element()))

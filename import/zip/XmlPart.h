@@ -26,6 +26,7 @@ public:
     // element's sole child, unless keepAllWhitespace asks for every such node (OpenDocument needs it: the
     // space between two spans is text).
     static std::optional<XmlPart> parse(std::string bytes, bool keepAllWhitespace = false);
+    static std::optional<XmlPart> parse(std::unique_ptr<char[]> bytes, std::size_t size, bool keepAllWhitespace = false);
 
     pugi::xml_node root() const { return m_document->document_element(); }
 
@@ -33,7 +34,7 @@ private:
     XmlPart() = default;
     void canonicalizeNames();
     // On the heap, so that moving the part never moves the characters pugixml points into.
-    std::unique_ptr<std::string> m_buffer;
+    std::unique_ptr<char[]> m_buffer;
     std::unique_ptr<pugi::xml_document> m_document;
 };
 

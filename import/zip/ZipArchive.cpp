@@ -261,9 +261,9 @@ const ZipArchive::Entry* ZipArchive::find(std::string_view name) const
     return it == m_index.end() ? nullptr : &m_entries[it->second];
 }
 
-ZipArchive::ReadResult ZipArchive::read(std::string_view name)
+ZipArchive::BufferResult ZipArchive::readBuffer(std::string_view name)
 {
-    ReadResult result;
+    BufferResult result;
     const Entry* entry = find(name);
     if (!entry || !m_infile)
         return result;
@@ -290,15 +290,28 @@ ZipArchive::ReadResult ZipArchive::read(std::string_view name)
         result.error = ZipReadError::TooLarge;
         return result;
     }
-    std::string bytes(std::size_t(size), '\0');
-    bool ok = size == 0 || gsf_input_read(input, std::size_t(size), reinterpret_cast<guint8*>(bytes.data())) != nullptr;
+    // Not zero-filled first: inflating writes every byte, and a 12 MB part would be written twice.
+    Buffer buffer { std::unique_ptr<char[]>(new char[std::size_t(size) + 1]), std::size_t(size) };
+    bool ok = size == 0 || gsf_input_read(input, std::size_t(size), reinterpret_cast<guint8*>(buffer.data.get())) != nullptr;
     g_object_unref(input);
     m_bytesRead += std::uint64_t(size);
     if (!ok) {
         result.error = ZipReadError::Damaged;
         return result;
     }
-    result.bytes = std::move(bytes);
+    result.buffer = std::move(buffer);
+    return result;
+}
+
+ZipArchive::ReadResult ZipArchive::read(std::string_view name)
+{
+    ReadResult result;
+    auto read = readBuffer(name);
+    if (!read.buffer) {
+        result.error = read.error;
+        return result;
+    }
+    result.bytes = std::string(read.buffer->view());
     return result;
 }
 

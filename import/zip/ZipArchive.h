@@ -53,6 +53,14 @@ public:
     struct ReadResult;
     // The whole entry, checked against the limits before anything is inflated.
     ReadResult read(std::string_view name);
+    // The same in a buffer of its own, for readers that parse in place (the XML parts).
+    struct Buffer {
+        std::unique_ptr<char[]> data;
+        std::size_t size = 0;
+        std::string_view view() const { return { data.get(), size }; }
+    };
+    struct BufferResult;
+    BufferResult readBuffer(std::string_view name);
 
     // A part name in the form lookups use: no leading slash, '/' separators, "." and ".." resolved, lower case.
     static std::string normalizedName(std::string_view name);
@@ -74,6 +82,11 @@ struct ZipArchive::OpenResult {
 
 struct ZipArchive::ReadResult {
     std::optional<std::string> bytes;
+    ZipReadError error = ZipReadError::Missing;
+};
+
+struct ZipArchive::BufferResult {
+    std::optional<Buffer> buffer;
     ZipReadError error = ZipReadError::Missing;
 };
 

@@ -205,6 +205,8 @@ void HeadlessHost::runPrintPanel(Window*, unsigned, std::shared_ptr<PrintJob> jo
         m_printAnswers.pop_front();
     }
     echo(std::string("print panel \"") + (job ? job->jobName() : std::string()) + "\": " + (print ? "print" : "cancel"));
+    if (print && job)
+        m_lastPrintPageCount = job->pageCount();
     // The closure may outlive this host: it carries what it needs.
     RunLoop::post([output = m_printOutputPath, job = std::move(job), done = std::move(done), print] {
         bool printed = print && job && printPages(*job, output);

@@ -145,7 +145,8 @@ TEST(PluginView, UnreadableDocumentShowsOneEmptyPage)
 {
     nettest::LoopbackServer server([&](httplib::Server& s) {
         s.Get("/image.doc", [](const httplib::Request&, httplib::Response& r) {
-            r.set_content(std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 24), "application/msword");
+            static const char kPngHeader[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10";
+            r.set_content(std::string(kPngHeader, sizeof kPngHeader - 1), "application/msword");
         });
         s.Get("/missing.doc", [](const httplib::Request&, httplib::Response& r) {
             r.status = 404;

@@ -21,8 +21,17 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
+
+namespace kit {
+// Failed expectations show values as their property-list text.
+inline void PrintTo(const Value& value, std::ostream* out)
+{
+    *out << value.toXmlPropertyList();
+}
+} // namespace kit
 
 namespace preftest {
 

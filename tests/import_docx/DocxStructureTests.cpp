@@ -254,3 +254,22 @@ TEST(DocxStructure, ContentControlsAndCustomMarkupShowTheirContent)
         + "</w:customXml></w:p>");
     EXPECT_EQ(testdocx::text(result), "block control\ninline control tag custom\n");
 }
+
+TEST(DocxStructure, EmbeddedDocumentsNestBoundedly)
+{
+    // Level n holds its own paragraph and, as a chunk, the document of level n + 1.
+    std::vector<std::uint8_t> inner;
+    for (int level = 6; level >= 0; --level) {
+        testdocx::Parts parts;
+        parts.body = paragraph("level " + std::to_string(level));
+        if (!inner.empty()) {
+            parts.relationships.push_back({ "rIdDoc", "aFChunk", "inner.docx" });
+            parts.contentTypes.push_back({ "word/inner.docx", "application/vnd.openxmlformats-officedocument.wordprocessingml.document" });
+            parts.extra.push_back({ "word/inner.docx", std::string(inner.begin(), inner.end()) });
+            parts.body += "<w:altChunk r:id=\"rIdDoc\"/>";
+        }
+        inner = testdocx::build(parts);
+    }
+    auto result = importer::importOfficeZip(testzip::view(inner));
+    EXPECT_EQ(testdocx::text(result), "level 0\nlevel 1\nlevel 2\nlevel 3\n") << "three documents deep, no further";
+}

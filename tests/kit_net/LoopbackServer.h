@@ -25,6 +25,11 @@ public:
         m_server.set_keep_alive_timeout(1);
         m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        // stop() does nothing until the listening loop has begun: a server torn down sooner would keep its
+        // thread accepting forever and the destructor would never return. Bounded, since a failed bind never runs.
+        auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (m_port > 0 && !m_server.is_running() && std::chrono::steady_clock::now() < bound)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ~LoopbackServer()
     {
