@@ -19,29 +19,42 @@ PageShadow::~PageShadow() = default;
 
 namespace {
 
-// One box blur pass of radius r along rows (horizontal) or columns, in place, with a running sum.
-void boxBlur(std::vector<float>& pixels, int width, int height, int r, bool horizontal)
+// One box blur pass of radius r over a line, with a running sum; values beyond the ends count as 0.
+void boxBlur(std::vector<float>& line, int r)
 {
-    int length = horizontal ? width : height;
-    int lines = horizontal ? height : width;
-    std::vector<float> line(std::size_t(length), 0.0f);
+    int length = int(line.size());
+    std::vector<float> source = line;
     float scale = 1.0f / float(2 * r + 1);
-    for (int l = 0; l < lines; ++l) {
-        auto at = [&](int i) -> float& { return horizontal ? pixels[std::size_t(l) * width + i] : pixels[std::size_t(i) * width + l]; };
-        for (int i = 0; i < length; ++i)
-            line[std::size_t(i)] = at(i);
-        float sum = 0;
-        for (int i = -r; i <= r; ++i)
-            sum += (i >= 0 && i < length) ? line[std::size_t(i)] : 0.0f;
-        for (int i = 0; i < length; ++i) {
-            at(i) = sum * scale;
-            int out = i - r, in = i + r + 1;
-            if (out >= 0)
-                sum -= line[std::size_t(out)];
-            if (in < length)
-                sum += line[std::size_t(in)];
-        }
+    float sum = 0;
+    for (int i = -r; i <= r; ++i)
+        sum += (i >= 0 && i < length) ? source[std::size_t(i)] : 0.0f;
+    for (int i = 0; i < length; ++i) {
+        line[std::size_t(i)] = sum * scale;
+        int out = i - r, in = i + r + 1;
+        if (out >= 0)
+            sum -= source[std::size_t(out)];
+        if (in < length)
+            sum += source[std::size_t(in)];
     }
+}
+
+// The blurred edge profile across one side of the page: `length` ones with `padding` zeros either side,
+// blurred, as bytes. A blurred rectangle is the product of its two profiles (the box passes run along
+// rows and columns separately), so the mask costs two short lines instead of a page-sized blur.
+std::vector<unsigned> blurredProfile(int length, int padding, double sigma)
+{
+    std::vector<float> line(std::size_t(length + 2 * padding), 0.0f);
+    std::fill_n(line.begin() + padding, length, 1.0f);
+    // Three box passes approximate a Gaussian; each box's width comes from the variance it must add.
+    if (sigma > 0.5) {
+        int r = std::max(1, int(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
+        for (int pass = 0; pass < 3; ++pass)
+            boxBlur(line, r);
+    }
+    std::vector<unsigned> bytes(line.size());
+    for (std::size_t i = 0; i < line.size(); ++i)
+        bytes[i] = unsigned(std::lround(std::clamp(line[i], 0.0f, 1.0f) * 255));
+    return bytes;
 }
 
 } // namespace
@@ -70,23 +83,16 @@ void PageShadow::draw(cairo_t* context, kit::Rect pageRect, kit::Size offset, fl
         mask->sigma = sigma;
         mask->padding = int(std::ceil(sigma * 3)) + 1;
         int w = width + 2 * mask->padding, h = height + 2 * mask->padding;
-        std::vector<float> pixels(std::size_t(w) * h, 0.0f);
-        for (int y = mask->padding; y < mask->padding + height; ++y)
-            std::fill_n(pixels.begin() + std::size_t(y) * w + mask->padding, width, 1.0f);
-        // Three box passes approximate a Gaussian; each box's width comes from the variance it must add.
-        if (sigma > 0.5) {
-            int r = std::max(1, int(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
-            for (int pass = 0; pass < 3; ++pass) {
-                boxBlur(pixels, w, h, r, true);
-                boxBlur(pixels, w, h, r, false);
-            }
-        }
+        std::vector<unsigned> across = blurredProfile(width, mask->padding, sigma);
+        std::vector<unsigned> down = blurredProfile(height, mask->padding, sigma);
         mask->surface = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
         unsigned char* data = cairo_image_surface_get_data(mask->surface);
         int stride = cairo_image_surface_get_stride(mask->surface);
         for (int y = 0; y < h; ++y) {
+            unsigned char* row = data + std::size_t(y) * stride;
+            unsigned v = down[std::size_t(y)];
             for (int x = 0; x < w; ++x)
-                data[std::size_t(y) * stride + x] = (unsigned char)std::lround(std::clamp(pixels[std::size_t(y) * w + x], 0.0f, 1.0f) * 255);
+                row[x] = (unsigned char)((across[std::size_t(x)] * v + 127) / 255);
         }
         cairo_surface_mark_dirty(mask->surface);
         m_mask = std::move(mask);
@@ -95,6 +101,16 @@ void PageShadow::draw(cairo_t* context, kit::Rect pageRect, kit::Size offset, fl
     cairo_save(context);
     cairo_identity_matrix(context);
     cairo_set_source_rgba(context, 0, 0, 0, alpha);
+    // The page is painted opaque over its own rectangle: compositing the mask there would be wasted work on
+    // the largest part of it. A pixel inside the page's edge is kept, so the edge antialiases as before.
+    double pageLeft = std::min(x0, x1), pageTop = std::min(y0, y1);
+    if (width > 2 && height > 2) {
+        cairo_rectangle(context, pageLeft - m_mask->padding + std::min(dx, 0.0), pageTop - m_mask->padding + std::min(dy, 0.0),
+            width + 2 * m_mask->padding + std::fabs(dx), height + 2 * m_mask->padding + std::fabs(dy));
+        cairo_rectangle(context, std::ceil(pageLeft) + 1, std::ceil(pageTop) + 1, width - 3, height - 3);
+        cairo_set_fill_rule(context, CAIRO_FILL_RULE_EVEN_ODD);
+        cairo_clip(context);
+    }
     double left = std::min(x0, x1) + dx - m_mask->padding;
     double top = std::min(y0, y1) + dy - m_mask->padding;
     cairo_mask_surface(context, m_mask->surface, std::round(left), std::round(top));

@@ -15,7 +15,8 @@ public:
     PageShadow& operator=(const PageShadow&) = delete;
 
     // Draws the shadow of pageRect (user space of context) offset by offset points and blurred with
-    // blurRadius points (a Gaussian of sigma blurRadius / 2, as CSS does), in black at alpha.
+    // blurRadius points (a Gaussian of sigma blurRadius / 2, as CSS does), in black at alpha. The inside of
+    // pageRect is left alone: the caller paints the opaque page over it next.
     void draw(cairo_t* context, kit::Rect pageRect, kit::Size offset, float blurRadius, float alpha);
 
     // How far the shadow reaches beyond the page on each side, in points.

@@ -1,0 +1,138 @@
+// Times what a reader waits for: from the request for a document (served on 127.0.0.1) to its first page
+// drawn in the plug-in's box, through the headless browser, and the import alone for comparison. The
+// rest of the load (the plug-in's finish callback: pagination of the whole document) is the difference.
+//
+// Usage: bench_first_page [CORPUS-FILE...]   (default: the largest .docx and the 49-page .doc report)
+// Prints, per document, the median of 5 runs of each stage in milliseconds of wall-clock time, and the main
+// thread's CPU time from the request to the first page drawn.
+#include "hosts/cli/HeadlessBrowser.h"
+#include "import/Importer.h"
+#include "kit/foundation/RunLoop.h"
+#include "kit/host/Host.h"
+#include "kit/host/HeadlessHost.h"
+#include "kit/view/Window.h"
+#include "pageview/NRVLectorinMultiPageView.h"
+#include "plugin/NRVLectorin.h"
+
+#include <algorithm>
+#include <cairo.h>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <httplib.h>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// CPU time of the calling thread: the plug-in downloads, imports, paginates and draws on the main thread,
+// so this is the work itself, whatever else the machine is doing.
+double threadMilliseconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct Stages {
+    double import = 0;
+    double loaded = 0; // request to the finish callback's end: download, import, pagination
+    double firstDraw = 0;
+    double cpuToFirstPage = 0; // main thread CPU from the request to the first page drawn
+    unsigned pages = 0;
+};
+
+Stages measure(const std::string& url, const std::vector<std::uint8_t>& bytes)
+{
+    Stages stages;
+    auto importStart = Clock::now();
+    auto imported = importer::importDocument(bytes);
+    stages.import = millisecondsSince(importStart);
+
+    kit::HeadlessHost host;
+    kit::Host::setCurrent(&host);
+    {
+        hosts::HeadlessBrowser browser;
+        auto start = Clock::now();
+        double cpuStart = threadMilliseconds();
+        if (auto error = browser.load(url, {})) {
+            std::fprintf(stderr, "%s\n", error->c_str());
+            std::exit(1);
+        }
+        browser.waitUntilLoaded(60);
+        stages.loaded = millisecondsSince(start);
+        auto& instance = browser.instances().front();
+        if (auto* pageView = instance.plugin->pageView())
+            stages.pages = pageView->numberOfPages();
+        kit::Size size = instance.window->contentSize();
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(size.width), int(size.height));
+        cairo_t* context = cairo_create(surface);
+        instance.window->display(context);
+        cairo_destroy(context);
+        cairo_surface_flush(surface);
+        cairo_surface_destroy(surface);
+        stages.firstDraw = millisecondsSince(start) - stages.loaded;
+        stages.cpuToFirstPage = threadMilliseconds() - cpuStart;
+        browser.instances().clear();
+    }
+    kit::Host::setCurrent(nullptr);
+    return stages;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> names;
+    for (int i = 1; i < argc; ++i)
+        names.push_back(argv[i]);
+    if (names.empty())
+        names = { "poi-bug65649.docx", "poi-Bug50936_3.doc" };
+    importer::installRtfReader();
+
+    httplib::Server server;
+    server.set_mount_point("/", LECTORIN_CORPUS_DIR);
+    int port = server.bind_to_any_port("127.0.0.1");
+    std::thread thread([&] { server.listen_after_bind(); });
+    while (!server.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+    std::printf("%-28s %8s %10s %10s %10s %10s %6s\n", "document", "import", "loaded", "first draw", "to page 1", "CPU", "pages");
+    for (const auto& name : names) {
+        std::ifstream in(std::string(LECTORIN_CORPUS_DIR) + "/" + name, std::ios::binary);
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string url = "http://127.0.0.1:" + std::to_string(port) + "/" + name;
+        std::vector<double> imports, loads, draws, totals, cpu;
+        unsigned pages = 0;
+        for (int run = 0; run < 5; ++run) {
+            Stages stages = measure(url, bytes);
+            imports.push_back(stages.import);
+            loads.push_back(stages.loaded);
+            draws.push_back(stages.firstDraw);
+            totals.push_back(stages.loaded + stages.firstDraw);
+            cpu.push_back(stages.cpuToFirstPage);
+            pages = stages.pages;
+        }
+        std::printf("%-28s %8.1f %10.1f %10.1f %10.1f %10.1f %6u\n", name.c_str(), median(imports), median(loads), median(draws),
+            median(totals), median(cpu), pages);
+    }
+    server.stop();
+    thread.join();
+    return 0;
+}
