@@ -1,0 +1,171 @@
+// The browser's commands sent to a loaded plug-in view along the responder chain: save through the
+// host's save panel, find, and zoom, with the document served on 127.0.0.1.
+#include "PluginTestSupport.h"
+#include "kit/text/FindPasteboard.h"
+#include "kit/text/TextStorage.h"
+#include "kit/text/TextView.h"
+#include "kit_net/LoopbackServer.h"
+#include "pageview/NRVLectorinMultiPageView.h"
+#include "pageview/ScaleUtilities.h"
+#include "support/TestSupport.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Bytes that are not text in any sense: the copy must be the download, not the imported text.
+const std::string kDocument = std::string("{\\rtf1\\ansi Quarterly report.\\par}\0\xff\x01 tail", 42);
+
+bool transcriptMentions(const kit::HeadlessHost& host, const std::string& text)
+{
+    const auto& lines = host.transcript();
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
+std::size_t entriesIn(const std::filesystem::path& folder)
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+TEST(PluginCommands, SaveWritesTheDownloadUnderTheChosenName)
+{
+    nettest::LoopbackServer server([](httplib::Server& s) {
+        s.Get("/files/report.doc", [](const httplib::Request&, httplib::Response& r) { r.set_content(kDocument, "application/msword"); });
+    });
+    PluginFixture f;
+    f.open(PluginFixture::arguments(server.url("/files/report.doc")));
+    ASSERT_TRUE(f.waitUntilLoaded());
+    auto folder = testsupport::temporaryFolder("save");
+
+    // OK with a name that lacks the extension: the panel proposed report.doc and requires "doc".
+    f.host.queueSaveAnswer(folder / "copy");
+    EXPECT_TRUE(f.window->sendAction("saveDocumentTo:", nullptr));
+    EXPECT_FALSE(std::filesystem::exists(folder / "copy.doc")) << "a sheet: the command returns before the panel ends";
+    kit::RunLoop::drain();
+    EXPECT_TRUE(transcriptMentions(f.host, "save panel \"report.doc\"")) << "the response's file name is proposed";
+    ASSERT_TRUE(std::filesystem::exists(folder / "copy.doc"));
+    EXPECT_EQ(testsupport::readText(folder / "copy.doc"), kDocument) << "byte for byte";
+
+    // Cancel writes nothing and does not beep.
+    f.host.queueSaveAnswer(std::nullopt);
+    f.window->sendAction("saveDocumentTo:", nullptr);
+    kit::RunLoop::drain();
+    EXPECT_EQ(entriesIn(folder), 1u);
+    EXPECT_EQ(f.host.beepCount(), 0);
+
+    // A write that cannot succeed beeps once per attempt and leaves no file at all, for root too.
+    const struct {
+        std::filesystem::path target;
+        const char* why;
+    } failures[] = {
+        { folder / "missing" / "x.doc", "the folder does not exist" },
+        { folder / "copy.doc" / "x.doc", "the 'folder' is a regular file" },
+    };
+    int beeps = 0;
+    for (const auto& failure : failures) {
+        SCOPED_TRACE(failure.why);
+        f.host.queueSaveAnswer(failure.target);
+        f.window->sendAction("saveDocumentTo:", nullptr);
+        kit::RunLoop::drain();
+        EXPECT_EQ(f.host.beepCount(), ++beeps);
+        EXPECT_FALSE(std::filesystem::exists(failure.target));
+    }
+    EXPECT_EQ(entriesIn(folder), 1u) << "no temporary file left behind";
+    EXPECT_EQ(testsupport::readText(folder / "copy.doc"), kDocument);
+}
+
+TEST(PluginCommands, SaveBeforeTheDownloadEndsShowsNoPanel)
+{
+    nettest::Signal release;
+    nettest::LoopbackServer server([&](httplib::Server& s) {
+        s.Get("/slow.rtf", [&](const httplib::Request&, httplib::Response& r) {
+            r.set_chunked_content_provider("application/rtf", [&](std::size_t, httplib::DataSink& sink) {
+                sink.write("{\\rtf1\\ansi Half", 16);
+                release.waitFor(std::chrono::seconds(20));
+                sink.write(" done.\\par}", 11);
+                sink.done();
+                return true;
+            });
+        });
+    });
+    PluginFixture f;
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/slow.rtf")));
+    ASSERT_TRUE(kit::RunLoop::runUntil([&] { return plugin.rawData() && !plugin.rawData()->empty(); }, std::chrono::seconds(20)));
+    f.host.queueSaveAnswer(testsupport::temporaryFolder("early") / "x.rtf");
+    f.window->sendAction("saveDocumentTo:", nullptr, &plugin);
+    // Find before any text reaches no text view but still records what was asked.
+    f.window->sendAction("findNext:", nullptr, &plugin);
+    EXPECT_EQ(plugin.tag(), 2);
+    kit::RunLoop::drain();
+    EXPECT_FALSE(transcriptMentions(f.host, "save panel")) << "nothing complete to save";
+    release.raise();
+    ASSERT_TRUE(f.waitUntilLoaded());
+    EXPECT_EQ(plugin.pageView()->textStorage()->string(), "Half done.\n");
+}
+
+TEST(PluginCommands, FindActionsReachTheFirstTextView)
+{
+    nettest::LoopbackServer server([](httplib::Server& s) {
+        s.Get("/find.rtf", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content("{\\rtf1\\ansi alpha harvest beta\\par gamma harvest delta\\par}", "application/rtf");
+        });
+    });
+    PluginFixture f;
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/find.rtf")));
+    ASSERT_TRUE(f.waitUntilLoaded());
+    kit::TextView* textView = plugin.pageView()->firstTextView();
+    ASSERT_NE(textView, nullptr);
+    ASSERT_EQ(f.window->firstResponder(), static_cast<kit::Responder*>(textView));
+
+    // findNext: takes the selection as the find string (7), then finds its next occurrence (2).
+    kit::FindPasteboard::setString("unrelated");
+    textView->setSelectedRange({ 6, 7 });
+    EXPECT_TRUE(f.window->sendAction("findNext:", nullptr));
+    EXPECT_EQ(kit::FindPasteboard::string(), "harvest");
+    EXPECT_EQ(textView->selectedRange(), (kit::Range { 25, 7 }));
+    EXPECT_EQ(plugin.tag(), 2);
+
+    f.window->sendAction("findPrevious:", nullptr);
+    EXPECT_EQ(plugin.tag(), 3);
+    EXPECT_EQ(textView->selectedRange(), (kit::Range { 6, 7 }));
+
+    for (const char* selector : { "find:", "showFindPanel:", "focusWebViewSearchField:" }) {
+        SCOPED_TRACE(selector);
+        EXPECT_TRUE(f.window->sendAction(selector, nullptr));
+        EXPECT_EQ(plugin.tag(), 1) << "each shows the find panel";
+        EXPECT_EQ(textView->selectedRange(), (kit::Range { 6, 7 })) << "showing the panel moves nothing";
+    }
+}
+
+TEST(PluginCommands, TextSizeCommandsStopAtTheEndsOfTheZoomTable)
+{
+    nettest::LoopbackServer server([](httplib::Server& s) {
+        s.Get("/z.rtf", [](const httplib::Request&, httplib::Response& r) { r.set_content("{\\rtf1\\ansi Zoom.\\par}", "application/rtf"); });
+    });
+    PluginFixture f;
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/z.rtf")));
+    ASSERT_TRUE(f.waitUntilLoaded());
+    NRVLectorinMultiPageView& pageView = *plugin.pageView();
+    for (int i = 0; i < 12; ++i)
+        f.window->sendAction("makeTextLarger:", nullptr);
+    EXPECT_EQ(pageView.zoomStep(), 9);
+    float widest = ScaleUtilities::scale(pageView).width;
+    kit::Rect frame = pageView.frame();
+    f.window->sendAction("makeTextLarger:", nullptr);
+    EXPECT_EQ(pageView.zoomStep(), 9) << "the last step changes nothing";
+    EXPECT_EQ(ScaleUtilities::scale(pageView).width, widest);
+    EXPECT_EQ(pageView.frame(), frame);
+
+    f.window->sendAction("makeTextStandardSize:", nullptr);
+    EXPECT_EQ(pageView.zoomStep(), 4);
+    for (int i = 0; i < 12; ++i)
+        f.window->sendAction("makeTextSmaller:", nullptr);
+    EXPECT_EQ(pageView.zoomStep(), 0);
+    EXPECT_FLOAT_EQ(ScaleUtilities::scale(pageView).width, 0.5f);
+}
