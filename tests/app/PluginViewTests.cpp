@@ -200,3 +200,30 @@ TEST(PluginView, ClickBeforeDocumentFocusesNothing)
     plugin.mouseDown(kit::Event {});
     EXPECT_EQ(f.window->firstResponder(), f.window.get()) << "no text view yet: the window itself";
 }
+
+TEST(PluginView, ServerErrorPageIsShownAsStyledText)
+{
+    nettest::LoopbackServer server([&](httplib::Server& s) {
+        s.Get("/gone.doc", [](const httplib::Request&, httplib::Response& r) {
+            r.status = 404;
+            r.set_content("<!DOCTYPE html><html><head><title>404</title></head><body><h1>Not Found</h1>"
+                          "<p>The document <b>gone.doc</b> was moved.</p></body></html>",
+                "text/html");
+        });
+    });
+    PluginFixture f;
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/gone.doc")));
+    ASSERT_TRUE(f.waitUntilLoaded());
+    EXPECT_TRUE(plugin.downloadIsComplete()) << "the status is not examined";
+    EXPECT_EQ(plugin.importedFormat(), "html");
+    kit::TextStorage* text = plugin.pageView()->textStorage();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->string(), "Not Found\nThe document gone.doc was moved.\n") << "markup and the title are not text";
+    const kit::Attributes& heading = text->attributesAt(0);
+    const kit::Attributes& body = text->attributesAt(text->string().find("The"));
+    const kit::Attributes& strong = text->attributesAt(text->string().find("gone.doc"));
+    EXPECT_TRUE(heading.bold);
+    EXPECT_GT(heading.fontSize, body.fontSize) << "the heading is larger than the paragraph";
+    EXPECT_FALSE(body.bold);
+    EXPECT_TRUE(strong.bold);
+}
