@@ -4,6 +4,8 @@
 // is a list of parts separated by lines of "----", packed uncompressed after the fixed parts a format needs,
 // so that mutations reach the XML instead of breaking a deflate stream. (The reader never checks CRCs.)
 
+#include <glib.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,6 +13,17 @@
 #include <vector>
 
 namespace fuzzpackage {
+
+// libgsf warns on the default log domain for every damaged ZIP member it cannot open; thousands of those
+// lines drown the fuzzer's own output and slow it down. Called once per process.
+inline void quietArchiveWarnings()
+{
+    static bool quiet = [] {
+        g_log_set_handler(nullptr, G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) { }, nullptr);
+        return true;
+    }();
+    (void)quiet;
+}
 
 inline void put16(std::string& out, std::uint32_t value)
 {

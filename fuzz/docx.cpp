@@ -8,6 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    fuzzpackage::quietArchiveWarnings();
     std::string_view input(reinterpret_cast<const char*>(data), size);
     if (input.substr(0, 2) == "PK") {
         importer::importOfficeZip({ data, size });
