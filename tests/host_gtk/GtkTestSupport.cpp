@@ -120,6 +120,9 @@ bool startDisplay(const DisplaySettings& settings, std::string* reason)
     unsetenv("WAYLAND_DISPLAY");
     setenv("GDK_BACKEND", "x11", 1);
     setenv("GSK_RENDERER", "cairo", 1);
+    // The cairo renderer needs no OpenGL; without this GDK still probes it, loading and unloading Mesa's
+    // software driver, which leaves allocations that no stack can name any more.
+    setenv("GDK_DEBUG", "gl-disable", 1);
     setenv("GDK_SCALE", std::to_string(settings.scale).c_str(), 1);
     // No accessibility bus, no desktop settings daemon, no virtual file systems: nothing outside the test.
     setenv("GTK_A11Y", "none", 1);
