@@ -320,8 +320,12 @@ void RtfReader::appendText(std::string_view utf8)
         return;
     case Destination::FontTable:
         for (char c : utf8) {
+            // Control characters (a NUL in a damaged file, a \tab) are no part of a font's name; kept, they
+            // would hide a name such as Symbol that changes how the text is read.
             if (c == ';')
                 commitFont();
+            else if (static_cast<unsigned char>(c) < 0x20)
+                continue;
             else if (m_fontEntry.name.size() < 256)
                 m_fontEntry.name += c;
         }

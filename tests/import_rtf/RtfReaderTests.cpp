@@ -428,3 +428,29 @@ TEST(RtfReader, SurvivesHostileInput)
     EXPECT_EQ(std::count(wide->string().begin(), wide->string().end(), 'x'), 10000) << "no text lost to the column cap";
     EXPECT_LE(wide->attributesAt(0).tableCell->columnWidths.size(), 64u);
 }
+
+TEST(RtfReader, FontNamesLeaveOutControlCharacters)
+{
+    // \'b7 in a symbol font is the bullet; in any other font it is the code page's middle dot.
+    const struct {
+        std::string name;
+        const char* family;
+        const char* text;
+        const char* why;
+    } cases[] = {
+        { "Symbol", "Symbol", "\xE2\x80\xA2\n", "the plain name" },
+        { std::string("Sym\0\0bol", 8), "Symbol", "\xE2\x80\xA2\n", "NUL bytes of a damaged file inside the name" },
+        { "Sym\\tab bol", "Symbol", "\xE2\x80\xA2\n", "a tab written as a control word" },
+        { std::string("\x01Times\x1F", 7), "Times", "\xC2\xB7\n", "controls around a name that is no symbol font" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 " + c.name + ";}}\\f0 \\'b7\\par}";
+        auto storage = read(rtf);
+        EXPECT_EQ(storage->string(), c.text);
+        EXPECT_EQ(attributesOf(*storage, "\n").fontFamily, c.family);
+        // What was read writes and reads back the same, since the writer leaves control characters out too.
+        std::string written = storage->rtfFromRange({ 0, storage->length() });
+        EXPECT_EQ(read(written)->string(), c.text);
+    }
+}
