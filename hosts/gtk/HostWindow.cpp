@@ -75,6 +75,12 @@ HostWindow::HostWindow(kit::Window& window, Kind kind, std::function<kit::TextVi
         buildDocumentChrome();
     } else {
         gtk_window_set_resizable(m_gtkWindow, FALSE);
+        // A header bar of GTK's own, as on document windows: the title and the close button look the same
+        // whether or not the window manager decorates windows.
+        // A panel is closed, never minimised on its own.
+        GtkWidget* headerBar = gtk_header_bar_new();
+        gtk_header_bar_set_decoration_layout(GTK_HEADER_BAR(headerBar), ":close");
+        gtk_window_set_titlebar(m_gtkWindow, headerBar);
         gtk_window_set_child(m_gtkWindow, m_viewWidget);
     }
 }

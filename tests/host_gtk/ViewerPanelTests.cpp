@@ -198,6 +198,9 @@ TEST_F(ViewerTest, PreferencesColourRecoloursEveryOpenDocument)
     EXPECT_EQ(panel->kind(), hosts::HostWindow::Kind::Panel);
     EXPECT_TRUE(panel->isShown());
     EXPECT_STREQ(gtk_window_get_title(panel->gtkWindow()), "Lectorin Preferences");
+    GtkWidget* titlebar = gtk_window_get_titlebar(panel->gtkWindow());
+    ASSERT_TRUE(titlebar && GTK_IS_HEADER_BAR(titlebar)) << "the title shows without a window manager too";
+    EXPECT_STREQ(gtk_header_bar_get_decoration_layout(GTK_HEADER_BAR(titlebar)), ":close") << "a panel is closed, not minimised";
     ASSERT_TRUE(waitForPaints(panel->view().widget()));
 
     click(panel->view(), *controller.backgroundColorWell());
