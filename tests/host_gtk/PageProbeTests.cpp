@@ -64,8 +64,6 @@ protected:
             answer = std::move(a);
         });
         kit::RunLoop::runUntil([&] { return answer.has_value(); }, bound);
-        // Whatever else arrives later is not answered again.
-        kit::RunLoop::runUntil([] { return false; }, 50ms);
         EXPECT_LE(answers, 1);
         return answer;
     }
@@ -105,7 +103,8 @@ TEST_F(PageProbeTest, AnswersAsSoonAsItKnows)
 
 TEST_F(PageProbeTest, AnUnclaimedTypeWaitsForItsFirstBytes)
 {
-    // Nothing to decide by until the bytes come.
+    // Nothing to decide by until the bytes come: no answer while the server holds them back (a bounded
+    // look, since what is checked is that nothing happens).
     EXPECT_FALSE(probe(m_server->url("/held.bin"), 300ms)) << "answered without a byte";
     m_release.raise();
     auto answer = probe(m_server->url("/held.bin"));
