@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace hosts {
 struct KitViewWidgetAccess;
@@ -145,25 +144,13 @@ KitViewWidget::KitViewWidget(GtkWidget* widget, kit::Window& window, bool resiza
     g_signal_connect(widget, "notify::scale-factor", G_CALLBACK(onScaleFactorChanged), this);
 }
 
-KitViewWidget::~KitViewWidget()
-{
-    releaseTiles();
-}
-
-void KitViewWidget::releaseTiles()
-{
-    for (GdkTexture* tile : m_tiles) {
-        if (tile)
-            g_object_unref(tile);
-    }
-    m_tiles.clear();
-}
+KitViewWidget::~KitViewWidget() = default;
 
 void KitViewWidget::detachWindow()
 {
     m_window = nullptr;
     m_mouseIsDown = false;
-    releaseTiles();
+    m_tiles.release();
 }
 
 void KitViewWidget::windowNeedsDisplay()
@@ -213,7 +200,7 @@ void KitViewWidget::snapshot(GtkSnapshot* snapshot)
     m_inSnapshot = true;
     bool changed = m_store.surface() == nullptr || m_store.width() != width || m_store.height() != height || m_store.scale() != scale;
     if (changed)
-        releaseTiles();
+        m_tiles.release();
     bool ready = m_store.configure(*m_window, width, height, scale);
     if (ready)
         m_store.update(*m_window);
@@ -222,32 +209,12 @@ void KitViewWidget::snapshot(GtkSnapshot* snapshot)
         return;
     ++m_snapshotCount;
 
-    int count = m_store.tileColumns() * m_store.tileRows();
-    m_tiles.resize(std::size_t(count), nullptr);
-    cairo_surface_t* surface = m_store.surface();
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    int stride = cairo_image_surface_get_stride(surface);
-    for (int i = 0; i < count; ++i) {
+    m_uploadedPixels += m_tiles.update(m_store);
+    for (int i = 0; i < m_tiles.count(); ++i) {
         PixelRect tile = m_store.tileRect(i);
-        GdkTexture*& texture = m_tiles[std::size_t(i)];
-        if (!texture || m_store.isTileStale(i)) {
-            // Only a changed tile is copied and handed over again; an unchanged one keeps its texture, which
-            // the renderer recognises and does not repaint.
-            std::size_t rowBytes = std::size_t(tile.width) * 4;
-            auto* pixels = static_cast<unsigned char*>(g_malloc(rowBytes * std::size_t(tile.height)));
-            for (int row = 0; row < tile.height; ++row)
-                std::memcpy(pixels + rowBytes * std::size_t(row), data + std::size_t(tile.y + row) * stride + std::size_t(tile.x) * 4, rowBytes);
-            GBytes* bytes = g_bytes_new_take(pixels, rowBytes * std::size_t(tile.height));
-            if (texture)
-                g_object_unref(texture);
-            texture = gdk_memory_texture_new(tile.width, tile.height, GDK_MEMORY_DEFAULT, bytes, rowBytes);
-            g_bytes_unref(bytes);
-            m_store.markTileFresh(i);
-            m_uploadedPixels += static_cast<unsigned long long>(tile.width) * static_cast<unsigned long long>(tile.height);
-        }
         graphene_rect_t bounds = GRAPHENE_RECT_INIT(float(tile.x) / float(scale), float(tile.y) / float(scale),
             float(tile.width) / float(scale), float(tile.height) / float(scale));
-        gtk_snapshot_append_texture(snapshot, texture, &bounds);
+        gtk_snapshot_append_texture(snapshot, m_tiles.texture(i), &bounds);
     }
 }
 

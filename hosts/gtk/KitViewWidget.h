@@ -2,11 +2,11 @@
 
 #include "hosts/gtk/BackingStore.h"
 #include "hosts/gtk/InputTranslation.h"
+#include "hosts/gtk/TileTextures.h"
 #include "kit/geometry/Geometry.h"
 
 #include <functional>
 #include <gtk/gtk.h>
-#include <vector>
 
 namespace kit {
 class Window;
@@ -62,7 +62,6 @@ private:
     void snapshot(GtkSnapshot* snapshot);
     void measure(GtkOrientation orientation, int* minimum, int* natural) const;
     void sizeAllocate(int width, int height);
-    void releaseTiles();
 
     void mouseDown(double x, double y);
     void mouseDragged(double x, double y);
@@ -89,7 +88,7 @@ private:
     bool m_resizable;
     kit::Size m_naturalSize;
     BackingStore m_store;
-    std::vector<GdkTexture*> m_tiles; // one per backing-store tile, owned; null until made
+    TileTextures m_tiles;
     bool m_inSnapshot = false;
     unsigned m_snapshotCount = 0;
     unsigned long long m_uploadedPixels = 0;

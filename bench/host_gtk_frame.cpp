@@ -1,0 +1,172 @@
+// Times one frame of `lectorin view`: the window host's backing store drawing the damage that scrolling
+// leaves (the whole visible area) for a long document, at 100 % and at 250 %, and the changed tiles copied
+// into the textures handed to the compositor (what the compositor then does is GTK's, and not timed). The document is the largest
+// .docx of the corpus; when the importer cannot read it, a generated text of about 660 Letter pages.
+// Each run scrolls in steps of three wheel notches from five places spread over the document and reports
+// the median and the 99th percentile of the frame times; the first frame at each zoom (which builds the
+// shadow mask and lays out the first pages) is left out.
+#include "hosts/cli/HeadlessBrowser.h"
+#include "hosts/gtk/BackingStore.h"
+#include "hosts/gtk/TileTextures.h"
+#include "kit/foundation/RunLoop.h"
+#include "kit/host/HeadlessHost.h"
+#include "kit/view/ClipView.h"
+#include "kit/view/ScrollView.h"
+#include "kit/view/Window.h"
+#include "pageview/NRVLectorinMultiPageView.h"
+#include "pageview/ZoomFactors.h"
+#include "plugin/NRVLectorin.h"
+
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+constexpr kit::Size kWindowSize { 900, 1100 };
+constexpr float kStep = 3 * 48; // points on screen: three wheel notches
+constexpr int kFramesPerPlace = 80;
+constexpr int kPlaces = 5;
+
+// A plain-text stand-in of about 660 pages: paragraphs of ordinary words.
+std::filesystem::path generatedDocument()
+{
+    std::filesystem::path path = std::filesystem::temp_directory_path() / ("lectorin-bench-" + std::to_string(getpid()) + ".txt");
+    std::ofstream out(path);
+    const char* words[] = { "the", "document", "shows", "pages", "of", "printed", "text", "with", "margins", "and", "shadows",
+        "zoom", "find", "scroll", "paper", "letter" };
+    for (int paragraph = 0; paragraph < 9000; ++paragraph) {
+        for (int word = 0; word < 70; ++word)
+            out << words[(paragraph * 7 + word * 3) % 16] << (word == 69 ? ".\n\n" : " ");
+    }
+    return path;
+}
+
+struct Document {
+    kit::HeadlessHost host;
+    hosts::HeadlessBrowser browser;
+    std::filesystem::path generated;
+    std::string source;
+
+    Document()
+    {
+        host.setEchoesToStandardError(false);
+        kit::Host::setCurrent(&host);
+        std::string corpus = std::string(LECTORIN_CORPUS_DIR) + "/poi-bug65649.docx";
+        if (load(corpus) && pageView()->numberOfPages() >= 100) {
+            source = "poi-bug65649.docx";
+        } else {
+            generated = generatedDocument();
+            load(generated.string());
+            source = "generated text";
+        }
+        std::fprintf(stderr, "document: %s, %u pages\n", source.c_str(), pageView() ? pageView()->numberOfPages() : 0);
+    }
+    ~Document()
+    {
+        browser.instances().clear();
+        kit::Host::setCurrent(nullptr);
+        if (!generated.empty())
+            std::filesystem::remove(generated);
+    }
+    bool load(const std::string& path)
+    {
+        browser.instances().clear();
+        hosts::HeadlessBrowser::LoadOptions options;
+        options.viewport = kWindowSize;
+        options.forceDocument = true;
+        options.timeoutSeconds = 300;
+        if (browser.load(path, options))
+            return false;
+        browser.waitUntilLoaded(300);
+        return pageView() && pageView()->numberOfPages() > 0;
+    }
+    kit::Window& window() { return *browser.instances().front().window; }
+    NRVLectorin& plugin() { return *browser.instances().front().plugin; }
+    NRVLectorinMultiPageView* pageView() { return browser.instances().empty() ? nullptr : plugin().pageView(); }
+};
+
+Document& document()
+{
+    static Document shared;
+    return shared;
+}
+
+void drawFramesWhileScrolling(benchmark::State& state, int zoomStep)
+{
+    Document& doc = document();
+    NRVLectorinMultiPageView* pageView = doc.pageView();
+    if (!pageView) {
+        state.SkipWithError("the document did not load");
+        return;
+    }
+    kit::Window& window = doc.window();
+    doc.plugin().zoomToStandardSize(nullptr);
+    for (int step = pageView->zoomStep(); step < zoomStep; ++step)
+        window.sendAction("zoomIn:", nullptr);
+    kit::ClipView* clip = pageView->enclosingScrollView()->contentView();
+    hosts::BackingStore store;
+    store.configure(window, int(kWindowSize.width), int(kWindowSize.height), 1);
+    hosts::TileTextures tiles;
+    double drawnPixels = 0;
+
+    std::vector<double> frames;
+    for (auto _ : state) {
+        frames.clear();
+        drawnPixels = 0;
+        clip->scrollToPoint({ 0, 0 });
+        store.update(window); // the first frame at this zoom is not counted
+        tiles.update(store);
+        float documentHeight = clip->documentRect().height();
+        float scale = clip->convertSize({ 1, 1 }, nullptr).height; // screen points per document point
+        for (int place = 0; place < kPlaces; ++place) {
+            float y = documentHeight * float(place) / kPlaces;
+            clip->scrollToPoint({ clip->bounds().x(), y });
+            store.update(window);
+            tiles.update(store);
+            for (int frame = 0; frame < kFramesPerPlace; ++frame) {
+                clip->scrollToPoint({ clip->bounds().x(), clip->bounds().y() + kStep / scale });
+                auto start = std::chrono::steady_clock::now();
+                hosts::PixelRect drawn = store.update(window);
+                tiles.update(store);
+                frames.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+                drawnPixels += double(drawn.width) * double(drawn.height);
+            }
+        }
+        std::sort(frames.begin(), frames.end());
+        double total = 0;
+        for (double frame : frames)
+            total += frame;
+        state.SetIterationTime(total / 1000);
+    }
+    state.counters["median_ms"] = frames[frames.size() / 2];
+    state.counters["p99_ms"] = frames[std::min(frames.size() - 1, frames.size() * 99 / 100)];
+    state.counters["max_ms"] = frames.back();
+    state.counters["frames"] = double(frames.size());
+    // The share of the window drawn again per frame: 1 when scrolling damages the whole visible area.
+    state.counters["drawn"] = drawnPixels / double(frames.size()) / double(store.pixelWidth() * store.pixelHeight());
+    state.counters["pages"] = pageView->numberOfPages();
+    state.SetLabel(doc.source);
+}
+
+void frameAt100Percent(benchmark::State& state)
+{
+    drawFramesWhileScrolling(state, kZoomFactorNormal);
+}
+
+void frameAt250Percent(benchmark::State& state)
+{
+    drawFramesWhileScrolling(state, kZoomFactorsCount - 1);
+}
+
+} // namespace
+
+BENCHMARK(frameAt100Percent)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(frameAt250Percent)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+
+BENCHMARK_MAIN();
