@@ -309,8 +309,10 @@ std::vector<Paragraph> RtfTableBuilder::assemble(Table& table, int level)
         for (auto& cell : row) {
             if (!cell.isShown)
                 continue;
-            // Every cell ends with a paragraph of its own, also one whose last content is a nested table.
-            if (cell.paragraphs.empty() || cell.paragraphs.back().level != level) {
+            // Every cell ends with a paragraph of its own, also one whose last content is a nested table, and
+            // that paragraph ends in a paragraph break: a page break as the cell's last mark (a row closed
+            // without its cell mark) stays, followed by an empty paragraph, as a cell mark cannot carry it.
+            if (cell.paragraphs.empty() || cell.paragraphs.back().level != level || cell.paragraphs.back().terminator == "\f") {
                 Paragraph empty;
                 empty.terminator = "\n";
                 empty.level = level;
