@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <ctime>
 #include <memory>
 #include <unistd.h>
 
@@ -91,6 +92,21 @@ struct Document {
     NRVLectorinMultiPageView* pageView() { return browser.instances().empty() ? nullptr : plugin().pageView(); }
 };
 
+// This thread's processor time in milliseconds: what a frame costs even while other programs compete for
+// the processor (wall time then includes waiting for it).
+double threadMilliseconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1000 + double(now.tv_nsec) / 1e6;
+}
+
+double percentile(std::vector<double> values, int percent)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, values.size() * std::size_t(percent) / 100)];
+}
+
 Document& document()
 {
     static Document shared;
@@ -115,9 +131,10 @@ void drawFramesWhileScrolling(benchmark::State& state, int zoomStep)
     hosts::TileTextures tiles;
     double drawnPixels = 0;
 
-    std::vector<double> frames;
+    std::vector<double> frames, processorTimes;
     for (auto _ : state) {
         frames.clear();
+        processorTimes.clear();
         drawnPixels = 0;
         clip->scrollToPoint({ 0, 0 });
         store.update(window); // the first frame at this zoom is not counted
@@ -132,9 +149,11 @@ void drawFramesWhileScrolling(benchmark::State& state, int zoomStep)
             for (int frame = 0; frame < kFramesPerPlace; ++frame) {
                 clip->scrollToPoint({ clip->bounds().x(), clip->bounds().y() + kStep / scale });
                 auto start = std::chrono::steady_clock::now();
+                double processorStart = threadMilliseconds();
                 hosts::PixelRect drawn = store.update(window);
                 tiles.update(store);
                 frames.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+                processorTimes.push_back(threadMilliseconds() - processorStart);
                 drawnPixels += double(drawn.width) * double(drawn.height);
             }
         }
@@ -147,6 +166,8 @@ void drawFramesWhileScrolling(benchmark::State& state, int zoomStep)
     state.counters["median_ms"] = frames[frames.size() / 2];
     state.counters["p99_ms"] = frames[std::min(frames.size() - 1, frames.size() * 99 / 100)];
     state.counters["max_ms"] = frames.back();
+    state.counters["median_cpu_ms"] = percentile(processorTimes, 50);
+    state.counters["p99_cpu_ms"] = percentile(processorTimes, 99);
     state.counters["frames"] = double(frames.size());
     // The share of the window drawn again per frame: 1 when scrolling damages the whole visible area.
     state.counters["drawn"] = drawnPixels / double(frames.size()) / double(store.pixelWidth() * store.pixelHeight());
