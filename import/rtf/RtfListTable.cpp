@@ -114,6 +114,9 @@ std::string RtfListTable::nextLabel(int listOverride, int level)
             encoding::appendUtf8(label, value);
         }
     }
+    // Control characters in a level's text (bytes past the level placeholders in a damaged file) are no
+    // part of a label; the text model has no place for them. In UTF-8 they are single bytes.
+    std::erase_if(label, [](char c) { return static_cast<unsigned char>(c) < 0x20; });
     return label;
 }
 

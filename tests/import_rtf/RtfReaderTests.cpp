@@ -480,3 +480,29 @@ TEST(RtfReader, CellsEndInAParagraphBreakAfterAPageBreak)
         EXPECT_EQ(read(written)->string(), c.text);
     }
 }
+
+TEST(RtfReader, ListLabelsLeaveOutControlCharacters)
+{
+    // Level texts hold the level placeholders (bytes 0 to 9) among their characters; other control
+    // characters, as in damaged files, are no part of the label that the paragraph shows.
+    const struct {
+        std::string levelText;
+        const char* expected;
+        const char* why;
+    } cases[] = {
+        { "\\'02\\'00.", "1.\tA\n", "a placeholder and a full stop" },
+        { "\\'04\\'12\\'00\\'18.", "1.\tA\n", "control bytes around the placeholder" },
+        { "\\'03(\\'0a)", "()\tA\n", "the first byte past the placeholders" },
+        { "\\'03(\\'1f)", "()\tA\n", "the last control byte" },
+        { "\\'03( )", "( )\tA\n", "a space is text" },
+        { "\\'03\\u18 ?\\'00.", "1.\tA\n", "a control character as a Unicode escape" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto storage = read("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0\\levelstartat1{\\leveltext " + c.levelText
+            + ";}}\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\pard\\ls1 A\\par}");
+        EXPECT_EQ(storage->string(), c.expected);
+        std::string written = storage->rtfFromRange({ 0, storage->length() });
+        EXPECT_EQ(read(written)->string(), c.expected);
+    }
+}
