@@ -3,6 +3,7 @@
 #include "kit/text/ParagraphEngine.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace kit {
 
@@ -107,6 +108,41 @@ const PangoFontDescription* FontMap::fontDescription(const Attributes& attribute
     return fontDescription(family(attributes, script), drawnFontSize(attributes), attributes.bold, attributes.italic);
 }
 
+const std::string& FontMap::resolvedFamily(const std::string& family)
+{
+    auto known = m_resolvedFamilies.find(family);
+    if (known != m_resolvedFamilies.end())
+        return known->second;
+    auto fold = [](const std::string& name) {
+        gchar* folded = g_utf8_casefold(name.c_str(), -1);
+        std::string result = folded ? folded : name;
+        g_free(folded);
+        return result;
+    };
+    if (m_installedFamilies.empty()) {
+        PangoFontFamily** families = nullptr;
+        int count = 0;
+        pango_font_map_list_families(m_fontMap, &families, &count);
+        for (int i = 0; i < count; ++i)
+            m_installedFamilies.insert(fold(pango_font_family_get_name(families[i])));
+        g_free(families);
+    }
+    std::string resolved = family;
+    std::string folded = fold(family);
+    if (!m_installedFamilies.count(folded)) {
+        static const char* const suffixes[] = { " cyr", " ce", " greek", " tur", " baltic", " (hebrew)", " (arabic)", " (vietnamese)" };
+        for (const char* suffix : suffixes) {
+            std::size_t length = std::strlen(suffix);
+            if (folded.size() > length && folded.compare(folded.size() - length, length, suffix) == 0) {
+                // The suffixes are ASCII, so the folded and the original name end at the same byte.
+                resolved = family.substr(0, family.size() - length);
+                break;
+            }
+        }
+    }
+    return m_resolvedFamilies.emplace(family, std::move(resolved)).first->second;
+}
+
 const PangoFontDescription* FontMap::fontDescription(const std::string& family, float size, bool bold, bool italic)
 {
     std::string key = family;
@@ -118,7 +154,7 @@ const PangoFontDescription* FontMap::fontDescription(const std::string& family, 
     if (it != m_descriptions.end())
         return it->second;
     PangoFontDescription* description = pango_font_description_new();
-    pango_font_description_set_family(description, family.empty() ? "Times New Roman" : family.c_str());
+    pango_font_description_set_family(description, family.empty() ? "Times New Roman" : resolvedFamily(family).c_str());
     pango_font_description_set_size(description, std::max(1, int(std::lround(size * PANGO_SCALE))));
     pango_font_description_set_weight(description, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_font_description_set_style(description, italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);

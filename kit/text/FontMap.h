@@ -5,6 +5,7 @@
 #include <pango/pangocairo.h>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace kit {
 
@@ -51,6 +52,11 @@ public:
     static float baselineOffset(const Attributes&);
     // The family of a script class; the run's main family when the document names none for that class.
     static const std::string& family(const Attributes&, ScriptClass);
+    // The family to ask fontconfig for. Older documents name a font with the script its code page served
+    // ("Times New Roman Cyr", "Arial CE", "Courier New Greek"): those are the same font under a
+    // substitute name, which fontconfig does not know and would replace with its default sans. Unless a
+    // font of the full name is installed, the script suffix is dropped.
+    const std::string& resolvedFamily(const std::string& family);
     static ScriptClass scriptClass(gunichar);
 
 private:
@@ -59,6 +65,8 @@ private:
     PangoFontMap* m_fontMap = nullptr;
     PangoContext* m_metricsContext = nullptr;
     std::unordered_map<std::string, PangoFontDescription*> m_descriptions;
+    std::unordered_map<std::string, std::string> m_resolvedFamilies;
+    std::unordered_set<std::string> m_installedFamilies; // case-folded, filled on first use
     std::unordered_map<PangoFont*, FontMetrics> m_fontMetrics;
     std::unordered_map<const PangoFontDescription*, PangoFont*> m_loadedFonts;
 };
