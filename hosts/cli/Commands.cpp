@@ -48,7 +48,7 @@ int openSession(const Options& options, Session& session, bool pageIsFirstPositi
     if (options.paper)
         setenv("LECTORIN_PAPER", options.paper->c_str(), 1);
     if (options.display) {
-        auto display = kit::HeadlessHost::parseDisplaySpec(*options.display);
+        auto display = kit::HeadlessHost::parseDisplayOption(*options.display);
         if (!display) {
             std::fprintf(stderr, "lectorin: --display needs WIDTHxHEIGHT@MMxMM\n");
             return 2;

@@ -34,11 +34,15 @@ public:
     }
 };
 
-std::optional<kit::URL> urlForPage(const std::string& page)
+} // namespace
+
+std::optional<kit::URL> urlForPageArgument(const std::string& page)
 {
     auto colon = page.find(':');
-    bool hasScheme = colon != std::string::npos && colon > 1
-        && std::all_of(page.begin(), page.begin() + colon, [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.'; });
+    bool hasScheme = colon != std::string::npos && colon > 1 && std::isalpha(static_cast<unsigned char>(page[0]))
+        && std::all_of(page.begin(), page.begin() + std::ptrdiff_t(colon), [](char c) {
+               return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+           });
     if (hasScheme)
         return kit::URL::withString(page);
     std::error_code error;
@@ -53,8 +57,6 @@ kit::Value stringDictionary(const std::map<std::string, std::string>& entries)
         dictionary.set(key, kit::Value::string(value));
     return dictionary;
 }
-
-} // namespace
 
 ClaimedTypes claimedTypesFromBundle()
 {
@@ -75,7 +77,7 @@ std::string HeadlessBrowser::defaultPage()
 
 std::optional<std::string> HeadlessBrowser::load(const std::string& page, const LoadOptions& options)
 {
-    m_pageURL = urlForPage(page.empty() ? defaultPage() : page);
+    m_pageURL = urlForPageArgument(page.empty() ? defaultPage() : page);
     if (!m_pageURL)
         return "not a URL or path: " + page;
 

@@ -5,6 +5,7 @@
 #include "kit/geometry/Geometry.h"
 #include "kit/net/URL.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,5 +57,12 @@ private:
 
 // The claimed MIME types and extensions from the plug-in bundle's Info.plist.
 ClaimedTypes claimedTypesFromBundle();
+
+// A path or URL as the command line gives it: a string with a scheme is a URL, anything else a path
+// (relative to the current folder). Nothing for a URL that cannot be read.
+std::optional<kit::URL> urlForPageArgument(const std::string& page);
+
+// An embedding element's attributes as the plug-in's arguments carry them: a dictionary of strings.
+kit::Value stringDictionary(const std::map<std::string, std::string>& entries);
 
 } // namespace hosts

@@ -20,29 +20,7 @@ namespace {
 // The smallest content a document window opens with, however small the screen.
 constexpr kit::Size kMinimumContentSize { 320, 240 };
 
-kit::Value stringDictionary(const std::map<std::string, std::string>& entries)
-{
-    kit::Value dictionary = kit::Value::dictionary();
-    for (const auto& [key, value] : entries)
-        dictionary.set(key, kit::Value::string(value));
-    return dictionary;
-}
-
 } // namespace
-
-std::optional<kit::URL> urlForPageArgument(const std::string& page)
-{
-    auto colon = page.find(':');
-    bool hasScheme = colon != std::string::npos && colon > 1 && std::isalpha(static_cast<unsigned char>(page[0]))
-        && std::all_of(page.begin(), page.begin() + std::ptrdiff_t(colon), [](char c) {
-               return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-           });
-    if (hasScheme)
-        return kit::URL::withString(page);
-    std::error_code error;
-    std::filesystem::path path = std::filesystem::absolute(page, error);
-    return kit::URL::fileURL(path.lexically_normal().string());
-}
 
 std::string DocumentWindow::titleForURL(const std::optional<kit::URL>& url)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hosts/cli/HeadlessBrowser.h"
 #include "hosts/gtk/PageProbe.h"
 #include "kit/foundation/Value.h"
 #include "kit/geometry/Geometry.h"
@@ -73,9 +74,5 @@ private:
     bool m_closing = false;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
-
-// A path or URL as the command line gives it: a string with a scheme is a URL, anything else a path
-// (relative to the current folder). Nothing for a URL that cannot be read.
-std::optional<kit::URL> urlForPageArgument(const std::string& page);
 
 } // namespace hosts

@@ -41,13 +41,13 @@ void HeadlessHost::queueMenuAnswer(std::string itemTitle)
     m_menuAnswers.push_back(std::move(itemTitle));
 }
 
-std::optional<DisplayInfo> HeadlessHost::parseDisplaySpec(std::string_view spec)
+std::optional<DisplayInfo> HeadlessHost::parseDisplayOption(std::string_view text)
 {
     // W x H @ MM x MM, each a non-negative integer; pixels must be positive.
     int values[4] = {};
     const char separators[3] = { 'x', '@', 'x' };
-    const char* p = spec.data();
-    const char* end = spec.data() + spec.size();
+    const char* p = text.data();
+    const char* end = text.data() + text.size();
     for (int i = 0; i < 4; ++i) {
         auto [next, error] = std::from_chars(p, end, values[i]);
         if (error != std::errc() || next == p || values[i] < 0)

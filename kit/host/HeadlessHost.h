@@ -39,7 +39,7 @@ public:
     // The main display; none by default.
     void setDisplay(std::optional<DisplayInfo> display) { m_display = display; }
     // Reads "WxH@MMxMM" (pixels, then millimetres, e.g. "1440x900@381x238"); nullopt when malformed.
-    static std::optional<DisplayInfo> parseDisplaySpec(std::string_view spec);
+    static std::optional<DisplayInfo> parseDisplayOption(std::string_view text);
     // Whether answers are also written to stderr (on by default).
     void setEchoesToStandardError(bool echoes) { m_echo = echoes; }
 

@@ -145,7 +145,7 @@ TEST(HeadlessHost, DisplayBeepClipboardAndURLs)
     CurrentHost current;
     EXPECT_FALSE(current.host.mainDisplay().present) << "no display unless one is given";
     const struct {
-        const char* spec;
+        const char* option;
         std::optional<DisplayInfo> expected;
     } cases[] = {
         { "1440x900@381x238", DisplayInfo { true, 1440, 900, 381, 238 } },
@@ -157,8 +157,8 @@ TEST(HeadlessHost, DisplayBeepClipboardAndURLs)
         { "", std::nullopt },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(HeadlessHost::parseDisplaySpec(c.spec), c.expected) << c.spec;
-    current.host.setDisplay(HeadlessHost::parseDisplaySpec("1440x900@381x238"));
+        EXPECT_EQ(HeadlessHost::parseDisplayOption(c.option), c.expected) << c.option;
+    current.host.setDisplay(HeadlessHost::parseDisplayOption("1440x900@381x238"));
     EXPECT_EQ(current.host.mainDisplay().widthMillimetres, 381);
 
     Host::current().beep();
