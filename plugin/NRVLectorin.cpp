@@ -104,15 +104,17 @@ void NRVLectorin::awakeFromNib()
         showError();
         return;
     }
-    const kit::Value* base = m_pluginArguments.get(WebPlugInBaseURLKey);
-    std::optional<kit::URL> baseURL;
-    if (base && base->asString())
-        baseURL = kit::URL::withString(*base->asString());
+    auto urlArgument = [this](const char* key) -> std::optional<kit::URL> {
+        const kit::Value* value = m_pluginArguments.get(key);
+        return value && value->asString() ? kit::URL::withString(*value->asString()) : std::nullopt;
+    };
+    std::optional<kit::URL> baseURL = urlArgument(WebPlugInBaseURLKey);
+    std::optional<kit::URL> pageURL = urlArgument(WebPlugInPageURLKey);
     std::optional<kit::URL> url = kit::URL::withString(*srcString, baseURL ? &*baseURL : nullptr);
-    if (url) {
+    // A page of unknown origin may not read local files either: the base URL cannot vouch for it.
+    if (url && (pageURL || !url->isFileURL())) {
         kit::URLRequest request(*url);
-        if (baseURL)
-            request.setMainDocumentURL(baseURL);
+        request.setMainDocumentURL(pageURL);
         m_downloadConnection = kit::URLConnection::start(request, this);
     }
     if (!m_downloadConnection) {

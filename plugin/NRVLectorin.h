@@ -18,9 +18,12 @@ class ProgressIndicator;
 class NRVLectorinMultiPageView;
 
 // The keys of the arguments a browser passes when it creates a plug-in view: the embedding element's
-// attributes (a dictionary of strings, "src" among them) and the page's base URL (a string).
+// attributes (a dictionary of strings, "src" among them), the page's base URL (a string) against which "src"
+// is resolved, and the URL of the page itself (a string), which decides what the page may load. The two URLs
+// differ when the page declares a <base href>; without a page URL the page counts as one from the web.
 inline constexpr const char* WebPlugInAttributesKey = "WebPlugInAttributesKey";
 inline constexpr const char* WebPlugInBaseURLKey = "WebPlugInBaseURLKey";
+inline constexpr const char* WebPlugInPageURLKey = "WebPlugInPageURLKey";
 
 // The view a browser creates for every embedded document the bundle claims: it downloads the document named
 // by the element's "src", converts it into styled text and hands it to the page view, switching between the

@@ -50,14 +50,6 @@ std::optional<kit::URL> urlForPageArgument(const std::string& page)
     return kit::URL::fileURL(path.lexically_normal().string());
 }
 
-kit::Value stringDictionary(const std::map<std::string, std::string>& entries)
-{
-    kit::Value dictionary = kit::Value::dictionary();
-    for (const auto& [key, value] : entries)
-        dictionary.set(key, kit::Value::string(value));
-    return dictionary;
-}
-
 ClaimedTypes claimedTypesFromBundle()
 {
     ClaimedTypes claimed;
@@ -98,29 +90,14 @@ std::optional<std::string> HeadlessBrowser::load(const std::string& page, const 
     HostPage hostPage = bytes.empty() ? HostPage {} : parseHostPage(bytes, claimedTypesFromBundle());
     m_isHostPage = !hostPage.embeds.empty();
     if (!m_isHostPage) {
-        kit::Value arguments = kit::Value::dictionary();
-        arguments.set(WebPlugInAttributesKey, stringDictionary({ { "src", m_pageURL->absoluteString() } }));
-        arguments.set(WebPlugInBaseURLKey, kit::Value::string(m_pageURL->absoluteString()));
-        addInstance(arguments, options.viewport, m_pageURL->absoluteString());
+        PluginArguments made = fullPageArguments(*m_pageURL);
+        addInstance(made.arguments, options.viewport, std::move(made.src));
         return std::nullopt;
     }
-
-    kit::URL base = *m_pageURL;
-    if (!hostPage.baseHref.empty()) {
-        if (auto resolved = kit::URL::withString(hostPage.baseHref, &*m_pageURL))
-            base = *resolved;
-    }
     for (const auto& embed : hostPage.embeds) {
-        kit::Value arguments = kit::Value::dictionary();
-        arguments.set(WebPlugInAttributesKey, stringDictionary(embed.attributes));
-        arguments.set(WebPlugInBaseURLKey, kit::Value::string(base.absoluteString()));
+        PluginArguments made = embedArguments(*m_pageURL, hostPage, embed);
         kit::Size box { resolveDimension(embed.width, options.viewport.width, 300), resolveDimension(embed.height, options.viewport.height, 150) };
-        std::string src;
-        if (auto it = embed.attributes.find("src"); it != embed.attributes.end() && !it->second.empty()) {
-            auto resolved = kit::URL::withString(it->second, &base);
-            src = resolved ? resolved->absoluteString() : it->second;
-        }
-        addInstance(arguments, box, src);
+        addInstance(made.arguments, box, std::move(made.src));
     }
     return std::nullopt;
 }

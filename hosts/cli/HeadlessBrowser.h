@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hosts/cli/HostPage.h"
+#include "hosts/cli/PluginArguments.h"
 #include "kit/foundation/Value.h"
 #include "kit/geometry/Geometry.h"
 #include "kit/net/URL.h"
@@ -61,8 +62,5 @@ ClaimedTypes claimedTypesFromBundle();
 // A path or URL as the command line gives it: a string with a scheme is a URL, anything else a path
 // (relative to the current folder). Nothing for a URL that cannot be read.
 std::optional<kit::URL> urlForPageArgument(const std::string& page);
-
-// An embedding element's attributes as the plug-in's arguments carry them: a dictionary of strings.
-kit::Value stringDictionary(const std::map<std::string, std::string>& entries);
 
 } // namespace hosts

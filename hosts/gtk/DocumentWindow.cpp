@@ -92,10 +92,8 @@ void DocumentWindow::pageWasProbed(PageProbe::Answer answer)
     if (hostPage.embeds.empty()) {
         // A document, or a page that cannot be had: the plug-in view downloads the URL itself and shows the
         // document or its error display.
-        kit::Value arguments = kit::Value::dictionary();
-        arguments.set(WebPlugInAttributesKey, stringDictionary({ { "src", m_pageURL->absoluteString() } }));
-        arguments.set(WebPlugInBaseURLKey, kit::Value::string(m_pageURL->absoluteString()));
-        showDocument(arguments, m_pageURL->absoluteString());
+        PluginArguments made = fullPageArguments(*m_pageURL);
+        showDocument(made.arguments, made.src);
         return;
     }
     if (m_settings.embed < 1 || std::size_t(m_settings.embed) > hostPage.embeds.size()) {
@@ -104,21 +102,8 @@ void DocumentWindow::pageWasProbed(PageProbe::Answer answer)
         requestClose();
         return;
     }
-    const EmbeddedDocument& embed = hostPage.embeds[std::size_t(m_settings.embed - 1)];
-    kit::URL base = *m_pageURL;
-    if (!hostPage.baseHref.empty()) {
-        if (auto resolved = kit::URL::withString(hostPage.baseHref, &*m_pageURL))
-            base = *resolved;
-    }
-    kit::Value arguments = kit::Value::dictionary();
-    arguments.set(WebPlugInAttributesKey, stringDictionary(embed.attributes));
-    arguments.set(WebPlugInBaseURLKey, kit::Value::string(base.absoluteString()));
-    std::string src;
-    if (auto it = embed.attributes.find("src"); it != embed.attributes.end() && !it->second.empty()) {
-        auto resolved = kit::URL::withString(it->second, &base);
-        src = resolved ? resolved->absoluteString() : it->second;
-    }
-    showDocument(arguments, src);
+    PluginArguments made = embedArguments(*m_pageURL, hostPage, hostPage.embeds[std::size_t(m_settings.embed - 1)]);
+    showDocument(made.arguments, made.src);
 }
 
 void DocumentWindow::showDocument(const kit::Value& arguments, const std::string& src)

@@ -1,6 +1,7 @@
 #include "kit/net/URLConnection.h"
 
 #include "kit/net/CurlTransfer.h"
+#include "kit/net/LoadPolicy.h"
 
 #include <cassert>
 #include <glib.h>
@@ -54,8 +55,7 @@ std::unique_ptr<URLConnection> URLConnection::start(const URLRequest& request, U
     std::unique_ptr<URLConnection> connection(new URLConnection(request, *delegate));
 
     // A page from the web may not read the files of the machine it is shown on.
-    const auto& page = request.mainDocumentURL();
-    if (request.url().isFileURL() && page && isWebScheme(page->scheme())) {
+    if (!pageMayLoad(request.mainDocumentURL(), request.url())) {
         connection->enqueue(Error::urlError(URLErrorCode::NoPermissionsToReadFile, request.url().absoluteString(),
             { { LocalizedDescriptionKey, "Not allowed to load a local resource from a web page." } }));
         return connection;

@@ -19,8 +19,9 @@ public:
 
     const URL& url() const { return m_url; }
 
-    // The page on whose behalf the load runs. A page from the web may not load local files, and its URL
-    // is sent as the referrer of http and https loads.
+    // The page on whose behalf the load runs: the page's own URL, not the base URL it declares. A page that
+    // is not a local file may not load local files (pageMayLoad), and the page's URL is the referrer of http
+    // and https loads.
     const std::optional<URL>& mainDocumentURL() const { return m_mainDocumentURL; }
     void setMainDocumentURL(std::optional<URL> url) { m_mainDocumentURL = std::move(url); }
 

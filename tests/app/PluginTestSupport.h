@@ -23,7 +23,8 @@ struct PluginFixture {
         kit::Host::setCurrent(nullptr);
     }
 
-    static kit::Value arguments(std::optional<std::string> src, std::optional<std::string> base = std::nullopt)
+    static kit::Value arguments(std::optional<std::string> src, std::optional<std::string> base = std::nullopt,
+        std::optional<std::string> page = std::nullopt)
     {
         kit::Value attributes = kit::Value::dictionary();
         if (src)
@@ -32,6 +33,8 @@ struct PluginFixture {
         args.set(WebPlugInAttributesKey, std::move(attributes));
         if (base)
             args.set(WebPlugInBaseURLKey, kit::Value::string(*base));
+        if (page)
+            args.set(WebPlugInPageURLKey, kit::Value::string(*page));
         return args;
     }
 

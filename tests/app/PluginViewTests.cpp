@@ -5,6 +5,7 @@
 #include "kit/view/ScrollView.h"
 #include "kit_net/LoopbackServer.h"
 #include "pageview/NRVLectorinMultiPageView.h"
+#include "support/TestSupport.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -226,4 +227,38 @@ TEST(PluginView, ServerErrorPageIsShownAsStyledText)
     EXPECT_GT(heading.fontSize, body.fontSize) << "the heading is larger than the paragraph";
     EXPECT_FALSE(body.bold);
     EXPECT_TRUE(strong.bold);
+}
+
+TEST(PluginView, OnlyALocalPageLoadsALocalFileWhateverTheBaseURL)
+{
+    auto folder = testsupport::temporaryFolder("policy");
+    testsupport::writeFile(folder / "notes.rtf", kRtf);
+    std::string path = (folder / "notes.rtf").string();
+    std::string folderURL = kit::URL::fileURL(folder.string() + "/").absoluteString();
+    const struct {
+        std::string src;
+        std::optional<std::string> base, page;
+        bool loads;
+        const char* why;
+    } cases[] = {
+        { path.substr(1), "file:///", "http://127.0.0.1:1/page.html", false, "a web page declaring a file base" },
+        { "notes.rtf", folderURL, "https://127.0.0.1:1/page.html", false, "a secure web page, base at the folder" },
+        { "notes.rtf", folderURL, "data:text/html,<embed>", false, "a page from neither the web nor the disk" },
+        { "notes.rtf", folderURL, std::nullopt, false, "no page URL: the base cannot vouch for the page" },
+        { "notes.rtf", folderURL, folderURL + "page.html", true, "a local page embeds its neighbour" },
+        { kit::URL::fileURL(path).absoluteString(), "http://127.0.0.1:1/", "file:///page.html", true,
+            "a local page with a web base names the file outright" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        PluginFixture f;
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(c.src, c.base, c.page));
+        ASSERT_TRUE(f.waitUntilLoaded());
+        EXPECT_EQ(plugin.downloadIsComplete(), c.loads);
+        EXPECT_EQ(plugin.hasFailed(), !c.loads);
+        EXPECT_EQ(plugin.errorDisplay()->isHidden(), c.loads) << "a refusal shows the error display";
+        bool shown = plugin.pageView() && plugin.pageView()->textStorage()
+            && plugin.pageView()->textStorage()->string() == "Hello world.\n";
+        EXPECT_EQ(shown, c.loads);
+    }
 }

@@ -295,6 +295,27 @@ TEST_F(ViewerTest, EmbedChoosesAmongThePagesDocumentsWithItsBaseURL)
     EXPECT_EQ(*plugin().pluginArguments().get(WebPlugInBaseURLKey)->asString(), m_server->url("/docs/"));
 }
 
+TEST_F(ViewerTest, AWebPageDeclaringAFileBaseGetsNoLocalFile)
+{
+    auto folder = testsupport::temporaryFolder("secret");
+    testsupport::writeFile(folder / "notes.rtf", "{\\rtf1\\ansi Private notes.\\par}");
+    std::string page = "<html><head><base href=\"file:///\"></head><body><embed src=\""
+        + (folder / "notes.rtf").string().substr(1) + "\" type=\"application/rtf\"></body></html>";
+    nettest::LoopbackServer attacker([&](httplib::Server& s) {
+        s.Get("/attack.html", [&](const httplib::Request&, httplib::Response& r) { r.set_content(page, "text/html"); });
+    });
+    m_session = std::make_unique<hosts::ViewerSession>(
+        *m_host, std::vector<std::string> { attacker.url("/attack.html") }, hosts::DocumentWindow::Settings {});
+    ASSERT_TRUE(
+        waitUntil([&] { return !m_session->windows().empty() && document().plugin() && !plugin().isLoading(); }));
+    EXPECT_EQ(document().src(), kit::URL::fileURL((folder / "notes.rtf").string()).absoluteString())
+        << "resolved against the base";
+    EXPECT_EQ(*plugin().pluginArguments().get(WebPlugInPageURLKey)->asString(), attacker.url("/attack.html"));
+    EXPECT_TRUE(plugin().hasFailed());
+    EXPECT_FALSE(plugin().errorDisplay()->isHidden());
+    EXPECT_EQ(plugin().rawData(), nullptr) << "not a byte of the file";
+}
+
 TEST_F(ViewerTest, AMissingEmbeddedDocumentClosesItsWindowWithAReason)
 {
     hosts::DocumentWindow::Settings third;

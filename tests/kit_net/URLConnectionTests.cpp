@@ -551,6 +551,7 @@ TEST(URLConnection, RefusesLocalFilesToPagesFromTheWebOnALaterTurn)
     } cases[] = {
         { url("http://example.com/page.html"), { "fail -1102" }, "a page from the web" },
         { url("https://example.com/page.html"), { "fail -1102" }, "a secure page from the web" },
+        { url("data:text/html,page"), { "fail -1102" }, "a page from neither the web nor the disk" },
         { URL::fileURL((folder / "page.html").string()), { "response 0", "data secret", "finish" }, "a local page" },
         { std::nullopt, { "response 0", "data secret", "finish" }, "no page at all" },
     };
