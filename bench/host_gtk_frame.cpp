@@ -6,8 +6,8 @@
 // the median and the 99th percentile of the frame times; the first frame at each zoom (which builds the
 // shadow mask and lays out the first pages) is left out.
 #include "hosts/cli/HeadlessBrowser.h"
-#include "hosts/gtk/BackingStore.h"
-#include "hosts/gtk/TileTextures.h"
+#include "hosts/common/gtk/BackingStore.h"
+#include "hosts/common/gtk/TileTextures.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/host/HeadlessHost.h"
 #include "kit/view/ClipView.h"

@@ -1,7 +1,8 @@
 #include "hosts/cli/Cli.h"
 
 #include "hosts/cli/Commands.h"
-#include "hosts/cli/Options.h"
+#include "hosts/common/Options.h"
+#include "hosts/common/WindowCommands.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hosts/cli/Options.h"
+#include "hosts/common/Options.h"
 
 #include <string>
 
@@ -12,7 +12,6 @@ int runText(const Options&);
 int runPrint(const Options&);
 int runSave(const Options&);
 int runFind(const Options&);
-int runView(const Options&);
 int runDefaults(const Options&);
 int runCheckUpdate(const Options&);
 int runPrefs(const Options&);

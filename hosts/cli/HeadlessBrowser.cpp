@@ -1,6 +1,6 @@
 #include "hosts/cli/HeadlessBrowser.h"
 
-#include "kit/foundation/Bundle.h"
+#include "hosts/common/PageArguments.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/net/URLConnection.h"
 #include "kit/net/URLRequest.h"
@@ -8,7 +8,6 @@
 #include "plugin/NRVLectorin.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <unistd.h>
 
 namespace hosts {
@@ -36,37 +35,6 @@ public:
 
 } // namespace
 
-std::optional<kit::URL> urlForPageArgument(const std::string& page)
-{
-    auto colon = page.find(':');
-    bool hasScheme = colon != std::string::npos && colon > 1 && std::isalpha(static_cast<unsigned char>(page[0]))
-        && std::all_of(page.begin(), page.begin() + std::ptrdiff_t(colon), [](char c) {
-               return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-           });
-    if (hasScheme)
-        return kit::URL::withString(page);
-    std::error_code error;
-    std::filesystem::path path = std::filesystem::absolute(page, error);
-    return kit::URL::fileURL(path.lexically_normal().string());
-}
-
-ClaimedTypes claimedTypesFromBundle()
-{
-    ClaimedTypes claimed;
-    const kit::Bundle& bundle = kit::Bundle::plugin();
-    for (const auto& type : bundle.claimedMIMETypes())
-        claimed.mimeTypes.push_back(type);
-    for (const auto& extension : bundle.claimedExtensions())
-        claimed.extensions.push_back(extension);
-    return claimed;
-}
-
-std::string HeadlessBrowser::defaultPage()
-{
-    auto path = kit::Bundle::plugin().resourcePath("sample/index.html");
-    return path ? path->string() : std::string("resources/sample/index.html");
-}
-
 std::optional<std::string> HeadlessBrowser::load(const std::string& page, const LoadOptions& options)
 {
     m_pageURL = urlForPageArgument(page.empty() ? defaultPage() : page);
@@ -79,7 +47,8 @@ std::optional<std::string> HeadlessBrowser::load(const std::string& page, const 
         auto connection = kit::URLConnection::start(kit::URLRequest(*m_pageURL), &fetch);
         if (!connection)
             return "cannot load " + m_pageURL->absoluteString();
-        kit::RunLoop::runUntil([&] { return fetch.done; }, std::chrono::milliseconds(long(options.timeoutSeconds * 1000)));
+        kit::RunLoop::runUntil(
+            [&] { return fetch.done; }, std::chrono::milliseconds(long(options.timeoutSeconds * 1000)));
         if (!fetch.done)
             return "timed out loading " + m_pageURL->absoluteString();
         // A page that cannot be had is still handed to the plug-in, which shows its error display.
@@ -96,7 +65,8 @@ std::optional<std::string> HeadlessBrowser::load(const std::string& page, const 
     }
     for (const auto& embed : hostPage.embeds) {
         PluginArguments made = embedArguments(*m_pageURL, hostPage, embed);
-        kit::Size box { resolveDimension(embed.width, options.viewport.width, 300), resolveDimension(embed.height, options.viewport.height, 150) };
+        kit::Size box { resolveDimension(embed.width, options.viewport.width, 300),
+            resolveDimension(embed.height, options.viewport.height, 150) };
         addInstance(made.arguments, box, std::move(made.src));
     }
     return std::nullopt;
@@ -121,7 +91,8 @@ void HeadlessBrowser::waitUntilLoaded(double timeoutSeconds)
 {
     kit::RunLoop::runUntil(
         [&] {
-            return std::all_of(m_instances.begin(), m_instances.end(), [](const PluginInstance& i) { return !i.plugin->isLoading(); });
+            return std::all_of(
+                m_instances.begin(), m_instances.end(), [](const PluginInstance& i) { return !i.plugin->isLoading(); });
         },
         std::chrono::milliseconds(long(timeoutSeconds * 1000)));
 }

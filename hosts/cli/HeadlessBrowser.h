@@ -1,12 +1,11 @@
 #pragma once
 
-#include "hosts/cli/HostPage.h"
-#include "hosts/cli/PluginArguments.h"
+#include "hosts/common/HostPage.h"
+#include "hosts/common/PluginArguments.h"
 #include "kit/foundation/Value.h"
 #include "kit/geometry/Geometry.h"
 #include "kit/net/URL.h"
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,8 +45,6 @@ public:
     bool isHostPage() const { return m_isHostPage; }
     const kit::URL& pageURL() const { return *m_pageURL; }
 
-    static std::string defaultPage();
-
 private:
     PluginInstance& addInstance(const kit::Value& arguments, kit::Size box, std::string src);
 
@@ -55,12 +52,5 @@ private:
     bool m_isHostPage = false;
     std::vector<PluginInstance> m_instances;
 };
-
-// The claimed MIME types and extensions from the plug-in bundle's Info.plist.
-ClaimedTypes claimedTypesFromBundle();
-
-// A path or URL as the command line gives it: a string with a scheme is a URL, anything else a path
-// (relative to the current folder). Nothing for a URL that cannot be read.
-std::optional<kit::URL> urlForPageArgument(const std::string& page);
 
 } // namespace hosts

@@ -2,7 +2,7 @@
 // cannot run, instead of failing to link.
 #ifndef LECTORIN_HAVE_GTK
 
-#include "hosts/cli/Commands.h"
+#include "hosts/common/WindowCommands.h"
 
 #include <cstdio>
 

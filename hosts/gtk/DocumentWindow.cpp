@@ -1,9 +1,10 @@
 #include "hosts/gtk/DocumentWindow.h"
 
-#include "hosts/cli/HeadlessBrowser.h"
-#include "hosts/cli/HostPage.h"
-#include "hosts/gtk/DisplayInformation.h"
-#include "hosts/gtk/GtkHost.h"
+#include "hosts/common/HostPage.h"
+#include "hosts/common/PageArguments.h"
+#include "hosts/common/PluginArguments.h"
+#include "hosts/common/gtk/DisplayInformation.h"
+#include "hosts/common/gtk/GtkHost.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/view/Window.h"
 #include "pageview/NRVLectorinMultiPageView.h"
@@ -34,20 +35,20 @@ std::string DocumentWindow::titleForURL(const std::optional<kit::URL>& url)
     return "Untitled";
 }
 
-DocumentWindow::DocumentWindow(GtkHost& host, const std::string& page, const Settings& settings,
-    std::function<void(DocumentWindow&)> closed)
+DocumentWindow::DocumentWindow(
+    GtkHost& host, const std::string& page, const Settings& settings, std::function<void(DocumentWindow&)> closed)
     : m_host(host)
     , m_settings(settings)
     , m_closed(std::move(closed))
 {
-    m_pageURL = urlForPageArgument(page.empty() ? HeadlessBrowser::defaultPage() : page);
+    m_pageURL = urlForPageArgument(page.empty() ? defaultPage() : page);
     m_window = std::make_unique<kit::Window>(settings.contentSize);
     m_window->setTitle(titleForURL(m_pageURL));
-    HostWindow& shown = m_host.documentWindow(*m_window, [this] { return firstTextView(); }, [this] { requestClose(); });
+    HostWindow& shown = m_host.documentWindow(
+        *m_window, [this] { return firstTextView(); }, [this] { requestClose(); });
     GdkRectangle workArea = monitorWorkArea(mainMonitor(gdk_display_get_default()));
-    auto fit = [wanted = settings.contentSize, workArea](kit::Size chrome) {
-        return initialContentSize(wanted, chrome, workArea, kMinimumContentSize);
-    };
+    auto fit = [wanted = settings.contentSize, workArea](
+                   kit::Size chrome) { return initialContentSize(wanted, chrome, workArea, kMinimumContentSize); };
     kit::Size content = fit(shown.chromeSize());
     m_window->setContentSize(content);
     shown.setContentSize(content, fit);
@@ -65,7 +66,8 @@ DocumentWindow::DocumentWindow(GtkHost& host, const std::string& page, const Set
         });
         return;
     }
-    m_probe = std::make_unique<PageProbe>(*m_pageURL, claimedTypesFromBundle().mimeTypes, [this](PageProbe::Answer answer) { pageWasProbed(std::move(answer)); });
+    m_probe = std::make_unique<PageProbe>(*m_pageURL, claimedTypesFromBundle().mimeTypes,
+        [this](PageProbe::Answer answer) { pageWasProbed(std::move(answer)); });
 }
 
 DocumentWindow::~DocumentWindow()
@@ -75,16 +77,13 @@ DocumentWindow::~DocumentWindow()
     m_window.reset();
 }
 
-HostWindow& DocumentWindow::hostWindow() const
-{
-    return *m_host.hostWindow(*m_window);
-}
+HostWindow& DocumentWindow::hostWindow() const { return *m_host.hostWindow(*m_window); }
 
 void DocumentWindow::pageWasProbed(PageProbe::Answer answer)
 {
     // The probe may be inside its own callback: it goes on a later turn.
     if (m_probe)
-        kit::RunLoop::post([probe = std::shared_ptr<PageProbe>(std::move(m_probe))] { });
+        kit::RunLoop::post([probe = std::shared_ptr<PageProbe>(std::move(m_probe))] {});
 
     HostPage hostPage;
     if (answer.isMarkup)
@@ -98,7 +97,8 @@ void DocumentWindow::pageWasProbed(PageProbe::Answer answer)
     }
     if (m_settings.embed < 1 || std::size_t(m_settings.embed) > hostPage.embeds.size()) {
         std::size_t count = hostPage.embeds.size();
-        m_error = "the page has " + std::to_string(count) + " embedded document" + (count == 1 ? "" : "s") + ", not " + std::to_string(m_settings.embed);
+        m_error = "the page has " + std::to_string(count) + " embedded document" + (count == 1 ? "" : "s") + ", not "
+            + std::to_string(m_settings.embed);
         requestClose();
         return;
     }

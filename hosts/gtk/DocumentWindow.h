@@ -1,6 +1,5 @@
 #pragma once
 
-#include "hosts/cli/HeadlessBrowser.h"
 #include "hosts/gtk/PageProbe.h"
 #include "kit/foundation/Value.h"
 #include "kit/geometry/Geometry.h"
@@ -14,7 +13,7 @@
 namespace kit {
 class TextView;
 class Window;
-}
+} // namespace kit
 class NRVLectorin;
 
 namespace hosts {
@@ -38,7 +37,8 @@ public:
 
     // closed is told (from the run loop) when the user closed the window or the page could not be shown;
     // the owner then destroys this object.
-    DocumentWindow(GtkHost& host, const std::string& page, const Settings& settings, std::function<void(DocumentWindow&)> closed);
+    DocumentWindow(
+        GtkHost& host, const std::string& page, const Settings& settings, std::function<void(DocumentWindow&)> closed);
     ~DocumentWindow();
     DocumentWindow(const DocumentWindow&) = delete;
     DocumentWindow& operator=(const DocumentWindow&) = delete;

@@ -1,6 +1,6 @@
 // `lectorin view`: the pages in GTK windows, until the last window closes.
-#include "hosts/cli/Commands.h"
-#include "hosts/gtk/GtkHost.h"
+#include "hosts/common/WindowCommands.h"
+#include "hosts/common/gtk/GtkHost.h"
 #include "hosts/gtk/ViewerSession.h"
 
 #include <cstdio>

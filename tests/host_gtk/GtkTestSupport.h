@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hosts/gtk/GtkHost.h"
+#include "hosts/common/gtk/GtkHost.h"
 
 #include <chrono>
 #include <cstdint>

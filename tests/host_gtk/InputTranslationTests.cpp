@@ -1,5 +1,5 @@
 // Key, shortcut and scroll translation: pure functions, no display needed.
-#include "hosts/gtk/InputTranslation.h"
+#include "hosts/common/gtk/InputTranslation.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // The host's pure pieces: match counting, EDID reading, window sizing, file name extensions, page sniffing,
 // window titles and print page setups.
-#include "hosts/gtk/DisplayInformation.h"
+#include "hosts/common/gtk/DisplayInformation.h"
+#include "hosts/common/gtk/FindMatches.h"
+#include "hosts/common/gtk/PrintPanel.h"
+#include "hosts/common/gtk/SavePanel.h"
 #include "hosts/gtk/DocumentWindow.h"
-#include "hosts/gtk/FindMatches.h"
 #include "hosts/gtk/PageProbe.h"
-#include "hosts/gtk/PrintPanel.h"
-#include "hosts/gtk/SavePanel.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -37,9 +37,11 @@ TEST(FindMatches, CountsAndLocatesTheSelectedOccurrence)
         EXPECT_EQ(hosts::countMatches(text, c.needle, c.selection), c.expected);
     }
     EXPECT_EQ(hosts::countMatches("aaaa", "aa", { 2, 2 }), (MatchCount { 2, 2 })) << "occurrences do not overlap";
-    EXPECT_EQ(hosts::countMatches("aaaa", "aa", { 1, 2 }), (MatchCount { 0, 2 })) << "an overlapping selection is not counted";
+    EXPECT_EQ(hosts::countMatches("aaaa", "aa", { 1, 2 }), (MatchCount { 0, 2 }))
+        << "an overlapping selection is not counted";
     EXPECT_EQ(hosts::countMatches("ab", "abc", { 0, 0 }), (MatchCount { 0, 0 })) << "a needle longer than the text";
-    EXPECT_EQ(hosts::countMatches("\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9", { 6, 5 }), (MatchCount { 2, 2 }))
+    EXPECT_EQ(hosts::countMatches("\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9", { 6, 5 }),
+        (MatchCount { 2, 2 }))
         << "non-ASCII letters fold too, and offsets stay byte offsets";
 }
 
@@ -76,7 +78,8 @@ TEST(DisplayInformation, PhysicalSizeFromTheFirstDetailedTiming)
 {
     using Size = hosts::PhysicalSize;
     EXPECT_EQ(hosts::physicalSizeFromEDID(edidWithSize(527, 296)), (Size { 527, 296 })) << "a 24-inch monitor";
-    EXPECT_EQ(hosts::physicalSizeFromEDID(edidWithSize(1872, 1053)), (Size { 1872, 1053 })) << "high bits of both sides";
+    EXPECT_EQ(hosts::physicalSizeFromEDID(edidWithSize(1872, 1053)), (Size { 1872, 1053 }))
+        << "high bits of both sides";
     EXPECT_EQ(hosts::physicalSizeFromEDID(edidWithSize(256, 255)), (Size { 256, 255 })) << "just past the low byte";
     EXPECT_FALSE(hosts::physicalSizeFromEDID(edidWithSize(0, 0))) << "a projector reports no size";
     EXPECT_FALSE(hosts::physicalSizeFromEDID(edidWithSize(527, 0))) << "half a size is no size";
@@ -161,16 +164,13 @@ TEST(PageProbe, MarkupIsRecognisedByItsFirstCharacter)
 
 TEST(DocumentWindow, TitleIsTheDocumentsFileName)
 {
-    EXPECT_EQ(hosts::DocumentWindow::titleForURL(kit::URL::withString("http://127.0.0.1:8080/docs/Annual%20Report.docx?x=1")), "Annual Report.docx");
+    EXPECT_EQ(
+        hosts::DocumentWindow::titleForURL(kit::URL::withString("http://127.0.0.1:8080/docs/Annual%20Report.docx?x=1")),
+        "Annual Report.docx");
     EXPECT_EQ(hosts::DocumentWindow::titleForURL(kit::URL::fileURL("/home/a/report.rtf")), "report.rtf");
-    EXPECT_EQ(hosts::DocumentWindow::titleForURL(kit::URL::withString("http://example.org/")), "example.org") << "no file name: the host";
+    EXPECT_EQ(hosts::DocumentWindow::titleForURL(kit::URL::withString("http://example.org/")), "example.org")
+        << "no file name: the host";
     EXPECT_EQ(hosts::DocumentWindow::titleForURL(std::nullopt), "Untitled");
-    auto relative = hosts::urlForPageArgument("some folder/a b.doc");
-    ASSERT_TRUE(relative);
-    EXPECT_TRUE(relative->isFileURL()) << "a path without a scheme is a file";
-    EXPECT_EQ(relative->lastPathComponent(), "a b.doc");
-    EXPECT_EQ(hosts::urlForPageArgument("http://127.0.0.1/x.doc")->scheme(), "http");
-    EXPECT_TRUE(hosts::urlForPageArgument("C:/x.doc")->isFileURL()) << "a one-letter prefix is part of a path, not a scheme";
 }
 
 TEST(PrintPanel, PageSetupMatchesTheJobsPaper)

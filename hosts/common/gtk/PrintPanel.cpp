@@ -1,4 +1,4 @@
-#include "hosts/gtk/PrintPanel.h"
+#include "hosts/common/gtk/PrintPanel.h"
 
 #include "kit/foundation/RunLoop.h"
 

@@ -1,4 +1,4 @@
-#include "hosts/gtk/DisplayInformation.h"
+#include "hosts/common/gtk/DisplayInformation.h"
 
 #include <algorithm>
 #include <cmath>

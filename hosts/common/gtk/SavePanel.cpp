@@ -1,4 +1,4 @@
-#include "hosts/gtk/SavePanel.h"
+#include "hosts/common/gtk/SavePanel.h"
 
 #include "kit/view/Alert.h"
 

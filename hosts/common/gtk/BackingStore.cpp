@@ -1,4 +1,4 @@
-#include "hosts/gtk/BackingStore.h"
+#include "hosts/common/gtk/BackingStore.h"
 
 #include "kit/view/Window.h"
 

@@ -1,4 +1,4 @@
-#include "hosts/cli/HostPage.h"
+#include "hosts/common/HostPage.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,8 @@ using hosts::parseHostPage;
 
 namespace {
 
-const ClaimedTypes kClaimed { { "application/msword", "application/rtf", "text/rtf" }, { "doc", "docx", "rtf", "odt" } };
+const ClaimedTypes kClaimed { { "application/msword", "application/rtf", "text/rtf" },
+    { "doc", "docx", "rtf", "odt" } };
 
 hosts::HostPage parse(const std::string& html)
 {
@@ -30,7 +31,8 @@ TEST(HostPage, FindsClaimedEmbedsInDocumentOrder)
     EXPECT_EQ(page.embeds[0].width, "640");
     EXPECT_EQ(page.embeds[1].attributes.at("src"), "b.bin") << "an object's data is its src; claimed by type";
     EXPECT_EQ(page.embeds[1].width, "50%");
-    EXPECT_EQ(page.embeds[2].attributes.at("src"), "Report.DOCX?download=1") << "extensions are case-blind, query ignored";
+    EXPECT_EQ(page.embeds[2].attributes.at("src"), "Report.DOCX?download=1")
+        << "extensions are case-blind, query ignored";
 }
 
 TEST(HostPage, DocumentsThatAreNotHostPagesYieldNothing)

@@ -1,4 +1,4 @@
-#include "hosts/cli/HostPage.h"
+#include "hosts/common/HostPage.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -42,7 +42,8 @@ void collect(xmlNode* node, HostPage& page, const ClaimedTypes& claimed)
             EmbeddedDocument embed;
             for (xmlAttr* a = n->properties; a; a = a->next) {
                 xmlChar* value = xmlNodeListGetString(n->doc, a->children, 1);
-                embed.attributes[lower(reinterpret_cast<const char*>(a->name))] = value ? reinterpret_cast<const char*>(value) : "";
+                embed.attributes[lower(reinterpret_cast<const char*>(a->name))]
+                    = value ? reinterpret_cast<const char*>(value) : "";
                 xmlFree(value);
             }
             if (name == "object" && !embed.attributes.count("src") && embed.attributes.count("data"))
@@ -85,8 +86,9 @@ HostPage parseHostPage(std::span<const std::uint8_t> bytes, const ClaimedTypes& 
     first = head.find_first_not_of(" \t\r\n\f", first);
     if (std::find(head.begin(), head.end(), '\0') != head.end() || first == std::string::npos || head[first] != '<')
         return page;
-    htmlDocPtr doc = htmlReadMemory(reinterpret_cast<const char*>(bytes.data()), int(std::min<std::size_t>(bytes.size(), 64u << 20)),
-        nullptr, nullptr, HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_RECOVER);
+    htmlDocPtr doc = htmlReadMemory(reinterpret_cast<const char*>(bytes.data()),
+        int(std::min<std::size_t>(bytes.size(), 64u << 20)), nullptr, nullptr,
+        HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_RECOVER);
     if (!doc)
         return page;
     collect(xmlDocGetRootElement(doc), page, claimed);

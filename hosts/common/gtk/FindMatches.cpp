@@ -1,4 +1,4 @@
-#include "hosts/gtk/FindMatches.h"
+#include "hosts/common/gtk/FindMatches.h"
 
 #include "kit/text/TextFinder.h"
 

@@ -1,4 +1,4 @@
-#include "hosts/gtk/ModalAlert.h"
+#include "hosts/common/gtk/ModalAlert.h"
 
 #include "kit/view/Alert.h"
 

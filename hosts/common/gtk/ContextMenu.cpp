@@ -1,4 +1,4 @@
-#include "hosts/gtk/ContextMenu.h"
+#include "hosts/common/gtk/ContextMenu.h"
 
 #include "kit/view/Menu.h"
 #include "kit/view/Window.h"

@@ -1,4 +1,4 @@
-#include "hosts/gtk/KitViewWidget.h"
+#include "hosts/common/gtk/KitViewWidget.h"
 
 #include "kit/view/Event.h"
 #include "kit/view/Window.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hosts/gtk/BackingStore.h"
+#include "hosts/common/gtk/BackingStore.h"
 
 #include <gtk/gtk.h>
 #include <vector>

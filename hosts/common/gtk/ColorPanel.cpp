@@ -1,4 +1,4 @@
-#include "hosts/gtk/ColorPanel.h"
+#include "hosts/common/gtk/ColorPanel.h"
 
 namespace hosts {
 

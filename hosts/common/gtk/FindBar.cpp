@@ -1,6 +1,6 @@
-#include "hosts/gtk/FindBar.h"
+#include "hosts/common/gtk/FindBar.h"
 
-#include "hosts/gtk/FindMatches.h"
+#include "hosts/common/gtk/FindMatches.h"
 #include "kit/text/FindPasteboard.h"
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextStorage.h"

@@ -1,4 +1,4 @@
-#include "hosts/cli/Options.h"
+#include "hosts/common/Options.h"
 
 #include <cstdlib>
 #include <cstring>

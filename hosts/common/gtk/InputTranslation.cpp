@@ -1,4 +1,4 @@
-#include "hosts/gtk/InputTranslation.h"
+#include "hosts/common/gtk/InputTranslation.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "hosts/cli/PluginArguments.h"
+#include "hosts/common/PluginArguments.h"
 
 #include "plugin/NRVLectorin.h"
 

@@ -1,6 +1,6 @@
-#include "hosts/gtk/HostWindow.h"
+#include "hosts/common/gtk/HostWindow.h"
 
-#include "hosts/gtk/InputTranslation.h"
+#include "hosts/common/gtk/InputTranslation.h"
 #include "kit/foundation/Bundle.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/text/FindPasteboard.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "hosts/gtk/BackingStore.h"
-#include "hosts/gtk/InputTranslation.h"
-#include "hosts/gtk/TileTextures.h"
+#include "hosts/common/gtk/BackingStore.h"
+#include "hosts/common/gtk/InputTranslation.h"
+#include "hosts/common/gtk/TileTextures.h"
 #include "kit/geometry/Geometry.h"
 
 #include <functional>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "hosts/gtk/FindBar.h"
-#include "hosts/gtk/KitViewWidget.h"
+#include "hosts/common/gtk/FindBar.h"
+#include "hosts/common/gtk/KitViewWidget.h"
 
 #include <functional>
 #include <gtk/gtk.h>

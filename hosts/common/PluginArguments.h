@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hosts/cli/HostPage.h"
+#include "hosts/common/HostPage.h"
 #include "kit/foundation/Value.h"
 #include "kit/net/URL.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hosts/gtk/HostWindow.h"
+#include "hosts/common/gtk/HostWindow.h"
 #include "kit/host/Host.h"
 
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "hosts/gtk/TileTextures.h"
+#include "hosts/common/gtk/TileTextures.h"
 
 #include <cstring>
 
