@@ -1,8 +1,8 @@
 #include "hosts/cli/Cli.h"
 
 #include "hosts/cli/Commands.h"
+#include "hosts/cli/WindowHostLauncher.h"
 #include "hosts/common/Options.h"
-#include "hosts/common/WindowCommands.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,7 +16,7 @@ struct Command {
     const char* name;
     const char* usage;
     const char* summary;
-    int (*run)(const Options&); // null: not built yet
+    int (*run)(const Options&); // null: a window command, run by the window host program
 };
 
 const Command kCommands[] = {
@@ -27,7 +27,8 @@ const Command kCommands[] = {
     { "print", "[PAGE] -o OUT.pdf", "print the document to a PDF", runPrint },
     { "save", "[PAGE] -o PATH", "save the downloaded file unchanged", runSave },
     { "find", "[PAGE] TEXT [--previous] [-o OUT.png]", "find text, list the matches", runFind },
-    { "view", "[PAGE] [--embed N]", "show the page in a window", runView },
+    { "view", "[PAGE] [--embed N] [--size WxH]", "show one embedded document (or a document) in a window", nullptr },
+    { "browse", "[URL|PATH] [--size WxH]", "a web browser window: pages with their documents inline", nullptr },
     { "defaults", "read|write|delete [KEY [VALUE]]", "read, write or delete the preferences", runDefaults },
     { "check-update", "[--answer KEY|TITLE]", "run the update check now", runCheckUpdate },
     { "prefs", "[--color R,G,B[,A]] [--auto-update on|off]", "drive the preferences window's controls", runPrefs },
@@ -39,19 +40,19 @@ void printHelp()
                 "PAGE is a document or a web page embedding documents, as a path or a URL;\n"
                 "without it, the bundled sample page.\n\ncommands:\n");
     for (const auto& command : kCommands)
-        std::printf("  %-13s%s%s\n      lectorin %s %s\n", command.name, command.summary, command.run ? "" : " (not built yet)",
-            command.name, command.usage);
-    std::printf("\ncommon options:\n"
-                "  --size WxH          the window (full-page document, default 900x1100) or the page's viewport\n"
-                "  --embed N           the Nth embedded document of a page (1-based)\n"
-                "  --document          show PAGE itself as a document, even when it is a web page\n"
-                "  --zoom-step N       zoom step 0-9 (4 is 100 %%), reached with zoom in/out\n"
-                "  --scroll X,Y        a scroll origin proposed to the clip view\n"
-                "  --display WxH@MMxMM the main display (pixels and millimetres); none by default\n"
-                "  --paper letter|a4|WxH  the paper of the print settings (points)\n"
-                "  --timeout S         seconds to wait for documents (default 60)\n"
-                "  --help, --version\n"
-                "\nexit status: 0 when every document loaded, 1 when one failed or none was found, 2 for usage errors\n");
+        std::printf("  %-13s%s\n      lectorin %s %s\n", command.name, command.summary, command.name, command.usage);
+    std::printf(
+        "\ncommon options:\n"
+        "  --size WxH          the window (full-page document, default 900x1100) or the page's viewport\n"
+        "  --embed N           the Nth embedded document of a page (1-based)\n"
+        "  --document          show PAGE itself as a document, even when it is a web page\n"
+        "  --zoom-step N       zoom step 0-9 (4 is 100 %%), reached with zoom in/out\n"
+        "  --scroll X,Y        a scroll origin proposed to the clip view\n"
+        "  --display WxH@MMxMM the main display (pixels and millimetres); none by default\n"
+        "  --paper letter|a4|WxH  the paper of the print settings (points)\n"
+        "  --timeout S         seconds to wait for documents (default 60)\n"
+        "  --help, --version\n"
+        "\nexit status: 0 when every document loaded, 1 when one failed or none was found, 2 for usage errors\n");
 }
 
 } // namespace
@@ -73,11 +74,7 @@ int runCommandLine(int argc, char** argv)
     }
     for (const auto& command : kCommands) {
         if (options.command == command.name) {
-            if (!command.run) {
-                std::fprintf(stderr, "lectorin: '%s' is not built yet\n", command.name);
-                return 2;
-            }
-            return command.run(options);
+            return command.run ? command.run(options) : execWindowHost(argv);
         }
     }
     std::fprintf(stderr, "lectorin: unknown command '%s' (see lectorin --help)\n", options.command.c_str());

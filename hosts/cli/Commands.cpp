@@ -60,7 +60,8 @@ int openSession(const Options& options, Session& session, bool pageIsFirstPositi
         load.viewport = *options.size;
     load.forceDocument = options.forceDocument;
     load.timeoutSeconds = options.timeoutSeconds;
-    std::string page = pageIsFirstPositional && !options.positional.empty() ? options.positional.front() : std::string();
+    std::string page
+        = pageIsFirstPositional && !options.positional.empty() ? options.positional.front() : std::string();
     if (auto error = session.browser.load(page, load)) {
         std::fprintf(stderr, "lectorin: %s\n", error->c_str());
         return 1;
@@ -103,7 +104,8 @@ PluginInstance* chosenInstance(const Options& options, Session& session)
 {
     auto& instances = session.browser.instances();
     if (options.embed < 1 || std::size_t(options.embed) > instances.size()) {
-        std::fprintf(stderr, "lectorin: the page has %zu embedded document(s), not %d\n", instances.size(), options.embed);
+        std::fprintf(
+            stderr, "lectorin: the page has %zu embedded document(s), not %d\n", instances.size(), options.embed);
         return nullptr;
     }
     return &instances[std::size_t(options.embed - 1)];
@@ -144,10 +146,7 @@ bool writePagePNG(NRVLectorinMultiPageView& pageView, std::uint32_t page, const 
 
 } // namespace
 
-std::string versionString()
-{
-    return kit::Bundle::plugin().version().value_or("1.0.0");
-}
+std::string versionString() { return kit::Bundle::plugin().version().value_or("1.0.0"); }
 
 int runRender(const Options& options)
 {
@@ -166,10 +165,12 @@ int runRender(const Options& options)
             std::fprintf(stderr, "lectorin: no pages to render\n");
             return 1;
         }
-        std::filesystem::path base = options.output.empty() ? defaultOutput(*instance, ".png") : std::filesystem::path(options.output);
+        std::filesystem::path base
+            = options.output.empty() ? defaultOutput(*instance, ".png") : std::filesystem::path(options.output);
         int last = std::min<int>(options.pages->second, int(pageView->numberOfPages()));
         for (int page = options.pages->first; page <= last; ++page) {
-            std::filesystem::path path = base.parent_path() / (base.stem().string() + "-" + std::to_string(page) + ".png");
+            std::filesystem::path path
+                = base.parent_path() / (base.stem().string() + "-" + std::to_string(page) + ".png");
             if (!writePagePNG(*pageView, std::uint32_t(page - 1), path)) {
                 std::fprintf(stderr, "lectorin: cannot write %s\n", path.c_str());
                 return 1;
@@ -178,7 +179,8 @@ int runRender(const Options& options)
         }
         return status;
     }
-    std::filesystem::path path = options.output.empty() ? defaultOutput(*instance, ".png") : std::filesystem::path(options.output);
+    std::filesystem::path path
+        = options.output.empty() ? defaultOutput(*instance, ".png") : std::filesystem::path(options.output);
     auto written = session.host.writeWindowPNG(*instance->window, path);
     if (!written) {
         std::fprintf(stderr, "lectorin: %s\n", written.error().c_str());
@@ -212,7 +214,9 @@ int runInfo(const Options& options)
             const auto& printInfo = pageView->printInfo();
             json.field("pages", double(pageView->numberOfPages()));
             json.array("paper", { printInfo->paperSize().width, printInfo->paperSize().height });
-            json.array("margins", { printInfo->leftMargin(), printInfo->rightMargin(), printInfo->topMargin(), printInfo->bottomMargin() });
+            json.array("margins",
+                { printInfo->leftMargin(), printInfo->rightMargin(), printInfo->topMargin(),
+                    printInfo->bottomMargin() });
             json.field("zoomStep", double(pageView->zoomStep()));
             json.field("scalePercent", double(ScaleUtilities::scalePercent(*pageView)));
             kit::Rect frame = pageView->frame();
@@ -307,7 +311,8 @@ int runPrint(const Options& options)
     session.host.queuePrintAnswer(true);
     std::size_t answered = session.host.transcript().size();
     instance->window->sendAction("print:", nullptr, instance->plugin);
-    kit::RunLoop::runUntil([&] { return session.host.transcript().size() > answered && std::filesystem::exists(target); },
+    kit::RunLoop::runUntil(
+        [&] { return session.host.transcript().size() > answered && std::filesystem::exists(target); },
         std::chrono::seconds(120));
     kit::RunLoop::drain();
     if (!std::filesystem::exists(target)) {
@@ -361,7 +366,8 @@ int runFind(const Options& options)
         std::printf("page %u bytes %zu-%zu\n", page + 1, match.location, match.end());
     }
     std::printf("%zu matches\n", matches.size());
-    std::filesystem::path path = options.output.empty() ? defaultOutput(*instance, "-find.png") : std::filesystem::path(options.output);
+    std::filesystem::path path
+        = options.output.empty() ? defaultOutput(*instance, "-find.png") : std::filesystem::path(options.output);
     if (session.host.writeWindowPNG(*instance->window, path))
         std::fprintf(stderr, "%s\n", path.c_str());
     return allLoaded(session) ? 0 : 1;

@@ -2,7 +2,6 @@
 // preferences domain, `check-update`, `prefs` (the preferences window's controls) and the window branch of
 // `render`.
 #include "hosts/cli/Commands.h"
-
 #include "kit/foundation/Bundle.h"
 #include "kit/foundation/Clock.h"
 #include "kit/foundation/NotificationCenter.h"
@@ -71,10 +70,7 @@ struct OpenURLThroughHost {
 // Property-list values printed as the classic defaults tool prints them: the old-style text form, with
 // strings quoted unless they are plain words and nested containers indented by their level.
 
-std::string indent(int level)
-{
-    return std::string(std::size_t(level) * 4, ' ');
-}
+std::string indent(int level) { return std::string(std::size_t(level) * 4, ' '); }
 
 bool isPlainWord(std::string_view text)
 {
@@ -391,8 +387,9 @@ kit::Result<kit::Value> valueFromWords(const std::vector<std::string>& words)
 
 int usage(const char* message)
 {
-    std::fprintf(stderr, "lectorin: %s\nusage: lectorin defaults read [KEY] | write KEY [-string|-int|-float|-bool|-date] "
-                         "VALUE | write KEY -array VALUE... | delete [KEY]\n",
+    std::fprintf(stderr,
+        "lectorin: %s\nusage: lectorin defaults read [KEY] | write KEY [-string|-int|-float|-bool|-date] "
+        "VALUE | write KEY -array VALUE... | delete [KEY]\n",
         message);
     return 2;
 }
@@ -412,7 +409,8 @@ int readDefaults(const std::vector<std::string>& words)
     }
     const kit::Value* value = domain.get(words[1]);
     if (!value) {
-        std::fprintf(stderr, "The domain/default pair of (%s, %s) does not exist\n", kPreferencesDomain, words[1].c_str());
+        std::fprintf(
+            stderr, "The domain/default pair of (%s, %s) does not exist\n", kPreferencesDomain, words[1].c_str());
         return 1;
     }
     std::printf("%s\n", describeTopLevel(*value).c_str());
@@ -428,7 +426,8 @@ int writeDefaults(const std::vector<std::string>& words)
         return usage(value.error().c_str());
     if (!kit::Preferences::setValue(words[1], std::move(value.value()), kPreferencesDomain)
         || !kit::Preferences::synchronize(kPreferencesDomain)) {
-        std::fprintf(stderr, "lectorin: could not write %s\n", kit::Preferences::fileForDomain(kPreferencesDomain).c_str());
+        std::fprintf(
+            stderr, "lectorin: could not write %s\n", kit::Preferences::fileForDomain(kPreferencesDomain).c_str());
         return 1;
     }
     return 0;
@@ -442,7 +441,8 @@ int deleteDefaults(const std::vector<std::string>& words)
     std::vector<std::string> keys;
     if (words.size() == 2) {
         if (!domain.get(words[1])) {
-            std::fprintf(stderr, "The domain/default pair of (%s, %s) does not exist\n", kPreferencesDomain, words[1].c_str());
+            std::fprintf(
+                stderr, "The domain/default pair of (%s, %s) does not exist\n", kPreferencesDomain, words[1].c_str());
             return 1;
         }
         keys.push_back(words[1]);
@@ -458,7 +458,8 @@ int deleteDefaults(const std::vector<std::string>& words)
     for (const auto& key : keys)
         written = kit::Preferences::setValue(key, std::nullopt, kPreferencesDomain) && written;
     if (!kit::Preferences::synchronize(kPreferencesDomain) || !written) {
-        std::fprintf(stderr, "lectorin: could not write %s\n", kit::Preferences::fileForDomain(kPreferencesDomain).c_str());
+        std::fprintf(
+            stderr, "lectorin: could not write %s\n", kit::Preferences::fileForDomain(kPreferencesDomain).c_str());
         return 1;
     }
     return 0;
@@ -482,7 +483,8 @@ std::optional<kit::Color> parseColor(const std::string& text)
     }
     if (components.size() != 3 && components.size() != 4)
         return std::nullopt;
-    return kit::Color::calibratedRGB(components[0], components[1], components[2], components.size() == 4 ? components[3] : 1);
+    return kit::Color::calibratedRGB(
+        components[0], components[1], components[2], components.size() == 4 ? components[3] : 1);
 }
 
 } // namespace
@@ -516,7 +518,8 @@ int runCheckUpdate(const Options& options)
         kit::Bundle::plugin().version().value_or("(none)").c_str());
     NRVLectorin::doVersionCheckQuiet(false);
     // The check reports through its alert only; a check that could not be made is a failure here.
-    const std::string unavailable = kit::Bundle::main().localizedStringForKey("The update check is currently not available.", "");
+    const std::string unavailable
+        = kit::Bundle::main().localizedStringForKey("The update check is currently not available.", "");
     for (const auto& message : host.alertMessages()) {
         if (message == unavailable)
             return 1;
@@ -594,7 +597,8 @@ int runRenderWindow(const Options& options)
     controller.showWindow(nullptr);
     kit::Window* window = controller.window();
     if (!window) {
-        std::fprintf(stderr, "lectorin: the %s window cannot be loaded: %s\n", options.window.c_str(), controller.loadError().c_str());
+        std::fprintf(stderr, "lectorin: the %s window cannot be loaded: %s\n", options.window.c_str(),
+            controller.loadError().c_str());
         return 1;
     }
     std::filesystem::path path = options.output;

@@ -4,8 +4,9 @@
 
 namespace hosts {
 
-// The commands that need a display. A window host defines them (hosts/gtk: view); a build without one
-// defines them as a message that says why they cannot run.
-int runView(const Options&);
+// The commands that need a display, defined by the window hosts and run by `lectorin-window`
+// (hosts/window_main.cpp), which `lectorin` starts for them.
+int runView(const Options&); // hosts/gtk: one document per window
+int runBrowse(const Options&); // hosts/web: web pages with their documents inline
 
 } // namespace hosts

@@ -11,7 +11,8 @@ namespace {
 std::string run(const std::string& arguments, int* status = nullptr, std::string* errors = nullptr)
 {
     std::string output;
-    int code = testsupport::runCommand(std::string(LECTORIN_EXE) + " " + arguments + " --paper letter", &output, errors);
+    int code
+        = testsupport::runCommand(std::string(LECTORIN_EXE) + " " + arguments + " --paper letter", &output, errors);
     if (status)
         *status = code;
     return output;
@@ -28,7 +29,8 @@ std::string longRtf(int paragraphs)
 {
     std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times New Roman;}}\\f0\\fs24 ";
     for (int i = 0; i < paragraphs; ++i)
-        rtf += "Paragraph " + std::to_string(i) + " holds plain words about the harvest and the weather of the season.\\par ";
+        rtf += "Paragraph " + std::to_string(i)
+            + " holds plain words about the harvest and the weather of the season.\\par ";
     return rtf + "}";
 }
 
@@ -54,7 +56,8 @@ TEST(CommandLine, PagesAreRenderedAtEveryZoomStep)
         SCOPED_TRACE("zoom step " + std::to_string(step));
         int status = -1;
         auto base = out / ("z" + std::to_string(step) + ".png");
-        run("render " + document.string() + " --pages 1 --zoom-step " + std::to_string(step) + " -o " + base.string(), &status);
+        run("render " + document.string() + " --pages 1 --zoom-step " + std::to_string(step) + " -o " + base.string(),
+            &status);
         ASSERT_EQ(status, 0);
         auto image = testsupport::readPng(out / ("z" + std::to_string(step) + "-1.png"));
         ASSERT_GT(image.height, 0);
@@ -86,7 +89,8 @@ TEST(CommandLine, InfoDescribesEveryEmbedOfAHostPage)
     EXPECT_TRUE(std::regex_search(lines[0], std::regex("\"pages\":[3-9]"))) << lines[0];
     EXPECT_NE(lines[1].find("\"state\":\"failed\""), std::string::npos) << lines[1];
     EXPECT_NE(lines[1].find("missing.doc"), std::string::npos);
-    EXPECT_NE(lines[2].find("\"format\":\"text\""), std::string::npos) << "the format comes from the bytes, not the type";
+    EXPECT_NE(lines[2].find("\"format\":\"text\""), std::string::npos)
+        << "the format comes from the bytes, not the type";
     EXPECT_NE(lines[2].find("\"characters\":12"), std::string::npos) << lines[2];
 }
 
@@ -107,7 +111,9 @@ TEST(CommandLine, FindListsEveryMatchOnItsPage)
 {
     auto document = writeDocument("find.rtf", longRtf(200));
     int status = -1;
-    std::string out = run("find " + document.string() + " \"HARVEST and\" -o " + (testsupport::temporaryFolder("find") / "f.png").string(), &status);
+    std::string out = run("find " + document.string() + " \"HARVEST and\" -o "
+            + (testsupport::temporaryFolder("find") / "f.png").string(),
+        &status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(out.find("200 matches"), std::string::npos) << out.substr(out.size() > 200 ? out.size() - 200 : 0);
     EXPECT_EQ(out.rfind("page 1 bytes ", 0), 0u) << "the first match is on page 1";
@@ -172,4 +178,28 @@ TEST(CommandLine, PrintWritesAPdfOfTheWholeText)
     std::string fonts;
     testsupport::runCommand("pdffonts " + pdf.string(), &fonts);
     EXPECT_NE(fonts.find(" yes "), std::string::npos) << "fonts are embedded: " << fonts;
+}
+
+TEST(CommandLine, HeadlessCommandsLoadNoToolkit)
+{
+    // The dynamic loader's log names every library it maps, those loaded later with dlopen included.
+    auto document = writeDocument("one.rtf", "{\\rtf1\\ansi One line.\\par}");
+    std::string output, errors;
+    int status = testsupport::runCommand(
+        "LD_DEBUG=libs '" LECTORIN_EXE "' info '" + document.string() + "'", &output, &errors);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(output.find("\"pages\":1"), std::string::npos) << output;
+    EXPECT_NE(errors.find("libcairo"), std::string::npos) << "the loader's log was read";
+    for (const char* library : { "libgtk-4", "libwebkitgtk", "libjavascriptcoregtk" })
+        EXPECT_EQ(errors.find(library), std::string::npos) << library;
+}
+
+TEST(CommandLine, WindowCommandsRunInTheWindowHost)
+{
+    // Without a display the window host itself answers, so `view` reached it through the launcher.
+    std::string output, errors;
+    int status
+        = testsupport::runCommand("env -u DISPLAY -u WAYLAND_DISPLAY '" LECTORIN_EXE "' view x.doc", &output, &errors);
+    EXPECT_EQ(status, 1) << errors;
+    EXPECT_NE(errors.find("needs a display"), std::string::npos) << errors;
 }
