@@ -2,7 +2,9 @@
 
 #include "kit/net/CurlSupport.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kit {
 
@@ -22,6 +24,14 @@ std::string_view trimmedField(std::string_view text)
     return text;
 }
 
+// "256 MB" for whole binary megabytes, else bytes.
+std::string sizeDescription(std::size_t bytes)
+{
+    constexpr std::size_t kMegabyte = std::size_t(1) << 20;
+    return bytes % kMegabyte == 0 && bytes ? std::to_string(bytes / kMegabyte) + " MB"
+                                           : std::to_string(bytes) + " bytes";
+}
+
 } // namespace
 
 CurlTransfer::CurlTransfer(const URLRequest& request, Sink& sink)
@@ -34,8 +44,8 @@ CurlTransfer::CurlTransfer(const URLRequest& request, Sink& sink)
 
 CurlTransfer::~CurlTransfer()
 {
-    if (m_inactivityCheck)
-        g_source_remove(m_inactivityCheck);
+    if (m_watchdog)
+        g_source_remove(m_watchdog);
     if (m_isRunning)
         m_driver->removeTransfer(m_easy);
     if (m_easy)
@@ -59,12 +69,20 @@ bool CurlTransfer::start()
     curl_easy_setopt(m_easy, CURLOPT_ACCEPT_ENCODING, "");
 
     // The time-out is one of inactivity: connecting, or a whole interval with nothing received. curl's
-    // low-speed check cannot say that (it averages over seconds), so a timer of ours watches.
+    // low-speed check cannot say that (it averages over seconds), so a timer of ours watches. The same
+    // timer watches the deadline; curl's own total time-out would restart with every redirect.
+    auto milliseconds
+        = [](double seconds) { return std::chrono::milliseconds(std::max(1L, long(std::ceil(seconds * 1000)))); };
     if (double seconds = m_request.timeoutInterval(); seconds > 0) {
-        auto milliseconds = std::chrono::milliseconds(std::max(1L, long(std::ceil(seconds * 1000))));
-        curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT_MS, long(milliseconds.count()));
-        m_inactivityLimit = milliseconds;
+        curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT_MS, long(milliseconds(seconds).count()));
+        m_inactivityLimit = milliseconds(seconds);
     }
+    if (double seconds = m_request.deadlineInterval(); seconds > 0)
+        m_deadline = std::chrono::steady_clock::now() + milliseconds(seconds);
+    // A declared length over the maximum fails before the body is read; the decoded bytes are counted
+    // as they arrive (writeCallback), since a compressed body declares its compressed length only.
+    curl_easy_setopt(m_easy, CURLOPT_MAXFILESIZE_LARGE,
+        curl_off_t(std::min<std::size_t>(m_request.maximumBodyLength(), std::numeric_limits<curl_off_t>::max())));
     if (const auto& page = m_request.mainDocumentURL(); page && (page->scheme() == "http" || page->scheme() == "https"))
         curl_easy_setopt(m_easy, CURLOPT_REFERER, page->withoutFragment().absoluteString().c_str());
     for (const auto& [name, value] : m_request.allHTTPHeaderFields())
@@ -74,33 +92,50 @@ bool CurlTransfer::start()
 
     prepareHop();
     m_isRunning = m_driver->addTransfer(m_easy, *this);
-    if (m_isRunning && m_inactivityLimit.count())
-        scheduleInactivityCheck(m_inactivityLimit);
+    if (m_isRunning)
+        scheduleWatchdog();
     return m_isRunning;
 }
 
-void CurlTransfer::scheduleInactivityCheck(std::chrono::steady_clock::duration delay)
+void CurlTransfer::scheduleWatchdog()
 {
-    auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(delay).count();
-    m_inactivityCheck = g_timeout_add_full(
-        G_PRIORITY_DEFAULT, guint(std::max<long long>(1, milliseconds)), inactivityCheckDidFire, this, nullptr);
+    if (m_watchdog) {
+        g_source_remove(m_watchdog);
+        m_watchdog = 0;
+    }
+    std::optional<std::chrono::steady_clock::time_point> due = m_deadline;
+    if (m_inactivityLimit.count())
+        due = std::min(due.value_or(std::chrono::steady_clock::time_point::max()), m_lastActivity + m_inactivityLimit);
+    if (!due)
+        return;
+    auto delay = std::chrono::ceil<std::chrono::milliseconds>(*due - std::chrono::steady_clock::now()).count();
+    m_watchdog = g_timeout_add_full(
+        G_PRIORITY_DEFAULT, guint(std::clamp<long long>(delay, 1, G_MAXUINT)), watchdogDidFire, this, nullptr);
 }
 
-gboolean CurlTransfer::inactivityCheckDidFire(gpointer opaque)
+gboolean CurlTransfer::watchdogDidFire(gpointer opaque)
 {
     auto* transfer = static_cast<CurlTransfer*>(opaque);
-    transfer->m_inactivityCheck = 0;
+    transfer->m_watchdog = 0;
     if (!transfer->m_isRunning)
         return G_SOURCE_REMOVE;
-    auto idle = std::chrono::steady_clock::now() - transfer->m_lastActivity;
-    if (idle < transfer->m_inactivityLimit) {
-        transfer->scheduleInactivityCheck(transfer->m_inactivityLimit - idle);
+    auto now = std::chrono::steady_clock::now();
+    bool pastDeadline = transfer->m_deadline && now >= *transfer->m_deadline;
+    bool idle = transfer->m_inactivityLimit.count() && now - transfer->m_lastActivity >= transfer->m_inactivityLimit;
+    if (!pastDeadline && !idle) {
+        transfer->scheduleWatchdog();
         return G_SOURCE_REMOVE;
     }
     // A GLib timer, not one of curl's callbacks: the transfer may be removed here.
     transfer->m_driver->removeTransfer(transfer->m_easy);
     transfer->m_isRunning = false;
-    transfer->fail(Error::urlError(URLErrorCode::TimedOut, transfer->m_currentURL.absoluteString()));
+    std::string url = transfer->m_currentURL.absoluteString();
+    if (pastDeadline) {
+        transfer->fail(Error::urlError(URLErrorCode::TimedOut, url,
+            { { LocalizedDescriptionKey,
+                "The download took longer than it may, however slowly the server sent it." } }));
+    } else
+        transfer->fail(Error::urlError(URLErrorCode::TimedOut, url));
     return G_SOURCE_REMOVE;
 }
 
@@ -183,6 +218,12 @@ std::size_t CurlTransfer::writeCallback(char* bytes, std::size_t, std::size_t co
     auto* transfer = static_cast<CurlTransfer*>(opaque);
     transfer->m_lastActivity = std::chrono::steady_clock::now();
     transfer->reportResponseIfNeeded();
+    // Nothing past the maximum reaches the sink; returning short makes curl stop the transfer.
+    if (count > transfer->m_request.maximumBodyLength() - transfer->m_receivedBodyLength) {
+        transfer->m_didExceedMaximumLength = true;
+        return 0;
+    }
+    transfer->m_receivedBodyLength += count;
     transfer->m_sink.transferDidReceiveData({ reinterpret_cast<const std::uint8_t*>(bytes), count });
     return count;
 }
@@ -193,9 +234,14 @@ void CurlTransfer::curlTransferDidComplete(CURLcode result)
 {
     m_driver->removeTransfer(m_easy);
     m_isRunning = false;
-    if (m_inactivityCheck) {
-        g_source_remove(m_inactivityCheck);
-        m_inactivityCheck = 0;
+    if (m_watchdog) {
+        g_source_remove(m_watchdog);
+        m_watchdog = 0;
+    }
+    if (m_didExceedMaximumLength || result == CURLE_FILESIZE_EXCEEDED) {
+        return fail(Error::urlError(URLErrorCode::DataLengthExceedsMaximum, m_currentURL.absoluteString(),
+            { { LocalizedDescriptionKey,
+                "The document is larger than " + sizeDescription(m_request.maximumBodyLength()) + "." } }));
     }
     if (result != CURLE_OK) {
         fail(errorForCurlResult(result, m_currentURL, m_errorBuffer));
@@ -231,8 +277,7 @@ void CurlTransfer::curlTransferDidComplete(CURLcode result)
     m_isRunning = m_driver->addTransfer(m_easy, *this);
     if (!m_isRunning)
         return fail(Error::urlError(URLErrorCode::Unknown, m_currentURL.absoluteString()));
-    if (m_inactivityLimit.count())
-        scheduleInactivityCheck(m_inactivityLimit);
+    scheduleWatchdog();
 }
 
 } // namespace kit

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 namespace kit {
@@ -50,8 +51,10 @@ private:
     void receiveHeaderLine(std::string_view);
     void reportResponseIfNeeded();
     void fail(Error);
-    void scheduleInactivityCheck(std::chrono::steady_clock::duration delay);
-    static gboolean inactivityCheckDidFire(gpointer transfer);
+    // One GLib timer watches both limits: it fires at whichever comes first, the end of the inactivity
+    // interval or the deadline.
+    void scheduleWatchdog();
+    static gboolean watchdogDidFire(gpointer transfer);
 
     std::shared_ptr<CurlMultiDriver> m_driver;
     Sink& m_sink;
@@ -62,10 +65,15 @@ private:
     bool m_isRunning = false;
     int m_redirectCount = 0;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
-    // The request's time-out counts from the last sign of life (start, a header line, a byte of body).
+    // The request's time-out counts from the last sign of life (start, a header line, a byte of body);
+    // its deadline from start(), across redirects. Zero durations and an unset deadline mean no limit.
     std::chrono::steady_clock::duration m_inactivityLimit {};
     std::chrono::steady_clock::time_point m_lastActivity;
-    guint m_inactivityCheck = 0;
+    std::optional<std::chrono::steady_clock::time_point> m_deadline;
+    guint m_watchdog = 0;
+    // Decoded body bytes of every response so far, against the request's maximum.
+    std::size_t m_receivedBodyLength = 0;
+    bool m_didExceedMaximumLength = false;
 
     // The response being received; reset for each redirect and each interim (1xx) response.
     int m_statusCode = 0;
