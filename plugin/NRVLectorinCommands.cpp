@@ -10,6 +10,8 @@
 #include "plugin/AtomicFile.h"
 #include "plugin/NRVLectorin.h"
 
+#include <glib.h>
+
 namespace {
 
 constexpr unsigned kAddedPrintPanelOptions = 0x2001C; // paper size, orientation, scaling, preview
@@ -69,7 +71,9 @@ void NRVLectorin::saveDocumentTo(kit::Responder*)
     kit::Host::current().beginSavePanel(window(), options, [self, extension = options.requiredExtension](int returnCode, std::string path) {
         if (NRVLectorin* view = self.get()) {
             // As a save panel does, a chosen name that lacks the required extension gets it.
-            if (returnCode == kit::SavePanelOKButton && !extension.empty() && pathExtension(path) != extension)
+            // "Report.DOC" has the extension "doc": a name differing only in case gets nothing appended.
+            if (returnCode == kit::SavePanelOKButton && !extension.empty()
+                && g_ascii_strcasecmp(pathExtension(path).c_str(), extension.c_str()) != 0)
                 path += "." + extension;
             view->savePanelDidEnd(returnCode, path);
         }

@@ -57,11 +57,13 @@ struct DomainFile {
     Value entries = Value::dictionary();
 };
 
-// Reads the whole file, refusing more than a property list may hold.
+// Reads the whole file, refusing more than a property list may hold. Opened without waiting and without
+// following a link, then checked: a FIFO in its place would block the open until a writer came, and a link
+// could point anywhere (and would be replaced by a file on the next write). Both count as unreadable.
 DomainFile readDomainFile(const std::filesystem::path& path)
 {
     DomainFile file;
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
     if (fd.get() < 0) {
         file.state = errno == ENOENT ? FileState::Missing : FileState::Unreadable;
         return file;

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <glib.h>
 #include <iostream>
 
 namespace kit {
@@ -158,7 +159,8 @@ void HeadlessHost::beginSavePanel(Window*, const SavePanelOptions& options,
         answer = std::move(m_saveAnswers.front());
         m_saveAnswers.pop_front();
     }
-    if (answer && !options.requiredExtension.empty() && answer->extension() != "." + options.requiredExtension)
+    if (answer && !options.requiredExtension.empty()
+        && g_ascii_strcasecmp(answer->extension().c_str(), ("." + options.requiredExtension).c_str()) != 0)
         *answer += "." + options.requiredExtension; // the panel appends the required extension, as a save panel does
     echo("save panel \"" + options.suggestedName + "\": " + (answer ? answer->string() : std::string("cancel")));
     RunLoop::post([done = std::move(done), answer] {

@@ -1,6 +1,7 @@
 #include "kit/net/CurlTransfer.h"
 
 #include "kit/net/CurlSupport.h"
+#include "kit/net/LoadPolicy.h"
 
 #include <algorithm>
 #include <cmath>
@@ -83,8 +84,6 @@ bool CurlTransfer::start()
     // as they arrive (writeCallback), since a compressed body declares its compressed length only.
     curl_easy_setopt(m_easy, CURLOPT_MAXFILESIZE_LARGE,
         curl_off_t(std::min<std::size_t>(m_request.maximumBodyLength(), std::numeric_limits<curl_off_t>::max())));
-    if (const auto& page = m_request.mainDocumentURL(); page && (page->scheme() == "http" || page->scheme() == "https"))
-        curl_easy_setopt(m_easy, CURLOPT_REFERER, page->withoutFragment().absoluteString().c_str());
     for (const auto& [name, value] : m_request.allHTTPHeaderFields())
         m_requestHeaders = curl_slist_append(m_requestHeaders, (name + ": " + value).c_str());
     if (m_requestHeaders)
@@ -148,6 +147,11 @@ void CurlTransfer::prepareHop()
     m_errorBuffer[0] = '\0';
     m_lastActivity = std::chrono::steady_clock::now();
     curl_easy_setopt(m_easy, CURLOPT_URL, m_currentURL.withoutFragment().absoluteString().c_str());
+    // Judged again at every hop: a redirect to another origin or to http gets less, or nothing.
+    std::optional<std::string> referrer;
+    if (const auto& page = m_request.mainDocumentURL())
+        referrer = referrerFor(*page, m_currentURL);
+    curl_easy_setopt(m_easy, CURLOPT_REFERER, referrer ? referrer->c_str() : nullptr);
 }
 
 std::size_t CurlTransfer::headerCallback(char* bytes, std::size_t, std::size_t count, void* transfer)

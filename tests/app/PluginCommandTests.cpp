@@ -169,3 +169,32 @@ TEST(PluginCommands, TextSizeCommandsStopAtTheEndsOfTheZoomTable)
     EXPECT_EQ(pageView.zoomStep(), 0);
     EXPECT_FLOAT_EQ(ScaleUtilities::scale(pageView).width, 0.5f);
 }
+
+TEST(PluginCommands, SaveKeepsANameWhoseExtensionDiffersOnlyInCase)
+{
+    nettest::LoopbackServer server([](httplib::Server& s) {
+        s.Get("/files/Report.DOC",
+            [](const httplib::Request&, httplib::Response& r) { r.set_content(kDocument, "application/msword"); });
+    });
+    PluginFixture f;
+    f.open(PluginFixture::arguments(server.url("/files/Report.DOC")));
+    ASSERT_TRUE(f.waitUntilLoaded());
+    auto folder = testsupport::temporaryFolder("case");
+    const struct {
+        std::string chosen, written;
+        const char* why;
+    } cases[] = {
+        { "Report.DOC", "Report.DOC", "the proposed name itself" },
+        { "notes.doc", "notes.doc", "lower case where the proposal is upper" },
+        { "notes.Doc", "notes.Doc", "mixed case" },
+        { "notes.docx", "notes.docx.DOC", "another extension still gets the required one" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        f.host.queueSaveAnswer(folder / c.chosen);
+        f.window->sendAction("saveDocumentTo:", nullptr);
+        kit::RunLoop::drain();
+        EXPECT_TRUE(std::filesystem::exists(folder / c.written));
+    }
+    EXPECT_EQ(entriesIn(folder), std::size(cases)) << "nothing else, no Report.DOC.doc";
+}

@@ -3,7 +3,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
 #include <optional>
 #include <set>
@@ -287,4 +289,47 @@ TEST(Preferences, ConcurrentWritersLoseNothing)
     ASSERT_EQ(::stat((path.string() + ".lock").c_str(), &lockAfter), 0);
     EXPECT_EQ(lockAfter.st_ino, lockBefore.st_ino) << "the lock file is never replaced";
     EXPECT_GT(reads, 0);
+}
+
+TEST(Preferences, NeitherWaitsForNorFollowsWhatStandsInPlaceOfTheFile)
+{
+    ConfigFolderGuard guard;
+    const struct {
+        const char* kind;
+        const char* why;
+    } cases[] = {
+        { "fifo", "a FIFO would block an ordinary open until some writer came" },
+        { "link", "a link to a sound property list elsewhere is not followed" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::filesystem::path base = testsupport::temporaryFolder(std::string("prefs-") + c.kind);
+        ::setenv("XDG_CONFIG_HOME", base.c_str(), 1);
+        std::filesystem::path path = Preferences::fileForDomain(kDomain);
+        std::filesystem::create_directories(path.parent_path());
+        std::filesystem::path elsewhere = base / "elsewhere.plist";
+        const std::string sound = Value::dictionary({ { "Auto Update", Value::boolean(true) } }).toXmlPropertyList();
+        if (std::string(c.kind) == "fifo") {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        } else {
+            testsupport::writeFile(elsewhere, sound);
+            std::filesystem::create_symlink(elsewhere, path);
+        }
+        // On a thread of its own, so that a read that blocks fails the test instead of hanging it.
+        auto read = std::async(std::launch::async, [] { return Preferences::copyValue("Auto Update", kDomain); });
+        if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK); // lets the blocked open return
+            ::close(writer);
+            FAIL() << "the read waited for a writer";
+        }
+        EXPECT_FALSE(read.get()) << "nothing is read from it";
+        EXPECT_FALSE(Preferences::setValue("Auto Update", Value::boolean(false), kDomain)) << "and nothing replaces it";
+        std::error_code error;
+        auto status = std::filesystem::symlink_status(path, error);
+        EXPECT_EQ(status.type(),
+            std::string(c.kind) == "fifo" ? std::filesystem::file_type::fifo : std::filesystem::file_type::symlink);
+        if (std::string(c.kind) == "link") {
+            EXPECT_EQ(testsupport::readText(elsewhere), sound) << "the link's target is untouched";
+        }
+    }
 }
