@@ -1,6 +1,7 @@
 #include "import/doc/OfficeArt.h"
 
 #include "import/common/Encoding.h"
+#include "kit/foundation/GRefPtr.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
@@ -40,16 +41,11 @@ bool startsWith(const ByteReader& bytes, std::initializer_list<std::uint8_t> pre
     return true;
 }
 
-template<auto Release> struct CRelease {
-    template<typename T> void operator()(T* object) const { Release(object); }
-};
-using LoaderPtr = std::unique_ptr<GdkPixbufLoader, CRelease<g_object_unref>>;
-
 // Decodes a bitmap gdk-pixbuf can read and writes it again as PNG.
 std::optional<std::vector<std::uint8_t>> convertToPng(const std::vector<std::uint8_t>& bytes, const char* type)
 {
     GError* error = nullptr;
-    LoaderPtr loader(gdk_pixbuf_loader_new_with_type(type, &error));
+    auto loader = kit::adoptGRef(gdk_pixbuf_loader_new_with_type(type, &error));
     if (!loader) {
         g_clear_error(&error);
         return std::nullopt;
@@ -189,7 +185,8 @@ OfficeArt OfficeArt::read(const ByteReader& dggInfo)
     return art;
 }
 
-void OfficeArt::walk(const ByteReader& bytes, std::size_t begin, std::size_t end, int depth, std::vector<std::uint32_t>* members)
+void OfficeArt::walk(
+    const ByteReader& bytes, std::size_t begin, std::size_t end, int depth, std::vector<std::uint32_t>* members)
 {
     std::size_t at = begin;
     while (at + 8 <= end) {
@@ -250,7 +247,8 @@ std::optional<std::uint32_t> OfficeArt::readShape(const ByteReader& bytes, const
                 else if (property == kPropertyTextIdentifier && !isComplex)
                     shape.textIdentifier = *value;
                 else if (property == kPropertyDescription && isComplex) {
-                    ByteReader text = bytes.clippedSlice(complexAt, std::min<std::size_t>(*value, record->end() - std::min(complexAt, record->end())));
+                    ByteReader text = bytes.clippedSlice(
+                        complexAt, std::min<std::size_t>(*value, record->end() - std::min(complexAt, record->end())));
                     std::string description = encoding::utf16ToUtf8(text.bytes(), false);
                     while (!description.empty() && description.back() == '\0')
                         description.pop_back();
@@ -283,8 +281,8 @@ const std::vector<std::uint32_t>& OfficeArt::groupMembers(std::uint32_t id) cons
     return it == m_groups.end() ? none : it->second;
 }
 
-std::optional<kit::Attachment> OfficeArt::pictureFromStoreEntry(const ByteReader& bytes, const OfficeArtRecord& entry,
-    const ByteReader& delayStream, kit::Size size)
+std::optional<kit::Attachment> OfficeArt::pictureFromStoreEntry(
+    const ByteReader& bytes, const OfficeArtRecord& entry, const ByteReader& delayStream, kit::Size size)
 {
     if (entry.bodyLength < kStoreEntryHeader)
         return std::nullopt;
@@ -297,7 +295,8 @@ std::optional<kit::Attachment> OfficeArt::pictureFromStoreEntry(const ByteReader
     return attachmentFromBlip(delayStream, offset, size);
 }
 
-std::optional<kit::Attachment> OfficeArt::picture(std::uint32_t index, const ByteReader& delayStream, kit::Size size) const
+std::optional<kit::Attachment> OfficeArt::picture(
+    std::uint32_t index, const ByteReader& delayStream, kit::Size size) const
 {
     if (index == 0 || index > m_store.size())
         return std::nullopt;

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <utility>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input.h>
 #include <gsf/gsf-utils.h>
+#include <utility>
 
 namespace importer::doc {
 
@@ -36,7 +36,8 @@ std::optional<std::size_t> rootEntryOffset(std::span<const std::uint8_t> bytes)
     if (sectorShift > 20)
         return std::nullopt;
     std::uint64_t sectorSize = std::uint64_t(1) << sectorShift;
-    std::uint64_t offset = std::max<std::uint64_t>(kHeaderSize, sectorSize) + (std::uint64_t(read32(bytes, 0x30)) << sectorShift);
+    std::uint64_t offset
+        = std::max<std::uint64_t>(kHeaderSize, sectorSize) + (std::uint64_t(read32(bytes, 0x30)) << sectorShift);
     constexpr std::size_t kEntrySize = 128;
     if (offset > bytes.size() || bytes.size() - offset < kEntrySize)
         return std::nullopt;
@@ -50,11 +51,11 @@ std::vector<std::uint8_t> withoutRootSiblings(std::span<const std::uint8_t> byte
 {
     std::optional<std::size_t> root = rootEntryOffset(bytes);
     if (!root)
-        return { };
+        return {};
     constexpr std::size_t kLeftSibling = 0x44, kRightSibling = 0x48;
     constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
     if (read32(bytes, *root + kLeftSibling) == kNoStream && read32(bytes, *root + kRightSibling) == kNoStream)
-        return { };
+        return {};
     std::vector<std::uint8_t> copy(bytes.begin(), bytes.end());
     std::fill_n(copy.begin() + std::ptrdiff_t(*root + kLeftSibling), 8, std::uint8_t(0xFF));
     return copy;
@@ -62,36 +63,11 @@ std::vector<std::uint8_t> withoutRootSiblings(std::span<const std::uint8_t> byte
 
 } // namespace
 
-OleStorage::OleStorage(GsfInfile* infile, std::size_t fileSize, std::vector<std::uint8_t> repairedBytes)
-    : m_infile(infile)
+OleStorage::OleStorage(kit::GRefPtr<GsfInfile> infile, std::size_t fileSize, std::vector<std::uint8_t> repairedBytes)
+    : m_infile(std::move(infile))
     , m_fileSize(fileSize)
     , m_repairedBytes(std::move(repairedBytes))
 {
-}
-
-OleStorage::OleStorage(OleStorage&& other) noexcept
-    : m_infile(std::exchange(other.m_infile, nullptr))
-    , m_fileSize(other.m_fileSize)
-    , m_repairedBytes(std::move(other.m_repairedBytes))
-{
-}
-
-OleStorage& OleStorage::operator=(OleStorage&& other) noexcept
-{
-    if (this != &other) {
-        if (m_infile)
-            g_object_unref(m_infile);
-        m_infile = std::exchange(other.m_infile, nullptr);
-        m_fileSize = other.m_fileSize;
-        m_repairedBytes = std::move(other.m_repairedBytes);
-    }
-    return *this;
-}
-
-OleStorage::~OleStorage()
-{
-    if (m_infile)
-        g_object_unref(m_infile);
 }
 
 std::optional<OleStorage> OleStorage::open(std::span<const std::uint8_t> bytes)
@@ -103,35 +79,30 @@ std::optional<OleStorage> OleStorage::open(std::span<const std::uint8_t> bytes)
     (void)initialized;
     std::vector<std::uint8_t> repaired = withoutRootSiblings(bytes);
     std::span<const std::uint8_t> source = repaired.empty() ? bytes : std::span<const std::uint8_t>(repaired);
-    GsfInput* input = gsf_input_memory_new(source.data(), gsf_off_t(source.size()), FALSE);
+    auto input = kit::adoptGRef(gsf_input_memory_new(source.data(), gsf_off_t(source.size()), FALSE));
     if (!input)
         return std::nullopt;
     GError* error = nullptr;
-    GsfInfile* infile = gsf_infile_msole_new(input, &error);
-    g_object_unref(input);
+    auto infile = kit::adoptGRef(gsf_infile_msole_new(input.get(), &error));
     if (error)
         g_error_free(error);
     if (!infile)
         return std::nullopt;
-    return OleStorage(infile, bytes.size(), std::move(repaired));
+    return OleStorage(std::move(infile), bytes.size(), std::move(repaired));
 }
 
 bool OleStorage::hasStream(const char* name) const
 {
-    GsfInput* child = gsf_infile_child_by_name(m_infile, name);
-    if (!child)
-        return false;
-    g_object_unref(child);
-    return true;
+    return bool(kit::adoptGRef(gsf_infile_child_by_name(m_infile.get(), name)));
 }
 
 std::optional<OleStorage::Stream> OleStorage::readStream(const char* name) const
 {
-    GsfInput* child = gsf_infile_child_by_name(m_infile, name);
+    auto child = kit::adoptGRef(gsf_infile_child_by_name(m_infile.get(), name));
     if (!child)
         return std::nullopt;
     Stream stream;
-    gsf_off_t size = gsf_input_size(child);
+    gsf_off_t size = gsf_input_size(child.get());
     std::size_t wanted = size > 0 ? std::size_t(size) : 0;
     std::size_t limit = m_fileSize + kStreamSlack;
     if (wanted > limit) {
@@ -143,14 +114,13 @@ std::optional<OleStorage::Stream> OleStorage::readStream(const char* name) const
     std::size_t done = 0;
     while (done < wanted) {
         std::size_t chunk = std::min(kChunkSize, wanted - done);
-        if (!gsf_input_read(child, chunk, stream.bytes.data() + done)) {
+        if (!gsf_input_read(child.get(), chunk, stream.bytes.data() + done)) {
             stream.isComplete = false;
             break;
         }
         done += chunk;
     }
     stream.bytes.resize(done);
-    g_object_unref(child);
     return stream;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/foundation/GRefPtr.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,9 +19,8 @@ class OleStorage {
 public:
     static std::optional<OleStorage> open(std::span<const std::uint8_t> bytes);
 
-    OleStorage(OleStorage&&) noexcept;
-    OleStorage& operator=(OleStorage&&) noexcept;
-    ~OleStorage();
+    OleStorage(OleStorage&&) noexcept = default;
+    OleStorage& operator=(OleStorage&&) noexcept = default;
 
     // A stream of the root storage, or nullopt when there is none.
     bool hasStream(const char* name) const;
@@ -30,8 +31,8 @@ public:
     std::optional<Stream> readStream(const char* name) const;
 
 private:
-    OleStorage(GsfInfile* infile, std::size_t fileSize, std::vector<std::uint8_t> repairedBytes);
-    GsfInfile* m_infile = nullptr; // owned
+    OleStorage(kit::GRefPtr<GsfInfile> infile, std::size_t fileSize, std::vector<std::uint8_t> repairedBytes);
+    kit::GRefPtr<GsfInfile> m_infile;
     std::size_t m_fileSize = 0;
     // The file with its directory repaired, when it needed that; libgsf reads it in place. A vector's buffer
     // stays where it is when the vector moves, so moving the storage keeps libgsf's pointer valid.

@@ -3,11 +3,11 @@
 #include "import/common/Encoding.h"
 #include "import/html/HtmlConverter.h"
 #include "import/html/HtmlDecoder.h"
-
-#include <libxml/HTMLparser.h>
-#include <libxml/parser.h>
+#include "kit/foundation/CRelease.h"
 
 #include <climits>
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
 
 namespace importer {
 
@@ -15,10 +15,6 @@ namespace {
 
 // Detection reads no further than this into markup that starts with comments or white space.
 constexpr std::size_t kDetectionWindow = 64 * 1024;
-
-struct DocumentDeleter {
-    void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
-};
 
 } // namespace
 
@@ -47,7 +43,7 @@ ImportResult importHtml(std::span<const std::uint8_t> bytes)
     // recurse, and the converter reads deeper elements as text.
     int options = HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_RECOVER
         | HTML_PARSE_IGNORE_ENC | XML_PARSE_HUGE;
-    std::unique_ptr<xmlDoc, DocumentDeleter> document(
+    kit::CPtr<xmlDoc, xmlFreeDoc> document(
         htmlReadMemory(markup.data(), int(markup.size()), nullptr, "UTF-8", options));
     if (document) {
         html::HtmlConverter converter(document.get(), *storage);

@@ -2,12 +2,11 @@
 
 #include "import/common/ByteReader.h"
 
+#include <algorithm>
 #include <gsf/gsf-infile-zip.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input.h>
-
-#include <algorithm>
 #include <utility>
 
 namespace importer {
@@ -57,7 +56,8 @@ std::optional<Directory> readDirectoryLocation(const ByteReader& reader, std::si
     bool needsZip64 = directory.count == 0xFFFF || directory.size == 0xFFFFFFFF || directory.offset == 0xFFFFFFFF;
     if (needsZip64 && endRecord >= 20 && reader.readU32LE(endRecord - 20) == kZip64Locator) {
         auto recordOffset = readU64LE(reader, endRecord - 12);
-        if (!recordOffset || *recordOffset > reader.size() || reader.readU32LE(*recordOffset) != kZip64EndOfCentralDirectory)
+        if (!recordOffset || *recordOffset > reader.size()
+            || reader.readU32LE(*recordOffset) != kZip64EndOfCentralDirectory)
             return std::nullopt;
         auto count = readU64LE(reader, *recordOffset + 32);
         auto size = readU64LE(reader, *recordOffset + 40);
@@ -122,37 +122,6 @@ bool looksLikeZip(std::span<const std::uint8_t> bytes)
 {
     ByteReader reader(bytes);
     return reader.startsWith("PK\x03\x04") || reader.startsWith("PK\x05\x06");
-}
-
-ZipArchive::~ZipArchive()
-{
-    if (m_infile)
-        g_object_unref(m_infile);
-}
-
-ZipArchive::ZipArchive(ZipArchive&& other) noexcept
-    : m_bytes(other.m_bytes)
-    , m_limits(other.m_limits)
-    , m_entries(std::move(other.m_entries))
-    , m_index(std::move(other.m_index))
-    , m_infile(std::exchange(other.m_infile, nullptr))
-    , m_bytesRead(other.m_bytesRead)
-{
-}
-
-ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept
-{
-    if (this != &other) {
-        if (m_infile)
-            g_object_unref(m_infile);
-        m_bytes = other.m_bytes;
-        m_limits = other.m_limits;
-        m_entries = std::move(other.m_entries);
-        m_index = std::move(other.m_index);
-        m_infile = std::exchange(other.m_infile, nullptr);
-        m_bytesRead = other.m_bytesRead;
-    }
-    return *this;
 }
 
 std::string ZipArchive::normalizedName(std::string_view name)
@@ -241,10 +210,9 @@ ZipArchive::OpenResult ZipArchive::open(std::span<const std::uint8_t> bytes, con
         archive.m_entries.push_back(std::move(entry));
     }
 
-    GsfInput* input = gsf_input_memory_new(bytes.data(), gsf_off_t(bytes.size()), FALSE);
+    auto input = kit::adoptGRef(gsf_input_memory_new(bytes.data(), gsf_off_t(bytes.size()), FALSE));
     GError* error = nullptr;
-    archive.m_infile = gsf_infile_zip_new(input, &error);
-    g_object_unref(input);
+    archive.m_infile = kit::adoptGRef(gsf_infile_zip_new(input.get(), &error));
     if (error)
         g_error_free(error);
     if (!archive.m_infile) {
@@ -267,7 +235,8 @@ ZipArchive::BufferResult ZipArchive::readBuffer(std::string_view name)
     const Entry* entry = find(name);
     if (!entry || !m_infile)
         return result;
-    if (isBomb(*entry, m_limits) || entry->uncompressedSize > m_limits.maxTotalSize - std::min(m_bytesRead, m_limits.maxTotalSize)) {
+    if (isBomb(*entry, m_limits)
+        || entry->uncompressedSize > m_limits.maxTotalSize - std::min(m_bytesRead, m_limits.maxTotalSize)) {
         result.error = ZipReadError::TooLarge;
         return result;
     }
@@ -277,23 +246,22 @@ ZipArchive::BufferResult ZipArchive::readBuffer(std::string_view name)
     for (const auto& part : parts)
         path.push_back(part.c_str());
     path.push_back(nullptr);
-    GsfInput* input = parts.empty() ? nullptr : gsf_infile_child_by_aname(m_infile, path.data());
+    auto input = kit::adoptGRef(parts.empty() ? nullptr : gsf_infile_child_by_aname(m_infile.get(), path.data()));
     if (!input) {
         result.error = ZipReadError::Damaged;
         return result;
     }
     // libgsf read the sizes from the same directory, but check again: two entries may share one name.
-    gsf_off_t size = gsf_input_size(input);
+    gsf_off_t size = gsf_input_size(input.get());
     std::uint64_t budget = m_limits.maxTotalSize - std::min(m_bytesRead, m_limits.maxTotalSize);
     if (size < 0 || std::uint64_t(size) > m_limits.maxEntrySize || std::uint64_t(size) > budget) {
-        g_object_unref(input);
         result.error = ZipReadError::TooLarge;
         return result;
     }
     // Not zero-filled first: inflating writes every byte, and a 12 MB part would be written twice.
     Buffer buffer { std::unique_ptr<char[]>(new char[std::size_t(size) + 1]), std::size_t(size) };
-    bool ok = size == 0 || gsf_input_read(input, std::size_t(size), reinterpret_cast<guint8*>(buffer.data.get())) != nullptr;
-    g_object_unref(input);
+    bool ok = size == 0
+        || gsf_input_read(input.get(), std::size_t(size), reinterpret_cast<guint8*>(buffer.data.get())) != nullptr;
     m_bytesRead += std::uint64_t(size);
     if (!ok) {
         result.error = ZipReadError::Damaged;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/foundation/GRefPtr.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -39,9 +41,8 @@ public:
         std::uint64_t uncompressedSize = 0; // as declared by the central directory
     };
 
-    ~ZipArchive();
-    ZipArchive(ZipArchive&&) noexcept;
-    ZipArchive& operator=(ZipArchive&&) noexcept;
+    ZipArchive(ZipArchive&&) noexcept = default;
+    ZipArchive& operator=(ZipArchive&&) noexcept = default;
 
     struct OpenResult;
     static OpenResult open(std::span<const std::uint8_t> bytes, const ZipLimits& limits = {});
@@ -71,7 +72,7 @@ private:
     ZipLimits m_limits;
     std::vector<Entry> m_entries;
     std::map<std::string, std::size_t, std::less<>> m_index; // normalised name → entry
-    GsfInfile* m_infile = nullptr; // owned
+    kit::GRefPtr<GsfInfile> m_infile;
     std::uint64_t m_bytesRead = 0;
 };
 

@@ -2,6 +2,7 @@
 // recurses once per nesting level without a limit (a few thousand nested arrays overflow the stack),
 // expands shared references into copies (a small file can name 2^256 values), and converts dates to
 // 32-bit seconds with an unchecked cast. The check walks every reachable object with bounded work first.
+#include "kit/foundation/CRelease.h"
 #include "kit/foundation/PropertyListCoding.h"
 
 #include <cmath>
@@ -15,11 +16,8 @@ namespace kit::plist {
 
 namespace {
 
-template <auto Release> struct CRelease {
-    template <typename T> void operator()(T* object) const { Release(object); }
-};
-using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, CRelease<plist_free>>;
-using MallocPtr = std::unique_ptr<char, CRelease<std::free>>;
+using PlistPtr = CPtr<std::remove_pointer_t<plist_t>, plist_free>;
+using MallocPtr = CPtr<char, std::free>;
 
 class BinaryChecker {
 public:

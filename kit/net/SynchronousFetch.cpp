@@ -1,5 +1,6 @@
 #include "kit/net/SynchronousFetch.h"
 
+#include "kit/foundation/CRelease.h"
 #include "kit/net/CurlSupport.h"
 
 #include <memory>
@@ -44,7 +45,7 @@ FetchResult fetchSynchronously(const URL& url, const FetchLimits& limits)
     }
 
     initializeCurlOnce();
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy(curl_easy_init(), curl_easy_cleanup);
+    CPtr<CURL, curl_easy_cleanup> easy(curl_easy_init());
     if (!easy) {
         result.error = Error::urlError(URLErrorCode::Unknown, url.absoluteString());
         return result;

@@ -1,5 +1,6 @@
 #include "kit/text/AttachmentImages.h"
 
+#include "kit/foundation/GRefPtr.h"
 #include "kit/text/FontMap.h"
 #include "kit/text/ParagraphEngine.h"
 
@@ -46,15 +47,14 @@ cairo_surface_t* decode(const Attachment& attachment)
 {
     if (attachment.bytes.empty())
         return nullptr;
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
-    bool written = gdk_pixbuf_loader_write(loader, attachment.bytes.data(), attachment.bytes.size(), nullptr);
-    bool closed = gdk_pixbuf_loader_close(loader, nullptr);
+    auto loader = adoptGRef(gdk_pixbuf_loader_new());
+    bool written = gdk_pixbuf_loader_write(loader.get(), attachment.bytes.data(), attachment.bytes.size(), nullptr);
+    bool closed = gdk_pixbuf_loader_close(loader.get(), nullptr);
     cairo_surface_t* surface = nullptr;
     if (written && closed) {
-        if (GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader))
+        if (GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get()))
             surface = surfaceFromPixbuf(pixbuf);
     }
-    g_object_unref(loader);
     return surface;
 }
 
@@ -64,15 +64,14 @@ Size pixelSize(const Attachment& attachment)
     if (attachment.bytes.empty())
         return {};
     Size size;
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+    auto loader = adoptGRef(gdk_pixbuf_loader_new());
     auto prepared = +[](GdkPixbufLoader* loader, int width, int height, gpointer data) {
         *static_cast<Size*>(data) = { float(width), float(height) };
         gdk_pixbuf_loader_set_size(loader, 1, 1);
     };
-    g_signal_connect(loader, "size-prepared", G_CALLBACK(prepared), &size);
-    bool written = gdk_pixbuf_loader_write(loader, attachment.bytes.data(), attachment.bytes.size(), nullptr);
-    bool closed = gdk_pixbuf_loader_close(loader, nullptr);
-    g_object_unref(loader);
+    g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(prepared), &size);
+    bool written = gdk_pixbuf_loader_write(loader.get(), attachment.bytes.data(), attachment.bytes.size(), nullptr);
+    bool closed = gdk_pixbuf_loader_close(loader.get(), nullptr);
     return written && closed ? size : Size {};
 }
 
@@ -183,18 +182,16 @@ void AttachmentImages::draw(cairo_t* cr, const std::shared_ptr<const Attachment>
             && rect.height() > 6) {
             cairo_rectangle(cr, rect.x() + 2, rect.y() + 2, rect.width() - 4, rect.height() - 4);
             cairo_clip(cr);
-            PangoContext* context = FontMap::shared().createContext(PANGO_DIRECTION_LTR);
-            PangoLayout* layout = pango_layout_new(context);
-            g_object_unref(context);
+            auto context = adoptGRef(FontMap::shared().createContext(PANGO_DIRECTION_LTR));
+            auto layout = adoptGRef(pango_layout_new(context.get()));
             pango_layout_set_font_description(
-                layout, FontMap::shared().fontDescription("Liberation Sans", 9, false, false));
-            pango_layout_set_width(layout, int((rect.width() - 6) * PANGO_SCALE));
-            pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-            pango_layout_set_text(layout, text->data(), int(text->size()));
+                layout.get(), FontMap::shared().fontDescription("Liberation Sans", 9, false, false));
+            pango_layout_set_width(layout.get(), int((rect.width() - 6) * PANGO_SCALE));
+            pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
+            pango_layout_set_text(layout.get(), text->data(), int(text->size()));
             cairo_set_source_rgb(cr, 0.35, 0.35, 0.35);
             cairo_move_to(cr, rect.x() + 3, rect.y() + 3);
-            pango_cairo_show_layout(cr, layout);
-            g_object_unref(layout);
+            pango_cairo_show_layout(cr, layout.get());
         }
     }
     cairo_restore(cr);

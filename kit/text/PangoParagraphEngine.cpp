@@ -72,33 +72,24 @@ std::size_t runIndexAt(const std::vector<AttributeRun>& runs, std::size_t index)
 PangoParagraphEngine::PangoParagraphEngine()
 {
     FontMap& fonts = FontMap::shared();
-    m_contexts[0] = fonts.createContext(PANGO_DIRECTION_LTR);
-    m_contexts[1] = fonts.createContext(PANGO_DIRECTION_RTL);
+    m_contexts[0] = adoptGRef(fonts.createContext(PANGO_DIRECTION_LTR));
+    m_contexts[1] = adoptGRef(fonts.createContext(PANGO_DIRECTION_RTL));
     for (int i = 0; i < 2; ++i) {
-        pango_cairo_context_set_shape_renderer(m_contexts[i], drawShape, this, nullptr);
-        m_measureLayouts[i] = pango_layout_new(m_contexts[i]);
+        pango_cairo_context_set_shape_renderer(m_contexts[i].get(), drawShape, this, nullptr);
+        m_measureLayouts[i] = adoptGRef(pango_layout_new(m_contexts[i].get()));
     }
 }
 
-PangoParagraphEngine::~PangoParagraphEngine()
-{
-    invalidate();
-    for (int i = 0; i < 2; ++i) {
-        g_object_unref(m_measureLayouts[i]);
-        g_object_unref(m_contexts[i]);
-    }
-}
+PangoParagraphEngine::~PangoParagraphEngine() { invalidate(); }
 
 void PangoParagraphEngine::invalidate()
 {
-    for (auto& prepared : m_prepared)
-        g_object_unref(prepared.layout);
     m_prepared.clear();
     m_images.clear();
     // The measuring layouts may still point into attachments of the old text through shape attributes.
-    for (auto* layout : m_measureLayouts) {
+    for (auto& layout : m_measureLayouts) {
         if (layout)
-            pango_layout_set_attributes(layout, nullptr);
+            pango_layout_set_attributes(layout.get(), nullptr);
     }
 }
 
@@ -312,7 +303,7 @@ void PangoParagraphEngine::layOutParagraph(const ParagraphInput& input, std::vec
 {
     FontMap& fonts = FontMap::shared();
     bool rtl = rightToLeft(input, paragraphText(input));
-    PangoLayout* layout = m_measureLayouts[rtl];
+    PangoLayout* layout = m_measureLayouts[rtl].get();
     Geometry geometry;
     configure(layout, input, geometry, nullptr);
 
@@ -377,10 +368,8 @@ PangoParagraphEngine::Prepared& PangoParagraphEngine::prepare(const ParagraphInp
             return m_prepared.front();
         }
     }
-    if (m_prepared.size() >= kPreparedCapacity) {
-        g_object_unref(m_prepared.back().layout);
+    if (m_prepared.size() >= kPreparedCapacity)
         m_prepared.pop_back();
-    }
     Prepared prepared;
     prepared.storage = input.storage;
     prepared.start = input.start;
@@ -388,9 +377,9 @@ PangoParagraphEngine::Prepared& PangoParagraphEngine::prepare(const ParagraphInp
     prepared.columnWidth = input.columnWidth;
     prepared.maxObjectHeight = input.maxObjectHeight;
     bool rtl = rightToLeft(input, paragraphText(input));
-    prepared.layout = pango_layout_new(m_contexts[rtl]);
-    configure(prepared.layout, input, prepared.geometry, &prepared.strikes);
-    for (GSList* item = pango_layout_get_lines_readonly(prepared.layout); item; item = item->next)
+    prepared.layout = adoptGRef(pango_layout_new(m_contexts[rtl].get()));
+    configure(prepared.layout.get(), input, prepared.geometry, &prepared.strikes);
+    for (GSList* item = pango_layout_get_lines_readonly(prepared.layout.get()); item; item = item->next)
         prepared.lines.push_back(static_cast<PangoLayoutLine*>(item->data));
     placeLines(prepared);
     m_prepared.push_front(std::move(prepared));
@@ -400,9 +389,9 @@ PangoParagraphEngine::Prepared& PangoParagraphEngine::prepare(const ParagraphInp
 void PangoParagraphEngine::placeLines(Prepared& prepared)
 {
     const Geometry& geometry = prepared.geometry;
-    const char* text = pango_layout_get_text(prepared.layout);
+    const char* text = pango_layout_get_text(prepared.layout.get());
     TextAlignment alignment = visualAlignment(geometry.alignment, geometry.rightToLeft);
-    PangoLayoutIter* iterator = pango_layout_get_iter(prepared.layout);
+    PangoLayoutIter* iterator = pango_layout_get_iter(prepared.layout.get());
     std::size_t index = 0;
     do {
         PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iterator);
@@ -517,7 +506,7 @@ std::size_t PangoParagraphEngine::characterIndexForX(const ParagraphInput& input
     if (index >= prepared.lines.size())
         return input.start + input.length;
     PangoLayoutLine* line = prepared.lines[index];
-    const char* text = pango_layout_get_text(prepared.layout);
+    const char* text = pango_layout_get_text(prepared.layout.get());
     int found = 0, trailing = 0;
     pango_layout_line_x_to_index(line, toPango(x - prepared.lineOrigins[index]), &found, &trailing);
     std::size_t position = std::size_t(found);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/foundation/GRefPtr.h"
 #include "kit/text/AttachmentImages.h"
 #include "kit/text/Attributes.h"
 #include "kit/text/ParagraphEngine.h"
@@ -43,7 +44,7 @@ private:
         const TextStorage* storage = nullptr;
         std::size_t start = 0, length = 0;
         float columnWidth = 0, maxObjectHeight = 0;
-        PangoLayout* layout = nullptr;
+        GRefPtr<PangoLayout> layout;
         Geometry geometry;
         std::vector<PangoLayoutLine*> lines;
         std::vector<float> lineOrigins; // x of each line's Pango origin, points from the column's left edge
@@ -58,8 +59,8 @@ private:
     void placeLines(Prepared&);
     static void drawShape(cairo_t*, PangoAttrShape*, gboolean doPath, gpointer data);
 
-    PangoContext* m_contexts[2] {}; // left-to-right, right-to-left
-    PangoLayout* m_measureLayouts[2] {};
+    GRefPtr<PangoContext> m_contexts[2]; // left-to-right, right-to-left
+    GRefPtr<PangoLayout> m_measureLayouts[2];
     std::list<Prepared> m_prepared; // most recently used first
     std::string m_sanitized; // a copy of a paragraph whose bytes are not valid UTF-8
     AttachmentImages m_images;

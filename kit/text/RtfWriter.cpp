@@ -1,6 +1,7 @@
 // The RTF writer: everything the attribute model carries, in a form the reader in import/rtf reads back to
 // the same text and attributes after RTF's rounding (lengths in twips, font sizes in half points, colours in
 // 8 bits). Non-ASCII characters are written as \uN with \uc0, so no code page is involved.
+#include "kit/foundation/GRefPtr.h"
 #include "kit/text/TextStorage.h"
 
 #include <algorithm>
@@ -107,16 +108,11 @@ struct EmbeddedImage {
     int pixelHeight = 0;
 };
 
-template<auto Release> struct CRelease {
-    template<typename T> void operator()(T* object) const { Release(object); }
-};
-using PixbufLoaderPtr = std::unique_ptr<GdkPixbufLoader, CRelease<g_object_unref>>;
-
 std::optional<EmbeddedImage> embeddedImage(const Attachment& attachment)
 {
     if (attachment.bytes.empty())
         return std::nullopt;
-    PixbufLoaderPtr loader(gdk_pixbuf_loader_new());
+    auto loader = adoptGRef(gdk_pixbuf_loader_new());
     bool loaded = gdk_pixbuf_loader_write(loader.get(), attachment.bytes.data(), attachment.bytes.size(), nullptr);
     loaded = gdk_pixbuf_loader_close(loader.get(), nullptr) && loaded;
     GdkPixbuf* pixbuf = loaded ? gdk_pixbuf_loader_get_pixbuf(loader.get()) : nullptr;
@@ -474,7 +470,8 @@ void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
         mark = "\\page";
     if (mark) {
         out += "{";
-        std::size_t markIndex = terminator ? paragraph.end() - 1 : (paragraph.length ? paragraph.end() - 1 : paragraph.location);
+        std::size_t markIndex
+            = terminator ? paragraph.end() - 1 : (paragraph.length ? paragraph.end() - 1 : paragraph.location);
         if (markIndex < m_text.length())
             writeCharacterFormatting(m_text.attributesAt(markIndex));
         out += mark;
@@ -496,7 +493,8 @@ void RtfWriter::writeItems(const std::vector<Item>& items, int level, bool endsC
     }
     // A cell whose last content is a nested table still ends with a paragraph of its own.
     if (endsCell && (items.empty() || items.back().table)) {
-        m_body += "\\pard\\plain\\intbl\\itap" + std::to_string(level) + (level > 1 ? "{\\nestcell}" : "{\\cell}") + "\n";
+        m_body
+            += "\\pard\\plain\\intbl\\itap" + std::to_string(level) + (level > 1 ? "{\\nestcell}" : "{\\cell}") + "\n";
     }
 }
 
@@ -554,7 +552,8 @@ void RtfWriter::writeRowDefinition(const std::vector<const TableCell*>& cells, c
         if (cell.shading)
             out += "\\clcbpat" + std::to_string(colorIndex(*cell.shading));
         for (int side = 0; side < 4; ++side)
-            out += std::string(kPadding[side]) + std::to_string(toTwips(cell.padding[std::size_t(side)])) + kPaddingUnits[side];
+            out += std::string(kPadding[side]) + std::to_string(toTwips(cell.padding[std::size_t(side)]))
+                + kPaddingUnits[side];
         out += "\\cellx" + std::to_string(edge(cell.column + std::max(1, cell.columnSpan)));
     }
     out += "\n";
@@ -598,7 +597,8 @@ void RtfWriter::writeTable(const TableNode& table)
         std::size_t next = 0;
         auto mergeIt = merges.begin();
         while (next < rowCells.size() || mergeIt != merges.end()) {
-            bool takeMerge = mergeIt != merges.end() && (next >= rowCells.size() || mergeIt->first < rowCells[next].cell->column);
+            bool takeMerge
+                = mergeIt != merges.end() && (next >= rowCells.size() || mergeIt->first < rowCells[next].cell->column);
             if (takeMerge) {
                 cells.push_back(mergeIt->second.first);
                 isContinuation.push_back(true);

@@ -1,5 +1,8 @@
 #include "kit/view/TextDrawing.h"
 
+#include "kit/foundation/CRelease.h"
+#include "kit/foundation/GRefPtr.h"
+
 #include <memory>
 #include <pango/pangocairo.h>
 
@@ -7,21 +10,17 @@ namespace kit::text {
 
 namespace {
 
-template<auto Release> struct CRelease {
-    template<typename T> void operator()(T* object) const { Release(object); }
-};
-using LayoutPtr = std::unique_ptr<PangoLayout, CRelease<g_object_unref>>;
-using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, CRelease<pango_font_description_free>>;
+using LayoutPtr = GRefPtr<PangoLayout>;
+using FontDescriptionPtr = CPtr<PangoFontDescription, pango_font_description_free>;
 
 // One font map and context for every control of the process: 72 dpi, unhinted metrics, so that sizes are
 // points and do not change with the drawing scale. Never freed: they live as long as the process.
 PangoContext* sharedContext()
 {
     static PangoContext* context = [] {
-        PangoFontMap* fontMap = pango_cairo_font_map_new();
-        pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(fontMap), 72);
-        PangoContext* created = pango_font_map_create_context(fontMap);
-        g_object_unref(fontMap); // the context keeps it
+        auto fontMap = adoptGRef(pango_cairo_font_map_new()); // the context keeps its own reference
+        pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(fontMap.get()), 72);
+        PangoContext* created = pango_font_map_create_context(fontMap.get());
         cairo_font_options_t* options = cairo_font_options_create();
         cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
         pango_cairo_context_set_font_options(created, options);
@@ -34,7 +33,7 @@ PangoContext* sharedContext()
 
 LayoutPtr makeLayout(std::string_view utf8, const Style& style, float width)
 {
-    LayoutPtr layout(pango_layout_new(sharedContext()));
+    LayoutPtr layout = adoptGRef(pango_layout_new(sharedContext()));
     pango_layout_set_text(layout.get(), utf8.data(), int(utf8.size()));
     FontDescriptionPtr font(pango_font_description_new());
     pango_font_description_set_family(font.get(), "Liberation Sans");

@@ -188,7 +188,8 @@ TEST(PrintPanel, PageSetupMatchesTheJobsPaper)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        GtkPageSetup* setup = hosts::pageSetupForPaper(c.paper);
+        kit::GRefPtr<GtkPageSetup> held = hosts::pageSetupForPaper(c.paper);
+        GtkPageSetup* setup = held.get();
         EXPECT_EQ(gtk_page_setup_get_orientation(setup), c.orientation);
         EXPECT_NEAR(gtk_page_setup_get_paper_width(setup, GTK_UNIT_POINTS), c.paper.width, 0.5);
         EXPECT_NEAR(gtk_page_setup_get_paper_height(setup, GTK_UNIT_POINTS), c.paper.height, 0.5);
@@ -197,6 +198,5 @@ TEST(PrintPanel, PageSetupMatchesTheJobsPaper)
             EXPECT_STREQ(gtk_paper_size_get_name(size), c.name);
         else
             EXPECT_TRUE(gtk_paper_size_is_custom(size));
-        g_object_unref(setup);
     }
 }

@@ -45,10 +45,9 @@ GdkMonitor* mainMonitor(GdkDisplay* display)
     GListModel* monitors = gdk_display_get_monitors(display);
     if (g_list_model_get_n_items(monitors) == 0)
         return nullptr;
-    auto* first = static_cast<GdkMonitor*>(g_list_model_get_item(monitors, 0));
     // The display's list keeps the monitor alive; the item was handed to us with a reference of its own.
-    g_object_unref(first);
-    return first;
+    auto first = kit::adoptGRef(static_cast<GdkMonitor*>(g_list_model_get_item(monitors, 0)));
+    return first.get();
 }
 
 GdkRectangle monitorWorkArea(GdkMonitor* monitor)
@@ -103,7 +102,9 @@ bool readRandR(Display* xdisplay, int& widthPixels, int& heightPixels, PhysicalS
                         int format = 0;
                         unsigned long count = 0, remaining = 0;
                         if (edidAtom != None
-                            && XRRGetOutputProperty(xdisplay, output, edidAtom, 0, 256, False, False, AnyPropertyType, &type, &format, &count, &remaining, &data) == Success
+                            && XRRGetOutputProperty(xdisplay, output, edidAtom, 0, 256, False, False, AnyPropertyType,
+                                   &type, &format, &count, &remaining, &data)
+                                == Success
                             && data && format == 8) {
                             if (auto edid = physicalSizeFromEDID({ data, std::size_t(count) }))
                                 size = *edid;

@@ -63,25 +63,26 @@ HostWindow::HostWindow(kit::Window& window, Kind kind, std::function<kit::TextVi
     , m_kind(kind)
     , m_firstTextView(std::move(firstTextView))
 {
-    m_gtkWindow = GTK_WINDOW(gtk_window_new());
     // This object owns the window; GTK's own reference goes when it is destroyed.
-    g_object_ref_sink(m_gtkWindow);
+    m_gtkWindow = kit::retainGRef(GTK_WINDOW(gtk_window_new()));
     m_viewWidget = KitViewWidget::create(window, kind == Kind::Document);
-    KitViewWidget::fromWidget(m_viewWidget)->setAllocationHandler([this](int width, int height) { viewWasAllocated(width, height); });
+    KitViewWidget::fromWidget(m_viewWidget)->setAllocationHandler([this](int width, int height) {
+        viewWasAllocated(width, height);
+    });
     window.setHostHandle(this);
-    g_signal_connect(m_gtkWindow, "close-request", G_CALLBACK(onCloseRequest), this);
+    g_signal_connect(m_gtkWindow.get(), "close-request", G_CALLBACK(onCloseRequest), this);
     setTitle(window.title());
     if (kind == Kind::Document) {
         buildDocumentChrome();
     } else {
-        gtk_window_set_resizable(m_gtkWindow, FALSE);
+        gtk_window_set_resizable(m_gtkWindow.get(), FALSE);
         // A header bar of GTK's own, as on document windows: the title and the close button look the same
         // whether or not the window manager decorates windows.
         // A panel is closed, never minimised on its own.
         GtkWidget* headerBar = gtk_header_bar_new();
         gtk_header_bar_set_decoration_layout(GTK_HEADER_BAR(headerBar), ":close");
-        gtk_window_set_titlebar(m_gtkWindow, headerBar);
-        gtk_window_set_child(m_gtkWindow, m_viewWidget);
+        gtk_window_set_titlebar(m_gtkWindow.get(), headerBar);
+        gtk_window_set_child(m_gtkWindow.get(), m_viewWidget);
     }
 }
 
@@ -91,84 +92,82 @@ HostWindow::~HostWindow()
     if (m_window.hostHandle() == this)
         m_window.setHostHandle(nullptr);
     m_findBar.reset();
-    gtk_window_destroy(m_gtkWindow);
-    g_object_unref(m_gtkWindow);
+    gtk_window_destroy(m_gtkWindow.get());
 }
 
 void HostWindow::buildDocumentChrome()
 {
-    GSimpleActionGroup* actions = g_simple_action_group_new();
+    auto actions = kit::adoptGRef(g_simple_action_group_new());
     for (const auto& command : kCommands) {
         if (!*command.name)
             continue;
-        GSimpleAction* action = g_simple_action_new(command.name, nullptr);
-        g_signal_connect(action, "activate", G_CALLBACK(+[](GSimpleAction* activated, GVariant*, HostWindow* self) {
-            self->runCommand(g_action_get_name(G_ACTION(activated)));
-        }), this);
-        g_action_map_add_action(G_ACTION_MAP(actions), G_ACTION(action));
-        g_object_unref(action);
+        auto action = kit::adoptGRef(g_simple_action_new(command.name, nullptr));
+        g_signal_connect(action.get(), "activate",
+            G_CALLBACK(+[](GSimpleAction* activated, GVariant*, HostWindow* self) {
+                self->runCommand(g_action_get_name(G_ACTION(activated)));
+            }),
+            this);
+        g_action_map_add_action(G_ACTION_MAP(actions.get()), G_ACTION(action.get()));
     }
-    gtk_widget_insert_action_group(GTK_WIDGET(m_gtkWindow), "doc", G_ACTION_GROUP(actions));
-    g_object_unref(actions);
+    gtk_widget_insert_action_group(GTK_WIDGET(m_gtkWindow.get()), "doc", G_ACTION_GROUP(actions.get()));
 
-    GMenu* menu = g_menu_new();
-    GMenu* section = g_menu_new();
+    auto menu = kit::adoptGRef(g_menu_new());
+    auto section = kit::adoptGRef(g_menu_new());
     for (const auto& command : kCommands) {
         if (!*command.name) {
-            g_menu_append_section(menu, nullptr, G_MENU_MODEL(section));
-            g_object_unref(section);
-            section = g_menu_new();
+            g_menu_append_section(menu.get(), nullptr, G_MENU_MODEL(section.get()));
+            section = kit::adoptGRef(g_menu_new());
             continue;
         }
         std::string label = command.label ? command.label : aboutLabel();
-        GMenuItem* item = g_menu_item_new(nullptr, (std::string("doc.") + command.name).c_str());
-        g_menu_item_set_attribute(item, "label", "s", label.c_str());
+        auto item = kit::adoptGRef(g_menu_item_new(nullptr, (std::string("doc.") + command.name).c_str()));
+        g_menu_item_set_attribute(item.get(), "label", "s", label.c_str());
         if (const char* accelerator = acceleratorForAction(command.name))
-            g_menu_item_set_attribute(item, "accel", "s", accelerator);
-        g_menu_append_item(section, item);
-        g_object_unref(item);
+            g_menu_item_set_attribute(item.get(), "accel", "s", accelerator);
+        g_menu_append_item(section.get(), item.get());
     }
-    g_menu_append_section(menu, nullptr, G_MENU_MODEL(section));
-    g_object_unref(section);
+    g_menu_append_section(menu.get(), nullptr, G_MENU_MODEL(section.get()));
 
     m_headerBar = gtk_header_bar_new();
     m_menuButton = gtk_menu_button_new();
     gtk_menu_button_set_icon_name(GTK_MENU_BUTTON(m_menuButton), "open-menu-symbolic");
-    gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(m_menuButton), G_MENU_MODEL(menu));
+    gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(m_menuButton), G_MENU_MODEL(menu.get()));
     gtk_widget_set_tooltip_text(m_menuButton, "Menu");
-    g_object_unref(menu);
     gtk_header_bar_pack_end(GTK_HEADER_BAR(m_headerBar), m_menuButton);
     GtkWidget* findButton = gtk_button_new_from_icon_name("edit-find-symbolic");
     gtk_actionable_set_action_name(GTK_ACTIONABLE(findButton), "doc.find");
     gtk_widget_set_tooltip_text(findButton, "Find (Ctrl+F)");
     gtk_header_bar_pack_end(GTK_HEADER_BAR(m_headerBar), findButton);
-    gtk_window_set_titlebar(m_gtkWindow, m_headerBar);
+    gtk_window_set_titlebar(m_gtkWindow.get(), m_headerBar);
 
-    m_findBar = std::make_unique<FindBar>(m_firstTextView ? m_firstTextView : [] { return static_cast<kit::TextView*>(nullptr); }, m_viewWidget);
+    m_findBar = std::make_unique<FindBar>(
+        m_firstTextView ? m_firstTextView : [] { return static_cast<kit::TextView*>(nullptr); }, m_viewWidget);
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_box_append(GTK_BOX(column), m_findBar->widget());
     gtk_box_append(GTK_BOX(column), m_viewWidget);
-    gtk_window_set_child(m_gtkWindow, column);
+    gtk_window_set_child(m_gtkWindow.get(), column);
 
     // Shortcuts are looked at before the focused widget sees the key, so they work from the find bar too.
     m_shortcuts = gtk_event_controller_key_new();
     gtk_event_controller_set_propagation_phase(m_shortcuts, GTK_PHASE_CAPTURE);
     g_signal_connect(m_shortcuts, "key-pressed", G_CALLBACK(onShortcutKey), this);
-    gtk_widget_add_controller(GTK_WIDGET(m_gtkWindow), m_shortcuts);
+    gtk_widget_add_controller(GTK_WIDGET(m_gtkWindow.get()), m_shortcuts);
 }
 
-gboolean HostWindow::onShortcutKey(GtkEventControllerKey*, unsigned keyval, unsigned, GdkModifierType state, HostWindow* self)
+gboolean HostWindow::onShortcutKey(
+    GtkEventControllerKey*, unsigned keyval, unsigned, GdkModifierType state, HostWindow* self)
 {
     const char* action = shortcutActionForKey(keyval, state);
     if (!action)
         return FALSE;
     // In the find bar's entry, Copy and Select All are the entry's own.
     bool editing = false;
-    if (GtkWidget* focus = gtk_root_get_focus(GTK_ROOT(self->m_gtkWindow)))
+    if (GtkWidget* focus = gtk_root_get_focus(GTK_ROOT(self->m_gtkWindow.get())))
         editing = GTK_IS_EDITABLE(focus) || GTK_IS_TEXT(focus);
     if (editing && (!std::strcmp(action, "copy") || !std::strcmp(action, "select-all")))
         return FALSE;
-    return gtk_widget_activate_action(GTK_WIDGET(self->m_gtkWindow), (std::string("doc.") + action).c_str(), nullptr);
+    return gtk_widget_activate_action(
+        GTK_WIDGET(self->m_gtkWindow.get()), (std::string("doc.") + action).c_str(), nullptr);
 }
 
 bool HostWindow::runCommand(const std::string& name)
@@ -177,7 +176,7 @@ bool HostWindow::runCommand(const std::string& name)
     if (!command)
         return false;
     if (name == "close") {
-        onCloseRequest(m_gtkWindow, this);
+        onCloseRequest(m_gtkWindow.get(), this);
         return true;
     }
     // The find bar's entry may hold text not yet searched for: Find Next and Previous then search for it,
@@ -212,24 +211,15 @@ gboolean HostWindow::onCloseRequest(GtkWindow*, HostWindow* self)
 
 void HostWindow::present()
 {
-    gtk_window_present(m_gtkWindow);
+    gtk_window_present(m_gtkWindow.get());
     gtk_widget_grab_focus(m_viewWidget);
 }
 
-void HostWindow::hide()
-{
-    gtk_widget_set_visible(GTK_WIDGET(m_gtkWindow), FALSE);
-}
+void HostWindow::hide() { gtk_widget_set_visible(GTK_WIDGET(m_gtkWindow.get()), FALSE); }
 
-bool HostWindow::isShown() const
-{
-    return gtk_widget_get_visible(GTK_WIDGET(m_gtkWindow));
-}
+bool HostWindow::isShown() const { return gtk_widget_get_visible(GTK_WIDGET(m_gtkWindow.get())); }
 
-void HostWindow::setTitle(const std::string& title)
-{
-    gtk_window_set_title(m_gtkWindow, title.c_str());
-}
+void HostWindow::setTitle(const std::string& title) { gtk_window_set_title(m_gtkWindow.get(), title.c_str()); }
 
 kit::Size HostWindow::chromeSize() const
 {
@@ -248,7 +238,8 @@ void HostWindow::setContentSize(kit::Size size, std::function<kit::Size(kit::Siz
     m_fit = std::move(fit);
     m_awaitingFirstLayout = !m_learnedChrome;
     kit::Size chrome = chromeSize();
-    gtk_window_set_default_size(m_gtkWindow, int(std::ceil(size.width + chrome.width)), int(std::ceil(size.height + chrome.height)));
+    gtk_window_set_default_size(
+        m_gtkWindow.get(), int(std::ceil(size.width + chrome.width)), int(std::ceil(size.height + chrome.height)));
 }
 
 void HostWindow::viewWasAllocated(int width, int height)
@@ -257,7 +248,7 @@ void HostWindow::viewWasAllocated(int width, int height)
         return;
     m_awaitingFirstLayout = false;
     int windowWidth = 0, windowHeight = 0;
-    gtk_window_get_default_size(m_gtkWindow, &windowWidth, &windowHeight);
+    gtk_window_get_default_size(m_gtkWindow.get(), &windowWidth, &windowHeight);
     if (windowWidth <= 0 || windowHeight <= 0)
         return;
     kit::Size chrome { float(windowWidth - width), float(windowHeight - height) };
@@ -268,7 +259,8 @@ void HostWindow::viewWasAllocated(int width, int height)
     // Not while GTK is laying the window out: on the next turn.
     kit::RunLoop::post([this, alive = std::weak_ptr<bool>(m_alive), content, chrome] {
         if (alive.lock())
-            gtk_window_set_default_size(m_gtkWindow, int(std::ceil(content.width + chrome.width)), int(std::ceil(content.height + chrome.height)));
+            gtk_window_set_default_size(m_gtkWindow.get(), int(std::ceil(content.width + chrome.width)),
+                int(std::ceil(content.height + chrome.height)));
     });
 }
 

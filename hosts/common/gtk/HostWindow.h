@@ -2,6 +2,7 @@
 
 #include "hosts/common/gtk/FindBar.h"
 #include "hosts/common/gtk/KitViewWidget.h"
+#include "kit/foundation/GRefPtr.h"
 
 #include <functional>
 #include <gtk/gtk.h>
@@ -12,7 +13,7 @@
 namespace kit {
 class TextView;
 class Window;
-}
+} // namespace kit
 
 namespace hosts {
 
@@ -37,7 +38,7 @@ public:
 
     kit::Window& window() const { return m_window; }
     Kind kind() const { return m_kind; }
-    GtkWindow* gtkWindow() const { return m_gtkWindow; }
+    GtkWindow* gtkWindow() const { return m_gtkWindow.get(); }
     KitViewWidget& view() const { return *KitViewWidget::fromWidget(m_viewWidget); }
     FindBar* findBar() const { return m_findBar.get(); }
     GtkWidget* headerBar() const { return m_headerBar; }
@@ -65,12 +66,13 @@ private:
     void buildDocumentChrome();
     void viewWasAllocated(int width, int height);
     static gboolean onCloseRequest(GtkWindow*, HostWindow* self);
-    static gboolean onShortcutKey(GtkEventControllerKey*, unsigned keyval, unsigned keycode, GdkModifierType state, HostWindow* self);
+    static gboolean onShortcutKey(
+        GtkEventControllerKey*, unsigned keyval, unsigned keycode, GdkModifierType state, HostWindow* self);
 
     kit::Window& m_window;
     Kind m_kind;
     std::function<kit::TextView*()> m_firstTextView;
-    GtkWindow* m_gtkWindow = nullptr; // owned: destroyed with this object
+    kit::GRefPtr<GtkWindow> m_gtkWindow; // destroyed with this object
     GtkWidget* m_viewWidget = nullptr;
     GtkWidget* m_headerBar = nullptr;
     GtkWidget* m_menuButton = nullptr;

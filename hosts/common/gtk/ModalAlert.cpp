@@ -21,8 +21,9 @@ int runModalAlertDialog(GtkWindow* parent, const kit::Alert& alert)
         type = GTK_MESSAGE_INFO;
     else if (alert.alertStyle() == kit::Alert::Style::Critical)
         type = GTK_MESSAGE_ERROR;
-    GtkWidget* dialog = gtk_message_dialog_new(parent, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), type,
-        GTK_BUTTONS_NONE, "%s", alert.messageText().c_str());
+    GtkWidget* dialog
+        = gtk_message_dialog_new(parent, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), type,
+            GTK_BUTTONS_NONE, "%s", alert.messageText().c_str());
     if (!alert.informativeText().empty())
         gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", alert.informativeText().c_str());
     const auto& buttons = alert.buttons();
@@ -41,7 +42,8 @@ int runModalAlertDialog(GtkWindow* parent, const kit::Alert& alert)
         run->response = response;
         run->answered = true;
         g_main_loop_quit(run->loop);
-    }), &run);
+    }),
+        &run);
     // gtk_window_destroy unrealizes the dialog and drops GTK's reference; "destroy" follows only with the
     // last reference, which this function holds. A dialog hidden or unrealized without an answer (destroyed,
     // or its parent destroyed) ends the alert as well.
@@ -50,7 +52,7 @@ int runModalAlertDialog(GtkWindow* parent, const kit::Alert& alert)
     g_signal_connect(dialog, "unrealize", G_CALLBACK(ended), &run);
     g_signal_connect(dialog, "destroy", G_CALLBACK(ended), &run);
     // The dialog is kept alive by this reference until the loop has ended, whatever destroys it meanwhile.
-    g_object_ref(dialog);
+    auto keptAlive = kit::retainGRef(dialog);
     gtk_window_present(GTK_WINDOW(dialog));
     // The default button takes the keyboard, so Return presses it even before the user moves the focus.
     if (returnIndex >= 0) {
@@ -61,7 +63,6 @@ int runModalAlertDialog(GtkWindow* parent, const kit::Alert& alert)
     g_signal_handlers_disconnect_by_data(dialog, &run);
     // A second destroy of a destroyed window does nothing.
     gtk_window_destroy(GTK_WINDOW(dialog));
-    g_object_unref(dialog);
     g_main_loop_unref(run.loop);
 
     if (run.answered && run.response >= 0 && run.response < int(buttons.size()))

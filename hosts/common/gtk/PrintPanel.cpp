@@ -1,5 +1,6 @@
 #include "hosts/common/gtk/PrintPanel.h"
 
+#include "kit/foundation/GRefPtr.h"
 #include "kit/foundation/RunLoop.h"
 
 #include <algorithm>
@@ -10,7 +11,7 @@ namespace hosts {
 namespace {
 
 // The settings (printer, copies...) the user chose last, for the next print of the process.
-GtkPrintSettings* s_lastSettings = nullptr;
+kit::GRefPtr<GtkPrintSettings> s_lastSettings;
 
 struct PrintRun {
     std::shared_ptr<kit::PrintJob> job;
@@ -57,9 +58,7 @@ void finish(GtkPrintOperation* operation, GtkPrintOperationResult result, PrintR
         return;
     run->finished = true;
     if (result == GTK_PRINT_OPERATION_RESULT_APPLY) {
-        if (s_lastSettings)
-            g_object_unref(s_lastSettings);
-        s_lastSettings = GTK_PRINT_SETTINGS(g_object_ref(gtk_print_operation_get_print_settings(operation)));
+        s_lastSettings = kit::retainGRef(gtk_print_operation_get_print_settings(operation));
     }
     bool printed = result == GTK_PRINT_OPERATION_RESULT_APPLY;
     auto done = std::move(run->done);
@@ -72,9 +71,9 @@ void finish(GtkPrintOperation* operation, GtkPrintOperationResult result, PrintR
 
 } // namespace
 
-GtkPageSetup* pageSetupForPaper(kit::Size paper)
+kit::GRefPtr<GtkPageSetup> pageSetupForPaper(kit::Size paper)
 {
-    GtkPageSetup* setup = gtk_page_setup_new();
+    auto setup = kit::adoptGRef(gtk_page_setup_new());
     bool landscape = paper.width > paper.height;
     double shortSide = std::min(paper.width, paper.height);
     double longSide = std::max(paper.width, paper.height);
@@ -89,9 +88,10 @@ GtkPageSetup* pageSetupForPaper(kit::Size paper)
     g_list_free_full(papers, [](gpointer paper) { gtk_paper_size_free(static_cast<GtkPaperSize*>(paper)); });
     if (!size)
         size = gtk_paper_size_new_custom("lectorin-custom", "Document paper", shortSide, longSide, GTK_UNIT_POINTS);
-    gtk_page_setup_set_paper_size(setup, size);
+    gtk_page_setup_set_paper_size(setup.get(), size);
     gtk_paper_size_free(size);
-    gtk_page_setup_set_orientation(setup, landscape ? GTK_PAGE_ORIENTATION_LANDSCAPE : GTK_PAGE_ORIENTATION_PORTRAIT);
+    gtk_page_setup_set_orientation(
+        setup.get(), landscape ? GTK_PAGE_ORIENTATION_LANDSCAPE : GTK_PAGE_ORIENTATION_PORTRAIT);
     return setup;
 }
 
@@ -100,19 +100,20 @@ void runPrintOperation(GtkWindow* parent, unsigned options, std::shared_ptr<kit:
 {
     auto* run = new PrintRun { std::move(job), std::move(done), {}, 1, false };
     run->jobPaper = run->job->paperSize();
-    GtkPrintOperation* operation = gtk_print_operation_new();
+    auto held = kit::adoptGRef(gtk_print_operation_new());
+    GtkPrintOperation* operation = held.get();
     gtk_print_operation_set_job_name(operation, run->job->jobName().c_str());
     // The job draws the whole paper in points, from its top left corner.
     gtk_print_operation_set_unit(operation, GTK_UNIT_POINTS);
     gtk_print_operation_set_use_full_page(operation, TRUE);
-    GtkPageSetup* setup = pageSetupForPaper(run->jobPaper);
-    gtk_print_operation_set_default_page_setup(operation, setup);
-    g_object_unref(setup);
+    gtk_print_operation_set_default_page_setup(operation, pageSetupForPaper(run->jobPaper).get());
     if (s_lastSettings)
-        gtk_print_operation_set_print_settings(operation, s_lastSettings);
-    gtk_print_operation_set_embed_page_setup(operation, (options & (kit::PrintPanelShowsPaperSize | kit::PrintPanelShowsOrientation)) != 0);
+        gtk_print_operation_set_print_settings(operation, s_lastSettings.get());
+    gtk_print_operation_set_embed_page_setup(
+        operation, (options & (kit::PrintPanelShowsPaperSize | kit::PrintPanelShowsOrientation)) != 0);
     gtk_print_operation_set_allow_async(operation, TRUE);
-    g_object_set_data_full(G_OBJECT(operation), "lectorin-print-run", run, [](gpointer data) { delete static_cast<PrintRun*>(data); });
+    g_object_set_data_full(
+        G_OBJECT(operation), "lectorin-print-run", run, [](gpointer data) { delete static_cast<PrintRun*>(data); });
     g_signal_connect(operation, "begin-print", G_CALLBACK(beginPrint), run);
     g_signal_connect(operation, "draw-page", G_CALLBACK(drawPage), run);
     g_signal_connect(operation, "done", G_CALLBACK(finish), run);
@@ -130,8 +131,7 @@ void runPrintOperation(GtkWindow* parent, unsigned options, std::shared_ptr<kit:
     }
     if (result != GTK_PRINT_OPERATION_RESULT_IN_PROGRESS)
         finish(operation, result, run);
-    // A print still in progress holds its own reference until it is done.
-    g_object_unref(operation);
+    // A print still in progress holds its own reference until it is done; ours goes with `held`.
 }
 
 } // namespace hosts

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/foundation/GRefPtr.h"
 #include "kit/host/PrintJob.h"
 
 #include <filesystem>
@@ -20,7 +21,7 @@ void runPrintOperation(GtkWindow* parent, unsigned options, std::shared_ptr<kit:
     std::function<void(bool printed)> done, const std::filesystem::path& exportPath);
 
 // The page setup GTK starts from for paper (points, as printed): a standard paper when the size is one
-// (within half a point), else a custom one; landscape when the paper is wider than tall. Owned by the caller.
-GtkPageSetup* pageSetupForPaper(kit::Size paper);
+// (within half a point), else a custom one; landscape when the paper is wider than tall.
+kit::GRefPtr<GtkPageSetup> pageSetupForPaper(kit::Size paper);
 
 } // namespace hosts

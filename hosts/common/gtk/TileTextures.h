@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hosts/common/gtk/BackingStore.h"
+#include "kit/foundation/GRefPtr.h"
 
 #include <gtk/gtk.h>
 #include <vector>
@@ -13,20 +14,19 @@ namespace hosts {
 class TileTextures {
 public:
     TileTextures() = default;
-    ~TileTextures() { release(); }
     TileTextures(const TileTextures&) = delete;
     TileTextures& operator=(const TileTextures&) = delete;
 
     // Makes textures of the store's stale tiles and marks them fresh. Returns the device pixels copied.
     unsigned long long update(BackingStore& store);
     // The texture of tile index (as the store counts tiles); valid until the next update or release.
-    GdkTexture* texture(int index) const { return m_textures[std::size_t(index)]; }
+    GdkTexture* texture(int index) const { return m_textures[std::size_t(index)].get(); }
     int count() const { return int(m_textures.size()); }
     // Drops every texture, for a store made anew (another size or scale).
     void release();
 
 private:
-    std::vector<GdkTexture*> m_textures; // owned; null until made
+    std::vector<kit::GRefPtr<GdkTexture>> m_textures; // null until made
 };
 
 } // namespace hosts
