@@ -1,5 +1,7 @@
 #include "hosts/common/gtk/DisplayInformation.h"
 
+#include "kit/foundation/GRefPtr.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>

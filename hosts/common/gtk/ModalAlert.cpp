@@ -1,5 +1,6 @@
 #include "hosts/common/gtk/ModalAlert.h"
 
+#include "kit/foundation/GRefPtr.h"
 #include "kit/view/Alert.h"
 
 namespace hosts {
