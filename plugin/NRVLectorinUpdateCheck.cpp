@@ -36,16 +36,38 @@ std::string updateHost()
 // 2xx, a body over the cap, or a body that is not a property list with a dictionary at its root.
 std::optional<kit::Value> fetchVersionFile()
 {
-    std::optional<kit::URL> url = kit::URL::withString("http://" + updateHost() + "/lectorin/version.xml");
+    // Over https only: anyone on the way could otherwise announce a release and send the user to a
+    // download of their own.
+    std::optional<kit::URL> url = kit::URL::withString("https://" + updateHost() + "/lectorin/version.xml");
     if (!url)
         return std::nullopt;
-    kit::FetchResult fetched = kit::fetchSynchronously(*url, kVersionFileMaximumBytes);
+    kit::FetchLimits limits;
+    limits.maximumBytes = kVersionFileMaximumBytes;
+    limits.isSecureOnly = true;
+    kit::FetchResult fetched = kit::fetchSynchronously(*url, limits);
     if (!fetched.succeeded() || fetched.statusCode < 200 || fetched.statusCode > 299)
         return std::nullopt;
     kit::Result<kit::Value> parsed = kit::Value::fromPropertyList(std::span<const std::uint8_t>(fetched.body));
     if (!parsed || !parsed->isDictionary())
         return std::nullopt;
     return std::move(parsed.value());
+}
+
+// What the alert may show of the server's version string: printable ASCII, at most kShownVersionLength
+// characters (a longer string is cut, and says so with "..."); nothing when no character is left.
+constexpr std::size_t kShownVersionLength = 32;
+std::optional<std::string> shownVersion(const std::string& reply)
+{
+    std::string shown;
+    for (char c : reply) {
+        if (c >= 0x20 && c < 0x7F)
+            shown += c;
+    }
+    if (shown.size() > kShownVersionLength)
+        shown = shown.substr(0, kShownVersionLength) + "...";
+    if (shown.find_first_not_of(' ') == std::string::npos)
+        return std::nullopt;
+    return shown;
 }
 
 void showNewVersionAlert(const std::optional<std::string>& bundleName, const std::string& latest)
@@ -59,7 +81,7 @@ void showNewVersionAlert(const std::optional<std::string>& bundleName, const std
     kit::Button& later = alert.addButtonWithTitle(localized("Update Later"));
     later.setKeyEquivalent("\x1b");
     if (alert.runModal() == kit::Alert::FirstButtonReturn)
-        kit::Workspace::openURL("http://" + updateHost() + "/");
+        kit::Workspace::openURL("https://" + updateHost() + "/");
 }
 
 void showUpToDateAlert(const std::optional<std::string>& bundleName)
@@ -121,7 +143,8 @@ void NRVLectorin::doVersionCheckQuiet(bool quiet)
     std::optional<kit::Value> versionFile = fetchVersionFile();
     // A file with entries but no version string under "Lectorin" tells nothing: it counts as unavailable.
     const kit::Value* latestValue = versionFile ? versionFile->get("Lectorin") : nullptr;
-    const std::string* latest = latestValue ? latestValue->asString() : nullptr;
+    std::optional<std::string> latest
+        = latestValue && latestValue->asString() ? shownVersion(*latestValue->asString()) : std::nullopt;
     if (!versionFile || versionFile->count() == 0 || !latest) {
         if (!quiet)
             showNotAvailableAlert();

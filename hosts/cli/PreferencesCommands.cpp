@@ -513,7 +513,7 @@ int runCheckUpdate(const Options& options)
     OpenURLThroughHost openThroughHost;
     for (const auto& answer : options.answers)
         host.queueAlertAnswer(answer);
-    std::fprintf(stderr, "checking http://%s/lectorin/version.xml (installed %s)\n",
+    std::fprintf(stderr, "checking https://%s/lectorin/version.xml (installed %s)\n",
         kit::Bundle::plugin().updateHost().value_or("updates.lectorin.invalid").c_str(),
         kit::Bundle::plugin().version().value_or("(none)").c_str());
     NRVLectorin::doVersionCheckQuiet(false);

@@ -54,6 +54,10 @@ FetchResult fetchSynchronously(const URL& url, const FetchLimits& limits)
     buffer.limit = limits.maximumBytes;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     applyCommonCurlOptions(easy.get());
+    if (limits.isSecureOnly) {
+        curl_easy_setopt(easy.get(), CURLOPT_PROTOCOLS_STR, "https");
+        curl_easy_setopt(easy.get(), CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    }
     curl_easy_setopt(easy.get(), CURLOPT_URL, url.withoutFragment().absoluteString().c_str());
     curl_easy_setopt(easy.get(), CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, appendToBody);

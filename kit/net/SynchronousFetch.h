@@ -17,6 +17,9 @@ struct FetchLimits {
     std::chrono::milliseconds connectTimeout { 10'000 };
     // For the whole fetch, redirects included.
     std::chrono::milliseconds totalTimeout { 60'000 };
+    // https only, redirects included: a redirect to http fails (UnsupportedURL) instead of giving the
+    // answer to anyone on the way.
+    bool isSecureOnly = false;
 };
 
 struct FetchResult {

@@ -10,7 +10,7 @@
 #include "kit/foundation/Preferences.h"
 #include "kit/foundation/Workspace.h"
 #include "kit/view/Alert.h"
-#include "kit_net/LoopbackServer.h"
+#include "kit_net/TlsLoopbackServer.h"
 #include "preferences/LectorinPreferences.h"
 #include "support/TestSupport.h"
 
@@ -110,8 +110,9 @@ inline std::string versionFile(const std::string& latest)
     return file.toXmlPropertyList();
 }
 
-// The vendor's server on 127.0.0.1: /lectorin/version.xml answers with what the test set (a 200 with the
-// body by default), / is the home page. Requests are counted, for "nothing was fetched".
+// The vendor's https server on 127.0.0.1 (trusted through the test's certificate): /lectorin/version.xml answers with
+// what the test set (a 200 with the body by default), / is the home page. Requests are counted, for "nothing was
+// fetched".
 class VersionServer {
 public:
     VersionServer()
@@ -134,7 +135,7 @@ public:
     }
     int requests() const { return m_requests; }
     std::string host() const { return "127.0.0.1:" + std::to_string(m_server.port()); }
-    std::string homePage() const { return "http://" + host() + "/"; }
+    std::string homePage() const { return "https://" + host() + "/"; }
 
 private:
     std::atomic<int> m_requests = 0;
@@ -142,7 +143,7 @@ private:
     std::string m_body = versionFile("1.0");
     int m_status = 200;
     std::string m_contentType = "text/xml";
-    nettest::LoopbackServer m_server;
+    nettest::TlsLoopbackServer m_server;
 };
 
 // One alert as the user saw it.

@@ -240,3 +240,76 @@ TEST(UpdateCheck, TextsComeFromTheMainBundle)
     unsetenv("LANGUAGE");
     unsetenv("LECTORIN_MAIN_BUNDLE");
 }
+
+TEST(UpdateCheck, OnlyATrustedHttpsServerIsBelieved)
+{
+    // Each server below would announce 9.0; a check that believed it would show the new-version alert.
+    nettest::LoopbackServer plain([](httplib::Server& s) {
+        s.Get("/lectorin/version.xml",
+            [](const httplib::Request&, httplib::Response& r) { r.set_content(versionFile("9.0"), "text/xml"); });
+    });
+    nettest::TlsLoopbackServer downgrading([&](httplib::Server& s) {
+        s.Get("/lectorin/version.xml",
+            [&](const httplib::Request&, httplib::Response& r) { r.set_redirect(plain.url("/lectorin/version.xml")); });
+    });
+    nettest::TlsLoopbackServer untrusted([](httplib::Server& s) {
+        s.Get("/lectorin/version.xml",
+            [](const httplib::Request&, httplib::Response& r) { r.set_content(versionFile("9.0"), "text/xml"); });
+    });
+    const std::string trustedAuthorities = std::getenv("LECTORIN_TEST_CA_FILE");
+    auto folder = testsupport::temporaryFolder("other-ca");
+    std::string ignored;
+    testsupport::runCommand("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -keyout "
+            + (folder / "k.pem").string() + " -out " + (folder / "other.pem").string() + " 2>&1",
+        &ignored);
+    const struct {
+        std::string host;
+        std::string authorities;
+        const char* why;
+    } cases[] = {
+        { "127.0.0.1:" + std::to_string(plain.port()), trustedAuthorities, "the host answers plain http only" },
+        { "127.0.0.1:" + std::to_string(downgrading.port()), trustedAuthorities, "https that redirects to http" },
+        { "127.0.0.1:" + std::to_string(untrusted.port()), (folder / "other.pem").string(),
+            "a certificate no authority vouches for" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        Isolation isolation;
+        installBundle(c.host);
+        ::setenv("LECTORIN_TEST_CA_FILE", c.authorities.c_str(), 1);
+        RecordingHost host;
+        NRVLectorin::doVersionCheckQuiet(false);
+        EXPECT_EQ(onlyMessage(host), std::optional<std::string>(kNotAvailableMessage));
+    }
+    ::setenv("LECTORIN_TEST_CA_FILE", trustedAuthorities.c_str(), 1);
+}
+
+TEST(UpdateCheck, ShowsNoMoreOfTheReplyThanAVersion)
+{
+    const std::string padding(5000, '9');
+    const struct {
+        std::string latest;
+        std::optional<std::string> shown; // nullopt: the not-available alert
+        const char* why;
+    } cases[] = {
+        { "2.0\x1b[2J\r\n\x07", "2.0[2J", "control characters are left out" },
+        { "9." + padding, "9." + padding.substr(0, 30) + "...", "a long string is cut at 32 characters" },
+        { "\x01\x02\t", std::nullopt, "nothing printable: no version at all" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        CheckTest test;
+        test.server.respond(versionFile(c.latest));
+        NRVLectorin::doVersionCheckQuiet(false);
+        ASSERT_EQ(test.host.alerts.size(), 1u);
+        const ShownAlert& shown = test.host.alerts.front();
+        if (!c.shown) {
+            EXPECT_EQ(shown.message, kNotAvailableMessage);
+            continue;
+        }
+        EXPECT_EQ(shown.message, kNewVersionMessage);
+        EXPECT_NE(
+            shown.informative.find("The latest version of Lectorin is " + *c.shown + ". Choose"), std::string::npos)
+            << shown.informative;
+    }
+}

@@ -11,15 +11,21 @@
 #include <string>
 #include <sys/socket.h>
 #include <thread>
+#include <type_traits>
 #include <unistd.h>
+#include <utility>
 
 namespace nettest {
 
 // An HTTP server on 127.0.0.1 (a free port) running on its own thread inside the test process. Routes
-// are set up before it starts listening, since cpp-httplib's route tables are not thread-safe.
-class LoopbackServer {
+// are set up before it starts listening, since cpp-httplib's route tables are not thread-safe. ServerType
+// httplib::SSLServer makes it an https server; its constructor's arguments (certificate and key files)
+// follow the routes.
+template <typename ServerType> class BasicLoopbackServer {
 public:
-    explicit LoopbackServer(const std::function<void(httplib::Server&)>& routes)
+    template <typename... ServerArguments>
+    explicit BasicLoopbackServer(const std::function<void(httplib::Server&)>& routes, ServerArguments&&... arguments)
+        : m_server(std::forward<ServerArguments>(arguments)...)
     {
         routes(m_server);
         m_server.set_keep_alive_timeout(1);
@@ -31,20 +37,26 @@ public:
         while (m_port > 0 && !m_server.is_running() && std::chrono::steady_clock::now() < bound)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ~LoopbackServer()
+    ~BasicLoopbackServer()
     {
         m_server.stop();
         m_thread.join();
     }
     bool isValid() const { return m_port > 0; }
     int port() const { return m_port; }
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+    std::string url(const std::string& path) const
+    {
+        constexpr bool isSecure = !std::is_same_v<ServerType, httplib::Server>;
+        return (isSecure ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(m_port) + path;
+    }
 
 private:
-    httplib::Server m_server;
+    ServerType m_server;
     int m_port = -1;
     std::thread m_thread;
 };
+
+using LoopbackServer = BasicLoopbackServer<httplib::Server>;
 
 // A flag one thread raises and another waits for, with a bound: the server side and the test side of a
 // scripted exchange. Nothing is waited for without a bound, so a broken client fails the test instead of
