@@ -5,7 +5,10 @@
 #include "kit/text/ParagraphEngine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <gdk-pixbuf/gdk-pixbuf.h>
+#include <span>
+#include <string_view>
 
 namespace kit {
 
@@ -43,40 +46,98 @@ cairo_surface_t* surfaceFromPixbuf(GdkPixbuf* pixbuf)
     return surface;
 }
 
-cairo_surface_t* decode(const Attachment& attachment)
+// The loader for the format the bytes themselves start with, whatever the document claimed: only PNG,
+// JPEG and GIF are decoded, so no other loader installed on the machine ever sees a document's bytes.
+const char* sniffedImageType(std::span<const std::uint8_t> bytes)
+{
+    auto startsWith = [&](std::string_view magic) {
+        return bytes.size() >= magic.size()
+            && std::equal(
+                magic.begin(), magic.end(), bytes.begin(), [](char m, std::uint8_t b) { return std::uint8_t(m) == b; });
+    };
+    if (startsWith("\x89PNG\r\n\x1a\n"))
+        return "png";
+    if (startsWith("\xff\xd8\xff"))
+        return "jpeg";
+    if (startsWith("GIF87a") || startsWith("GIF89a"))
+        return "gif";
+    return nullptr;
+}
+
+// What the loader's size-prepared handler decides, before a pixel is decoded: the image's own size, and
+// the size to decode at (the drawn size when smaller); an image over the pixel limit is not decoded at all.
+struct SizeDecision {
+    Size wanted; // device pixels; empty: the image's own size
+    Size pixels; // the image's own size, from its header
+    bool isRefused = false;
+    bool headerOnly = false; // stop after the header
+};
+
+void sizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer data)
+{
+    auto* decision = static_cast<SizeDecision*>(data);
+    decision->pixels = { float(width), float(height) };
+    // A size of 0 x 0 tells the format's module to stop before it allocates the image.
+    if (width <= 0 || height <= 0 || double(width) * height > double(AttachmentImages::kMaximumPixels)) {
+        decision->isRefused = true;
+        gdk_pixbuf_loader_set_size(loader, 0, 0);
+        return;
+    }
+    if (decision->headerOnly) {
+        gdk_pixbuf_loader_set_size(loader, 0, 0);
+        return;
+    }
+    Size wanted = decision->wanted;
+    if (wanted.width >= 1 && wanted.height >= 1 && (wanted.width < width || wanted.height < height)) {
+        // Keeps the proportions: the smaller scale of the two, at least one pixel each way.
+        double scale = std::min(double(wanted.width) / width, double(wanted.height) / height);
+        gdk_pixbuf_loader_set_size(
+            loader, std::max(1, int(std::ceil(width * scale))), std::max(1, int(std::ceil(height * scale))));
+    }
+}
+
+// Runs the typed loader over the bytes; false when the format is not one we decode or the bytes fail.
+bool runLoader(const Attachment& attachment, SizeDecision& decision, GRefPtr<GdkPixbufLoader>& loader)
+{
+    const char* type = sniffedImageType(attachment.bytes);
+    if (!type)
+        return false;
+    loader = adoptGRef(gdk_pixbuf_loader_new_with_type(type, nullptr));
+    if (!loader)
+        return false;
+    g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(sizePrepared), &decision);
+    bool written = gdk_pixbuf_loader_write(loader.get(), attachment.bytes.data(), attachment.bytes.size(), nullptr);
+    bool closed = gdk_pixbuf_loader_close(loader.get(), nullptr);
+    return written && closed && !decision.isRefused;
+}
+
+cairo_surface_t* decode(const Attachment& attachment, Size wanted)
 {
     if (attachment.bytes.empty())
         return nullptr;
-    auto loader = adoptGRef(gdk_pixbuf_loader_new());
-    bool written = gdk_pixbuf_loader_write(loader.get(), attachment.bytes.data(), attachment.bytes.size(), nullptr);
-    bool closed = gdk_pixbuf_loader_close(loader.get(), nullptr);
-    cairo_surface_t* surface = nullptr;
-    if (written && closed) {
-        if (GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get()))
-            surface = surfaceFromPixbuf(pixbuf);
-    }
-    return surface;
+    SizeDecision decision { wanted, {}, false, false };
+    GRefPtr<GdkPixbufLoader> loader;
+    if (!runLoader(attachment, decision, loader))
+        return nullptr;
+    GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());
+    return pixbuf ? surfaceFromPixbuf(pixbuf) : nullptr;
 }
 
-// The image's size in pixels, read from its header: the loader is told to decode to a single pixel.
+// The image's size in pixels, read from its header alone; empty when it is not an image we decode.
 Size pixelSize(const Attachment& attachment)
 {
     if (attachment.bytes.empty())
         return {};
-    Size size;
-    auto loader = adoptGRef(gdk_pixbuf_loader_new());
-    auto prepared = +[](GdkPixbufLoader* loader, int width, int height, gpointer data) {
-        *static_cast<Size*>(data) = { float(width), float(height) };
-        gdk_pixbuf_loader_set_size(loader, 1, 1);
-    };
-    g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(prepared), &size);
-    bool written = gdk_pixbuf_loader_write(loader.get(), attachment.bytes.data(), attachment.bytes.size(), nullptr);
-    bool closed = gdk_pixbuf_loader_close(loader.get(), nullptr);
-    return written && closed ? size : Size {};
+    SizeDecision decision { {}, {}, false, true };
+    GRefPtr<GdkPixbufLoader> loader;
+    runLoader(attachment, decision, loader); // fails by design: the module stops after the header
+    return decision.isRefused ? Size {} : decision.pixels;
 }
 
-// Decoded images kept at once; the rest are decoded again when drawn.
-constexpr std::size_t kDecodedImages = 32;
+std::size_t surfaceBytes(cairo_surface_t* surface)
+{
+    return std::size_t(cairo_image_surface_get_stride(surface)) * std::size_t(cairo_image_surface_get_height(surface));
+}
 
 } // namespace
 
@@ -100,35 +161,56 @@ AttachmentImages::Entry& AttachmentImages::entry(const std::shared_ptr<const Att
     return found;
 }
 
-void AttachmentImages::evictSurfaces()
+std::size_t AttachmentImages::decodedBytes() const
 {
-    std::size_t decoded = 0;
+    std::size_t bytes = 0;
     for (const auto& [key, entry] : m_entries)
-        decoded += entry.surface != nullptr;
-    while (decoded > kDecodedImages) {
+        bytes += entry.surface ? surfaceBytes(entry.surface) : 0;
+    return bytes;
+}
+
+void AttachmentImages::evictSurfaces(const Entry& keep)
+{
+    std::size_t decoded = decodedBytes();
+    while (decoded > kDecodedBytesBudget) {
         Entry* oldest = nullptr;
         for (auto& [key, entry] : m_entries) {
-            if (entry.surface && (!oldest || entry.lastUse < oldest->lastUse))
+            if (entry.surface && &entry != &keep && (!oldest || entry.lastUse < oldest->lastUse))
                 oldest = &entry;
         }
+        if (!oldest)
+            return; // only the image being drawn is left: it stays, whatever its size
+        decoded -= surfaceBytes(oldest->surface);
         cairo_surface_destroy(oldest->surface);
         oldest->surface = nullptr;
-        --decoded;
     }
 }
 
-cairo_surface_t* AttachmentImages::surface(const std::shared_ptr<const Attachment>& attachment)
+cairo_surface_t* AttachmentImages::surface(const std::shared_ptr<const Attachment>& attachment, Size devicePixels)
 {
     if (!attachment || attachment->bytes.empty())
         return nullptr;
     Entry& found = entry(attachment);
-    if (!found.surface && !(found.pixels && found.pixels->width == 0)) {
-        found.surface = decode(*attachment);
-        found.pixels = found.surface ? Size { float(cairo_image_surface_get_width(found.surface)),
-            float(cairo_image_surface_get_height(found.surface)) }
-                                     : Size {};
+    if (found.pixels && found.pixels->width == 0)
+        return nullptr; // known not to decode
+    // A surface decoded smaller than now drawn (after zooming in) is decoded again, larger.
+    if (found.surface && devicePixels.width >= 1 && devicePixels.height >= 1) {
+        int width = cairo_image_surface_get_width(found.surface),
+            height = cairo_image_surface_get_height(found.surface);
+        bool isFull = found.pixels && width >= found.pixels->width && height >= found.pixels->height;
+        if (!isFull && (width < std::floor(devicePixels.width) || height < std::floor(devicePixels.height))) {
+            cairo_surface_destroy(found.surface);
+            found.surface = nullptr;
+        }
+    }
+    if (!found.surface) {
+        found.surface = decode(*attachment, devicePixels);
+        if (!found.surface)
+            found.pixels = Size {};
+        else if (!found.pixels)
+            found.pixels = pixelSize(*attachment);
         if (found.surface)
-            evictSurfaces();
+            evictSurfaces(found);
     }
     return found.surface;
 }
@@ -160,7 +242,10 @@ void AttachmentImages::draw(cairo_t* cr, const std::shared_ptr<const Attachment>
     if (rect.isEmpty())
         return;
     cairo_save(cr);
-    if (cairo_surface_t* image = surface(attachment)) {
+    double deviceWidth = rect.width(), deviceHeight = rect.height();
+    cairo_user_to_device_distance(cr, &deviceWidth, &deviceHeight);
+    Size devicePixels { float(std::ceil(std::fabs(deviceWidth))), float(std::ceil(std::fabs(deviceHeight))) };
+    if (cairo_surface_t* image = surface(attachment, devicePixels)) {
         int width = cairo_image_surface_get_width(image), height = cairo_image_surface_get_height(image);
         cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
         cairo_clip(cr);

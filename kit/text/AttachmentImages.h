@@ -10,10 +10,12 @@
 
 namespace kit {
 
-// Decoded attachment images (PNG, JPEG, GIF through gdk-pixbuf) as Cairo surfaces. Only the images drawn
-// most recently stay decoded, so pictures on pages that are not on screen cost no memory; an image's pixel
-// size is remembered apart from its pixels. The cache keeps each attachment alive while it knows it, so
-// its address stays a valid key.
+// Decoded attachment images as Cairo surfaces. Only bytes that start as PNG, JPEG or GIF are decoded, each
+// by the loader of that one format; an image over kMaximumPixels is refused from its header, before a pixel
+// is decoded; an image is decoded at the size it is drawn (device pixels) when that is smaller. Only the
+// images drawn most recently stay decoded, within kDecodedBytesBudget, so pictures on pages that are not on
+// screen cost no memory; an image's pixel size is remembered apart from its pixels. The cache keeps each attachment
+// alive while it knows it, so its address stays a valid key.
 class AttachmentImages {
 public:
     AttachmentImages() = default;
@@ -21,8 +23,16 @@ public:
     AttachmentImages(const AttachmentImages&) = delete;
     AttachmentImages& operator=(const AttachmentImages&) = delete;
 
-    // Null for a placeholder or for bytes that do not decode.
-    cairo_surface_t* surface(const std::shared_ptr<const Attachment>&);
+    // Pixels of an image's own size (width x height) past which it is not decoded: 50 megapixels, 200 MB
+    // once decoded, where a crafted header can claim 4 gigapixels in a few bytes.
+    static constexpr double kMaximumPixels = 50e6;
+    // Bytes of decoded surfaces kept at once; the image drawn last stays even when it alone is larger.
+    static constexpr std::size_t kDecodedBytesBudget = std::size_t(128) << 20;
+
+    // Null for a placeholder or for bytes that do not decode. devicePixels: the size it is drawn at, to
+    // decode no larger; empty for the image's own size.
+    cairo_surface_t* surface(const std::shared_ptr<const Attachment>&, Size devicePixels = {});
+    std::size_t decodedBytes() const;
     // The size an attachment is laid out at: its own size, else the image's pixels as points, else a small
     // box; scaled down (keeping its proportions) to at most maxWidth x maxHeight.
     Size layoutSize(const std::shared_ptr<const Attachment>&, float maxWidth, float maxHeight);
@@ -40,7 +50,7 @@ private:
         std::uint64_t lastUse = 0;
     };
     Entry& entry(const std::shared_ptr<const Attachment>&);
-    void evictSurfaces();
+    void evictSurfaces(const Entry& keep);
 
     std::map<const Attachment*, Entry> m_entries;
     std::uint64_t m_uses = 0;
