@@ -5,13 +5,16 @@
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
 #include "kit/text/TextView.h"
+#include "kit/view/ClipView.h"
 #include "kit/view/ScrollView.h"
+#include "kit/view/TextDrawing.h"
 #include "pageview/DisplayResolution.h"
 #include "pageview/NRVLectorinSBCenteringClipView.h"
 #include "pageview/ScaleUtilities.h"
 #include "pageview/ZoomFactors.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -22,7 +25,10 @@ constexpr float kShadowAlpha = 0.2f;
 
 } // namespace
 
-float defaultTextPadding() { return 0.0f; }
+float defaultTextPadding()
+{
+    return 0.0f;
+}
 
 NRVLectorinMultiPageView::NRVLectorinMultiPageView(kit::Rect frame)
     : kit::View(frame)
@@ -86,30 +92,39 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
         m_textStorage = std::move(storage);
     while (!subviews().empty())
         subviews().front()->removeFromSuperview();
+    m_findHighlights.clear();
+    m_highlightRects.clear();
     m_textLayoutManager = std::make_unique<kit::LayoutManager>();
     m_textLayoutManager->replaceTextStorage(m_textStorage);
 
+    std::size_t length = m_textStorage ? m_textStorage->length() : 0;
     m_numberOfPages = 0;
-    // Pages are added until the layout manager has placed the whole text. The end of a page's glyph range
-    // cannot tell: a table row split over pages puts the bytes of a short cell (later in the text than the
-    // long cell beside it) on the first page. Every page of an unfinished layout holds at least one line;
-    // the guard only keeps a fault in that from adding pages forever.
-    int emptyPages = 0;
+    // Glyph indices are byte offsets here, so the end of the last container's range reaches the length
+    // exactly when every character has a page. Layout always places something in a container while text
+    // remains; the guard only keeps a fault in it from adding pages forever.
+    std::size_t highestEnd = 0;
+    int pagesWithoutProgress = 0;
     while (true) {
         ++m_numberOfPages;
         std::uint32_t page = m_numberOfPages - 1;
         auto container = std::make_unique<kit::TextContainer>(documentSizeInPage());
         auto textView = std::make_unique<kit::TextView>(documentRectForPageNumber(page), container.get());
         textView->setEditable(false);
+        // The page under it is white already, and find highlights lie between the two.
+        textView->setDrawsBackground(false);
         textView->setUsesFindPanel(true);
         kit::TextContainer* added = container.get();
         m_textLayoutManager->addTextContainer(std::move(container));
         addSubview(std::move(textView));
         kit::Range range = m_textLayoutManager->glyphRangeForTextContainer(*added);
-        if (m_textLayoutManager->textEndsInOrBeforeTextContainer(*added))
+        std::size_t end = std::uint32_t(range.location + range.length);
+        if (end > highestEnd) {
+            highestEnd = end;
+            pagesWithoutProgress = 0;
+        } else if (++pagesWithoutProgress > 2) {
             break;
-        emptyPages = range.length ? 0 : emptyPages + 1;
-        if (emptyPages > 2)
+        }
+        if (highestEnd >= length)
             break;
     }
     applyZoomStep();
@@ -146,8 +161,7 @@ kit::Size NRVLectorinMultiPageView::documentSizeInPage()
     const auto& info = printInfo();
     kit::Size paper = info->paperSize();
     float p = defaultTextPadding();
-    return { paper.width - (info->leftMargin() + info->rightMargin() - 2 * p),
-        paper.height - (info->topMargin() + info->bottomMargin()) };
+    return { paper.width - (info->leftMargin() + info->rightMargin() - 2 * p), paper.height - (info->topMargin() + info->bottomMargin()) };
 }
 
 kit::Rect NRVLectorinMultiPageView::pageRectForPageNumber(std::uint32_t page)
@@ -162,8 +176,7 @@ kit::Rect NRVLectorinMultiPageView::documentRectForPageNumber(std::uint32_t page
 {
     kit::Rect pageRect = pageRectForPageNumber(page);
     const auto& info = printInfo();
-    return { { pageRect.x() + (info->leftMargin() - defaultTextPadding()), pageRect.y() + info->topMargin() },
-        documentSizeInPage() };
+    return { { pageRect.x() + (info->leftMargin() - defaultTextPadding()), pageRect.y() + info->topMargin() }, documentSizeInPage() };
 }
 
 void NRVLectorinMultiPageView::drawRect(cairo_t* context, kit::Rect dirty)
@@ -182,8 +195,7 @@ void NRVLectorinMultiPageView::drawRect(cairo_t* context, kit::Rect dirty)
     float reach = PageShadow::extent(kShadowBlurRadius);
     for (std::uint32_t page = 0; page < m_numberOfPages; ++page) {
         kit::Rect pageRect = pageRectForPageNumber(page);
-        kit::Rect shadowed = { pageRect.x() - reach, pageRect.y() - reach, pageRect.width() + 2 * reach,
-            pageRect.height() + 2 * reach + kShadowOffset };
+        kit::Rect shadowed = { pageRect.x() - reach, pageRect.y() - reach, pageRect.width() + 2 * reach, pageRect.height() + 2 * reach + kShadowOffset };
         if (!shadowed.intersects(dirty))
             continue;
         // The view is flipped: "below" the page is towards larger y.
@@ -191,18 +203,59 @@ void NRVLectorinMultiPageView::drawRect(cairo_t* context, kit::Rect dirty)
         cairo_set_source_rgb(context, 1, 1, 1);
         cairo_rectangle(context, pageRect.x(), pageRect.y(), pageRect.width(), pageRect.height());
         cairo_fill(context);
+        if (!m_findHighlights.empty())
+            drawFindHighlights(context, page, dirty);
+        if (page == 0 && !m_message.empty())
+            drawMessage(context);
     }
     cairo_restore(context);
 }
 
+void NRVLectorinMultiPageView::setMessage(std::string message)
+{
+    if (message == m_message)
+        return;
+    m_message = std::move(message);
+    setNeedsDisplay(true);
+}
+
+void NRVLectorinMultiPageView::drawMessage(cairo_t* context)
+{
+    // In the first page's text area, a third of the way down, as a reader's eye looks for it: plain, grey,
+    // centred, wrapped to the text width. Points of this view, so it zooms with the page.
+    kit::Rect area = documentRectForPageNumber(0);
+    kit::text::Style style;
+    style.fontSize = 16;
+    style.alignment = kit::text::Alignment::Center;
+    style.color = kit::Color::white(0.25f);
+    kit::Size size = kit::text::measure(m_message, style, area.width());
+    float top = area.y() + std::round(area.height() / 3 - size.height / 2);
+    kit::text::draw(context, m_message, { area.x(), top, area.width(), size.height + 1 }, style);
+}
+
 void NRVLectorinMultiPageView::applyZoomStep()
 {
+    if (m_zoomFit != ZoomFit::None) {
+        applyZoomFit();
+        return;
+    }
     float percent = m_displayResolutionFactor * (kZoomFactors[m_zoomStep] * 100.0f);
     ScaleUtilities::setScalePercent(*this, percent);
 }
 
 void NRVLectorinMultiPageView::zoomIn()
 {
+    if (m_zoomFit != ZoomFit::None) {
+        // The nearest step above the fitted scale; a fit past the last step stays.
+        float factor = zoomPercent() / 100.0f;
+        for (int step = 0; step < kZoomFactorsCount; ++step) {
+            if (kZoomFactors[step] > factor + 0.0005f) {
+                setZoomStep(step);
+                return;
+            }
+        }
+        return;
+    }
     if (m_zoomStep >= kZoomFactorsCount - 1)
         return;
     ++m_zoomStep;
@@ -212,6 +265,16 @@ void NRVLectorinMultiPageView::zoomIn()
 
 void NRVLectorinMultiPageView::zoomOut()
 {
+    if (m_zoomFit != ZoomFit::None) {
+        float factor = zoomPercent() / 100.0f;
+        for (int step = kZoomFactorsCount - 1; step >= 0; --step) {
+            if (kZoomFactors[step] < factor - 0.0005f) {
+                setZoomStep(step);
+                return;
+            }
+        }
+        return;
+    }
     if (m_zoomStep <= 0)
         return;
     --m_zoomStep;
@@ -221,9 +284,66 @@ void NRVLectorinMultiPageView::zoomOut()
 
 void NRVLectorinMultiPageView::zoomToStandardSize()
 {
-    if (m_zoomStep == kZoomFactorNormal)
+    if (m_zoomStep == kZoomFactorNormal && m_zoomFit == ZoomFit::None)
         return;
-    m_zoomStep = kZoomFactorNormal;
+    setZoomStep(kZoomFactorNormal);
+}
+
+void NRVLectorinMultiPageView::setZoomStep(int step)
+{
+    step = std::clamp(step, 0, kZoomFactorsCount - 1);
+    if (step == m_zoomStep && m_zoomFit == ZoomFit::None)
+        return;
+    m_zoomFit = ZoomFit::None;
+    m_zoomStep = step;
     applyZoomStep();
     updateFrame();
+}
+
+void NRVLectorinMultiPageView::setZoomFit(ZoomFit fit)
+{
+    m_zoomFit = fit;
+    applyZoomFit();
+}
+
+void NRVLectorinMultiPageView::clipViewDidResize()
+{
+    applyZoomFit();
+}
+
+float NRVLectorinMultiPageView::zoomPercent() const
+{
+    float factor = m_displayResolutionFactor > 0 ? m_displayResolutionFactor : 1.0f;
+    return ScaleUtilities::scalePercent(*this) / factor;
+}
+
+void NRVLectorinMultiPageView::applyZoomFit()
+{
+    kit::ScrollView* scrollView = enclosingScrollView();
+    kit::ClipView* clip = scrollView ? scrollView->contentView() : nullptr;
+    if (m_zoomFit == ZoomFit::None || !clip || m_fitting)
+        return;
+    // A new scale can show or hide a scroller, which resizes the clip view: fit again until the visible
+    // area stays (twice is the most a scroller pair can take).
+    m_fitting = true;
+    kit::Size paper = printInfo()->paperSize();
+    float s = pageSeparatorHeight();
+    for (int pass = 0; pass < 3; ++pass) {
+        kit::Size visible = clip->convertSize(clip->bounds().size, nullptr); // window units
+        if (visible.width <= 0 || visible.height <= 0 || paper.width <= 0 || paper.height <= 0)
+            break;
+        float scale = visible.width / paper.width;
+        if (m_zoomFit == ZoomFit::Page)
+            scale = std::min(scale, visible.height / (paper.height + 2 * s));
+        ScaleUtilities::setScalePercent(*this, scale * 100.0f);
+        updateFrame();
+        if (clip->convertSize(clip->bounds().size, nullptr) == visible)
+            break;
+    }
+    // A page as wide as the view leaves the separators either side out of sight, evenly.
+    kit::Rect document = clip->documentRect();
+    kit::Rect bounds = clip->bounds();
+    if (document.width() > bounds.width())
+        clip->scrollToPoint({ document.x() + std::round((document.width() - bounds.width()) / 2), bounds.y() });
+    m_fitting = false;
 }

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "kit/foundation/Range.h"
+#include "kit/geometry/Color.h"
 #include "kit/text/TextStorage.h"
 #include "kit/view/View.h"
 #include "pageview/PageShadow.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace kit {
 class LayoutManager;
@@ -46,26 +51,65 @@ public:
     std::uint32_t numberOfPages() const { return m_numberOfPages; }
     kit::LayoutManager* layoutManager() const { return m_textLayoutManager.get(); }
 
-    // Zoom: one step of kZoomFactors times the display's resolution factor.
+    // Zoom: one step of kZoomFactors times the display's resolution factor. From a fit, zooming in or out
+    // goes to the nearest step above or below the fitted scale (none: the fit stays).
     void zoomIn();
     void zoomOut();
     void zoomToStandardSize();
     int zoomStep() const { return m_zoomStep; }
+    // Goes to one step of kZoomFactors (clamped), leaving any fit.
+    void setZoomStep(int step);
+    // Fits the pages to the visible area of the enclosing clip view: a page exactly as wide as it, or a
+    // whole page (with the separators above and below it) in sight. The fit holds, as the clip view is
+    // resized, until a zoom command. Without a clip view, or for None, nothing changes but the mode.
+    enum class ZoomFit { None, Width, Page };
+    void setZoomFit(ZoomFit fit);
+    ZoomFit zoomFit() const { return m_zoomFit; }
+    // The enclosing clip view changed its size: a fit is made again.
+    void clipViewDidResize();
+    // The zoom as the reader knows it: 100 at actual size, whatever the display's resolution factor.
+    float zoomPercent() const;
     float displayResolutionFactor() const { return m_displayResolutionFactor; }
+
+    // A sentence drawn on the first page instead of a document that cannot be shown ("This document is
+    // password-protected..."); empty for none. The text storage is left as it is.
+    void setMessage(std::string message);
+    const std::string& message() const { return m_message; }
+
+    // Every occurrence of the find string, sorted and not overlapping, drawn behind the text on every page;
+    // the one that is also the selection (the current match) in a stronger colour. Empty: none.
+    void setFindHighlights(std::vector<kit::Range> matches);
+    const std::vector<kit::Range>& findHighlights() const { return m_findHighlights; }
+    static kit::Color findHighlightColor();
+    static kit::Color currentFindHighlightColor();
 
     // Tests and benchmarks: how often the shadow's mask was built.
     const PageShadow& pageShadow() const { return m_shadow; }
 
 private:
     void applyZoomStep();
+    void applyZoomFit();
+    void drawMessage(cairo_t* context);
+    void drawFindHighlights(cairo_t* context, std::uint32_t page, kit::Rect dirty);
 
     std::shared_ptr<kit::TextStorage> m_textStorage;
     std::unique_ptr<kit::LayoutManager> m_textLayoutManager;
     std::uint32_t m_numberOfPages = 0;
     std::shared_ptr<kit::PrintInfo> m_documentPrintInfo;
     int m_zoomStep = 0;
+    ZoomFit m_zoomFit = ZoomFit::None;
+    bool m_fitting = false;
     float m_displayResolutionFactor = 1.0f;
     PageShadow m_shadow;
+    std::string m_message;
+    std::vector<kit::Range> m_findHighlights;
+    // Per page, the rectangles of the highlights on it (page view coordinates) and the match each shows,
+    // made when the page is first drawn with them.
+    struct HighlightRect {
+        kit::Rect rect;
+        kit::Range match;
+    };
+    std::map<std::uint32_t, std::vector<HighlightRect>> m_highlightRects;
 };
 
 // Widens the text area by this on each side horizontally.

@@ -1,5 +1,7 @@
 #include "pageview/NRVLectorinSBCenteringClipView.h"
 
+#include "pageview/NRVLectorinMultiPageView.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -50,8 +52,18 @@ void NRVLectorinSBCenteringClipView::viewFrameChanged()
 
 void NRVLectorinSBCenteringClipView::setFrame(kit::Rect frame)
 {
+    kit::Size old = this->frame().size;
     kit::ClipView::setFrame(frame);
+    if (frame.size != old)
+        documentDidSeeResize();
     centerDocument();
+}
+
+void NRVLectorinSBCenteringClipView::documentDidSeeResize()
+{
+    // Pages fitted to the visible area follow its size.
+    if (auto* pages = dynamic_cast<NRVLectorinMultiPageView*>(documentView()))
+        pages->clipViewDidResize();
 }
 
 void NRVLectorinSBCenteringClipView::setFrameOrigin(kit::Point origin)
@@ -62,7 +74,10 @@ void NRVLectorinSBCenteringClipView::setFrameOrigin(kit::Point origin)
 
 void NRVLectorinSBCenteringClipView::setFrameSize(kit::Size size)
 {
+    kit::Size old = frame().size;
     kit::ClipView::setFrameSize(size);
+    if (size != old)
+        documentDidSeeResize();
     centerDocument();
 }
 

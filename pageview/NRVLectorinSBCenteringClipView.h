@@ -19,4 +19,7 @@ public:
     void setFrameOrigin(kit::Point origin) override;
     void setFrameSize(kit::Size size) override;
     void setFrameRotation(float degrees) override;
+
+private:
+    void documentDidSeeResize();
 };

@@ -11,6 +11,7 @@
 #include "kit/view/ScrollView.h"
 #include "kit/view/Window.h"
 #include "pageview/NRVLectorinMultiPageView.h"
+#include "plugin/DocumentProblem.h"
 #include "plugin/PluginClasses.h"
 #include "preferences/LectorinPreferences.h"
 #include "preferences/NRVLectorinPreferencesController.h"
@@ -216,8 +217,11 @@ void NRVLectorin::connectionDidFinishLoading(kit::URLConnection&)
     importer::ImportResult imported = importer::importDocument(bytes);
     m_importedFormat = imported.format;
     m_importError = imported.error;
-    if (auto* pageView = m_pageView.get())
-        pageView->setTextStorage(std::move(imported.text));
+    m_problemMessage = documentProblemMessage(bytes.size(), imported.text.get(), imported.error);
+    if (auto* pageView = m_pageView.get()) {
+        pageView->setTextStorage(m_problemMessage.empty() ? std::move(imported.text) : nullptr);
+        pageView->setMessage(m_problemMessage);
+    }
     m_downloadIsComplete = true;
     if (auto* indicator = m_progressIndicator.get()) {
         indicator->stopAnimation();

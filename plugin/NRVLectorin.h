@@ -100,6 +100,9 @@ public:
     // The format the importer found and, when it found no text, why ("none", "not a known format").
     const std::string& importedFormat() const { return m_importedFormat; }
     const std::string& importError() const { return m_importError; }
+    // What the page says instead of the document when the download cannot be shown (password-protected,
+    // damaged, unknown format, too large, empty); empty while the document is shown or still loading.
+    const std::string& problemMessage() const { return m_problemMessage; }
 
 protected:
     bool dispatchAction(std::string_view selector, kit::Responder* sender, bool perform) override;
@@ -121,6 +124,7 @@ private:
     bool m_showsError = false;
     std::string m_importedFormat;
     std::string m_importError;
+    std::string m_problemMessage;
     // The nib's top-level objects, held until the setup takes the panel.
     kit::NibTopLevelObjects m_nibObjects;
 };

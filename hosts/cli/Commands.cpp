@@ -111,6 +111,23 @@ PluginInstance* chosenInstance(const Options& options, Session& session)
     return &instances[std::size_t(options.embed - 1)];
 }
 
+// Says on stderr why a document shows a message instead of its pages, for every document of the session
+// or only the one given; true when one does. The page (and so a rendered PNG) shows the same sentence.
+bool reportDocumentProblems(Session& session, const PluginInstance* only = nullptr)
+{
+    bool any = false;
+    for (auto& instance : session.browser.instances()) {
+        if (only && &instance != only)
+            continue;
+        const std::string& message = instance.plugin->problemMessage();
+        if (message.empty())
+            continue;
+        std::fprintf(stderr, "lectorin: %s\n", message.c_str());
+        any = true;
+    }
+    return any;
+}
+
 std::string documentStem(const PluginInstance& instance)
 {
     std::string src = instance.src.substr(0, instance.src.find_first_of("?#"));
@@ -177,7 +194,7 @@ int runRender(const Options& options)
             }
             std::printf("%s\n", path.c_str());
         }
-        return status;
+        return reportDocumentProblems(session, instance) ? 1 : status;
     }
     std::filesystem::path path
         = options.output.empty() ? defaultOutput(*instance, ".png") : std::filesystem::path(options.output);
@@ -187,7 +204,7 @@ int runRender(const Options& options)
         return 1;
     }
     std::printf("%s\n", path.c_str());
-    return status;
+    return reportDocumentProblems(session) ? 1 : status;
 }
 
 int runInfo(const Options& options)
@@ -207,6 +224,10 @@ int runInfo(const Options& options)
             json.nullField("importError");
         else
             json.field("importError", plugin.importError());
+        if (plugin.problemMessage().empty())
+            json.nullField("message");
+        else
+            json.field("message", plugin.problemMessage());
         json.field("bytes", double(plugin.rawData() ? plugin.rawData()->size() : 0));
         json.field("length", double(storage ? storage->length() : 0));
         json.field("characters", double(storage ? storage->characterCount() : 0));
@@ -229,7 +250,8 @@ int runInfo(const Options& options)
         }
         std::printf("%s\n", json.str().c_str());
     }
-    return allLoaded(session) ? 0 : 1;
+    bool problems = reportDocumentProblems(session);
+    return allLoaded(session) && !problems ? 0 : 1;
 }
 
 int runText(const Options& options)
@@ -239,10 +261,15 @@ int runText(const Options& options)
         return status;
     bool one = options.embed != 1 || session.browser.instances().size() == 1;
     std::size_t index = 0;
+    bool problems = false;
     for (auto& instance : session.browser.instances()) {
         ++index;
         if (one && index != std::size_t(options.embed))
             continue;
+        if (reportDocumentProblems(session, &instance)) {
+            problems = true;
+            continue;
+        }
         NRVLectorinMultiPageView* pageView = instance.plugin->pageView();
         if (kit::TextStorage* storage = pageView ? pageView->textStorage() : nullptr) {
             std::string text = importer::plainText(*storage);
@@ -251,7 +278,7 @@ int runText(const Options& options)
                 std::fputc('\n', stdout);
         }
     }
-    return allLoaded(session) ? 0 : 1;
+    return allLoaded(session) && !problems ? 0 : 1;
 }
 
 int runSave(const Options& options)
@@ -304,6 +331,9 @@ int runPrint(const Options& options)
     PluginInstance* instance = chosenInstance(options, session);
     if (!instance)
         return 1;
+    // A message page is not the document: nothing to print.
+    if (reportDocumentProblems(session, instance))
+        return 1;
     std::filesystem::path target = std::filesystem::absolute(options.output);
     std::error_code ignored;
     std::filesystem::remove(target, ignored);
@@ -339,6 +369,8 @@ int runFind(const Options& options)
         return status;
     PluginInstance* instance = chosenInstance(options, session);
     if (!instance)
+        return 1;
+    if (reportDocumentProblems(session, instance))
         return 1;
     NRVLectorinMultiPageView* pageView = instance->plugin->pageView();
     kit::LayoutManager* layout = pageView ? pageView->layoutManager() : nullptr;

@@ -5,6 +5,7 @@
 #include "hosts/common/PluginArguments.h"
 #include "hosts/common/gtk/DisplayInformation.h"
 #include "hosts/common/gtk/GtkHost.h"
+#include "hosts/gtk/ReaderChrome.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/view/Window.h"
 #include "pageview/NRVLectorinMultiPageView.h"
@@ -73,6 +74,7 @@ DocumentWindow::DocumentWindow(
 DocumentWindow::~DocumentWindow()
 {
     m_probe.reset();
+    m_reader.reset();
     // The window's view tree (and the plug-in view in it) goes with the window; the host's GTK window too.
     m_window.reset();
 }
@@ -120,6 +122,7 @@ void DocumentWindow::showDocument(const kit::Value& arguments, const std::string
     kit::View& added = m_window->contentView()->addSubview(std::move(plugin));
     added.setAutoresizingMask(kit::ViewWidthSizable | kit::ViewHeightSizable);
     added.setFrame({ { 0, 0 }, m_window->contentSize() });
+    m_reader = std::make_unique<ReaderChrome>(hostWindow(), *m_plugin);
 }
 
 kit::TextView* DocumentWindow::firstTextView() const

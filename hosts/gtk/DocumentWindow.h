@@ -20,6 +20,7 @@ namespace hosts {
 
 class GtkHost;
 class HostWindow;
+class ReaderChrome;
 
 // One page argument of `lectorin view` in a window of its own. A document (a URL or path whose bytes are
 // not a page embedding a claimed document, or any PAGE with forceDocument) fills the window with one
@@ -51,6 +52,8 @@ public:
     // Why nothing could be shown ("the page has 1 embedded document, not 3"), empty otherwise.
     const std::string& error() const { return m_error; }
     bool isProbing() const { return m_probe != nullptr; }
+    // The page indicator, zoom menu and sidebar; null until the plug-in view is there.
+    ReaderChrome* reader() const { return m_reader.get(); }
 
     // The file name a window shows for a document URL: the last path component, else the host, else
     // "Untitled".
@@ -70,6 +73,7 @@ private:
     std::string m_src;
     std::string m_error;
     std::unique_ptr<PageProbe> m_probe;
+    std::unique_ptr<ReaderChrome> m_reader;
     std::function<void(DocumentWindow&)> m_closed;
     bool m_closing = false;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

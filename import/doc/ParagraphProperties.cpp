@@ -75,6 +75,9 @@ void ParagraphProperties::apply(const Sprm& sprm)
     case sprm::PFPageBreakBefore:
         pageBreakBefore = sprm.u8() != 0;
         break;
+    case sprm::POutLvl:
+        outlineLevel = sprm.u8();
+        break;
     case sprm::PIlvl:
         listLevel = sprm.u8();
         break;
@@ -203,6 +206,7 @@ kit::ParagraphStyle ParagraphProperties::style(float defaultTabInterval) const
     style.defaultTabInterval = defaultTabInterval;
     style.pageBreakBefore = pageBreakBefore;
     style.keepWithNext = keepWithNext;
+    style.outlineLevel = std::uint8_t(outlineLevel >= 0 && outlineLevel <= 8 ? outlineLevel + 1 : 0);
     return style;
 }
 

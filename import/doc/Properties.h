@@ -85,6 +85,7 @@ struct ParagraphProperties {
     std::int16_t lineSpacingIsMultiple = 1;
     std::vector<TabDefinition> tabs;
     bool keepTogether = false, keepWithNext = false, pageBreakBefore = false;
+    std::int16_t outlineLevel = -1; // sprmPOutLvl: 0...8 a heading's level, 9 body text; -1 unsaid
     bool inTable = false;
     bool isRowEnd = false; // fTtp
     std::int32_t tableDepth = 0; // itap; 0 outside tables

@@ -102,6 +102,7 @@ inline constexpr std::uint16_t PFKeep = 0x2405;
 inline constexpr std::uint16_t PFKeepFollow = 0x2406;
 inline constexpr std::uint16_t PFPageBreakBefore = 0x2407;
 inline constexpr std::uint16_t PIlvl = 0x260A;
+inline constexpr std::uint16_t POutLvl = 0x2640;
 inline constexpr std::uint16_t PIlfo = 0x460B;
 inline constexpr std::uint16_t PChgTabsPapx = 0xC60D;
 inline constexpr std::uint16_t PDxaRight80 = 0x840E;

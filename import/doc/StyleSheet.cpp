@@ -114,6 +114,9 @@ void StyleSheet::resolve(std::uint16_t istd, int depth)
     CharacterProperties base = character;
     forEachSprm(style.paragraphGrpprl, m_version, [&](const Sprm& sprm) { paragraph.apply(sprm); });
     forEachSprm(style.characterGrpprl, m_version, [&](const Sprm& sprm) { character.apply(sprm, base); });
+    // The built-in Heading 1...9 styles are the outline's levels unless they say otherwise.
+    if (paragraph.outlineLevel < 0 && style.sti >= 1 && style.sti <= 9)
+        paragraph.outlineLevel = std::int16_t(style.sti - 1);
     paragraph.istd = istd;
     style.paragraph = std::move(paragraph);
     style.character = std::move(character);

@@ -1,6 +1,6 @@
 #include "import/docx/DocxProperties.h"
 
-#include "import/package/OfficeUnits.h"
+#include "import/zip/OfficeUnits.h"
 
 #include <algorithm>
 #include <cmath>
@@ -202,6 +202,7 @@ void ParagraphProperties::overlay(const ParagraphProperties& over)
     take(line, over.line);
     take(numberingId, over.numberingId);
     take(numberingLevel, over.numberingLevel);
+    take(outlineLevel, over.outlineLevel);
     // Stops accumulate across layers; a hostile style chain cannot grow them without bound.
     if (tabs.size() + over.tabs.size() <= 256)
         tabs.insert(tabs.end(), over.tabs.begin(), over.tabs.end());
@@ -407,6 +408,10 @@ ParagraphProperties parseParagraphProperties(pugi::xml_node pPr, ParagraphMarkup
             paragraph.pageBreakBefore = isOn(node);
         } else if (local == "keepNext") {
             paragraph.keepNext = isOn(node);
+        } else if (local == "outlineLvl") {
+            // 0...8 are the outline's levels; 9 (and anything else) is body text.
+            if (auto value = integerAttribute(node, "w:val"))
+                paragraph.outlineLevel = *value >= 0 && *value <= 8 ? int(*value) + 1 : 0;
         } else if (local == "contextualSpacing") {
             paragraph.contextualSpacing = isOn(node);
         } else if (local == "ind") {
@@ -635,6 +640,7 @@ kit::ParagraphStyle makeParagraphStyle(const ParagraphProperties& paragraph, flo
     style.defaultTabInterval = defaultTabInterval;
     style.pageBreakBefore = paragraph.pageBreakBefore.value_or(false);
     style.keepWithNext = paragraph.keepNext.value_or(false);
+    style.outlineLevel = std::uint8_t(std::clamp(paragraph.outlineLevel.value_or(0), 0, 9));
     return style;
 }
 

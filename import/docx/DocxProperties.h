@@ -56,6 +56,7 @@ struct ParagraphProperties {
     std::optional<float> line; // a multiple for Multiple, else points
     std::vector<TabSpec> tabs; // in the order the layers set them
     std::optional<int> numberingId, numberingLevel;
+    std::optional<int> outlineLevel; // 1...9 a heading of that level, 0 body text (w:outlineLvl + 1)
     void overlay(const ParagraphProperties& over);
 };
 

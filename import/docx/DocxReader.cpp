@@ -1,13 +1,14 @@
 #include "import/docx/DocxReader.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/DocumentMarks.h"
 #include "import/docx/DocxAltChunk.h"
 #include "import/docx/DocxMarkup.h"
 #include "import/docx/DocxParagraphFormat.h"
 #include "import/docx/DocxTableLayout.h"
-#include "import/package/ListNumbers.h"
-#include "import/package/OfficeUnits.h"
-#include "import/package/ScriptRuns.h"
+#include "import/zip/ListNumbers.h"
+#include "import/zip/OfficeUnits.h"
+#include "import/zip/ScriptRuns.h"
 
 #include <algorithm>
 #include <cstring>
@@ -117,6 +118,7 @@ ImportResult DocxReader::read()
     m_fields.clear();
     readNotes();
     closeOpenParagraph();
+    applyAnchors(*m_out, m_anchors);
     return { m_out, "docx", {} };
 }
 
@@ -328,6 +330,10 @@ void DocxReader::readInlineElement(pugi::xml_node child, int depth)
         m_hyperlinks.push_back(target);
         readInline(child, depth + 1);
         m_hyperlinks.pop_back();
+    } else if (name == "w:bookmarkStart") {
+        // Word's own "_GoBack" and hidden "_Toc..." marks are bookmarks too: links of a table of contents
+        // name them.
+        m_anchors.push_back({ child.attribute("w:name").value(), m_out->length() });
     } else if (name == "w:fldSimple") {
         m_fields.beginSimple(child.attribute("w:instr").value());
         readInline(child, depth + 1);

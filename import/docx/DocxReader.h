@@ -6,8 +6,8 @@
 #include "import/docx/DocxNumbering.h"
 #include "import/docx/DocxPackage.h"
 #include "import/docx/DocxStyles.h"
-#include "import/package/Interner.h"
-#include "import/package/PackageImages.h"
+#include "import/zip/Interner.h"
+#include "import/zip/PackageImages.h"
 
 #include <map>
 #include <memory>
@@ -103,6 +103,7 @@ private:
     kit::Attributes m_markAttributes; // the paragraph mark's, for its '\n'
     bool m_paragraphOpen = false; // text was written since the last paragraph break
     std::vector<std::string> m_hyperlinks; // w:hyperlink targets, innermost last
+    std::vector<std::pair<std::string, std::size_t>> m_anchors; // w:bookmarkStart names and where they stand
     std::vector<pugi::xml_node>* m_textBoxes = nullptr; // text boxes anchored in the paragraph
     std::optional<std::size_t> m_dropCapStart; // where a drop capital waiting for its paragraph begins
     int m_dropCapCount = 0;

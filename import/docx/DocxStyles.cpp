@@ -1,5 +1,7 @@
 #include "import/docx/DocxStyles.h"
 
+#include "import/common/DocumentMarks.h"
+
 namespace importer::docx {
 
 namespace {
@@ -124,6 +126,12 @@ const ResolvedStyle* DocxStyles::resolve(std::string_view id, int depth)
     pugi::xml_node node = raw->second.node;
     style->run.overlay(parseRunProperties(node.child("w:rPr"), m_theme));
     style->paragraph.overlay(parseParagraphProperties(node.child("w:pPr")));
+    // Word's built-in heading styles are named "heading 1"..."heading 9"; a file without w:outlineLvl in
+    // them still means them as the outline.
+    if (!style->paragraph.outlineLevel) {
+        if (int level = headingLevelOfStyleName(node.child("w:name").attribute("w:val").value()))
+            style->paragraph.outlineLevel = level;
+    }
     style->table.overlay(parseTableProperties(node.child("w:tblPr")));
     style->cell.overlay(parseCellProperties(node.child("w:tcPr")));
     for (auto conditional : node.children("w:tblStylePr")) {

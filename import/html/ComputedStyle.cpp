@@ -19,6 +19,7 @@ kit::Attributes ComputedStyle::characterAttributes() const
     a.background = textBackground;
     a.superscript = verticalAlign;
     a.link = link;
+    a.anchor = anchor;
     return a;
 }
 

@@ -44,6 +44,7 @@ struct ComputedStyle {
     std::int8_t verticalAlign = 0; // 1 super, -1 sub
     std::optional<kit::Color> textBackground;
     std::string link;
+    std::string anchor; // the id (or <a name>) of the innermost element that has one
 
     // Not inherited.
     Display display = Display::Inline;

@@ -198,6 +198,7 @@ kit::ParagraphStyle HtmlConverter::paragraphStyle(const Block& block) const
     p.tailIndent = trail;
     p.lineSpacingRule = style.lineHeightRule;
     p.lineSpacing = style.lineHeight;
+    p.outlineLevel = block.outlineLevel;
     return p;
 }
 
@@ -208,12 +209,13 @@ void HtmlConverter::finishParagraph(bool flushLabel)
         flushLabel && m_builder.hasPendingLabel());
 }
 
-void HtmlConverter::beginBlock(const ComputedStyle& style)
+void HtmlConverter::beginBlock(const ComputedStyle& style, std::uint8_t outlineLevel)
 {
     finishParagraph(false);
     const Block& parent = m_blocks.back();
     Block block;
     block.style = style;
+    block.outlineLevel = outlineLevel ? outlineLevel : parent.outlineLevel;
     float left = style.margin[Left] + style.padding[Left] + style.border[Left].width;
     float right = style.margin[Right] + style.padding[Right] + style.border[Right].width;
     block.leftIndent = parent.leftIndent + left;
@@ -364,7 +366,8 @@ void HtmlConverter::convertElement(const xmlNode* element, const ComputedStyle& 
     if (style.display == Display::ListItem) {
         beginListItem(element, style);
     } else if (isBlock) {
-        beginBlock(style);
+        bool isHeading = name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6';
+        beginBlock(style, isHeading ? std::uint8_t(name[1] - '0') : 0);
     }
     convertChildren(element, style);
     if (isBlock)

@@ -6,6 +6,7 @@
 #include "import/html/TableLayout.h"
 #include "kit/text/TextStorage.h"
 
+#include <cstdint>
 #include <libxml/tree.h>
 
 #include <memory>
@@ -59,6 +60,7 @@ private:
         float leftIndent = 0; // from the text area's left edge to the content's, points
         float rightIndent = 0;
         float width = kAvailableWidth;
+        std::uint8_t outlineLevel = 0; // h1...h6 and the blocks inside them; 0 elsewhere
     };
     struct ListContext {
         int next = 1;
@@ -73,7 +75,7 @@ private:
     void convertImage(const xmlNode* element, const ComputedStyle& style);
     void convertRule(const xmlNode* element, const ComputedStyle& style);
     void convertFormControl(const xmlNode* element, const ComputedStyle& style);
-    void beginBlock(const ComputedStyle& style);
+    void beginBlock(const ComputedStyle& style, std::uint8_t outlineLevel = 0);
     void endBlock();
     void beginListItem(const xmlNode* element, const ComputedStyle& style);
     kit::ParagraphStyle paragraphStyle(const Block& block) const;

@@ -130,6 +130,7 @@ ComputedStyle StyleResolver::computeStyle(const xmlNode* element, const Computed
     style.listStyle = parent.listStyle;
     style.textBackground = parent.textBackground;
     style.link = parent.link;
+    style.anchor = parent.anchor;
 
     // Origins in ascending precedence: defaults, attributes, author rules, the style attribute, then the
     // important author rules and important style attribute.
@@ -186,6 +187,12 @@ ComputedStyle StyleResolver::computeStyle(const xmlNode* element, const Computed
     }
     applier.finish();
 
+    // Any element's id, and an <a>'s name, is a place links of the document go to: its text carries the
+    // name (the first run with it is where the bookmark is).
+    if (auto id = attribute(element, "id"); id && !trimmed(*id).empty())
+        style.anchor = std::string(trimmed(*id));
+    else if (auto name = elementName(element) == "a" ? attribute(element, "name") : std::nullopt; name && !trimmed(*name).empty())
+        style.anchor = std::string(trimmed(*name));
     if (elementName(element) == "a") {
         if (auto href = attribute(element, "href")) {
             std::string target(trimmed(*href));

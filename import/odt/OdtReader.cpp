@@ -3,10 +3,10 @@
 #include "import/odt/OdtTableLayout.h"
 
 #include "import/common/Encoding.h"
-#include "import/package/ListNumbers.h"
-#include "import/package/OfficeImage.h"
-#include "import/package/OfficeUnits.h"
-#include "import/package/ScriptRuns.h"
+#include "import/zip/ListNumbers.h"
+#include "import/zip/OfficeImage.h"
+#include "import/zip/OfficeUnits.h"
+#include "import/zip/ScriptRuns.h"
 
 #include <algorithm>
 #include <cstring>
@@ -262,6 +262,11 @@ void OdtReader::readParagraph(pugi::xml_node paragraph, bool isHeading, int dept
     m_isFirstParagraph = false;
 
     kit::ParagraphStyle paragraphStyle = properties.makeStyle();
+    // A heading without a level is of level 1; levels past 9 stay in the outline at its deepest level.
+    if (isHeading) {
+        auto outlineLevel = parseInteger(paragraph.attribute("text:outline-level").value());
+        paragraphStyle.outlineLevel = std::uint8_t(std::clamp(outlineLevel.value_or(1), 1L, 9L));
+    }
     if (label && level && level->follower == LabelFollower::Tab)
         addLabelTabStop(paragraphStyle);
     m_paragraphStyle = m_paragraphStyles.intern(paragraphStyle);

@@ -439,6 +439,9 @@ bool RtfReader::paragraphWord(std::string_view word, bool hasParameter, int para
         style.pageBreakBefore = isOn(hasParameter, parameter);
     } else if (word == "keepn") {
         style.keepWithNext = isOn(hasParameter, parameter);
+    } else if (word == "outlinelevel") {
+        // 0...8 are the outline's levels; anything else is body text.
+        style.outlineLevel = std::uint8_t(parameter >= 0 && parameter <= 8 ? parameter + 1 : 0);
     } else if (word == "rtlpar") {
         style.baseDirection = kit::WritingDirection::RightToLeft;
     } else if (word == "ltrpar") {

@@ -1,6 +1,7 @@
 #include "import/rtf/RtfReader.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/DocumentMarks.h"
 
 #include <algorithm>
 
@@ -208,9 +209,14 @@ void RtfReader::textBytes(std::span<const std::uint8_t> bytes)
         return;
     m_pendingHighSurrogate = 0;
     switch (state().destination) {
+    case Destination::StyleEntry:
+        for (std::uint8_t byte : bytes) {
+            if (m_styleEntry.name.size() < 64 && byte != ';')
+                m_styleEntry.name += char(byte);
+        }
+        return;
     case Destination::Skip:
     case Destination::StyleSheet:
-    case Destination::StyleEntry:
     case Destination::ListTable:
     case Destination::ListLevel:
     case Destination::ListOverrideTable:
@@ -614,6 +620,16 @@ void RtfReader::commitColor()
 
 void RtfReader::finishStyleEntry()
 {
+    // A style named "heading N" without an outline level of its own is that level of the outline, as
+    // word processors read it.
+    bool hasOutlineLevel = std::any_of(m_styleEntry.words.begin(), m_styleEntry.words.end(),
+        [](const RecordedWord& w) { return w.word == "outlinelevel"; });
+    std::string_view name = m_styleEntry.name;
+    while (!name.empty() && (name.front() == ' ' || name.back() == ' '))
+        name = name.front() == ' ' ? name.substr(1) : name.substr(0, name.size() - 1);
+    if (int level = headingLevelOfStyleName(name); level && !hasOutlineLevel)
+        m_styleEntry.words.push_back({ "outlinelevel", level - 1, true });
+    m_styleEntry.name.clear();
     if (m_styleNumber >= 0 && m_styles.size() < 4096)
         m_styles[m_styleNumber] = std::move(m_styleEntry);
     m_styleEntry = {};

@@ -96,6 +96,7 @@ private:
     struct Style {
         std::vector<RecordedWord> words;
         int basedOn = -1;
+        std::string name; // the entry's text up to its ';' (only what decides a heading is kept)
     };
     struct Field {
         std::string instruction;

@@ -29,7 +29,7 @@ bool Attributes::operator==(const Attributes& o) const
         && superscript == o.superscript && baselineShift == o.baselineShift && listLabel == o.listLabel
         && foreground == o.foreground && background == o.background && fontFamily == o.fontFamily
         && fontFamilyEastAsian == o.fontFamilyEastAsian && fontFamilyComplex == o.fontFamilyComplex
-        && link == o.link && sameShared(paragraph, o.paragraph) && sameShared(tableCell, o.tableCell)
+        && link == o.link && anchor == o.anchor && sameShared(paragraph, o.paragraph) && sameShared(tableCell, o.tableCell)
         && sameShared(attachment, o.attachment);
 }
 

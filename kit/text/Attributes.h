@@ -39,6 +39,8 @@ struct ParagraphStyle {
     float defaultTabInterval = 36;
     bool pageBreakBefore = false;
     bool keepWithNext = false;
+    // 1...9: a heading of that level in the document's outline; 0: body text.
+    std::uint8_t outlineLevel = 0;
     bool operator==(const ParagraphStyle&) const = default;
 };
 
@@ -99,6 +101,9 @@ struct Attributes {
     std::int8_t superscript = 0; // 1 superscript, -1 subscript
     float baselineShift = 0; // points, positive raises, in addition to superscript
     std::string link; // URL, empty for none
+    // The name of a bookmark (a target of links inside the document, "#name"); the first run that carries
+    // it is the bookmark's place. Importers mark the first character, or the whole element it names.
+    std::string anchor;
     bool listLabel = false; // the label characters and tab at the start of a list paragraph
     std::shared_ptr<const ParagraphStyle> paragraph; // null: the default paragraph style
     std::shared_ptr<const TableCell> tableCell; // null outside tables

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/text/TextFinder.h"
+
 #include <string>
 
 namespace kit {
@@ -10,6 +12,9 @@ class FindPasteboard {
 public:
     static std::string string();
     static void setString(std::string text);
+    // How every text view compares the find string (the find bar's match case and whole words).
+    static FindOptions options();
+    static void setOptions(FindOptions options);
 };
 
 } // namespace kit

@@ -5,8 +5,11 @@
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
 #include "kit/text/TextStorage.h"
+#include "kit/view/ClipView.h"
+#include "kit/view/ScrollView.h"
 
 #include <algorithm>
+#include <cmath>
 #include <glib.h>
 
 namespace kit {
@@ -154,6 +157,29 @@ void TextView::scrollRangeToVisible(Range range)
     scrollRectToVisible(target.offsetBy(bounds().x(), bounds().y()));
 }
 
+void TextView::scrollRangeToMiddle(Range range)
+{
+    LayoutManager* manager = layoutManager();
+    ScrollView* scrollView = enclosingScrollView();
+    ClipView* clip = scrollView ? scrollView->contentView() : nullptr;
+    if (!manager || !m_textContainer || !clip)
+        return;
+    Rect target;
+    for (const Rect& rect : manager->rectsForCharacterRange(range, *m_textContainer))
+        target = unionRect(target, rect);
+    if (target.isEmpty())
+        return;
+    // The match's middle at the view's middle, so the lines around it show; sideways only when it is out
+    // of sight. The clip view keeps the result inside the document.
+    Rect inClip = convertRect(target.offsetBy(bounds().x(), bounds().y()), clip);
+    Rect visible = clip->bounds();
+    Point origin = visible.origin;
+    origin.y = std::round(inClip.midY() - visible.height() / 2);
+    if (inClip.minX() < visible.minX() || inClip.maxX() > visible.maxX())
+        origin.x = std::round(inClip.midX() - visible.width() / 2);
+    clip->scrollToPoint(origin);
+}
+
 void TextView::replaceCharactersInRangeWithRTFD(Range range, std::span<const std::uint8_t> rtfd)
 {
     LayoutManager* manager = layoutManager();
@@ -239,7 +265,8 @@ void TextView::performFindPanelAction(Responder* sender)
         auto direction = sender->tag() == int(FindPanelAction::Next) ? TextFinder::Direction::Forward
                                                                      : TextFinder::Direction::Backward;
         auto match
-            = finder().find(manager->textStorage(), FindPasteboard::string(), manager->selectedRange(), direction);
+            = finder().find(manager->textStorage(), FindPasteboard::string(), manager->selectedRange(), direction,
+                FindPasteboard::options());
         if (!match) {
             Host::current().beep();
             return;
@@ -247,7 +274,7 @@ void TextView::performFindPanelAction(Responder* sender)
         setSelectedRange(*match);
         TextContainer* holder = manager->textContainerForGlyphAtIndex(match->location);
         if (TextView* view = holder ? holder->textView() : nullptr)
-            view->scrollRangeToVisible(*match);
+            view->scrollRangeToMiddle(*match);
         return;
     }
     case FindPanelAction::SetFindString: {

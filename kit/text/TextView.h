@@ -57,6 +57,8 @@ public:
     // Scrolls the enclosing clip view (through its scrollToPoint, so it may constrain the scroll) to show
     // range, which must lie in this view's container.
     void scrollRangeToVisible(Range range);
+    // Scrolls the enclosing clip view so that range (in this view's container) is at the middle of the view.
+    void scrollRangeToMiddle(Range range);
 
     // Replaces text of the storage with the text an RTF (with embedded pictures) reads as; nothing
     // happens when no RTF reader is installed or the bytes are not RTF.

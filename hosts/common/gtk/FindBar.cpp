@@ -41,6 +41,19 @@ FindBar::FindBar(std::function<kit::TextView*()> textView, GtkWidget* focusBack)
     gtk_label_set_xalign(GTK_LABEL(m_count), 0);
     gtk_widget_add_css_class(m_count, "dim-label");
 
+    // Small toggles, so the bar never keeps the window from getting narrow.
+    m_matchCase = gtk_toggle_button_new_with_label("Aa");
+    gtk_widget_set_tooltip_text(m_matchCase, "Match Case");
+    m_wholeWords = gtk_toggle_button_new_with_label("\u201Cw\u201D");
+    gtk_widget_set_tooltip_text(m_wholeWords, "Whole Words");
+    auto optionsChanged = +[](FindBar* self) {
+        kit::FindPasteboard::setOptions({ bool(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(self->m_matchCase))),
+            bool(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(self->m_wholeWords))) });
+        self->updateCount();
+    };
+    g_signal_connect_swapped(m_matchCase, "toggled", G_CALLBACK(optionsChanged), this);
+    g_signal_connect_swapped(m_wholeWords, "toggled", G_CALLBACK(optionsChanged), this);
+
     GtkWidget* buttons = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
     gtk_widget_add_css_class(buttons, "linked");
     gtk_box_append(GTK_BOX(buttons), m_previous);
@@ -49,6 +62,8 @@ FindBar::FindBar(std::function<kit::TextView*()> textView, GtkWidget* focusBack)
     gtk_box_append(GTK_BOX(row), m_entry);
     gtk_box_append(GTK_BOX(row), buttons);
     gtk_box_append(GTK_BOX(row), m_count);
+    gtk_box_append(GTK_BOX(row), m_matchCase);
+    gtk_box_append(GTK_BOX(row), m_wholeWords);
 
     m_bar = gtk_search_bar_new();
     gtk_search_bar_set_child(GTK_SEARCH_BAR(m_bar), row);
@@ -79,6 +94,8 @@ FindBar::FindBar(std::function<kit::TextView*()> textView, GtkWidget* focusBack)
     g_signal_connect_swapped(m_bar, "notify::search-mode-enabled", G_CALLBACK(+[](FindBar* self) {
         if (!self->isShown() && self->m_focusBack)
             gtk_widget_grab_focus(self->m_focusBack);
+        if (self->m_changed)
+            self->m_changed();
     }), this);
 }
 
@@ -144,8 +161,10 @@ void FindBar::updateCount()
     std::shared_ptr<kit::TextStorage> storage = textView ? textView->textStorage() : nullptr;
     MatchCount count;
     if (storage && manager)
-        count = countMatches(storage->string(), needle, manager->selectedRange());
+        count = countMatches(storage->string(), needle, manager->selectedRange(), kit::FindPasteboard::options());
     gtk_label_set_text(GTK_LABEL(m_count), matchCountLabel(count, !needle.empty() && storage).c_str());
+    if (m_changed)
+        m_changed();
 }
 
 std::string FindBar::countText() const

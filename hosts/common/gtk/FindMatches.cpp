@@ -4,20 +4,13 @@
 
 namespace hosts {
 
-MatchCount countMatches(std::string_view text, std::string_view needle, kit::Range selection)
+MatchCount countMatches(std::string_view text, std::string_view needle, kit::Range selection, kit::FindOptions options)
 {
     MatchCount count;
-    if (needle.empty() || needle.size() > text.size())
-        return count;
-    // Folding keeps every character's UTF-8 length, so offsets into the folded text are offsets into the text.
-    std::string foldedText = kit::TextFinder::fold(text);
-    std::string foldedNeedle = kit::TextFinder::fold(needle);
-    std::size_t position = foldedText.find(foldedNeedle);
-    while (position != std::string::npos) {
+    for (kit::Range match : kit::TextFinder::findAll(text, needle, options)) {
         ++count.total;
-        if (position == selection.location && selection.length == foldedNeedle.size())
+        if (match == selection)
             count.index = count.total;
-        position = foldedText.find(foldedNeedle, position + foldedNeedle.size());
     }
     return count;
 }

@@ -1,4 +1,4 @@
-#include "import/package/XmlPart.h"
+#include "import/zip/XmlPart.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "import/package/ZipArchive.h"
+#include "import/zip/ZipArchive.h"
 #include "kit/text/Attributes.h"
 
 #include <map>

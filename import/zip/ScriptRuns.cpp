@@ -1,4 +1,4 @@
-#include "import/package/ScriptRuns.h"
+#include "import/zip/ScriptRuns.h"
 
 #include <algorithm>
 

@@ -1,8 +1,6 @@
-// The RTF writer: everything the attribute model carries, in a form the reader beside it reads back to
+// The RTF writer: everything the attribute model carries, in a form the reader in import/rtf reads back to
 // the same text and attributes after RTF's rounding (lengths in twips, font sizes in half points, colours in
 // 8 bits). Non-ASCII characters are written as \uN with \uc0, so no code page is involved.
-#include "import/rtf/RtfWriter.h"
-
 #include "kit/foundation/GRefPtr.h"
 #include "kit/text/TextStorage.h"
 
@@ -13,9 +11,7 @@
 #include <map>
 #include <memory>
 
-namespace importer::rtf {
-
-using namespace kit;
+namespace kit {
 
 namespace {
 
@@ -348,6 +344,8 @@ void RtfWriter::writeParagraphFormatting(const ParagraphStyle& style)
         out += "\\pagebb";
     if (style.keepWithNext)
         out += "\\keepn";
+    if (style.outlineLevel >= 1 && style.outlineLevel <= 9)
+        out += "\\outlinelevel" + std::to_string(style.outlineLevel - 1);
     out += ' ';
 }
 
@@ -720,10 +718,10 @@ std::string RtfWriter::write()
 
 } // namespace
 
-std::string writeRtf(const TextStorage& text, Range range)
+std::string TextStorage::rtfFromRange(Range range) const
 {
-    TextStorage part = text.substring(range);
+    TextStorage part = substring(range);
     return RtfWriter(part).write();
 }
 
-} // namespace importer::rtf
+} // namespace kit

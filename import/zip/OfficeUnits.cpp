@@ -1,9 +1,7 @@
-#include "import/package/OfficeUnits.h"
+#include "import/zip/OfficeUnits.h"
 
-#include "kit/foundation/Hex.h"
-
-#include <charconv>
 #include <cmath>
+#include <charconv>
 #include <string>
 
 namespace importer {
@@ -32,6 +30,17 @@ std::optional<std::pair<double, std::string_view>> numberAndUnit(std::string_vie
     if (error != std::errc() || !std::isfinite(value))
         return std::nullopt;
     return std::make_pair(value, trimmed(text.substr(std::size_t(end - text.data()))));
+}
+
+int hexDigit(char ch)
+{
+    if (ch >= '0' && ch <= '9')
+        return ch - '0';
+    if (ch >= 'a' && ch <= 'f')
+        return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F')
+        return ch - 'A' + 10;
+    return -1;
 }
 
 } // namespace
@@ -81,7 +90,7 @@ std::optional<kit::Color> parseHexColor(std::string_view text)
         return std::nullopt;
     int components[3];
     for (int i = 0; i < 3; ++i) {
-        int high = kit::hexValue(text[2 * i]), low = kit::hexValue(text[2 * i + 1]);
+        int high = hexDigit(text[2 * i]), low = hexDigit(text[2 * i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         components[i] = high * 16 + low;

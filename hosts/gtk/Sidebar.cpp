@@ -1,0 +1,350 @@
+#include "hosts/gtk/Sidebar.h"
+
+#include "kit/print/PrintInfo.h"
+#include "pageview/NRVLectorinMultiPageView.h"
+#include "pageview/PageNavigation.h"
+
+#include <algorithm>
+#include <cairo.h>
+#include <cmath>
+#include <string>
+
+namespace hosts {
+
+namespace {
+
+constexpr int kIndentPerLevel = 14; // logical pixels
+
+// Where the picture of a list item is: the item's child is a box of the picture and the page number.
+GtkPicture* pictureOf(GtkListItem* item)
+{
+    GtkWidget* box = gtk_list_item_get_child(item);
+    return box ? GTK_PICTURE(gtk_widget_get_first_child(box)) : nullptr;
+}
+
+GtkLabel* labelOf(GtkListItem* item)
+{
+    GtkWidget* box = gtk_list_item_get_child(item);
+    return box ? GTK_LABEL(gtk_widget_get_last_child(box)) : nullptr;
+}
+
+} // namespace
+
+Sidebar::Sidebar(std::function<NRVLectorinMultiPageView*()> pageView)
+    : m_pageView(std::move(pageView))
+{
+    m_outlineList = gtk_list_box_new();
+    gtk_list_box_set_selection_mode(GTK_LIST_BOX(m_outlineList), GTK_SELECTION_NONE);
+    gtk_list_box_set_activate_on_single_click(GTK_LIST_BOX(m_outlineList), TRUE);
+    g_signal_connect(m_outlineList, "row-activated", G_CALLBACK(+[](GtkListBox*, GtkListBoxRow* row, Sidebar* self) {
+        self->activateOutlineEntry(std::size_t(gtk_list_box_row_get_index(row)));
+    }), this);
+    m_outlineEmpty = gtk_label_new("This document has no headings.");
+    gtk_widget_add_css_class(m_outlineEmpty, "dim-label");
+    gtk_label_set_wrap(GTK_LABEL(m_outlineEmpty), TRUE);
+    gtk_widget_set_margin_top(m_outlineEmpty, 24);
+    gtk_widget_set_margin_start(m_outlineEmpty, 12);
+    gtk_widget_set_margin_end(m_outlineEmpty, 12);
+    GtkWidget* outlineColumn = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_box_append(GTK_BOX(outlineColumn), m_outlineList);
+    gtk_box_append(GTK_BOX(outlineColumn), m_outlineEmpty);
+    GtkWidget* outlineScroller = gtk_scrolled_window_new();
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(outlineScroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(outlineScroller), outlineColumn);
+
+    m_pages = gtk_string_list_new(nullptr);
+    m_selection = gtk_single_selection_new(G_LIST_MODEL(m_pages)); // takes the model
+    gtk_single_selection_set_autoselect(m_selection, FALSE);
+    gtk_single_selection_set_can_unselect(m_selection, TRUE);
+    GtkListItemFactory* factory = gtk_signal_list_item_factory_new();
+    g_signal_connect(factory, "setup", G_CALLBACK(onSetup), this);
+    g_signal_connect(factory, "bind", G_CALLBACK(onBind), this);
+    g_signal_connect(factory, "unbind", G_CALLBACK(onUnbind), this);
+    m_thumbnailList = gtk_list_view_new(GTK_SELECTION_MODEL(m_selection), factory); // takes both
+    gtk_list_view_set_single_click_activate(GTK_LIST_VIEW(m_thumbnailList), TRUE);
+    g_signal_connect(m_thumbnailList, "activate", G_CALLBACK(+[](GtkListView*, guint position, Sidebar* self) {
+        self->activateThumbnail(position);
+    }), this);
+    GtkWidget* thumbnailScroller = gtk_scrolled_window_new();
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(thumbnailScroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(thumbnailScroller), m_thumbnailList);
+
+    m_stack = gtk_stack_new();
+    gtk_widget_set_vexpand(m_stack, TRUE);
+    gtk_widget_set_vexpand(thumbnailScroller, TRUE);
+    gtk_widget_set_vexpand(outlineScroller, TRUE);
+    gtk_stack_add_titled(GTK_STACK(m_stack), outlineScroller, "outline", "Outline");
+    gtk_stack_add_titled(GTK_STACK(m_stack), thumbnailScroller, "thumbnails", "Pages");
+    GtkWidget* switcher = gtk_stack_switcher_new();
+    gtk_stack_switcher_set_stack(GTK_STACK_SWITCHER(switcher), GTK_STACK(m_stack));
+    gtk_widget_set_halign(switcher, GTK_ALIGN_CENTER);
+    gtk_widget_set_margin_top(switcher, 6);
+    gtk_widget_set_margin_bottom(switcher, 6);
+
+    m_root = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    g_object_ref_sink(m_root);
+    gtk_widget_set_size_request(m_root, kThumbnailWidth + 64, -1);
+    gtk_widget_add_css_class(m_root, "sidebar");
+    gtk_box_append(GTK_BOX(m_root), switcher);
+    gtk_box_append(GTK_BOX(m_root), m_stack);
+    gtk_widget_set_visible(m_root, FALSE);
+    setOutline({});
+}
+
+Sidebar::~Sidebar()
+{
+    if (m_drawSource)
+        g_source_remove(m_drawSource);
+    // Unbinding, when the list goes, must not reach a half-destroyed object.
+    g_signal_handlers_disconnect_by_data(m_thumbnailList, this);
+    g_signal_handlers_disconnect_by_data(gtk_list_view_get_factory(GTK_LIST_VIEW(m_thumbnailList)), this);
+    g_signal_handlers_disconnect_by_data(m_outlineList, this);
+    m_bound.clear();
+    for (auto& [page, texture] : m_thumbnails)
+        g_object_unref(texture);
+    g_object_unref(m_root);
+}
+
+bool Sidebar::isShown() const
+{
+    return gtk_widget_get_visible(m_root);
+}
+
+void Sidebar::setShown(bool shown)
+{
+    gtk_widget_set_visible(m_root, shown);
+}
+
+Sidebar::Pane Sidebar::pane() const
+{
+    const char* name = gtk_stack_get_visible_child_name(GTK_STACK(m_stack));
+    return name && std::string(name) == "thumbnails" ? Pane::Thumbnails : Pane::Outline;
+}
+
+void Sidebar::showPane(Pane pane)
+{
+    gtk_stack_set_visible_child_name(GTK_STACK(m_stack), pane == Pane::Thumbnails ? "thumbnails" : "outline");
+}
+
+void Sidebar::setOutline(std::vector<kit::OutlineEntry> outline)
+{
+    m_outline = std::move(outline);
+    while (GtkWidget* row = gtk_widget_get_first_child(m_outlineList))
+        gtk_list_box_remove(GTK_LIST_BOX(m_outlineList), row);
+    for (const auto& entry : m_outline) {
+        GtkWidget* label = gtk_label_new(entry.title.c_str());
+        gtk_label_set_xalign(GTK_LABEL(label), 0);
+        gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_END);
+        gtk_widget_set_tooltip_text(label, entry.title.c_str());
+        gtk_widget_set_margin_start(label, 8 + kIndentPerLevel * (entry.level - 1));
+        gtk_widget_set_margin_end(label, 8);
+        gtk_widget_set_margin_top(label, 3);
+        gtk_widget_set_margin_bottom(label, 3);
+        if (entry.level == 1)
+            gtk_widget_add_css_class(label, "heading");
+        gtk_list_box_append(GTK_LIST_BOX(m_outlineList), label);
+    }
+    gtk_widget_set_visible(m_outlineEmpty, m_outline.empty());
+    gtk_widget_set_visible(m_outlineList, !m_outline.empty());
+}
+
+void Sidebar::setPageCount(std::uint32_t count)
+{
+    guint shown = g_list_model_get_n_items(G_LIST_MODEL(m_pages));
+    if (count == shown)
+        return;
+    m_selecting = true;
+    if (count < shown) {
+        gtk_string_list_splice(m_pages, count, shown - count, nullptr);
+    } else {
+        std::vector<std::string> numbers;
+        for (guint page = shown; page < count; ++page)
+            numbers.push_back(std::to_string(page + 1));
+        std::vector<const char*> pointers;
+        for (const auto& number : numbers)
+            pointers.push_back(number.c_str());
+        pointers.push_back(nullptr);
+        gtk_string_list_splice(m_pages, shown, 0, pointers.data());
+    }
+    m_selecting = false;
+}
+
+void Sidebar::invalidateThumbnails()
+{
+    for (auto& [page, texture] : m_thumbnails)
+        g_object_unref(texture);
+    m_thumbnails.clear();
+    m_thumbnailOrder.clear();
+    m_requests.clear();
+    for (auto& [item, bound] : m_bound) {
+        gtk_picture_set_paintable(bound.picture, nullptr);
+        requestThumbnail(bound.page);
+    }
+}
+
+void Sidebar::setCurrentPage(std::uint32_t page)
+{
+    if (page >= g_list_model_get_n_items(G_LIST_MODEL(m_pages)) || selectedThumbnail() == page)
+        return;
+    m_currentPage = page;
+    m_selecting = true;
+    gtk_single_selection_set_selected(m_selection, page);
+    m_selecting = false;
+    if (isShown() && pane() == Pane::Thumbnails)
+        gtk_widget_activate_action(m_thumbnailList, "list.scroll-to-item", "u", page);
+}
+
+std::uint32_t Sidebar::selectedThumbnail() const
+{
+    return gtk_single_selection_get_selected(m_selection);
+}
+
+void Sidebar::activateOutlineEntry(std::size_t index)
+{
+    NRVLectorinMultiPageView* pageView = m_pageView();
+    if (!pageView || index >= m_outline.size())
+        return;
+    PageNavigation::scrollCharacterToTop(*pageView, m_outline[index].location);
+}
+
+void Sidebar::activateThumbnail(std::uint32_t page)
+{
+    if (NRVLectorinMultiPageView* pageView = m_pageView())
+        PageNavigation::scrollToPage(*pageView, page);
+}
+
+int Sidebar::thumbnailHeight() const
+{
+    NRVLectorinMultiPageView* pageView = m_pageView();
+    kit::Size paper = pageView ? pageView->printInfo()->paperSize() : kit::Size { 612, 792 };
+    if (paper.width <= 0 || paper.height <= 0)
+        return kThumbnailWidth;
+    return std::clamp(int(std::lround(kThumbnailWidth * paper.height / paper.width)), 16, 4 * kThumbnailWidth);
+}
+
+void Sidebar::onSetup(GtkSignalListItemFactory*, GtkListItem* item, Sidebar* self)
+{
+    GtkWidget* picture = gtk_picture_new();
+    gtk_picture_set_can_shrink(GTK_PICTURE(picture), TRUE);
+    gtk_widget_set_size_request(picture, kThumbnailWidth, self->thumbnailHeight());
+    gtk_widget_set_halign(picture, GTK_ALIGN_CENTER);
+    gtk_widget_add_css_class(picture, "frame");
+    GtkWidget* number = gtk_label_new("");
+    gtk_widget_add_css_class(number, "caption");
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 2);
+    gtk_widget_set_margin_top(box, 6);
+    gtk_widget_set_margin_bottom(box, 6);
+    gtk_box_append(GTK_BOX(box), picture);
+    gtk_box_append(GTK_BOX(box), number);
+    gtk_list_item_set_child(item, box);
+}
+
+void Sidebar::onBind(GtkSignalListItemFactory*, GtkListItem* item, Sidebar* self)
+{
+    std::uint32_t page = gtk_list_item_get_position(item);
+    GtkPicture* picture = pictureOf(item);
+    gtk_label_set_text(labelOf(item), std::to_string(page + 1).c_str());
+    gtk_widget_set_size_request(GTK_WIDGET(picture), kThumbnailWidth, self->thumbnailHeight());
+    self->m_bound[item] = { page, picture };
+    if (auto it = self->m_thumbnails.find(page); it != self->m_thumbnails.end()) {
+        gtk_picture_set_paintable(picture, GDK_PAINTABLE(it->second));
+        return;
+    }
+    gtk_picture_set_paintable(picture, nullptr);
+    self->requestThumbnail(page);
+}
+
+void Sidebar::onUnbind(GtkSignalListItemFactory*, GtkListItem* item, Sidebar* self)
+{
+    self->m_bound.erase(item);
+    if (GtkPicture* picture = pictureOf(item))
+        gtk_picture_set_paintable(picture, nullptr);
+}
+
+void Sidebar::requestThumbnail(std::uint32_t page)
+{
+    m_requests.erase(std::remove(m_requests.begin(), m_requests.end(), page), m_requests.end());
+    m_requests.push_back(page);
+    if (m_drawSource)
+        return;
+    // A timer, not an idle source: GTK's layout and frame idles can keep an idle of ours from ever running.
+    m_drawSource = g_timeout_add_full(
+        G_PRIORITY_DEFAULT, 1,
+        +[](gpointer data) -> gboolean {
+            auto* self = static_cast<Sidebar*>(data);
+            if (self->drawNextThumbnail())
+                return G_SOURCE_CONTINUE;
+            self->m_drawSource = 0;
+            return G_SOURCE_REMOVE;
+        },
+        this, nullptr);
+}
+
+bool Sidebar::drawNextThumbnail()
+{
+    NRVLectorinMultiPageView* pageView = m_pageView();
+    while (!m_requests.empty()) {
+        // The page nearest to the reader's first: it is the one they look for.
+        auto nearest = std::min_element(m_requests.begin(), m_requests.end(), [this](std::uint32_t a, std::uint32_t b) {
+            auto distance = [this](std::uint32_t page) {
+                return page > m_currentPage ? page - m_currentPage : m_currentPage - page;
+            };
+            return distance(a) < distance(b);
+        });
+        std::uint32_t page = *nearest;
+        m_requests.erase(nearest);
+        // Only rows still on screen, and only pages not drawn meanwhile.
+        std::vector<GtkPicture*> showing;
+        for (const auto& [item, bound] : m_bound) {
+            if (bound.page == page)
+                showing.push_back(bound.picture);
+        }
+        if (showing.empty() || m_thumbnails.count(page) || !pageView || page >= pageView->numberOfPages())
+            continue;
+        GdkTexture* texture = drawThumbnail(*pageView, page, gtk_widget_get_scale_factor(m_thumbnailList));
+        if (!texture)
+            continue;
+        m_thumbnails[page] = texture;
+        m_thumbnailOrder.push_back(page);
+        ++m_thumbnailsDrawn;
+        while (m_thumbnailOrder.size() > kCachedThumbnails) {
+            std::uint32_t oldest = m_thumbnailOrder.front();
+            m_thumbnailOrder.pop_front();
+            if (auto it = m_thumbnails.find(oldest); it != m_thumbnails.end()) {
+                // A row still showing keeps its picture's own reference.
+                g_object_unref(it->second);
+                m_thumbnails.erase(it);
+            }
+        }
+        for (GtkPicture* picture : showing)
+            gtk_picture_set_paintable(picture, GDK_PAINTABLE(texture));
+        // One page per turn: whatever else waits on the loop goes first.
+        return !m_requests.empty();
+    }
+    return false;
+}
+
+GdkTexture* Sidebar::drawThumbnail(NRVLectorinMultiPageView& pageView, std::uint32_t page, int scaleFactor)
+{
+    kit::Rect rect = pageView.pageRectForPageNumber(page);
+    if (rect.width() <= 0 || rect.height() <= 0)
+        return nullptr;
+    int width = kThumbnailWidth * std::max(1, scaleFactor);
+    int height = std::max(1, int(std::lround(width * rect.height() / rect.width())));
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* context = cairo_create(surface);
+    double scale = double(width) / rect.width();
+    cairo_scale(context, scale, scale);
+    pageView.displayRectInContext(rect, context);
+    cairo_destroy(context);
+    cairo_surface_flush(surface);
+    // Cairo's ARGB32 is premultiplied B, G, R, A in memory on this little-endian machine. The page view
+    // paints every pixel opaque.
+    GBytes* bytes = g_bytes_new(cairo_image_surface_get_data(surface), std::size_t(cairo_image_surface_get_stride(surface)) * std::size_t(height));
+    GdkTexture* texture = gdk_memory_texture_new(width, height, GDK_MEMORY_B8G8R8A8_PREMULTIPLIED, bytes, std::size_t(cairo_image_surface_get_stride(surface)));
+    g_bytes_unref(bytes);
+    cairo_surface_destroy(surface);
+    return texture;
+}
+
+} // namespace hosts

@@ -1,0 +1,44 @@
+#include "import/common/DocumentMarks.h"
+
+#include "kit/text/TextStorage.h"
+
+#include <algorithm>
+#include <glib.h>
+
+namespace importer {
+
+int headingLevelOfStyleName(std::string_view name)
+{
+    constexpr std::string_view heading = "heading";
+    if (name.size() < heading.size() + 1)
+        return 0;
+    for (std::size_t i = 0; i < heading.size(); ++i) {
+        char c = name[i];
+        if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != heading[i])
+            return 0;
+    }
+    std::string_view rest = name.substr(heading.size());
+    if (rest.front() == ' ' || rest.front() == '_')
+        rest.remove_prefix(1);
+    if (rest.size() != 1 || rest[0] < '1' || rest[0] > '9')
+        return 0;
+    return rest[0] - '0';
+}
+
+} // namespace importer
+
+namespace importer {
+
+void applyAnchors(kit::TextStorage& text, const Anchors& anchors)
+{
+    const std::string& string = text.string();
+    for (const auto& [name, location] : anchors) {
+        if (name.empty() || location >= string.size() || !text.attributesAt(location).anchor.empty())
+            continue;
+        std::size_t length = std::size_t(g_utf8_next_char(string.data() + location) - (string.data() + location));
+        length = std::min(length, string.size() - location);
+        text.modifyAttributes({ location, length }, [&](kit::Attributes& attributes) { attributes.anchor = name; });
+    }
+}
+
+} // namespace importer

@@ -1,0 +1,40 @@
+#include "plugin/DocumentProblem.h"
+
+#include "kit/text/TextStorage.h"
+
+#include <glib.h>
+
+bool hasVisibleContent(const kit::TextStorage& text)
+{
+    // U+FFFC stands for a picture; every other character counts unless GLib calls it white space
+    // (which covers the breaks, U+2028 and the no-break spaces).
+    const std::string& string = text.string();
+    const char* p = string.data();
+    const char* end = p + string.size();
+    while (p < end) {
+        gunichar c = g_utf8_get_char_validated(p, end - p);
+        if (c == gunichar(-1) || c == gunichar(-2))
+            return true;
+        if (c == 0xFFFC || !(g_unichar_isspace(c) || c == '\f' || c == 0x200B || c == 0xFEFF))
+            return true;
+        p = g_utf8_next_char(p);
+    }
+    return false;
+}
+
+std::string documentProblemMessage(std::size_t byteCount, const kit::TextStorage* text, std::string_view error)
+{
+    if (byteCount == 0)
+        return "This document is empty.";
+    if (text && hasVisibleContent(*text))
+        return {};
+    if (error == "encrypted")
+        return "This document is password-protected and cannot be shown.";
+    if (error == "too large")
+        return "This document is too large to be shown.";
+    if (error == "not a known format")
+        return "This file is not in a document format that can be shown.";
+    if (!error.empty())
+        return "This document is damaged or incomplete and cannot be shown.";
+    return "This document is empty.";
+}

@@ -1,0 +1,411 @@
+// What a reader finds around the pages of `lectorin view`: where they are (the page indicator and the zoom),
+// how to go elsewhere (page entry, keys, outline, thumbnails), fitting, every find match marked, and the
+// sentence shown for a document that cannot be shown. In real windows on a private Xvfb.
+#include "ViewerFixture.h"
+#include "hosts/gtk/ReaderChrome.h"
+#include "hosts/gtk/Sidebar.h"
+#include "kit/text/FindPasteboard.h"
+#include "kit/text/LayoutManager.h"
+#include "kit/text/TextContainer.h"
+#include "kit/text/TextView.h"
+#include "pageview/PageNavigation.h"
+#include "pageview/ZoomFactors.h"
+#include "support/TestSupport.h"
+
+#include <cmath>
+#include <fstream>
+
+using namespace gtktest;
+
+namespace {
+
+std::string pageLabel(std::uint32_t page, std::uint32_t count)
+{
+    return "Page " + std::to_string(page) + " of " + std::to_string(count);
+}
+
+// An HTML document of three chapters with sections, each long enough for pages of their own.
+std::filesystem::path writeHeadingsDocument()
+{
+    std::string html = "<html><body>";
+    for (int chapter = 1; chapter <= 3; ++chapter) {
+        html += "<h1>Chapter " + std::to_string(chapter) + "</h1>";
+        for (int section = 1; section <= 2; ++section) {
+            html += "<h2>Section " + std::to_string(chapter) + "." + std::to_string(section) + "</h2>";
+            for (int paragraph = 0; paragraph < 12; ++paragraph)
+                html += "<p>" + gtktest::longDocumentText(paragraph).substr(0, 600) + "</p>";
+        }
+    }
+    html += "</body></html>";
+    auto path = testsupport::temporaryFolder("outline") / "chapters.html";
+    testsupport::writeFile(path, html);
+    return path;
+}
+
+} // namespace
+
+class ReaderTest : public ViewerTest {
+protected:
+    hosts::ReaderChrome& reader(std::size_t index = 0) const { return *document(index).reader(); }
+    bool waitForIndicator(const std::string& text) const
+    {
+        return waitUntil([&] { return reader().indicatorText() == text; });
+    }
+    kit::Rect visibleRect() const { return clipView().documentVisibleRect(); }
+    // Widget pixels of the page view's rectangle, rounded outwards.
+    kit::Rect onScreen(kit::Rect rect) const { return widgetRect(pageView(), rect); }
+};
+
+TEST_F(ReaderTest, TheIndicatorFollowsScrollingAndTheZoom)
+{
+    open({ m_server->url("/long.rtf") });
+    std::uint32_t count = pageView().numberOfPages();
+    ASSERT_GE(count, 6u);
+    EXPECT_TRUE(waitForIndicator(pageLabel(1, count)));
+    EXPECT_EQ(reader().zoomText(), "100%");
+
+    // Scrolling by the wheel until the third page holds the middle of the view.
+    gboolean handled = FALSE;
+    for (int notch = 0; notch < 400 && PageNavigation::pageAtMiddleOfView(pageView()) < 2; ++notch)
+        g_signal_emit_by_name(view().scrollController(), "scroll", 0.0, 1.0, &handled);
+    ASSERT_EQ(PageNavigation::pageAtMiddleOfView(pageView()), 2u);
+    EXPECT_TRUE(waitForIndicator(pageLabel(3, count))) << reader().indicatorText();
+    kit::Rect third = pageView().pageRectForPageNumber(2);
+    float middle = visibleRect().midY();
+    EXPECT_GE(middle, third.minY() - pageView().pageSeparatorHeight());
+    EXPECT_LE(middle, third.maxY() + pageView().pageSeparatorHeight());
+
+    const struct {
+        const char* action;
+        const char* zoom;
+        const char* why;
+    } steps[] = {
+        { "zoom-in", "120%", "one step up" },
+        { "zoom-in", "144%", "another" },
+        { "actual-size", "100%", "back to the standard step" },
+        { "zoom-out", "83%", "one step down" },
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.why);
+        ASSERT_TRUE(activate(step.action));
+        EXPECT_TRUE(waitUntil([&] { return reader().zoomText() == step.zoom; })) << reader().zoomText();
+    }
+}
+
+TEST_F(ReaderTest, ControlLAndANumberGoToThatPageOfALongReport)
+{
+    open({ testsupport::corpusPath("poi-bug65649.docx").string() });
+    std::uint32_t count = pageView().numberOfPages();
+    ASSERT_GE(count, 120u) << "the report is long";
+    EXPECT_TRUE(pressKey(reader().keyController(), GDK_KEY_l, GDK_CONTROL_MASK));
+    ASSERT_TRUE(reader().isEditingPage());
+    EXPECT_STREQ(gtk_editable_get_text(reader().pageEntry()), "1") << "the entry starts with the current page";
+
+    // What is not a page keeps the entry open and goes nowhere.
+    float before = visibleRect().y();
+    for (std::string typed : { std::string("0"), std::to_string(count + 1), std::string("12a"), std::string("") }) {
+        SCOPED_TRACE(typed);
+        gtk_editable_set_text(reader().pageEntry(), typed.c_str());
+        EXPECT_FALSE(reader().commitPageEntry());
+        EXPECT_TRUE(reader().isEditingPage());
+        EXPECT_EQ(visibleRect().y(), before);
+    }
+    gtk_editable_set_text(reader().pageEntry(), " 120 ");
+    g_signal_emit_by_name(reader().pageEntry(), "activate");
+    EXPECT_FALSE(reader().isEditingPage()) << "Return goes and closes the entry";
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(waitForIndicator(pageLabel(120, count))) << reader().indicatorText();
+    kit::Rect page = pageView().pageRectForPageNumber(119);
+    kit::Rect visible = visibleRect();
+    EXPECT_NEAR(visible.minY(), page.minY() - pageView().pageSeparatorHeight(), 1) << "page 120's top is at the top of the view";
+
+    // A click on the indicator opens the entry too; Escape leaves it.
+    g_signal_emit_by_name(reader().indicatorButton(), "clicked");
+    EXPECT_TRUE(reader().isEditingPage());
+    EXPECT_STREQ(gtk_editable_get_text(reader().pageEntry()), "120");
+    reader().cancelPageEntry();
+    EXPECT_FALSE(reader().isEditingPage());
+}
+
+TEST_F(ReaderTest, KeysMoveByScreensAndToTheEnds)
+{
+    open({ m_server->url("/long.rtf") });
+    GtkEventController* keys = view().keyController();
+    auto top = [&] { return visibleRect().y(); };
+    float screen = clipView().bounds().height();
+    float lineScroll = pageView().enclosingScrollView()->lineScroll();
+    float end = pageView().bounds().maxY() - visibleRect().height();
+    const struct {
+        unsigned keyval;
+        GdkModifierType state;
+        float expected; // page view points; the view is at 100 %
+        const char* why;
+    } cases[] = {
+        { GDK_KEY_Page_Down, GdkModifierType(0), screen - lineScroll, "Page Down: a screen less one line" },
+        { GDK_KEY_space, GdkModifierType(0), 2 * (screen - lineScroll), "Space: the same" },
+        { GDK_KEY_space, GDK_SHIFT_MASK, screen - lineScroll, "Shift+Space: back a screen" },
+        { GDK_KEY_Page_Up, GdkModifierType(0), 0, "Page Up: back to the top" },
+        { GDK_KEY_End, GdkModifierType(0), end, "End: the end of the document" },
+        { GDK_KEY_Home, GdkModifierType(0), 0, "Home: the start" },
+        { GDK_KEY_End, GDK_CONTROL_MASK, end, "Ctrl+End: the end" },
+        { GDK_KEY_Home, GDK_CONTROL_MASK, 0, "Ctrl+Home: the start" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_TRUE(pressKey(keys, c.keyval, c.state));
+        EXPECT_NEAR(top(), c.expected, 1);
+    }
+    EXPECT_TRUE(waitForIndicator(pageLabel(1, pageView().numberOfPages())));
+}
+
+TEST_F(ReaderTest, TheOutlineListsTheHeadingsAndAClickLandsOnOne)
+{
+    open({ writeHeadingsDocument().string() });
+    EXPECT_FALSE(reader().sidebar().isShown());
+    EXPECT_TRUE(pressKey(reader().keyController(), GDK_KEY_F9));
+    EXPECT_TRUE(reader().sidebar().isShown()) << "F9 shows the sidebar";
+    ASSERT_TRUE(settle());
+    const auto& outline = reader().sidebar().outline();
+    ASSERT_EQ(outline.size(), 9u) << "three chapters of two sections";
+    EXPECT_EQ(outline[0], (kit::OutlineEntry { 1, "Chapter 1", outline[0].location }));
+    EXPECT_EQ(outline[1].level, 2);
+    EXPECT_EQ(outline[1].title, "Section 1.1");
+    EXPECT_EQ(outline[8].title, "Section 3.2");
+    EXPECT_EQ(reader().sidebar().pane(), hosts::Sidebar::Pane::Outline) << "a document with headings opens on its outline";
+
+    // A click on "Chapter 3": the row is activated as GTK does on a click.
+    GtkListBoxRow* row = gtk_list_box_get_row_at_index(reader().sidebar().outlineList(), 6);
+    ASSERT_NE(row, nullptr);
+    gtk_widget_activate(GTK_WIDGET(row));
+    ASSERT_TRUE(settle());
+    std::vector<kit::Rect> heading = PageNavigation::rectsForCharacterRange(pageView(), outline[6].location, 1);
+    ASSERT_FALSE(heading.empty());
+    kit::Rect visible = visibleRect();
+    EXPECT_GE(heading.front().minY(), visible.minY()) << "the heading is in sight";
+    EXPECT_LE(heading.front().minY() - visible.minY(), 2 * pageView().pageSeparatorHeight()) << "at the top of the view";
+
+    EXPECT_TRUE(pressKey(reader().keyController(), GDK_KEY_F9));
+    EXPECT_FALSE(reader().sidebar().isShown());
+}
+
+TEST_F(ReaderTest, ThumbnailsAreDrawnForTheRowsInSightAndMarkTheCurrentPage)
+{
+    open({ testsupport::corpusPath("poi-bug65649.docx").string() });
+    std::uint32_t count = pageView().numberOfPages();
+    reader().toggleSidebar();
+    reader().sidebar().showPane(hosts::Sidebar::Pane::Thumbnails);
+    ASSERT_TRUE(waitUntil([&] { return reader().sidebar().hasThumbnail(0) && reader().sidebar().hasThumbnail(1); }));
+    EXPECT_EQ(reader().sidebar().selectedThumbnail(), 0u);
+
+    // A thumbnail shows its page: the picture has dark pixels of text on white.
+    ASSERT_TRUE(settle());
+    Frame frame = renderWidget(GTK_WIDGET(reader().sidebar().thumbnailList()));
+    int ink = 0, paper = 0;
+    for (int y = 0; y < frame.height; ++y) {
+        for (int x = 0; x < frame.width; ++x) {
+            std::uint32_t p = frame.at(x, y);
+            ink += red(p) < 100 && green(p) < 100 && blue(p) < 100;
+            paper += isColor(p, 1, 1, 1, 2);
+        }
+    }
+    EXPECT_GT(paper, 4000) << "white pages";
+    EXPECT_GT(ink, 50) << "with text on them";
+
+    // Going to page 60 selects its thumbnail and brings its row into sight, where it is drawn.
+    PageNavigation::scrollToPage(pageView(), 59);
+    EXPECT_TRUE(waitUntil([&] { return reader().sidebar().selectedThumbnail() == 59u; }));
+    EXPECT_TRUE(waitUntil([&] { return reader().sidebar().hasThumbnail(59); }));
+    // A click on a thumbnail goes to its page.
+    reader().sidebar().activateThumbnail(9);
+    EXPECT_TRUE(waitForIndicator(pageLabel(10, count)));
+}
+
+TEST_F(ReaderTest, FitWidthAndFitPageFollowTheWindowAndZoomGoesToTheNearestStep)
+{
+    open({ m_server->url("/long.rtf") });
+    ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(hostWindow().gtkWindow()), "reader.fit-width", nullptr));
+    ASSERT_TRUE(settle());
+    auto pageWidth = [&] { return onScreen(pageView().pageRectForPageNumber(PageNavigation::pageAtMiddleOfView(pageView()))).width(); };
+    auto pageLeft = [&] { return onScreen(pageView().pageRectForPageNumber(PageNavigation::pageAtMiddleOfView(pageView()))).minX(); };
+    kit::Rect clip = widgetRect(clipView(), clipView().bounds());
+    EXPECT_NEAR(pageWidth(), clip.width(), 1) << "as wide as the view";
+    EXPECT_NEAR(pageLeft(), clip.minX(), 1) << "and lined up with it";
+    EXPECT_TRUE(waitUntil([&] { return reader().zoomText() != "100%"; }));
+
+    resizeContent(700, 900);
+    ASSERT_TRUE(waitUntil([&] { return std::abs(widgetRect(clipView(), clipView().bounds()).width() - clip.width()) > 50; }));
+    ASSERT_TRUE(settle());
+    clip = widgetRect(clipView(), clipView().bounds());
+    EXPECT_NEAR(pageWidth(), clip.width(), 1) << "still as wide after a resize";
+
+    // Fit Page: a whole page with the separators above and below it in sight.
+    ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(hostWindow().gtkWindow()), "reader.fit-page", nullptr));
+    ASSERT_TRUE(settle());
+    kit::Rect page = onScreen(pageView().pageRectForPageNumber(0));
+    clip = widgetRect(clipView(), clipView().bounds());
+    float separator = pageView().pageSeparatorHeight() * page.height() / pageView().pageRectForPageNumber(0).height();
+    EXPECT_NEAR(page.height() + 2 * separator, clip.height(), 1.5);
+    EXPECT_LE(page.width(), clip.width() + 1);
+
+    // From a fit, zoom in goes to the nearest step above the fitted scale, zoom out below.
+    float fitted = pageView().zoomPercent() / 100;
+    ASSERT_TRUE(activate("zoom-in"));
+    EXPECT_EQ(pageView().zoomFit(), NRVLectorinMultiPageView::ZoomFit::None);
+    int above = pageView().zoomStep();
+    EXPECT_GT(kZoomFactors[above], fitted);
+    if (above > 0) {
+        EXPECT_LE(kZoomFactors[above - 1], fitted);
+    }
+    ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(hostWindow().gtkWindow()), "reader.fit-page", nullptr));
+    ASSERT_TRUE(activate("zoom-out"));
+    EXPECT_LT(kZoomFactors[pageView().zoomStep()], fitted);
+    EXPECT_GE(kZoomFactors[pageView().zoomStep() + 1], fitted);
+}
+
+TEST_F(ReaderTest, FindMarksEveryMatchAndTheFortiethJumpLandsOnItsPage)
+{
+    // A word that every other one of 80 paragraphs ends with: 40 matches over several pages.
+    std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Serif;}}\\f0\\fs24 ";
+    for (int paragraph = 1; paragraph <= 80; ++paragraph) {
+        rtf += gtktest::longDocumentText(paragraph).substr(0, 400);
+        if (paragraph % 2 == 0)
+            rtf += " quokka";
+        rtf += "\\par ";
+    }
+    rtf += "}";
+    auto path = testsupport::temporaryFolder("find") / "quokka.rtf";
+    testsupport::writeFile(path, rtf);
+    open({ path.string() });
+    ASSERT_TRUE(pressKey(hostWindow().shortcutController(), GDK_KEY_f, GDK_CONTROL_MASK));
+    hosts::FindBar& bar = *hostWindow().findBar();
+    gtk_editable_set_text(bar.entry(), "quokka");
+    EXPECT_TRUE(waitUntil([&] { return pageView().findHighlights().size() == 40u; })) << pageView().findHighlights().size();
+    g_signal_emit_by_name(bar.entry(), "activate");
+    EXPECT_EQ(bar.countText(), "1 of 40");
+    ASSERT_TRUE(settle());
+
+    // Every match on the pages in sight is marked: the highlight's colour under each of them.
+    Frame frame = renderWidget(view().widget());
+    kit::Rect visible = visibleRect();
+    int marked = 0, inSight = 0;
+    kit::Color highlight = NRVLectorinMultiPageView::findHighlightColor();
+    for (kit::Range match : pageView().findHighlights()) {
+        for (kit::Rect rect : PageNavigation::rectsForCharacterRange(pageView(), match.location, match.length)) {
+            if (!visible.contains(rect.origin) || !visible.contains({ rect.maxX(), rect.maxY() }))
+                continue;
+            ++inSight;
+            if (match == pageView().layoutManager()->selectedRange())
+                continue; // the current one shows as the selection
+            kit::Rect shown = onScreen(rect);
+            // A point of the highlight above the glyphs' x-height: left of the first letter's stem.
+            int x = int(shown.minX()) + 1, y = int(shown.minY()) + 2;
+            std::uint32_t p = frame.at(x, y);
+            marked += isColor(p, highlight.red(), highlight.green(), highlight.blue(), 12);
+        }
+    }
+    EXPECT_GE(inSight, 3);
+    EXPECT_EQ(marked, inSight - 1) << "every match in sight but the current one in the highlight colour";
+
+    for (int jump = 2; jump <= 40; ++jump)
+        ASSERT_TRUE(bar.findNext());
+    EXPECT_EQ(bar.countText(), "40 of 40");
+    kit::Range fortieth = pageView().findHighlights().back();
+    EXPECT_EQ(pageView().layoutManager()->selectedRange(), fortieth);
+    std::uint32_t page = *PageNavigation::pageOfCharacter(pageView(), fortieth.location);
+    std::vector<kit::Rect> rects = PageNavigation::rectsForCharacterRange(pageView(), fortieth.location, fortieth.length);
+    ASSERT_FALSE(rects.empty());
+    visible = visibleRect();
+    EXPECT_TRUE(visible.contains({ rects.front().midX(), rects.front().midY() })) << "the 40th match is in sight, on page " << page + 1;
+    bool atEnd = visible.maxY() >= pageView().bounds().maxY() - 1;
+    if (!atEnd) {
+        EXPECT_NEAR(rects.front().midY(), visible.midY(), rects.front().height()) << "in the middle of the view";
+    }
+
+    // Match case and whole words narrow the matches.
+    gtk_toggle_button_set_active(bar.matchCaseButton(), TRUE);
+    gtk_editable_set_text(bar.entry(), "Quokka");
+    EXPECT_TRUE(waitUntil([&] { return pageView().findHighlights().empty() && bar.countText() == "No matches"; }))
+        << bar.countText();
+    gtk_toggle_button_set_active(bar.matchCaseButton(), FALSE);
+    gtk_toggle_button_set_active(bar.wholeWordsButton(), TRUE);
+    gtk_editable_set_text(bar.entry(), "quokk");
+    EXPECT_TRUE(waitUntil([&] { return pageView().findHighlights().empty(); })) << "a part of a word is not a whole word";
+    gtk_toggle_button_set_active(bar.wholeWordsButton(), FALSE);
+    EXPECT_TRUE(waitUntil([&] { return pageView().findHighlights().size() == 40u; }));
+    bar.hide();
+    EXPECT_TRUE(waitUntil([&] { return pageView().findHighlights().empty(); })) << "closing the bar clears the marks";
+}
+
+TEST_F(ReaderTest, AnEncryptedDocumentShowsItsMessageOnThePage)
+{
+    open({ testsupport::corpusPath("poi-password_password_cryptoapi.doc").string() });
+    EXPECT_EQ(plugin().problemMessage(), "This document is password-protected and cannot be shown.");
+    EXPECT_FALSE(plugin().hasFailed()) << "a page with the sentence, not the download's error display";
+    Frame frame = renderWidget(view().widget());
+    kit::Rect text = onScreen(pageView().documentRectForPageNumber(0));
+    int ink = 0;
+    for (int y = int(text.minY()); y < int(text.maxY()) && y < frame.height; ++y) {
+        for (int x = int(text.minX()); x < int(text.maxX()) && x < frame.width; ++x) {
+            std::uint32_t p = frame.at(x, y);
+            ink += red(p) < 160 && green(p) < 160 && blue(p) < 160;
+        }
+    }
+    EXPECT_GT(ink, 100) << "the sentence is drawn on the first page";
+    EXPECT_TRUE(waitForIndicator(pageLabel(1, 1)));
+}
+
+TEST_F(ReaderTest, LinksShowAHandAndTheirURLAndAClickFollowsThem)
+{
+    std::string html = "<html><body><p>See <a href=\"https://example.invalid/report?id=7\">the report</a>, "
+                       "<a href=\"mailto:editor@example.invalid\">write to us</a> or <a href=\"#far\">read the end</a>.</p>";
+    for (int paragraph = 0; paragraph < 40; ++paragraph)
+        html += "<p>" + gtktest::longDocumentText(paragraph).substr(0, 500) + "</p>";
+    html += "<h2 id=\"far\">Far away</h2>";
+    // Enough after the heading for it to reach the top of the view.
+    for (int paragraph = 0; paragraph < 20; ++paragraph)
+        html += "<p>" + gtktest::longDocumentText(paragraph).substr(0, 500) + "</p>";
+    html += "</body></html>";
+    auto path = testsupport::temporaryFolder("links") / "links.html";
+    testsupport::writeFile(path, html);
+    open({ path.string() });
+    const std::string& text = pageView().textStorage()->string();
+    auto centreOf = [&](const std::string& words) {
+        std::size_t at = text.find(words);
+        EXPECT_NE(at, std::string::npos) << words;
+        std::vector<kit::Rect> rects = PageNavigation::rectsForCharacterRange(pageView(), at, words.size());
+        kit::Rect shown = rects.empty() ? kit::Rect {} : onScreen(rects.front());
+        return std::pair<double, double> { shown.midX(), shown.midY() };
+    };
+    auto hover = [&](std::pair<double, double> at) { g_signal_emit_by_name(reader().motionController(), "motion", at.first, at.second); };
+    auto click = [&](std::pair<double, double> at) {
+        g_signal_emit_by_name(reader().clickGesture(), "pressed", 1, at.first, at.second);
+        g_signal_emit_by_name(reader().clickGesture(), "released", 1, at.first, at.second);
+    };
+    auto cursorName = [&]() -> std::string {
+        GdkCursor* cursor = gtk_widget_get_cursor(view().widget());
+        return cursor && gdk_cursor_get_name(cursor) ? gdk_cursor_get_name(cursor) : "";
+    };
+
+    hover(centreOf("the report"));
+    EXPECT_EQ(cursorName(), "pointer");
+    EXPECT_EQ(reader().hoveredURL(), "https://example.invalid/report?id=7");
+    hover(centreOf("See"));
+    EXPECT_EQ(cursorName(), "") << "plain text keeps the usual pointer";
+    EXPECT_EQ(reader().hoveredURL(), "");
+
+    click(centreOf("the report"));
+    click(centreOf("write to us"));
+    click(centreOf("See"));
+    EXPECT_TRUE(waitUntil([&] { return m_host->openedURLs.size() == 2; }));
+    EXPECT_EQ(m_host->openedURLs, (std::vector<std::string> { "https://example.invalid/report?id=7", "mailto:editor@example.invalid" }))
+        << "the host opens web and mail links; nothing is launched";
+
+    // A link inside the document scrolls its bookmark to the top of the view; the host opens nothing.
+    click(centreOf("read the end"));
+    std::size_t far = text.find("Far away");
+    ASSERT_TRUE(waitUntil([&] {
+        auto rects = PageNavigation::rectsForCharacterRange(pageView(), far, 1);
+        return !rects.empty() && rects.front().minY() >= visibleRect().minY() && rects.front().minY() - visibleRect().minY() <= 2 * pageView().pageSeparatorHeight();
+    })) << "the heading the link names is at the top";
+    EXPECT_EQ(m_host->openedURLs.size(), 2u);
+}
