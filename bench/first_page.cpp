@@ -7,6 +7,7 @@
 // thread's CPU time from the request to the first page drawn.
 #include "hosts/cli/HeadlessBrowser.h"
 #include "import/Importer.h"
+#include "import/rtf/RtfImporter.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/host/Host.h"
 #include "kit/host/HeadlessHost.h"
@@ -104,7 +105,7 @@ int main(int argc, char** argv)
         names.push_back(argv[i]);
     if (names.empty())
         names = { "poi-bug65649.docx", "poi-Bug50936_3.doc" };
-    importer::installRtfReader();
+    importer::installRtfHooks();
 
     httplib::Server server;
     server.set_mount_point("/", LECTORIN_CORPUS_DIR);

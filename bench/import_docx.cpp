@@ -1,8 +1,8 @@
 // Times the .docx import of the largest corpus document (12.6 MB of document XML) in its three stages:
 // inflating the parts, parsing their XML, and the whole import into attributed text.
 #include "import/docx/DocxImporter.h"
-#include "import/zip/XmlPart.h"
-#include "import/zip/ZipArchive.h"
+#include "import/package/XmlPart.h"
+#include "import/package/ZipArchive.h"
 
 #include <benchmark/benchmark.h>
 
@@ -54,7 +54,7 @@ void parse(benchmark::State& state)
 void import(benchmark::State& state)
 {
     for (auto _ : state) {
-        auto result = importer::importOfficeZip({ documentBytes().data(), documentBytes().size() });
+        auto result = importer::importDocx({ documentBytes().data(), documentBytes().size() });
         if (!result.text)
             state.SkipWithError("the document did not import");
         benchmark::DoNotOptimize(result);

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzpackage::quietArchiveWarnings();
     std::string_view input(reinterpret_cast<const char*>(data), size);
     if (input.substr(0, 2) == "PK") {
-        importer::importOfficeZip({ data, size });
+        importer::importDocx({ data, size });
         return 0;
     }
     static const char* names[] = { "word/document.xml", "word/styles.xml", "word/numbering.xml", "word/footnotes.xml", "word/endnotes.xml",
@@ -37,6 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < parts.size() && i < sizeof names / sizeof names[0]; ++i)
         entries.push_back({ names[i], std::move(parts[i]) });
     std::string zip = fuzzpackage::storedZip(entries);
-    importer::importOfficeZip({ reinterpret_cast<const std::uint8_t*>(zip.data()), zip.size() });
+    importer::importDocx({ reinterpret_cast<const std::uint8_t*>(zip.data()), zip.size() });
     return 0;
 }

@@ -11,6 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    importer::installRtfHooks();
     std::string withHeader = "{\\rtf1 ";
     std::span<const std::uint8_t> input(data, size);
     // Most mutations of a seed keep its header; those that lose it are read with one, so that the reader

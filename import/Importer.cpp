@@ -1,41 +1,74 @@
 #include "import/Importer.h"
 
-#include "import/common/ByteReader.h"
 #include "import/doc/DocImporter.h"
 #include "import/docx/DocxImporter.h"
 #include "import/html/HtmlImporter.h"
+#include "import/odt/OdtImporter.h"
+#include "import/package/OpenPackage.h"
 #include "import/rtf/RtfImporter.h"
 #include "import/text/TextImporter.h"
 
 namespace importer {
 
+namespace {
+
+// One format the importer knows from the bytes alone. A format that is a ZIP package goes in kPackages.
+struct ByteFormat {
+    bool (*sniff)(std::span<const std::uint8_t>);
+    ImportResult (*import)(std::span<const std::uint8_t>);
+};
+struct PackageFormat {
+    bool (*sniff)(ZipArchive&);
+    ImportResult (*import)(ZipArchive&);
+};
+
+// Tried in order; the first package format whose sniff accepts the archive reads it. OpenDocument comes
+// first: its mimetype entry is the more specific claim.
+ImportResult importOdtPackage(ZipArchive& archive) { return importOdt(archive); }
+ImportResult importDocxPackage(ZipArchive& archive) { return importDocx(archive); }
+constexpr PackageFormat kPackages[] = {
+    { isOpenDocumentText, importOdtPackage },
+    { isWordPackage, importDocxPackage },
+};
+
+ImportResult importPackage(std::span<const std::uint8_t> bytes)
+{
+    return importFromPackage(bytes, [](ZipArchive& archive) -> ImportResult {
+        for (const auto& format : kPackages) {
+            if (format.sniff(archive))
+                return format.import(archive);
+        }
+        return { nullptr, "none", "not a known format" };
+    });
+}
+
+bool anyBytes(std::span<const std::uint8_t>) { return true; }
+
+// Tried in order; the first whose sniff accepts the bytes imports them. Containers first: their magic
+// numbers cannot be mistaken for text. Text last: it takes whatever no other format claimed.
+constexpr ByteFormat kFormats[] = {
+    { looksLikeOle, importOle },
+    { looksLikeZip, importPackage },
+    { looksLikeRtf, importRtf },
+    { looksLikeHtml, importHtml },
+    { anyBytes, importText },
+};
+
+} // namespace
+
 ImportResult importDocument(std::span<const std::uint8_t> bytes)
 {
-    installRtfReader();
-    ByteReader reader(bytes);
-    // Containers first: their magic numbers cannot be mistaken for text.
-    if (reader.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
-        return importOle(bytes);
-    if (reader.startsWith("PK\x03\x04") || reader.startsWith("PK\x05\x06"))
-        return importOfficeZip(bytes);
-    if (looksLikeRtf(bytes))
-        return importRtf(bytes);
-    if (looksLikeHtml(bytes))
-        return importHtml(bytes);
-    return importText(bytes);
+    installRtfHooks();
+    for (const auto& format : kFormats) {
+        if (format.sniff(bytes))
+            return format.import(bytes);
+    }
+    return {};
 }
 
 void installRtfReader()
 {
-    static bool installed = false;
-    if (installed)
-        return;
-    installed = true;
-    kit::TextStorage::setRtfReader([](std::span<const std::uint8_t> bytes) -> std::shared_ptr<kit::TextStorage> {
-        if (!looksLikeRtf(bytes))
-            return nullptr;
-        return importRtf(bytes).text;
-    });
+    installRtfHooks();
 }
 
 } // namespace importer

@@ -25,10 +25,7 @@ constexpr float kShadowAlpha = 0.2f;
 
 } // namespace
 
-float defaultTextPadding()
-{
-    return 0.0f;
-}
+float defaultTextPadding() { return 0.0f; }
 
 NRVLectorinMultiPageView::NRVLectorinMultiPageView(kit::Rect frame)
     : kit::View(frame)
@@ -97,13 +94,12 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
     m_textLayoutManager = std::make_unique<kit::LayoutManager>();
     m_textLayoutManager->replaceTextStorage(m_textStorage);
 
-    std::size_t length = m_textStorage ? m_textStorage->length() : 0;
     m_numberOfPages = 0;
-    // Glyph indices are byte offsets here, so the end of the last container's range reaches the length
-    // exactly when every character has a page. Layout always places something in a container while text
-    // remains; the guard only keeps a fault in it from adding pages forever.
-    std::size_t highestEnd = 0;
-    int pagesWithoutProgress = 0;
+    // Pages are added until the layout manager has placed the whole text. The end of a page's glyph range
+    // cannot tell: a table row split over pages puts the bytes of a short cell (later in the text than the
+    // long cell beside it) on the first page. Every page of an unfinished layout holds at least one line;
+    // the guard only keeps a fault in that from adding pages forever.
+    int emptyPages = 0;
     while (true) {
         ++m_numberOfPages;
         std::uint32_t page = m_numberOfPages - 1;
@@ -117,14 +113,10 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
         m_textLayoutManager->addTextContainer(std::move(container));
         addSubview(std::move(textView));
         kit::Range range = m_textLayoutManager->glyphRangeForTextContainer(*added);
-        std::size_t end = std::uint32_t(range.location + range.length);
-        if (end > highestEnd) {
-            highestEnd = end;
-            pagesWithoutProgress = 0;
-        } else if (++pagesWithoutProgress > 2) {
+        if (m_textLayoutManager->textEndsInOrBeforeTextContainer(*added))
             break;
-        }
-        if (highestEnd >= length)
+        emptyPages = range.length ? 0 : emptyPages + 1;
+        if (emptyPages > 2)
             break;
     }
     applyZoomStep();
@@ -161,7 +153,8 @@ kit::Size NRVLectorinMultiPageView::documentSizeInPage()
     const auto& info = printInfo();
     kit::Size paper = info->paperSize();
     float p = defaultTextPadding();
-    return { paper.width - (info->leftMargin() + info->rightMargin() - 2 * p), paper.height - (info->topMargin() + info->bottomMargin()) };
+    return { paper.width - (info->leftMargin() + info->rightMargin() - 2 * p),
+        paper.height - (info->topMargin() + info->bottomMargin()) };
 }
 
 kit::Rect NRVLectorinMultiPageView::pageRectForPageNumber(std::uint32_t page)
@@ -176,7 +169,8 @@ kit::Rect NRVLectorinMultiPageView::documentRectForPageNumber(std::uint32_t page
 {
     kit::Rect pageRect = pageRectForPageNumber(page);
     const auto& info = printInfo();
-    return { { pageRect.x() + (info->leftMargin() - defaultTextPadding()), pageRect.y() + info->topMargin() }, documentSizeInPage() };
+    return { { pageRect.x() + (info->leftMargin() - defaultTextPadding()), pageRect.y() + info->topMargin() },
+        documentSizeInPage() };
 }
 
 void NRVLectorinMultiPageView::drawRect(cairo_t* context, kit::Rect dirty)
@@ -195,7 +189,8 @@ void NRVLectorinMultiPageView::drawRect(cairo_t* context, kit::Rect dirty)
     float reach = PageShadow::extent(kShadowBlurRadius);
     for (std::uint32_t page = 0; page < m_numberOfPages; ++page) {
         kit::Rect pageRect = pageRectForPageNumber(page);
-        kit::Rect shadowed = { pageRect.x() - reach, pageRect.y() - reach, pageRect.width() + 2 * reach, pageRect.height() + 2 * reach + kShadowOffset };
+        kit::Rect shadowed = { pageRect.x() - reach, pageRect.y() - reach, pageRect.width() + 2 * reach,
+            pageRect.height() + 2 * reach + kShadowOffset };
         if (!shadowed.intersects(dirty))
             continue;
         // The view is flipped: "below" the page is towards larger y.

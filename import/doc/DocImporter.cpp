@@ -5,6 +5,11 @@
 
 namespace importer {
 
+bool looksLikeOle(std::span<const std::uint8_t> bytes)
+{
+    return ByteReader(bytes).startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+}
+
 ImportResult importOle(std::span<const std::uint8_t> bytes)
 {
     ImportResult result;

@@ -37,7 +37,7 @@ std::shared_ptr<kit::TextStorage> importAltChunk(DocxPackage& package, const std
     if (type == "text/plain")
         return std::make_shared<kit::TextStorage>(encoding::sanitizeUtf8(data), kit::Attributes {});
     if (type.find("wordprocessingml.document") != std::string::npos && chunkDepth < kMaxChunkDepth)
-        return importOfficeZip(data, chunkDepth + 1).text;
+        return importDocx(data, chunkDepth + 1).text;
     return nullptr;
 }
 

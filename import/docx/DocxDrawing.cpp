@@ -1,9 +1,9 @@
 #include "import/docx/DocxDrawing.h"
 
 #include "import/docx/DocxMarkup.h"
-#include "import/zip/OfficeImage.h"
-#include "import/zip/OfficeUnits.h"
-#include "import/zip/XmlPart.h"
+#include "import/package/OfficeImage.h"
+#include "import/package/OfficeUnits.h"
+#include "import/package/XmlPart.h"
 
 #include <algorithm>
 #include <cstring>

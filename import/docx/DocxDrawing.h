@@ -1,7 +1,7 @@
 #pragma once
 
 #include "import/docx/DocxPackage.h"
-#include "import/zip/PackageImages.h"
+#include "import/package/PackageImages.h"
 #include "kit/text/Attributes.h"
 
 #include <pugixml.hpp>

@@ -2,39 +2,24 @@
 
 #include "import/docx/DocxPackage.h"
 #include "import/docx/DocxReader.h"
-#include "import/odt/OdtImporter.h"
-#include "import/zip/ZipArchive.h"
+#include "import/package/OpenPackage.h"
 
 namespace importer {
 
-ImportResult importOfficeZip(std::span<const std::uint8_t> bytes)
-{
-    return importOfficeZip(bytes, 0);
-}
+bool isWordPackage(ZipArchive& archive) { return archive.contains("[Content_Types].xml"); }
 
-ImportResult importOfficeZip(std::span<const std::uint8_t> bytes, int embeddingDepth)
+ImportResult importDocx(ZipArchive& archive, int embeddingDepth)
 {
-    auto opened = ZipArchive::open(bytes);
-    if (!opened.archive) {
-        switch (opened.error) {
-        case ZipOpenError::Truncated:
-            return { nullptr, "none", "truncated" };
-        case ZipOpenError::Damaged:
-            return { nullptr, "none", "damaged" };
-        case ZipOpenError::TooLarge:
-            return { nullptr, "none", "too large" };
-        case ZipOpenError::NotZip:
-            break;
-        }
-        return { nullptr, "none", "not a known format" };
-    }
-    ZipArchive& archive = *opened.archive;
-    if (isOpenDocumentText(archive))
-        return importOdt(archive);
     DocxPackage package(archive);
     if (package.mainPart().empty())
         return { nullptr, "none", "not a known format" };
     return docx::DocxReader(package, embeddingDepth).read();
+}
+
+ImportResult importDocx(std::span<const std::uint8_t> bytes, int embeddingDepth)
+{
+    return importFromPackage(
+        bytes, [embeddingDepth](ZipArchive& archive) { return importDocx(archive, embeddingDepth); });
 }
 
 } // namespace importer

@@ -2,8 +2,8 @@
 
 #include "import/common/Encoding.h"
 #include "import/docx/DocxStyles.h"
-#include "import/zip/ListNumbers.h"
-#include "import/zip/OfficeUnits.h"
+#include "import/package/ListNumbers.h"
+#include "import/package/OfficeUnits.h"
 
 #include <algorithm>
 

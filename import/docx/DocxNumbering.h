@@ -1,7 +1,7 @@
 #pragma once
 
 #include "import/docx/DocxProperties.h"
-#include "import/zip/XmlPart.h"
+#include "import/package/XmlPart.h"
 
 #include <array>
 #include <map>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "import/zip/XmlPart.h"
-#include "import/zip/ZipArchive.h"
+#include "import/package/XmlPart.h"
+#include "import/package/ZipArchive.h"
 
 #include <map>
 #include <optional>

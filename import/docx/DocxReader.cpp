@@ -6,9 +6,9 @@
 #include "import/docx/DocxMarkup.h"
 #include "import/docx/DocxParagraphFormat.h"
 #include "import/docx/DocxTableLayout.h"
-#include "import/zip/ListNumbers.h"
-#include "import/zip/OfficeUnits.h"
-#include "import/zip/ScriptRuns.h"
+#include "import/package/ListNumbers.h"
+#include "import/package/OfficeUnits.h"
+#include "import/package/ScriptRuns.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,8 +6,8 @@
 #include "import/docx/DocxNumbering.h"
 #include "import/docx/DocxPackage.h"
 #include "import/docx/DocxStyles.h"
-#include "import/zip/Interner.h"
-#include "import/zip/PackageImages.h"
+#include "import/package/Interner.h"
+#include "import/package/PackageImages.h"
 
 #include <map>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "import/docx/DocxTableLayout.h"
 
-#include "import/zip/OfficeUnits.h"
+#include "import/package/OfficeUnits.h"
 
 #include <algorithm>
 #include <map>

@@ -2,6 +2,7 @@
 
 #include "import/common/ByteReader.h"
 #include "import/html/CssValues.h"
+#include "kit/foundation/Hex.h"
 
 namespace importer::html {
 
@@ -19,17 +20,6 @@ int base64Value(char c)
         return 62;
     if (c == '/' || c == '_')
         return 63;
-    return -1;
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
     return -1;
 }
 
@@ -149,8 +139,9 @@ std::optional<EmbeddedImage> imageFromDataUrl(std::string_view url)
         // Percent-escapes inside base64 are legal in a URL; undo them first.
         std::string unescaped;
         for (std::size_t i = 0; i < payload.size(); ++i) {
-            if (payload[i] == '%' && i + 2 < payload.size() && hexDigit(payload[i + 1]) >= 0 && hexDigit(payload[i + 2]) >= 0) {
-                unescaped += char(hexDigit(payload[i + 1]) * 16 + hexDigit(payload[i + 2]));
+            if (payload[i] == '%' && i + 2 < payload.size() && kit::hexValue(payload[i + 1]) >= 0
+                && kit::hexValue(payload[i + 2]) >= 0) {
+                unescaped += char(kit::hexValue(payload[i + 1]) * 16 + kit::hexValue(payload[i + 2]));
                 i += 2;
             } else {
                 unescaped += payload[i];
@@ -162,8 +153,9 @@ std::optional<EmbeddedImage> imageFromDataUrl(std::string_view url)
         bytes = std::move(*decoded);
     } else {
         for (std::size_t i = 0; i < payload.size(); ++i) {
-            if (payload[i] == '%' && i + 2 < payload.size() && hexDigit(payload[i + 1]) >= 0 && hexDigit(payload[i + 2]) >= 0) {
-                bytes.push_back(std::uint8_t(hexDigit(payload[i + 1]) * 16 + hexDigit(payload[i + 2])));
+            if (payload[i] == '%' && i + 2 < payload.size() && kit::hexValue(payload[i + 1]) >= 0
+                && kit::hexValue(payload[i + 2]) >= 0) {
+                bytes.push_back(std::uint8_t(kit::hexValue(payload[i + 1]) * 16 + kit::hexValue(payload[i + 2])));
                 i += 2;
             } else {
                 bytes.push_back(std::uint8_t(payload[i]));

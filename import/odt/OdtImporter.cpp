@@ -1,7 +1,8 @@
 #include "import/odt/OdtImporter.h"
 
 #include "import/odt/OdtReader.h"
-#include "import/zip/XmlPart.h"
+#include "import/package/OpenPackage.h"
+#include "import/package/XmlPart.h"
 
 namespace importer {
 
@@ -22,7 +23,8 @@ bool isOpenDocumentText(ZipArchive& archive)
         auto read = archive.read("mimetype");
         if (read.bytes) {
             std::string type = trimmed(*read.bytes);
-            return type == "application/vnd.oasis.opendocument.text" || type == "application/vnd.oasis.opendocument.text-template"
+            return type == "application/vnd.oasis.opendocument.text"
+                || type == "application/vnd.oasis.opendocument.text-template"
                 || type == "application/vnd.oasis.opendocument.text-master";
         }
     }
@@ -52,23 +54,11 @@ ImportResult importOdt(ZipArchive& archive)
 
 ImportResult importOdt(std::span<const std::uint8_t> bytes)
 {
-    auto opened = ZipArchive::open(bytes);
-    if (!opened.archive) {
-        switch (opened.error) {
-        case ZipOpenError::Truncated:
-            return { nullptr, "none", "truncated" };
-        case ZipOpenError::Damaged:
-            return { nullptr, "none", "damaged" };
-        case ZipOpenError::TooLarge:
-            return { nullptr, "none", "too large" };
-        case ZipOpenError::NotZip:
-            break;
-        }
-        return { nullptr, "none", "not a known format" };
-    }
-    if (!isOpenDocumentText(*opened.archive))
-        return { nullptr, "none", "not a known format" };
-    return importOdt(*opened.archive);
+    return importFromPackage(bytes, [](ZipArchive& archive) -> ImportResult {
+        if (!isOpenDocumentText(archive))
+            return { nullptr, "none", "not a known format" };
+        return importOdt(archive);
+    });
 }
 
 } // namespace importer

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "import/Importer.h"
-#include "import/zip/ZipArchive.h"
+#include "import/package/ZipArchive.h"
 
 namespace importer {
 

@@ -3,10 +3,10 @@
 #include "import/odt/OdtTableLayout.h"
 
 #include "import/common/Encoding.h"
-#include "import/zip/ListNumbers.h"
-#include "import/zip/OfficeImage.h"
-#include "import/zip/OfficeUnits.h"
-#include "import/zip/ScriptRuns.h"
+#include "import/package/ListNumbers.h"
+#include "import/package/OfficeImage.h"
+#include "import/package/OfficeUnits.h"
+#include "import/package/ScriptRuns.h"
 
 #include <algorithm>
 #include <cstring>

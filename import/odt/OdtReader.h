@@ -2,10 +2,10 @@
 
 #include "import/Importer.h"
 #include "import/odt/OdtStyles.h"
-#include "import/zip/Interner.h"
-#include "import/zip/PackageImages.h"
-#include "import/zip/XmlPart.h"
-#include "import/zip/ZipArchive.h"
+#include "import/package/Interner.h"
+#include "import/package/PackageImages.h"
+#include "import/package/XmlPart.h"
+#include "import/package/ZipArchive.h"
 
 #include <array>
 #include <map>

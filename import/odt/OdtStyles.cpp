@@ -1,7 +1,7 @@
 #include "import/odt/OdtStyles.h"
 
-#include "import/zip/ListNumbers.h"
-#include "import/zip/OfficeUnits.h"
+#include "import/package/ListNumbers.h"
+#include "import/package/OfficeUnits.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "import/odt/OdtTableLayout.h"
 
-#include "import/zip/OfficeUnits.h"
+#include "import/package/OfficeUnits.h"
 
 #include <algorithm>
 #include <optional>

@@ -2,6 +2,8 @@
 
 #include "import/common/ByteReader.h"
 #include "import/rtf/RtfReader.h"
+#include "import/rtf/RtfWriter.h"
+#include "kit/text/RtfWriterHook.h"
 
 namespace importer {
 
@@ -10,7 +12,8 @@ bool looksLikeRtf(std::span<const std::uint8_t> bytes)
     ByteReader reader(bytes);
     std::size_t offset = reader.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     // Leading white space is tolerated, as word processors do; anything else means it is not RTF.
-    while (offset < bytes.size() && (bytes[offset] == ' ' || bytes[offset] == '\t' || bytes[offset] == '\r' || bytes[offset] == '\n'))
+    while (offset < bytes.size()
+        && (bytes[offset] == ' ' || bytes[offset] == '\t' || bytes[offset] == '\r' || bytes[offset] == '\n'))
         ++offset;
     return reader.startsWith("{\\rtf", offset);
 }
@@ -21,6 +24,20 @@ ImportResult importRtf(std::span<const std::uint8_t> bytes)
         return { nullptr, "none", "not a known format" };
     rtf::RtfReader reader(bytes);
     return { reader.read(), "rtf", "" };
+}
+
+void installRtfHooks()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    kit::TextStorage::setRtfReader([](std::span<const std::uint8_t> bytes) -> std::shared_ptr<kit::TextStorage> {
+        if (!looksLikeRtf(bytes))
+            return nullptr;
+        return importRtf(bytes).text;
+    });
+    kit::setRtfWriter(rtf::writeRtf);
 }
 
 } // namespace importer

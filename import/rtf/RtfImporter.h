@@ -9,4 +9,8 @@ bool looksLikeRtf(std::span<const std::uint8_t> bytes);
 // RTF to attributed text. Damaged files give what could be read; bytes that are not RTF give no text.
 ImportResult importRtf(std::span<const std::uint8_t> bytes);
 
+// Installs this reader and the writer beside it as kit's RTF hooks (TextStorage::fromRtf and
+// rtfFromRange). Idempotent; importDocument calls it too.
+void installRtfHooks();
+
 } // namespace importer

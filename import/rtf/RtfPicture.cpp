@@ -1,6 +1,7 @@
 #include "import/rtf/RtfPicture.h"
 
 #include "import/common/ByteReader.h"
+#include "kit/foundation/Hex.h"
 
 #include <algorithm>
 
@@ -13,17 +14,6 @@ namespace {
 constexpr float kMaximumSide = 14400;
 // Images without a resolution of their own are taken at the screen's 96 pixels per inch.
 constexpr float kPointsPerPixel = 72.0f / 96.0f;
-
-int hexValue(std::uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::uint16_t readU16BE(const ByteReader& reader, std::size_t offset)
 {
@@ -80,7 +70,7 @@ std::optional<kit::Size> imagePixelSize(std::span<const std::uint8_t> bytes)
 void RtfPicture::appendHex(std::span<const std::uint8_t> text)
 {
     for (std::uint8_t c : text) {
-        int value = hexValue(c);
+        int value = kit::hexValue(c);
         if (value < 0)
             continue;
         if (m_pendingNibble < 0) {

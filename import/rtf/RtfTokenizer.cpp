@@ -1,5 +1,7 @@
 #include "import/rtf/RtfTokenizer.h"
 
+#include "kit/foundation/Hex.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -9,17 +11,6 @@ namespace {
 
 bool isLetter(std::uint8_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
-
-int hexValue(std::uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Control words are at most 32 letters and their parameters fit in 16 bits by the format's rules; longer
 // ones come from damaged files and are cut rather than read without end.
@@ -72,7 +63,8 @@ Token RtfTokenizer::next()
             token.type = TokenType::ControlWord;
             token.word = std::string_view(reinterpret_cast<const char*>(m_data.data() + start), m_position - start);
             bool negative = false;
-            if (m_position < size && m_data[m_position] == '-' && m_position + 1 < size && isDigit(m_data[m_position + 1])) {
+            if (m_position < size && m_data[m_position] == '-' && m_position + 1 < size
+                && isDigit(m_data[m_position + 1])) {
                 negative = true;
                 ++m_position;
             }
@@ -101,8 +93,8 @@ Token RtfTokenizer::next()
         }
         if (d == '\'') {
             ++m_position;
-            int high = m_position < size ? hexValue(m_data[m_position]) : -1;
-            int low = m_position + 1 < size ? hexValue(m_data[m_position + 1]) : -1;
+            int high = m_position < size ? kit::hexValue(m_data[m_position]) : -1;
+            int low = m_position + 1 < size ? kit::hexValue(m_data[m_position + 1]) : -1;
             if (high < 0 || low < 0) {
                 m_position += high < 0 ? 0 : 1; // a broken escape carries no byte, and its one digit goes with it
                 continue;

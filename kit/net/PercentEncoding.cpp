@@ -1,5 +1,7 @@
 #include "kit/net/PercentEncoding.h"
 
+#include "kit/foundation/Hex.h"
+
 #include <glib.h>
 
 namespace kit {
@@ -7,15 +9,6 @@ namespace kit {
 namespace {
 
 bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return c - 'A' + 10;
-}
 
 bool isUnreserved(unsigned char c)
 {

@@ -77,7 +77,6 @@ void PrintOperation::paginate()
         m_layoutManager = std::make_unique<LayoutManager>();
         std::shared_ptr<TextStorage> storage = textView->textStorage();
         m_layoutManager->replaceTextStorage(storage);
-        std::size_t length = storage ? storage->length() : 0;
         if (info.verticalPagination() == PrintInfo::Pagination::Fit) {
             // The whole text on one page, shrunk to fit its height when taller.
             auto container = std::make_unique<TextContainer>(Size { viewWidth, kUnboundedHeight });
@@ -91,13 +90,12 @@ void PrintOperation::paginate()
         } else {
             Size page { viewWidth, area.height() / scale };
             m_pageCount = 0;
-            Range range;
+            bool ends = false;
             do {
                 m_layoutManager->addTextContainer(std::make_unique<TextContainer>(page));
-                range = m_layoutManager->glyphRangeForTextContainer(*m_layoutManager->textContainers().back());
+                ends = m_layoutManager->textEndsInOrBeforeTextContainer(*m_layoutManager->textContainers().back());
                 ++m_pageCount;
-            } while (range.end() < length && m_pageCount < kMaximumPages
-                && info.verticalPagination() != PrintInfo::Pagination::Clip);
+            } while (!ends && m_pageCount < kMaximumPages && info.verticalPagination() != PrintInfo::Pagination::Clip);
         }
     } else {
         float height = std::max(m_view->bounds().height(), 1.0f);

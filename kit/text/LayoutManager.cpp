@@ -165,6 +165,15 @@ Range LayoutManager::glyphRangeForTextContainer(const TextContainer& container)
     return m_paginator->container(*index).glyphRange;
 }
 
+bool LayoutManager::textEndsInOrBeforeTextContainer(const TextContainer& container)
+{
+    auto index = indexOfTextContainer(container);
+    if (!index)
+        return false;
+    ensureLayout(*index);
+    return m_paginator->endsBy(*index);
+}
+
 TextContainer* LayoutManager::textContainerForGlyphAtIndex(std::size_t index)
 {
     if (index >= storage().length())

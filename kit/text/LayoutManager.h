@@ -47,6 +47,11 @@ public:
     // From the first byte of the first cluster placed in the container to one past the last byte of the
     // last cluster placed; {length, 0} for a container after the end of the text. Lays out up to it.
     Range glyphRangeForTextContainer(const TextContainer&);
+    // Whether the whole text is placed in this container and the ones before it, so a later container
+    // would stay empty. Lays out up to it. This, not the end of a glyph range, ends pagination: a page's
+    // range runs from its first to its last placed line, and a table row split over pages puts later
+    // bytes (a short cell beside a long one) on the first of them.
+    bool textEndsInOrBeforeTextContainer(const TextContainer&);
     // The container holding the glyph at index, laying out as many containers as it takes; null when the
     // index is not placed in any container there is.
     TextContainer* textContainerForGlyphAtIndex(std::size_t index);

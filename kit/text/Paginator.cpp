@@ -175,8 +175,10 @@ void Paginator::layOutNextContainer(Size size)
         if (full)
             break;
     }
-    if (m_flow.block >= body.size())
+    if (m_flow.block >= body.size()) {
         m_flow.complete = true;
+        m_endContainer = fill.index;
+    }
 
     std::size_t first = std::numeric_limits<std::size_t>::max(), last = 0;
     for (const PlacedLine& line : fill.out.lines) {

@@ -34,6 +34,9 @@ public:
     // after that are empty and report {Len, 0}).
     void layOutUpTo(std::size_t index, const SizeProvider&);
     bool isComplete() const { return m_flow.complete; }
+    // Whether the text has run out in container `index` or before it: no later container gets any of it.
+    // Only meaningful once that container is laid out.
+    bool endsBy(std::size_t index) const { return m_flow.complete && m_endContainer <= index; }
     std::size_t laidOutCount() const { return m_containers.size(); }
     const layout::ContainerLayout& container(std::size_t index) const { return m_containers[index]; }
     const layout::TextStructure& structure() const { return m_structure; }
@@ -87,6 +90,7 @@ private:
     std::vector<LineMetrics> m_metrics; // scratch
     std::unordered_map<std::uint32_t, std::vector<layout::LineBox>> m_lookahead; // measured ahead for keep-with-next
     Flow m_flow;
+    std::size_t m_endContainer = 0; // the container the last byte went on, once the flow is complete
 };
 
 } // namespace kit

@@ -1,5 +1,7 @@
 #include "kit/text/TextStorage.h"
 
+#include "kit/text/RtfWriterHook.h"
+
 #include <algorithm>
 #include <cassert>
 
@@ -11,6 +13,12 @@ TextStorage::RtfReader& rtfReader()
 {
     static TextStorage::RtfReader reader;
     return reader;
+}
+
+RtfWriter& rtfWriter()
+{
+    static RtfWriter writer;
+    return writer;
 }
 
 bool isContinuationByte(char c)
@@ -202,6 +210,16 @@ TextStorage TextStorage::substring(Range range) const
 void TextStorage::setRtfReader(RtfReader reader)
 {
     rtfReader() = std::move(reader);
+}
+
+void setRtfWriter(RtfWriter writer)
+{
+    rtfWriter() = std::move(writer);
+}
+
+std::string TextStorage::rtfFromRange(Range range) const
+{
+    return rtfWriter() ? rtfWriter()(*this, range) : std::string();
 }
 
 std::shared_ptr<TextStorage> TextStorage::fromRtf(std::span<const std::uint8_t> rtf)

@@ -106,7 +106,7 @@ inline std::vector<std::uint8_t> build(const Parts& parts)
 inline importer::ImportResult import(const Parts& parts)
 {
     auto bytes = build(parts);
-    return importer::importOfficeZip(testzip::view(bytes));
+    return importer::importDocx(testzip::view(bytes));
 }
 
 inline importer::ImportResult importBody(const std::string& body)

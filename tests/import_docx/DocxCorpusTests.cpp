@@ -179,7 +179,7 @@ std::vector<std::uint8_t> bytesOf(const std::filesystem::path& path)
 importer::ImportResult importFile(const std::filesystem::path& path)
 {
     auto bytes = bytesOf(path);
-    return importer::importOfficeZip({ bytes.data(), bytes.size() });
+    return importer::importDocx({ bytes.data(), bytes.size() });
 }
 
 bool isOle2(const std::vector<std::uint8_t>& bytes)
@@ -203,7 +203,7 @@ TEST(DocxCorpus, EveryDocumentLoadsOrSaysWhyNot)
         SCOPED_TRACE(name);
         auto bytes = bytesOf(path);
         auto start = std::chrono::steady_clock::now();
-        auto result = importer::importOfficeZip({ bytes.data(), bytes.size() });
+        auto result = importer::importDocx({ bytes.data(), bytes.size() });
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_LT(seconds, 30) << "no document may take this long";
         if (isOle2(bytes)) {
@@ -236,7 +236,7 @@ TEST(DocxCorpus, ImportedTextHoldsTheVisibleBodyInOrder)
         auto bytes = bytesOf(path);
         if (isOle2(bytes))
             continue;
-        auto result = importer::importOfficeZip({ bytes.data(), bytes.size() });
+        auto result = importer::importDocx({ bytes.data(), bytes.size() });
         if (!result.text)
             continue;
         auto expected = wordrecall::words(DocxTextReader(bytes).text());

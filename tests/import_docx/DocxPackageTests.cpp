@@ -62,7 +62,7 @@ TEST(DocxPackage, ContainersThatAreNeitherAreNotAKnownFormat)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         auto bytes = testzip::build(c.entries);
-        auto result = importer::importOfficeZip(testzip::view(bytes));
+        auto result = importer::importDocx(testzip::view(bytes));
         EXPECT_FALSE(result.text);
         EXPECT_EQ(result.error, "not a known format");
     }
@@ -84,11 +84,11 @@ TEST(DocxPackage, TruncatedDocumentYieldsNoTextNotItsBytes)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + std::ptrdiff_t(c.keep));
-        auto result = importer::importOfficeZip(testzip::view(cut));
+        auto result = importer::importDocx(testzip::view(cut));
         EXPECT_FALSE(result.text);
         EXPECT_EQ(result.error, "truncated");
     }
-    EXPECT_TRUE(importer::importOfficeZip(testzip::view(bytes)).text) << "the whole file reads";
+    EXPECT_TRUE(importer::importDocx(testzip::view(bytes)).text) << "the whole file reads";
 }
 
 TEST(DocxPackage, MalformedXmlInTheMainPartIsAnError)
@@ -97,7 +97,7 @@ TEST(DocxPackage, MalformedXmlInTheMainPartIsAnError)
         { "[Content_Types].xml", R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"><Override PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/></Types>)" },
         { "word/document.xml", "<w:document><w:body><w:p>" },
     });
-    auto result = importer::importOfficeZip(testzip::view(bytes));
+    auto result = importer::importDocx(testzip::view(bytes));
     EXPECT_FALSE(result.text);
     EXPECT_FALSE(result.error.empty());
 }

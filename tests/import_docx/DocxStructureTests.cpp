@@ -270,6 +270,6 @@ TEST(DocxStructure, EmbeddedDocumentsNestBoundedly)
         }
         inner = testdocx::build(parts);
     }
-    auto result = importer::importOfficeZip(testzip::view(inner));
+    auto result = importer::importDocx(testzip::view(inner));
     EXPECT_EQ(testdocx::text(result), "level 0\nlevel 1\nlevel 2\nlevel 3\n") << "three documents deep, no further";
 }

@@ -1,6 +1,6 @@
 #include "ZipBuilder.h"
-#include "import/zip/XmlPart.h"
-#include "import/zip/ZipArchive.h"
+#include "import/package/XmlPart.h"
+#include "import/package/ZipArchive.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@
 namespace layouttest {
 
 // A layout manager over a storage, with containers added the way a page view adds pages: one at a time
-// until the last range reaches the end of the text (bounded, so a fault cannot loop forever).
+// until the layout manager has placed the whole text (bounded, so a fault cannot loop forever).
 struct Pages {
     std::shared_ptr<kit::TextStorage> storage;
     std::unique_ptr<kit::LayoutManager> layoutManager;
@@ -32,12 +32,13 @@ inline Pages paginate(
     pages.storage = storage;
     pages.layoutManager = std::make_unique<kit::LayoutManager>();
     pages.layoutManager->replaceTextStorage(storage);
-    std::size_t length = storage ? storage->length() : 0;
+    bool ends = false;
     do {
         pages.layoutManager->addTextContainer(std::make_unique<kit::TextContainer>(size));
-        pages.ranges.push_back(
-            pages.layoutManager->glyphRangeForTextContainer(*pages.layoutManager->textContainers().back()));
-    } while (pages.ranges.back().end() < length && pages.ranges.size() < limit);
+        kit::TextContainer& added = *pages.layoutManager->textContainers().back();
+        pages.ranges.push_back(pages.layoutManager->glyphRangeForTextContainer(added));
+        ends = pages.layoutManager->textEndsInOrBeforeTextContainer(added);
+    } while (!ends && pages.ranges.size() < limit);
     return pages;
 }
 

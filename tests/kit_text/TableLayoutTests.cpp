@@ -193,6 +193,61 @@ TEST(TableLayout, RowTallerThanAPageSplitsBetweenLines)
     EXPECT_NEAR(tail.rect.y(), 5 * line, 0.01f) << "after the left cell's last five lines";
 }
 
+TEST(TableLayout, RowTallerThanAPageSpreadsEveryCellOverThePagesItNeeds)
+{
+    // Pages hold 10 lines. Each cell's lines continue page after page in order; a cell that ends early
+    // leaves its column empty below.
+    const struct {
+        std::vector<int> cellLines;
+        int linesAfter;
+        std::size_t pages;
+        const char* why;
+    } cases[] = {
+        { { 25, 2 }, 0, 3, "the row is the last block: pagination must not stop once the short cell is placed" },
+        { { 25, 2 }, 3, 3, "text after the row follows the long cell's last lines" },
+        { { 30 }, 0, 3, "one cell three pages tall" },
+        { { 2, 25 }, 0, 3, "the long cell is the last one" },
+        { { 25, 12, 1 }, 1, 3, "three cells ending on three different pages" },
+    };
+    float line = 13.799f;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto storage = std::make_shared<TextStorage>();
+        TableBuilder table(storage, 1, std::vector<float>(c.cellLines.size(), 468.0f / float(c.cellLines.size())));
+        std::vector<std::size_t> cellStarts;
+        for (std::size_t i = 0; i < c.cellLines.size(); ++i) {
+            cellStarts.push_back(storage->length());
+            table.cell(0, int(i), lines(c.cellLines[i], "cell" + std::to_string(i)));
+        }
+        std::size_t after = storage->length();
+        for (int i = 0; i < c.linesAfter; ++i)
+            storage->append("after " + std::to_string(i) + "\n", attributes());
+        Pages pages = paginate(storage, { 468, 10 * line + 1 });
+        ASSERT_EQ(pages.count(), c.pages);
+        expectEveryBytePlacedOnce(pages);
+        for (std::size_t i = 0; i < c.cellLines.size(); ++i) {
+            // Line k of a cell lies on page k / 10, at row k % 10.
+            std::size_t start = cellStarts[i];
+            for (int k = 0; k < c.cellLines[i]; ++k) {
+                std::size_t page = 0;
+                auto fragment = lineAt(pages, start, &page);
+                EXPECT_EQ(page, std::size_t(k / 10)) << "cell " << i << " line " << k;
+                EXPECT_NEAR(fragment.rect.y(), float(k % 10) * line, 0.01f) << "cell " << i << " line " << k;
+                start = fragment.range.end();
+            }
+        }
+        int longest = *std::max_element(c.cellLines.begin(), c.cellLines.end());
+        if (c.linesAfter) {
+            std::size_t page = 0;
+            auto fragment = lineAt(pages, after, &page);
+            EXPECT_EQ(page, std::size_t(longest / 10));
+            EXPECT_NEAR(fragment.rect.y(), float(longest % 10) * line, 0.01f);
+        }
+        EXPECT_TRUE(pages.layoutManager->textEndsInOrBeforeTextContainer(pages.container(pages.count() - 1)));
+        EXPECT_FALSE(pages.layoutManager->textEndsInOrBeforeTextContainer(pages.container(pages.count() - 2)));
+    }
+}
+
 TEST(TableLayout, HeaderRowsRepeatAsDecorationOnEveryPage)
 {
     auto storage = std::make_shared<TextStorage>();

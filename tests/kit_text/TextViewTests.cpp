@@ -66,8 +66,7 @@ struct Document {
             layoutManager->addTextContainer(std::move(container));
             views.push_back(view.get());
             stack->addSubview(std::move(view));
-        } while (
-            layoutManager->glyphRangeForTextContainer(*layoutManager->textContainers().back()).end() < storage->length()
+        } while (!layoutManager->textEndsInOrBeforeTextContainer(*layoutManager->textContainers().back())
             && views.size() < 100);
         stack->setFrameSize({ 332, 16 + float(views.size()) * (kPage.height + 16) });
     }

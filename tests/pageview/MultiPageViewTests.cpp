@@ -41,7 +41,8 @@ struct PageViewFixture {
     }
 };
 
-std::shared_ptr<kit::TextStorage> paragraphs(int count, const std::string& text = "A paragraph of ordinary words that wraps across a few lines of the page when repeated. ")
+std::shared_ptr<kit::TextStorage> paragraphs(int count,
+    const std::string& text = "A paragraph of ordinary words that wraps across a few lines of the page when repeated. ")
 {
     auto storage = std::make_shared<kit::TextStorage>();
     for (int i = 0; i < count; ++i)
@@ -88,6 +89,33 @@ TEST(MultiPageView, PaginatesEveryCharacterOnceAndInOrder)
     EXPECT_EQ(f.pageView->subviews().size(), f.pageView->numberOfPages());
     float n = float(f.pageView->numberOfPages());
     EXPECT_EQ(f.pageView->frame().size, (kit::Size { 644, n * 792 + (n + 1) * 16 }));
+}
+
+TEST(MultiPageView, TableRowTallerThanAPageAtTheEndGetsAllItsPages)
+{
+    // A 120-line cell beside a one-line cell, as the last block: the short cell's bytes come last and lie
+    // on the first page, which once ended pagination there.
+    PageViewFixture f;
+    auto storage = std::make_shared<kit::TextStorage>();
+    storage->append("Before the table.\n", kit::Attributes {});
+    kit::TableCell cell;
+    cell.tableId = 1;
+    cell.columnWidths = { 234, 234 };
+    for (int column = 0; column < 2; ++column) {
+        cell.column = column;
+        kit::Attributes a;
+        a.tableCell = std::make_shared<const kit::TableCell>(cell);
+        for (int line = 0; line < (column == 0 ? 120 : 1); ++line)
+            storage->append("line " + std::to_string(line) + "\n", a);
+    }
+    f.pageView->setTextStorage(storage);
+    ASSERT_GE(f.pageView->numberOfPages(), 3u) << "120 lines of about 14 points need three 648-point pages";
+    kit::LayoutManager* layout = f.pageView->layoutManager();
+    EXPECT_EQ(layout->glyphRangeForTextContainer(*layout->textContainers()[0]).end(), storage->length());
+    auto& last = *layout->textContainers().back();
+    EXPECT_GT(layout->glyphRangeForTextContainer(last).length, 0u) << "no trailing blank page";
+    EXPECT_NE(layout->textContainerForGlyphAtIndex(storage->string().rfind("line 119")), nullptr);
+    EXPECT_EQ(layout->textContainerForGlyphAtIndex(storage->string().rfind("line 119")), &last);
 }
 
 TEST(MultiPageView, EmptyOrNullTextGivesOneBlankPage)

@@ -1,4 +1,4 @@
-#include "import/zip/OfficeImage.h"
+#include "import/package/OfficeImage.h"
 
 #include "import/common/ByteReader.h"
 

@@ -1,4 +1,4 @@
-#include "import/zip/XmlPart.h"
+#include "import/package/XmlPart.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,9 @@
-#include "import/zip/OfficeUnits.h"
+#include "import/package/OfficeUnits.h"
 
-#include <cmath>
+#include "kit/foundation/Hex.h"
+
 #include <charconv>
+#include <cmath>
 #include <string>
 
 namespace importer {
@@ -30,17 +32,6 @@ std::optional<std::pair<double, std::string_view>> numberAndUnit(std::string_vie
     if (error != std::errc() || !std::isfinite(value))
         return std::nullopt;
     return std::make_pair(value, trimmed(text.substr(std::size_t(end - text.data()))));
-}
-
-int hexDigit(char ch)
-{
-    if (ch >= '0' && ch <= '9')
-        return ch - '0';
-    if (ch >= 'a' && ch <= 'f')
-        return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F')
-        return ch - 'A' + 10;
-    return -1;
 }
 
 } // namespace
@@ -90,7 +81,7 @@ std::optional<kit::Color> parseHexColor(std::string_view text)
         return std::nullopt;
     int components[3];
     for (int i = 0; i < 3; ++i) {
-        int high = hexDigit(text[2 * i]), low = hexDigit(text[2 * i + 1]);
+        int high = kit::hexValue(text[2 * i]), low = kit::hexValue(text[2 * i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         components[i] = high * 16 + low;

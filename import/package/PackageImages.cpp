@@ -1,6 +1,6 @@
-#include "import/zip/PackageImages.h"
+#include "import/package/PackageImages.h"
 
-#include "import/zip/OfficeImage.h"
+#include "import/package/OfficeImage.h"
 
 namespace importer {
 

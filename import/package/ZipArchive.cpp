@@ -1,4 +1,4 @@
-#include "import/zip/ZipArchive.h"
+#include "import/package/ZipArchive.h"
 
 #include "import/common/ByteReader.h"
 

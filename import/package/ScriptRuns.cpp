@@ -1,4 +1,4 @@
-#include "import/zip/ScriptRuns.h"
+#include "import/package/ScriptRuns.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "import/zip/ListNumbers.h"
+#include "import/package/ListNumbers.h"
 
 #include "import/common/Encoding.h"
 

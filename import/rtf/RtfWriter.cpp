@@ -1,6 +1,8 @@
-// The RTF writer: everything the attribute model carries, in a form the reader in import/rtf reads back to
+// The RTF writer: everything the attribute model carries, in a form the reader beside it reads back to
 // the same text and attributes after RTF's rounding (lengths in twips, font sizes in half points, colours in
 // 8 bits). Non-ASCII characters are written as \uN with \uc0, so no code page is involved.
+#include "import/rtf/RtfWriter.h"
+
 #include "kit/foundation/GRefPtr.h"
 #include "kit/text/TextStorage.h"
 
@@ -11,7 +13,9 @@
 #include <map>
 #include <memory>
 
-namespace kit {
+namespace importer::rtf {
+
+using namespace kit;
 
 namespace {
 
@@ -718,10 +722,10 @@ std::string RtfWriter::write()
 
 } // namespace
 
-std::string TextStorage::rtfFromRange(Range range) const
+std::string writeRtf(const TextStorage& text, Range range)
 {
-    TextStorage part = substring(range);
+    TextStorage part = text.substring(range);
     return RtfWriter(part).write();
 }
 
-} // namespace kit
+} // namespace importer::rtf

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "import/zip/ZipArchive.h"
+#include "import/package/ZipArchive.h"
 #include "kit/text/Attributes.h"
 
 #include <map>

@@ -1,0 +1,405 @@
+#include "hosts/web/InlineViews.h"
+
+#include "hosts/common/PageArguments.h"
+#include "hosts/common/PluginArguments.h"
+#include "hosts/web/InlineViewScript.h"
+#include "hosts/web/ViewPresentation.h"
+#include "kit/foundation/RunLoop.h"
+#include "kit/view/Window.h"
+#include "pageview/NRVLectorinMultiPageView.h"
+#include "plugin/NRVLectorin.h"
+#include "preferences/LectorinPreferences.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+namespace hosts {
+
+namespace {
+
+constexpr std::size_t kMaximumAttributes = 64;
+constexpr std::size_t kMaximumAttributeLength = 8192;
+
+// 128 bits from the system's random source, as 32 lower-case hex digits (a valid URL host).
+std::string newToken()
+{
+    std::random_device random;
+    std::string token;
+    for (int i = 0; i < 4; ++i) {
+        char part[9];
+        std::snprintf(part, sizeof part, "%08x", unsigned(random()));
+        token += part;
+    }
+    return token;
+}
+
+bool isToken(const std::string& text)
+{
+    return text.size() == 32 && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+    });
+}
+
+std::optional<std::string> stringProperty(JSCValue* object, const char* name)
+{
+    kit::GRefPtr<JSCValue> value = kit::adoptGRef(jsc_value_object_get_property(object, name));
+    if (!value || !jsc_value_is_string(value.get()))
+        return std::nullopt;
+    char* text = jsc_value_to_string(value.get());
+    std::string result = text ? text : "";
+    g_free(text);
+    return result;
+}
+
+std::optional<double> numberProperty(JSCValue* object, const char* name)
+{
+    kit::GRefPtr<JSCValue> value = kit::adoptGRef(jsc_value_object_get_property(object, name));
+    if (!value || !jsc_value_is_number(value.get()))
+        return std::nullopt;
+    double number = jsc_value_to_double(value.get());
+    return std::isfinite(number) ? std::optional<double>(number) : std::nullopt;
+}
+
+std::map<std::string, std::string> parseQuery(const char* query)
+{
+    std::map<std::string, std::string> result;
+    if (!query)
+        return result;
+    GHashTable* form = g_uri_parse_params(query, -1, "&", G_URI_PARAMS_NONE, nullptr);
+    if (!form)
+        return result;
+    GHashTableIter iter;
+    gpointer key, value;
+    g_hash_table_iter_init(&iter, form);
+    while (g_hash_table_iter_next(&iter, &key, &value))
+        result[static_cast<const char*>(key)] = static_cast<const char*>(value);
+    g_hash_table_unref(form);
+    return result;
+}
+
+// Web views of the browser and the inline views that serve them; the scheme is global to the context.
+std::map<WebKitWebView*, InlineViews*>& registry()
+{
+    static std::map<WebKitWebView*, InlineViews*> views;
+    return views;
+}
+
+void finishWith(WebKitURISchemeRequest* request, std::vector<std::uint8_t> bytes, const char* type)
+{
+    gsize length = bytes.size();
+    GBytes* data = g_bytes_new(bytes.data(), length);
+    kit::GRefPtr<GInputStream> stream = kit::adoptGRef(g_memory_input_stream_new_from_bytes(data));
+    g_bytes_unref(data);
+    webkit_uri_scheme_request_finish(request, stream.get(), gint64(length), type);
+}
+
+void finishWithError(WebKitURISchemeRequest* request)
+{
+    GError* error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "not found");
+    webkit_uri_scheme_request_finish_error(request, error);
+    g_error_free(error);
+}
+
+} // namespace
+
+InlineViews::InlineViews(WebKitWebView* webView)
+    : m_webView(webView)
+{
+    registry()[webView] = this;
+    WebKitUserContentManager* manager = webkit_web_view_get_user_content_manager(webView);
+    m_messageHandler
+        = g_signal_connect(manager, "script-message-with-reply-received::lectorin", G_CALLBACK(messageWithReply), this);
+    // Every plug-in view recolours itself on the announcement; the frames show it on the next turn.
+    kit::NotificationCenter::defaultCenter().addObserver(
+        this, kBackgroundColorChangedNotification, nullptr, [this](const kit::Notification&) {
+            kit::RunLoop::post([this, alive = std::weak_ptr<bool>(m_alive)] {
+                if (alive.lock())
+                    refreshAll();
+            });
+        });
+}
+
+InlineViews::~InlineViews()
+{
+    kit::NotificationCenter::defaultCenter().removeObserver(this);
+    g_signal_handler_disconnect(webkit_web_view_get_user_content_manager(m_webView), m_messageHandler);
+    if (m_work)
+        g_source_remove(m_work);
+    if (m_watch)
+        g_source_remove(m_watch);
+    for (auto& pending : m_pending)
+        finishWithError(pending.request.get());
+    registry().erase(m_webView);
+}
+
+void InlineViews::registerScheme()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    WebKitWebContext* context = webkit_web_context_get_default();
+    webkit_web_context_register_uri_scheme(context, kInlineViewScheme, schemeRequest, nullptr, nullptr);
+    // Secure, so that https pages may frame it; neither CORS-enabled nor local: no page can fetch from it.
+    webkit_security_manager_register_uri_scheme_as_secure(
+        webkit_web_context_get_security_manager(context), kInlineViewScheme);
+}
+
+WebKitUserContentManager* InlineViews::makeContentManager()
+{
+    WebKitUserContentManager* manager = webkit_user_content_manager_new();
+    webkit_user_content_manager_register_script_message_handler_with_reply(
+        manager, kInlineViewHandler, kInlineViewWorld);
+    std::string source = inlineViewScript(claimedTypesFromBundle());
+    WebKitUserScript* script = webkit_user_script_new_for_world(source.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kInlineViewWorld, nullptr, nullptr);
+    webkit_user_content_manager_add_script(manager, script);
+    webkit_user_script_unref(script);
+    return manager;
+}
+
+InlineViews* InlineViews::forWebView(WebKitWebView* view)
+{
+    auto it = registry().find(view);
+    return it == registry().end() ? nullptr : it->second;
+}
+
+void InlineViews::clear()
+{
+    for (auto& pending : m_pending)
+        finishWithError(pending.request.get());
+    m_pending.clear();
+    m_views.clear();
+}
+
+void InlineViews::schemeRequest(WebKitURISchemeRequest* request, gpointer)
+{
+    InlineViews* self = forWebView(webkit_uri_scheme_request_get_web_view(request));
+    GUri* uri = g_uri_parse(webkit_uri_scheme_request_get_uri(request), G_URI_FLAGS_NONE, nullptr);
+    if (!self || !uri) {
+        if (uri)
+            g_uri_unref(uri);
+        finishWithError(request);
+        return;
+    }
+    PendingRequest pending { kit::retainGRef(request), g_uri_get_host(uri) ? g_uri_get_host(uri) : "",
+        g_uri_get_path(uri), parseQuery(g_uri_get_query(uri)) };
+    g_uri_unref(uri);
+    self->handle(std::move(pending));
+}
+
+void InlineViews::handle(PendingRequest pending)
+{
+    // Only a live view's own token is answered; anything else is "not found", as for a guessed token.
+    if (!isToken(pending.token) || !m_views.count(pending.token)) {
+        finishWithError(pending.request.get());
+        return;
+    }
+    if (pending.path.rfind("/page/", 0) == 0) {
+        // Page images wait for a main-loop turn of their own each, so the UI never stalls on a burst.
+        m_pending.push_back(std::move(pending));
+        schedule();
+        return;
+    }
+    answer(pending);
+}
+
+void InlineViews::schedule()
+{
+    if (m_work || m_pending.empty())
+        return;
+    m_work = g_idle_add_full(
+        G_PRIORITY_DEFAULT_IDLE,
+        [](gpointer data) -> gboolean {
+            auto* self = static_cast<InlineViews*>(data);
+            if (!self->m_pending.empty()) {
+                PendingRequest pending = std::move(self->m_pending.front());
+                self->m_pending.pop_front();
+                self->answer(pending);
+            }
+            if (!self->m_pending.empty())
+                return G_SOURCE_CONTINUE;
+            self->m_work = 0;
+            return G_SOURCE_REMOVE;
+        },
+        this, nullptr);
+}
+
+bool InlineViews::answer(PendingRequest& pending)
+{
+    auto it = m_views.find(pending.token);
+    if (it == m_views.end()) {
+        finishWithError(pending.request.get());
+        return true;
+    }
+    View& view = *it->second;
+    double deviceScale = 1;
+    if (auto s = pending.query.find("s"); s != pending.query.end())
+        deviceScale = std::clamp(std::atof(s->second.c_str()), 1.0, 4.0);
+    if (pending.path == "/" || pending.path.empty()) {
+        std::string html = viewHTML(*view.plugin, view.box);
+        finishWith(pending.request.get(), std::vector<std::uint8_t>(html.begin(), html.end()), "text/html");
+        watchLoading(view);
+        return true;
+    }
+    std::optional<std::vector<std::uint8_t>> png;
+    if (pending.path == "/box.png")
+        png = boxPNG(*view.window, deviceScale);
+    else if (pending.path.rfind("/page/", 0) == 0) {
+        std::string number = pending.path.substr(6);
+        if (number.size() > 4 && number.compare(number.size() - 4, 4, ".png") == 0)
+            number.resize(number.size() - 4);
+        if (!number.empty() && number.size() < 8 && std::all_of(number.begin(), number.end(), ::isdigit))
+            png = pagePNG(*view.plugin, std::uint32_t(std::stoul(number)), deviceScale);
+    }
+    if (png)
+        finishWith(pending.request.get(), std::move(*png), "image/png");
+    else
+        finishWithError(pending.request.get());
+    return true;
+}
+
+void InlineViews::watchLoading(View& view)
+{
+    // A view shown while its document loads shows the plug-in's box (its progress indicator); it is shown
+    // again once the download has ended, with the pages or the error display.
+    if (!view.plugin->isLoading())
+        return;
+    view.watching = true;
+    if (m_watch)
+        return;
+    m_watch = g_timeout_add(
+        40,
+        [](gpointer data) -> gboolean {
+            auto* self = static_cast<InlineViews*>(data);
+            bool waiting = false;
+            for (auto& [token, watched] : self->m_views) {
+                if (!watched->watching)
+                    continue;
+                if (watched->plugin->isLoading()) {
+                    waiting = true;
+                    continue;
+                }
+                watched->watching = false;
+                self->refresh(token);
+            }
+            if (waiting)
+                return G_SOURCE_CONTINUE;
+            self->m_watch = 0;
+            return G_SOURCE_REMOVE;
+        },
+        this);
+}
+
+gboolean InlineViews::messageWithReply(
+    WebKitUserContentManager*, JSCValue* message, WebKitScriptMessageReply* reply, InlineViews* self)
+{
+    std::optional<std::string> answer;
+    if (jsc_value_is_object(message)) {
+        auto kind = stringProperty(message, "kind");
+        if (kind == "create")
+            answer = self->create(message);
+        else if (kind == "command")
+            answer = self->command(message);
+    }
+    if (answer) {
+        kit::GRefPtr<JSCValue> value
+            = kit::adoptGRef(jsc_value_new_string(jsc_value_get_context(message), answer->c_str()));
+        webkit_script_message_reply_return_value(reply, value.get());
+    } else
+        webkit_script_message_reply_return_error_message(reply, "refused");
+    return TRUE;
+}
+
+std::optional<std::string> InlineViews::create(JSCValue* message)
+{
+    auto base = stringProperty(message, "base"), page = stringProperty(message, "page");
+    auto width = numberProperty(message, "width"), height = numberProperty(message, "height");
+    kit::GRefPtr<JSCValue> attributes = kit::adoptGRef(jsc_value_object_get_property(message, "attributes"));
+    if (!base || !page || !width || !height || !attributes || !jsc_value_is_object(attributes.get()))
+        return std::nullopt;
+    auto pageURL = kit::URL::withString(*page);
+    auto baseURL = kit::URL::withString(*base);
+    if (!pageURL || !baseURL)
+        return std::nullopt;
+
+    EmbeddedDocument embed;
+    char** names = jsc_value_object_enumerate_properties(attributes.get());
+    for (char** name = names; name && *name && embed.attributes.size() < kMaximumAttributes; ++name) {
+        if (auto value = stringProperty(attributes.get(), *name); value && value->size() <= kMaximumAttributeLength)
+            embed.attributes[*name] = *value;
+    }
+    g_strfreev(names);
+    HostPage hostPage;
+    hostPage.baseHref = baseURL->absoluteString();
+    PluginArguments made = embedArguments(*pageURL, hostPage, embed);
+
+    auto view = std::make_unique<View>();
+    view->token = newToken();
+    view->box = { float(std::clamp(*width, 1.0, 16384.0)), float(std::clamp(*height, 1.0, 16384.0)) };
+    view->window = std::make_unique<kit::Window>(view->box);
+    // As a browser does: the factory, then webPlugInInitialize, then into the page at the element's box.
+    std::unique_ptr<NRVLectorin> plugin = NRVLectorin::plugInViewWithArguments(made.arguments);
+    plugin->webPlugInInitialize();
+    view->plugin = plugin.get();
+    kit::View& added = view->window->contentView()->addSubview(std::move(plugin));
+    added.setFrame({ { 0, 0 }, view->box });
+    std::string url = std::string(kInlineViewScheme) + "://" + view->token + "/";
+    m_views[view->token] = std::move(view);
+    return url;
+}
+
+std::optional<std::string> InlineViews::command(JSCValue* message)
+{
+    auto token = stringProperty(message, "token"), name = stringProperty(message, "command");
+    if (!token || !name)
+        return std::nullopt;
+    auto it = m_views.find(*token);
+    if (it == m_views.end())
+        return std::nullopt;
+    NRVLectorin& plugin = *it->second->plugin;
+    if (*name == "zoomIn")
+        plugin.zoomIn(nullptr);
+    else if (*name == "zoomOut")
+        plugin.zoomOut(nullptr);
+    else if (*name == "save")
+        plugin.saveDocumentTo(nullptr);
+    else if (*name == "print")
+        plugin.print(nullptr);
+    else if (*name == "preferences")
+        plugin.showPreferences(nullptr);
+    else if (*name == "about")
+        plugin.showAboutBox(nullptr);
+    else
+        return std::nullopt;
+    if (*name == "zoomIn" || *name == "zoomOut")
+        refresh(*token);
+    return std::string("done");
+}
+
+void InlineViews::refresh(const std::string& token)
+{
+    auto it = m_views.find(token);
+    if (it == m_views.end())
+        return;
+    unsigned generation = ++it->second->generation;
+    // Run in our world of the top frame: the page can neither stop it nor see it happen.
+    std::string prefix = std::string(kInlineViewScheme) + "://" + token + "/";
+    std::string script = "for (const f of document.querySelectorAll('iframe')) if (f.src.startsWith('" + prefix
+        + "')) f.src = '" + prefix + "?v=" + std::to_string(generation) + "';";
+    webkit_web_view_evaluate_javascript(
+        m_webView, script.c_str(), -1, kInlineViewWorld, nullptr, nullptr, nullptr, nullptr);
+}
+
+void InlineViews::refreshAll()
+{
+    std::vector<std::string> tokens;
+    for (const auto& [token, view] : m_views)
+        tokens.push_back(token);
+    for (const auto& token : tokens)
+        refresh(token);
+}
+
+} // namespace hosts

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "kit/foundation/GRefPtr.h"
+#include "kit/foundation/NotificationCenter.h"
+#include "kit/geometry/Geometry.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <webkit/webkit.h>
+
+namespace kit {
+class Window;
+}
+class NRVLectorin;
+
+namespace hosts {
+
+// The plug-in views of one browser window's web view, shown inline in its pages. The user script replaces
+// each claimed element by an <iframe> and asks for a view ("create"); that makes one plug-in view (factory,
+// webPlugInInitialize) in a kit window of the element's box, exactly as the other hosts do, and answers
+// the view's URL lectorin-embed://<token>/, the token 128 random bits, so each view is an origin of its own
+// and a page that knows a token still only reaches that view's presentation. The scheme serves, per view,
+// its HTML (a page stack at the plug-in's zoom, with no script: CSP script-src 'none'), its page images
+// (PNG at zoom x devicePixelRatio, drawn one per main-loop turn, never while a request waits for layout)
+// and its box (the progress indicator or error display as the plug-in draws them). The plug-in view stays
+// the one source of state; the iframe's page is only its presentation.
+class InlineViews {
+public:
+    explicit InlineViews(WebKitWebView* webView);
+    ~InlineViews();
+    InlineViews(const InlineViews&) = delete;
+    InlineViews& operator=(const InlineViews&) = delete;
+
+    // Registers the scheme on the default web context (once per process) and the security settings; call
+    // before the first web view is made.
+    static void registerScheme();
+    // The user content manager a web view of the browser is made with: the user script and the handler.
+    static WebKitUserContentManager* makeContentManager();
+
+    struct View {
+        std::string token;
+        std::unique_ptr<kit::Window> window; // owns the plug-in view
+        NRVLectorin* plugin = nullptr;
+        kit::Size box; // CSS pixels of the element
+        unsigned generation = 0; // bumped when the presentation changes (zoom, colour, loaded)
+        bool watching = false; // shown while loading: shown again when the download ends
+    };
+    const std::map<std::string, std::unique_ptr<View>>& views() const { return m_views; }
+    // Forgets every view (a new page was committed in the main frame).
+    void clear();
+    // Reloads every view frame of the page, which then shows the plug-in's current state.
+    void refreshAll();
+
+private:
+    struct PendingRequest {
+        kit::GRefPtr<WebKitURISchemeRequest> request;
+        std::string token;
+        std::string path;
+        std::map<std::string, std::string> query;
+    };
+    static void schemeRequest(WebKitURISchemeRequest* request, gpointer);
+    static gboolean messageWithReply(
+        WebKitUserContentManager*, JSCValue* message, WebKitScriptMessageReply* reply, InlineViews* self);
+    static InlineViews* forWebView(WebKitWebView* view);
+    void handle(PendingRequest pending);
+    bool answer(PendingRequest& pending);
+    void schedule();
+    void watchLoading(View& view);
+    std::optional<std::string> create(JSCValue* message);
+    std::optional<std::string> command(JSCValue* message);
+    void refresh(const std::string& token);
+
+    WebKitWebView* m_webView; // not owned: the window owns the view, which outlives this object
+    std::map<std::string, std::unique_ptr<View>> m_views;
+    std::deque<PendingRequest> m_pending;
+    guint m_work = 0; // the idle source answering page images
+    guint m_watch = 0; // the timer watching views that load
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    gulong m_messageHandler = 0;
+};
+
+} // namespace hosts

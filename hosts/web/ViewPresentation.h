@@ -1,0 +1,38 @@
+#pragma once
+
+#include "kit/geometry/Geometry.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kit {
+class Window;
+}
+class NRVLectorin;
+
+namespace hosts {
+
+// What an inline view's frame shows, made from the plug-in view's state each time it is asked.
+
+// The frame's HTML, without any script (CSP script-src 'none'): while the document loads or when it
+// failed, the plug-in's box as one image (its progress indicator or error display); once loaded, the
+// background colour and the page stack at the page view's geometry and scale, each page an image
+// (lazy, srcset 1x/2x at the current zoom, so a zoom re-requests them sharp) under a transparent text layer
+// of the page's lines (SVG text stretched to each line's box: selection, copy and the browser's find), and
+// the view's controls (-/+, save, print, preferences, about) that the isolated user script turns into
+// commands. Lengths are CSS pixels: page points times the view's scale.
+std::string viewHTML(NRVLectorin& plugin, kit::Size box);
+
+// The plug-in's whole box as drawn in its window, at deviceScale pixels per CSS pixel.
+std::optional<std::vector<std::uint8_t>> boxPNG(kit::Window& window, double deviceScale);
+
+// Page `page` (0-based) with the separator's width of background around it, at the view's scale times
+// deviceScale; nothing for a page that does not exist or an image too large.
+std::optional<std::vector<std::uint8_t>> pagePNG(NRVLectorin& plugin, std::uint32_t page, double deviceScale);
+
+// Text as HTML character data or attribute value.
+std::string escapeHTML(std::string_view text);
+
+} // namespace hosts
