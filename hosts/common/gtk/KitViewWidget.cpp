@@ -231,6 +231,17 @@ kit::Point KitViewWidget::pointerLocation() const
     return basePointFromWidget(m_pointerX, m_pointerY);
 }
 
+// The primary button's events carry the click count of the press that began them.
+void KitViewWidget::sendPrimaryButtonEvent(kit::Event::Type type, double x, double y)
+{
+    kit::Event event;
+    event.type = type;
+    event.locationInWindow = basePointFromWidget(x, y);
+    event.clickCount = m_clickCount;
+    event.modifierFlags = currentModifiers(GTK_EVENT_CONTROLLER(m_primary));
+    m_window->sendEvent(event);
+}
+
 void KitViewWidget::mouseDown(double x, double y)
 {
     if (!m_window)
@@ -254,12 +265,7 @@ void KitViewWidget::mouseDown(double x, double y)
     m_pointerX = x;
     m_pointerY = y;
 
-    kit::Event event;
-    event.type = kit::Event::Type::MouseDown;
-    event.locationInWindow = basePointFromWidget(x, y);
-    event.clickCount = m_clickCount;
-    event.modifierFlags = currentModifiers(GTK_EVENT_CONTROLLER(m_primary));
-    m_window->sendEvent(event);
+    sendPrimaryButtonEvent(kit::Event::Type::MouseDown, x, y);
 }
 
 void KitViewWidget::mouseDragged(double x, double y)
@@ -268,12 +274,7 @@ void KitViewWidget::mouseDragged(double x, double y)
         return;
     m_pointerX = x;
     m_pointerY = y;
-    kit::Event event;
-    event.type = kit::Event::Type::MouseDragged;
-    event.locationInWindow = basePointFromWidget(x, y);
-    event.clickCount = m_clickCount;
-    event.modifierFlags = currentModifiers(GTK_EVENT_CONTROLLER(m_primary));
-    m_window->sendEvent(event);
+    sendPrimaryButtonEvent(kit::Event::Type::MouseDragged, x, y);
 }
 
 void KitViewWidget::mouseUp(double x, double y)
@@ -281,12 +282,7 @@ void KitViewWidget::mouseUp(double x, double y)
     if (!m_window || !m_mouseIsDown)
         return;
     m_mouseIsDown = false;
-    kit::Event event;
-    event.type = kit::Event::Type::MouseUp;
-    event.locationInWindow = basePointFromWidget(x, y);
-    event.clickCount = m_clickCount;
-    event.modifierFlags = currentModifiers(GTK_EVENT_CONTROLLER(m_primary));
-    m_window->sendEvent(event);
+    sendPrimaryButtonEvent(kit::Event::Type::MouseUp, x, y);
 }
 
 void KitViewWidget::rightMouseDown(double x, double y)

@@ -66,6 +66,7 @@ private:
     void mouseDown(double x, double y);
     void mouseDragged(double x, double y);
     void mouseUp(double x, double y);
+    void sendPrimaryButtonEvent(kit::Event::Type, double x, double y);
     void rightMouseDown(double x, double y);
     bool scroll(double dx, double dy);
     bool keyPressed(unsigned keyval, GdkModifierType state);
