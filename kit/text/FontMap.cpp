@@ -186,15 +186,14 @@ const FontMetrics& FontMap::metrics(PangoFont* font)
     return m_fontMetrics.emplace(font, result).first->second;
 }
 
-const FontMetrics& FontMap::metrics(const Attributes& attributes)
+PangoFont* FontMap::font(const PangoFontDescription* description)
 {
-    const PangoFontDescription* description = fontDescription(attributes);
     auto it = m_loadedFonts.find(description);
-    if (it == m_loadedFonts.end()) {
-        PangoFont* font = pango_context_load_font(m_metricsContext, description);
-        it = m_loadedFonts.emplace(description, font).first;
-    }
-    return metrics(it->second);
+    if (it == m_loadedFonts.end())
+        it = m_loadedFonts.emplace(description, pango_context_load_font(m_metricsContext, description)).first;
+    return it->second;
 }
+
+const FontMetrics& FontMap::metrics(const Attributes& attributes) { return metrics(font(fontDescription(attributes))); }
 
 } // namespace kit

@@ -46,6 +46,9 @@ public:
     const FontMetrics& metrics(PangoFont*);
     // The metrics of the font an attribute run asks for (empty lines have no run to take them from).
     const FontMetrics& metrics(const Attributes&);
+    // The font Pango lays out a description with when the font covers the text: the first font of its
+    // fontset. Owned by the cache; valid for the life of the process.
+    PangoFont* font(const PangoFontDescription*);
 
     // The size a run is drawn at, and its baseline offset (points, positive raises).
     static float drawnFontSize(const Attributes&);

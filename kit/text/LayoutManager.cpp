@@ -1,11 +1,14 @@
 #include "kit/text/LayoutManager.h"
 
 #include "kit/text/Paginator.h"
+#include "kit/text/HarfBuzzParagraphEngine.h"
 #include "kit/text/PangoParagraphEngine.h"
 #include "kit/text/TextStorage.h"
 #include "kit/text/TextView.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <cmath>
 
 namespace kit {
@@ -72,8 +75,17 @@ bool overlaps(Range range, std::size_t start, std::size_t end) { return range.lo
 } // namespace
 
 LayoutManager::LayoutManager()
-    : LayoutManager(std::make_unique<PangoParagraphEngine>())
+    : LayoutManager(createParagraphEngine())
 {
+}
+
+std::unique_ptr<ParagraphEngine> LayoutManager::createParagraphEngine()
+{
+    // Pango's own line breaking stays selectable: it is the reference the engine of our own is held to.
+    const char* name = std::getenv("LECTORIN_PARAGRAPH_ENGINE");
+    if (name && !std::strcmp(name, "harfbuzz"))
+        return std::make_unique<HarfBuzzParagraphEngine>();
+    return std::make_unique<PangoParagraphEngine>();
 }
 
 LayoutManager::LayoutManager(std::unique_ptr<ParagraphEngine> engine)

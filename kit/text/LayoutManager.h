@@ -28,8 +28,10 @@ class TextView;
 class LayoutManager {
 public:
     LayoutManager();
-    // A layout manager breaking lines with another engine than Pango's.
+    // A layout manager breaking lines with another engine than the default one.
     explicit LayoutManager(std::unique_ptr<ParagraphEngine>);
+    // The default engine; LECTORIN_PARAGRAPH_ENGINE=pango or =harfbuzz chooses one.
+    static std::unique_ptr<ParagraphEngine> createParagraphEngine();
     ~LayoutManager();
     LayoutManager(const LayoutManager&) = delete;
     LayoutManager& operator=(const LayoutManager&) = delete;

@@ -1,6 +1,7 @@
 #include "kit/text/PangoParagraphEngine.h"
 
 #include "kit/text/FontMap.h"
+#include "kit/text/ParagraphRuns.h"
 #include "kit/text/TextStorage.h"
 
 #include <algorithm>
@@ -58,13 +59,6 @@ TextAlignment visualAlignment(TextAlignment alignment, bool rightToLeft)
         break;
     }
     return rightToLeft ? TextAlignment::Right : TextAlignment::Left;
-}
-
-std::size_t runIndexAt(const std::vector<AttributeRun>& runs, std::size_t index)
-{
-    auto it = std::upper_bound(
-        runs.begin(), runs.end(), index, [](std::size_t i, const AttributeRun& run) { return i < run.location; });
-    return it == runs.begin() ? 0 : std::size_t(it - runs.begin()) - 1;
 }
 
 } // namespace
@@ -208,15 +202,7 @@ void PangoParagraphEngine::configure(
     pango_layout_set_text(layout, text, int(input.length));
 
     PangoAttrList* list = pango_attr_list_new();
-    const auto& runs = storage.runs();
-    std::size_t paragraphEnd = input.start + input.length;
-    for (std::size_t r = runIndexAt(runs, input.start); r < runs.size() && runs[r].location < paragraphEnd; ++r) {
-        std::size_t runEnd = r + 1 < runs.size() ? runs[r + 1].location : storage.length();
-        std::size_t a = std::max(runs[r].location, input.start) - input.start;
-        std::size_t b = std::min(runEnd, paragraphEnd) - input.start;
-        if (a >= b)
-            continue;
-        const Attributes& attributes = *runs[r].attributes;
+    forEachParagraphRun(input, [&](const Attributes& attributes, std::size_t a, std::size_t b) {
 
         auto emitFont = [&](std::size_t from, std::size_t to, ScriptClass script) {
             const PangoFontDescription* font = fonts.fontDescription(attributes, script);
@@ -294,7 +280,8 @@ void PangoParagraphEngine::configure(
             Color color = attributes.foreground ? *attributes.foreground : Color::blackColor();
             strikes->push_back({ a, b, metrics.strikethroughPosition + rise, metrics.strikethroughThickness, color });
         }
-    }
+        return true;
+    });
     pango_layout_set_attributes(layout, list);
     pango_attr_list_unref(list);
 }
