@@ -43,16 +43,20 @@ void printHelp()
         std::printf("  %-13s%s\n      lectorin %s %s\n", command.name, command.summary, command.name, command.usage);
     std::printf(
         "\ncommon options:\n"
-        "  --size WxH          the window (full-page document, default 900x1100) or the page's viewport\n"
-        "  --embed N           the Nth embedded document of a page (1-based)\n"
-        "  --document          show PAGE itself as a document, even when it is a web page\n"
-        "  --zoom-step N       zoom step 0-9 (4 is 100 %%), reached with zoom in/out\n"
-        "  --scroll X,Y        a scroll origin proposed to the clip view\n"
-        "  --display WxH@MMxMM the main display (pixels and millimetres); none by default\n"
-        "  --paper letter|a4|WxH  the paper of the print settings (points)\n"
-        "  --timeout S         seconds to wait for documents (default 60)\n"
-        "  --help, --version\n"
-        "\nexit status: 0 when every document loaded, 1 when one failed or none was found, 2 for usage errors\n");
+        "  --size WxH              the window (full-page document, default 900x1100) or the page's viewport\n"
+        "  --embed N               the Nth embedded document of a page (1-based)\n"
+        "  --document              show PAGE itself as a document, even when it is a web page\n"
+        "  --zoom-step N           zoom step 0-9 (4 is 100 %%), reached with zoom in/out\n"
+        "  --scroll X,Y            a scroll origin proposed to the clip view\n"
+        "  --display WxH@MMxMM     the main display (pixels and millimetres); none by default\n"
+        "  --paper letter|a4|WxH   the paper of the print settings (points)\n"
+        "  --timeout S             seconds to wait for documents (default 60)\n"
+        "  --help, --version       this text, or the version\n"
+        "\nexit status: 0 when every document loaded, 1 when one failed or none was found, 2 for usage errors\n"
+        "\nfiles:\n"
+        "  $XDG_CONFIG_HOME/org.nrv.internet-plugin.word.plist  the preferences (~/.config when unset)\n"
+        "  $XDG_STATE_HOME/lectorin/reading.state  what 'view' remembers: each document's zoom and place,\n"
+        "      and the documents opened recently (~/.local/state when unset)\n");
 }
 
 } // namespace

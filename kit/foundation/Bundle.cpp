@@ -42,12 +42,8 @@ std::filesystem::path resolveFolder(const char* variable, const char* installed,
 {
     if (const char* value = std::getenv(variable); value && *value)
         return value;
-    if (std::filesystem::path exe = executableFolder(); !exe.empty()) {
-        std::filesystem::path candidate = (exe / ".." / installed).lexically_normal();
-        std::error_code error;
-        if (std::filesystem::is_directory(candidate, error))
-            return candidate;
-    }
+    if (auto candidate = Bundle::installedFolder(executableFolder(), installed))
+        return *candidate;
     return std::filesystem::path(LECTORIN_SOURCE_DIR) / inSource;
 }
 
@@ -82,6 +78,20 @@ Bundle::Bundle(std::filesystem::path folder)
 }
 
 Bundle::~Bundle() = default;
+
+std::optional<std::filesystem::path> Bundle::installedFolder(const std::filesystem::path& executableFolder, std::string_view installed)
+{
+    if (executableFolder.empty())
+        return std::nullopt;
+    // <prefix>/bin/lectorin, then <prefix>/libexec/lectorin/lectorin-window.
+    for (const char* up : { "..", "../.." }) {
+        std::filesystem::path candidate = (executableFolder / up / installed).lexically_normal();
+        std::error_code error;
+        if (std::filesystem::is_directory(candidate, error))
+            return candidate;
+    }
+    return std::nullopt;
+}
 
 std::filesystem::path Bundle::pluginFolder()
 {

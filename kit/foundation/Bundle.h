@@ -25,7 +25,7 @@ public:
     Bundle(const Bundle&) = delete;
     Bundle& operator=(const Bundle&) = delete;
 
-    // The plug-in's bundle: $LECTORIN_BUNDLE, else <exe>/../share/lectorin/bundle, else the source
+    // The plug-in's bundle: $LECTORIN_BUNDLE, else <prefix>/share/lectorin/bundle, else the source
     // tree's resources/. The folder is looked up at every call and a bundle is loaded once per folder;
     // the references stay valid for the life of the process.
     static const Bundle& plugin();
@@ -34,6 +34,9 @@ public:
     static const Bundle& main();
     static std::filesystem::path pluginFolder();
     static std::filesystem::path mainFolder();
+    // Where an installed program finds a folder of its prefix (installed: "share/lectorin/bundle"): from
+    // <prefix>/bin or from <prefix>/libexec/lectorin, whichever holds it. Nothing when neither does.
+    static std::optional<std::filesystem::path> installedFolder(const std::filesystem::path& executableFolder, std::string_view installed);
 
     const std::filesystem::path& path() const { return m_path; }
     const Value& infoDictionary() const { return m_info; }

@@ -96,27 +96,33 @@ TEST(Bundle, TheFolderFollowsTheEnvironment)
     EXPECT_EQ(Bundle::main().name(), "lectorin");
 }
 
-// An installed program finds its bundles in <prefix>/share/lectorin next to <prefix>/bin.
+// An installed program finds its bundles in <prefix>/share/lectorin, from <prefix>/bin (lectorin) and from
+// <prefix>/libexec/lectorin (the window host it starts).
 TEST(Bundle, AnInstalledProgramFindsItsSharedFolder)
 {
     std::filesystem::path prefix = testsupport::temporaryFolder("installed");
     std::filesystem::create_directories(prefix / "bin");
+    std::filesystem::create_directories(prefix / "libexec/lectorin");
     std::filesystem::create_directories(prefix / "share/lectorin/bundle");
     std::filesystem::create_directories(prefix / "share/lectorin/host");
     testsupport::writeFile(prefix / "share/lectorin/bundle/Info.plist",
         "<plist><dict><key>CFBundleName</key><string>Installed</string></dict></plist>");
     testsupport::writeFile(prefix / "share/lectorin/host/Info.plist",
         "<plist><dict><key>CFBundleName</key><string>Installed host</string></dict></plist>");
-    std::filesystem::copy_file(std::filesystem::read_symlink("/proc/self/exe"), prefix / "bin/program");
-
-    std::string out, err;
-    // Empty, not unset: the test main would otherwise point an unset variable at the source tree.
-    int status
-        = testsupport::runCommand("env LECTORIN_BUNDLE= LECTORIN_MAIN_BUNDLE= '" + (prefix / "bin/program").string()
-                + "' --gtest_filter=Bundle.DISABLED_PrintNames --gtest_also_run_disabled_tests",
-            &out, &err);
-    EXPECT_EQ(status, 0) << err;
-    EXPECT_NE(out.find("plugin=Installed;main=Installed host;"), std::string::npos) << out;
+    for (const char* program : { "bin/program", "libexec/lectorin/program" }) {
+        SCOPED_TRACE(program);
+        std::filesystem::copy_file(std::filesystem::read_symlink("/proc/self/exe"), prefix / program);
+        std::string out, err;
+        // Empty, not unset: the test main would otherwise point an unset variable at the source tree.
+        int status
+            = testsupport::runCommand("env LECTORIN_BUNDLE= LECTORIN_MAIN_BUNDLE= '" + (prefix / program).string()
+                    + "' --gtest_filter=Bundle.DISABLED_PrintNames --gtest_also_run_disabled_tests",
+                &out, &err);
+        EXPECT_EQ(status, 0) << err;
+        EXPECT_NE(out.find("plugin=Installed;main=Installed host;"), std::string::npos) << out;
+    }
+    EXPECT_FALSE(Bundle::installedFolder(prefix / "share/lectorin/host", "share/lectorin/bundle")) << "only from one or two levels below the prefix";
+    EXPECT_FALSE(Bundle::installedFolder({}, "share/lectorin/bundle"));
 }
 
 // Run only as the child of the test above.
