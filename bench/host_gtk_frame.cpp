@@ -4,10 +4,12 @@
 // .docx of the corpus; when the importer cannot read it, a generated text of about 660 Letter pages.
 // Each run scrolls in steps of three wheel notches from five places spread over the document and reports
 // the median and the 99th percentile of the frame times; the first frame at each zoom (which builds the
-// shadow mask and lays out the first pages) is left out.
+// shadow mask and lays out the first pages) is left out. The night variant passes every pixel drawn
+// through night reading's colours.
 #include "hosts/cli/HeadlessBrowser.h"
 #include "hosts/common/gtk/BackingStore.h"
 #include "hosts/common/gtk/TileTextures.h"
+#include "hosts/gtk/NightReading.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/host/HeadlessHost.h"
 #include "kit/view/ClipView.h"
@@ -113,7 +115,20 @@ Document& document()
     return shared;
 }
 
-void drawFramesWhileScrolling(benchmark::State& state, int zoomStep)
+// Night reading's colours for every pixel drawn: more than the window host turns (only the pages, not
+// the pictures nor what lies between the pages), so an upper bound of what it adds to a frame.
+void turnEveryPixel(cairo_surface_t* surface, int, hosts::PixelRect drawn)
+{
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    for (int y = drawn.y; y < drawn.y + drawn.height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
+        for (int x = drawn.x; x < drawn.x + drawn.width; ++x)
+            row[x] = hosts::NightReading::nightPixel(row[x]);
+    }
+}
+
+void drawFramesWhileScrolling(benchmark::State& state, int zoomStep, bool night = false)
 {
     Document& doc = document();
     NRVLectorinMultiPageView* pageView = doc.pageView();
@@ -128,6 +143,8 @@ void drawFramesWhileScrolling(benchmark::State& state, int zoomStep)
     kit::ClipView* clip = pageView->enclosingScrollView()->contentView();
     hosts::BackingStore store;
     store.configure(window, int(kWindowSize.width), int(kWindowSize.height), 1);
+    if (night)
+        store.setPixelFilter(turnEveryPixel);
     hosts::TileTextures tiles;
     double drawnPixels = 0;
 
@@ -185,9 +202,15 @@ void frameAt250Percent(benchmark::State& state)
     drawFramesWhileScrolling(state, kZoomFactorsCount - 1);
 }
 
+void frameAt100PercentNight(benchmark::State& state)
+{
+    drawFramesWhileScrolling(state, kZoomFactorNormal, true);
+}
+
 } // namespace
 
 BENCHMARK(frameAt100Percent)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(frameAt100PercentNight)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(frameAt250Percent)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 
 BENCHMARK_MAIN();

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes)
+bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes, unsigned mode)
 {
     if (path.empty() || path.back() == '/')
         return false;
@@ -32,10 +32,10 @@ bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
         if (ok)
             written += std::size_t(n);
     }
-    // mkstemp makes the file private; a saved document gets the permissions any new file would.
+    // mkstemp makes the file private; by default it gets the permissions any new file would.
     mode_t mask = umask(0);
     umask(mask);
-    ok = ok && fchmod(fd, 0666 & ~mask) == 0 && fsync(fd) == 0;
+    ok = ok && fchmod(fd, mode_t(mode) & 0777 & ~mask) == 0 && fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok)
         ok = ::rename(temporary.c_str(), path.c_str()) == 0;

@@ -5,7 +5,10 @@
 #include "hosts/common/PluginArguments.h"
 #include "hosts/common/gtk/DisplayInformation.h"
 #include "hosts/common/gtk/GtkHost.h"
+#include "hosts/gtk/DocumentOpening.h"
+#include "hosts/gtk/NightReading.h"
 #include "hosts/gtk/ReaderChrome.h"
+#include "hosts/gtk/ReadingState.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/view/Window.h"
 #include "pageview/NRVLectorinMultiPageView.h"
@@ -53,6 +56,9 @@ DocumentWindow::DocumentWindow(
     kit::Size content = fit(shown.chromeSize());
     m_window->setContentSize(content);
     shown.setContentSize(content, fit);
+    if (settings.openPage)
+        m_opening = std::make_unique<DocumentOpening>(shown, settings.readingState, settings.openPage);
+    m_night = std::make_unique<NightReading>(shown, [this] { return m_plugin ? m_plugin->pageView() : nullptr; });
     m_window->makeKeyAndOrderFront(nullptr);
 
     if (!m_pageURL) {
@@ -73,7 +79,10 @@ DocumentWindow::DocumentWindow(
 
 DocumentWindow::~DocumentWindow()
 {
+    rememberPlace();
     m_probe.reset();
+    m_night.reset();
+    m_opening.reset();
     m_reader.reset();
     // The window's view tree (and the plug-in view in it) goes with the window; the host's GTK window too.
     m_window.reset();
@@ -123,6 +132,34 @@ void DocumentWindow::showDocument(const kit::Value& arguments, const std::string
     added.setAutoresizingMask(kit::ViewWidthSizable | kit::ViewHeightSizable);
     added.setFrame({ { 0, 0 }, m_window->contentSize() });
     m_reader = std::make_unique<ReaderChrome>(hostWindow(), *m_plugin);
+    m_reader->setLoadHandler([this] { documentDidLoad(); });
+}
+
+std::string DocumentWindow::documentName() const
+{
+    return m_pageURL ? m_pageURL->absoluteString() : std::string();
+}
+
+void DocumentWindow::documentDidLoad()
+{
+    NRVLectorinMultiPageView* pages = m_plugin ? m_plugin->pageView() : nullptr;
+    ReadingState* state = m_settings.readingState;
+    // A document that could not be shown (its message page) has no place to go back to.
+    if (!state || !pages || !m_plugin->problemMessage().empty())
+        return;
+    if (auto place = state->placeFor(documentName()))
+        place->restore(*pages);
+    state->noteOpened(documentName());
+    m_placeIsKnown = true;
+    if (m_opening)
+        m_opening->refreshRecentMenu();
+}
+
+void DocumentWindow::rememberPlace()
+{
+    NRVLectorinMultiPageView* pages = m_plugin ? m_plugin->pageView() : nullptr;
+    if (m_settings.readingState && m_placeIsKnown && pages)
+        m_settings.readingState->remember(documentName(), ReadingPlace::of(*pages));
 }
 
 kit::TextView* DocumentWindow::firstTextView() const

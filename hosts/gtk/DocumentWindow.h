@@ -18,9 +18,12 @@ class NRVLectorin;
 
 namespace hosts {
 
+class DocumentOpening;
 class GtkHost;
 class HostWindow;
+class NightReading;
 class ReaderChrome;
+class ReadingState;
 
 // One page argument of `lectorin view` in a window of its own. A document (a URL or path whose bytes are
 // not a page embedding a claimed document, or any PAGE with forceDocument) fills the window with one
@@ -34,6 +37,11 @@ public:
         kit::Size contentSize { 900, 1100 }; // before the limit of the screen's work area
         int embed = 1; // 1-based
         bool forceDocument = false;
+        // Where the document's zoom and place are remembered and found again (`lectorin view` only; none
+        // for other hosts and tests that leave it out). It outlives the window.
+        ReadingState* readingState = nullptr;
+        // Opens another document (Open..., Open Recent, a drop) in a window of its own; none: no opening.
+        std::function<void(const std::string& page)> openPage;
     };
 
     // closed is told (from the run loop) when the user closed the window or the page could not be shown;
@@ -54,6 +62,11 @@ public:
     bool isProbing() const { return m_probe != nullptr; }
     // The page indicator, zoom menu and sidebar; null until the plug-in view is there.
     ReaderChrome* reader() const { return m_reader.get(); }
+    // Open..., Open Recent and drops; null without Settings::openPage.
+    DocumentOpening* opening() const { return m_opening.get(); }
+    NightReading& nightReading() const { return *m_night; }
+    // The name the reading state knows the document by: the page's URL.
+    std::string documentName() const;
 
     // The file name a window shows for a document URL: the last path component, else the host, else
     // "Untitled".
@@ -64,6 +77,8 @@ private:
     void showDocument(const kit::Value& arguments, const std::string& src);
     kit::TextView* firstTextView() const;
     void requestClose();
+    void documentDidLoad();
+    void rememberPlace();
 
     GtkHost& m_host;
     Settings m_settings;
@@ -74,6 +89,9 @@ private:
     std::string m_error;
     std::unique_ptr<PageProbe> m_probe;
     std::unique_ptr<ReaderChrome> m_reader;
+    std::unique_ptr<DocumentOpening> m_opening;
+    std::unique_ptr<NightReading> m_night;
+    bool m_placeIsKnown = false; // the document loaded, so its place is worth remembering
     std::function<void(DocumentWindow&)> m_closed;
     bool m_closing = false;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -335,6 +335,11 @@ void ReaderChrome::update()
             m_sidebar->invalidateThumbnails();
             updateFindHighlights();
         }
+        if (newText && m_loaded) {
+            // The handler may scroll and zoom (a remembered place): the labels follow on the next turn.
+            m_loaded();
+            scheduleUpdate();
+        }
     }
     m_sidebar->setCurrentPage(current);
 }

@@ -2,6 +2,7 @@
 
 #include "kit/text/TextFinder.h"
 
+#include <functional>
 #include <gtk/gtk.h>
 #include <memory>
 #include <string>
@@ -53,6 +54,8 @@ public:
     void toggleSidebar();
     // Brings the labels, the sidebar's current page and its outline in line with the pages now.
     void update();
+    // Told when a downloaded text is first shown (once per text), after the labels follow it.
+    void setLoadHandler(std::function<void()> handler) { m_loaded = std::move(handler); }
     // Marks every match of the find bar's string on the pages while the bar is shown.
     void updateFindHighlights();
 
@@ -83,6 +86,7 @@ private:
     GtkEventController* m_keys = nullptr;
     GtkEventController* m_pointerControllers[2] = {}; // on the document's widget, which owns them
     std::unique_ptr<Sidebar> m_sidebar;
+    std::function<void()> m_loaded;
     const void* m_watchedClipView = nullptr;
     const void* m_watchedPageView = nullptr;
     const void* m_shownStorage = nullptr;

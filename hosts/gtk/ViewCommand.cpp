@@ -1,6 +1,7 @@
 // `lectorin view`: the pages in GTK windows, until the last window closes.
 #include "hosts/common/WindowCommands.h"
 #include "hosts/common/gtk/GtkHost.h"
+#include "hosts/gtk/ReadingState.h"
 #include "hosts/gtk/ViewerSession.h"
 
 #include <cstdio>
@@ -23,6 +24,9 @@ int runView(const Options& options)
         settings.contentSize = *options.size;
     settings.embed = options.embed;
     settings.forceDocument = options.forceDocument;
+    // Only this command remembers where the reader was; it outlives the session's windows.
+    ReadingState state(ReadingState::defaultFile());
+    settings.readingState = &state;
 
     bool hadErrors = false;
     {

@@ -6,10 +6,22 @@
 namespace hosts {
 
 ViewerSession::ViewerSession(GtkHost& host, const std::vector<std::string>& pages, const DocumentWindow::Settings& settings)
+    : m_host(host)
+    , m_settings(settings)
 {
+    // A window opens further documents through the session, which may have ended by the time it asks.
+    m_settings.openPage = [this, alive = std::weak_ptr<bool>(m_alive)](const std::string& page) {
+        if (alive.lock())
+            open(page);
+    };
     std::vector<std::string> shown = pages.empty() ? std::vector<std::string> { std::string() } : pages;
     for (const auto& page : shown)
-        m_windows.push_back(std::make_unique<DocumentWindow>(host, page, settings, [this](DocumentWindow& window) { windowClosed(window); }));
+        open(page);
+}
+
+void ViewerSession::open(const std::string& page)
+{
+    m_windows.push_back(std::make_unique<DocumentWindow>(m_host, page, m_settings, [this](DocumentWindow& window) { windowClosed(window); }));
 }
 
 ViewerSession::~ViewerSession()

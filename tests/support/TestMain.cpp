@@ -1,4 +1,4 @@
-// Every test process starts with its own empty configuration folder and the build tree's bundle, whose
+// Every test process starts with its own empty configuration and state folders and the build tree's bundle, whose
 // update host never leaves the machine. The folder is removed when the process ends.
 #include "support/TestSupport.h"
 
@@ -17,6 +17,10 @@ int main(int argc, char** argv)
     std::string config = std::string(home) + "/config";
     std::filesystem::create_directories(config);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    // What `lectorin view` remembers goes here, never into the user's own state folder.
+    std::string state = std::string(home) + "/state";
+    std::filesystem::create_directories(state);
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
     setenv("HOME", home, 1);
     if (!getenv("LECTORIN_BUNDLE"))
         setenv("LECTORIN_BUNDLE", LECTORIN_SOURCE_DIR "/resources", 1);

@@ -72,6 +72,10 @@ PixelRect BackingStore::update(kit::Window& window)
     window.displayRect(base, context);
     cairo_destroy(context);
     cairo_surface_flush(m_surface);
+    if (m_filter && !drawn.isEmpty()) {
+        m_filter(m_surface, m_scale, drawn);
+        cairo_surface_mark_dirty(m_surface);
+    }
     int count = tileColumns() * tileRows();
     for (int i = 0; i < count; ++i) {
         if (!m_staleTiles[std::size_t(i)] && tileRect(i).intersects(drawn))

@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kit {
@@ -44,6 +45,11 @@ public:
     bool configure(kit::Window& window, int width, int height, int scale);
     // Draws the window's damage, widened to whole device pixels, and clears it. Returns the pixels drawn.
     PixelRect update(kit::Window& window);
+    // Told after each drawing with the surface and the device pixels just drawn, which it may change (a way
+    // of showing the pixels, such as night reading: the views never know). Configure the filter before the
+    // pixels it should see are drawn; changing it leaves the pixels drawn so far as they are.
+    using PixelFilter = std::function<void(cairo_surface_t* surface, int scale, PixelRect drawn)>;
+    void setPixelFilter(PixelFilter filter) { m_filter = std::move(filter); }
 
     cairo_surface_t* surface() const { return m_surface; }
     int width() const { return m_width; }
@@ -69,6 +75,7 @@ private:
     int m_height = 0;
     int m_scale = 1;
     std::vector<bool> m_staleTiles;
+    PixelFilter m_filter;
 };
 
 } // namespace hosts

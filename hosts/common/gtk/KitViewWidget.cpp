@@ -160,6 +160,14 @@ void KitViewWidget::windowNeedsDisplay()
         gtk_widget_queue_draw(m_widget);
 }
 
+void KitViewWidget::setPixelFilter(BackingStore::PixelFilter filter)
+{
+    m_store.setPixelFilter(std::move(filter));
+    if (m_window)
+        m_window->setNeedsDisplayInRect({ { 0, 0 }, m_window->contentSize() });
+    windowNeedsDisplay();
+}
+
 kit::Point KitViewWidget::basePointFromWidget(double x, double y) const
 {
     float height = m_window ? m_window->contentSize().height : float(gtk_widget_get_height(m_widget));

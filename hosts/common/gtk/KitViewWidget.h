@@ -50,6 +50,9 @@ public:
     GtkEventController* motionController() const { return m_motion; }
     GtkEventController* keyController() const { return m_keys; }
     const BackingStore& backingStore() const { return m_store; }
+    // Changes every pixel drawn from now on (see BackingStore::setPixelFilter); the whole window is drawn
+    // again with it.
+    void setPixelFilter(BackingStore::PixelFilter filter);
     // Frames drawn, and device pixels handed to the compositor in all, since the widget was made.
     unsigned snapshotCount() const { return m_snapshotCount; }
     unsigned long long uploadedPixels() const { return m_uploadedPixels; }
