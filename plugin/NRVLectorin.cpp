@@ -81,13 +81,10 @@ bool NRVLectorin::setOutlet(std::string_view name, kit::Object* object)
 
 void NRVLectorin::awakeFromNib()
 {
-    // The automatic update check runs before anything else the first view does. Its alert spins a nested
-    // run loop, where this view may be torn down: the weak reference tells.
+    // The automatic update check starts before anything else the first view does; its fetch runs on a
+    // worker and its alert comes later, so the download below does not wait for it.
     if (!versionCheckPerformed()) {
-        kit::WeakPtr<NRVLectorin> self(this);
         doVersionCheckAutomatically();
-        if (!self)
-            return;
     }
 
     if (kit::View* panel = m_viewPanel.get()) {

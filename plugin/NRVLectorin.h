@@ -8,6 +8,7 @@
 #include "kit/view/View.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -81,7 +82,11 @@ public:
 
     // The update check: automatically once per process (from the first view's setup) and on demand.
     static void doVersionCheckAutomatically();
+    // Starts the check and returns at once: the version file is fetched off the UI thread and its alert,
+    // if any, shown on the UI thread's run loop afterwards.
     static void doVersionCheckQuiet(bool quiet);
+    // True from doVersionCheckQuiet until its answer has been presented.
+    static bool versionCheckInProgress();
     // The once-per-process flag of the automatic check.
     static bool versionCheckPerformed();
     static void resetVersionCheckPerformedForTesting();
@@ -108,6 +113,8 @@ protected:
     bool dispatchAction(std::string_view selector, kit::Responder* sender, bool perform) override;
 
 private:
+    // The check in either form; afterPresented runs on the UI thread once its alert, if any, has closed.
+    static void startVersionCheck(bool quiet, std::function<void()> afterPresented);
     void sendFindAction(int tag);
 
     bool m_downloadIsComplete = false;

@@ -4,6 +4,7 @@
 #include "kit/foundation/Clock.h"
 #include "kit/foundation/Format.h"
 #include "kit/foundation/Preferences.h"
+#include "kit/foundation/RunLoop.h"
 #include "kit/foundation/Workspace.h"
 #include "kit/net/SynchronousFetch.h"
 #include "kit/view/Alert.h"
@@ -13,6 +14,7 @@
 #include "preferences/LectorinPreferences.h"
 
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -21,6 +23,8 @@ constexpr double kCheckInterval = 604800.0; // seven days, in seconds
 constexpr std::size_t kVersionFileMaximumBytes = 64 * 1024;
 
 bool s_versionCheckPerformed = false;
+// Checks whose fetch has started and whose answer has not yet been presented.
+int s_versionChecksInFlight = 0;
 
 std::string localized(const char* key)
 {
@@ -34,11 +38,12 @@ std::string updateHost()
 
 // The version file's dictionary, or nothing when it cannot be had: a failed fetch, a final status outside
 // 2xx, a body over the cap, or a body that is not a property list with a dictionary at its root.
-std::optional<kit::Value> fetchVersionFile()
+// Runs on a worker thread: it touches neither the bundle nor any view, only the host it is given.
+std::optional<kit::Value> fetchVersionFile(const std::string& host)
 {
     // Over https only: anyone on the way could otherwise announce a release and send the user to a
     // download of their own.
-    std::optional<kit::URL> url = kit::URL::withString("https://" + updateHost() + "/lectorin/version.xml");
+    std::optional<kit::URL> url = kit::URL::withString("https://" + host + "/lectorin/version.xml");
     if (!url)
         return std::nullopt;
     kit::FetchLimits limits;
@@ -129,31 +134,71 @@ void NRVLectorin::doVersionCheckAutomatically()
     bool due = !scheduled || std::floor(kit::Clock::now()) - *scheduled > 0.0;
     if (!due)
         return;
-    doVersionCheckQuiet(true);
-    kit::Preferences::setValue(kNextScheduledUpdateCheckKey, kit::Value::date(kit::Clock::now() + kCheckInterval), kPreferencesDomain);
-    kit::Preferences::synchronize(kPreferencesDomain);
+    // The next check counts from the moment this one has said what it had to say.
+    startVersionCheck(true, [] {
+        kit::Preferences::setValue(
+            kNextScheduledUpdateCheckKey, kit::Value::date(kit::Clock::now() + kCheckInterval), kPreferencesDomain);
+        kit::Preferences::synchronize(kPreferencesDomain);
+    });
 }
 
-void NRVLectorin::doVersionCheckQuiet(bool quiet)
+bool NRVLectorin::versionCheckInProgress()
 {
-    const kit::Bundle& bundle = kit::Bundle::plugin();
-    // A bundle without a name prints "(null)" in the texts, as the formatter prints an absent argument.
-    std::optional<std::string> bundleName = bundle.infoString("CFBundleName");
-    std::optional<std::string> installed = bundle.version();
-    std::optional<kit::Value> versionFile = fetchVersionFile();
+    return s_versionChecksInFlight > 0;
+}
+
+namespace {
+
+struct VersionCheckAnswer {
+    bool quiet = false;
+    std::optional<std::string> bundleName;
+    std::optional<std::string> installed;
+    std::optional<kit::Value> versionFile;
+};
+
+// On the UI thread, once the version file has been fetched or could not be.
+void presentVersionCheck(const VersionCheckAnswer& answer)
+{
+    const std::optional<kit::Value>& versionFile = answer.versionFile;
     // A file with entries but no version string under "Lectorin" tells nothing: it counts as unavailable.
     const kit::Value* latestValue = versionFile ? versionFile->get("Lectorin") : nullptr;
     std::optional<std::string> latest
         = latestValue && latestValue->asString() ? shownVersion(*latestValue->asString()) : std::nullopt;
     if (!versionFile || versionFile->count() == 0 || !latest) {
-        if (!quiet)
+        if (!answer.quiet)
             showNotAvailableAlert();
         return;
     }
     // Without an installed version the check cannot call anything newer: the same version.
-    bool newer = installed && compareVersions(*installed, *latest) < 0;
+    bool newer = answer.installed && compareVersions(*answer.installed, *latest) < 0;
     if (newer)
-        showNewVersionAlert(bundleName, *latest);
-    else if (!quiet)
-        showUpToDateAlert(bundleName);
+        showNewVersionAlert(answer.bundleName, *latest);
+    else if (!answer.quiet)
+        showUpToDateAlert(answer.bundleName);
+}
+
+} // namespace
+
+void NRVLectorin::doVersionCheckQuiet(bool quiet)
+{
+    startVersionCheck(quiet, nullptr);
+}
+
+void NRVLectorin::startVersionCheck(bool quiet, std::function<void()> afterPresented)
+{
+    const kit::Bundle& bundle = kit::Bundle::plugin();
+    // A bundle without a name prints "(null)" in the texts, as the formatter prints an absent argument.
+    VersionCheckAnswer answer { quiet, bundle.infoString("CFBundleName"), bundle.version(), std::nullopt };
+    // The fetch may take up to a minute against a slow server; the browser it runs in must not freeze for
+    // it. The answer is presented on the UI thread, in the order the checks' fetches end.
+    ++s_versionChecksInFlight;
+    std::thread([answer = std::move(answer), host = updateHost(), afterPresented = std::move(afterPresented)]() mutable {
+        answer.versionFile = fetchVersionFile(host);
+        kit::RunLoop::post([answer = std::move(answer), afterPresented = std::move(afterPresented)] {
+            presentVersionCheck(answer);
+            if (afterPresented)
+                afterPresented();
+            --s_versionChecksInFlight;
+        });
+    }).detach();
 }

@@ -517,6 +517,8 @@ int runCheckUpdate(const Options& options)
         kit::Bundle::plugin().updateHost().value_or("updates.lectorin.invalid").c_str(),
         kit::Bundle::plugin().version().value_or("(none)").c_str());
     NRVLectorin::doVersionCheckQuiet(false);
+    // The fetch ends within its own minute; the bound here only keeps a wedged worker from hanging us.
+    kit::RunLoop::runUntil([] { return !NRVLectorin::versionCheckInProgress(); }, std::chrono::minutes(2));
     // The check reports through its alert only; a check that could not be made is a failure here.
     const std::string unavailable
         = kit::Bundle::main().localizedStringForKey("The update check is currently not available.", "");

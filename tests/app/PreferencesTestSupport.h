@@ -182,6 +182,25 @@ public:
     std::function<void()> whileAlertIsUp;
 };
 
+// The update check answers on a later turn of the run loop: these wait for its answer as a user waits for
+// the alert (the fetch itself gives up within a minute).
+inline bool finishVersionChecks()
+{
+    return kit::RunLoop::runUntil([] { return !NRVLectorin::versionCheckInProgress(); }, std::chrono::seconds(90));
+}
+
+inline void checkVersionAndWait(bool quiet)
+{
+    NRVLectorin::doVersionCheckQuiet(quiet);
+    EXPECT_TRUE(finishVersionChecks());
+}
+
+inline void checkAutomaticallyAndWait()
+{
+    NRVLectorin::doVersionCheckAutomatically();
+    EXPECT_TRUE(finishVersionChecks());
+}
+
 // The English texts of the three alerts, as the user reads them.
 inline const char* kNewVersionMessage = "A new version of Lectorin is now available.";
 inline const char* kUpToDateMessage = "This copy of Lectorin is up to date.";

@@ -1,7 +1,9 @@
 // The update check against a version server on 127.0.0.1: what each version file means, and the alerts.
 #include "PreferencesTestSupport.h"
 
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 
@@ -79,7 +81,7 @@ TEST(UpdateCheck, DecisionTable)
         SCOPED_TRACE(c.why);
         CheckTest test(c.installed);
         test.server.respond(versionFile(c.latest));
-        NRVLectorin::doVersionCheckQuiet(c.quiet);
+        checkVersionAndWait(c.quiet);
         EXPECT_EQ(test.server.requests(), 1);
         EXPECT_EQ(onlyMessage(test.host), c.expected);
         EXPECT_EQ(stored(kNextScheduledUpdateCheckKey), std::nullopt) << "a direct check does not move the schedule";
@@ -122,7 +124,7 @@ TEST(UpdateCheck, VersionFileForms)
         SCOPED_TRACE(c.why);
         CheckTest test;
         test.server.respond(c.body, c.status);
-        NRVLectorin::doVersionCheckQuiet(false);
+        checkVersionAndWait(false);
         EXPECT_EQ(test.server.requests(), 1);
         EXPECT_EQ(onlyMessage(test.host), std::optional<std::string>(c.expected));
     }
@@ -136,7 +138,7 @@ TEST(UpdateCheck, UnreachableServer)
         nettest::RefusingPort refusing;
         installBundle("127.0.0.1:" + std::to_string(refusing.port()));
         RecordingHost host;
-        NRVLectorin::doVersionCheckQuiet(quiet);
+        checkVersionAndWait(quiet);
         EXPECT_EQ(onlyMessage(host), quiet ? std::nullopt : std::optional<std::string>(kNotAvailableMessage));
     }
 }
@@ -161,7 +163,7 @@ TEST(UpdateCheck, AlertTextsAndButtons)
         SCOPED_TRACE(c.why);
         CheckTest test;
         test.server.respond(c.body);
-        NRVLectorin::doVersionCheckQuiet(false);
+        checkVersionAndWait(false);
         ASSERT_EQ(test.host.alerts.size(), 1u);
         const ShownAlert& shown = test.host.alerts.front();
         EXPECT_EQ(shown.message, c.expected.message);
@@ -192,7 +194,7 @@ TEST(UpdateCheck, MoreInfoOpensTheHomePage)
             test.host.queueAlertAnswer(*c.answer);
         // Opening goes to the host, as the hosts route it.
         kit::Workspace::setOpenURLHandler([&](const std::string& url) { test.host.openURL(url); });
-        NRVLectorin::doVersionCheckQuiet(true);
+        checkVersionAndWait(true);
         ASSERT_EQ(test.host.alerts.size(), 1u);
         EXPECT_EQ(kit::Workspace::openURLCount(), c.opens ? 1 : 0);
         EXPECT_EQ(test.host.openedURLs(), c.opens ? std::vector<std::string> { test.server.homePage() } : std::vector<std::string> {});
@@ -231,7 +233,7 @@ TEST(UpdateCheck, TextsComeFromTheMainBundle)
         SCOPED_TRACE(c.why);
         CheckTest test;
         test.server.respond(c.body);
-        NRVLectorin::doVersionCheckQuiet(false);
+        checkVersionAndWait(false);
         ASSERT_EQ(test.host.alerts.size(), 1u);
         EXPECT_EQ(test.host.alerts[0].message, c.message);
         EXPECT_EQ(test.host.alerts[0].informative, c.informative);
@@ -278,7 +280,7 @@ TEST(UpdateCheck, OnlyATrustedHttpsServerIsBelieved)
         installBundle(c.host);
         ::setenv("LECTORIN_TEST_CA_FILE", c.authorities.c_str(), 1);
         RecordingHost host;
-        NRVLectorin::doVersionCheckQuiet(false);
+        checkVersionAndWait(false);
         EXPECT_EQ(onlyMessage(host), std::optional<std::string>(kNotAvailableMessage));
     }
     ::setenv("LECTORIN_TEST_CA_FILE", trustedAuthorities.c_str(), 1);
@@ -300,7 +302,7 @@ TEST(UpdateCheck, ShowsNoMoreOfTheReplyThanAVersion)
         SCOPED_TRACE(c.why);
         CheckTest test;
         test.server.respond(versionFile(c.latest));
-        NRVLectorin::doVersionCheckQuiet(false);
+        checkVersionAndWait(false);
         ASSERT_EQ(test.host.alerts.size(), 1u);
         const ShownAlert& shown = test.host.alerts.front();
         if (!c.shown) {
@@ -312,4 +314,53 @@ TEST(UpdateCheck, ShowsNoMoreOfTheReplyThanAVersion)
             shown.informative.find("The latest version of Lectorin is " + *c.shown + ". Choose"), std::string::npos)
             << shown.informative;
     }
+}
+
+// A server that answers only when the test lets it: the test lets it from a timer of the UI thread's run
+// loop, so the answer can only arrive if that loop kept turning while the fetch waited.
+TEST(UpdateCheck, TheRunLoopTurnsWhileTheFetchWaits)
+{
+    std::mutex mutex;
+    std::condition_variable released;
+    bool answer = false;
+    nettest::TlsLoopbackServer slow([&](httplib::Server& s) {
+        s.Get("/lectorin/version.xml", [&](const httplib::Request&, httplib::Response& r) {
+            std::unique_lock lock(mutex);
+            released.wait_for(lock, std::chrono::seconds(30), [&] { return answer; });
+            r.set_content(versionFile("2.0"), "text/xml");
+        });
+    });
+    Isolation isolation;
+    installBundle("127.0.0.1:" + std::to_string(slow.port()));
+    RecordingHost host;
+    NRVLectorin::doVersionCheckQuiet(false);
+    EXPECT_TRUE(NRVLectorin::versionCheckInProgress());
+    EXPECT_TRUE(host.alerts.empty()) << "nothing is shown before the reply";
+    int ticks = 0;
+    kit::RunLoop::addTimer(std::chrono::milliseconds(20), [&] {
+        if (++ticks < 3)
+            return true;
+        std::lock_guard lock(mutex);
+        answer = true;
+        released.notify_all();
+        return false;
+    });
+    ASSERT_TRUE(finishVersionChecks());
+    EXPECT_GE(ticks, 3);
+    ASSERT_EQ(host.alerts.size(), 1u);
+    EXPECT_EQ(host.alerts[0].message, kNewVersionMessage);
+}
+
+// Two checks asked for at once (the button pressed twice) each say what they found.
+TEST(UpdateCheck, ChecksStartedTogetherEachAnswer)
+{
+    CheckTest test;
+    test.server.respond(versionFile("1.0"));
+    NRVLectorin::doVersionCheckQuiet(false);
+    NRVLectorin::doVersionCheckQuiet(false);
+    ASSERT_TRUE(finishVersionChecks());
+    EXPECT_EQ(test.server.requests(), 2);
+    ASSERT_EQ(test.host.alerts.size(), 2u);
+    EXPECT_EQ(test.host.alerts[0].message, kUpToDateMessage);
+    EXPECT_EQ(test.host.alerts[1].message, kUpToDateMessage);
 }
