@@ -3,7 +3,10 @@
 #include "hosts/cli/Commands.h"
 #include "hosts/cli/WindowHostLauncher.h"
 #include "hosts/common/Options.h"
+#include "kit/foundation/RunLoop.h"
+#include "plugin/NRVLectorin.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -78,7 +81,13 @@ int runCommandLine(int argc, char** argv)
     }
     for (const auto& command : kCommands) {
         if (options.command == command.name) {
-            return command.run ? command.run(options) : execWindowHost(argv);
+            if (!command.run)
+                return execWindowHost(argv);
+            int status = command.run(options);
+            // A view's automatic update check answers on the run loop; the program says what it found and
+            // schedules the next check before it ends, as it would have before the page was closed.
+            kit::RunLoop::runUntil([] { return !NRVLectorin::versionCheckInProgress(); }, std::chrono::seconds(90));
+            return status;
         }
     }
     std::fprintf(stderr, "lectorin: unknown command '%s' (see lectorin --help)\n", options.command.c_str());
