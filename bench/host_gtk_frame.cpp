@@ -123,8 +123,7 @@ void turnEveryPixel(cairo_surface_t* surface, int, hosts::PixelRect drawn)
     int stride = cairo_image_surface_get_stride(surface);
     for (int y = drawn.y; y < drawn.y + drawn.height; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
-        for (int x = drawn.x; x < drawn.x + drawn.width; ++x)
-            row[x] = hosts::NightReading::nightPixel(row[x]);
+        hosts::NightReading::turnPixels(row + drawn.x, drawn.width);
     }
 }
 

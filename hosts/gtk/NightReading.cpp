@@ -66,6 +66,18 @@ std::uint32_t NightReading::nightPixel(std::uint32_t pixel)
     return std::uint32_t(a) << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
 }
 
+void NightReading::turnPixels(std::uint32_t* pixels, int count)
+{
+    std::uint32_t last = 0, turned = nightPixel(0);
+    for (int i = 0; i < count; ++i) {
+        if (pixels[i] != last) {
+            last = pixels[i];
+            turned = nightPixel(last);
+        }
+        pixels[i] = turned;
+    }
+}
+
 NightReading::NightReading(HostWindow& window, std::function<NRVLectorinMultiPageView*()> pageView)
     : m_window(window)
     , m_pageView(std::move(pageView))
@@ -183,18 +195,22 @@ void NightReading::filter(cairo_surface_t* surface, int scale, PixelRect drawn)
         }
         for (int y = paper.y; y < paper.y + paper.height; ++y) {
             auto* row = reinterpret_cast<std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
-            for (int x = paper.x; x < paper.x + paper.width; ++x) {
-                // Pictures are few: a row skips each one it crosses.
-                bool inPicture = false;
+            // The row in spans between the pictures it crosses (pictures are few).
+            int x = paper.x, end = paper.x + paper.width;
+            while (x < end) {
+                int spanEnd = end, skipTo = end;
                 for (const PixelRect& picture : pictures) {
-                    if (y >= picture.y && y < picture.y + picture.height && x >= picture.x && x < picture.x + picture.width) {
-                        x = picture.x + picture.width - 1;
-                        inPicture = true;
-                        break;
+                    if (y < picture.y || y >= picture.y + picture.height || picture.x + picture.width <= x)
+                        continue;
+                    if (std::max(picture.x, x) < spanEnd) {
+                        spanEnd = std::max(picture.x, x);
+                        skipTo = picture.x + picture.width;
                     }
                 }
-                if (!inPicture)
-                    row[x] = nightPixel(row[x]);
+                turnPixels(row + x, spanEnd - x);
+                x = std::max(skipTo, spanEnd);
+                if (spanEnd == end)
+                    break;
             }
         }
     }

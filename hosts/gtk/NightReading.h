@@ -39,6 +39,9 @@ public:
     // kept (c + 1 - max - min per channel), then drawn into the range from a dark grey paper to a light
     // grey ink, so white paper becomes kPaper and black text kInk.
     static std::uint32_t nightPixel(std::uint32_t pixel);
+    // nightPixel for count pixels in place: the same results, with the runs of one colour a page is mostly
+    // made of turned once.
+    static void turnPixels(std::uint32_t* pixels, int count);
     static constexpr int kPaper = 30;
     static constexpr int kInk = 222;
 

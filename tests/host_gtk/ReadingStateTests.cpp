@@ -387,4 +387,12 @@ TEST(NightReading, LightnessTurnsOverAndHueStays)
         SCOPED_TRACE(c.why);
         EXPECT_EQ(hosts::NightReading::nightPixel(c.day), c.night) << std::hex << hosts::NightReading::nightPixel(c.day);
     }
+    // A row turned at once gives what each pixel gives alone, runs and changes of colour alike.
+    std::vector<std::uint32_t> row;
+    for (const auto& c : cases)
+        row.insert(row.end(), { c.day, c.day, 0u, c.day });
+    std::vector<std::uint32_t> turned = row;
+    hosts::NightReading::turnPixels(turned.data(), int(turned.size()));
+    for (std::size_t i = 0; i < row.size(); ++i)
+        EXPECT_EQ(turned[i], hosts::NightReading::nightPixel(row[i])) << i;
 }
