@@ -122,12 +122,16 @@ std::size_t paginate(const std::shared_ptr<kit::TextStorage>& storage, bool pang
 
 } // namespace
 
-int main()
+// An argument "pango" or "harfbuzz" times only that engine.
+int main(int argc, char** argv)
 {
+    std::string only = argc > 1 ? argv[1] : "";
     auto storage = makeDocument();
     std::printf(
         "document: %d paragraphs, %zu bytes, %zu runs\n", kParagraphs, storage->length(), storage->runs().size());
     for (bool pango : { true, false }) {
+        if (!only.empty() && only != (pango ? "pango" : "harfbuzz"))
+            continue;
         std::vector<double> rates, milliseconds;
         std::size_t pages = 0;
         for (int run = 0; run < 3; ++run) {

@@ -83,9 +83,9 @@ std::unique_ptr<ParagraphEngine> LayoutManager::createParagraphEngine()
 {
     // Pango's own line breaking stays selectable: it is the reference the engine of our own is held to.
     const char* name = std::getenv("LECTORIN_PARAGRAPH_ENGINE");
-    if (name && !std::strcmp(name, "harfbuzz"))
-        return std::make_unique<HarfBuzzParagraphEngine>();
-    return std::make_unique<PangoParagraphEngine>();
+    if (name && !std::strcmp(name, "pango"))
+        return std::make_unique<PangoParagraphEngine>();
+    return std::make_unique<HarfBuzzParagraphEngine>();
 }
 
 LayoutManager::LayoutManager(std::unique_ptr<ParagraphEngine> engine)

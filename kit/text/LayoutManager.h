@@ -30,7 +30,7 @@ public:
     LayoutManager();
     // A layout manager breaking lines with another engine than the default one.
     explicit LayoutManager(std::unique_ptr<ParagraphEngine>);
-    // The default engine; LECTORIN_PARAGRAPH_ENGINE=pango or =harfbuzz chooses one.
+    // The default engine: our own line breaker, or Pango's with LECTORIN_PARAGRAPH_ENGINE=pango.
     static std::unique_ptr<ParagraphEngine> createParagraphEngine();
     ~LayoutManager();
     LayoutManager(const LayoutManager&) = delete;
