@@ -6,7 +6,10 @@
 #include "import/odt/OdtImporter.h"
 #include "import/package/OpenPackage.h"
 #include "import/rtf/RtfImporter.h"
+#include "import/sandbox/LegacyImporter.h"
 #include "import/text/TextImporter.h"
+
+#include <optional>
 
 namespace importer {
 
@@ -16,6 +19,9 @@ namespace {
 struct ByteFormat {
     bool (*sniff)(std::span<const std::uint8_t>);
     ImportResult (*import)(std::span<const std::uint8_t>);
+    // A container or a guess that other formats share: when the reader finds the bytes are none of its
+    // ("not a known format"), the rows after it try them.
+    bool passesOnUnknown = false;
 };
 struct PackageFormat {
     bool (*sniff)(ZipArchive&);
@@ -45,12 +51,15 @@ ImportResult importPackage(std::span<const std::uint8_t> bytes)
 bool anyBytes(std::span<const std::uint8_t>) { return true; }
 
 // Tried in order; the first whose sniff accepts the bytes imports them. Containers first: their magic
-// numbers cannot be mistaken for text. Text last: it takes whatever no other format claimed.
+// numbers cannot be mistaken for text; OLE2 and ZIP files that are not Word's or OpenDocument's (Works,
+// StarOffice, Pages) go on to the libraries of older formats. Those come after every reader of our own
+// and before text, which takes whatever no other format claimed.
 constexpr ByteFormat kFormats[] = {
-    { looksLikeOle, importOle },
-    { looksLikeZip, importPackage },
+    { looksLikeOle, importOle, true },
+    { looksLikeZip, importPackage, true },
     { looksLikeRtf, importRtf },
     { looksLikeHtml, importHtml },
+    { looksLikeLegacy, importLegacy, true },
     { anyBytes, importText },
 };
 
@@ -59,11 +68,19 @@ constexpr ByteFormat kFormats[] = {
 ImportResult importDocument(std::span<const std::uint8_t> bytes)
 {
     installRtfHooks();
+    std::optional<ImportResult> declined;
     for (const auto& format : kFormats) {
-        if (format.sniff(bytes))
-            return format.import(bytes);
+        if (!format.sniff(bytes))
+            continue;
+        ImportResult result = format.import(bytes);
+        if (format.passesOnUnknown && !result.text && result.error == "not a known format") {
+            if (!declined)
+                declined = std::move(result);
+            continue;
+        }
+        return result;
     }
-    return {};
+    return declined ? *declined : ImportResult {};
 }
 
 void installRtfReader()

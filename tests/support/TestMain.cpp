@@ -26,6 +26,9 @@ int main(int argc, char** argv)
         setenv("LECTORIN_BUNDLE", LECTORIN_SOURCE_DIR "/resources", 1);
     setenv("LECTORIN_PAPER", "letter", 1);
     setenv("LC_PAPER", "C", 1);
+    // Older formats import through the helper program the build tree made.
+    if (!getenv("LECTORIN_REVENGE_HOST"))
+        setenv("LECTORIN_REVENGE_HOST", LECTORIN_BINARY_DIR "/lectorin-revenge", 1);
     int status = RUN_ALL_TESTS();
     std::error_code ignored;
     std::filesystem::remove_all(home, ignored);

@@ -1,0 +1,783 @@
+#include "import/revenge/TextCollector.h"
+
+#include "import/common/Encoding.h"
+#include "import/package/ListNumbers.h"
+#include "import/package/OfficeImage.h"
+#include "import/package/OfficeUnits.h"
+#include "import/package/ScriptRuns.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+#include <utility>
+
+namespace importer::revenge {
+
+namespace {
+
+using librevenge::RVNGPropertyList;
+
+// Deeper tables, boxes and notes than any word processor writes are shown flat or not at all.
+constexpr std::size_t kMaximumNesting = 16;
+
+std::string stringProperty(const RVNGPropertyList& properties, const char* name)
+{
+    const librevenge::RVNGProperty* property = properties[name];
+    if (!property)
+        return {};
+    librevenge::RVNGString value = property->getStr();
+    return value.cstr() ? std::string(value.cstr()) : std::string();
+}
+
+std::optional<int> intProperty(const RVNGPropertyList& properties, const char* name)
+{
+    const librevenge::RVNGProperty* property = properties[name];
+    if (!property)
+        return std::nullopt;
+    double value = property->getDouble();
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return int(std::clamp(value, -1e6, 1e6));
+}
+
+// A length in points. librevenge stores inches unless the producer said otherwise.
+std::optional<float> pointsProperty(const RVNGPropertyList& properties, const char* name)
+{
+    const librevenge::RVNGProperty* property = properties[name];
+    if (!property)
+        return std::nullopt;
+    double value = property->getDouble();
+    switch (property->getUnit()) {
+    case librevenge::RVNG_INCH:
+        value *= 72;
+        break;
+    case librevenge::RVNG_TWIP:
+        value /= 20;
+        break;
+    case librevenge::RVNG_POINT:
+    case librevenge::RVNG_GENERIC:
+        break;
+    default:
+        return std::nullopt;
+    }
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return float(std::clamp(value, -100000.0, 100000.0));
+}
+
+bool isPercent(const RVNGPropertyList& properties, const char* name)
+{
+    const librevenge::RVNGProperty* property = properties[name];
+    return property && property->getUnit() == librevenge::RVNG_PERCENT;
+}
+
+kit::LineStyle lineStyle(const RVNGPropertyList& properties, const char* type, const char* style)
+{
+    std::string typeValue = stringProperty(properties, type);
+    std::string styleValue = stringProperty(properties, style);
+    if (typeValue == "none" || styleValue == "none" || (typeValue.empty() && styleValue.empty()))
+        return kit::LineStyle::None;
+    return typeValue == "double" ? kit::LineStyle::Double : kit::LineStyle::Single;
+}
+
+kit::Attributes spanAttributes(const RVNGPropertyList& properties)
+{
+    kit::Attributes attributes;
+    if (std::string family = stringProperty(properties, "style:font-name"); !family.empty())
+        attributes.fontFamily = family;
+    attributes.fontFamilyEastAsian = stringProperty(properties, "style:font-name-asian");
+    attributes.fontFamilyComplex = stringProperty(properties, "style:font-name-complex");
+    if (!isPercent(properties, "fo:font-size")) {
+        if (auto size = pointsProperty(properties, "fo:font-size"); size && *size >= 1)
+            attributes.fontSize = std::min(*size, 1638.0f);
+    }
+    std::string weight = stringProperty(properties, "fo:font-weight");
+    attributes.bold = weight == "bold" || std::atoi(weight.c_str()) >= 600;
+    std::string style = stringProperty(properties, "fo:font-style");
+    attributes.italic = style == "italic" || style == "oblique";
+    attributes.underline = lineStyle(properties, "style:text-underline-type", "style:text-underline-style");
+    attributes.strikethrough = lineStyle(properties, "style:text-line-through-type", "style:text-line-through-style");
+    attributes.foreground = parseHexColor(stringProperty(properties, "fo:color"));
+    attributes.background = parseHexColor(stringProperty(properties, "fo:background-color"));
+    attributes.smallCaps = stringProperty(properties, "fo:font-variant") == "small-caps";
+    attributes.allCaps = stringProperty(properties, "fo:text-transform") == "uppercase";
+    // "super 58%", "sub 58%" or a percentage of the size, positive upwards.
+    std::string position = stringProperty(properties, "style:text-position");
+    if (position.rfind("super", 0) == 0)
+        attributes.superscript = 1;
+    else if (position.rfind("sub", 0) == 0)
+        attributes.superscript = -1;
+    else if (double shift = std::atof(position.c_str()); shift != 0)
+        attributes.superscript = shift > 0 ? 1 : -1;
+    return attributes;
+}
+
+kit::TextAlignment alignment(std::string_view value)
+{
+    if (value == "left" || value == "start")
+        return kit::TextAlignment::Left;
+    if (value == "center")
+        return kit::TextAlignment::Center;
+    if (value == "right" || value == "end")
+        return kit::TextAlignment::Right;
+    if (value == "justify" || value == "full")
+        return kit::TextAlignment::Justified;
+    return kit::TextAlignment::Natural;
+}
+
+std::vector<kit::TabStop> tabStops(const RVNGPropertyList& properties, float origin)
+{
+    std::vector<kit::TabStop> stops;
+    const librevenge::RVNGPropertyListVector* list = properties.child("librevenge:tab-stops");
+    if (!list)
+        return stops;
+    for (unsigned long i = 0; i < list->count() && stops.size() < 64; ++i) {
+        const RVNGPropertyList& stop = (*list)[i];
+        auto position = pointsProperty(stop, "style:position");
+        if (!position || origin + *position < 0)
+            continue;
+        std::string type = stringProperty(stop, "style:type");
+        kit::TabAlignment aligned = type == "center" ? kit::TabAlignment::Center
+            : type == "right"                        ? kit::TabAlignment::Right
+            : type == "char"                         ? kit::TabAlignment::Decimal
+                                                     : kit::TabAlignment::Left;
+        stops.push_back({ origin + *position, aligned });
+    }
+    std::sort(stops.begin(), stops.end(),
+        [](const kit::TabStop& a, const kit::TabStop& b) { return a.location < b.location; });
+    stops.erase(std::unique(stops.begin(), stops.end(),
+                    [](const kit::TabStop& a, const kit::TabStop& b) { return a.location == b.location; }),
+        stops.end());
+    return stops;
+}
+
+kit::Border border(std::string_view text)
+{
+    // "0.0138in solid #000000", in any order.
+    kit::Border result;
+    float width = 0.5f;
+    bool drawn = false;
+    kit::LineStyle style = kit::LineStyle::Single;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view token = text.substr(start, end - start);
+        start = end + 1;
+        if (token.empty())
+            continue;
+        if (token == "none" || token == "hidden")
+            return {};
+        if (auto color = parseHexColor(token)) {
+            result.color = *color;
+        } else if (auto length = parseLength(token)) {
+            width = *length;
+        } else {
+            drawn = true;
+            if (token == "double")
+                style = kit::LineStyle::Double;
+        }
+    }
+    if (!drawn || width <= 0)
+        return {};
+    result.style = style;
+    result.width = std::min(width, 72.0f);
+    return result;
+}
+
+// Word processors of the time wrote bullets in symbol fonts, in the private use area; the point is what
+// they meant.
+std::string bulletText(std::string bullet)
+{
+    if (bullet.empty())
+        return "\xE2\x80\xA2";
+    if (bullet.size() >= 3 && static_cast<unsigned char>(bullet[0]) == 0xEF
+        && (static_cast<unsigned char>(bullet[1]) & 0xFC) == 0x80)
+        return "\xE2\x80\xA2";
+    return bullet.size() > 16 ? bullet.substr(0, 16) : bullet;
+}
+
+std::string numberFormat(std::string_view format)
+{
+    if (format == "a")
+        return "lowerLetter";
+    if (format == "A")
+        return "upperLetter";
+    if (format == "i")
+        return "lowerRoman";
+    if (format == "I")
+        return "upperRoman";
+    if (format.empty())
+        return "none";
+    return "decimal";
+}
+
+std::vector<std::uint8_t> binaryData(const RVNGPropertyList& properties)
+{
+    const librevenge::RVNGProperty* property = properties["office:binary-data"];
+    if (!property)
+        return {};
+    librevenge::RVNGBinaryData data(property->getStr());
+    const unsigned char* buffer = data.getDataBuffer();
+    if (!buffer)
+        return {};
+    return { buffer, buffer + data.size() };
+}
+
+} // namespace
+
+TextCollector::TextCollector(std::size_t maximumLength)
+    : m_out(std::make_shared<kit::TextStorage>())
+    , m_maximumLength(maximumLength)
+{
+    m_targets.push_back({ m_out });
+}
+
+const kit::TableCell* TextCollector::openCell() const
+{
+    const auto& tables = m_targets.back().tables;
+    return tables.empty() ? nullptr : tables.back().cell.get();
+}
+
+bool TextCollector::isBetweenCells() const
+{
+    const auto& tables = m_targets.back().tables;
+    return !tables.empty() && !tables.back().cell;
+}
+
+kit::Attributes TextCollector::characterAttributes()
+{
+    kit::Attributes attributes = m_span;
+    attributes.paragraph = target().paragraph;
+    if (!target().tables.empty())
+        attributes.tableCell = target().tables.back().cell;
+    attributes.link = m_link;
+    return attributes;
+}
+
+void TextCollector::appendRaw(std::string_view text, const kit::Attributes& attributes)
+{
+    if (m_truncated || text.empty())
+        return;
+    if (text.size() > m_maximumLength - m_length) {
+        m_truncated = true;
+        return;
+    }
+    m_length += text.size();
+    target().storage->append(text, attributes);
+}
+
+void TextCollector::appendText(std::string_view text)
+{
+    if (isHidden() || isBetweenCells() || m_truncated)
+        return;
+    ensureParagraph();
+    kit::Attributes attributes = characterAttributes();
+    if (attributes.fontFamilyComplex.empty()) {
+        appendRaw(text, attributes);
+        return;
+    }
+    if (text.size() > m_maximumLength - m_length) {
+        m_truncated = true;
+        return;
+    }
+    m_length += text.size();
+    kit::Attributes complex = attributes;
+    complex.fontFamily = attributes.fontFamilyComplex;
+    appendWithScripts(*target().storage, text, attributes, &complex);
+}
+
+void TextCollector::insertText(const librevenge::RVNGString& text)
+{
+    const char* bytes = text.cstr();
+    if (!bytes)
+        return;
+    std::string valid
+        = encoding::sanitizeUtf8({ reinterpret_cast<const std::uint8_t*>(bytes), std::size_t(text.size()) });
+    std::string cleaned;
+    cleaned.reserve(valid.size());
+    for (char c : valid) {
+        if (c == '\n' || c == '\r')
+            cleaned += kit::kLineSeparator;
+        else if (static_cast<unsigned char>(c) >= 0x20 || c == '\t')
+            cleaned += c;
+    }
+    appendText(cleaned);
+}
+
+void TextCollector::insertField(const RVNGPropertyList& properties)
+{
+    // The page number of a body text field is the first page's until pages are known.
+    std::string type = stringProperty(properties, "librevenge:field-type");
+    if (type == "text:page-number")
+        appendText("1");
+}
+
+void TextCollector::ensureParagraph()
+{
+    if (target().inParagraph)
+        return;
+    startParagraph(RVNGPropertyList(), nullptr);
+    target().implicitParagraph = true;
+}
+
+void TextCollector::startParagraph(const RVNGPropertyList& properties, const ListLevel* list)
+{
+    if (isHidden() || isBetweenCells())
+        return;
+    Target& current = target();
+    if (current.inParagraph)
+        endParagraph('\n');
+
+    kit::ParagraphStyle style;
+    style.alignment = alignment(stringProperty(properties, "fo:text-align"));
+    float left = pointsProperty(properties, "fo:margin-left").value_or(list ? list->labelIndent + list->labelWidth : 0);
+    float indent = pointsProperty(properties, "fo:text-indent").value_or(list ? -list->labelWidth : 0);
+    style.headIndent = std::max(0.0f, left);
+    style.firstLineHeadIndent = std::max(0.0f, left + indent);
+    style.tailIndent = std::max(0.0f, pointsProperty(properties, "fo:margin-right").value_or(0));
+    style.spacingBefore = std::clamp(pointsProperty(properties, "fo:margin-top").value_or(0), 0.0f, 1000.0f);
+    style.spacingAfter = std::clamp(pointsProperty(properties, "fo:margin-bottom").value_or(0), 0.0f, 1000.0f);
+    if (const auto* height = properties["fo:line-height"]) {
+        if (height->getUnit() == librevenge::RVNG_PERCENT) {
+            double multiple = height->getDouble();
+            if (std::isfinite(multiple) && multiple > 0)
+                style.lineSpacing = float(std::clamp(multiple, 0.5, 10.0));
+        } else if (auto exact = pointsProperty(properties, "fo:line-height"); exact && *exact > 0) {
+            style.lineSpacingRule = kit::LineSpacingRule::Exact;
+            style.lineSpacing = std::min(*exact, 1000.0f);
+        }
+    } else if (auto least = pointsProperty(properties, "style:line-height-at-least"); least && *least > 0) {
+        style.lineSpacingRule = kit::LineSpacingRule::AtLeast;
+        style.lineSpacing = std::min(*least, 1000.0f);
+    }
+    style.tabStops = tabStops(properties, style.headIndent);
+    style.pageBreakBefore = stringProperty(properties, "fo:break-before") == "page" && current.tables.empty();
+    style.keepWithNext = stringProperty(properties, "fo:keep-with-next") == "always";
+    if (stringProperty(properties, "style:writing-mode").rfind("rl", 0) == 0)
+        style.baseDirection = kit::WritingDirection::RightToLeft;
+    style.outlineLevel = std::uint8_t(std::clamp(intProperty(properties, "text:outline-level").value_or(0), 0, 9));
+    if (list)
+        addLabelTabStop(style);
+
+    current.paragraph = style == kit::ParagraphStyle {} ? nullptr : m_paragraphStyles.intern(style);
+    current.inParagraph = true;
+    current.implicitParagraph = false;
+    if (!current.tables.empty() && current.tables.back().cell)
+        current.tables.back().cellHasParagraph = true;
+
+    if (!current.pendingCitation.empty()) {
+        kit::Attributes mark = characterAttributes();
+        mark.link.clear();
+        mark.superscript = 1;
+        appendRaw(current.pendingCitation, mark);
+        mark.superscript = 0;
+        appendRaw(" ", mark);
+        current.pendingCitation.clear();
+    }
+}
+
+void TextCollector::endParagraph(char terminator)
+{
+    Target& current = target();
+    if (!current.inParagraph)
+        return;
+    kit::Attributes attributes = characterAttributes();
+    attributes.link.clear();
+    appendRaw(std::string_view(&terminator, 1), attributes);
+    current.inParagraph = false;
+    current.implicitParagraph = false;
+    flushBoxes();
+}
+
+void TextCollector::flushBoxes()
+{
+    Target& current = target();
+    if (current.pendingBoxes.empty())
+        return;
+    auto boxes = std::move(current.pendingBoxes);
+    current.pendingBoxes.clear();
+    std::shared_ptr<const kit::TableCell> cell = current.tables.empty() ? nullptr : current.tables.back().cell;
+    for (const auto& box : boxes) {
+        std::size_t start = current.storage->length();
+        current.storage->append(*box);
+        // Inside a cell, the box's paragraphs belong to that cell, or they would break the table in two.
+        if (cell && current.storage->length() > start) {
+            current.storage->modifyAttributes({ start, current.storage->length() - start },
+                [&](kit::Attributes& attributes) { attributes.tableCell = cell; });
+        }
+    }
+}
+
+void TextCollector::closeParagraph()
+{
+    if (isHidden())
+        return;
+    endParagraph('\n');
+}
+
+void TextCollector::openParagraph(const RVNGPropertyList& properties) { startParagraph(properties, nullptr); }
+
+void TextCollector::openSpan(const RVNGPropertyList& properties)
+{
+    if (isHidden())
+        return;
+    m_span = spanAttributes(properties);
+}
+
+void TextCollector::closeSpan()
+{
+    if (isHidden())
+        return;
+    m_span = {};
+}
+
+void TextCollector::openLink(const RVNGPropertyList& properties)
+{
+    if (isHidden())
+        return;
+    m_link = stringProperty(properties, "xlink:href");
+}
+
+void TextCollector::openPageSpan(const RVNGPropertyList& properties)
+{
+    float width = pointsProperty(properties, "fo:page-width").value_or(612);
+    float height = pointsProperty(properties, "fo:page-height").value_or(792);
+    float horizontal = pointsProperty(properties, "fo:margin-left").value_or(72)
+        + pointsProperty(properties, "fo:margin-right").value_or(72);
+    float vertical = pointsProperty(properties, "fo:margin-top").value_or(72)
+        + pointsProperty(properties, "fo:margin-bottom").value_or(72);
+    if (width - horizontal >= 36 && height - vertical >= 36)
+        m_textArea = { width - horizontal, height - vertical };
+}
+
+TextCollector::ListLevel TextCollector::listLevel(const RVNGPropertyList& properties)
+{
+    ListLevel level;
+    level.labelIndent = std::clamp(pointsProperty(properties, "text:space-before").value_or(0), 0.0f, 1000.0f);
+    level.labelWidth = std::clamp(pointsProperty(properties, "text:min-label-width").value_or(18), 0.0f, 1000.0f);
+    return level;
+}
+
+void TextCollector::openOrderedListLevel(const RVNGPropertyList& properties)
+{
+    if (isHidden())
+        return;
+    ListLevel level = listLevel(properties);
+    level.ordered = true;
+    level.numberFormat = numberFormat(stringProperty(properties, "style:num-format"));
+    level.prefix = stringProperty(properties, "style:num-prefix").substr(0, 16);
+    level.suffix = stringProperty(properties, "style:num-suffix").substr(0, 16);
+    level.next = std::clamp(intProperty(properties, "text:start-value").value_or(1), 0, 1000000);
+    if (target().lists.size() < kMaximumNesting)
+        target().lists.push_back(level);
+}
+
+void TextCollector::openUnorderedListLevel(const RVNGPropertyList& properties)
+{
+    if (isHidden())
+        return;
+    ListLevel level = listLevel(properties);
+    level.bullet = bulletText(stringProperty(properties, "text:bullet-char"));
+    if (target().lists.size() < kMaximumNesting)
+        target().lists.push_back(level);
+}
+
+void TextCollector::closeListLevel()
+{
+    if (isHidden())
+        return;
+    if (!target().lists.empty())
+        target().lists.pop_back();
+}
+
+void TextCollector::openListElement(const RVNGPropertyList& properties)
+{
+    if (isHidden() || isBetweenCells())
+        return;
+    if (target().lists.empty()) {
+        startParagraph(properties, nullptr);
+        return;
+    }
+    ListLevel& level = target().lists.back();
+    startParagraph(properties, &level);
+    std::string label
+        = level.ordered ? level.prefix + formatListNumber(level.next, level.numberFormat) + level.suffix : level.bullet;
+    if (level.ordered && level.next < 1000000)
+        ++level.next;
+    kit::Attributes attributes = characterAttributes();
+    attributes.link.clear();
+    attributes.listLabel = true;
+    appendRaw(label + '\t', attributes);
+}
+
+void TextCollector::endTables()
+{
+    endParagraph('\n');
+    auto& tables = target().tables;
+    while (!tables.empty()) {
+        if (tables.back().cell && !tables.back().cellHasParagraph) {
+            kit::Attributes attributes;
+            attributes.tableCell = tables.back().cell;
+            appendRaw("\n", attributes);
+        }
+        tables.pop_back();
+    }
+}
+
+void TextCollector::finishTarget()
+{
+    bool isNote = target().isNote;
+    std::shared_ptr<kit::TextStorage> storage = popTarget();
+    if (!storage->length())
+        return;
+    if (isNote) {
+        m_notes.push_back(storage);
+        return;
+    }
+    target().pendingBoxes.push_back(storage);
+    if (!target().inParagraph)
+        flushBoxes();
+}
+
+void TextCollector::pushTarget(bool isNote)
+{
+    // A note or a box is a document of its own: the span and link around it do not reach into it.
+    Target inner { std::make_shared<kit::TextStorage>() };
+    inner.isNote = isNote;
+    inner.outerSpan = std::exchange(m_span, {});
+    inner.outerLink = std::exchange(m_link, {});
+    m_targets.push_back(std::move(inner));
+}
+
+std::shared_ptr<kit::TextStorage> TextCollector::popTarget()
+{
+    endTables();
+    std::shared_ptr<kit::TextStorage> storage = target().storage;
+    if (m_targets.size() > 1) {
+        m_span = std::move(target().outerSpan);
+        m_link = std::move(target().outerLink);
+        m_targets.pop_back();
+    }
+    return storage;
+}
+
+void TextCollector::openNote(const RVNGPropertyList& properties, int& counter)
+{
+    ++counter;
+    bool hidden = isHidden() || isBetweenCells() || m_targets.size() >= kMaximumNesting;
+    m_noteIsHidden.push_back(hidden);
+    if (hidden) {
+        ++m_hiddenDepth;
+        return;
+    }
+    std::string citation = stringProperty(properties, "librevenge:number").substr(0, 16);
+    if (citation.empty())
+        citation = std::to_string(counter);
+    ensureParagraph();
+    kit::Attributes mark = characterAttributes();
+    mark.superscript = 1;
+    appendRaw(citation, mark);
+    pushTarget(true);
+    target().pendingCitation = citation;
+}
+
+void TextCollector::closeSubDocument(std::vector<bool>& isHiddenStack)
+{
+    if (isHiddenStack.empty())
+        return;
+    bool hidden = isHiddenStack.back();
+    isHiddenStack.pop_back();
+    if (hidden) {
+        closeHidden();
+        return;
+    }
+    if (m_targets.size() > 1)
+        finishTarget();
+}
+
+void TextCollector::openFootnote(const RVNGPropertyList& properties) { openNote(properties, m_footnoteCount); }
+
+void TextCollector::openEndnote(const RVNGPropertyList& properties) { openNote(properties, m_endnoteCount); }
+
+void TextCollector::openTextBox(const RVNGPropertyList&)
+{
+    bool hidden = isHidden() || isBetweenCells() || m_targets.size() >= kMaximumNesting;
+    m_boxIsHidden.push_back(hidden);
+    if (hidden) {
+        ++m_hiddenDepth;
+        return;
+    }
+    pushTarget(false);
+}
+
+void TextCollector::openTable(const RVNGPropertyList& properties)
+{
+    if (isHidden())
+        return;
+    Target& current = target();
+    if (isBetweenCells() || current.tables.size() >= kMaximumNesting) {
+        // A table where none can stand keeps nothing of itself; the matching close ends the hiding.
+        ++m_hiddenDepth;
+        current.tables.push_back({ -1 });
+        return;
+    }
+    endParagraph('\n');
+    Table table;
+    table.id = ++m_tableCount;
+    if (const auto* columns = properties.child("librevenge:table-columns")) {
+        for (unsigned long i = 0; i < columns->count() && i < 1000; ++i)
+            table.columnWidths.push_back(
+                std::clamp(pointsProperty((*columns)[i], "style:column-width").value_or(72), 1.0f, 10000.0f));
+    }
+    current.tables.push_back(std::move(table));
+}
+
+void TextCollector::openTableRow(const RVNGPropertyList& properties)
+{
+    if (isHidden() || target().tables.empty())
+        return;
+    Table& table = target().tables.back();
+    if (table.cell)
+        closeTableCell();
+    ++table.row;
+    table.column = 0;
+    const auto* header = properties["librevenge:is-header-row"];
+    table.isHeaderRow = header && header->getInt() != 0;
+}
+
+void TextCollector::openTableCell(const RVNGPropertyList& properties)
+{
+    if (isHidden() || target().tables.empty())
+        return;
+    if (target().tables.back().cell)
+        closeTableCell();
+    auto& tables = target().tables;
+    Table& table = tables.back();
+    table.row = std::max(table.row, 0);
+    auto cell = std::make_shared<kit::TableCell>();
+    cell->tableId = table.id;
+    cell->row = std::clamp(intProperty(properties, "librevenge:row").value_or(table.row), 0, 1000000);
+    cell->column = std::clamp(intProperty(properties, "librevenge:column").value_or(table.column), 0, 1000);
+    cell->rowSpan = std::clamp(intProperty(properties, "table:number-rows-spanned").value_or(1), 1, 100000);
+    cell->columnSpan = std::clamp(intProperty(properties, "table:number-columns-spanned").value_or(1), 1, 1000);
+    cell->nestingLevel = int(tables.size());
+    cell->borders = { border(stringProperty(properties, "fo:border-top")),
+        border(stringProperty(properties, "fo:border-left")), border(stringProperty(properties, "fo:border-bottom")),
+        border(stringProperty(properties, "fo:border-right")) };
+    if (std::string all = stringProperty(properties, "fo:border"); !all.empty())
+        cell->borders.fill(border(all));
+    cell->shading = parseHexColor(stringProperty(properties, "fo:background-color"));
+    cell->columnWidths = table.columnWidths;
+    cell->isHeaderRow = table.isHeaderRow;
+    if (tables.size() > 1)
+        cell->parent = tables[tables.size() - 2].cell.get();
+    table.column = cell->column + cell->columnSpan;
+    table.cell = std::move(cell);
+    table.cellHasParagraph = false;
+}
+
+void TextCollector::closeTableCell()
+{
+    if (isHidden() || target().tables.empty() || !target().tables.back().cell)
+        return;
+    endParagraph('\n');
+    Table& table = target().tables.back();
+    // Every cell ends in a paragraph break, an empty cell too.
+    if (!table.cellHasParagraph) {
+        kit::Attributes attributes;
+        attributes.tableCell = table.cell;
+        appendRaw("\n", attributes);
+    }
+    table.cell = nullptr;
+}
+
+void TextCollector::closeTable()
+{
+    auto& tables = target().tables;
+    if (tables.empty())
+        return;
+    if (tables.back().id < 0) {
+        tables.pop_back();
+        closeHidden();
+        return;
+    }
+    if (isHidden())
+        return;
+    if (tables.back().cell)
+        closeTableCell();
+    tables.pop_back();
+}
+
+void TextCollector::openFrame(const RVNGPropertyList& properties)
+{
+    if (isHidden())
+        return;
+    auto width = pointsProperty(properties, "svg:width");
+    auto height = pointsProperty(properties, "svg:height");
+    if (width && height && *width > 0 && *height > 0)
+        m_frameSize = kit::Size { *width, *height };
+    else
+        m_frameSize.reset();
+}
+
+void TextCollector::closeFrame()
+{
+    if (isHidden())
+        return;
+    m_frameSize.reset();
+}
+
+void TextCollector::insertBinaryObject(const RVNGPropertyList& properties)
+{
+    if (isHidden() || isBetweenCells() || m_truncated)
+        return;
+    std::vector<std::uint8_t> bytes = binaryData(properties);
+    // A metafile often comes with a picture of itself that can be drawn.
+    if (sniffImageType(bytes).empty()) {
+        if (const auto* replacements = properties.child("librevenge:replacement-objects")) {
+            for (unsigned long i = 0; i < replacements->count(); ++i) {
+                std::vector<std::uint8_t> replacement = binaryData((*replacements)[i]);
+                if (!sniffImageType(replacement).empty()) {
+                    bytes = std::move(replacement);
+                    break;
+                }
+            }
+        }
+    }
+    if (bytes.size() > m_maximumLength - m_length) {
+        m_truncated = true;
+        return;
+    }
+    m_length += bytes.size();
+    std::string alternative = stringProperty(properties, "librevenge:replacement-text").substr(0, 1000);
+    kit::Size size = m_frameSize.value_or(kit::Size {});
+    std::shared_ptr<const kit::Attachment> attachment;
+    if (!sniffImageType(bytes).empty())
+        attachment = makeImageAttachment(std::string(bytes.begin(), bytes.end()), size, alternative, m_textArea);
+    else
+        attachment = makePlaceholderAttachment(size.width > 0 ? size : kit::Size { 72, 72 }, alternative, m_textArea);
+    ensureParagraph();
+    kit::Attributes attributes = characterAttributes();
+    attributes.attachment = std::move(attachment);
+    appendRaw(kit::kAttachmentCharacter, attributes);
+}
+
+void TextCollector::endDocument()
+{
+    // Notes and boxes left open end here, as if closed.
+    m_hiddenDepth = 0;
+    m_noteIsHidden.clear();
+    m_boxIsHidden.clear();
+    while (m_targets.size() > 1)
+        finishTarget();
+    endParagraph('\n');
+    endTables();
+    // Note bodies were counted against the limit as they were read.
+    for (const auto& note : m_notes)
+        m_out->append(*note);
+    m_notes.clear();
+}
+
+} // namespace importer::revenge

@@ -1,0 +1,129 @@
+#include "import/Importer.h"
+#include "import/sandbox/LegacyImporter.h"
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+std::vector<std::uint8_t> legacyFile(const std::string& name)
+{
+    return testsupport::readFile(std::filesystem::path(LECTORIN_CORPUS_LEGACY_DIR) / name);
+}
+
+std::vector<std::uint8_t> bytesOf(const std::string& text) { return { text.begin(), text.end() }; }
+
+std::string utf16le(const std::string& ascii)
+{
+    std::string out;
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+// A stand-in for the helper program: a shell script that behaves badly in one way.
+void useHelperScript(const std::string& name, const std::string& body)
+{
+    auto path = testsupport::temporaryFolder("helper") / name;
+    testsupport::writeFile(path, "#!/bin/sh\n" + body + "\n");
+    chmod(path.c_str(), 0755);
+    setenv("LECTORIN_REVENGE_HOST", path.c_str(), 1);
+}
+
+} // namespace
+
+// The libraries of older formats come after our own readers and before text: a WordPerfect file is one
+// whatever it is called, containers our readers do not know go on to them, and text stays text.
+TEST(LegacyDispatch, OlderFormatsComeAfterOurOwnReadersAndBeforeText)
+{
+    const struct {
+        std::vector<std::uint8_t> bytes;
+        const char* format;
+        const char* words;
+        const char* why;
+    } cases[] = {
+        { legacyFile("formatcorpus-testWordPerfect_50.doc"), "wordperfect", "Sluwe Sjaantje",
+            "WordPerfect under a .doc name" },
+        { legacyFile("tika-testWORKS.wps"), "works", "Microsoft Works", "an OLE2 file that is not Word's" },
+        { legacyFile("tika-testStarOffice-5.2-writer.sdw"), "staroffice", "StarOffice", "StarOffice's OLE2" },
+        { legacyFile("tika-testPages.pages"), "pages", "Sample pages document", "a ZIP that is neither ODF nor OOXML" },
+        { legacyFile("tika-testMSWriteFile.wri"), "write", "Document Register",
+            "a signature of two bytes and a header" },
+        { legacyFile("poi-Word95.doc"), "doc", "", "Word 95 stays with our own reader" },
+        { bytesOf("<?xml version=\"1.0\"?>\n<abiword version=\"1.0\"><section><p>Hello from "
+                  "AbiWord</p></section></abiword>"),
+            "abiword", "Hello from AbiWord", "AbiWord's XML is text the text reader would take" },
+        { bytesOf("plain words\n"), "text", "plain words", "text" },
+        { bytesOf(utf16le("UTF-16 without a byte-order mark\n")), "text", "UTF-16 without", "NULs, yet text" },
+        { bytesOf(std::string("padded text\n") + std::string(40, '\0')), "text", "padded text",
+            "text with trailing NUL padding" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto result = importer::importDocument(c.bytes);
+        EXPECT_EQ(result.format, c.format);
+        ASSERT_TRUE(result.text) << result.error;
+        EXPECT_EQ(result.error, "");
+        EXPECT_NE(result.text->string().find(c.words), std::string::npos) << result.text->string().substr(0, 300);
+    }
+    std::vector<std::uint8_t> noise;
+    for (int i = 0; i < 5000; ++i)
+        noise.push_back(std::uint8_t(i * 7919 % 251));
+    auto unknown = importer::importDocument(noise);
+    EXPECT_EQ(unknown.format, "none");
+    EXPECT_EQ(unknown.error, "not a known format") << "binary no library reads";
+}
+
+// Whatever the helper does, the importer answers with a result and this process lives on.
+TEST(LegacyDispatch, AHelperThatFailsGivesAnImportError)
+{
+    importer::installRtfReader();
+    auto wordPerfect = legacyFile("formatcorpus-testWordPerfect_50.doc");
+    importer::sandbox::ChildLimits quick;
+    quick.wallTime = std::chrono::milliseconds(500);
+    const struct {
+        const char* script;
+        const char* format;
+        const char* error;
+        const char* why;
+    } cases[] = {
+        { "printf 'LECTORIN-REVENGE wordperfect\\n'; kill -SEGV $$", "wordperfect", "damaged",
+            "a crash while parsing" },
+        { "printf 'LECTORIN-REVENGE wordperfect\\n'; exec sleep 30", "wordperfect", "damaged",
+            "an endless parse: the deadline" },
+        { "kill -ABRT $$", "none", "damaged", "a crash while detecting" },
+        { "printf 'LECTORIN-REVENGE wordperfect\\nencrypted\\n'", "wordperfect", "encrypted",
+            "a password-protected file" },
+        { "printf 'LECTORIN-REVENGE works\\nok\\nnot rtf at all'", "works", "damaged", "an answer that is not RTF" },
+        { "printf 'something else\\n'", "none", "not a known format", "not the helper's greeting" },
+        { "cat >/dev/null; printf 'LECTORIN-REVENGE none\\n'", "none", "not a known format", "no library reads it" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        useHelperScript("helper", c.script);
+        auto result = importer::importLegacy(wordPerfect, quick);
+        EXPECT_EQ(result.format, c.format);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_FALSE(result.text);
+    }
+    useHelperScript(
+        "answers", "cat >/dev/null; printf 'LECTORIN-REVENGE works\\nok\\n{\\\\rtf1 Recovered \\\\b words\\\\par}'");
+    auto answered = importer::importLegacy(wordPerfect, quick);
+    ASSERT_TRUE(answered.text) << answered.error;
+    EXPECT_EQ(answered.format, "works");
+    EXPECT_EQ(answered.text->string(), "Recovered words\n");
+    EXPECT_TRUE(answered.text->attributesAt(10).bold);
+}
+
+TEST(LegacyDispatch, WithoutTheHelperOlderFormatsAreUnknown)
+{
+    setenv("LECTORIN_REVENGE_HOST", "/nonexistent/lectorin-revenge", 1);
+    EXPECT_FALSE(importer::legacyHelperPath()) << "the test program has no helper beside it";
+    auto result = importer::importDocument(legacyFile("formatcorpus-testWordPerfect_50.doc"));
+    EXPECT_EQ(result.error, "not a known format");
+    EXPECT_EQ(importer::importDocument(bytesOf("plain words")).format, "text");
+}
