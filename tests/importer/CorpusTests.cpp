@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
@@ -218,5 +219,47 @@ TEST(ImporterCorpus, RecallsTheWordsOfTheReferenceTexts)
             recall.referenceWords, recall.bag, recall.order);
         EXPECT_GE(recall.order + 1e-9, c.minimumOrder) << c.why;
         EXPECT_GE(recall.bag + 1e-9, recall.order);
+    }
+}
+
+// The documents of older word processors: each imports in its own format, with the reference's words, and
+// none is mistaken for another by its file name (two WordPerfect files are called .doc).
+TEST(ImporterCorpus, ReadsTheOlderWordProcessorsDocuments)
+{
+    const struct {
+        const char* name;
+        const char* format;
+    } cases[] = {
+        { "formatcorpus-TOPOPREC.WPD", "wordperfect" },
+        { "formatcorpus-testWordPerfect_50.doc", "wordperfect" },
+        { "formatcorpus-testWordPerfect_51_52.doc", "wordperfect" },
+        { "poi-Word6_sections.doc", "doc" },
+        { "poi-Word95.doc", "doc" },
+        { "tika-testMSWriteFile.wri", "write" },
+        { "tika-testPages.pages", "pages" },
+        { "tika-testStarOffice-5.2-writer.sdw", "staroffice" },
+        { "tika-testWORKS.wps", "works" },
+        { "tika-testWORKSWordProcessor3.0.wps", "works" },
+    };
+    std::set<std::string> listed;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        listed.insert(c.name);
+        auto path = std::filesystem::path(LECTORIN_CORPUS_LEGACY_DIR) / c.name;
+        auto reference = std::filesystem::path(LECTORIN_CORPUS_REFERENCE_DIR) / (std::string(c.name) + ".txt");
+        auto result = importer::importDocument(testsupport::readFile(path));
+        ASSERT_TRUE(result.text) << result.error;
+        EXPECT_EQ(result.format, c.format);
+        Recall recall = measureRecall(testsupport::readText(reference), importer::plainText(*result.text));
+        std::printf("recall %-42s words %6zu/%6zu  bag %.3f  order %.3f\n", c.name, recall.words, recall.referenceWords,
+            recall.bag, recall.order);
+        EXPECT_GE(recall.bag + 1e-9, 0.98);
+        EXPECT_GE(recall.order + 1e-9, 0.98);
+    }
+    // A document added to the folder is added here too, or this says so.
+    for (const auto& entry : std::filesystem::directory_iterator(LECTORIN_CORPUS_LEGACY_DIR)) {
+        std::string name = entry.path().filename().string();
+        if (name != "SOURCES.md" && !listed.count(name) && name != "poi-word2.doc")
+            ADD_FAILURE() << name << " is not among the cases";
     }
 }
