@@ -5,6 +5,7 @@
 #include "kit/text/TextStorage.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <hb-ot.h>
@@ -16,23 +17,38 @@ namespace {
 
 int toPango(float points) { return int(std::lround(points * PANGO_SCALE)); }
 
+// The scripts a paragraph the engine takes is itemized with: no letters at all, Latin, Greek, Cyrillic.
+constexpr std::array<hb_script_t, 4> kScripts { HB_SCRIPT_COMMON, HB_SCRIPT_LATIN, HB_SCRIPT_GREEK, HB_SCRIPT_CYRILLIC };
+
 float fromPango(int units) { return float(units) / PANGO_SCALE; }
 
 constexpr std::uint8_t kBreakBefore = 1; // a line may start at this byte
 constexpr std::uint8_t kWhite = 2; // a white character starts at this byte
+constexpr std::uint8_t kItemStart = 4; // an item starts here (or the paragraph ends)
 
-// Characters after which a space never allows a break (UAX #14: no break before exclamation and infix
-// separators). The other characters of the fast alphabet follow the plain rule: a break after spaces.
-bool noBreakBefore(char c) { return c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?'; }
+// How the engine takes a printable ASCII character. In text of letters, digits and spaces, where the
+// punctuation below ends a word and an apostrophe stands between letters, a line may break only after a
+// run of spaces, before anything but that punctuation; other characters need the full rules.
+enum class AsciiClass : std::uint8_t { Refused, Letter, Plain, Punctuation, Apostrophe, Other };
 
-// The alphabet whose break opportunities are found without the full line breaking algorithm, where
-// punctuation ends a word and an apostrophe stands between letters: in such text a line may break only
-// after a run of spaces, before anything that is not listed above.
-bool isFastCharacter(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' || c == '\''
-        || noBreakBefore(char(c));
-}
+constexpr std::array<AsciiClass, 128> kAsciiClass = [] {
+    std::array<AsciiClass, 128> table {};
+    for (int c = 0x20; c < 0x7F; ++c)
+        table[c] = AsciiClass::Other;
+    for (int c = 'a'; c <= 'z'; ++c)
+        table[c] = table[c - 'a' + 'A'] = AsciiClass::Letter;
+    for (int c = '0'; c <= '9'; ++c)
+        table[c] = AsciiClass::Plain;
+    table[' '] = AsciiClass::Plain;
+    for (char c : { '.', ',', ';', ':', '!', '?' })
+        table[std::size_t(c)] = AsciiClass::Punctuation;
+    table['\''] = AsciiClass::Apostrophe;
+    return table;
+}();
+
+// Characters a space before never allows a break before (UAX #14: no break before exclamation and
+// infix separators).
+bool noBreakBefore(char c) { return kAsciiClass[static_cast<unsigned char>(c) & 0x7F] == AsciiClass::Punctuation; }
 
 // Characters outside printable ASCII that the engine takes: they shape and break like ordinary Latin text
 // in Pango (no font of their own, no emoji presentation, no direction, no mandatory break, no hyphen of
@@ -45,6 +61,8 @@ bool isTakenCharacter(gunichar c)
         return false; // soft hyphen, line and paragraph separators, bidi controls, zero-width characters
     switch (g_unichar_get_script(c)) {
     case G_UNICODE_SCRIPT_LATIN:
+    case G_UNICODE_SCRIPT_GREEK:
+    case G_UNICODE_SCRIPT_CYRILLIC:
         return true;
     case G_UNICODE_SCRIPT_INHERITED:
         return c < 0x370; // combining diacritical marks
@@ -133,10 +151,10 @@ struct HarfBuzzParagraphEngine::Font {
     std::vector<hb_feature_t> features;
     hb_codepoint_t spaceGlyph = 0;
     bool hasSpace = false;
-    bool wordsShapeAlone = false;
+    std::array<std::int8_t, 4> wordsShapeAlone { -1, -1, -1, -1 }; // per paragraph script; -1 not asked yet
     std::int32_t spaceAdvance = 0; // a space shaped alone
     std::int32_t spaceSpaceKern = 0; // added to a space followed by another
-    std::vector<std::int8_t> covers; // per character below kCoverageTable: -1 not asked yet
+    std::vector<std::int8_t> covers; // per character below kCoverageTable: -1 not asked yet (ASCII is asked first)
     std::unordered_map<gunichar, bool> coversOther;
     std::unordered_map<gunichar, std::int32_t> kernBefore, kernAfter; // of a space with a character's glyph
     std::unordered_map<gunichar, std::int32_t> whiteAdvance; // white characters shaped alone
@@ -222,9 +240,11 @@ HarfBuzzParagraphEngine::Font& HarfBuzzParagraphEngine::font(const PangoFontDesc
         return *found->second;
     FontMap& fonts = FontMap::shared();
     auto font = std::make_unique<Font>();
-    font->id = std::uint32_t(m_fonts.size()) * 2;
+    font->id = std::uint32_t(m_fonts.size()) * kScripts.size();
     font->pango = fonts.font(description);
     font->covers.assign(Font::kCoverageTable, -1);
+    for (gunichar c = 0x20; c < 0x80; ++c)
+        font->hasCharacter(c);
     if (font->pango) {
         font->hb = pango_font_get_hb_font(font->pango);
         font->metrics = fonts.metrics(font->pango);
@@ -237,50 +257,78 @@ HarfBuzzParagraphEngine::Font& HarfBuzzParagraphEngine::font(const PangoFontDesc
         font->hasSpace = true;
         font->spaceAdvance = shape(*font, " ", 1, 0, 1, HB_SCRIPT_LATIN);
         font->spaceSpaceKern = shape(*font, "  ", 2, 0, 2, HB_SCRIPT_LATIN) - 2 * font->spaceAdvance;
-        font->wordsShapeAlone = wordsShapeAlone(font->hb, font->spaceGlyph, HB_SCRIPT_LATIN, font->features)
-            && wordsShapeAlone(font->hb, font->spaceGlyph, HB_SCRIPT_COMMON, font->features);
+
     }
     return *m_fonts.emplace(description, std::move(font)).first->second;
 }
 
 // Which paragraphs the engine takes: every character is one it knows to shape and break as Pango does,
-// and the font Pango would ask first has it (else Pango would fall back to another font for it).
-bool HarfBuzzParagraphEngine::scanCharacters(const char* text, std::size_t length, bool& simple)
+// and the font Pango would ask first has it (else Pango would fall back to another font for it). Notes on
+// the way the paragraph's script (that of its letters, which Pango gives every item, the common script
+// when it has none) and what each item needs to know to be measured.
+bool HarfBuzzParagraphEngine::scanCharacters(const char* text, std::size_t length, bool& simple, unsigned& script)
 {
     simple = true;
-    m_itemOfByte.assign(length, 0);
-    std::size_t item = 0;
+    script = 0;
+    // Pango gives each run of one script an item of its own: the engine takes one script per paragraph.
+    auto letter = [&](unsigned s) {
+        if (script && script != s)
+            return false;
+        script = s;
+        return true;
+    };
     bool afterSpace = false;
-    for (std::size_t i = 0; i < length;) {
-        while (m_items[item].end <= i)
-            ++item;
-        unsigned char byte = static_cast<unsigned char>(text[i]);
-        gunichar c = byte;
-        std::size_t next = i + 1;
-        if (byte >= 0x80) {
-            c = g_utf8_get_char(text + i);
-            next = std::size_t(g_utf8_next_char(text + i) - text);
+    for (Item& item : m_items) {
+        Font& font = *item.font;
+        for (std::size_t i = item.start; i < item.end;) {
+            unsigned char byte = static_cast<unsigned char>(text[i]);
+            if (byte < 0x80) {
+                switch (kAsciiClass[byte]) {
+                case AsciiClass::Refused:
+                    return false;
+                case AsciiClass::Letter:
+                    if (!letter(1))
+                        return false;
+                    break;
+                case AsciiClass::Plain:
+                    break;
+                case AsciiClass::Punctuation:
+                    // "1.5", "a,b": the full rules decide around punctuation inside a word.
+                    simple &= i + 1 == length || text[i + 1] == ' ';
+                    break;
+                case AsciiClass::Apostrophe:
+                    // Inside a word ("don't") it never breaks; as a quotation mark it may.
+                    simple &= i > 0 && g_ascii_isalpha(text[i - 1]) && i + 1 < length && g_ascii_isalpha(text[i + 1]);
+                    break;
+                case AsciiClass::Other:
+                    simple = false;
+                    break;
+                }
+                if (!font.covers[byte])
+                    return false;
+                afterSpace = byte == ' ';
+                ++i;
+                continue;
+            }
+            gunichar c = g_utf8_get_char(text + i);
             simple = false;
             if (!isTakenCharacter(c))
                 return false;
+            bool mark = isMark(c);
             // A mark after a space joins the space's cluster, which words shaped alone do not see.
-            if (afterSpace && isMark(c))
+            if (afterSpace && mark)
                 return false;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            return false;
-        } else if (!isFastCharacter(byte)) {
-            simple = false;
-        } else if (noBreakBefore(char(byte)) && i + 1 < length && text[i + 1] != ' ') {
-            simple = false; // "1.5", "a,b": the full rules decide around punctuation inside a word
-        } else if (byte == '\'' && !(i > 0 && g_ascii_isalpha(text[i - 1]) && i + 1 < length && g_ascii_isalpha(text[i + 1]))) {
-            simple = false; // an apostrophe inside a word ("don't") never breaks; a quotation mark may
+            if (mark || c == 0xA0)
+                item.wordsAlone = false; // marks may attach across what the cache splits; a no-break space is white
+            GUnicodeScript unicodeScript = g_unichar_get_script(c);
+            if (unicodeScript != G_UNICODE_SCRIPT_COMMON && unicodeScript != G_UNICODE_SCRIPT_INHERITED
+                && !letter(unicodeScript == G_UNICODE_SCRIPT_LATIN ? 1 : unicodeScript == G_UNICODE_SCRIPT_GREEK ? 2 : 3))
+                return false;
+            if (!font.hasCharacter(c))
+                return false;
+            afterSpace = false;
+            i = std::size_t(g_utf8_next_char(text + i) - text);
         }
-        if (!m_items[item].font->hasCharacter(c))
-            return false;
-        for (std::size_t b = i; b < next && b < length; ++b)
-            m_itemOfByte[b] = std::uint32_t(item);
-        afterSpace = c == ' ';
-        i = next;
     }
     return true;
 }
@@ -292,9 +340,7 @@ bool HarfBuzzParagraphEngine::collectItems(const ParagraphInput& input)
     bool taken = forEachParagraphRun(input, [&](const Attributes& attributes, std::size_t a, std::size_t b) {
         if (attributes.attachment || attributes.allCaps || attributes.smallCaps)
             return false;
-        if ((!attributes.fontFamilyEastAsian.empty() && attributes.fontFamilyEastAsian != attributes.fontFamily)
-            || (!attributes.fontFamilyComplex.empty() && attributes.fontFamilyComplex != attributes.fontFamily))
-            return false;
+        // Families for East Asian and complex scripts do not matter: the characters taken are of neither.
         Font& runFont = font(fonts.fontDescription(attributes));
         if (!runFont.hb || !runFont.hasSpace)
             return false;
@@ -316,7 +362,9 @@ bool HarfBuzzParagraphEngine::collectItems(const ParagraphInput& input)
 void HarfBuzzParagraphEngine::findBreaks(const char* text, std::size_t length, bool simple)
 {
     m_flags.assign(length + 1, 0);
-    m_flags[length] = kBreakBefore;
+    m_flags[length] = kBreakBefore | kItemStart;
+    for (const Item& item : m_items)
+        m_flags[item.start] |= kItemStart;
     if (simple) {
         for (std::size_t i = 0; i < length; ++i) {
             if (text[i] != ' ')
@@ -340,25 +388,17 @@ void HarfBuzzParagraphEngine::findBreaks(const char* text, std::size_t length, b
     }
 }
 
-void HarfBuzzParagraphEngine::measureItem(const char* text, std::size_t length, const Item& item)
+void HarfBuzzParagraphEngine::measureItem(
+    const char* text, std::size_t length, const Item& item, bool simple, unsigned scriptIndex)
 {
     Font& font = *item.font;
-    bool latin = false;
-    bool wordsOnly = font.wordsShapeAlone;
-    for (std::size_t i = item.start; i < item.end; ++i) {
-        unsigned char byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x80 && (byte & 0xC0) != 0x80) {
-            gunichar c = g_utf8_get_char(text + i);
-            latin |= g_unichar_get_script(c) == G_UNICODE_SCRIPT_LATIN;
-            wordsOnly &= !isMark(c) && c != 0xA0;
-        } else if (byte < 0x80) {
-            latin |= g_ascii_isalpha(char(byte));
-        }
-        // A break inside a word (after a hyphen, before an opening bracket) splits what the cache keeps whole.
-        if (i > item.start && (m_flags[i] & kBreakBefore) && text[i - 1] != ' ')
-            wordsOnly = false;
-    }
-    hb_script_t script = latin ? HB_SCRIPT_LATIN : HB_SCRIPT_COMMON;
+    hb_script_t script = kScripts[scriptIndex];
+    if (font.wordsShapeAlone[scriptIndex] < 0)
+        font.wordsShapeAlone[scriptIndex] = wordsShapeAlone(font.hb, font.spaceGlyph, script, font.features);
+    bool wordsOnly = font.wordsShapeAlone[scriptIndex] && item.wordsAlone;
+    // A break inside a word (after a hyphen, before an opening bracket) splits what the cache keeps whole.
+    for (std::size_t i = item.start + 1; wordsOnly && !simple && i < item.end; ++i)
+        wordsOnly = !(m_flags[i] & kBreakBefore) || text[i - 1] == ' ';
     auto advanceOf = [&](const char* word, std::size_t count) { return shape(font, word, count, 0, count, script); };
 
     if (!wordsOnly) {
@@ -376,19 +416,20 @@ void HarfBuzzParagraphEngine::measureItem(const char* text, std::size_t length, 
         return;
     }
 
-    std::uint32_t id = font.id + (latin ? 1 : 0);
+    std::uint32_t id = font.id + scriptIndex;
     // Kerning of a space with a word's first or last glyph, when that glyph is its character's own: then
     // it is the same for every word, so it is measured once per character.
     auto spaceKern = [&](gunichar c, bool before) {
         auto& table = before ? font.kernBefore : font.kernAfter;
-        auto found = table.find(c);
+        gunichar key = c | gunichar(scriptIndex) << 24;
+        auto found = table.find(key);
         if (found != table.end())
             return found->second;
         char pair[8];
         int n = g_unichar_to_utf8(c, before ? pair + 1 : pair);
         pair[before ? 0 : n] = ' ';
         std::int32_t kern = advanceOf(pair, std::size_t(n) + 1) - font.spaceAdvance - advanceOf(pair + (before ? 1 : 0), std::size_t(n));
-        return table.emplace(c, kern).first->second;
+        return table.emplace(key, kern).first->second;
     };
     auto measureWord = [&](std::string_view word) {
         std::uint64_t hash = WordShapeCache::hash(id, word);
@@ -467,12 +508,13 @@ bool HarfBuzzParagraphEngine::breakLines(const ParagraphInput& input, std::vecto
     if (!collectItems(input))
         return false;
     bool simple = true;
-    if (!scanCharacters(text, length, simple))
+    unsigned script = 0;
+    if (!scanCharacters(text, length, simple, script))
         return false;
     findBreaks(text, length, simple);
     m_width.assign(length + 1, 0);
     for (const Item& item : m_items) {
-        measureItem(text, length, item);
+        measureItem(text, length, item, simple, script);
     }
 
     // The box and first-line indent exactly as the Pango engine gives them to its layout.
@@ -483,9 +525,7 @@ bool HarfBuzzParagraphEngine::breakLines(const ParagraphInput& input, std::vecto
     int boxWidth = toPango(std::max(1.0f, input.columnWidth - leading - trailing));
     int indent = toPango(firstLine - headIndent);
 
-    auto isItemBoundary = [&](std::size_t p) {
-        return p == length || m_itemOfByte[p] != m_itemOfByte[p - 1];
-    };
+    auto isItemBoundary = [&](std::size_t p) { return bool(m_flags[p] & kItemStart); };
     // The width Pango compares with the line's width for a break at p: the line's text up to p, less the one
     // white character before the break. Pango measures that character in the run (with its kerning with the
     // next character) but the text before the break shaped again without what follows, so inside a run the
@@ -505,7 +545,9 @@ bool HarfBuzzParagraphEngine::breakLines(const ParagraphInput& input, std::vecto
         withoutWhite = width - inRun;
         if (isItemBoundary(p))
             return withoutWhite;
-        Font& font = *m_items[m_itemOfByte[white]].font;
+        auto holding = std::upper_bound(m_items.begin(), m_items.end(), white,
+            [](std::size_t b, const Item& i) { return b < i.start; });
+        Font& font = *(holding - 1)->font;
         gunichar c = g_utf8_get_char(text + white);
         std::int32_t alone = font.spaceAdvance;
         if (c != ' ') {

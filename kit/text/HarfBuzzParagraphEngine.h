@@ -15,7 +15,7 @@ namespace kit {
 // The paragraph engine that breaks lines itself: HarfBuzz measures words (through a cache of word widths,
 // or a whole style run at once where words do not shape alone the way they shape in the run) and a greedy
 // fit places the breaks where Pango's layout would put them, so both engines give the same lines.
-// It takes left-to-right paragraphs of Latin text without tabs, images, case transforms, line separators
+// It takes left-to-right paragraphs of Latin, Greek or Cyrillic text (one script each) without tabs, images, case transforms, line separators
 // or characters its font lacks; every other paragraph, and drawing and hit testing of every paragraph,
 // goes to the Pango engine it owns. Drawing relies on that agreement: Pango lays a paragraph out again
 // when it is drawn and must find the same lines.
@@ -45,13 +45,14 @@ private:
         std::uint32_t start = 0, end = 0; // bytes of the paragraph
         Font* font = nullptr;
         float rise = 0; // points, positive raises
+        bool wordsAlone = true; // no character keeps words shaped alone from shaping as in the run
     };
 
     bool breakLines(const ParagraphInput&, std::vector<LineMetrics>& lines);
     bool collectItems(const ParagraphInput&);
-    bool scanCharacters(const char* text, std::size_t length, bool& simple);
+    bool scanCharacters(const char* text, std::size_t length, bool& simple, unsigned& script);
     void findBreaks(const char* text, std::size_t length, bool simple);
-    void measureItem(const char* text, std::size_t length, const Item&);
+    void measureItem(const char* text, std::size_t length, const Item&, bool simple, unsigned script);
     Font& font(const PangoFontDescription*);
     // Shapes count bytes at offset of context (the rest is context only) into m_buffer, left to right;
     // returns the sum of the advances, 1/1024 point.
@@ -68,8 +69,7 @@ private:
     // Per paragraph, reused. Offsets are bytes of the paragraph.
     std::vector<Item> m_items;
     std::vector<std::int32_t> m_width; // [b]: advance of the clusters before byte b, 1/1024 point
-    std::vector<std::uint8_t> m_flags; // per byte: a break before it, a white character starting at it
-    std::vector<std::uint32_t> m_itemOfByte;
+    std::vector<std::uint8_t> m_flags; // per byte: a break before it, a white character or an item starts at it
     std::vector<PangoLogAttr> m_logAttrs;
 };
 

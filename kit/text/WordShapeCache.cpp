@@ -6,8 +6,8 @@ namespace kit {
 
 std::uint64_t WordShapeCache::hash(std::uint32_t font, std::string_view word)
 {
-    // FNV-1a over the font number and the bytes, then a final mix so that the low bits used for the slot
-    // depend on every byte.
+    // FNV-1a over the font number and the bytes, then a final mix so that the bits used for the slot and
+    // for the tag depend on every byte.
     std::uint64_t h = 0xcbf29ce484222325ull ^ font;
     for (char c : word) {
         h ^= std::uint8_t(c);
@@ -22,12 +22,16 @@ std::uint64_t WordShapeCache::hash(std::uint32_t font, std::string_view word)
 std::size_t WordShapeCache::slotFor(std::uint32_t font, std::string_view word, std::uint64_t hash) const
 {
     std::size_t mask = m_slots.size() - 1;
+    std::uint64_t tag = hash >> 32;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const Slot& slot = m_slots[i];
-        if (!slot.used)
+        std::uint64_t slot = m_slots[i];
+        if (!slot)
             return i;
-        if (slot.hash == hash && slot.font == font && slot.length == word.size()
-            && !std::memcmp(m_bytes.data() + slot.offset, word.data(), word.size()))
+        if (slot >> 32 != tag)
+            continue;
+        const Entry& entry = m_entries[std::uint32_t(slot) - 1];
+        if (entry.font == font && entry.length == word.size()
+            && !std::memcmp(m_bytes.data() + entry.offset, word.data(), word.size()))
             return i;
     }
 }
@@ -36,35 +40,36 @@ const WordShapeCache::Widths* WordShapeCache::find(std::uint32_t font, std::stri
 {
     if (m_slots.empty())
         return nullptr;
-    const Slot& slot = m_slots[slotFor(font, word, hash)];
-    return slot.used ? &slot.widths : nullptr;
+    std::uint64_t slot = m_slots[slotFor(font, word, hash)];
+    return slot ? &m_entries[std::uint32_t(slot) - 1].widths : nullptr;
 }
 
 void WordShapeCache::insert(std::uint32_t font, std::string_view word, std::uint64_t hash, const Widths& widths)
 {
-    // At most half full, so probes stay short and an unused slot always ends them.
-    if ((m_count + 1) * 2 > m_slots.size())
+    // At most half full, so probes stay short and an empty slot always ends them.
+    if ((m_entries.size() + 1) * 2 > m_slots.size())
         grow();
-    Slot& slot = m_slots[slotFor(font, word, hash)];
-    if (slot.used) {
-        slot.widths = widths;
+    std::uint64_t& slot = m_slots[slotFor(font, word, hash)];
+    if (slot) {
+        m_entries[std::uint32_t(slot) - 1].widths = widths;
         return;
     }
-    slot = { hash, std::uint32_t(m_bytes.size()), std::uint32_t(word.size()), font, true, widths };
+    m_entries.push_back({ std::uint32_t(m_bytes.size()), std::uint32_t(word.size()), font, widths });
     m_bytes.insert(m_bytes.end(), word.begin(), word.end());
-    ++m_count;
+    slot = (hash >> 32) << 32 | std::uint64_t(m_entries.size());
 }
 
 void WordShapeCache::grow()
 {
-    std::vector<Slot> old = std::move(m_slots);
-    m_slots.assign(old.empty() ? 4096 : old.size() * 2, Slot {});
+    std::vector<std::uint64_t> old = std::move(m_slots);
+    m_slots.assign(old.empty() ? 4096 : old.size() * 2, 0);
     std::size_t mask = m_slots.size() - 1;
-    for (const Slot& slot : old) {
-        if (!slot.used)
+    for (std::uint64_t slot : old) {
+        if (!slot)
             continue;
-        std::size_t i = slot.hash & mask;
-        while (m_slots[i].used)
+        const Entry& entry = m_entries[std::uint32_t(slot) - 1];
+        std::size_t i = hash(entry.font, { m_bytes.data() + entry.offset, entry.length }) & mask;
+        while (m_slots[i])
             i = (i + 1) & mask;
         m_slots[i] = slot;
     }
@@ -73,8 +78,8 @@ void WordShapeCache::grow()
 void WordShapeCache::clear()
 {
     m_slots.clear();
+    m_entries.clear();
     m_bytes.clear();
-    m_count = 0;
 }
 
 } // namespace kit

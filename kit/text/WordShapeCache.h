@@ -7,8 +7,9 @@
 namespace kit {
 
 // Widths of words shaped alone, keyed by a font number the owner gives each font it shapes with (the
-// font fixes face, size, features, script and language) and the word's UTF-8 bytes. Open addressing
-// over a 64-bit hash; the words' bytes live in one arena. Not shared between threads.
+// font fixes face, size, features, script and language) and the word's UTF-8 bytes. The table itself
+// holds only a 32-bit tag of each key's hash and the index of its entry, so that it stays in the
+// processor's cache while the entries and the words' bytes live in arenas. Not shared between threads.
 class WordShapeCache {
 public:
     struct Widths {
@@ -22,24 +23,23 @@ public:
     void insert(std::uint32_t font, std::string_view word, std::uint64_t hash, const Widths&);
     static std::uint64_t hash(std::uint32_t font, std::string_view word);
 
-    std::size_t size() const { return m_count; }
+    std::size_t size() const { return m_entries.size(); }
     void clear();
 
 private:
-    struct Slot {
-        std::uint64_t hash = 0;
+    struct Entry {
         std::uint32_t offset = 0; // into m_bytes
         std::uint32_t length = 0;
         std::uint32_t font = 0;
-        bool used = false;
         Widths widths;
     };
+    // The slot holding (font, word), or the empty slot where it would go.
     std::size_t slotFor(std::uint32_t font, std::string_view word, std::uint64_t hash) const;
     void grow();
 
-    std::vector<Slot> m_slots;
+    std::vector<std::uint64_t> m_slots; // tag << 32 | entry index + 1; 0 is an empty slot
+    std::vector<Entry> m_entries;
     std::vector<char> m_bytes;
-    std::size_t m_count = 0;
 };
 
 } // namespace kit
