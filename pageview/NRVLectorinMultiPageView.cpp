@@ -2,6 +2,7 @@
 
 #include "kit/host/DisplayServices.h"
 #include "kit/print/PrintInfo.h"
+#include "kit/text/DocumentPages.h"
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
 #include "kit/text/TextView.h"
@@ -10,11 +11,13 @@
 #include "kit/view/TextDrawing.h"
 #include "pageview/DisplayResolution.h"
 #include "pageview/NRVLectorinSBCenteringClipView.h"
+#include "pageview/PageNavigation.h"
 #include "pageview/ScaleUtilities.h"
 #include "pageview/ZoomFactors.h"
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -46,6 +49,7 @@ NRVLectorinMultiPageView::~NRVLectorinMultiPageView()
     while (!subviews().empty())
         subviews().front()->removeFromSuperview();
     m_textStorage.reset();
+    m_documentPages.reset();
     m_textLayoutManager.reset();
     m_documentPrintInfo.reset();
 }
@@ -73,12 +77,19 @@ void NRVLectorinMultiPageView::updateFrame()
 {
     if (!superview())
         return;
-    kit::Size paper = printInfo()->paperSize();
     float s = pageSeparatorHeight();
-    float width = s + s + paper.width;
-    float height = float(m_numberOfPages) * paper.height + s + s;
-    if (m_numberOfPages > 1)
-        height += float(m_numberOfPages - 1) * s;
+    float width = 0, height = 0;
+    if (m_documentPages) {
+        const auto& pages = m_documentPages->pages();
+        width = s + s + m_largestPaper.width;
+        height = pages.empty() ? s + s : m_pageTops.back() + pages.back().paperSize.height + s + s;
+    } else {
+        kit::Size paper = printInfo()->paperSize();
+        width = s + s + paper.width;
+        height = float(m_numberOfPages) * paper.height + s + s;
+        if (m_numberOfPages > 1)
+            height += float(m_numberOfPages - 1) * s;
+    }
     kit::Size size = convertSize({ width, height }, superview());
     setFrame({ { 0, 0 }, size });
 }
@@ -91,9 +102,21 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
         subviews().front()->removeFromSuperview();
     m_findHighlights.clear();
     m_highlightRects.clear();
+    m_documentPages.reset();
+    m_pageTops.clear();
     m_textLayoutManager = std::make_unique<kit::LayoutManager>();
     m_textLayoutManager->replaceTextStorage(m_textStorage);
+    if (m_pageLayout == PageLayout::Document && m_textStorage && m_textStorage->pageSetup()
+        && !m_textStorage->pageSetup()->sections.empty())
+        layOutDocumentPages();
+    else
+        layOutPrinterPages();
+    applyZoomStep();
+    updateFrame();
+}
 
+void NRVLectorinMultiPageView::layOutPrinterPages()
+{
     m_numberOfPages = 0;
     // Pages are added until the layout manager has placed the whole text. The end of a page's glyph range
     // cannot tell: a table row split over pages puts the bytes of a short cell (later in the text than the
@@ -119,8 +142,65 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
         if (emptyPages > 2)
             break;
     }
-    applyZoomStep();
-    updateFrame();
+}
+
+void NRVLectorinMultiPageView::layOutDocumentPages()
+{
+    m_documentPages = std::make_unique<kit::DocumentPages>(m_textStorage->pageSetup());
+    m_largestPaper = {};
+    float s = pageSeparatorHeight();
+    std::vector<kit::TextView*> textViews;
+    m_documentPages->paginate(*m_textLayoutManager, [&](kit::TextContainer& container, const kit::DocumentPage& page) {
+        const auto& pages = m_documentPages->pages();
+        m_pageTops.push_back(m_pageTops.empty() ? 0 : m_pageTops.back() + pages[pages.size() - 2].paperSize.height + s);
+        m_largestPaper = { std::max(m_largestPaper.width, page.paperSize.width),
+            std::max(m_largestPaper.height, page.paperSize.height) };
+        auto textView = std::make_unique<kit::TextView>(kit::Rect { {}, page.textRect.size }, &container);
+        textView->setEditable(false);
+        textView->setDrawsBackground(false);
+        textView->setUsesFindPanel(true);
+        textViews.push_back(textView.get());
+        addSubview(std::move(textView));
+    });
+    m_numberOfPages = std::uint32_t(m_documentPages->pages().size());
+    // Each page is centred on the widest, which is known only now.
+    for (std::uint32_t page = 0; page < textViews.size(); ++page)
+        textViews[page]->setFrame(documentRectForPageNumber(page));
+}
+
+void NRVLectorinMultiPageView::setPageLayout(PageLayout layout)
+{
+    if (layout == m_pageLayout)
+        return;
+    // The text at the top of the view, to bring back there once the pages are made again.
+    std::optional<std::size_t> topIndex;
+    kit::ClipView* clip = PageNavigation::clipView(*this);
+    if (clip && m_textLayoutManager && m_numberOfPages) {
+        kit::Rect visible = clip->documentVisibleRect();
+        std::uint32_t page = PageNavigation::pageAtY(*this, visible.minY());
+        const auto& containers = m_textLayoutManager->textContainers();
+        if (page < containers.size()) {
+            kit::Rect text = documentRectForPageNumber(page);
+            kit::Point inContainer { 0, std::max(0.0f, visible.minY() - text.y()) };
+            topIndex = m_textLayoutManager->characterIndexForPoint(inContainer, *containers[page]);
+        }
+    }
+    m_pageLayout = layout;
+    if (!m_textLayoutManager)
+        return;
+    std::vector<kit::Range> highlights = m_findHighlights;
+    kit::Range selection = m_textLayoutManager->selectedRange();
+    setTextStorage(m_textStorage);
+    m_textLayoutManager->setSelectedRange(selection);
+    setFindHighlights(std::move(highlights));
+    if (topIndex)
+        PageNavigation::scrollCharacterToTop(*this, *topIndex);
+    setNeedsDisplay(true);
+}
+
+kit::Size NRVLectorinMultiPageView::largestPaperSize()
+{
+    return m_documentPages ? m_largestPaper : printInfo()->paperSize();
 }
 
 const std::shared_ptr<kit::PrintInfo>& NRVLectorinMultiPageView::printInfo()
@@ -159,6 +239,16 @@ kit::Size NRVLectorinMultiPageView::documentSizeInPage()
 
 kit::Rect NRVLectorinMultiPageView::pageRectForPageNumber(std::uint32_t page)
 {
+    if (m_documentPages && !m_pageTops.empty()) {
+        const auto& pages = m_documentPages->pages();
+        // Past the last page, as if more pages of the last one's size followed.
+        std::uint32_t last = std::uint32_t(pages.size() - 1), shown = std::min(page, last);
+        kit::Size paper = pages[shown].paperSize;
+        float s = pageSeparatorHeight();
+        float top = m_pageTops[shown] + float(page - shown) * (paper.height + s);
+        kit::Point origin = frame().origin;
+        return { origin.x + s + (m_largestPaper.width - paper.width) / 2, origin.y + s + top, paper.width, paper.height };
+    }
     kit::Size paper = printInfo()->paperSize();
     float s = pageSeparatorHeight();
     kit::Point origin = frame().origin;
@@ -168,6 +258,11 @@ kit::Rect NRVLectorinMultiPageView::pageRectForPageNumber(std::uint32_t page)
 kit::Rect NRVLectorinMultiPageView::documentRectForPageNumber(std::uint32_t page)
 {
     kit::Rect pageRect = pageRectForPageNumber(page);
+    if (m_documentPages && !m_documentPages->pages().empty()) {
+        const auto& pages = m_documentPages->pages();
+        kit::Rect text = pages[std::min<std::size_t>(page, pages.size() - 1)].textRect;
+        return { { pageRect.x() + text.x(), pageRect.y() + text.y() }, text.size };
+    }
     const auto& info = printInfo();
     return { { pageRect.x() + (info->leftMargin() - defaultTextPadding()), pageRect.y() + info->topMargin() },
         documentSizeInPage() };
@@ -198,6 +293,8 @@ void NRVLectorinMultiPageView::drawRect(cairo_t* context, kit::Rect dirty)
         cairo_set_source_rgb(context, 1, 1, 1);
         cairo_rectangle(context, pageRect.x(), pageRect.y(), pageRect.width(), pageRect.height());
         cairo_fill(context);
+        if (m_documentPages)
+            m_documentPages->drawHeaderAndFooter(context, page, pageRect.origin, dirty);
         if (!m_findHighlights.empty())
             drawFindHighlights(context, page, dirty);
         if (page == 0 && !m_message.empty())
@@ -321,7 +418,7 @@ void NRVLectorinMultiPageView::applyZoomFit()
     // A new scale can show or hide a scroller, which resizes the clip view: fit again until the visible
     // area stays (twice is the most a scroller pair can take).
     m_fitting = true;
-    kit::Size paper = printInfo()->paperSize();
+    kit::Size paper = largestPaperSize();
     float s = pageSeparatorHeight();
     for (int pass = 0; pass < 3; ++pass) {
         kit::Size visible = clip->convertSize(clip->bounds().size, nullptr); // window units

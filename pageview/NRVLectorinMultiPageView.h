@@ -13,13 +13,20 @@
 #include <vector>
 
 namespace kit {
+class DocumentPages;
 class LayoutManager;
 class PrintInfo;
 class TextView;
 } // namespace kit
 
+// The two ways of laying a document out: on the print settings' paper with one-inch margins, so that it
+// looks as it would print here, or on the pages its own sections set up.
+enum class PageLayout { PrinterPaper, Document };
+
 // The stack of pages: every page is as large as the paper of the view's print settings and holds one
-// non-editable text view whose frame is the paper less the margins. The text flows from page to page
+// non-editable text view whose frame is the paper less the margins. In the document's own layout each page
+// instead takes its section's paper and margins and shows its header and footer; pages of different sizes
+// are stacked, each centred on its own width, with the same separators. The text flows from page to page
 // through one layout manager; the view adds pages until the whole text is placed and sizes its frame to
 // the stack. Lengths are points in the view's own flipped coordinates (page 0 at the top).
 class NRVLectorinMultiPageView : public kit::View {
@@ -39,6 +46,15 @@ public:
     std::shared_ptr<kit::TextStorage> sharedTextStorage() const { return m_textStorage; }
     // Replaces the print settings by a copy; the pages keep their text areas until the next setTextStorage.
     void setPrintInfo(const std::shared_ptr<kit::PrintInfo>& printInfo);
+
+    // Lays the text out again in the other layout, keeping the line at the top of the view there.
+    void setPageLayout(PageLayout layout);
+    PageLayout pageLayout() const { return m_pageLayout; }
+    // Whether the pages are the document's own: the Document layout of a text that has a page setup (HTML
+    // and plain text have none and keep the printer's paper).
+    bool showsDocumentPages() const { return m_documentPages != nullptr; }
+    // The document's pages (null unless showsDocumentPages).
+    kit::DocumentPages* documentPages() const { return m_documentPages.get(); }
     // The view's own print settings, made on first use from the host's shared ones with one-inch margins.
     const std::shared_ptr<kit::PrintInfo>& printInfo();
 
@@ -87,6 +103,9 @@ public:
     const PageShadow& pageShadow() const { return m_shadow; }
 
 private:
+    void layOutPrinterPages();
+    void layOutDocumentPages();
+    kit::Size largestPaperSize();
     void applyZoomStep();
     void applyZoomFit();
     void drawMessage(cairo_t* context);
@@ -96,6 +115,10 @@ private:
     std::unique_ptr<kit::LayoutManager> m_textLayoutManager;
     std::uint32_t m_numberOfPages = 0;
     std::shared_ptr<kit::PrintInfo> m_documentPrintInfo;
+    PageLayout m_pageLayout = PageLayout::PrinterPaper;
+    std::unique_ptr<kit::DocumentPages> m_documentPages;
+    std::vector<float> m_pageTops; // document pages: each page's top below the first's, points
+    kit::Size m_largestPaper; // document pages: the widest and the tallest
     int m_zoomStep = 0;
     ZoomFit m_zoomFit = ZoomFit::None;
     bool m_fitting = false;

@@ -22,8 +22,20 @@ std::uint32_t pageAtY(NRVLectorinMultiPageView& pageView, float y)
     std::uint32_t count = pageView.numberOfPages();
     if (count <= 1)
         return 0;
-    kit::Rect first = pageView.pageRectForPageNumber(0);
     float s = pageView.pageSeparatorHeight();
+    if (pageView.showsDocumentPages()) {
+        // Pages of different heights: the first whose slot ends below y.
+        std::uint32_t low = 0, high = count - 1;
+        while (low < high) {
+            std::uint32_t middle = (low + high) / 2;
+            if (pageView.pageRectForPageNumber(middle).maxY() + s / 2 <= y)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        return low;
+    }
+    kit::Rect first = pageView.pageRectForPageNumber(0);
     float pitch = first.height() + s;
     float slot = std::floor((y - (first.y() - s / 2)) / pitch);
     if (!(slot > 0))

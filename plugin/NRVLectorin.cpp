@@ -216,6 +216,8 @@ void NRVLectorin::connectionDidFinishLoading(kit::URLConnection&)
     m_importError = imported.error;
     m_problemMessage = documentProblemMessage(bytes.size(), imported.text.get(), imported.error);
     if (auto* pageView = m_pageView.get()) {
+        pageView->setPageLayout(pageLayoutToOpen());
+        updatePageLayoutMenuItem();
         pageView->setTextStorage(m_problemMessage.empty() ? std::move(imported.text) : nullptr);
         pageView->setMessage(m_problemMessage);
     }

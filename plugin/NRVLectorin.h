@@ -17,6 +17,7 @@ namespace kit {
 class ProgressIndicator;
 }
 class NRVLectorinMultiPageView;
+enum class PageLayout;
 
 // The keys of the arguments a browser passes when it creates a plug-in view: the embedding element's
 // attributes (a dictionary of strings, "src" among them), the page's base URL (a string) against which "src"
@@ -76,6 +77,9 @@ public:
     void showFindPanel(kit::Responder* sender);
     void showAboutBox(kit::Responder* sender);
     void showPreferences(kit::Responder* sender);
+    // The context menu's switch between the printer's paper and the document's own pages; the choice is
+    // stored in the preferences for the documents opened next.
+    void togglePageLayout(kit::Responder* sender);
     void handleBackgroundColorChange(const kit::Notification&);
     // The find action a text view reads while this view is the sender of performFindPanelAction:.
     int tag() const override { return m_findActionTag; }
@@ -90,6 +94,11 @@ public:
     // The once-per-process flag of the automatic check.
     static bool versionCheckPerformed();
     static void resetVersionCheckPerformedForTesting();
+
+    // The layout documents open in: the "Page Layout" preference, unless a host chose one for the whole
+    // process (a command line's --layout); nullopt gives the preference back its say.
+    static PageLayout pageLayoutToOpen();
+    static void setPageLayoutOverride(std::optional<PageLayout> layout);
 
     // For hosts and tests.
     bool downloadIsComplete() const { return m_downloadIsComplete; }
@@ -116,6 +125,8 @@ private:
     // The check in either form; afterPresented runs on the UI thread once its alert, if any, has closed.
     static void startVersionCheck(bool quiet, std::function<void()> afterPresented);
     void sendFindAction(int tag);
+    // Titles the context menu's layout item after the layout it switches to.
+    void updatePageLayoutMenuItem();
 
     bool m_downloadIsComplete = false;
     kit::Value m_pluginArguments;

@@ -1,14 +1,17 @@
 // The browser's commands: save, print, find and zoom. Every command the view implements is enabled
 // whenever it reaches the view; save does nothing until the document has arrived.
 #include "kit/host/Host.h"
+#include "kit/print/DocumentPrintJob.h"
 #include "kit/print/PrintOperation.h"
 #include "kit/text/TextView.h"
 #include "kit/view/ActionTable.h"
+#include "kit/view/Menu.h"
 #include "kit/view/SegmentedControl.h"
 #include "kit/view/Window.h"
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "plugin/AtomicFile.h"
 #include "plugin/NRVLectorin.h"
+#include "preferences/LectorinPreferences.h"
 
 #include <glib.h>
 
@@ -53,6 +56,7 @@ bool NRVLectorin::dispatchAction(std::string_view selector, kit::Responder* send
         { "showFindPanel:", &NRVLectorin::showFindPanel },
         { "showAboutBox:", &NRVLectorin::showAboutBox },
         { "showPreferences:", &NRVLectorin::showPreferences },
+        { "togglePageLayout:", &NRVLectorin::togglePageLayout },
     };
     return actions.dispatch(*this, selector, sender, perform) || kit::View::dispatchAction(selector, sender, perform);
 }
@@ -94,6 +98,14 @@ void NRVLectorin::print(kit::Responder*)
     NRVLectorinMultiPageView* pageView = m_pageView.get();
     if (!pageView)
         return;
+    if (pageView->showsDocumentPages()) {
+        // The document's own pages, each on its section's paper: no print settings' paper to fit them to.
+        auto job = std::make_shared<kit::DocumentPrintJob>(
+            pageView->sharedTextStorage(), window() ? window()->title() : std::string());
+        kit::Host::current().runPrintPanel(window(), kit::PrintPanelShowsCopies | kit::PrintPanelShowsPageRange
+                | kit::PrintPanelShowsPreview, std::move(job), [](bool) { });
+        return;
+    }
     auto printView = std::make_unique<kit::TextView>(pageView->documentRectForPageNumber(0));
     kit::TextStorage* source = pageView->textStorage();
     kit::Range sourceRange { 0, source ? source->length() : 0 };
@@ -193,4 +205,51 @@ void NRVLectorin::focusWebViewSearchField(kit::Responder* sender)
 void NRVLectorin::showFindPanel(kit::Responder* sender)
 {
     find(sender);
+}
+
+namespace {
+
+std::optional<PageLayout>& pageLayoutOverride()
+{
+    static std::optional<PageLayout> layout;
+    return layout;
+}
+
+constexpr const char* kPageLayoutAction = "togglePageLayout:";
+
+} // namespace
+
+PageLayout NRVLectorin::pageLayoutToOpen()
+{
+    if (pageLayoutOverride())
+        return *pageLayoutOverride();
+    return readDocumentLayoutPreference() ? PageLayout::Document : PageLayout::PrinterPaper;
+}
+
+void NRVLectorin::setPageLayoutOverride(std::optional<PageLayout> layout)
+{
+    pageLayoutOverride() = layout;
+}
+
+void NRVLectorin::togglePageLayout(kit::Responder*)
+{
+    NRVLectorinMultiPageView* pageView = m_pageView.get();
+    if (!pageView)
+        return;
+    bool document = pageView->pageLayout() != PageLayout::Document;
+    writeDocumentLayoutPreference(document);
+    pageView->setPageLayout(document ? PageLayout::Document : PageLayout::PrinterPaper);
+    updatePageLayoutMenuItem();
+}
+
+void NRVLectorin::updatePageLayoutMenuItem()
+{
+    NRVLectorinMultiPageView* pageView = m_pageView.get();
+    kit::Menu* menu = pageView ? pageView->menu().get() : nullptr;
+    if (!menu)
+        return;
+    for (const auto& item : menu->items()) {
+        if (item->action() == kPageLayoutAction)
+            item->setTitle(pageView->pageLayout() == PageLayout::Document ? "Show Printer Paper" : "Show Document Layout");
+    }
 }

@@ -51,3 +51,17 @@ void writeAutoUpdatePreference(bool on)
     kit::Preferences::setValue(kAutoUpdateKey, kit::Value::boolean(on), kPreferencesDomain);
     kit::Preferences::synchronize(kPreferencesDomain);
 }
+
+bool readDocumentLayoutPreference()
+{
+    std::optional<kit::Value> stored = kit::Preferences::copyValue(kPageLayoutKey, kPreferencesDomain);
+    const std::string* text = stored ? stored->asString() : nullptr;
+    return text && *text == kDocumentLayoutValue;
+}
+
+void writeDocumentLayoutPreference(bool documentLayout)
+{
+    kit::Preferences::setValue(kPageLayoutKey,
+        kit::Value::string(documentLayout ? kDocumentLayoutValue : kPrinterPaperLayoutValue), kPreferencesDomain);
+    kit::Preferences::synchronize(kPreferencesDomain);
+}

@@ -8,6 +8,10 @@ inline constexpr const char* kPreferencesDomain = "org.nrv.internet-plugin.word"
 inline constexpr const char* kBackgroundColorKey = "Background Color";
 inline constexpr const char* kAutoUpdateKey = "Auto Update";
 inline constexpr const char* kNextScheduledUpdateCheckKey = "NextScheduledUpdateCheck";
+// Which layout documents open in: one of the two strings below.
+inline constexpr const char* kPageLayoutKey = "Page Layout";
+inline constexpr const char* kPrinterPaperLayoutValue = "Printer Paper";
+inline constexpr const char* kDocumentLayoutValue = "Document Layout";
 // Posted by the preferences controller, with itself as the object, after it stored a new colour.
 inline constexpr const char* kBackgroundColorChangedNotification = "NRVLectorinBackgroundColorChanged";
 
@@ -21,3 +25,8 @@ bool writeBackgroundColorPreference(kit::Color color);
 // "Auto Update": on when absent or not in a valid boolean form. valid (when asked) tells which.
 bool readAutoUpdatePreference(bool* valid = nullptr);
 void writeAutoUpdatePreference(bool on);
+
+// "Page Layout": true when it is the string "Document Layout"; absent, not a string or any other string
+// means the printer's paper.
+bool readDocumentLayoutPreference();
+void writeDocumentLayoutPreference(bool documentLayout);

@@ -23,7 +23,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    { "render", "[PAGE] [-o OUT.png] [--size WxH] [--embed N] [--pages N|A-B] [--window preferences|about]",
+    { "render", "[PAGE] [-o OUT.png] [--size WxH] [--embed N] [--pages N|A-B] [--layout document|printer] [--window preferences|about]",
         "draw the plug-in's box (or one PNG per page)", runRender },
     { "info", "[PAGE]", "one JSON line per embedded document", runInfo },
     { "text", "[PAGE] [--embed N]", "the imported text as plain UTF-8", runText },
@@ -53,6 +53,8 @@ void printHelp()
         "  --scroll X,Y            a scroll origin proposed to the clip view\n"
         "  --display WxH@MMxMM     the main display (pixels and millimetres); none by default\n"
         "  --paper letter|a4|WxH   the paper of the print settings (points)\n"
+        "  --layout document|printer  the document's own pages or the printer's paper (render, info,\n"
+        "                          print, find; default: the Page Layout preference)\n"
         "  --timeout S             seconds to wait for documents (default 60)\n"
         "  --help, --version       this text, or the version\n"
         "\nexit status: 0 when every document loaded, 1 when one failed or none was found, 2 for usage errors\n"

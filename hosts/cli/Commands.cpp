@@ -7,6 +7,7 @@
 #include "kit/foundation/RunLoop.h"
 #include "kit/host/HeadlessHost.h"
 #include "kit/print/PrintInfo.h"
+#include "kit/text/DocumentPages.h"
 #include "kit/text/FindPasteboard.h"
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
@@ -47,6 +48,8 @@ int openSession(const Options& options, Session& session, bool pageIsFirstPositi
 {
     if (options.paper)
         setenv("LECTORIN_PAPER", options.paper->c_str(), 1);
+    if (options.layout)
+        NRVLectorin::setPageLayoutOverride(*options.layout == "document" ? PageLayout::Document : PageLayout::PrinterPaper);
     if (options.display) {
         auto display = kit::HeadlessHost::parseDisplayOption(*options.display);
         if (!display) {
@@ -238,6 +241,17 @@ int runInfo(const Options& options)
             json.array("margins",
                 { printInfo->leftMargin(), printInfo->rightMargin(), printInfo->topMargin(),
                     printInfo->bottomMargin() });
+            json.field("layout", pageView->pageLayout() == PageLayout::Document ? "document" : "printer");
+            if (kit::DocumentPages* pages = pageView->documentPages()) {
+                // Each page's paper, in the order of the pages, as [width, height] pairs run together.
+                std::vector<double> sizes;
+                for (const auto& page : pages->pages()) {
+                    sizes.push_back(page.paperSize.width);
+                    sizes.push_back(page.paperSize.height);
+                }
+                json.array("pageSizes", sizes);
+                json.field("sections", double(pages->setup().sections.size()));
+            }
             json.field("zoomStep", double(pageView->zoomStep()));
             json.field("scalePercent", double(ScaleUtilities::scalePercent(*pageView)));
             kit::Rect frame = pageView->frame();

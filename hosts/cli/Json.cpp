@@ -33,6 +33,11 @@ void Json::nullField(const char* name)
 
 void Json::array(const char* name, std::initializer_list<double> values)
 {
+    array(name, std::span<const double>(values.begin(), values.size()));
+}
+
+void Json::array(const char* name, std::span<const double> values)
+{
     key(name);
     m_body += '[';
     bool first = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <span>
 #include <string>
 
 namespace hosts {
@@ -13,6 +14,7 @@ public:
     void field(const char* name, double value);
     void nullField(const char* name);
     void array(const char* name, std::initializer_list<double> values);
+    void array(const char* name, std::span<const double> values);
     std::string str() const { return "{" + m_body + "}"; }
 
     static std::string quote(const std::string& text);

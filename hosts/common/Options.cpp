@@ -100,6 +100,11 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
             if (!v)
                 return std::string("--paper needs letter, a4 or WIDTHxHEIGHT");
             options.paper = *v;
+        } else if (arg == "--layout") {
+            auto v = value("--layout");
+            if (!v || (*v != "document" && *v != "printer"))
+                return std::string("--layout needs document or printer");
+            options.layout = *v;
         } else if (arg == "--document") {
             options.forceDocument = true;
         } else if (arg == "--previous") {

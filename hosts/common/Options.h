@@ -21,6 +21,7 @@ struct Options {
     std::optional<kit::Point> scroll; // --scroll X,Y
     std::optional<std::string> display; // --display WxH@MMxMM
     std::optional<std::string> paper; // --paper letter|a4|WxH
+    std::optional<std::string> layout; // --layout document|printer
     bool forceDocument = false; // --document
     bool previous = false; // --previous
     std::string window; // --window preferences|about

@@ -1,5 +1,7 @@
 #include "import/docx/DocxFields.h"
 
+#include "import/common/PageFields.h"
+
 namespace importer::docx {
 
 namespace {
@@ -133,6 +135,13 @@ const std::string& DocxFields::link() const
             return it->link;
     }
     return none;
+}
+
+kit::PageField DocxFields::pageField() const
+{
+    if (m_fields.empty() || !m_fields.back().showsResult)
+        return kit::PageField::None;
+    return pageFieldOfInstruction(m_fields.back().instruction);
 }
 
 } // namespace importer::docx

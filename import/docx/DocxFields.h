@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/text/Attributes.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +30,9 @@ public:
     bool isShowingResult() const { return m_hiddenCount == 0; }
     // The target of the innermost hyperlink field whose result is being read; empty when none.
     const std::string& link() const;
+    // What the pagination computes of the innermost field whose result is being read (PAGE, NUMPAGES,
+    // SECTIONPAGES); None for every other field and outside fields.
+    kit::PageField pageField() const;
 
     // The URL a HYPERLINK field's code names (with "#anchor" for \l), or empty for other fields.
     static std::string hyperlinkTarget(std::string_view instruction);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace importer::docx {
 
@@ -35,6 +36,41 @@ SectionGeometry sectionGeometry(pugi::xml_node sectPr)
     geometry.textHeight = std::max(height - top - bottom, 36.0f);
     std::string_view type = sectPr.child("w:type").attribute("w:val").value();
     geometry.startsOnNewPage = !(type == "continuous" || type == "nextColumn");
+
+    kit::PageSection& page = geometry.page;
+    page.paperSize = { std::max(width, 72.0f), std::max(height, 72.0f) };
+    // Landscape is normally written with the sides already swapped; a file that says landscape over a
+    // portrait size means the turned page.
+    bool landscape = std::string_view(size.attribute("w:orient").value()) == "landscape";
+    if (landscape && page.paperSize.width < page.paperSize.height)
+        std::swap(page.paperSize.width, page.paperSize.height);
+    page.margins = { top, bottom, left, right, twipsOf(margins, "w:header", 36), twipsOf(margins, "w:footer", 36),
+        twipsOf(margins, "w:gutter", 0) };
+    if (auto titlePg = sectPr.child("w:titlePg"))
+        page.titlePage = isOn(titlePg);
+    pugi::xml_node numbers = sectPr.child("w:pgNumType");
+    if (auto start = parseInteger(numbers.attribute("w:start").value()))
+        page.pageNumberStart = int(std::clamp(*start, -1000000L, 1000000L));
+    std::string_view format = numbers.attribute("w:fmt").value();
+    if (format == "lowerRoman")
+        page.pageNumberFormat = kit::PageNumberFormat::LowerRoman;
+    else if (format == "upperRoman")
+        page.pageNumberFormat = kit::PageNumberFormat::UpperRoman;
+    else if (format == "lowerLetter")
+        page.pageNumberFormat = kit::PageNumberFormat::LowerLetter;
+    else if (format == "upperLetter")
+        page.pageNumberFormat = kit::PageNumberFormat::UpperLetter;
+    for (auto reference : sectPr.children()) {
+        std::string_view name = reference.name();
+        bool header = name == "w:headerReference";
+        if (!header && name != "w:footerReference")
+            continue;
+        std::string_view kind = reference.attribute("w:type").value();
+        std::size_t index = kind == "first" ? std::size_t(kit::HeaderFooterKind::First)
+            : kind == "even"                ? std::size_t(kit::HeaderFooterKind::Even)
+                                            : std::size_t(kit::HeaderFooterKind::Default);
+        (header ? geometry.headerIds : geometry.footerIds)[index] = reference.attribute("r:id").value();
+    }
     return geometry;
 }
 
@@ -61,6 +97,8 @@ void DocxReader::readSettings()
             m_footnoteFormat = format.attribute("w:val").value();
         if (auto format = root.child("w:endnotePr").child("w:numFmt"))
             m_endnoteFormat = format.attribute("w:val").value();
+        if (auto even = root.child("w:evenAndOddHeaders"))
+            m_evenAndOddHeaders = isOn(even);
         pugi::xml_node languages = root.child("w:themeFontLang");
         eastAsianLanguage = languages.attribute("w:eastAsia").value();
         bidiLanguage = languages.attribute("w:bidi").value();
@@ -116,10 +154,70 @@ ImportResult DocxReader::read()
     readBlocks(body, 0);
     closeOpenParagraph();
     m_fields.clear();
+    std::shared_ptr<kit::PageSetup> setup = makePageSetup();
     readNotes();
     closeOpenParagraph();
     applyAnchors(*m_out, m_anchors);
+    m_out->setPageSetup(std::move(setup));
     return { m_out, "docx", {} };
+}
+
+std::shared_ptr<kit::PageSetup> DocxReader::makePageSetup()
+{
+    auto setup = std::make_shared<kit::PageSetup>();
+    setup->evenAndOddHeaders = m_evenAndOddHeaders;
+    if (m_sections.empty())
+        m_sections.push_back({});
+    std::size_t start = 0;
+    for (auto& section : m_sections) {
+        // A section that holds no text (two breaks in a row, or a last one after the end) still counts: its
+        // page setup is the one that follows the text before it.
+        section.page.start = std::max(section.page.start, start);
+        start = section.page.start;
+        for (std::size_t kind = 0; kind < kit::kHeaderFooterKinds; ++kind) {
+            section.page.headers[kind] = readStory(section.headerIds[kind]);
+            section.page.footers[kind] = readStory(section.footerIds[kind]);
+        }
+        setup->sections.push_back(section.page);
+    }
+    return setup;
+}
+
+std::shared_ptr<kit::TextStorage> DocxReader::readStory(const std::string& relationshipId)
+{
+    if (relationshipId.empty())
+        return nullptr;
+    const auto& relationships = m_package.relationships(m_package.mainPart());
+    auto relationship = relationships.find(relationshipId);
+    if (relationship == relationships.end() || relationship->second.isExternal)
+        return nullptr;
+    const std::string& partName = relationship->second.target;
+    if (auto it = m_stories.find(partName); it != m_stories.end())
+        return it->second;
+    if (m_stories.size() >= kMaxHeaderFooterParts)
+        return nullptr;
+    auto part = m_package.readXmlPart(partName);
+    m_stories[partName] = nullptr;
+    if (!part)
+        return nullptr;
+    // The story is read with the body's reader, into a storage of its own, as if it were a cell of its own:
+    // nothing of the body's open state leaks in or out.
+    auto story = std::make_shared<kit::TextStorage>();
+    std::swap(m_out, story);
+    std::string partBefore = std::exchange(m_partName, partName);
+    const CellContext* cellBefore = std::exchange(m_cell, nullptr);
+    bool openBefore = std::exchange(m_paragraphOpen, false);
+    auto anchorsBefore = std::exchange(m_anchors, {});
+    readBlocks(part->root(), 1);
+    closeOpenParagraph();
+    m_fields.clear();
+    std::swap(m_out, story);
+    m_partName = partBefore;
+    m_cell = cellBefore;
+    m_paragraphOpen = openBefore;
+    m_anchors = std::move(anchorsBefore);
+    m_stories[partName] = story;
+    return story;
 }
 
 float DocxReader::availableWidth() const
@@ -141,6 +239,7 @@ kit::Attributes DocxReader::baseAttributes() const
     attributes.paragraph = m_paragraphStyle;
     if (m_cell)
         attributes.tableCell = m_cell->cell;
+    attributes.pageField = m_fields.pageField();
     if (!m_fields.link().empty())
         attributes.link = m_fields.link();
     else if (!m_hyperlinks.empty())
@@ -293,6 +392,9 @@ void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
         endParagraph(kit::kPageBreak);
     else if ((!format.markRemoved && !format.isDropCap) || sectPr || !textBoxes.empty())
         endParagraph('\n');
+    // The next section begins after its predecessor's last paragraph break.
+    if (sectPr && m_sectionIndex < m_sections.size() && !m_cell)
+        m_sections[m_sectionIndex].page.start = m_out->length();
     else if (format.isDropCap && m_paragraphOpen && m_dropCapCount++ < kMaxDropCaps)
         m_dropCapStart = paragraphStart;
 

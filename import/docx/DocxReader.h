@@ -9,6 +9,7 @@
 #include "import/package/Interner.h"
 #include "import/package/PackageImages.h"
 
+#include <array>
 #include <map>
 #include <memory>
 #include <optional>
@@ -28,7 +29,13 @@ struct SectionGeometry {
     float textWidth = 468;
     float textHeight = 648;
     bool startsOnNewPage = true; // how this section begins after the one before it (w:type)
+    kit::PageSection page; // its start is filled in as the body is read
+    // w:headerReference and w:footerReference: the relationship id of each kind's part, empty for none.
+    std::array<std::string, kit::kHeaderFooterKinds> headerIds, footerIds;
 };
+
+// Header and footer parts read per document at most; further references show no header.
+inline constexpr std::size_t kMaxHeaderFooterParts = 128;
 
 // Reads the main document part of a package into attributed text: the body's paragraphs and tables in
 // order, then the texts of the footnotes and endnotes it refers to.
@@ -67,6 +74,10 @@ private:
     void readNoteReference(pugi::xml_node reference, const RunFormat& format, bool isEndnote);
     void readDrawingContent(const DrawingContent& content, const RunFormat& format);
     void readNotes();
+    // The document's page setup from the sections scanned, with their header and footer stories.
+    std::shared_ptr<kit::PageSetup> makePageSetup();
+    // A header or footer part read into a story of its own; null when the part is missing.
+    std::shared_ptr<kit::TextStorage> readStory(const std::string& relationshipId);
 
     RunFormat makeRunFormat(const RunProperties& run) const;
     kit::Attributes baseAttributes() const;
@@ -92,6 +103,8 @@ private:
     std::vector<SectionGeometry> m_sections;
     std::map<const void*, std::size_t> m_sectionEnds; // w:sectPr node → its section's index
     std::size_t m_sectionIndex = 0;
+    bool m_evenAndOddHeaders = false;
+    std::map<std::string, std::shared_ptr<kit::TextStorage>, std::less<>> m_stories; // by part name
 
     const CellContext* m_cell = nullptr; // null outside tables
     int m_tableCount = 0;

@@ -3,6 +3,7 @@
 #include "import/rtf/RtfReader.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/PageFields.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,7 +73,7 @@ std::string hyperlinkTarget(std::string_view instruction)
 // Destinations whose text is never shown: document information, headers and footers (a page view of its
 // own would draw them), note separators, index and contents entries, and Word's private tables.
 constexpr std::string_view kHiddenDestinations[] = {
-    "info", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf", "ftnsep",
+    "info", "ftnsep",
     "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "nonshppict", "shprslt", "tc", "tcn", "xe", "txe",
     "private", "pntxta", "pntxtb", "pn", "listname", "revtbl", "filetbl", "author", "operator", "title",
     "subject", "keywords", "comment", "doccomm", "company", "manager", "category", "objdata", "objclass",
@@ -117,6 +118,10 @@ bool RtfReader::destinationWord(std::string_view word, bool hasParameter, int pa
     } else if (word == "picprop" || word == "sp") {
         if (destination != Destination::Picture && word == "picprop")
             current.destination = Destination::Skip;
+    } else if (word == "header" || word == "headerl" || word == "headerr" || word == "headerf" || word == "footer"
+        || word == "footerl" || word == "footerr" || word == "footerf") {
+        if (!beginHeaderFooter(word))
+            current.destination = Destination::Skip;
     } else if (word == "footnote") {
         if (current.story == 0 && destination == Destination::Body) {
             current.story = 1;
@@ -142,6 +147,10 @@ bool RtfReader::destinationWord(std::string_view word, bool hasParameter, int pa
             std::string url = hyperlinkTarget(m_fields.back().instruction);
             if (!url.empty()) {
                 current.link = url;
+                current.attributes.reset();
+            }
+            if (kit::PageField field = pageFieldOfInstruction(m_fields.back().instruction); field != kit::PageField::None) {
+                current.pageField = field;
                 current.attributes.reset();
             }
         }
@@ -236,8 +245,10 @@ bool RtfReader::specialCharacterWord(std::string_view word, bool hasParameter, i
         if (current.destination == Destination::Body) {
             if (!story().current.runs.empty())
                 finishParagraph("\n");
-            if (current.story == 0)
+            if (current.story == 0) {
                 m_pendingSectionBreak = true;
+                beginNextSection();
+            }
         }
     } else if (word == "column") {
         if (current.destination == Destination::Body && !story().current.runs.empty())

@@ -34,6 +34,8 @@ struct Paragraph {
     int startsTableAt = 0;
     // The label was written by our own writer: its characters are kept exactly as they are.
     bool hasVerbatimLabel = false;
+    // The body paragraph that begins this section (an index into the reader's sections); -1 for none.
+    int startsSection = -1;
 
     bool hasText() const
     {

@@ -88,12 +88,14 @@ std::shared_ptr<kit::TextStorage> RtfReader::read()
         story.tables->finish();
     }
     auto storage = std::make_shared<kit::TextStorage>(std::move(m_stories[0]->output));
+    std::shared_ptr<const kit::PageSetup> setup = finishPageSetup(*storage);
     const kit::TextStorage& notes = m_stories[1]->output;
     if (notes.length()) {
         if (storage->length() && storage->string().back() != '\n' && storage->string().back() != '\f')
             storage->append("\n", storage->sharedAttributesAt(storage->length() - 1));
         storage->append(notes);
     }
+    storage->setPageSetup(std::move(setup));
     return storage;
 }
 
@@ -149,9 +151,9 @@ void RtfReader::endDestination(const GroupState& closed)
             m_lists.addOverride(m_listOverrideNumber, m_listOverrideId);
         m_listOverrideNumber = m_listOverrideId = 0;
     }
-    if (closed.story == 1 && parent.story == 0) {
-        // The end of a note: its last paragraph needs no \par to end.
-        Story& notes = *m_stories[1];
+    if (closed.story >= 1 && parent.story == 0) {
+        // The end of a note, header or footer: its last paragraph needs no \par to end.
+        Story& notes = *m_stories[std::size_t(closed.story)];
         if (notes.current.hasText()) {
             m_states.push_back(closed);
             finishParagraph("\n");
@@ -416,6 +418,7 @@ std::shared_ptr<const kit::Attributes> RtfReader::currentAttributes()
     attributes.superscript = c.superscript;
     attributes.baselineShift = c.baselineShift;
     attributes.link = current.link;
+    attributes.pageField = current.pageField;
     attributes.listLabel = current.isListLabel;
     current.attributes = std::make_shared<const kit::Attributes>(std::move(attributes));
     return current.attributes;
@@ -490,6 +493,7 @@ Paragraph RtfReader::takeParagraph(const char* terminator)
         if (m_sectionBreaksPage && paragraph.level == 0)
             effective.style.pageBreakBefore = true;
         m_pendingSectionBreak = false;
+        paragraph.startsSection = int(m_pageSections.size() - 1);
     }
     paragraph.style = paragraphStyle(effective);
     paragraph.startsTableAt = state.startsTableAt;
@@ -545,6 +549,9 @@ void RtfReader::finishRow(bool nested)
 
 void RtfReader::emit(Story& target, Paragraph&& paragraph)
 {
+    if (paragraph.startsSection >= 0 && std::size_t(paragraph.startsSection) < m_pageSections.size()
+        && &target == m_stories[0].get())
+        m_pageSections[std::size_t(paragraph.startsSection)].start = target.output.length();
     std::shared_ptr<const kit::TableCell> cell;
     if (!paragraph.cells.empty())
         cell = paragraph.cells.back();
@@ -729,7 +736,7 @@ void RtfReader::controlWord(std::string_view word, bool hasParameter, int parame
     }
     if (specialCharacterWord(word, hasParameter, parameter) || characterWord(word, hasParameter, parameter)
         || paragraphWord(word, hasParameter, parameter) || tableDefinitionWord(word, hasParameter, parameter)
-        || documentWord(word, hasParameter, parameter))
+        || pageSetupWord(word, hasParameter, parameter) || documentWord(word, hasParameter, parameter))
         return;
 }
 

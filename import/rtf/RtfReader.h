@@ -72,7 +72,7 @@ private:
     };
     struct GroupState {
         Destination destination = Destination::Body;
-        int story = 0; // 0 the body, 1 the notes gathered at the end
+        int story = 0; // 0 the body, 1 the notes gathered at the end, then headers and footers
         CharacterState character;
         ParagraphState paragraph;
         AssociatedFont associated = AssociatedFont::None;
@@ -81,6 +81,7 @@ private:
         bool isUprAnsiPart = false; // inside \upr, whose \ud part holds the Unicode text
         Destination uprDestination = Destination::Body;
         std::string link;
+        kit::PageField pageField = kit::PageField::None; // inside the result of a PAGE or NUMPAGES field
         std::shared_ptr<const kit::Attributes> attributes; // cache of the character attributes, null when stale
     };
     struct Font {
@@ -124,6 +125,11 @@ private:
     bool destinationWord(std::string_view word, bool hasParameter, int parameter);
     bool specialCharacterWord(std::string_view word, bool hasParameter, int parameter);
     bool tableDefinitionWord(std::string_view word, bool hasParameter, int parameter);
+    bool pageSetupWord(std::string_view word, bool hasParameter, int parameter); // RtfPageSetup.cpp
+    // A header or footer destination begins: its text goes to a story of its own; false past the cap.
+    bool beginHeaderFooter(std::string_view word);
+    void beginNextSection();
+    std::shared_ptr<const kit::PageSetup> finishPageSetup(const kit::TextStorage& body);
 
     // Text.
     void flushText();
@@ -194,6 +200,19 @@ private:
     int m_borderIndex = 0;
     std::optional<int> m_cellShadingPercent;
     int m_cellPatternColor = 0;
+
+    // The page setup: the document's (\paperw, \margl...), which \sectd gives a section back, and every
+    // section's, the last being the one whose properties are read now.
+    kit::PageSection m_documentSection;
+    std::vector<kit::PageSection> m_pageSections { 1 };
+    bool m_hasPageSetup = false; // the document said something about its pages
+    bool m_facingPages = false;
+    struct StoryTarget {
+        std::size_t section = 0;
+        bool isHeader = true;
+        kit::HeaderFooterKind kind = kit::HeaderFooterKind::Default;
+    };
+    std::map<int, StoryTarget> m_storyTargets; // header and footer stories by story index
 
     bool m_pendingSectionBreak = false;
     bool m_sectionBreaksPage = true;

@@ -186,7 +186,15 @@ static bool printPages(PrintJob& job, const std::filesystem::path& outputPath)
     }
     cairo_t* context = cairo_create(surface);
     int pages = job.pageCount();
+    Size media = paper;
     for (int i = 0; i < pages; ++i) {
+        // A job whose pages differ in size gets one media box per page; the first page's is the surface's.
+        Size pageSize = job.paperSizeForPage(i);
+        if (!outputPath.empty() && pageSize.width > 0 && pageSize.height > 0
+            && (pageSize.width != media.width || pageSize.height != media.height)) {
+            cairo_pdf_surface_set_size(surface, pageSize.width, pageSize.height);
+            media = pageSize;
+        }
         cairo_save(context);
         job.drawPage(i, context);
         cairo_restore(context);

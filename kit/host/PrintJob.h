@@ -26,6 +26,9 @@ public:
     virtual std::string jobName() const = 0;
     // The paper in points, as the job's print settings hold it.
     virtual Size paperSize() const = 0;
+    // The paper of one page, points, as it lies (a landscape page is wider than tall); a job whose pages
+    // differ says so here, and the panel gives each page its own media.
+    virtual Size paperSizeForPage(int) { return paperSize(); }
     // The number of pages; the job paginates when it is first asked.
     virtual int pageCount() = 0;
     // Draws page index (0-based) into context, whose user space is the page in points with (0, 0) at the

@@ -27,6 +27,7 @@ bool Attributes::operator==(const Attributes& o) const
     return fontSize == o.fontSize && bold == o.bold && italic == o.italic && underline == o.underline
         && strikethrough == o.strikethrough && allCaps == o.allCaps && smallCaps == o.smallCaps
         && superscript == o.superscript && baselineShift == o.baselineShift && listLabel == o.listLabel
+        && pageField == o.pageField
         && foreground == o.foreground && background == o.background && fontFamily == o.fontFamily
         && fontFamilyEastAsian == o.fontFamilyEastAsian && fontFamilyComplex == o.fontFamilyComplex
         && link == o.link && anchor == o.anchor && sameShared(paragraph, o.paragraph) && sameShared(tableCell, o.tableCell)

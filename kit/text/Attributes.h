@@ -17,6 +17,9 @@ enum class WritingDirection : std::uint8_t { Natural, LeftToRight, RightToLeft }
 enum class LineStyle : std::uint8_t { None, Single, Double };
 enum class LineSpacingRule : std::uint8_t { Multiple, Exact, AtLeast };
 enum class TabAlignment : std::uint8_t { Left, Center, Right, Decimal };
+// A field whose text the pagination computes. The run holds the result the document last saved; where its
+// pages are laid out, the page's own number (or the count of pages) is drawn instead.
+enum class PageField : std::uint8_t { None, Page, NumPages, SectionPages };
 
 struct TabStop {
     float location = 0; // points from the text area's leading edge
@@ -105,6 +108,7 @@ struct Attributes {
     // it is the bookmark's place. Importers mark the first character, or the whole element it names.
     std::string anchor;
     bool listLabel = false; // the label characters and tab at the start of a list paragraph
+    PageField pageField = PageField::None;
     std::shared_ptr<const ParagraphStyle> paragraph; // null: the default paragraph style
     std::shared_ptr<const TableCell> tableCell; // null outside tables
     std::shared_ptr<const Attachment> attachment; // only on a U+FFFC

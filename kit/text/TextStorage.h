@@ -2,6 +2,7 @@
 
 #include "kit/foundation/Range.h"
 #include "kit/text/Attributes.h"
+#include "kit/text/PageSetup.h"
 
 #include <cstdint>
 #include <functional>
@@ -52,6 +53,12 @@ public:
     static void setRtfReader(RtfReader reader);
     static std::shared_ptr<TextStorage> fromRtf(std::span<const std::uint8_t> rtf);
 
+    // How the document's author set up its pages; null for a format without a page setup (HTML, plain
+    // text), which is shown on the printer's paper in every layout. Kept apart from the runs: editing the
+    // text does not move sections, and a substring or RTF copy carries none.
+    const std::shared_ptr<const PageSetup>& pageSetup() const { return m_pageSetup; }
+    void setPageSetup(std::shared_ptr<const PageSetup> setup) { m_pageSetup = std::move(setup); }
+
     // Bumped on every mutation, so layouts can tell that they are stale.
     std::uint64_t changeCount() const { return m_changeCount; }
 
@@ -60,6 +67,7 @@ private:
     std::string m_text;
     std::vector<AttributeRun> m_runs;
     std::uint64_t m_changeCount = 0;
+    std::shared_ptr<const PageSetup> m_pageSetup;
 };
 
 } // namespace kit

@@ -1,6 +1,8 @@
 // The browser's commands sent to a loaded plug-in view along the responder chain: save through the
 // host's save panel, find, and zoom, with the document served on 127.0.0.1.
 #include "PluginTestSupport.h"
+#include "PreferencesTestSupport.h"
+#include "kit/view/Menu.h"
 #include "kit/text/FindPasteboard.h"
 #include "kit/text/TextStorage.h"
 #include "kit/text/TextView.h"
@@ -197,4 +199,53 @@ TEST(PluginCommands, SaveKeepsANameWhoseExtensionDiffersOnlyInCase)
         EXPECT_TRUE(std::filesystem::exists(folder / c.written));
     }
     EXPECT_EQ(entriesIn(folder), std::size(cases)) << "nothing else, no Report.DOC.doc";
+}
+
+TEST(PluginCommands, PageLayoutFollowsThePreferenceAndTheContextMenu)
+{
+    const char* rtf = "{\\rtf1\\ansi\\paperw8000\\paperh10000\\margl720\\margr720 Words on small paper.\\par}";
+    nettest::LoopbackServer server([rtf](httplib::Server& s) {
+        s.Get("/small.rtf", [rtf](const httplib::Request&, httplib::Response& r) { r.set_content(rtf, "application/rtf"); });
+    });
+    const struct {
+        std::optional<std::string> stored;
+        bool document;
+        const char* why;
+    } cases[] = {
+        { std::nullopt, false, "absent: Printer Paper" },
+        { "Printer Paper", false, "Printer Paper" },
+        { "Document Layout", true, "Document Layout" },
+        { "document layout", false, "an unknown string: Printer Paper" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        preftest::Isolation isolation;
+        if (c.stored)
+            kit::Preferences::setValue(kPageLayoutKey, kit::Value::string(*c.stored), kPreferencesDomain);
+        PluginFixture f;
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/small.rtf")));
+        ASSERT_TRUE(f.waitUntilLoaded());
+        EXPECT_EQ(plugin.pageView()->showsDocumentPages(), c.document);
+        EXPECT_EQ(plugin.pageView()->pageRectForPageNumber(0).width(), c.document ? 400 : 612);
+    }
+
+    preftest::Isolation isolation;
+    PluginFixture f;
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/small.rtf")));
+    ASSERT_TRUE(f.waitUntilLoaded());
+    kit::Menu& menu = *plugin.pageView()->menu();
+    std::size_t last = menu.numberOfItems() - 1;
+    EXPECT_EQ(menu.itemAtIndex(last)->title(), "Show Document Layout") << "the one item after the others";
+    EXPECT_TRUE(menu.itemAtIndex(last - 1)->isSeparatorItem());
+    EXPECT_EQ(menu.itemAtIndex(last - 2)->action(), "showAboutBox:");
+    ASSERT_TRUE(menu.performActionForItemAtIndex(last, f.window.get()));
+    EXPECT_TRUE(plugin.pageView()->showsDocumentPages());
+    EXPECT_EQ(menu.itemAtIndex(last)->title(), "Show Printer Paper");
+    EXPECT_TRUE(readDocumentLayoutPreference()) << "the choice is kept for the next document";
+    auto stored = kit::Preferences::copyValue(kPageLayoutKey, kPreferencesDomain);
+    ASSERT_TRUE(stored && stored->asString());
+    EXPECT_EQ(*stored->asString(), "Document Layout");
+    ASSERT_TRUE(menu.performActionForItemAtIndex(last, f.window.get()));
+    EXPECT_FALSE(plugin.pageView()->showsDocumentPages());
+    EXPECT_EQ(*kit::Preferences::copyValue(kPageLayoutKey, kPreferencesDomain)->asString(), "Printer Paper");
 }

@@ -219,3 +219,42 @@ TEST(MultiPageView, DrawsBackgroundShadowAndWhitePage)
     EXPECT_LT(below, above) << "the shadow is darker just below the page than just above it";
     EXPECT_LT(below, 0x8F) << "and darker than the bare background";
 }
+
+TEST(MultiPageView, DocumentLayoutStacksPagesOfEachSectionsSize)
+{
+    PageViewFixture f;
+    auto storage = paragraphs(3);
+    storage->append("\f", kit::Attributes {});
+    std::size_t second = storage->length();
+    storage->append("Wide page.\n", kit::Attributes {});
+    auto setup = std::make_shared<kit::PageSetup>();
+    kit::PageSection narrow, wide;
+    narrow.paperSize = { 400, 600 };
+    narrow.margins = { 50, 50, 40, 40, 20, 20, 0 };
+    wide.start = second;
+    wide.paperSize = { 800, 500 };
+    setup->sections = { narrow, wide };
+    storage->setPageSetup(setup);
+
+    f.pageView->setTextStorage(storage);
+    ASSERT_FALSE(f.pageView->showsDocumentPages()) << "the printer's paper by default";
+    kit::Rect printerPage = f.pageView->pageRectForPageNumber(1);
+    f.pageView->setPageLayout(PageLayout::Document);
+    ASSERT_TRUE(f.pageView->showsDocumentPages());
+    ASSERT_EQ(f.pageView->numberOfPages(), 2u);
+    Rect first = f.pageView->pageRectForPageNumber(0), last = f.pageView->pageRectForPageNumber(1);
+    float s = f.pageView->pageSeparatorHeight();
+    EXPECT_EQ(first.size, (kit::Size { 400, 600 }));
+    EXPECT_EQ(last.size, (kit::Size { 800, 500 }));
+    EXPECT_EQ(first.midX(), last.midX()) << "each page centred on its own width";
+    EXPECT_EQ(last.x() - f.pageView->frame().x(), s) << "the widest page sets the stack's width";
+    EXPECT_EQ(last.y(), first.maxY() + s) << "the separator between pages of different heights";
+    EXPECT_EQ(f.pageView->documentRectForPageNumber(0), (Rect { first.x() + 40, first.y() + 50, 320, 500 }));
+    EXPECT_EQ(f.pageView->firstTextView()->frame(), f.pageView->documentRectForPageNumber(0));
+    EXPECT_EQ(f.pageView->bounds().height(), s + 600 + s + 500 + s);
+
+    // Back to the printer's paper: the pages and the frame are what they were.
+    f.pageView->setPageLayout(PageLayout::PrinterPaper);
+    EXPECT_FALSE(f.pageView->showsDocumentPages());
+    EXPECT_EQ(f.pageView->pageRectForPageNumber(1), printerPage);
+}

@@ -52,6 +52,19 @@ void drawPage(GtkPrintOperation*, GtkPrintContext* context, int page, PrintRun* 
     cairo_restore(cr);
 }
 
+// A page whose paper differs from the job's first page is printed on its own media, turned as it lies.
+void requestPageSetup(GtkPrintOperation*, GtkPrintContext*, int page, GtkPageSetup* setup, PrintRun* run)
+{
+    if (run->fitScale != 1 || page >= run->job->pageCount())
+        return;
+    kit::Size paper = run->job->paperSizeForPage(page);
+    if (!(paper.width > 0 && paper.height > 0) || samePaper(paper, run->jobPaper))
+        return;
+    kit::GRefPtr<GtkPageSetup> own = pageSetupForPaper(paper);
+    gtk_page_setup_set_paper_size(setup, gtk_page_setup_get_paper_size(own.get()));
+    gtk_page_setup_set_orientation(setup, gtk_page_setup_get_orientation(own.get()));
+}
+
 void finish(GtkPrintOperation* operation, GtkPrintOperationResult result, PrintRun* run)
 {
     if (run->finished)
@@ -116,6 +129,7 @@ void runPrintOperation(GtkWindow* parent, unsigned options, std::shared_ptr<kit:
         G_OBJECT(operation), "lectorin-print-run", run, [](gpointer data) { delete static_cast<PrintRun*>(data); });
     g_signal_connect(operation, "begin-print", G_CALLBACK(beginPrint), run);
     g_signal_connect(operation, "draw-page", G_CALLBACK(drawPage), run);
+    g_signal_connect(operation, "request-page-setup", G_CALLBACK(requestPageSetup), run);
     g_signal_connect(operation, "done", G_CALLBACK(finish), run);
 
     GtkPrintOperationAction action = GTK_PRINT_OPERATION_ACTION_PRINT_DIALOG;

@@ -1,0 +1,190 @@
+#include "kit/text/DocumentPages.h"
+
+#include "kit/text/LayoutManager.h"
+#include "kit/text/TextContainer.h"
+#include "kit/text/TextStorage.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace kit {
+
+namespace {
+
+// Story layouts kept at once; a long document's pages show a few stories with many different numbers.
+constexpr std::size_t kMaximumStoryLayouts = 64;
+// Headers and footers grow downward from their band's edge without limit.
+constexpr float kUnboundedHeight = 1e7f;
+
+bool hasPageFields(const TextStorage& story)
+{
+    return std::any_of(story.runs().begin(), story.runs().end(),
+        [](const AttributeRun& run) { return run.attributes->pageField != PageField::None; });
+}
+
+} // namespace
+
+DocumentPages::DocumentPages(std::shared_ptr<const PageSetup> setup)
+    : m_setup(setup ? std::move(setup) : std::make_shared<PageSetup>())
+{
+}
+
+DocumentPages::~DocumentPages() = default;
+
+void DocumentPages::paginate(LayoutManager& layout, const PageAdded& pageAdded)
+{
+    static const PageSection kPrinterSection;
+    m_pages.clear();
+    m_storyLayouts.clear();
+    std::size_t next = 0; // the first byte the next page shows
+    int emptyPages = 0;
+    while (true) {
+        std::size_t sectionIndex = m_setup->sectionIndexAt(next);
+        const PageSection& section
+            = sectionIndex < m_setup->sections.size() ? m_setup->sections[sectionIndex] : kPrinterSection;
+        DocumentPage page;
+        page.paperSize = section.paperSize;
+        page.textRect = section.textRect();
+        page.section = sectionIndex;
+        const DocumentPage* previous = m_pages.empty() ? nullptr : &m_pages.back();
+        page.ordinalInSection = previous && previous->section == sectionIndex ? previous->ordinalInSection + 1 : 1;
+        if (page.ordinalInSection == 1 && section.pageNumberStart)
+            page.number = *section.pageNumberStart;
+        else
+            page.number = previous ? previous->number + 1 : 1;
+        m_pages.push_back(page);
+
+        auto container = std::make_unique<TextContainer>(page.textRect.size);
+        TextContainer& added = *container;
+        layout.addTextContainer(std::move(container));
+        if (pageAdded)
+            pageAdded(added, page);
+        Range range = layout.glyphRangeForTextContainer(added);
+        if (layout.textEndsInOrBeforeTextContainer(added))
+            break;
+        // Every page of an unfinished layout holds a line; the guard only keeps a fault there from adding
+        // pages forever.
+        emptyPages = range.length ? 0 : emptyPages + 1;
+        if (emptyPages > 2)
+            break;
+        next = std::max(next, range.end());
+    }
+    m_sectionPageCounts.assign(std::max<std::size_t>(m_setup->sections.size(), 1), 0);
+    for (const auto& page : m_pages)
+        ++m_sectionPageCounts[std::min(page.section, m_sectionPageCounts.size() - 1)];
+}
+
+HeaderFooterKind DocumentPages::kindFor(std::size_t page) const
+{
+    const DocumentPage& p = m_pages[page];
+    bool titlePage = p.section < m_setup->sections.size() && m_setup->sections[p.section].titlePage;
+    if (titlePage && p.ordinalInSection == 1)
+        return HeaderFooterKind::First;
+    if (m_setup->evenAndOddHeaders && p.number % 2 == 0)
+        return HeaderFooterKind::Even;
+    return HeaderFooterKind::Default;
+}
+
+std::shared_ptr<TextStorage> DocumentPages::headerFor(std::size_t page) const
+{
+    return page < m_pages.size() ? m_setup->header(m_pages[page].section, kindFor(page)) : nullptr;
+}
+
+std::shared_ptr<TextStorage> DocumentPages::footerFor(std::size_t page) const
+{
+    return page < m_pages.size() ? m_setup->footer(m_pages[page].section, kindFor(page)) : nullptr;
+}
+
+std::shared_ptr<TextStorage> DocumentPages::storyForPage(const std::shared_ptr<TextStorage>& story, std::size_t page) const
+{
+    if (!story || page >= m_pages.size() || !hasPageFields(*story))
+        return story;
+    const DocumentPage& p = m_pages[page];
+    PageNumberFormat format = p.section < m_setup->sections.size() ? m_setup->sections[p.section].pageNumberFormat
+                                                                   : PageNumberFormat::Decimal;
+    auto result = std::make_shared<TextStorage>(story->substring({ 0, story->length() }));
+    // Back to front, so that the offsets of the fields still to replace stay as they were.
+    const auto& runs = story->runs();
+    for (std::size_t i = runs.size(); i-- > 0;) {
+        const Attributes& attributes = *runs[i].attributes;
+        if (attributes.pageField == PageField::None)
+            continue;
+        std::size_t end = i + 1 < runs.size() ? runs[i + 1].location : story->length();
+        std::string text;
+        switch (attributes.pageField) {
+        case PageField::Page:
+            text = formatPageNumber(p.number, format);
+            break;
+        case PageField::NumPages:
+            text = std::to_string(m_pages.size());
+            break;
+        case PageField::SectionPages:
+            text = std::to_string(m_sectionPageCounts[std::min(p.section, m_sectionPageCounts.size() - 1)]);
+            break;
+        case PageField::None:
+            break;
+        }
+        result->replaceCharacters({ runs[i].location, end - runs[i].location }, text, attributes);
+    }
+    return result;
+}
+
+LayoutManager& DocumentPages::storyLayout(const std::shared_ptr<TextStorage>& story, std::size_t page)
+{
+    std::shared_ptr<TextStorage> shown = storyForPage(story, page);
+    float width = m_pages[page].textRect.width();
+    StoryKey key { story.get(), shown == story ? std::string() : shown->string(), width };
+    auto it = m_storyLayouts.find(key);
+    if (it != m_storyLayouts.end())
+        return *it->second;
+    if (m_storyLayouts.size() >= kMaximumStoryLayouts)
+        m_storyLayouts.clear();
+    auto layout = std::make_unique<LayoutManager>();
+    layout->replaceTextStorage(shown);
+    layout->addTextContainer(std::make_unique<TextContainer>(Size { width, kUnboundedHeight }));
+    return *m_storyLayouts.emplace(key, std::move(layout)).first->second;
+}
+
+float DocumentPages::storyHeight(const std::shared_ptr<TextStorage>& story, std::size_t page)
+{
+    LayoutManager& layout = storyLayout(story, page);
+    return layout.usedRectForTextContainer(*layout.textContainers().front()).height();
+}
+
+Rect DocumentPages::headerRect(std::size_t page)
+{
+    auto story = headerFor(page);
+    if (!story)
+        return {};
+    const DocumentPage& p = m_pages[page];
+    float top = std::max(0.0f, m_setup->sections[p.section].margins.header);
+    return { p.textRect.x(), top, p.textRect.width(), storyHeight(story, page) };
+}
+
+Rect DocumentPages::footerRect(std::size_t page)
+{
+    auto story = footerFor(page);
+    if (!story)
+        return {};
+    const DocumentPage& p = m_pages[page];
+    float height = storyHeight(story, page);
+    float bottom = p.paperSize.height - std::max(0.0f, m_setup->sections[p.section].margins.footer);
+    return { p.textRect.x(), std::max(0.0f, bottom - height), p.textRect.width(), height };
+}
+
+void DocumentPages::drawHeaderAndFooter(cairo_t* cr, std::size_t page, Point origin, Rect dirty)
+{
+    if (page >= m_pages.size())
+        return;
+    auto draw = [&](const std::shared_ptr<TextStorage>& story, Rect band) {
+        if (!story || band.height() <= 0)
+            return;
+        LayoutManager& layout = storyLayout(story, page);
+        Point at { origin.x + band.x(), origin.y + band.y() };
+        layout.drawGlyphsForContainer(cr, *layout.textContainers().front(), at, dirty);
+    };
+    draw(headerFor(page), headerRect(page));
+    draw(footerFor(page), footerRect(page));
+}
+
+} // namespace kit

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "kit/geometry/Geometry.h"
+#include "kit/text/PageSetup.h"
+
+#include <cairo.h>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kit {
+
+class LayoutManager;
+class TextContainer;
+
+// One page of a document laid out as its sections say. Lengths in points; rectangles in page coordinates
+// (origin at the paper's top left, y down).
+struct DocumentPage {
+    Size paperSize;
+    Rect textRect; // the body's area: the size of the page's text container
+    std::size_t section = 0;
+    int ordinalInSection = 1; // 1 on the first page of its section
+    int number = 1; // the page's number as its fields show it: restarts where a section says so
+};
+
+// Lays a body text out on the pages of its page setup, and draws the rest of each page: the header and
+// footer bands, whose PAGE, NUMPAGES and SECTIONPAGES fields show this pagination's numbers.
+//
+// Which size a page takes: the section holding the first byte that the page will show, that is, the byte
+// after the previous page's last. A section that begins on a new page therefore gets its own paper from its
+// first page; one that begins mid-page (a continuous break) from the next page on, as word processors do.
+class DocumentPages {
+public:
+    explicit DocumentPages(std::shared_ptr<const PageSetup>);
+    ~DocumentPages();
+    DocumentPages(const DocumentPages&) = delete;
+    DocumentPages& operator=(const DocumentPages&) = delete;
+
+    // Adds one container per page to layout (which has no containers yet) until its whole text is placed.
+    // pageAdded hears of each container, with its page, after it was added and before it is laid out.
+    using PageAdded = std::function<void(TextContainer&, const DocumentPage&)>;
+    void paginate(LayoutManager& layout, const PageAdded& pageAdded = {});
+    const std::vector<DocumentPage>& pages() const { return m_pages; }
+    const PageSetup& setup() const { return *m_setup; }
+
+    // The header and footer stories page shows (null: none) and where their bands lie on the page.
+    std::shared_ptr<TextStorage> headerFor(std::size_t page) const;
+    std::shared_ptr<TextStorage> footerFor(std::size_t page) const;
+    Rect headerRect(std::size_t page);
+    Rect footerRect(std::size_t page);
+    // A story with its page fields replaced by page's numbers (the story itself when it has none).
+    std::shared_ptr<TextStorage> storyForPage(const std::shared_ptr<TextStorage>& story, std::size_t page) const;
+
+    // Draws page's header and footer with the paper's top left at origin, in the user space of cr (points,
+    // y down). Lines outside dirty (same space) are skipped.
+    void drawHeaderAndFooter(cairo_t*, std::size_t page, Point origin, Rect dirty);
+
+private:
+    HeaderFooterKind kindFor(std::size_t page) const;
+    // A story laid out in one container as wide as the page's body; kept for the pages that show it again.
+    LayoutManager& storyLayout(const std::shared_ptr<TextStorage>& story, std::size_t page);
+    float storyHeight(const std::shared_ptr<TextStorage>& story, std::size_t page);
+
+    std::shared_ptr<const PageSetup> m_setup;
+    std::vector<DocumentPage> m_pages;
+    std::vector<int> m_sectionPageCounts;
+    struct StoryKey {
+        const TextStorage* story;
+        std::string numbers; // the field values it was laid out with
+        float width;
+        bool operator<(const StoryKey& o) const
+        {
+            return std::tie(story, numbers, width) < std::tie(o.story, o.numbers, o.width);
+        }
+    };
+    std::map<StoryKey, std::unique_ptr<LayoutManager>> m_storyLayouts;
+};
+
+} // namespace kit

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "kit/geometry/Geometry.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kit {
+
+class TextStorage;
+
+// Which of a section's headers (or footers) a page takes.
+enum class HeaderFooterKind : std::uint8_t { Default, First, Even };
+inline constexpr std::size_t kHeaderFooterKinds = 3;
+
+enum class PageNumberFormat : std::uint8_t { Decimal, LowerRoman, UpperRoman, LowerLetter, UpperLetter };
+
+// The white space around a page's body, points from the paper's edges. The header's top stands `header`
+// below the paper's top edge and the footer's bottom `footer` above its bottom edge; the gutter widens the
+// inner margin (the left one: pages are not mirrored here).
+struct PageMargins {
+    float top = 72;
+    float bottom = 72;
+    float left = 72;
+    float right = 72;
+    float header = 36;
+    float footer = 36;
+    float gutter = 0;
+    bool operator==(const PageMargins&) const = default;
+};
+
+// One section of a document as its author set up its pages. Every importer that reads a page setup fills
+// these; the stories of headers and footers are texts of their own, in the same attribute model.
+struct PageSection {
+    std::size_t start = 0; // byte offset in the body text of the section's first byte
+    Size paperSize { 612, 792 }; // points, as the page lies: a landscape page is wider than tall
+    PageMargins margins;
+    bool titlePage = false; // the section's first page takes the First header and footer
+    // Null where the section has none of that kind: it takes the previous section's ("linked").
+    std::array<std::shared_ptr<TextStorage>, kHeaderFooterKinds> headers;
+    std::array<std::shared_ptr<TextStorage>, kHeaderFooterKinds> footers;
+    std::optional<int> pageNumberStart; // the number of the section's first page; none: continues
+    PageNumberFormat pageNumberFormat = PageNumberFormat::Decimal;
+
+    // The body's area on the page, page points from the paper's top left (y down), never smaller than an
+    // inch either way, so hostile margins still leave room for a line.
+    Rect textRect() const;
+};
+
+// The sections of a document in text order; the first starts at byte 0.
+struct PageSetup {
+    std::vector<PageSection> sections;
+    bool evenAndOddHeaders = false; // even pages take the Even header and footer
+
+    // The section holding byte (the last one for a byte past the end); 0 when there are none.
+    std::size_t sectionIndexAt(std::size_t byte) const;
+    // The story a page of section shows: its own of that kind, else the nearest earlier section's. For
+    // First and Even, a chain with none of that kind falls back to nothing, as a blank header.
+    std::shared_ptr<TextStorage> header(std::size_t section, HeaderFooterKind) const;
+    std::shared_ptr<TextStorage> footer(std::size_t section, HeaderFooterKind) const;
+};
+
+// A page number as the section's format writes it: 4 → "4", "iv", "IV", "d", "D"; letters repeat past z
+// ("aa" for 27). Numbers below 1 are written in decimal.
+std::string formatPageNumber(int number, PageNumberFormat);
+
+} // namespace kit

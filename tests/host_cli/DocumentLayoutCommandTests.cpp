@@ -1,0 +1,120 @@
+// The document's own layout from the command line: pages on each section's paper, in the PDF too.
+#include "import_docx/SectionDocuments.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <regex>
+
+namespace {
+
+std::string run(const std::string& arguments, int* status = nullptr)
+{
+    std::string output, errors;
+    int code = testsupport::runCommand(std::string(LECTORIN_EXE) + " " + arguments + " --paper letter", &output, &errors);
+    if (status)
+        *status = code;
+    if (code == 1)
+        ADD_FAILURE() << arguments << ": " << errors;
+    return output;
+}
+
+std::filesystem::path twoSectionFile()
+{
+    auto bytes = testdocx::build(testdocx::twoSectionDocument());
+    auto path = testsupport::temporaryFolder("layout-document") / "sections.docx";
+    testsupport::writeFile(path, std::string(bytes.begin(), bytes.end()));
+    return path;
+}
+
+std::vector<std::string> pdfPageSizes(const std::filesystem::path& pdf)
+{
+    std::string info;
+    testsupport::runCommand("pdfinfo -f 1 -l 99 " + pdf.string(), &info);
+    std::vector<std::string> sizes;
+    std::regex size("Page +\\d+ size: +([0-9.]+ x [0-9.]+) pts");
+    for (std::sregex_iterator it(info.begin(), info.end(), size), end; it != end; ++it)
+        sizes.push_back((*it)[1]);
+    return sizes;
+}
+
+std::string pdfPageText(const std::filesystem::path& pdf, int page)
+{
+    std::string text;
+    testsupport::runCommand("pdftotext -f " + std::to_string(page) + " -l " + std::to_string(page) + " " + pdf.string() + " -", &text);
+    return text;
+}
+
+} // namespace
+
+TEST(DocumentLayoutCommands, PrintGivesEachSectionItsMedia)
+{
+    auto document = twoSectionFile();
+    auto output = testsupport::temporaryFolder("layout-output");
+    auto pdf = output / "sections.pdf";
+    int status = -1;
+    run("print " + document.string() + " -o " + pdf.string() + " --layout document", &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(pdfPageSizes(pdf), (std::vector<std::string> { "595.3 x 841.9", "595.3 x 841.9", "841.9 x 595.3" }))
+        << "A4 portrait twice, then a landscape media box";
+    std::string first = pdfPageText(pdf, 1), second = pdfPageText(pdf, 2), third = pdfPageText(pdf, 3);
+    EXPECT_NE(first.find("First page header"), std::string::npos) << first;
+    EXPECT_EQ(first.find("Running header"), std::string::npos);
+    EXPECT_NE(first.find("Page 1 of 3"), std::string::npos) << "fields computed, not the cached 9: " << first;
+    EXPECT_NE(second.find("Running header"), std::string::npos) << second;
+    EXPECT_NE(second.find("Bravo"), std::string::npos);
+    EXPECT_NE(second.find("Page 2 of 3"), std::string::npos) << second;
+    EXPECT_NE(third.find("Charlie"), std::string::npos) << third;
+    EXPECT_NE(third.find("Running header"), std::string::npos) << "linked to the previous section's";
+    EXPECT_NE(third.find("Page 3 of 3"), std::string::npos) << third;
+
+    // The printer's paper stays the default: Letter pages and no header.
+    auto printer = output / "printer.pdf";
+    run("print " + document.string() + " -o " + printer.string(), &status);
+    ASSERT_EQ(status, 0);
+    for (const auto& size : pdfPageSizes(printer))
+        EXPECT_EQ(size, "612 x 792");
+    EXPECT_EQ(pdfPageText(printer, 1).find("First page header"), std::string::npos);
+}
+
+TEST(DocumentLayoutCommands, InfoAndRenderShowTheLayout)
+{
+    auto document = twoSectionFile();
+    std::string info = run("info " + document.string() + " --layout document");
+    EXPECT_NE(info.find("\"layout\":\"document\""), std::string::npos) << info;
+    EXPECT_NE(info.find("\"pages\":3"), std::string::npos) << info;
+    EXPECT_NE(info.find("\"pageSizes\":[595.3,841.9,595.3,841.9,841.9,595.3]"), std::string::npos) << info;
+    EXPECT_NE(info.find("\"sections\":2"), std::string::npos);
+    std::string printer = run("info " + document.string());
+    EXPECT_NE(printer.find("\"layout\":\"printer\""), std::string::npos) << printer;
+    EXPECT_EQ(printer.find("pageSizes"), std::string::npos);
+    int status = -1;
+    run("info " + document.string() + " --layout sideways", &status);
+    EXPECT_EQ(status, 2);
+
+    // Each page's PNG is its own paper with the separator around it: the landscape one is wider than tall.
+    auto base = testsupport::temporaryFolder("layout-output") / "page.png";
+    run("render " + document.string() + " --layout document --pages 1-3 -o " + base.string(), &status);
+    ASSERT_EQ(status, 0);
+    auto portrait = testsupport::readPng(base.parent_path() / "page-1.png");
+    auto landscape = testsupport::readPng(base.parent_path() / "page-3.png");
+    EXPECT_EQ(portrait.width, 595 + 1 + 32);
+    EXPECT_EQ(portrait.height, 842 + 32);
+    EXPECT_EQ(landscape.width, 842 + 32);
+    EXPECT_EQ(landscape.height, 595 + 1 + 32);
+    // The header's ink sits half an inch below the paper's top edge: its band, not the body's top margin.
+    auto inkRows = [&](const testsupport::Image& image, int from, int to) {
+        int rows = 0;
+        for (int y = from; y < to; ++y) {
+            for (int x = 16 + 54; x < 16 + 300; ++x) {
+                if ((image.at(x, y) & 0xFFFFFF) != 0xFFFFFF) {
+                    ++rows;
+                    break;
+                }
+            }
+        }
+        return rows;
+    };
+    EXPECT_GT(inkRows(portrait, 16 + 36, 16 + 50), 3) << "header text at the header distance";
+    EXPECT_EQ(inkRows(portrait, 16 + 2, 16 + 34), 0) << "nothing above the header";
+    EXPECT_GT(inkRows(portrait, 16 + 72, 16 + 86), 3) << "the body at the top margin";
+}

@@ -1,0 +1,67 @@
+// RTF's page setup: the document's paper and margins, each section's own, headers, footers and page fields.
+#include "import/rtf/RtfImporter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::shared_ptr<kit::TextStorage> read(const std::string& rtf)
+{
+    auto result = importer::importRtf({ reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size() });
+    return result.text;
+}
+
+std::string textOf(const std::shared_ptr<kit::TextStorage>& story) { return story ? story->string() : "<none>"; }
+
+} // namespace
+
+TEST(RtfPageSetup, SectionsKeepTheirPaperMarginsAndStories)
+{
+    auto text = read("{\\rtf1\\ansi\\paperw11906\\paperh16838\\margl1134\\margr850\\margt1440\\margb1000\\gutter200"
+                     "\\headery500\\footery600\\facingp"
+                     "\\sectd\\titlepg{\\headerf First header\\par}{\\header Running {\\field{\\*\\fldinst PAGE}{\\fldrslt 7}}\\par}"
+                     "{\\footerl Even footer\\par}"
+                     "Portrait text.\\par\\sect\\sectd\\lndscpsxn\\pgwsxn16838\\pghsxn11906\\marglsxn720\\pgnstarts5\\pgnucrm "
+                     "Landscape text.\\par}");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->string().find("header"), std::string::npos) << "stories stay out of the body: " << text->string();
+    const auto& setup = text->pageSetup();
+    ASSERT_TRUE(setup);
+    ASSERT_EQ(setup->sections.size(), 2u);
+    EXPECT_TRUE(setup->evenAndOddHeaders);
+    const kit::PageSection& first = setup->sections[0];
+    EXPECT_EQ(first.paperSize, (kit::Size { 595.3f, 841.9f }));
+    EXPECT_EQ(first.margins, (kit::PageMargins { 72, 50, 56.7f, 42.5f, 25, 30, 10 }));
+    EXPECT_TRUE(first.titlePage);
+    EXPECT_EQ(textOf(first.headers[std::size_t(kit::HeaderFooterKind::First)]), "First header\n");
+    auto running = first.headers[std::size_t(kit::HeaderFooterKind::Default)];
+    ASSERT_TRUE(running);
+    EXPECT_EQ(running->string(), "Running 7\n");
+    EXPECT_EQ(running->attributesAt(8).pageField, kit::PageField::Page);
+    EXPECT_EQ(running->attributesAt(0).pageField, kit::PageField::None);
+    EXPECT_EQ(textOf(first.footers[std::size_t(kit::HeaderFooterKind::Even)]), "Even footer\n");
+
+    const kit::PageSection& second = setup->sections[1];
+    EXPECT_EQ(text->string().substr(second.start, 9), "Landscape");
+    EXPECT_EQ(second.paperSize, (kit::Size { 841.9f, 595.3f }));
+    EXPECT_EQ(second.margins.left, 36) << "its own left margin";
+    EXPECT_EQ(second.margins.right, 42.5f) << "\\sectd gives back the document's other margins";
+    EXPECT_EQ(second.pageNumberStart, 5);
+    EXPECT_EQ(second.pageNumberFormat, kit::PageNumberFormat::UpperRoman);
+    EXPECT_FALSE(second.titlePage);
+    EXPECT_EQ(setup->header(1, kit::HeaderFooterKind::Default), running) << "linked to the first section's";
+}
+
+TEST(RtfPageSetup, WithoutPageWordsThereIsNone)
+{
+    auto text = read("{\\rtf1\\ansi Plain.\\par\\sect More.\\par}");
+    ASSERT_TRUE(text);
+    EXPECT_FALSE(text->pageSetup()) << "our own RTF and bare files keep the printer's paper in every layout";
+    auto hostile = read("{\\rtf1\\paperw-2000000000\\paperh99999999\\margl-5 x\\par}");
+    ASSERT_TRUE(hostile && hostile->pageSetup());
+    const kit::PageSection& section = hostile->pageSetup()->sections.at(0);
+    EXPECT_EQ(section.paperSize, (kit::Size { 1584, 1584 })) << "sides capped";
+    EXPECT_EQ(section.margins.left, 0.25f);
+    kit::Rect body = section.textRect();
+    EXPECT_GE(body.width(), 72);
+}
