@@ -9,6 +9,7 @@
 #include "import/package/ScriptRuns.h"
 
 #include <algorithm>
+#include <utility>
 #include <cstring>
 
 namespace importer::odt {
@@ -102,9 +103,67 @@ OdtReader::OdtReader(ZipArchive& archive, XmlPart content, std::optional<XmlPart
 ImportResult OdtReader::read()
 {
     pugi::xml_node text = m_content.root().child("office:body").child("office:text");
+    beginSection({});
     readBlocks(text, 0);
+    std::shared_ptr<kit::PageSetup> setup;
+    if (m_stylesPart) {
+        setup = std::make_shared<kit::PageSetup>();
+        setup->sections = std::move(m_sections);
+    }
     readNotes();
+    m_out->setPageSetup(std::move(setup));
     return { m_out, "odt", {} };
+}
+
+void OdtReader::beginSection(std::string_view masterName)
+{
+    // Sections past this many keep the last one's pages: the cap only bounds what hostile files cost.
+    constexpr std::size_t kMaxSections = 10000;
+    if (m_sections.size() >= kMaxSections || !m_stylesPart)
+        return;
+    pugi::xml_node master = m_styles.masterPage(masterName);
+    kit::PageSection section = m_styles.pageSection(master);
+    section.start = m_out->length();
+    // The first paragraph's own master page replaces the default one the text opened with.
+    if (!m_sections.empty() && m_sections.back().start == section.start)
+        m_sections.pop_back();
+    auto story = [&](const char* element) {
+        pugi::xml_node node = master.child(element);
+        return node && std::string_view(node.attribute("style:display").value()) != "false" ? readStory(node) : nullptr;
+    };
+    section.headers[std::size_t(kit::HeaderFooterKind::Default)] = story("style:header");
+    section.headers[std::size_t(kit::HeaderFooterKind::First)] = story("style:header-first");
+    section.headers[std::size_t(kit::HeaderFooterKind::Even)] = story("style:header-left");
+    section.footers[std::size_t(kit::HeaderFooterKind::Default)] = story("style:footer");
+    section.footers[std::size_t(kit::HeaderFooterKind::First)] = story("style:footer-first");
+    section.footers[std::size_t(kit::HeaderFooterKind::Even)] = story("style:footer-left");
+    // A master page's headers are its own: absent ones are not taken from the previous master page.
+    auto& defaultHeader = section.headers[std::size_t(kit::HeaderFooterKind::Default)];
+    auto& defaultFooter = section.footers[std::size_t(kit::HeaderFooterKind::Default)];
+    if (!defaultHeader)
+        defaultHeader = std::make_shared<kit::TextStorage>();
+    if (!defaultFooter)
+        defaultFooter = std::make_shared<kit::TextStorage>();
+    section.titlePage = section.headers[std::size_t(kit::HeaderFooterKind::First)] || section.footers[std::size_t(kit::HeaderFooterKind::First)];
+    m_sections.push_back(std::move(section));
+}
+
+std::shared_ptr<kit::TextStorage> OdtReader::readStory(pugi::xml_node node)
+{
+    if (auto it = m_stories.find(node.internal_object()); it != m_stories.end())
+        return it->second;
+    auto story = std::make_shared<kit::TextStorage>();
+    std::swap(m_out, story);
+    const CellContext* cell = std::exchange(m_cell, nullptr);
+    bool first = std::exchange(m_isFirstParagraph, true);
+    auto lists = std::exchange(m_lists, {});
+    readBlocks(node, 1);
+    m_lists = std::move(lists);
+    m_isFirstParagraph = first;
+    m_cell = cell;
+    std::swap(m_out, story);
+    m_stories[node.internal_object()] = story;
+    return story;
 }
 
 float OdtReader::availableWidth() const
@@ -124,6 +183,7 @@ kit::Attributes OdtReader::attributesFor(const TextProperties& text, bool comple
     if (m_cell)
         attributes.tableCell = m_cell->cell;
     attributes.link = m_link;
+    attributes.pageField = m_pageField;
     text.apply(attributes, complex);
     return attributes;
 }
@@ -259,6 +319,8 @@ void OdtReader::readParagraph(pugi::xml_node paragraph, bool isHeading, int dept
     }
     if (!resolved.masterPage.empty() && !m_isFirstParagraph && !m_cell)
         properties.breakBefore = true;
+    if (!resolved.masterPage.empty() && !m_cell && m_lists.empty() && m_out.get() && m_sections.size())
+        beginSection(resolved.masterPage);
     m_isFirstParagraph = false;
 
     kit::ParagraphStyle paragraphStyle = properties.makeStyle();
@@ -360,6 +422,10 @@ void OdtReader::readInline(pugi::xml_node container, const TextProperties& text,
             || name == "text:soft-page-break" || name == "text:change" || name == "text:change-start" || name == "text:change-end"
             || name == "text:note-citation" || name == "text:note-body" || name == "text:ruby-text") {
             continue;
+        } else if (name == "text:page-number" || name == "text:page-count") {
+            kit::PageField outer = std::exchange(m_pageField, name == "text:page-number" ? kit::PageField::Page : kit::PageField::NumPages);
+            readInline(child, text, depth + 1);
+            m_pageField = outer;
         } else if (name.substr(0, 5) == "text:") {
             // Fields (page numbers, dates, references, variables) and metadata show their text.
             readInline(child, text, depth + 1);

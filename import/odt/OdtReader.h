@@ -49,6 +49,9 @@ private:
     void readDrawingObject(pugi::xml_node object, const TextProperties& text, int depth);
     void readBlockDrawing(pugi::xml_node object, int depth);
     void readNotes();
+    // A section begins at the current end of the text with a master page's setup and its stories.
+    void beginSection(std::string_view masterName);
+    std::shared_ptr<kit::TextStorage> readStory(pugi::xml_node story);
 
     std::optional<std::string> nextLabel(ListContext& list, const ListLevel*& level);
     std::optional<std::string> nextHeadingLabel(int outlineLevel, const ListLevel*& level);
@@ -83,6 +86,10 @@ private:
     bool m_lastWasSpace = true; // white space collapses across element boundaries within a paragraph
     std::vector<pugi::xml_node>* m_textBoxes = nullptr;
     bool m_isFirstParagraph = true;
+    kit::PageField m_pageField = kit::PageField::None; // inside text:page-number or text:page-count
+
+    std::vector<kit::PageSection> m_sections;
+    std::map<const void*, std::shared_ptr<kit::TextStorage>> m_stories; // by the story's element
 
     std::vector<Note> m_notes;
     std::string m_noteCitation; // shown at the start of the note body being read

@@ -317,6 +317,7 @@ OdtStyles::OdtStyles(pugi::xml_node stylesRoot, pugi::xml_node contentRoot)
     readFontFaces(contentRoot);
     readStyles(stylesRoot.child("office:styles"), false);
     readStyles(contentRoot.child("office:automatic-styles"), true);
+    m_stylesRoot = stylesRoot;
     readPageGeometry(stylesRoot);
 }
 
@@ -568,6 +569,52 @@ void OdtStyles::readPageGeometry(pugi::xml_node stylesRoot)
     float bottom = lengthAttribute(properties, "fo:margin-bottom", 0, 31680).value_or(72);
     m_page.textWidth = std::max(width - left - right, 36.0f);
     m_page.textHeight = std::max(height - top - bottom, 36.0f);
+}
+
+pugi::xml_node OdtStyles::masterPage(std::string_view name) const
+{
+    pugi::xml_node masters = m_stylesRoot.child("office:master-styles");
+    pugi::xml_node master;
+    if (!name.empty())
+        master = masters.find_child_by_attribute("style:master-page", "style:name", std::string(name).c_str());
+    if (!master)
+        master = masters.find_child_by_attribute("style:master-page", "style:name", "Standard");
+    return master ? master : masters.child("style:master-page");
+}
+
+kit::PageSection OdtStyles::pageSection(pugi::xml_node master) const
+{
+    kit::PageSection section;
+    std::string layoutName = master.attribute("style:page-layout-name").value();
+    pugi::xml_node layout = m_stylesRoot.child("office:automatic-styles")
+                                .find_child_by_attribute("style:page-layout", "style:name", layoutName.c_str());
+    if (!layout)
+        layout = m_stylesRoot.child("office:styles").find_child_by_attribute("style:page-layout", "style:name", layoutName.c_str());
+    pugi::xml_node properties = layout.child("style:page-layout-properties");
+    section.paperSize = { lengthAttribute(properties, "fo:page-width", 36, 31680).value_or(612),
+        lengthAttribute(properties, "fo:page-height", 36, 31680).value_or(792) };
+    if (std::string_view(properties.attribute("style:print-orientation").value()) == "landscape"
+        && section.paperSize.width < section.paperSize.height)
+        std::swap(section.paperSize.width, section.paperSize.height);
+    kit::PageMargins& margins = section.margins;
+    margins.left = lengthAttribute(properties, "fo:margin-left", 0, 31680).value_or(72);
+    margins.right = lengthAttribute(properties, "fo:margin-right", 0, 31680).value_or(72);
+    margins.top = lengthAttribute(properties, "fo:margin-top", 0, 31680).value_or(72);
+    margins.bottom = lengthAttribute(properties, "fo:margin-bottom", 0, 31680).value_or(72);
+    // A header stands at the top margin and the body below it, its height and spacing further down; a
+    // footer likewise above the bottom margin. Without one the body starts at the margin itself.
+    auto band = [&](const char* style, const char* spacing, const char* element, float& distance, float& margin) {
+        distance = margin;
+        pugi::xml_node bandProperties = layout.child(style).child("style:header-footer-properties");
+        if (!bandProperties || !master.child(element))
+            return;
+        float height = lengthAttribute(bandProperties, "fo:min-height", 0, 31680)
+                           .value_or(lengthAttribute(bandProperties, "svg:height", 0, 31680).value_or(0));
+        margin += height + lengthAttribute(bandProperties, spacing, 0, 31680).value_or(0);
+    };
+    band("style:header-style", "fo:margin-bottom", "style:header", margins.header, margins.top);
+    band("style:footer-style", "fo:margin-top", "style:footer", margins.footer, margins.bottom);
+    return section;
 }
 
 const Style* OdtStyles::find(std::string_view family, std::string_view name) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/text/PageSetup.h"
+
 #include "kit/text/Attributes.h"
 
 #include <pugixml.hpp>
@@ -121,6 +123,11 @@ public:
     const ListStyle* listStyle(std::string_view name) const;
     const ListStyle* outlineStyle() const { return m_outline ? &*m_outline : nullptr; }
     const PageGeometry& page() const { return m_page; }
+    // A master page by name (the default one, "Standard" or the first, for an empty or unknown name) and
+    // the page setup of its page layout: paper, orientation, margins, and the header and footer bands,
+    // which ODF places inside the margins. Stories are left to the reader.
+    pugi::xml_node masterPage(std::string_view name) const;
+    kit::PageSection pageSection(pugi::xml_node master) const;
 
 private:
     void readFontFaces(pugi::xml_node root);
@@ -138,6 +145,7 @@ private:
     std::optional<ListStyle> m_outline;
     std::map<std::string, std::unique_ptr<Resolved>, std::less<>> m_resolved;
     PageGeometry m_page;
+    pugi::xml_node m_stylesRoot;
 };
 
 // A list number in an OpenDocument number format ("1", "a", "A", "i", "I"); others fall back to decimal.

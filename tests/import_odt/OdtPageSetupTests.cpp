@@ -1,0 +1,46 @@
+// OpenDocument's page setup: master pages and their page layouts, headers and footers, page fields.
+#include "OdtBuilder.h"
+
+#include <gtest/gtest.h>
+
+TEST(OdtPageSetup, MasterPagesBecomeSections)
+{
+    testodt::Parts parts;
+    parts.masterStyles = R"(<office:automatic-styles>)"
+        R"(<style:page-layout style:name="pm1"><style:page-layout-properties fo:page-width="21cm" fo:page-height="29.7cm")"
+        R"( fo:margin-left="2cm" fo:margin-right="1in" fo:margin-top="36pt" fo:margin-bottom="36pt"/>)"
+        R"(<style:header-style><style:header-footer-properties fo:min-height="20pt" fo:margin-bottom="16pt"/></style:header-style></style:page-layout>)"
+        R"(<style:page-layout style:name="pm2"><style:page-layout-properties fo:page-width="29.7cm" fo:page-height="21cm")"
+        R"( style:print-orientation="landscape" fo:margin-left="1in" fo:margin-right="1in" fo:margin-top="1in" fo:margin-bottom="1in"/></style:page-layout>)"
+        R"(</office:automatic-styles><office:master-styles>)"
+        R"(<style:master-page style:name="Standard" style:page-layout-name="pm1"><style:header><text:p>Page <text:page-number>4</text:page-number> of <text:page-count>9</text:page-count></text:p></style:header></style:master-page>)"
+        R"(<style:master-page style:name="Wide" style:page-layout-name="pm2"/></office:master-styles>)";
+    parts.automaticStyles = R"(<style:style style:name="P1" style:family="paragraph" style:master-page-name="Wide"/>)";
+    parts.body = R"(<text:p>Portrait words.</text:p><text:p text:style-name="P1">Landscape words.</text:p>)";
+    auto result = testodt::import(parts);
+    ASSERT_TRUE(result.text);
+    const auto& setup = result.text->pageSetup();
+    ASSERT_TRUE(setup);
+    ASSERT_EQ(setup->sections.size(), 2u);
+    const kit::PageSection& first = setup->sections[0];
+    EXPECT_NEAR(first.paperSize.width, 595.3f, 0.1f);
+    EXPECT_NEAR(first.margins.left, 56.7f, 0.1f);
+    EXPECT_EQ(first.margins.header, 36) << "the header stands at the top margin";
+    EXPECT_EQ(first.margins.top, 36 + 20 + 16) << "the body below the header and its spacing";
+    EXPECT_EQ(first.margins.footer, 36) << "no footer: the body reaches the bottom margin";
+    EXPECT_EQ(first.margins.bottom, 36);
+    auto header = first.headers[std::size_t(kit::HeaderFooterKind::Default)];
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->string(), "Page 4 of 9\n");
+    EXPECT_EQ(header->attributesAt(5).pageField, kit::PageField::Page);
+    EXPECT_EQ(header->attributesAt(10).pageField, kit::PageField::NumPages);
+    EXPECT_EQ(header->attributesAt(0).pageField, kit::PageField::None);
+
+    const kit::PageSection& second = setup->sections[1];
+    EXPECT_EQ(result.text->string().substr(second.start, 9), "Landscape");
+    EXPECT_GT(second.paperSize.width, second.paperSize.height);
+    auto wideHeader = setup->header(1, kit::HeaderFooterKind::Default);
+    ASSERT_TRUE(wideHeader) << "a master page without a header shows none";
+    EXPECT_EQ(wideHeader->length(), 0u);
+    EXPECT_EQ(result.text->string().find("Page 4"), std::string::npos) << "stories stay out of the body";
+}
