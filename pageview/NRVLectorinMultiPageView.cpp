@@ -176,12 +176,14 @@ void NRVLectorinMultiPageView::setPageLayout(PageLayout layout)
     std::optional<std::size_t> topIndex;
     kit::ClipView* clip = PageNavigation::clipView(*this);
     if (clip && m_textLayoutManager && m_numberOfPages) {
-        kit::Rect visible = clip->documentVisibleRect();
-        std::uint32_t page = PageNavigation::pageAtY(*this, visible.minY());
+        // A separator's height below the top: where scrolling a line to the top puts it, so that switching
+        // back and forth does not creep up a line each time.
+        float probe = clip->documentVisibleRect().minY() + pageSeparatorHeight();
+        std::uint32_t page = PageNavigation::pageAtY(*this, probe);
         const auto& containers = m_textLayoutManager->textContainers();
         if (page < containers.size()) {
             kit::Rect text = documentRectForPageNumber(page);
-            kit::Point inContainer { 0, std::max(0.0f, visible.minY() - text.y()) };
+            kit::Point inContainer { 0, std::max(0.0f, probe - text.y()) };
             topIndex = m_textLayoutManager->characterIndexForPoint(inContainer, *containers[page]);
         }
     }

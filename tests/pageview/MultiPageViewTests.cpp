@@ -3,6 +3,7 @@
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
 #include "kit/text/TextView.h"
+#include "kit/view/ClipView.h"
 #include "kit/view/ScrollView.h"
 #include "kit/view/Window.h"
 #include "pageview/NRVLectorinMultiPageView.h"
@@ -257,4 +258,39 @@ TEST(MultiPageView, DocumentLayoutStacksPagesOfEachSectionsSize)
     f.pageView->setPageLayout(PageLayout::PrinterPaper);
     EXPECT_FALSE(f.pageView->showsDocumentPages());
     EXPECT_EQ(f.pageView->pageRectForPageNumber(1), printerPage);
+}
+
+TEST(MultiPageView, SwitchingLayoutKeepsTheTextAtTheTop)
+{
+    PageViewFixture f;
+    auto storage = paragraphs(80);
+    auto setup = std::make_shared<kit::PageSetup>();
+    kit::PageSection small;
+    small.paperSize = { 420, 595 };
+    small.margins = { 36, 36, 36, 36, 18, 18, 0 };
+    setup->sections = { small };
+    storage->setPageSetup(setup);
+    f.pageView->setTextStorage(storage);
+    ASSERT_GT(f.pageView->numberOfPages(), 3u);
+    kit::ClipView* clip = f.scrollView->contentView();
+    // A line some way into the third page at the top of the view.
+    kit::Rect text = f.pageView->documentRectForPageNumber(2);
+    clip->scrollToPoint(f.pageView->convertPoint({ 0, text.y() + 200 }, clip));
+    kit::LayoutManager& before = *f.pageView->layoutManager();
+    std::size_t top = before.characterIndexForPoint({ 0, 200 }, *before.textContainers()[2]);
+
+    for (PageLayout layout : { PageLayout::Document, PageLayout::PrinterPaper }) {
+        f.pageView->setPageLayout(layout);
+        kit::Rect visible = clip->documentVisibleRect();
+        kit::LayoutManager& after = *f.pageView->layoutManager();
+        kit::TextContainer* container = after.textContainerForGlyphAtIndex(top);
+        ASSERT_NE(container, nullptr);
+        std::size_t page = *after.indexOfTextContainer(*container);
+        kit::Point origin = f.pageView->documentRectForPageNumber(std::uint32_t(page)).origin;
+        std::vector<kit::Rect> rects = after.rectsForCharacterRange({ top, 1 }, *container);
+        ASSERT_FALSE(rects.empty());
+        float y = origin.y + rects.front().y();
+        EXPECT_GE(y, visible.minY()) << "the line that was at the top is in sight";
+        EXPECT_LT(y, visible.minY() + 40) << "near the top of the view, layout " << int(layout);
+    }
 }
