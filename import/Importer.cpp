@@ -1,6 +1,7 @@
 #include "import/Importer.h"
 
 #include "import/doc/DocImporter.h"
+#include "import/doc/Word2Document.h"
 #include "import/docx/DocxImporter.h"
 #include "import/html/HtmlImporter.h"
 #include "import/odt/OdtImporter.h"
@@ -59,6 +60,7 @@ constexpr ByteFormat kFormats[] = {
     { looksLikeZip, importPackage, true },
     { looksLikeRtf, importRtf },
     { looksLikeHtml, importHtml },
+    { looksLikeWord2, importWord2 },
     { looksLikeLegacy, importLegacy, true },
     { anyBytes, importText },
 };
