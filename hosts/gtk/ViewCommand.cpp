@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
 namespace hosts {
@@ -35,8 +37,20 @@ int runView(const Options& options)
         ViewerSession session(host, options.positional, settings);
         GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
         session.setOverHandler([loop] { g_main_loop_quit(loop); });
+        // Ended from outside (a logout, kill, Ctrl+C in the terminal), the windows still close as the user
+        // would close them, so each document's place is remembered.
+        guint signalSources[3] = {};
+        int signals[3] = { SIGTERM, SIGINT, SIGHUP };
+        for (int i = 0; i < 3; ++i) {
+            signalSources[i] = g_unix_signal_add(signals[i], +[](gpointer data) -> gboolean {
+                g_main_loop_quit(static_cast<GMainLoop*>(data));
+                return G_SOURCE_CONTINUE;
+            }, loop);
+        }
         if (!session.isOver())
             g_main_loop_run(loop);
+        for (guint source : signalSources)
+            g_source_remove(source);
         g_main_loop_unref(loop);
         hadErrors = session.hadErrors();
     }

@@ -25,6 +25,16 @@ std::filesystem::path stateFolder()
 
 std::string header() { return "lectorin-reading-state 1\n"; }
 
+// For conditions that no event of this process changes (another process's work): the loop is woken every
+// 20 ms to look again.
+bool pollUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound)
+{
+    guint timer = g_timeout_add(20, +[](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    bool met = waitUntil(condition, bound);
+    g_source_remove(timer);
+    return met;
+}
+
 // A solid red picture as PNG bytes, in hexadecimal for an RTF \pict.
 std::string redPngHex(int width, int height)
 {
@@ -157,6 +167,36 @@ TEST(ReadingState, TheHeadlessCommandsNeitherReadNorWriteIt)
     std::filesystem::path png = testsupport::temporaryFolder("headless") / "out.png";
     ASSERT_EQ(testsupport::runCommand("'" LECTORIN_EXE "' render '" LECTORIN_SOURCE_DIR "/resources/sample/report.rtf' -o '" + png.string() + "'", &output, &errors), 0) << errors;
     EXPECT_FALSE(std::filesystem::exists(folder / "lectorin"));
+}
+
+// `lectorin view` ended by a signal (a logout, kill) still closes its windows, so it remembers their places.
+TEST(ReadingState, AViewEndedBySignalRemembersItsPlace)
+{
+    std::string reason;
+    if (!startDisplay({}, &reason))
+        GTEST_SKIP() << reason;
+    std::filesystem::path folder = stateFolder();
+    std::filesystem::path document = testsupport::temporaryFolder("signalled") / "one.rtf";
+    testsupport::writeFile(document, "{\\rtf1 One page.\\par}");
+    std::string url = "file://" + document.string();
+    std::filesystem::path file = folder / "lectorin/reading.state";
+    std::filesystem::create_directories(file.parent_path());
+    // A place past the end: the view goes to the last page, and that is what it writes back.
+    testsupport::writeFile(file, header() + "1\tstep:6\t9999\t0.5\t" + url + "\n");
+    std::string pid, errors;
+    ASSERT_EQ(testsupport::runCommand("GSK_RENDERER=cairo '" LECTORIN_EXE "' view '" + document.string() + "' >/dev/null 2>&1 & echo $!", &pid, &errors), 0);
+    pid.erase(pid.find_last_not_of("\n") + 1);
+    ASSERT_FALSE(pid.empty());
+    auto line = [&] {
+        auto entries = ReadingState(file).entries();
+        return entries.empty() ? std::string() : ReadingState::format({ entries.front() });
+    };
+    // Opening moves the document's line to the front with a new date.
+    EXPECT_TRUE(pollUntil([&] { return line().find("\n1\t") == std::string::npos && !line().empty(); }, 30s)) << line();
+    std::string ignored;
+    ASSERT_EQ(testsupport::runCommand("kill -TERM " + pid, &ignored), 0);
+    EXPECT_TRUE(pollUntil([&] { return testsupport::runCommand("kill -0 " + pid + " 2>/dev/null", &ignored) != 0; }, 30s)) << "it ends";
+    EXPECT_NE(line().find("\tstep:6\t0\t0\t" + url + "\n"), std::string::npos) << line();
 }
 
 class RememberingTest : public ViewerTest {
