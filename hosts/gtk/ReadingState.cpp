@@ -22,10 +22,11 @@ namespace {
 
 constexpr std::string_view kHeader = "lectorin-reading-state 1";
 
-// The height of one page's slot: the page and the separator above it (page view points).
-float slotHeight(NRVLectorinMultiPageView& pageView)
+// The height of a page's slot: the page and the separator above it (page view points). Pages of a
+// document's own layout differ in height.
+float slotHeight(NRVLectorinMultiPageView& pageView, std::uint32_t page)
 {
-    return pageView.pageRectForPageNumber(0).height() + pageView.pageSeparatorHeight();
+    return pageView.pageRectForPageNumber(page).height() + pageView.pageSeparatorHeight();
 }
 
 float slotTop(NRVLectorinMultiPageView& pageView, std::uint32_t page)
@@ -185,10 +186,9 @@ ReadingPlace ReadingPlace::of(NRVLectorinMultiPageView& pageView)
     if (!clip || pageView.numberOfPages() == 0)
         return place;
     float top = clip->documentVisibleRect().minY();
-    float slot = slotHeight(pageView);
-    float fromFirst = std::max(0.0f, top - slotTop(pageView, 0));
-    place.page = std::min(std::uint32_t(fromFirst / slot), pageView.numberOfPages() - 1);
-    place.offset = std::clamp((top - slotTop(pageView, place.page)) / slot, 0.0f, 0.999999f);
+    // The slot [top of the separator above a page, its bottom) is pageAtY's half separators moved up by half.
+    place.page = PageNavigation::pageAtY(pageView, top + pageView.pageSeparatorHeight() / 2);
+    place.offset = std::clamp((top - slotTop(pageView, place.page)) / slotHeight(pageView, place.page), 0.0f, 0.999999f);
     return place;
 }
 
@@ -209,7 +209,7 @@ void ReadingPlace::restore(NRVLectorinMultiPageView& pageView) const
     if (!clip || pageView.numberOfPages() == 0)
         return;
     std::uint32_t shown = std::min(page, pageView.numberOfPages() - 1);
-    float top = slotTop(pageView, shown) + (shown == page ? offset : 0) * slotHeight(pageView);
+    float top = slotTop(pageView, shown) + (shown == page ? offset : 0) * slotHeight(pageView, shown);
     kit::Rect inClip = pageView.convertRect({ 0, top, 1, 1 }, clip);
     clip->scrollToPoint({ clip->bounds().x(), std::round(inClip.minY()) });
 }
