@@ -113,6 +113,10 @@ void NRVLectorin::awakeFromNib()
     if (url && (pageURL || !url->isFileURL())) {
         kit::URLRequest request(*url);
         request.setMainDocumentURL(pageURL);
+        const kit::Value* cookies = m_pluginArguments.get(WebPlugInCookieHeaderKey);
+        if (cookies && cookies->asString() && !cookies->asString()->empty()
+            && (url->scheme() == "http" || url->scheme() == "https"))
+            request.setValueForHTTPHeaderField(*cookies->asString(), "Cookie");
         m_downloadConnection = kit::URLConnection::start(request, this);
     }
     if (!m_downloadConnection) {

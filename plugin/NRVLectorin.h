@@ -26,6 +26,9 @@ enum class PageLayout;
 inline constexpr const char* WebPlugInAttributesKey = "WebPlugInAttributesKey";
 inline constexpr const char* WebPlugInBaseURLKey = "WebPlugInBaseURLKey";
 inline constexpr const char* WebPlugInPageURLKey = "WebPlugInPageURLKey";
+// Also from the host alone: the Cookie header the host's browser would send with the document's request
+// (http and https only).
+inline constexpr const char* WebPlugInCookieHeaderKey = "WebPlugInCookieHeaderKey";
 
 // The view a browser creates for every embedded document the bundle claims: it downloads the document named
 // by the element's "src", converts it into styled text and hands it to the page view, switching between the

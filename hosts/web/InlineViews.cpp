@@ -3,6 +3,7 @@
 #include "hosts/common/PageArguments.h"
 #include "hosts/common/PluginArguments.h"
 #include "hosts/web/InlineViewScript.h"
+#include "hosts/web/PageCookies.h"
 #include "hosts/web/ViewPresentation.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/view/Window.h"
@@ -299,9 +300,9 @@ gboolean InlineViews::messageWithReply(
     std::optional<std::string> answer;
     if (jsc_value_is_object(message)) {
         auto kind = stringProperty(message, "kind");
-        if (kind == "create")
-            answer = self->create(message);
-        else if (kind == "command")
+        if (kind == "create" && self->create(message, reply))
+            return TRUE; // answered once the document's cookies are known
+        if (kind == "command")
             answer = self->command(message);
     }
     if (answer) {
@@ -313,17 +314,17 @@ gboolean InlineViews::messageWithReply(
     return TRUE;
 }
 
-std::optional<std::string> InlineViews::create(JSCValue* message)
+bool InlineViews::create(JSCValue* message, WebKitScriptMessageReply* reply)
 {
     auto base = stringProperty(message, "base"), page = stringProperty(message, "page");
     auto width = numberProperty(message, "width"), height = numberProperty(message, "height");
     kit::GRefPtr<JSCValue> attributes = kit::adoptGRef(jsc_value_object_get_property(message, "attributes"));
     if (!base || !page || !width || !height || !attributes || !jsc_value_is_object(attributes.get()))
-        return std::nullopt;
+        return false;
     auto pageURL = kit::URL::withString(*page);
     auto baseURL = kit::URL::withString(*base);
     if (!pageURL || !baseURL)
-        return std::nullopt;
+        return false;
 
     EmbeddedDocument embed;
     char** names = jsc_value_object_enumerate_properties(attributes.get());
@@ -335,13 +336,42 @@ std::optional<std::string> InlineViews::create(JSCValue* message)
     HostPage hostPage;
     hostPage.baseHref = baseURL->absoluteString();
     PluginArguments made = embedArguments(*pageURL, hostPage, embed);
+    kit::Size box { float(std::clamp(*width, 1.0, 16384.0)), float(std::clamp(*height, 1.0, 16384.0)) };
 
+    // The document goes out with the cookies WebKit would send for a subresource of this page; the view
+    // is made once they are known, and the page's script gets its frame's URL then.
+    // A boxed type, not a GObject: shared, since the callback is copied into a std::function.
+    std::shared_ptr<WebKitScriptMessageReply> kept(webkit_script_message_reply_ref(reply), webkit_script_message_reply_unref);
+    kit::GRefPtr<JSCContext> context = kit::retainGRef(jsc_value_get_context(message));
+    std::optional<kit::URL> documentURL = kit::URL::withString(made.src);
+    auto makeView = [this, alive = std::weak_ptr<bool>(m_alive), made = std::move(made), box, kept, context](
+                        std::optional<std::string> cookies) mutable {
+        if (alive.expired()) {
+            webkit_script_message_reply_return_error_message(kept.get(), "refused");
+            return;
+        }
+        if (cookies)
+            made.arguments.set(WebPlugInCookieHeaderKey, kit::Value::string(*cookies));
+        std::string url = addView(made.arguments, box);
+        kit::GRefPtr<JSCValue> value = kit::adoptGRef(jsc_value_new_string(context.get(), url.c_str()));
+        webkit_script_message_reply_return_value(kept.get(), value.get());
+    };
+    if (!documentURL) {
+        makeView(std::nullopt);
+        return true;
+    }
+    fetchSubresourceCookieHeader(m_webView, *pageURL, *documentURL, std::move(makeView));
+    return true;
+}
+
+std::string InlineViews::addView(const kit::Value& arguments, kit::Size box)
+{
     auto view = std::make_unique<View>();
     view->token = newToken();
-    view->box = { float(std::clamp(*width, 1.0, 16384.0)), float(std::clamp(*height, 1.0, 16384.0)) };
+    view->box = box;
     view->window = std::make_unique<kit::Window>(view->box);
     // As a browser does: the factory, then webPlugInInitialize, then into the page at the element's box.
-    std::unique_ptr<NRVLectorin> plugin = NRVLectorin::plugInViewWithArguments(made.arguments);
+    std::unique_ptr<NRVLectorin> plugin = NRVLectorin::plugInViewWithArguments(arguments);
     plugin->webPlugInInitialize();
     view->plugin = plugin.get();
     kit::View& added = view->window->contentView()->addSubview(std::move(plugin));

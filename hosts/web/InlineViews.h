@@ -13,6 +13,7 @@
 #include <webkit/webkit.h>
 
 namespace kit {
+class Value;
 class Window;
 }
 class NRVLectorin;
@@ -70,7 +71,10 @@ private:
     bool answer(PendingRequest& pending);
     void schedule();
     void watchLoading(View& view);
-    std::optional<std::string> create(JSCValue* message);
+    // Takes a "create" message: false when it is malformed, else true and the reply is answered later.
+    bool create(JSCValue* message, WebKitScriptMessageReply* reply);
+    // Makes one view from its arguments and answers its frame's URL.
+    std::string addView(const kit::Value& arguments, kit::Size box);
     std::optional<std::string> command(JSCValue* message);
     void refresh(const std::string& token);
 

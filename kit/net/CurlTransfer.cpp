@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <strings.h>
 
 namespace kit {
 
@@ -84,11 +85,6 @@ bool CurlTransfer::start()
     // as they arrive (writeCallback), since a compressed body declares its compressed length only.
     curl_easy_setopt(m_easy, CURLOPT_MAXFILESIZE_LARGE,
         curl_off_t(std::min<std::size_t>(m_request.maximumBodyLength(), std::numeric_limits<curl_off_t>::max())));
-    for (const auto& [name, value] : m_request.allHTTPHeaderFields())
-        m_requestHeaders = curl_slist_append(m_requestHeaders, (name + ": " + value).c_str());
-    if (m_requestHeaders)
-        curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_requestHeaders);
-
     prepareHop();
     m_isRunning = m_driver->addTransfer(m_easy, *this);
     if (m_isRunning)
@@ -152,6 +148,22 @@ void CurlTransfer::prepareHop()
     if (const auto& page = m_request.mainDocumentURL())
         referrer = referrerFor(*page, m_currentURL);
     curl_easy_setopt(m_easy, CURLOPT_REFERER, referrer ? referrer->c_str() : nullptr);
+
+    // The request's cookies are the ones its browser keeps for the first URL's host: a redirect to another
+    // host, or from https down to http, goes without them (curl would pass a header of ours on to any hop).
+    const URL& first = m_request.url();
+    bool cookiesMayGo = strcasecmp(m_currentURL.host().c_str(), first.host().c_str()) == 0
+        && !(first.scheme() == "https" && m_currentURL.scheme() != "https");
+    curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, nullptr);
+    curl_slist_free_all(m_requestHeaders);
+    m_requestHeaders = nullptr;
+    for (const auto& [name, value] : m_request.allHTTPHeaderFields()) {
+        if (strcasecmp(name.c_str(), "Cookie") == 0 && !cookiesMayGo)
+            continue;
+        m_requestHeaders = curl_slist_append(m_requestHeaders, (name + ": " + value).c_str());
+    }
+    if (m_requestHeaders)
+        curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_requestHeaders);
 }
 
 std::size_t CurlTransfer::headerCallback(char* bytes, std::size_t, std::size_t count, void* transfer)

@@ -94,3 +94,56 @@ TEST(LoadPolicy, EveryHopOfALoadGetsItsOwnReferrer)
         EXPECT_EQ(seen, c.seen);
     }
 }
+
+// A request's cookies belong to its first URL's host: a hop to another host goes without them.
+TEST(LoadPolicy, CookiesStayWithTheHostTheyWereGivenFor)
+{
+    std::mutex mutex;
+    std::vector<std::string> seen; // "path cookie", "-" when none was sent
+    nettest::LoopbackServer server([&](httplib::Server& s) {
+        s.Get(R"(/.*)", [&](const httplib::Request& q, httplib::Response& r) {
+            std::lock_guard lock(mutex);
+            seen.push_back(q.path + " " + (q.has_header("Cookie") ? q.get_header_value("Cookie") : "-"));
+            std::string port = std::to_string(q.local_port);
+            if (q.path == "/same")
+                r.set_redirect("http://127.0.0.1:" + port + "/doc.rtf");
+            else if (q.path == "/other")
+                r.set_redirect("http://localhost:" + port + "/doc.rtf");
+            else if (q.path == "/back")
+                r.set_redirect("http://localhost:" + port + "/home");
+            else if (q.path == "/home")
+                r.set_redirect("http://127.0.0.1:" + port + "/doc.rtf");
+            else
+                r.set_content("doc", "application/rtf");
+        });
+    });
+    ASSERT_TRUE(server.isValid());
+    std::string origin = "http://127.0.0.1:" + std::to_string(server.port());
+    const struct {
+        std::string path;
+        std::vector<std::string> seen;
+        const char* why;
+    } cases[] = {
+        { "/same", { "/same s=1", "/doc.rtf s=1" }, "a redirect on the same host keeps them" },
+        { "/other", { "/other s=1", "/doc.rtf -" }, "another host gets none" },
+        { "/back", { "/back s=1", "/home -", "/doc.rtf s=1" }, "back on the first host, they go again" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        {
+            std::lock_guard lock(mutex);
+            seen.clear();
+        }
+        struct Done : kit::URLConnectionDelegate {
+            bool ended = false;
+            void connectionDidFinishLoading(kit::URLConnection&) override { ended = true; }
+            void connectionDidFailWithError(kit::URLConnection&, const kit::Error&) override { ended = true; }
+        } done;
+        kit::URLRequest request(url(origin + c.path));
+        request.setValueForHTTPHeaderField("s=1", "Cookie");
+        auto connection = kit::URLConnection::start(request, &done);
+        ASSERT_TRUE(kit::RunLoop::runUntil([&] { return done.ended; }, std::chrono::seconds(10)));
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(seen, c.seen);
+    }
+}
