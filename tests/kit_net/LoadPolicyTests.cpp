@@ -11,6 +11,18 @@ namespace {
 
 kit::URL url(const std::string& string) { return *kit::URL::withString(string); }
 
+// Runs a load to its end, whichever way it ends.
+bool loadToEnd(const kit::URLRequest& request)
+{
+    struct Done : kit::URLConnectionDelegate {
+        bool ended = false;
+        void connectionDidFinishLoading(kit::URLConnection&) override { ended = true; }
+        void connectionDidFailWithError(kit::URLConnection&, const kit::Error&) override { ended = true; }
+    } done;
+    auto connection = kit::URLConnection::start(request, &done);
+    return kit::RunLoop::runUntil([&] { return done.ended; }, std::chrono::seconds(10));
+}
+
 } // namespace
 
 TEST(LoadPolicy, TheReferrerIsWhatAStrictOriginWhenCrossOriginPolicySends)
@@ -81,15 +93,9 @@ TEST(LoadPolicy, EveryHopOfALoadGetsItsOwnReferrer)
             std::lock_guard lock(mutex);
             seen.clear();
         }
-        struct Done : kit::URLConnectionDelegate {
-            bool ended = false;
-            void connectionDidFinishLoading(kit::URLConnection&) override { ended = true; }
-            void connectionDidFailWithError(kit::URLConnection&, const kit::Error&) override { ended = true; }
-        } done;
         kit::URLRequest request(url(c.target));
         request.setMainDocumentURL(url(c.page));
-        auto connection = kit::URLConnection::start(request, &done);
-        ASSERT_TRUE(kit::RunLoop::runUntil([&] { return done.ended; }, std::chrono::seconds(10)));
+        ASSERT_TRUE(loadToEnd(request));
         std::lock_guard lock(mutex);
         EXPECT_EQ(seen, c.seen);
     }
@@ -134,15 +140,9 @@ TEST(LoadPolicy, CookiesStayWithTheHostTheyWereGivenFor)
             std::lock_guard lock(mutex);
             seen.clear();
         }
-        struct Done : kit::URLConnectionDelegate {
-            bool ended = false;
-            void connectionDidFinishLoading(kit::URLConnection&) override { ended = true; }
-            void connectionDidFailWithError(kit::URLConnection&, const kit::Error&) override { ended = true; }
-        } done;
         kit::URLRequest request(url(origin + c.path));
         request.setValueForHTTPHeaderField("s=1", "Cookie");
-        auto connection = kit::URLConnection::start(request, &done);
-        ASSERT_TRUE(kit::RunLoop::runUntil([&] { return done.ended; }, std::chrono::seconds(10)));
+        ASSERT_TRUE(loadToEnd(request));
         std::lock_guard lock(mutex);
         EXPECT_EQ(seen, c.seen);
     }
