@@ -6,6 +6,7 @@
 #include "plugin/NRVLectorin.h"
 #include "support/TestSupport.h"
 
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <random>
@@ -177,6 +178,32 @@ TEST_F(BrowserTest, AHostilePageScriptGetsNothing)
         "for (const f of document.querySelectorAll('iframe')) f.contentWindow.postMessage({kind:'command', "
         "command:'save'}, '*'), 1");
     EXPECT_EQ(m_window->inlineViews().views().size(), before);
+}
+
+// A page from the web that declares a local base still reaches no local file: the view shows its error
+// display, and the file's text is nowhere in the view or its frame.
+TEST_F(BrowserTest, AFileBaseOnAWebPageGetsTheErrorDisplayNotTheFile)
+{
+    std::filesystem::path folder = testsupport::temporaryFolder("local-secret");
+    testsupport::writeFile(folder / "secret.rtf", "{\\rtf1\\ansi zebrasecret\\par}");
+    std::string html = "<html><head><base href=\"file://" + folder.string() + "/\"></head><body><p>Base</p>"
+        "<embed id=local src=\"secret.rtf\" type=\"application/rtf\" width=\"300\" height=\"200\"></body></html>";
+    nettest::LoopbackServer server([&](httplib::Server& s) {
+        s.Get("/base.html", [&](const httplib::Request&, httplib::Response& r) { r.set_content(html, "text/html"); });
+    });
+    m_window->open(server.url("/base.html"));
+    ASSERT_TRUE(gtktest::waitUntil(
+        [&] {
+            const auto& views = m_window->inlineViews().views();
+            return views.size() == 1 && !views.begin()->second->plugin->isLoading();
+        },
+        60s));
+    NRVLectorin& plugin = *m_window->inlineViews().views().begin()->second->plugin;
+    EXPECT_TRUE(plugin.hasFailed());
+    const std::vector<std::uint8_t>* bytes = plugin.rawData();
+    std::string read = bytes ? std::string(bytes->begin(), bytes->end()) : "";
+    EXPECT_EQ(read.find("zebrasecret"), std::string::npos);
+    EXPECT_EQ(evaluate(m_window->webView(), "document.body.innerText.includes('zebrasecret')"), "false");
 }
 
 TEST(PageCookies, WhatASubresourceRequestCarries)
