@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -209,6 +210,13 @@ bool sameCell(const kit::Attributes& a, const kit::Attributes& b)
     return *a.tableCell == *b.tableCell;
 }
 
+// Says which rule broke, for the report of a crash found.
+[[noreturn]] void fail(int rule)
+{
+    std::fprintf(stderr, "fuzz_revenge: rule %d broken\n", rule);
+    std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -224,13 +232,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const kit::TextStorage& text = *collector.text();
     const std::string& string = text.string();
     if (!importer::encoding::isValidUtf8({ reinterpret_cast<const std::uint8_t*>(string.data()), string.size() }))
-        std::abort();
+        fail(1);
     if (string.find('\r') != std::string::npos || string.find('\0') != std::string::npos)
-        std::abort();
+        fail(2);
     if (!string.empty() && string.back() != '\n')
-        std::abort(); // every paragraph was ended
+        fail(3); // every paragraph was ended
     if (text.length() > limit + 64 * 4)
-        std::abort(); // (the limit counts picture bytes, the text their characters)
+        fail(4); // (the limit counts picture bytes, the text their characters)
     const auto& runs = text.runs();
     for (std::size_t i = 0; i < runs.size(); ++i) {
         std::size_t end = i + 1 < runs.size() ? runs[i + 1].location : text.length();
@@ -238,11 +246,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string_view runText(string.data() + runs[i].location, end - runs[i].location);
         // An attachment stands on U+FFFC, and only there.
         if (attributes.attachment && runText.find_first_not_of("\xEF\xBF\xBC") != std::string_view::npos)
-            std::abort();
+            fail(5);
         // A cell's text ends in a paragraph break before the next cell or the text after the table begins.
         if (attributes.tableCell && (i + 1 == runs.size() || !sameCell(attributes, *runs[i + 1].attributes))
             && runText.back() != '\n')
-            std::abort();
+            fail(6);
     }
     return 0;
 }

@@ -20,13 +20,28 @@ using librevenge::RVNGPropertyList;
 // Deeper tables, boxes and notes than any word processor writes are shown flat or not at all.
 constexpr std::size_t kMaximumNesting = 16;
 
-std::string stringProperty(const RVNGPropertyList& properties, const char* name)
+// A property's text as valid UTF-8 (a damaged file's are not always) without control characters, at most
+// maximumBytes long, cut at a character's start.
+std::string stringProperty(const RVNGPropertyList& properties, const char* name, std::size_t maximumBytes = 4096)
 {
     const librevenge::RVNGProperty* property = properties[name];
     if (!property)
         return {};
     librevenge::RVNGString value = property->getStr();
-    return value.cstr() ? std::string(value.cstr()) : std::string();
+    if (!value.cstr())
+        return {};
+    std::string text
+        = encoding::sanitizeUtf8({ reinterpret_cast<const std::uint8_t*>(value.cstr()), std::size_t(value.size()) });
+    // Labels and marks are shown inline: control characters (line ends among them) have no place there.
+    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }),
+        text.end());
+    if (text.size() > maximumBytes) {
+        std::size_t cut = maximumBytes;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut;
+        text.resize(cut);
+    }
+    return text;
 }
 
 std::optional<int> intProperty(const RVNGPropertyList& properties, const char* name)
@@ -195,7 +210,7 @@ std::string bulletText(std::string bullet)
     if (bullet.size() >= 3 && static_cast<unsigned char>(bullet[0]) == 0xEF
         && (static_cast<unsigned char>(bullet[1]) & 0xFC) == 0x80)
         return "\xE2\x80\xA2";
-    return bullet.size() > 16 ? bullet.substr(0, 16) : bullet;
+    return bullet;
 }
 
 std::string numberFormat(std::string_view format)
@@ -394,6 +409,9 @@ void TextCollector::endParagraph(char terminator)
 void TextCollector::flushBoxes()
 {
     Target& current = target();
+    // Past the limit nothing more is shown: a box would follow a paragraph cut short.
+    if (m_truncated)
+        current.pendingBoxes.clear();
     if (current.pendingBoxes.empty())
         return;
     auto boxes = std::move(current.pendingBoxes);
@@ -467,8 +485,8 @@ void TextCollector::openOrderedListLevel(const RVNGPropertyList& properties)
     ListLevel level = listLevel(properties);
     level.ordered = true;
     level.numberFormat = numberFormat(stringProperty(properties, "style:num-format"));
-    level.prefix = stringProperty(properties, "style:num-prefix").substr(0, 16);
-    level.suffix = stringProperty(properties, "style:num-suffix").substr(0, 16);
+    level.prefix = stringProperty(properties, "style:num-prefix", 16);
+    level.suffix = stringProperty(properties, "style:num-suffix", 16);
     level.next = std::clamp(intProperty(properties, "text:start-value").value_or(1), 0, 1000000);
     if (target().lists.size() < kMaximumNesting)
         target().lists.push_back(level);
@@ -479,7 +497,7 @@ void TextCollector::openUnorderedListLevel(const RVNGPropertyList& properties)
     if (isHidden())
         return;
     ListLevel level = listLevel(properties);
-    level.bullet = bulletText(stringProperty(properties, "text:bullet-char"));
+    level.bullet = bulletText(stringProperty(properties, "text:bullet-char", 16));
     if (target().lists.size() < kMaximumNesting)
         target().lists.push_back(level);
 }
@@ -572,7 +590,7 @@ void TextCollector::openNote(const RVNGPropertyList& properties, int& counter)
         ++m_hiddenDepth;
         return;
     }
-    std::string citation = stringProperty(properties, "librevenge:number").substr(0, 16);
+    std::string citation = stringProperty(properties, "librevenge:number", 16);
     if (citation.empty())
         citation = std::to_string(counter);
     ensureParagraph();
@@ -751,7 +769,7 @@ void TextCollector::insertBinaryObject(const RVNGPropertyList& properties)
         return;
     }
     m_length += bytes.size();
-    std::string alternative = stringProperty(properties, "librevenge:replacement-text").substr(0, 1000);
+    std::string alternative = stringProperty(properties, "librevenge:replacement-text", 1000);
     kit::Size size = m_frameSize.value_or(kit::Size {});
     std::shared_ptr<const kit::Attachment> attachment;
     if (!sniffImageType(bytes).empty())
@@ -775,9 +793,18 @@ void TextCollector::endDocument()
     endParagraph('\n');
     endTables();
     // Note bodies were counted against the limit as they were read.
-    for (const auto& note : m_notes)
-        m_out->append(*note);
+    for (const auto& note : m_notes) {
+        if (!m_truncated)
+            m_out->append(*note);
+    }
     m_notes.clear();
+    // Text cut at the limit ends its last paragraph (and cell) all the same.
+    if (m_out->length() && m_out->string().back() != '\n') {
+        kit::Attributes last = m_out->attributesAt(m_out->length() - 1);
+        last.attachment = nullptr;
+        last.link.clear();
+        m_out->append("\n", last);
+    }
 }
 
 } // namespace importer::revenge
