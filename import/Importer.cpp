@@ -1,5 +1,6 @@
 #include "import/Importer.h"
 
+#include "import/common/OutputBudget.h"
 #include "import/doc/DocImporter.h"
 #include "import/doc/Word2Document.h"
 #include "import/docx/DocxImporter.h"
@@ -70,19 +71,21 @@ constexpr ByteFormat kFormats[] = {
 ImportResult importDocument(std::span<const std::uint8_t> bytes)
 {
     installRtfHooks();
-    std::optional<ImportResult> declined;
-    for (const auto& format : kFormats) {
-        if (!format.sniff(bytes))
-            continue;
-        ImportResult result = format.import(bytes);
-        if (format.passesOnUnknown && !result.text && result.error == "not a known format") {
-            if (!declined)
-                declined = std::move(result);
-            continue;
+    return importWithBudget([bytes] {
+        std::optional<ImportResult> declined;
+        for (const auto& format : kFormats) {
+            if (!format.sniff(bytes))
+                continue;
+            ImportResult result = format.import(bytes);
+            if (format.passesOnUnknown && !result.text && result.error == "not a known format") {
+                if (!declined)
+                    declined = std::move(result);
+                continue;
+            }
+            return result;
         }
-        return result;
-    }
-    return declined ? *declined : ImportResult {};
+        return declined ? *declined : ImportResult {};
+    });
 }
 
 void installRtfReader()

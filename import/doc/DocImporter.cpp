@@ -1,5 +1,6 @@
 #include "import/doc/DocImporter.h"
 
+#include "import/common/OutputBudget.h"
 #include "import/doc/OleStorage.h"
 #include "import/doc/WordDocument.h"
 
@@ -10,7 +11,9 @@ bool looksLikeOle(std::span<const std::uint8_t> bytes)
     return ByteReader(bytes).startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
 }
 
-ImportResult importOle(std::span<const std::uint8_t> bytes)
+namespace {
+
+ImportResult readOle(std::span<const std::uint8_t> bytes)
 {
     ImportResult result;
     auto storage = doc::OleStorage::open(bytes);
@@ -55,6 +58,13 @@ ImportResult importOle(std::span<const std::uint8_t> bytes)
             document.dataBytes = std::move(data->bytes);
     }
     return doc::importWordDocument(document);
+}
+
+} // namespace
+
+ImportResult importOle(std::span<const std::uint8_t> bytes)
+{
+    return importWithBudget([bytes] { return readOle(bytes); });
 }
 
 } // namespace importer

@@ -1,5 +1,7 @@
 #include "import/doc/ListTable.h"
 
+#include "import/common/OutputBudget.h"
+
 #include <algorithm>
 
 namespace importer::doc {
@@ -119,7 +121,7 @@ std::optional<ListTable::Level> ListTable::readLevel(const ByteReader& table, st
     if (!length)
         return std::nullopt;
     at += 2;
-    for (std::size_t i = 0; i < *length; ++i) {
+    for (std::size_t i = 0; i < std::min<std::size_t>(*length, kMaxListLabelTemplate); ++i) {
         auto unit = table.readU16LE(at + 2 * i);
         if (!unit)
             return std::nullopt;

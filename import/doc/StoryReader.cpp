@@ -1,6 +1,7 @@
 #include "import/doc/StoryReader.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/OutputBudget.h"
 #include "import/doc/CodePages.h"
 #include "import/doc/InlinePicture.h"
 #include "import/doc/ListTable.h"
@@ -520,11 +521,20 @@ void StoryReader::read(std::uint32_t start, std::uint32_t end, std::vector<Parag
     m_budget -= end - start;
     m_fields.clear();
     std::uint32_t cp = start;
-    while (cp < end) {
+    OutputBudget& budget = OutputBudget::current();
+    while (cp < end && !budget.isExhausted()) {
         char terminator = '\n';
         auto mark = findMark(cp, end, terminator);
+        std::size_t first = out.size();
         readParagraph(cp, mark ? *mark : end, end, terminator, out);
         cp = mark ? *mark + 1 : end;
+        // The paragraphs stay alive until the table writer has turned them into text: they count too.
+        for (std::size_t i = first; i < out.size(); ++i) {
+            std::size_t cost = sizeof(Paragraph);
+            for (const auto& span : out[i].spans)
+                cost += sizeof(span) + span.text.size();
+            budget.charge(cost);
+        }
     }
     m_fields.clear();
 }

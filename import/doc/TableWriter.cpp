@@ -1,5 +1,7 @@
 #include "import/doc/TableWriter.h"
 
+#include "import/common/OutputBudget.h"
+
 #include <algorithm>
 #include <map>
 
@@ -257,14 +259,14 @@ void TableWriter::writeParagraph(const Paragraph& paragraph, const std::shared_p
         kit::Attributes attributes = span.attributes;
         attributes.paragraph = m_lastStyle;
         attributes.tableCell = cell;
-        m_storage.append(span.text, attributes);
+        OutputBudget::current().append(m_storage, span.text, attributes);
     }
     kit::Attributes attributes = paragraph.terminatorAttributes;
     attributes.paragraph = m_lastStyle;
     attributes.tableCell = cell;
     // A page break cannot end a paragraph inside a cell: the row would have to split around it.
     char terminator = cell && paragraph.terminator == '\f' ? '\n' : paragraph.terminator;
-    m_storage.append(std::string_view(&terminator, 1), attributes);
+    OutputBudget::current().append(m_storage, std::string_view(&terminator, 1), attributes);
 }
 
 } // namespace importer::doc

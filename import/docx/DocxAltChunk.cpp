@@ -1,6 +1,7 @@
 #include "import/docx/DocxAltChunk.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/OutputBudget.h"
 #include "import/docx/DocxImporter.h"
 #include "import/html/HtmlImporter.h"
 
@@ -15,30 +16,43 @@ namespace {
 // Embedded .docx files may embed others; three levels is more than any real document uses.
 constexpr int kMaxChunkDepth = 3;
 
-} // namespace
-
-std::shared_ptr<kit::TextStorage> importAltChunk(DocxPackage& package, const std::string& partName, std::string_view relationshipId,
-    int chunkDepth)
+std::shared_ptr<kit::TextStorage> importChunkPart(DocxPackage& package, const std::string& target, int chunkDepth)
 {
-    const auto& relationships = package.relationships(partName);
-    auto it = relationships.find(relationshipId);
-    if (it == relationships.end() || it->second.isExternal)
-        return nullptr;
-    auto bytes = package.readPart(it->second.target);
+    auto bytes = package.readPart(target);
     if (!bytes)
         return nullptr;
     std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size());
-    std::string type = package.contentType(it->second.target);
+    std::string type = package.contentType(target);
     std::transform(type.begin(), type.end(), type.begin(), [](char ch) { return ch >= 'A' && ch <= 'Z' ? char(ch - 'A' + 'a') : ch; });
     if (type.find("html") != std::string::npos)
         return importHtml(data).text;
     if (type.find("rtf") != std::string::npos)
         return kit::TextStorage::fromRtf(data);
-    if (type == "text/plain")
-        return std::make_shared<kit::TextStorage>(encoding::sanitizeUtf8(data), kit::Attributes {});
+    if (type == "text/plain") {
+        auto text = std::make_shared<kit::TextStorage>();
+        OutputBudget::current().append(*text, encoding::sanitizeUtf8(data), kit::Attributes {});
+        return text;
+    }
     if (type.find("wordprocessingml.document") != std::string::npos && chunkDepth < kMaxChunkDepth)
         return importDocx(data, chunkDepth + 1).text;
     return nullptr;
+}
+
+} // namespace
+
+std::shared_ptr<const kit::TextStorage> importAltChunk(DocxPackage& package, const std::string& partName,
+    std::string_view relationshipId, int chunkDepth, AltChunkCache& cache)
+{
+    const auto& relationships = package.relationships(partName);
+    auto it = relationships.find(relationshipId);
+    if (it == relationships.end() || it->second.isExternal)
+        return nullptr;
+    const std::string& target = it->second.target;
+    if (auto known = cache.find(target); known != cache.end())
+        return known->second;
+    auto imported = importChunkPart(package, target, chunkDepth);
+    cache.emplace(target, imported);
+    return imported;
 }
 
 void appendForeignText(kit::TextStorage& out, const kit::TextStorage& chunk, const std::shared_ptr<const kit::TableCell>& enclosingCell,
@@ -78,7 +92,7 @@ void appendForeignText(kit::TextStorage& out, const kit::TextStorage& chunk, con
         } else if (attributes.tableCell) {
             attributes.tableCell = copyOf(copyOf, attributes.tableCell.get(), 0);
         }
-        out.append(text, attributes);
+        OutputBudget::current().append(out, text, attributes);
     }
     tableCount += largestId;
 }

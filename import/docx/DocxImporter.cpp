@@ -1,5 +1,6 @@
 #include "import/docx/DocxImporter.h"
 
+#include "import/common/OutputBudget.h"
 #include "import/docx/DocxPackage.h"
 #include "import/docx/DocxReader.h"
 #include "import/package/OpenPackage.h"
@@ -10,10 +11,12 @@ bool isWordPackage(ZipArchive& archive) { return archive.contains("[Content_Type
 
 ImportResult importDocx(ZipArchive& archive, int embeddingDepth)
 {
-    DocxPackage package(archive);
-    if (package.mainPart().empty())
-        return { nullptr, "none", "not a known format" };
-    return docx::DocxReader(package, embeddingDepth).read();
+    return importWithBudget([&archive, embeddingDepth]() -> ImportResult {
+        DocxPackage package(archive);
+        if (package.mainPart().empty())
+            return { nullptr, "none", "not a known format" };
+        return docx::DocxReader(package, embeddingDepth).read();
+    });
 }
 
 ImportResult importDocx(std::span<const std::uint8_t> bytes, int embeddingDepth)

@@ -1,6 +1,7 @@
 #include "import/docx/DocxNumbering.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/OutputBudget.h"
 #include "import/docx/DocxStyles.h"
 #include "import/package/ListNumbers.h"
 #include "import/package/OfficeUnits.h"
@@ -22,7 +23,7 @@ NumberingLevel parseLevel(pugi::xml_node node, const ThemeFonts& theme)
     if (auto format = node.child("w:numFmt"))
         level.format = format.attribute("w:val").value();
     if (auto text = node.child("w:lvlText"))
-        level.text = text.attribute("w:val").value();
+        level.text = cappedLabelTemplate(text.attribute("w:val").value());
     if (auto restart = parseInteger(node.child("w:lvlRestart").attribute("w:val").value()))
         level.restartAfter = int(std::clamp(*restart, 0L, 9L));
     if (auto legal = node.child("w:isLgl"))

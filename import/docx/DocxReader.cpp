@@ -2,6 +2,7 @@
 
 #include "import/common/Encoding.h"
 #include "import/common/DocumentMarks.h"
+#include "import/common/OutputBudget.h"
 #include "import/docx/DocxAltChunk.h"
 #include "import/docx/DocxMarkup.h"
 #include "import/docx/DocxParagraphFormat.h"
@@ -265,7 +266,7 @@ void DocxReader::appendAttributed(std::string_view text, const kit::Attributes& 
 {
     if (text.empty())
         return;
-    m_out->append(text, attributes);
+    OutputBudget::current().append(*m_out, text, attributes);
     m_paragraphOpen = true;
 }
 
@@ -285,7 +286,7 @@ void DocxReader::endParagraph(char terminator)
     // Inside a table cell a page break cannot end the paragraph: the cell would lose its last break.
     if (terminator == kit::kPageBreak && m_cell)
         terminator = '\n';
-    m_out->append(std::string_view(&terminator, 1), m_markAttributes);
+    OutputBudget::current().append(*m_out, std::string_view(&terminator, 1), m_markAttributes);
     m_paragraphOpen = false;
 }
 
@@ -300,6 +301,8 @@ void DocxReader::readBlocks(pugi::xml_node container, int depth)
     if (depth > kMaxXmlDepth)
         return;
     for (auto child : container.children()) {
+        if (OutputBudget::current().isExhausted())
+            return;
         if (child.type() != pugi::node_element)
             continue;
         std::string_view name = child.name();
@@ -678,7 +681,7 @@ void DocxReader::readTable(pugi::xml_node table, int depth)
             applyRunProperties(run, false, attributes);
             attributes.paragraph = m_paragraphStyles.intern(makeParagraphStyle(laidOut.format->paragraph, m_defaultTabInterval));
             attributes.tableCell = cell;
-            m_out->append("\n", attributes);
+            OutputBudget::current().append(*m_out, "\n", attributes);
         }
     }
     m_cell = outer;
@@ -687,7 +690,7 @@ void DocxReader::readTable(pugi::xml_node table, int depth)
 
 void DocxReader::readAltChunk(pugi::xml_node chunk)
 {
-    auto imported = importAltChunk(m_package, m_partName, chunk.attribute("r:id").value(), m_chunkDepth);
+    auto imported = importAltChunk(m_package, m_partName, chunk.attribute("r:id").value(), m_chunkDepth, m_altChunks);
     if (!imported || imported->length() == 0)
         return;
     closeOpenParagraph();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/Importer.h"
+#include "import/docx/DocxAltChunk.h"
 #include "import/docx/DocxDrawing.h"
 #include "import/docx/DocxFields.h"
 #include "import/docx/DocxNumbering.h"
@@ -90,6 +91,7 @@ private:
 
     DocxPackage& m_package;
     int m_chunkDepth;
+    AltChunkCache m_altChunks;
     std::shared_ptr<kit::TextStorage> m_out;
     DocxStyles m_styles;
     DocxNumbering m_numbering;

@@ -1,6 +1,7 @@
 #include "import/html/HtmlConverter.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/OutputBudget.h"
 #include "import/html/CssValues.h"
 #include "import/html/HtmlDom.h"
 #include "import/html/HtmlImage.h"
@@ -240,7 +241,7 @@ void HtmlConverter::endBlock()
 
 void HtmlConverter::convertChildren(const xmlNode* element, const ComputedStyle& style)
 {
-    for (const xmlNode* child = element->children; child; child = child->next)
+    for (const xmlNode* child = element->children; child && !OutputBudget::current().isExhausted(); child = child->next)
         convertNode(child, style);
 }
 

@@ -1,6 +1,7 @@
 #include "import/html/HtmlImporter.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/OutputBudget.h"
 #include "import/html/HtmlConverter.h"
 #include "import/html/HtmlDecoder.h"
 #include "kit/foundation/CRelease.h"
@@ -28,7 +29,10 @@ bool looksLikeHtml(std::span<const std::uint8_t> bytes)
     return html::startsLikeHtml({ reinterpret_cast<const char*>(window.data()), window.size() });
 }
 
-ImportResult importHtml(std::span<const std::uint8_t> bytes)
+namespace {
+
+
+ImportResult readHtml(std::span<const std::uint8_t> bytes)
 {
     html::DecodedHtml decoded = html::decodeHtml(bytes);
     std::string markup = html::prepareMarkup(decoded.text);
@@ -50,6 +54,13 @@ ImportResult importHtml(std::span<const std::uint8_t> bytes)
         converter.convert();
     }
     return { storage, "html", "" };
+}
+
+} // namespace
+
+ImportResult importHtml(std::span<const std::uint8_t> bytes)
+{
+    return importWithBudget([bytes] { return readHtml(bytes); });
 }
 
 } // namespace importer

@@ -1,6 +1,7 @@
 #include "import/html/ParagraphBuilder.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/OutputBudget.h"
 
 #include <algorithm>
 
@@ -254,7 +255,7 @@ void ParagraphBuilder::commitPending()
     auto style = std::make_shared<const kit::ParagraphStyle>(m_pending->style);
     for (auto& [text, attributes] : m_pending->pieces) {
         attributes.paragraph = style;
-        m_storage.append(text, attributes);
+        OutputBudget::current().append(m_storage, text, attributes);
     }
     m_pending.reset();
 }

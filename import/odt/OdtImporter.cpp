@@ -1,5 +1,6 @@
 #include "import/odt/OdtImporter.h"
 
+#include "import/common/OutputBudget.h"
 #include "import/odt/OdtReader.h"
 #include "import/package/OpenPackage.h"
 #include "import/package/XmlPart.h"
@@ -13,6 +14,20 @@ std::string trimmed(std::string text)
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
     return text;
+}
+
+ImportResult readOdt(ZipArchive& archive)
+{
+    auto read = archive.readBuffer("content.xml");
+    if (!read.buffer)
+        return { nullptr, "odt", read.error == ZipReadError::Missing ? "not a known format" : "damaged" };
+    auto content = XmlPart::parse(std::move(read.buffer->data), read.buffer->size, true);
+    if (!content || !content->root().child("office:body"))
+        return { nullptr, "odt", "damaged" };
+    std::optional<XmlPart> styles;
+    if (auto stylesRead = archive.readBuffer("styles.xml"); stylesRead.buffer)
+        styles = XmlPart::parse(std::move(stylesRead.buffer->data), stylesRead.buffer->size, true);
+    return odt::OdtReader(archive, std::move(*content), std::move(styles)).read();
 }
 
 } // namespace
@@ -40,16 +55,7 @@ bool isOpenDocumentText(ZipArchive& archive)
 
 ImportResult importOdt(ZipArchive& archive)
 {
-    auto read = archive.readBuffer("content.xml");
-    if (!read.buffer)
-        return { nullptr, "odt", read.error == ZipReadError::Missing ? "not a known format" : "damaged" };
-    auto content = XmlPart::parse(std::move(read.buffer->data), read.buffer->size, true);
-    if (!content || !content->root().child("office:body"))
-        return { nullptr, "odt", "damaged" };
-    std::optional<XmlPart> styles;
-    if (auto stylesRead = archive.readBuffer("styles.xml"); stylesRead.buffer)
-        styles = XmlPart::parse(std::move(stylesRead.buffer->data), stylesRead.buffer->size, true);
-    return odt::OdtReader(archive, std::move(*content), std::move(styles)).read();
+    return importWithBudget([&archive] { return readOdt(archive); });
 }
 
 ImportResult importOdt(std::span<const std::uint8_t> bytes)

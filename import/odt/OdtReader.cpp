@@ -3,6 +3,7 @@
 #include "import/odt/OdtTableLayout.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/OutputBudget.h"
 #include "import/package/ListNumbers.h"
 #include "import/package/OfficeImage.h"
 #include "import/package/OfficeUnits.h"
@@ -220,7 +221,7 @@ void OdtReader::appendAttachment(std::shared_ptr<const kit::Attachment> attachme
 {
     kit::Attributes attributes = attributesFor(properties, false);
     attributes.attachment = std::move(attachment);
-    m_out->append(kit::kAttachmentCharacter, attributes);
+    OutputBudget::current().append(*m_out, kit::kAttachmentCharacter, attributes);
     m_lastWasSpace = false;
 }
 
@@ -228,14 +229,16 @@ void OdtReader::endParagraph(char terminator)
 {
     if (terminator == kit::kPageBreak && m_cell)
         terminator = '\n';
-    m_out->append(std::string_view(&terminator, 1), m_markAttributes);
+    OutputBudget::current().append(*m_out, std::string_view(&terminator, 1), m_markAttributes);
 }
 
 void OdtReader::readBlocks(pugi::xml_node container, int depth)
 {
-    if (depth > kMaxXmlDepth)
+    if (depth > kMaxXmlDepth || OutputBudget::current().isExhausted())
         return;
     for (auto child : container.children()) {
+        if (OutputBudget::current().isExhausted())
+            return;
         if (child.type() != pugi::node_element)
             continue;
         std::string_view name = child.name();
@@ -349,7 +352,7 @@ void OdtReader::readParagraph(pugi::xml_node paragraph, bool isHeading, int dept
             shown += ' ';
         kit::Attributes attributes = attributesFor(labelProperties, false);
         attributes.listLabel = true;
-        m_out->append(shown, attributes);
+        OutputBudget::current().append(*m_out, shown, attributes);
     }
     if (!m_noteCitation.empty()) {
         TextProperties citation = text;
@@ -373,7 +376,7 @@ void OdtReader::readParagraph(pugi::xml_node paragraph, bool isHeading, int dept
 
 void OdtReader::readInline(pugi::xml_node container, const TextProperties& text, int depth)
 {
-    if (depth > kMaxXmlDepth)
+    if (depth > kMaxXmlDepth || OutputBudget::current().isExhausted())
         return;
     for (auto child : container.children()) {
         if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {

@@ -1,5 +1,6 @@
 #include "import/odt/OdtStyles.h"
 
+#include "import/common/OutputBudget.h"
 #include "import/package/ListNumbers.h"
 #include "import/package/OfficeUnits.h"
 
@@ -499,12 +500,12 @@ ListStyle OdtStyles::readListStyle(pugi::xml_node node) const
         ListLevel level;
         level.isBullet = isBullet;
         if (name == "text:list-level-style-bullet")
-            level.bullet = levelNode.attribute("text:bullet-char").value();
+            level.bullet = cappedLabelTemplate(levelNode.attribute("text:bullet-char").value());
         else if (name == "text:list-level-style-image")
             level.bullet = "\xE2\x80\xA2";
         level.format = levelNode.attribute("style:num-format").value();
-        level.prefix = levelNode.attribute("style:num-prefix").value();
-        level.suffix = levelNode.attribute("style:num-suffix").value();
+        level.prefix = cappedLabelTemplate(levelNode.attribute("style:num-prefix").value());
+        level.suffix = cappedLabelTemplate(levelNode.attribute("style:num-suffix").value());
         level.displayLevels = int(std::clamp(parseInteger(levelNode.attribute("text:display-levels").value()).value_or(1), 1L, 10L));
         level.start = int(std::clamp(parseInteger(levelNode.attribute("text:start-value").value()).value_or(1), 0L, 1000000L));
         level.textStyle = levelNode.attribute("text:style-name").value();

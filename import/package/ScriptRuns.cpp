@@ -1,5 +1,7 @@
 #include "import/package/ScriptRuns.h"
 
+#include "import/common/OutputBudget.h"
+
 #include <algorithm>
 
 namespace importer {
@@ -46,7 +48,7 @@ void appendWithScripts(kit::TextStorage& out, std::string_view text, const kit::
         return;
     // U+0590, the first complex-script character, is D6 90 in UTF-8: text without such lead bytes has none.
     if (!complex || !std::any_of(text.begin(), text.end(), [](char ch) { return std::uint8_t(ch) >= 0xD6; })) {
-        out.append(text, regular);
+        OutputBudget::current().append(out, text, regular);
         return;
     }
     std::size_t start = 0, i = 0;
@@ -58,12 +60,12 @@ void appendWithScripts(kit::TextStorage& out, std::string_view text, const kit::
         if (!isComplex && !isLetterLike(c))
             continue;
         if (isComplex != inComplex && at > start) {
-            out.append(text.substr(start, at - start), inComplex ? *complex : regular);
+            OutputBudget::current().append(out, text.substr(start, at - start), inComplex ? *complex : regular);
             start = at;
         }
         inComplex = isComplex;
     }
-    out.append(text.substr(start), inComplex ? *complex : regular);
+    OutputBudget::current().append(out, text.substr(start), inComplex ? *complex : regular);
 }
 
 } // namespace importer

@@ -1,6 +1,7 @@
 #include "import/rtf/RtfImporter.h"
 
 #include "import/common/ByteReader.h"
+#include "import/common/OutputBudget.h"
 #include "import/rtf/RtfReader.h"
 #include "import/rtf/RtfWriter.h"
 #include "kit/text/RtfWriterHook.h"
@@ -22,8 +23,10 @@ ImportResult importRtf(std::span<const std::uint8_t> bytes)
 {
     if (!looksLikeRtf(bytes))
         return { nullptr, "none", "not a known format" };
-    rtf::RtfReader reader(bytes);
-    return { reader.read(), "rtf", "" };
+    return importWithBudget([bytes]() -> ImportResult {
+        rtf::RtfReader reader(bytes);
+        return { reader.read(), "rtf", "" };
+    });
 }
 
 void installRtfHooks()

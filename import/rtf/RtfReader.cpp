@@ -2,6 +2,7 @@
 
 #include "import/common/Encoding.h"
 #include "import/common/DocumentMarks.h"
+#include "import/common/OutputBudget.h"
 
 #include <algorithm>
 
@@ -236,7 +237,7 @@ void RtfReader::textBytes(std::span<const std::uint8_t> bytes)
     case Destination::LevelText:
         if (auto* level = m_lists.currentLevel()) {
             for (std::uint8_t byte : bytes) {
-                if (level->text.size() < 64)
+                if (level->text.size() < kMaxListLabelTemplate)
                     level->text.push_back(byte >= 0x80 ? RtfListTable::kRawByteFlag | byte : byte);
             }
         }
@@ -258,7 +259,7 @@ void RtfReader::hexByte(std::uint8_t byte)
         return;
     case Destination::LevelText:
         if (auto* level = m_lists.currentLevel()) {
-            if (level->text.size() < 64)
+            if (level->text.size() < kMaxListLabelTemplate)
                 level->text.push_back(byte >= 0x80 ? RtfListTable::kRawByteFlag | byte : byte);
         }
         return;
@@ -571,14 +572,14 @@ void RtfReader::emit(Story& target, Paragraph&& paragraph)
     };
     for (auto& run : paragraph.runs) {
         if (!run.text.empty())
-            target.output.append(run.text, combine(run.attributes));
+            OutputBudget::current().append(target.output, run.text, combine(run.attributes));
     }
     if (paragraph.terminator.empty())
         return;
     std::shared_ptr<const kit::Attributes> terminatorAttributes = paragraph.terminatorAttributes;
     if (!terminatorAttributes)
         terminatorAttributes = paragraph.runs.empty() ? std::make_shared<const kit::Attributes>() : paragraph.runs.back().attributes;
-    target.output.append(paragraph.terminator, combine(terminatorAttributes));
+    OutputBudget::current().append(target.output, paragraph.terminator, combine(terminatorAttributes));
 }
 
 void RtfReader::finishPicture()
@@ -706,7 +707,7 @@ void RtfReader::controlWord(std::string_view word, bool hasParameter, int parame
         char32_t value = char32_t(parameter < 0 ? parameter + 65536 : parameter) & 0xFFFF;
         m_skipCount = current.unicodeSkip;
         if (current.destination == Destination::LevelText) {
-            if (auto* level = m_lists.currentLevel(); level && level->text.size() < 64)
+            if (auto* level = m_lists.currentLevel(); level && level->text.size() < kMaxListLabelTemplate)
                 level->text.push_back(value);
             return;
         }

@@ -2,6 +2,7 @@
 
 #include "import/common/ByteReader.h"
 #include "import/common/Encoding.h"
+#include "import/common/OutputBudget.h"
 
 #include <algorithm>
 
@@ -141,8 +142,12 @@ ImportResult importText(std::span<const std::uint8_t> bytes)
     }
     // Plain text gets the default attributes: Times New Roman 12 with the default paragraph style, which
     // is how a word processor shows a text file it opens as a document.
-    auto storage = std::make_shared<kit::TextStorage>(normalizeText(decoded));
-    return { storage, "text", "" };
+    return importWithBudget([&decoded]() -> ImportResult {
+        std::string text = normalizeText(decoded);
+        if (!OutputBudget::current().charge(text.size()))
+            return { nullptr, "text", "too large" };
+        return { std::make_shared<kit::TextStorage>(std::move(text)), "text", "" };
+    });
 }
 
 } // namespace importer

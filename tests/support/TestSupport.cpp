@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cairo.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -106,6 +109,72 @@ int runCommand(const std::string& command, std::string* output, std::string* err
     if (errors)
         *errors = readText(errorFile);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string repeated(const std::string& piece, std::size_t count)
+{
+    std::string out;
+    out.reserve(piece.size() * count);
+    for (std::size_t i = 0; i < count; ++i)
+        out += piece;
+    return out;
+}
+
+bool hasAddressSpaceLimit()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return false;
+#else
+    return true;
+#endif
+#else
+    return true;
+#endif
+}
+
+ChildOutcome runBoundedChild(const std::function<std::string()>& work, std::size_t addressSpace)
+{
+    ChildOutcome outcome;
+    int channel[2];
+    if (pipe(channel) != 0)
+        return outcome;
+    std::fflush(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        if (hasAddressSpaceLimit()) {
+            rlimit limit { addressSpace, addressSpace };
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        std::string report = work();
+        for (std::size_t written = 0; written < report.size();) {
+            ssize_t n = write(channel[1], report.data() + written, report.size() - written);
+            if (n <= 0)
+                _exit(3);
+            written += std::size_t(n);
+        }
+        close(channel[1]);
+        _exit(0);
+    }
+    close(channel[1]);
+    if (child < 0) {
+        close(channel[0]);
+        return outcome;
+    }
+    char buffer[4096];
+    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;)
+        outcome.report.append(buffer, std::size_t(n));
+    close(channel[0]);
+    int status = 0;
+    rusage usage {};
+    while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) { }
+    outcome.exitedNormally = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    outcome.peakResidentKiB = usage.ru_maxrss;
+    return outcome;
 }
 
 } // namespace testsupport

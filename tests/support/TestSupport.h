@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,5 +30,26 @@ Image readPng(const std::filesystem::path& path);
 
 // Runs a command line with /bin/sh, capturing stdout (and stderr when asked); returns the exit status.
 int runCommand(const std::string& command, std::string* output, std::string* errors = nullptr);
+
+// piece written count times over: the body of a generated attack document.
+std::string repeated(const std::string& piece, std::size_t count);
+
+// What a bounded child process did: whether it ended by itself, what it wrote back, and its peak resident set.
+struct ChildOutcome {
+    bool exitedNormally = false; // exit status 0, no signal
+    int signal = 0; // the signal that ended it, 0 when none
+    std::string report; // what the work returned
+    long peakResidentKiB = 0; // ru_maxrss of the child
+};
+
+// The address space a test lets an attacked import take.
+inline constexpr std::size_t kChildAddressSpace = std::size_t(1) << 30;
+
+// Runs work in a forked child with its address space limited to addressSpace bytes, so that a runaway
+// allocation ends the child (bad_alloc, abort) rather than the machine. Under AddressSanitizer, which reserves
+// terabytes of shadow memory, no limit is set: the caller checks peakResidentKiB instead (hasAddressSpaceLimit
+// says which). The child must not touch the parent's threads; it starts none of its own.
+ChildOutcome runBoundedChild(const std::function<std::string()>& work, std::size_t addressSpace = kChildAddressSpace);
+bool hasAddressSpaceLimit();
 
 } // namespace testsupport

@@ -1,0 +1,102 @@
+#include "import/common/OutputBudget.h"
+
+#include <cstdint>
+
+namespace importer {
+
+namespace {
+
+thread_local OutputBudget* t_current = nullptr;
+
+} // namespace
+
+std::string cappedLabelTemplate(std::string_view utf8)
+{
+    std::size_t characters = 0, end = 0;
+    while (end < utf8.size() && characters < kMaxListLabelTemplate) {
+        ++end;
+        while (end < utf8.size() && (std::uint8_t(utf8[end]) & 0xC0) == 0x80)
+            ++end;
+        ++characters;
+    }
+    return std::string(utf8.substr(0, end));
+}
+
+bool OutputBudget::charge(std::size_t bytes)
+{
+    if (m_exhausted)
+        return false;
+    if (bytes > m_limit - m_used) {
+        m_used = m_limit;
+        m_exhausted = true;
+        return false;
+    }
+    m_used += bytes;
+    return true;
+}
+
+void OutputBudget::chargeNewRun(const kit::Attributes& attributes)
+{
+    std::size_t cost = sizeof(kit::AttributeRun) + sizeof(kit::Attributes) + attributes.fontFamily.size()
+        + attributes.link.size() + attributes.anchor.size();
+    // A cell's column widths are shared by its runs; charge them once per cell, when its first run arrives.
+    if (attributes.tableCell && attributes.tableCell.get() != m_lastCell) {
+        m_lastCell = attributes.tableCell.get();
+        cost += sizeof(kit::TableCell) + attributes.tableCell->columnWidths.size() * sizeof(float);
+    }
+    charge(cost);
+}
+
+bool OutputBudget::append(kit::TextStorage& storage, std::string_view text, const kit::Attributes& attributes)
+{
+    if (text.empty())
+        return !m_exhausted;
+    if (!charge(text.size()))
+        return false;
+    std::size_t runs = storage.runs().size();
+    storage.append(text, attributes);
+    if (storage.runs().size() != runs)
+        chargeNewRun(attributes);
+    return !m_exhausted;
+}
+
+bool OutputBudget::append(kit::TextStorage& storage, std::string_view text, std::shared_ptr<const kit::Attributes> attributes)
+{
+    if (text.empty())
+        return !m_exhausted;
+    if (!charge(text.size()))
+        return false;
+    std::size_t runs = storage.runs().size();
+    const kit::Attributes& kept = *attributes;
+    storage.append(text, std::move(attributes));
+    if (storage.runs().size() != runs)
+        chargeNewRun(kept);
+    return !m_exhausted;
+}
+
+OutputBudget& OutputBudget::current()
+{
+    if (t_current)
+        return *t_current;
+    // Readers used on their own (a test's, a tool's) have nothing to share a budget with.
+    thread_local OutputBudget outside(SIZE_MAX);
+    return outside;
+}
+
+ImportBudgetScope::ImportBudgetScope(std::size_t limit)
+    : m_previous(t_current)
+{
+    if (t_current)
+        return;
+    m_own = std::make_unique<OutputBudget>(limit);
+    t_current = m_own.get();
+    m_isOutermost = true;
+}
+
+ImportBudgetScope::~ImportBudgetScope()
+{
+    if (m_isOutermost)
+        t_current = m_previous;
+}
+
+} // namespace importer

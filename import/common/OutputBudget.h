@@ -1,0 +1,90 @@
+#pragma once
+
+#include "kit/text/TextStorage.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace importer {
+
+// The longest list label template a reader keeps (docx w:lvlText, ODF prefix, suffix and bullet, a Word
+// binary level's text, RTF \leveltext), in the format's own units (UTF-16 units, bytes or RTF values).
+// Real labels ("%1.%2.%3)") are a dozen; a template is rebuilt for every numbered paragraph, so a long one
+// multiplies.
+inline constexpr std::size_t kMaxListLabelTemplate = 64;
+
+// A UTF-8 label template cut after kMaxListLabelTemplate characters.
+std::string cappedLabelTemplate(std::string_view utf8);
+
+// What one import may produce: the text's bytes plus what its attribute runs cost. Every reader an import
+// runs shares it, nested ones too (an HTML or RTF chunk inside a .docx), so a small file cannot become
+// gigabytes by repeating a part of itself (labels, spaces, cells, embedded chunks). Once spent, nothing more
+// is appended, the readers stop at their next check, and the import ends with the error "too large".
+class OutputBudget {
+public:
+    // 96 MiB is a thousand times a long book's text and stays far below the memory a process may take.
+    static constexpr std::size_t kDefaultLimit = std::size_t(96) << 20;
+
+    explicit OutputBudget(std::size_t limit = kDefaultLimit)
+        : m_limit(limit)
+    {
+    }
+
+    // Counts bytes; false once the total has passed the limit, and for every call after that.
+    bool charge(std::size_t bytes);
+    bool isExhausted() const { return m_exhausted; }
+    std::size_t used() const { return m_used; }
+
+    // storage.append, charged: the text, and a run's attributes when the append starts a new run. Appends
+    // nothing once the budget is spent.
+    bool append(kit::TextStorage& storage, std::string_view text, const kit::Attributes& attributes);
+    bool append(kit::TextStorage& storage, std::string_view text, std::shared_ptr<const kit::Attributes> attributes);
+
+    // The budget of the import running on this thread: the one its outermost ImportBudgetScope opened.
+    // Outside every scope, a budget without a limit.
+    static OutputBudget& current();
+
+private:
+    void chargeNewRun(const kit::Attributes& attributes);
+    std::size_t m_limit;
+    std::size_t m_used = 0;
+    bool m_exhausted = false;
+    const kit::TableCell* m_lastCell = nullptr; // the cell whose column widths were charged last
+};
+
+// Opens the budget of an import on this thread for the scope's lifetime; when one is open already (an import
+// nested in another), the scope joins it instead.
+class ImportBudgetScope {
+public:
+    explicit ImportBudgetScope(std::size_t limit = OutputBudget::kDefaultLimit);
+    ~ImportBudgetScope();
+    ImportBudgetScope(const ImportBudgetScope&) = delete;
+    ImportBudgetScope& operator=(const ImportBudgetScope&) = delete;
+
+    OutputBudget& budget() { return OutputBudget::current(); }
+    bool isOutermost() const { return m_isOutermost; }
+
+private:
+    std::unique_ptr<OutputBudget> m_own; // set on the outermost scope only
+    OutputBudget* m_previous = nullptr;
+    bool m_isOutermost = false;
+};
+
+// Runs an import (a callable returning an ImportResult-like value with text and error) under this thread's
+// budget. When the budget ran out, the outermost import returns no text and the error "too large"; a nested
+// one returns what it made and leaves the verdict to the import around it.
+template<typename Import> auto importWithBudget(Import&& import)
+{
+    ImportBudgetScope scope;
+    auto result = std::forward<Import>(import)();
+    if (scope.isOutermost() && scope.budget().isExhausted()) {
+        result.text = nullptr;
+        result.error = "too large";
+    }
+    return result;
+}
+
+} // namespace importer

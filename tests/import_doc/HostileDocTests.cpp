@@ -1,0 +1,79 @@
+// Word binary files built to multiply themselves: a level text of 65,535 placeholders rebuilt for every
+// numbered paragraph. The import runs in a memory-bounded child and must end with short labels.
+#include "TestDocuments.h"
+#include "import/common/OutputBudget.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace testdoc;
+
+namespace {
+
+// One simple list whose only level shows its number 65,535 times, used by override 1.
+void addPlaceholderBombList(WordFileBuilder& builder)
+{
+    Bytes lists;
+    put16(lists, 1);
+    put32(lists, 0x1234);
+    put32(lists, 0);
+    for (int i = 0; i < 9; ++i)
+        put16(lists, 0x0FFF);
+    lists.push_back(1); // simple: one level
+    lists.push_back(0);
+    Bytes levels;
+    put32(levels, 1000000); // start
+    levels.push_back(0); // decimal
+    levels.push_back(0);
+    for (int i = 0; i < 9; ++i)
+        levels.push_back(0);
+    levels.push_back(0); // followed by a tab
+    put32(levels, 0);
+    put32(levels, 0);
+    levels.push_back(0); // no character properties
+    levels.push_back(0); // no paragraph properties
+    levels.push_back(0);
+    levels.push_back(0);
+    put16(levels, 0xFFFF);
+    for (int i = 0; i < 0xFFFF; ++i)
+        put16(levels, 0); // the number of level 1
+    Bytes overrides;
+    put32(overrides, 1);
+    put32(overrides, 0x1234);
+    put32(overrides, 0);
+    put32(overrides, 0);
+    for (int i = 0; i < 4; ++i)
+        overrides.push_back(0);
+    put32(overrides, 0xFFFFFFFF);
+    builder.tableEntries[kPlfLst] = lists;
+    builder.trailingBytes[kPlfLst] = levels;
+    builder.tableEntries[kPlfLfo] = overrides;
+}
+
+} // namespace
+
+TEST(DocHostile, LevelTextIsCappedBeforeItIsRebuiltPerParagraph)
+{
+    constexpr std::size_t kParagraphs = 5000;
+    std::vector<std::u16string> texts(kParagraphs, u"x");
+    std::vector<Bytes> grpprls(kParagraphs, concat({ sprm16(0x460B, 1), sprm(0x260A, { 0 }) }));
+    WordFileBuilder builder = paragraphs(texts, grpprls);
+    addPlaceholderBombList(builder);
+    Bytes bytes = builder.build();
+    auto outcome = testsupport::runBoundedChild([&] {
+        auto result = importBytes(bytes);
+        if (!result.text)
+            return "failed " + result.error;
+        std::size_t end = result.text->string().find('\t');
+        return "label " + std::to_string(end) + " text " + std::to_string(result.text->length());
+    });
+    ASSERT_TRUE(outcome.exitedNormally) << "signal " << outcome.signal << ": " << outcome.report;
+    if (!testsupport::hasAddressSpaceLimit()) {
+        EXPECT_LT(std::size_t(outcome.peakResidentKiB) * 1024, testsupport::kChildAddressSpace);
+    }
+    std::size_t label = 0, length = 0;
+    ASSERT_EQ(std::sscanf(outcome.report.c_str(), "label %zu text %zu", &label, &length), 2) << outcome.report;
+    EXPECT_GE(label, importer::kMaxListLabelTemplate) << "a number for each of the template's first units";
+    EXPECT_LE(label, importer::kMaxListLabelTemplate * 11) << "and no more";
+    EXPECT_GE(length, kParagraphs * (label + 3));
+}
