@@ -47,7 +47,7 @@ public:
 
     explicit ReadingState(std::filesystem::path file);
     // $XDG_STATE_HOME/lectorin/reading.state, else ~/.local/state/lectorin/reading.state (a relative
-    // $XDG_STATE_HOME is ignored, as the base directory specification says).
+    // $XDG_STATE_HOME is ignored, as the XDG base directory rules require).
     static std::filesystem::path defaultFile();
     const std::filesystem::path& file() const { return m_file; }
 

@@ -1,6 +1,7 @@
 #include "import/sandbox/LegacyImporter.h"
 
 #include "import/common/ByteReader.h"
+#include "kit/foundation/HelperProgram.h"
 
 #include <algorithm>
 #include <cctype>
@@ -48,20 +49,7 @@ bool looksLikeLegacy(std::span<const std::uint8_t> bytes)
 
 std::optional<std::filesystem::path> legacyHelperPath()
 {
-    std::vector<std::filesystem::path> candidates;
-    if (const char* named = std::getenv("LECTORIN_REVENGE_HOST"); named && *named)
-        candidates.emplace_back(named);
-    std::error_code error;
-    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        candidates.push_back(self.parent_path() / kHelperName);
-        candidates.push_back(self.parent_path().parent_path() / "libexec" / "lectorin" / kHelperName);
-    }
-    for (const auto& path : candidates) {
-        if (access(path.c_str(), X_OK) == 0)
-            return path;
-    }
-    return std::nullopt;
+    return kit::findHelperProgram("LECTORIN_REVENGE_HOST", kHelperName);
 }
 
 ImportResult importLegacy(std::span<const std::uint8_t> bytes) { return importLegacy(bytes, {}); }
