@@ -2,6 +2,7 @@
 
 #include "hosts/common/gtk/HostWindow.h"
 #include "hosts/gtk/Sidebar.h"
+#include "kit/foundation/GRefPtr.h"
 #include "kit/foundation/NotificationCenter.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/host/Host.h"
@@ -61,13 +62,12 @@ ReaderChrome::ReaderChrome(HostWindow& window, NRVLectorin& plugin)
 
     // The sidebar goes left of what the window shows (the find bar over the pages).
     GtkWindow* gtkWindow = m_window.gtkWindow();
-    GtkWidget* content = gtk_window_get_child(gtkWindow);
-    g_object_ref(content);
+    kit::GRefPtr<GtkWidget> content = kit::retainGRef(gtk_window_get_child(gtkWindow));
     gtk_window_set_child(gtkWindow, nullptr);
     GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
-    gtk_widget_set_hexpand(content, TRUE);
+    gtk_widget_set_hexpand(content.get(), TRUE);
     gtk_box_append(GTK_BOX(row), m_sidebar->widget());
-    gtk_box_append(GTK_BOX(row), content);
+    gtk_box_append(GTK_BOX(row), content.get());
     GtkWidget* overlay = gtk_overlay_new();
     gtk_overlay_set_child(GTK_OVERLAY(overlay), row);
     m_linkLabel = gtk_label_new("");
@@ -83,7 +83,6 @@ ReaderChrome::ReaderChrome(HostWindow& window, NRVLectorin& plugin)
     gtk_widget_set_visible(m_linkLabel, FALSE);
     gtk_overlay_add_overlay(GTK_OVERLAY(overlay), m_linkLabel);
     gtk_window_set_child(gtkWindow, overlay);
-    g_object_unref(content);
 
     GtkWidget* pages = m_window.view().widget();
     GtkEventController* motion = gtk_event_controller_motion_new();
@@ -189,31 +188,27 @@ void ReaderChrome::buildHeaderWidgets()
     gtk_stack_set_visible_child(GTK_STACK(m_indicator), m_pageButton);
     gtk_header_bar_pack_start(header, m_indicator);
 
-    GMenu* menu = g_menu_new();
-    GMenu* steps = g_menu_new();
+    auto menu = kit::adoptGRef(g_menu_new());
+    auto steps = kit::adoptGRef(g_menu_new());
     for (int step = 0; step < kZoomFactorsCount; ++step) {
-        GMenuItem* item = g_menu_item_new(percentText(kZoomFactors[step] * 100).c_str(), nullptr);
-        g_menu_item_set_action_and_target_value(item, "reader.zoom-step", g_variant_new_int32(step));
-        g_menu_append_item(steps, item);
-        g_object_unref(item);
+        auto item = kit::adoptGRef(g_menu_item_new(percentText(kZoomFactors[step] * 100).c_str(), nullptr));
+        g_menu_item_set_action_and_target_value(item.get(), "reader.zoom-step", g_variant_new_int32(step));
+        g_menu_append_item(steps.get(), item.get());
     }
-    g_menu_append_section(menu, nullptr, G_MENU_MODEL(steps));
-    g_object_unref(steps);
-    GMenu* fits = g_menu_new();
-    g_menu_append(fits, "Fit Width", "reader.fit-width");
-    g_menu_append(fits, "Fit Page", "reader.fit-page");
-    g_menu_append_section(menu, nullptr, G_MENU_MODEL(fits));
-    g_object_unref(fits);
+    g_menu_append_section(menu.get(), nullptr, G_MENU_MODEL(steps.get()));
+    auto fits = kit::adoptGRef(g_menu_new());
+    g_menu_append(fits.get(), "Fit Width", "reader.fit-width");
+    g_menu_append(fits.get(), "Fit Page", "reader.fit-page");
+    g_menu_append_section(menu.get(), nullptr, G_MENU_MODEL(fits.get()));
     m_zoomButton = gtk_menu_button_new();
-    gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(m_zoomButton), G_MENU_MODEL(menu));
+    gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(m_zoomButton), G_MENU_MODEL(menu.get()));
     gtk_widget_set_tooltip_text(m_zoomButton, "Zoom");
-    g_object_unref(menu);
     gtk_header_bar_pack_start(header, m_zoomButton);
 }
 
 void ReaderChrome::buildActions()
 {
-    GSimpleActionGroup* actions = g_simple_action_group_new();
+    auto actions = kit::adoptGRef(g_simple_action_group_new());
     struct Entry {
         const char* name;
         const GVariantType* parameter;
@@ -239,17 +234,15 @@ void ReaderChrome::buildActions()
          } },
     };
     for (const auto& entry : entries) {
-        GSimpleAction* action = g_simple_action_new(entry.name, entry.parameter);
-        g_object_set_data(G_OBJECT(action), "run", reinterpret_cast<gpointer>(entry.run));
-        g_signal_connect(action, "activate", G_CALLBACK(+[](GSimpleAction* activated, GVariant* parameter, ReaderChrome* self) {
+        auto action = kit::adoptGRef(g_simple_action_new(entry.name, entry.parameter));
+        g_object_set_data(G_OBJECT(action.get()), "run", reinterpret_cast<gpointer>(entry.run));
+        g_signal_connect(action.get(), "activate", G_CALLBACK(+[](GSimpleAction* activated, GVariant* parameter, ReaderChrome* self) {
             auto run = reinterpret_cast<void (*)(ReaderChrome&, GVariant*)>(g_object_get_data(G_OBJECT(activated), "run"));
             run(*self, parameter);
         }), this);
-        g_action_map_add_action(G_ACTION_MAP(actions), G_ACTION(action));
-        g_object_unref(action);
+        g_action_map_add_action(G_ACTION_MAP(actions.get()), G_ACTION(action.get()));
     }
-    gtk_widget_insert_action_group(GTK_WIDGET(m_window.gtkWindow()), "reader", G_ACTION_GROUP(actions));
-    g_object_unref(actions);
+    gtk_widget_insert_action_group(GTK_WIDGET(m_window.gtkWindow()), "reader", G_ACTION_GROUP(actions.get()));
 }
 
 gboolean ReaderChrome::onKey(GtkEventControllerKey*, unsigned keyval, unsigned, GdkModifierType state, ReaderChrome* self)

@@ -81,13 +81,12 @@ Sidebar::Sidebar(std::function<NRVLectorinMultiPageView*()> pageView)
     gtk_widget_set_margin_top(switcher, 6);
     gtk_widget_set_margin_bottom(switcher, 6);
 
-    m_root = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    g_object_ref_sink(m_root);
-    gtk_widget_set_size_request(m_root, kThumbnailWidth + 64, -1);
-    gtk_widget_add_css_class(m_root, "sidebar");
-    gtk_box_append(GTK_BOX(m_root), switcher);
-    gtk_box_append(GTK_BOX(m_root), m_stack);
-    gtk_widget_set_visible(m_root, FALSE);
+    m_root = kit::adoptGRef(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0));
+    gtk_widget_set_size_request(m_root.get(), kThumbnailWidth + 64, -1);
+    gtk_widget_add_css_class(m_root.get(), "sidebar");
+    gtk_box_append(GTK_BOX(m_root.get()), switcher);
+    gtk_box_append(GTK_BOX(m_root.get()), m_stack);
+    gtk_widget_set_visible(m_root.get(), FALSE);
     setOutline({});
 }
 
@@ -100,19 +99,18 @@ Sidebar::~Sidebar()
     g_signal_handlers_disconnect_by_data(gtk_list_view_get_factory(GTK_LIST_VIEW(m_thumbnailList)), this);
     g_signal_handlers_disconnect_by_data(m_outlineList, this);
     m_bound.clear();
-    for (auto& [page, texture] : m_thumbnails)
-        g_object_unref(texture);
-    g_object_unref(m_root);
+    m_thumbnails.clear();
+    m_root = nullptr;
 }
 
 bool Sidebar::isShown() const
 {
-    return gtk_widget_get_visible(m_root);
+    return gtk_widget_get_visible(m_root.get());
 }
 
 void Sidebar::setShown(bool shown)
 {
-    gtk_widget_set_visible(m_root, shown);
+    gtk_widget_set_visible(m_root.get(), shown);
 }
 
 Sidebar::Pane Sidebar::pane() const
@@ -171,8 +169,6 @@ void Sidebar::setPageCount(std::uint32_t count)
 
 void Sidebar::invalidateThumbnails()
 {
-    for (auto& [page, texture] : m_thumbnails)
-        g_object_unref(texture);
     m_thumbnails.clear();
     m_thumbnailOrder.clear();
     m_requests.clear();
@@ -247,7 +243,7 @@ void Sidebar::onBind(GtkSignalListItemFactory*, GtkListItem* item, Sidebar* self
     gtk_widget_set_size_request(GTK_WIDGET(picture), kThumbnailWidth, self->thumbnailHeight());
     self->m_bound[item] = { page, picture };
     if (auto it = self->m_thumbnails.find(page); it != self->m_thumbnails.end()) {
-        gtk_picture_set_paintable(picture, GDK_PAINTABLE(it->second));
+        gtk_picture_set_paintable(picture, GDK_PAINTABLE(it->second.get()));
         return;
     }
     gtk_picture_set_paintable(picture, nullptr);
@@ -301,7 +297,7 @@ bool Sidebar::drawNextThumbnail()
         }
         if (showing.empty() || m_thumbnails.count(page) || !pageView || page >= pageView->numberOfPages())
             continue;
-        GdkTexture* texture = drawThumbnail(*pageView, page, gtk_widget_get_scale_factor(m_thumbnailList));
+        kit::GRefPtr<GdkTexture> texture = drawThumbnail(*pageView, page, gtk_widget_get_scale_factor(m_thumbnailList));
         if (!texture)
             continue;
         m_thumbnails[page] = texture;
@@ -312,19 +308,18 @@ bool Sidebar::drawNextThumbnail()
             m_thumbnailOrder.pop_front();
             if (auto it = m_thumbnails.find(oldest); it != m_thumbnails.end()) {
                 // A row still showing keeps its picture's own reference.
-                g_object_unref(it->second);
                 m_thumbnails.erase(it);
             }
         }
         for (GtkPicture* picture : showing)
-            gtk_picture_set_paintable(picture, GDK_PAINTABLE(texture));
+            gtk_picture_set_paintable(picture, GDK_PAINTABLE(texture.get()));
         // One page per turn: whatever else waits on the loop goes first.
         return !m_requests.empty();
     }
     return false;
 }
 
-GdkTexture* Sidebar::drawThumbnail(NRVLectorinMultiPageView& pageView, std::uint32_t page, int scaleFactor)
+kit::GRefPtr<GdkTexture> Sidebar::drawThumbnail(NRVLectorinMultiPageView& pageView, std::uint32_t page, int scaleFactor)
 {
     kit::Rect rect = pageView.pageRectForPageNumber(page);
     if (rect.width() <= 0 || rect.height() <= 0)
@@ -341,7 +336,7 @@ GdkTexture* Sidebar::drawThumbnail(NRVLectorinMultiPageView& pageView, std::uint
     // Cairo's ARGB32 is premultiplied B, G, R, A in memory on this little-endian machine. The page view
     // paints every pixel opaque.
     GBytes* bytes = g_bytes_new(cairo_image_surface_get_data(surface), std::size_t(cairo_image_surface_get_stride(surface)) * std::size_t(height));
-    GdkTexture* texture = gdk_memory_texture_new(width, height, GDK_MEMORY_B8G8R8A8_PREMULTIPLIED, bytes, std::size_t(cairo_image_surface_get_stride(surface)));
+    auto texture = kit::adoptGRef(gdk_memory_texture_new(width, height, GDK_MEMORY_B8G8R8A8_PREMULTIPLIED, bytes, std::size_t(cairo_image_surface_get_stride(surface))));
     g_bytes_unref(bytes);
     cairo_surface_destroy(surface);
     return texture;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/foundation/GRefPtr.h"
 #include "kit/text/TextOutline.h"
 
 #include <cstdint>
@@ -34,7 +35,7 @@ public:
     Sidebar& operator=(const Sidebar&) = delete;
 
     // The sidebar, owned by the container it is put in.
-    GtkWidget* widget() const { return m_root; }
+    GtkWidget* widget() const { return m_root.get(); }
     bool isShown() const;
     void setShown(bool shown);
     enum class Pane { Outline, Thumbnails };
@@ -66,14 +67,14 @@ private:
     };
     void requestThumbnail(std::uint32_t page);
     bool drawNextThumbnail();
-    GdkTexture* drawThumbnail(NRVLectorinMultiPageView& pageView, std::uint32_t page, int scaleFactor);
+    kit::GRefPtr<GdkTexture> drawThumbnail(NRVLectorinMultiPageView& pageView, std::uint32_t page, int scaleFactor);
     int thumbnailHeight() const;
     static void onSetup(GtkSignalListItemFactory*, GtkListItem* item, Sidebar* self);
     static void onBind(GtkSignalListItemFactory*, GtkListItem* item, Sidebar* self);
     static void onUnbind(GtkSignalListItemFactory*, GtkListItem* item, Sidebar* self);
 
     std::function<NRVLectorinMultiPageView*()> m_pageView;
-    GtkWidget* m_root = nullptr; // floating until a container takes it; this object keeps a reference
+    kit::GRefPtr<GtkWidget> m_root; // the containers that show it hold references of their own
     GtkWidget* m_stack = nullptr;
     GtkWidget* m_outlineList = nullptr;
     GtkWidget* m_outlineEmpty = nullptr;
@@ -81,7 +82,7 @@ private:
     GtkStringList* m_pages = nullptr; // the thumbnail list's model: one item per page (owned by m_selection)
     GtkSingleSelection* m_selection = nullptr; // owned by the list view
     std::vector<kit::OutlineEntry> m_outline;
-    std::map<std::uint32_t, GdkTexture*> m_thumbnails; // owned references
+    std::map<std::uint32_t, kit::GRefPtr<GdkTexture>> m_thumbnails;
     std::deque<std::uint32_t> m_thumbnailOrder; // oldest first, for eviction
     std::map<GtkListItem*, Bound> m_bound;
     std::deque<std::uint32_t> m_requests;
