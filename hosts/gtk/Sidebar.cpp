@@ -88,10 +88,14 @@ Sidebar::Sidebar(std::function<NRVLectorinMultiPageView*()> pageView)
     gtk_box_append(GTK_BOX(m_root.get()), m_stack);
     gtk_widget_set_visible(m_root.get(), FALSE);
     setOutline({});
+    m_worker = std::make_unique<ThumbnailWorker>([this](std::uint32_t page, std::uint64_t generation, CairoSurfacePtr surface) {
+        thumbnailDrawn(page, generation, std::move(surface));
+    });
 }
 
 Sidebar::~Sidebar()
 {
+    m_worker = nullptr;
     if (m_drawSource)
         g_source_remove(m_drawSource);
     // Unbinding, when the list goes, must not reach a half-destroyed object.
@@ -172,6 +176,9 @@ void Sidebar::invalidateThumbnails()
     m_thumbnails.clear();
     m_thumbnailOrder.clear();
     m_requests.clear();
+    ++m_generation;
+    m_atWorker.clear();
+    m_worker->cancel();
     for (auto& [item, bound] : m_bound) {
         gtk_picture_set_paintable(bound.picture, nullptr);
         requestThumbnail(bound.page);
@@ -261,25 +268,31 @@ void Sidebar::requestThumbnail(std::uint32_t page)
 {
     m_requests.erase(std::remove(m_requests.begin(), m_requests.end(), page), m_requests.end());
     m_requests.push_back(page);
+    scheduleRequests();
+}
+
+void Sidebar::scheduleRequests()
+{
     if (m_drawSource)
         return;
+    // On a later turn, once the list has bound every row it shows: the nearest of them goes first.
     // A timer, not an idle source: GTK's layout and frame idles can keep an idle of ours from ever running.
     m_drawSource = g_timeout_add_full(
         G_PRIORITY_DEFAULT, 1,
         +[](gpointer data) -> gboolean {
             auto* self = static_cast<Sidebar*>(data);
-            if (self->drawNextThumbnail())
-                return G_SOURCE_CONTINUE;
             self->m_drawSource = 0;
+            self->sendRequests();
             return G_SOURCE_REMOVE;
         },
         this, nullptr);
 }
 
-bool Sidebar::drawNextThumbnail()
+void Sidebar::sendRequests()
 {
     NRVLectorinMultiPageView* pageView = m_pageView();
-    while (!m_requests.empty()) {
+    int width = kThumbnailWidth * std::max(1, gtk_widget_get_scale_factor(m_thumbnailList));
+    while (!m_requests.empty() && m_atWorker.size() < kPagesAtWorker) {
         // The page nearest to the reader's first: it is the one they look for.
         auto nearest = std::min_element(m_requests.begin(), m_requests.end(), [this](std::uint32_t a, std::uint32_t b) {
             auto distance = [this](std::uint32_t page) {
@@ -289,57 +302,46 @@ bool Sidebar::drawNextThumbnail()
         });
         std::uint32_t page = *nearest;
         m_requests.erase(nearest);
-        // Only rows still on screen, and only pages not drawn meanwhile.
-        std::vector<GtkPicture*> showing;
-        for (const auto& [item, bound] : m_bound) {
-            if (bound.page == page)
-                showing.push_back(bound.picture);
-        }
-        if (showing.empty() || m_thumbnails.count(page) || !pageView || page >= pageView->numberOfPages())
+        // Only rows still on screen, and only pages not drawn or being drawn.
+        bool showing = std::any_of(m_bound.begin(), m_bound.end(), [page](const auto& bound) { return bound.second.page == page; });
+        if (!showing || m_thumbnails.count(page) || m_atWorker.count(page) || !pageView || page >= pageView->numberOfPages())
             continue;
-        kit::GRefPtr<GdkTexture> texture = drawThumbnail(*pageView, page, gtk_widget_get_scale_factor(m_thumbnailList));
-        if (!texture)
-            continue;
+        m_atWorker.insert(page);
+        m_worker->request(page, m_generation, ThumbnailPage::capture(*pageView, page), width);
+    }
+}
+
+void Sidebar::thumbnailDrawn(std::uint32_t page, std::uint64_t generation, CairoSurfacePtr surface)
+{
+    if (generation != m_generation)
+        return;
+    m_atWorker.erase(page);
+    if (surface) {
+        int width = cairo_image_surface_get_width(surface.get());
+        int height = cairo_image_surface_get_height(surface.get());
+        int stride = cairo_image_surface_get_stride(surface.get());
+        // The texture reads the surface's own pixels, which the bytes keep alive. Cairo's ARGB32 is
+        // premultiplied B, G, R, A in memory on this little-endian machine; the painter paints every pixel opaque.
+        unsigned char* data = cairo_image_surface_get_data(surface.get());
+        GBytes* bytes = g_bytes_new_with_free_func(data, std::size_t(stride) * std::size_t(height),
+            reinterpret_cast<GDestroyNotify>(cairo_surface_destroy), surface.release());
+        auto texture = kit::adoptGRef(gdk_memory_texture_new(width, height, GDK_MEMORY_B8G8R8A8_PREMULTIPLIED, bytes, std::size_t(stride)));
+        g_bytes_unref(bytes);
         m_thumbnails[page] = texture;
         m_thumbnailOrder.push_back(page);
         ++m_thumbnailsDrawn;
         while (m_thumbnailOrder.size() > kCachedThumbnails) {
-            std::uint32_t oldest = m_thumbnailOrder.front();
+            // A row still showing keeps its picture's own reference.
+            m_thumbnails.erase(m_thumbnailOrder.front());
             m_thumbnailOrder.pop_front();
-            if (auto it = m_thumbnails.find(oldest); it != m_thumbnails.end()) {
-                // A row still showing keeps its picture's own reference.
-                m_thumbnails.erase(it);
-            }
         }
-        for (GtkPicture* picture : showing)
-            gtk_picture_set_paintable(picture, GDK_PAINTABLE(texture.get()));
-        // One page per turn: whatever else waits on the loop goes first.
-        return !m_requests.empty();
+        for (const auto& [item, bound] : m_bound) {
+            if (bound.page == page)
+                gtk_picture_set_paintable(bound.picture, GDK_PAINTABLE(texture.get()));
+        }
     }
-    return false;
-}
-
-kit::GRefPtr<GdkTexture> Sidebar::drawThumbnail(NRVLectorinMultiPageView& pageView, std::uint32_t page, int scaleFactor)
-{
-    kit::Rect rect = pageView.pageRectForPageNumber(page);
-    if (rect.width() <= 0 || rect.height() <= 0)
-        return nullptr;
-    int width = kThumbnailWidth * std::max(1, scaleFactor);
-    int height = std::max(1, int(std::lround(width * rect.height() / rect.width())));
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    cairo_t* context = cairo_create(surface);
-    double scale = double(width) / rect.width();
-    cairo_scale(context, scale, scale);
-    pageView.displayRectInContext(rect, context);
-    cairo_destroy(context);
-    cairo_surface_flush(surface);
-    // Cairo's ARGB32 is premultiplied B, G, R, A in memory on this little-endian machine. The page view
-    // paints every pixel opaque.
-    GBytes* bytes = g_bytes_new(cairo_image_surface_get_data(surface), std::size_t(cairo_image_surface_get_stride(surface)) * std::size_t(height));
-    auto texture = kit::adoptGRef(gdk_memory_texture_new(width, height, GDK_MEMORY_B8G8R8A8_PREMULTIPLIED, bytes, std::size_t(cairo_image_surface_get_stride(surface))));
-    g_bytes_unref(bytes);
-    cairo_surface_destroy(surface);
-    return texture;
+    if (!m_requests.empty())
+        scheduleRequests();
 }
 
 } // namespace hosts

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hosts/gtk/ThumbnailWorker.h"
 #include "kit/foundation/GRefPtr.h"
 #include "kit/text/TextOutline.h"
 
@@ -9,6 +10,7 @@
 #include <gtk/gtk.h>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 class NRVLectorinMultiPageView;
@@ -19,14 +21,16 @@ namespace hosts {
 // indented by level; a click scrolls its heading to the top of the view) and the page thumbnails (a
 // click goes to the page; the current page is selected).
 //
-// Thumbnails are drawn lazily: only pages whose row is on screen are asked for, one page per turn of the
-// main loop at idle priority, after input, layout and drawing the pages; the request
-// nearest to the current page is drawn first, and requests for rows that scrolled away are dropped. At most
-// kCachedThumbnails images are kept.
+// Thumbnails are drawn lazily and off the UI thread: only pages whose row is on screen are asked for; the
+// UI thread copies what such a page shows (its lines, cells and pictures) and a worker with its own font
+// map draws it, at most kPagesAtWorker pages at a time, so the pages the reader scrolls to next are never
+// queued behind a long list. The request nearest to the current page goes first, and requests for rows
+// that scrolled away are dropped. At most kCachedThumbnails images are kept.
 class Sidebar {
 public:
     static constexpr int kThumbnailWidth = 120; // logical pixels
     static constexpr std::size_t kCachedThumbnails = 160;
+    static constexpr std::size_t kPagesAtWorker = 2;
 
     // pageView answers the document's page view when asked (null while there is none).
     explicit Sidebar(std::function<NRVLectorinMultiPageView*()> pageView);
@@ -66,8 +70,9 @@ private:
         GtkPicture* picture; // owned by its list item
     };
     void requestThumbnail(std::uint32_t page);
-    bool drawNextThumbnail();
-    kit::GRefPtr<GdkTexture> drawThumbnail(NRVLectorinMultiPageView& pageView, std::uint32_t page, int scaleFactor);
+    void scheduleRequests();
+    void sendRequests();
+    void thumbnailDrawn(std::uint32_t page, std::uint64_t generation, CairoSurfacePtr surface);
     int thumbnailHeight() const;
     static void onSetup(GtkSignalListItemFactory*, GtkListItem* item, Sidebar* self);
     static void onBind(GtkSignalListItemFactory*, GtkListItem* item, Sidebar* self);
@@ -90,6 +95,10 @@ private:
     guint m_drawSource = 0;
     std::size_t m_thumbnailsDrawn = 0;
     bool m_selecting = false;
+    // Pictures of an older generation (before the pages changed) are dropped when they arrive.
+    std::uint64_t m_generation = 0;
+    std::set<std::uint32_t> m_atWorker; // pages of this generation being drawn
+    std::unique_ptr<ThumbnailWorker> m_worker; // last: it goes first, before what its answers touch
 };
 
 } // namespace hosts

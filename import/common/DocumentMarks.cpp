@@ -31,8 +31,14 @@ namespace importer {
 
 void applyAnchors(kit::TextStorage& text, const Anchors& anchors)
 {
+    // Bookmarks that share a place take the characters after it, up to a few: a link to any of them then
+    // still lands on the same line.
+    constexpr int kMaximumShift = 16;
     const std::string& string = text.string();
-    for (const auto& [name, location] : anchors) {
+    for (const auto& [name, start] : anchors) {
+        std::size_t location = start;
+        for (int shift = 0; location < string.size() && !text.attributesAt(location).anchor.empty() && shift < kMaximumShift; ++shift)
+            location = std::size_t(g_utf8_next_char(string.data() + location) - string.data());
         if (name.empty() || location >= string.size() || !text.attributesAt(location).anchor.empty())
             continue;
         std::size_t length = std::size_t(g_utf8_next_char(string.data() + location) - (string.data() + location));

@@ -25,7 +25,7 @@ namespace importer {
 // Bookmarks an importer met while reading: each name with the byte offset of the text that followed it.
 using Anchors = std::vector<std::pair<std::string, std::size_t>>;
 // Marks each bookmark's first character with its name (the anchor attribute), once the text is complete.
-// A bookmark at the very end, or at a place an earlier bookmark took, is left out.
+// Bookmarks sharing a place mark the characters after it in turn; one at the very end is left out.
 void applyAnchors(kit::TextStorage& text, const Anchors& anchors);
 
 } // namespace importer

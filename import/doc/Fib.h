@@ -29,6 +29,8 @@ enum class FibEntry : std::uint8_t {
     PlcfBteChpx = 12,
     PlcfBtePapx = 13,
     SttbfFfn = 15,
+    SttbfBkmk = 21,
+    PlcfBkf = 22,
     Dop = 31,
     Clx = 33,
     PlcSpaMom = 40,

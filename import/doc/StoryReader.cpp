@@ -2,6 +2,7 @@
 
 #include "import/common/Encoding.h"
 #include "import/common/OutputBudget.h"
+#include "import/common/PageFields.h"
 #include "import/doc/CodePages.h"
 #include "import/doc/InlinePicture.h"
 #include "import/doc/ListTable.h"
@@ -47,47 +48,6 @@ void appendCodePoint(std::u16string& out, char32_t c)
     } else {
         out.push_back(char16_t(c));
     }
-}
-
-// The target of a HYPERLINK field: its first argument that is not a switch. Links to places inside the
-// document (\l) are not links out of it.
-std::string hyperlinkTarget(std::u16string_view code)
-{
-    std::string text = toUtf8(code);
-    std::size_t at = text.find("HYPERLINK");
-    if (at == std::string::npos)
-        return {};
-    at += 9;
-    bool isLocal = false;
-    while (at < text.size()) {
-        while (at < text.size() && text[at] == ' ')
-            ++at;
-        if (at >= text.size())
-            break;
-        if (text[at] == '\\') {
-            if (at + 1 < text.size() && text[at + 1] == 'l')
-                isLocal = true;
-            at += 2;
-            // A switch's own argument, if quoted, belongs to it.
-            while (at < text.size() && text[at] == ' ')
-                ++at;
-            if (isLocal && at < text.size() && text[at] == '"') {
-                std::size_t close = text.find('"', at + 1);
-                at = close == std::string::npos ? text.size() : close + 1;
-            }
-            continue;
-        }
-        std::string target;
-        if (text[at] == '"') {
-            std::size_t close = text.find('"', at + 1);
-            target = text.substr(at + 1, close == std::string::npos ? std::string::npos : close - at - 1);
-        } else {
-            std::size_t space = text.find(' ', at);
-            target = text.substr(at, space == std::string::npos ? std::string::npos : space - at);
-        }
-        return isLocal || target.empty() ? std::string() : target;
-    }
-    return {};
 }
 
 } // namespace
@@ -146,6 +106,20 @@ void StoryReader::appendText(Paragraph& paragraph, std::string_view text, const 
 {
     if (text.empty())
         return;
+    // Each bookmark waiting marks one character of its own; several at one place take the next ones.
+    while (!m_pendingAnchors.empty() && !text.empty()) {
+        std::size_t length = 1;
+        while (length < text.size() && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+            ++length;
+        Span span { std::string(text.substr(0, length)), attributes };
+        span.attributes.link = currentLink();
+        span.attributes.anchor = std::move(m_pendingAnchors.front());
+        m_pendingAnchors.pop_front();
+        paragraph.spans.push_back(std::move(span));
+        text.remove_prefix(length);
+    }
+    if (text.empty())
+        return;
     std::string link = currentLink();
     if (!paragraph.spans.empty() && !paragraph.spans.back().attributes.listLabel
         && paragraph.spans.back().attributes.link == link && !paragraph.spans.back().attributes.attachment) {
@@ -165,6 +139,10 @@ void StoryReader::appendAttachment(Paragraph& paragraph, kit::Attachment attachm
 {
     Span span { kit::kAttachmentCharacter, attributes };
     span.attributes.link = currentLink();
+    if (!m_pendingAnchors.empty()) {
+        span.attributes.anchor = std::move(m_pendingAnchors.front());
+        m_pendingAnchors.pop_front();
+    }
     span.attributes.attachment = std::make_shared<const kit::Attachment>(std::move(attachment));
     paragraph.spans.push_back(std::move(span));
 }
@@ -315,6 +293,11 @@ void StoryReader::appendCharacters(Paragraph& paragraph, std::uint32_t from, std
     };
     for (std::uint32_t cp = from; cp < to; ++cp) {
         char16_t c = text[cp];
+        if (auto [mark, last] = m_document.bookmarks.equal_range(cp); mark != last) {
+            flush();
+            for (; mark != last && m_pendingAnchors.size() < 64; ++mark)
+                m_pendingAnchors.push_back(mark->second);
+        }
         if (c == kFieldBegin || c == kFieldSeparator || c == kFieldEnd) {
             flush();
             if (c == kFieldBegin) {
@@ -323,7 +306,7 @@ void StoryReader::appendCharacters(Paragraph& paragraph, std::uint32_t from, std
             } else if (!m_fields.empty()) {
                 if (c == kFieldSeparator) {
                     m_fields.back().inResult = true;
-                    m_fields.back().link = hyperlinkTarget(m_fields.back().code);
+                    m_fields.back().link = hyperlinkOfInstruction(toUtf8(m_fields.back().code));
                 } else {
                     m_fields.pop_back();
                 }

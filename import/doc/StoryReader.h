@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <set>
 #include <string>
@@ -50,6 +51,7 @@ private:
     Formatting m_formatting;
     std::vector<Field> m_fields;
     std::u16string m_noteMark;
+    std::deque<std::string> m_pendingAnchors; // bookmarks met, waiting for the next character shown
     std::set<std::uint32_t> m_placedTextBoxes;
     int m_textBoxDepth = 0;
     // Characters left to read: notes and text boxes of a damaged file may name the same text again and again.

@@ -1,5 +1,6 @@
 #include "import/doc/WordDocument.h"
 
+#include "import/common/Encoding.h"
 #include "import/doc/CodePages.h"
 #include "import/doc/ListTable.h"
 #include "import/doc/StoryReader.h"
@@ -30,6 +31,39 @@ struct Plc {
 };
 
 
+// The strings of an STTB: Word 97's extended form (0xFFFF, a count, the bytes of extra data after each
+// string, then UTF-16 strings after their lengths), or Word 6's (its byte length, then 8-bit strings in the
+// document's code page after their lengths).
+std::vector<std::string> readStringTable(const ByteReader& sttb, int codePage)
+{
+    std::vector<std::string> strings;
+    auto first = sttb.readU16LE(0);
+    if (!first)
+        return strings;
+    if (*first == 0xFFFF) {
+        std::size_t count = sttb.readU16LE(2).value_or(0);
+        std::size_t extra = sttb.readU16LE(4).value_or(0);
+        std::size_t at = 6;
+        while (strings.size() < count) {
+            auto length = sttb.readU16LE(at);
+            if (!length || !sttb.contains(at + 2, 2 * std::size_t(*length)))
+                break;
+            strings.push_back(encoding::utf16ToUtf8(sttb.bytes().subspan(at + 2, 2 * std::size_t(*length)), false));
+            at += 2 + 2 * std::size_t(*length) + extra;
+        }
+        return strings;
+    }
+    std::size_t end = std::min<std::size_t>(*first, sttb.size());
+    for (std::size_t at = 2; at < end && strings.size() < kMaximumEntries;) {
+        std::size_t length = sttb.readU8(at).value_or(0);
+        if (at + 1 + length > end)
+            break;
+        strings.push_back(encoding::decode(sttb.bytes().subspan(at + 1, length), codePage));
+        at += 1 + length;
+    }
+    return strings;
+}
+
 } // namespace
 
 std::optional<std::string> WordDocument::load()
@@ -53,6 +87,15 @@ std::optional<std::string> WordDocument::load()
         lists = ListTable::read(table, fib.entry(FibEntry::PlfLst), fib.entry(FibEntry::PlfLfo));
     if (auto tab = range(FibEntry::Dop).readU16LE(10); tab && *tab >= 36 && *tab <= 14400)
         defaultTabInterval = twipsToPoints(*tab);
+
+    // Bookmarks: the i-th name starts at the i-th CP of the PLCF of their first characters, whatever the
+    // size of its entries (four bytes in Word 97, two in Word 6).
+    std::vector<std::string> names = readStringTable(range(FibEntry::SttbfBkmk), codePage);
+    ByteReader starts = range(FibEntry::PlcfBkf);
+    for (std::size_t i = 0; i < names.size() && starts.contains(4 * i, 4) && 4 * (i + 1) < starts.size(); ++i) {
+        if (!names[i].empty())
+            bookmarks.emplace(*starts.readU32LE(4 * i), std::move(names[i]));
+    }
 
     // Section breaks: the character ending a section says how the next one starts.
     Plc sections(table, fib.entry(FibEntry::PlcfSed), kSectionEntrySize);

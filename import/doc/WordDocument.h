@@ -56,6 +56,7 @@ struct WordDocument {
     std::vector<Note> footnotes;
     std::vector<Note> endnotes;
     std::map<std::uint32_t, std::u16string> noteReferences; // CP of a reference mark → what it shows
+    std::multimap<std::uint32_t, std::string> bookmarks; // CP of a bookmark's first character → its name (UTF-8)
     bool isTruncated = false;
 
     // Reads the streams' tables; the error when the document cannot be read at all.

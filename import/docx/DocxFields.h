@@ -34,9 +34,6 @@ public:
     // SECTIONPAGES); None for every other field and outside fields.
     kit::PageField pageField() const;
 
-    // The URL a HYPERLINK field's code names (with "#anchor" for \l), or empty for other fields.
-    static std::string hyperlinkTarget(std::string_view instruction);
-
 private:
     struct Field {
         bool showsResult = false;

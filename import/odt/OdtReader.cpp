@@ -112,6 +112,7 @@ ImportResult OdtReader::read()
         setup->sections = std::move(m_sections);
     }
     readNotes();
+    applyAnchors(*m_out, m_anchors);
     m_out->setPageSetup(std::move(setup));
     return { m_out, "odt", {} };
 }
@@ -158,7 +159,10 @@ std::shared_ptr<kit::TextStorage> OdtReader::readStory(pugi::xml_node node)
     const CellContext* cell = std::exchange(m_cell, nullptr);
     bool first = std::exchange(m_isFirstParagraph, true);
     auto lists = std::exchange(m_lists, {});
+    auto anchors = std::exchange(m_anchors, {});
     readBlocks(node, 1);
+    applyAnchors(*m_out, m_anchors);
+    m_anchors = std::move(anchors);
     m_lists = std::move(lists);
     m_isFirstParagraph = first;
     m_cell = cell;
@@ -408,6 +412,10 @@ void OdtReader::readInline(pugi::xml_node container, const TextProperties& text,
                 linked.overlay(m_styles.resolve("text", style.value()).text);
             readInline(child, linked, depth + 1);
             m_link = outer;
+        } else if (name == "text:bookmark" || name == "text:bookmark-start") {
+            // The target of links to "#name" (tables of contents, cross-references): the text after it.
+            if (auto bookmark = child.attribute("text:name"); *bookmark.value())
+                m_anchors.push_back({ bookmark.value(), m_out->length() });
         } else if (name == "text:note") {
             pugi::xml_node citation = child.child("text:note-citation");
             std::string mark = citation.attribute("text:label") ? citation.attribute("text:label").value() : textContent(citation);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/Importer.h"
+#include "import/common/DocumentMarks.h"
 #include "import/odt/OdtStyles.h"
 #include "import/package/Interner.h"
 #include "import/package/PackageImages.h"
@@ -90,6 +91,8 @@ private:
 
     std::vector<kit::PageSection> m_sections;
     std::map<const void*, std::shared_ptr<kit::TextStorage>> m_stories; // by the story's element
+
+    Anchors m_anchors; // bookmarks of the story being read
 
     std::vector<Note> m_notes;
     std::string m_noteCitation; // shown at the start of the note body being read

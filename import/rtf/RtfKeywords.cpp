@@ -16,60 +16,6 @@ float twips(int value) { return float(value) / 20.0f; }
 
 bool isOn(bool hasParameter, int parameter) { return !hasParameter || parameter != 0; }
 
-// The URL of a HYPERLINK field instruction: its first argument, with a \l bookmark as the fragment.
-std::string hyperlinkTarget(std::string_view instruction)
-{
-    auto skipSpaces = [&](std::size_t i) {
-        while (i < instruction.size() && (instruction[i] == ' ' || instruction[i] == '\t'))
-            ++i;
-        return i;
-    };
-    std::size_t i = skipSpaces(0);
-    if (instruction.substr(i, 9) != "HYPERLINK")
-        return {};
-    i += 9;
-    std::string url;
-    std::string anchor;
-    bool nextIsAnchor = false;
-    while ((i = skipSpaces(i)) < instruction.size()) {
-        std::string argument;
-        bool isSwitch = false;
-        if (instruction[i] == '"') {
-            std::size_t end = instruction.find('"', i + 1);
-            if (end == std::string_view::npos)
-                end = instruction.size();
-            argument = std::string(instruction.substr(i + 1, end - i - 1));
-            i = end + 1;
-        } else {
-            std::size_t end = i;
-            while (end < instruction.size() && instruction[end] != ' ' && instruction[end] != '\t')
-                ++end;
-            argument = std::string(instruction.substr(i, end - i));
-            isSwitch = argument.size() >= 2 && argument[0] == '\\';
-            i = end;
-        }
-        if (isSwitch) {
-            nextIsAnchor = argument == "\\l";
-            continue;
-        }
-        if (nextIsAnchor)
-            anchor = argument;
-        else if (url.empty())
-            url = argument;
-        nextIsAnchor = false;
-    }
-    // Word doubles backslashes inside field arguments.
-    std::string unescaped;
-    for (std::size_t k = 0; k < url.size(); ++k) {
-        if (url[k] == '\\' && k + 1 < url.size() && url[k + 1] == '\\')
-            ++k;
-        unescaped += url[k];
-    }
-    if (!anchor.empty())
-        unescaped += "#" + anchor;
-    return unescaped;
-}
-
 // Destinations whose text is never shown: document information, headers and footers (a page view of its
 // own would draw them), note separators, index and contents entries, and Word's private tables.
 constexpr std::string_view kHiddenDestinations[] = {
@@ -79,7 +25,7 @@ constexpr std::string_view kHiddenDestinations[] = {
     "subject", "keywords", "comment", "doccomm", "company", "manager", "category", "objdata", "objclass",
     "objname", "fldtype", "datafield", "themedata", "colorschememapping", "datastore", "latentstyles",
     "xmlnstbl", "rsidtbl", "generator", "mmathPr", "listpicture", "pgdsctbl", "annotation", "atnid",
-    "atnauthor", "atndate", "bkmkstart", "bkmkend", "template", "userprops", "docvar",
+    "atnauthor", "atndate", "bkmkend", "template", "userprops", "docvar",
     "blipuid", "do", "nonesttables", "fchars", "lchars", "formfield", "protusertbl", "wgrffmtfilter", "ftnsep", "passwordhash",
 };
 
@@ -144,7 +90,7 @@ bool RtfReader::destinationWord(std::string_view word, bool hasParameter, int pa
             current.destination = Destination::Skip;
     } else if (word == "fldrslt") {
         if (!m_fields.empty()) {
-            std::string url = hyperlinkTarget(m_fields.back().instruction);
+            std::string url = hyperlinkOfInstruction(m_fields.back().instruction);
             if (!url.empty()) {
                 current.link = url;
                 current.attributes.reset();
@@ -154,6 +100,10 @@ bool RtfReader::destinationWord(std::string_view word, bool hasParameter, int pa
                 current.attributes.reset();
             }
         }
+    } else if (word == "bkmkstart") {
+        // A bookmark's name; it marks the text that follows it in the body.
+        current.destination = current.story == 0 && destination == Destination::Body ? Destination::BookmarkName : Destination::Skip;
+        m_bookmarkName.clear();
     } else if (word == "listtable") {
         current.destination = Destination::ListTable;
     } else if (word == "list" && destination == Destination::ListTable) {

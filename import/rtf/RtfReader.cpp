@@ -147,6 +147,11 @@ void RtfReader::endDestination(const GroupState& closed)
         commitFont(); // a braced entry without its semicolon
     } else if (closed.destination == Destination::StyleEntry && parent.destination != Destination::StyleEntry) {
         finishStyleEntry();
+    } else if (closed.destination == Destination::BookmarkName && parent.destination != Destination::BookmarkName) {
+        std::size_t first = m_bookmarkName.find_first_not_of(' ');
+        std::size_t last = m_bookmarkName.find_last_not_of(' ');
+        if (first != std::string::npos && m_pendingAnchors.size() < 64)
+            m_pendingAnchors.push_back(m_bookmarkName.substr(first, last - first + 1));
     } else if (closed.destination == Destination::ListOverrideTable && parent.destination == Destination::ListOverrideTable) {
         if (m_listOverrideNumber)
             m_lists.addOverride(m_listOverrideNumber, m_listOverrideId);
@@ -351,6 +356,10 @@ void RtfReader::appendText(std::string_view utf8)
     case Destination::PictureDescription:
         m_picture.appendAlternativeText(utf8);
         return;
+    case Destination::BookmarkName:
+        if (m_bookmarkName.size() < 256)
+            m_bookmarkName.append(utf8);
+        return;
     default:
         return;
     }
@@ -372,6 +381,20 @@ void RtfReader::appendBodyText(std::string_view utf8)
         return;
     auto attributes = currentAttributes();
     auto& runs = story().current.runs;
+    // A bookmark marks the first character after it, in a run of its own; several at one place take the
+    // next characters in turn.
+    while (!m_pendingAnchors.empty() && !clean.empty() && state().story == 0) {
+        std::size_t length = 1;
+        while (length < clean.size() && (static_cast<unsigned char>(clean[length]) & 0xC0) == 0x80)
+            ++length;
+        kit::Attributes marked = *attributes;
+        marked.anchor = std::move(m_pendingAnchors.front());
+        m_pendingAnchors.pop_front();
+        runs.push_back({ clean.substr(0, length), std::make_shared<const kit::Attributes>(std::move(marked)) });
+        clean.erase(0, length);
+    }
+    if (clean.empty())
+        return;
     if (!runs.empty() && (runs.back().attributes == attributes || *runs.back().attributes == *attributes))
         runs.back().text += clean;
     else

@@ -7,6 +7,7 @@
 #include "import/rtf/RtfTokenizer.h"
 #include "kit/text/TextStorage.h"
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <span>
@@ -41,6 +42,7 @@ private:
         ListOverrideTable,
         ShapePropertyName,
         PictureDescription,
+        BookmarkName,
     };
     enum class AssociatedFont : std::uint8_t { None, LowAnsi, HighAnsi, DoubleByte, RightToLeft };
 
@@ -187,6 +189,8 @@ private:
     int m_styleNumber = -1; // the stylesheet entry being read
     Style m_styleEntry;
     std::vector<Field> m_fields;
+    std::string m_bookmarkName; // the \bkmkstart being read
+    std::deque<std::string> m_pendingAnchors; // bookmarks that mark the next characters of the body
     RtfListTable m_lists;
     int m_listOverrideNumber = 0;
     int m_listOverrideId = 0;

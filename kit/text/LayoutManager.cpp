@@ -47,7 +47,9 @@ void drawBorder(cairo_t* cr, const Border& border, Point from, Point to, bool ho
     cairo_fill(cr);
 }
 
-void drawCell(cairo_t* cr, const Rect& rect, const TableCell& cell)
+} // namespace
+
+void LayoutManager::drawTableCell(cairo_t* cr, const Rect& rect, const TableCell& cell)
 {
     if (cell.shading) {
         setSource(cr, *cell.shading);
@@ -60,6 +62,8 @@ void drawCell(cairo_t* cr, const Rect& rect, const TableCell& cell)
     drawBorder(cr, b[2], { rect.minX(), rect.maxY() }, { rect.maxX(), rect.maxY() }, true);
     drawBorder(cr, b[3], { rect.maxX(), rect.minY() }, { rect.maxX(), rect.maxY() }, false);
 }
+
+namespace {
 
 // Whether the text before end is a paragraph, page or line break.
 bool endsWithBreak(const std::string& text, std::size_t end)
@@ -242,6 +246,22 @@ std::vector<LayoutManager::LineFragment> LayoutManager::lineFragmentsForTextCont
     return fragments;
 }
 
+std::vector<LayoutManager::CellBox> LayoutManager::cellBoxesForTextContainer(const TextContainer& container)
+{
+    std::vector<CellBox> boxes;
+    auto index = indexOfTextContainer(container);
+    if (!index)
+        return boxes;
+    ensureLayout(*index);
+    for (const PlacedBox& box : m_paginator->container(*index).boxes) {
+        if (box.cell) {
+            boxes.push_back({ box.rect, *box.cell });
+            boxes.back().cell.parent = nullptr; // the copy outlives no storage
+        }
+    }
+    return boxes;
+}
+
 std::vector<Rect> LayoutManager::rectsForRangeInLayout(Range range, std::size_t containerIndex)
 {
     std::vector<Rect> rects;
@@ -334,7 +354,7 @@ void LayoutManager::drawGlyphsForContainer(cairo_t* cr, const TextContainer& con
     for (const PlacedBox& box : layout.boxes) {
         // Borders reach half their width outside the cell.
         if (box.cell && box.rect.insetBy(-6, -6).intersects(area))
-            drawCell(cr, box.rect, *box.cell);
+            drawTableCell(cr, box.rect, *box.cell);
     }
     if (m_selectedRange.length) {
         setSource(cr, selectionColor());

@@ -3,6 +3,7 @@
 #include "kit/foundation/Range.h"
 #include "kit/geometry/Color.h"
 #include "kit/geometry/Geometry.h"
+#include "kit/text/Attributes.h"
 #include "kit/text/TextContainer.h"
 
 #include <cairo.h>
@@ -68,6 +69,15 @@ public:
         bool isDecoration = false; // a table header repeated on a later page
     };
     std::vector<LineFragment> lineFragmentsForTextContainer(const TextContainer&);
+    // The table cells the container shows (container coordinates), each a copy of its attributes: what
+    // drawTableCell needs to draw their shading and borders without the layout.
+    struct CellBox {
+        Rect rect; // the cell's part in this container
+        TableCell cell;
+    };
+    std::vector<CellBox> cellBoxesForTextContainer(const TextContainer&);
+    // Draws a cell's shading and borders into rect (user space of cr). Touches nothing but cr: any thread.
+    static void drawTableCell(cairo_t*, const Rect&, const TableCell&);
 
     // Draws the container's text (table cells, the selection highlight, glyphs, attachments) with the
     // container's top left at origin, both in the user space of cr (y down). Lines outside dirty are skipped.

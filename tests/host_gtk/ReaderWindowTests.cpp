@@ -4,16 +4,24 @@
 #include "ViewerFixture.h"
 #include "hosts/gtk/ReaderChrome.h"
 #include "hosts/gtk/Sidebar.h"
+#include "hosts/gtk/ThumbnailPage.h"
+#include "hosts/gtk/ThumbnailWorker.h"
+#include "kit/foundation/RunLoop.h"
 #include "kit/text/FindPasteboard.h"
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
+#include "kit/text/TextStorage.h"
 #include "kit/text/TextView.h"
+#include "pageview/DocumentLinks.h"
 #include "pageview/PageNavigation.h"
 #include "pageview/ZoomFactors.h"
 #include "support/TestSupport.h"
 
+#include <cctype>
 #include <cmath>
 #include <fstream>
+#include <optional>
+#include <thread>
 
 using namespace gtktest;
 
@@ -40,6 +48,34 @@ std::filesystem::path writeHeadingsDocument()
     auto path = testsupport::temporaryFolder("outline") / "chapters.html";
     testsupport::writeFile(path, html);
     return path;
+}
+
+// The rows of an ARGB32 surface that hold ink (a pixel darker than mid grey).
+std::vector<bool> inkedRows(cairo_surface_t* surface)
+{
+    int width = cairo_image_surface_get_width(surface), height = cairo_image_surface_get_height(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    std::vector<bool> rows(std::size_t(height), false);
+    for (int y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
+        for (int x = 0; x < width && !rows[std::size_t(y)]; ++x)
+            rows[std::size_t(y)] = red(row[x]) + green(row[x]) + blue(row[x]) < 3 * 128;
+    }
+    return rows;
+}
+
+// The share of the inked rows of a that have ink in b too, within a row.
+double inkedRowsFound(const std::vector<bool>& a, const std::vector<bool>& b)
+{
+    int inked = 0, found = 0;
+    for (std::size_t y = 0; y < a.size(); ++y) {
+        if (!a[y])
+            continue;
+        ++inked;
+        found += (y < b.size() && b[y]) || (y > 0 && y - 1 < b.size() && b[y - 1]) || (y + 1 < b.size() && b[y + 1]);
+    }
+    return inked ? double(found) / inked : 0;
 }
 
 } // namespace
@@ -218,6 +254,63 @@ TEST_F(ReaderTest, ThumbnailsAreDrawnForTheRowsInSightAndMarkTheCurrentPage)
     // A click on a thumbnail goes to its page.
     reader().sidebar().activateThumbnail(9);
     EXPECT_TRUE(waitForIndicator(pageLabel(10, count)));
+}
+
+TEST_F(ReaderTest, AThumbnailDrawnOnAnotherThreadShowsThePagesLinesWhereThePageViewDrawsThem)
+{
+    open({ testsupport::corpusPath("poi-bug65649.docx").string() });
+    for (std::uint32_t page : { 0u, 7u }) {
+        SCOPED_TRACE(page + 1);
+        auto captured = hosts::ThumbnailPage::capture(pageView(), page);
+        ASSERT_GT(captured->lines.size(), 5u);
+        constexpr int kWidth = 240;
+        hosts::CairoSurfacePtr thumbnail;
+        std::thread([&] {
+            hosts::ThumbnailPainter painter;
+            thumbnail.reset(painter.paint(*captured, kWidth));
+        }).join();
+        ASSERT_TRUE(thumbnail);
+
+        // The page view's own drawing of the page at the same scale.
+        kit::Rect rect = pageView().pageRectForPageNumber(page);
+        int height = int(std::lround(kWidth * rect.height() / rect.width()));
+        ASSERT_EQ(cairo_image_surface_get_height(thumbnail.get()), height);
+        hosts::CairoSurfacePtr reference(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, height));
+        cairo_t* cr = cairo_create(reference.get());
+        cairo_scale(cr, kWidth / rect.width(), kWidth / rect.width());
+        pageView().displayRectInContext(rect, cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(reference.get());
+
+        std::vector<bool> drawn = inkedRows(thumbnail.get()), expected = inkedRows(reference.get());
+        EXPECT_GT(std::count(drawn.begin(), drawn.end(), true), height / 10) << "lines of text";
+        EXPECT_GE(inkedRowsFound(expected, drawn), 0.9) << "the page's lines are in the thumbnail";
+        EXPECT_GE(inkedRowsFound(drawn, expected), 0.9) << "and nothing where the page has none";
+    }
+
+    // The worker answers on the UI thread; requests it had not started when it went are never answered.
+    std::thread::id uiThread = std::this_thread::get_id();
+    std::vector<std::uint32_t> answered;
+    bool everyAnswerOnTheUIThread = true;
+    auto answer = [&](std::uint32_t page, std::uint64_t tag, hosts::CairoSurfacePtr surface) {
+        everyAnswerOnTheUIThread = everyAnswerOnTheUIThread && std::this_thread::get_id() == uiThread && surface && tag == 7;
+        answered.push_back(page);
+    };
+    {
+        hosts::ThumbnailWorker worker(answer);
+        worker.request(2, 7, hosts::ThumbnailPage::capture(pageView(), 2), 120);
+        worker.request(3, 7, hosts::ThumbnailPage::capture(pageView(), 3), 120);
+        EXPECT_TRUE(waitUntil([&] { return answered.size() == 2; }));
+    }
+    EXPECT_TRUE(everyAnswerOnTheUIThread);
+    EXPECT_EQ(answered, (std::vector<std::uint32_t> { 2, 3 }));
+    {
+        hosts::ThumbnailWorker worker(answer);
+        for (std::uint32_t page = 0; page < 40; ++page)
+            worker.request(page, 7, hosts::ThumbnailPage::capture(pageView(), page), 120);
+    }
+    kit::RunLoop::runUntil([] { return false; }, 200ms);
+    EXPECT_EQ(answered.size(), 2u) << "nothing reaches a worker that is gone";
 }
 
 TEST_F(ReaderTest, FitWidthAndFitPageFollowTheWindowAndZoomGoesToTheNearestStep)
@@ -408,4 +501,58 @@ TEST_F(ReaderTest, LinksShowAHandAndTheirURLAndAClickFollowsThem)
         return !rects.empty() && rects.front().minY() >= visibleRect().minY() && rects.front().minY() - visibleRect().minY() <= 2 * pageView().pageSeparatorHeight();
     })) << "the heading the link names is at the top";
     EXPECT_EQ(m_host->openedURLs.size(), 2u);
+}
+
+TEST_F(ReaderTest, TableOfContentsEntriesOfOdtRtfAndDocScrollToTheirHeadings)
+{
+    // A generated RTF whose contents entry is a HYPERLINK \l field to a bookmark far down; two corpus
+    // tables of contents (LibreOffice's, Word 2003's).
+    std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Serif;}}\\f0\\fs24 "
+                      "{\\field{\\*\\fldinst{HYPERLINK \\\\l \"_Toc7\"}}{\\fldrslt{Contents entry}}}\\par ";
+    for (int paragraph = 1; paragraph <= 40; ++paragraph)
+        rtf += gtktest::longDocumentText(paragraph).substr(0, 500) + "\\par ";
+    rtf += "{\\*\\bkmkstart _Toc7}Far heading{\\*\\bkmkend _Toc7}\\par ";
+    for (int paragraph = 1; paragraph <= 20; ++paragraph)
+        rtf += gtktest::longDocumentText(paragraph).substr(0, 500) + "\\par ";
+    rtf += "}";
+    auto path = testsupport::temporaryFolder("contents") / "contents.rtf";
+    testsupport::writeFile(path, rtf);
+
+    for (std::string file : { path.string(), testsupport::corpusPath("odfdo-doc_with_toc.odt").string(),
+             testsupport::corpusPath("poi-parentinvguid.doc").string() }) {
+        SCOPED_TRACE(file);
+        open({ file });
+        const kit::TextStorage& text = *pageView().textStorage();
+        // The last entry of the contents: its target lies furthest away.
+        std::optional<std::size_t> entry;
+        for (const auto& run : text.runs()) {
+            if (run.attributes->link.size() > 1 && run.attributes->link.front() == '#')
+                entry = run.location;
+        }
+        ASSERT_TRUE(entry) << "the document has a link inside it";
+        std::string url = text.attributesAt(*entry).link;
+        // A letter of the entry (its page number follows a tab), brought into sight.
+        while (*entry < text.length() && std::isspace(static_cast<unsigned char>(text.string()[*entry])) && text.attributesAt(*entry).link == url)
+            ++*entry;
+        ASSERT_EQ(text.attributesAt(*entry).link, url);
+        PageNavigation::scrollCharacterToTop(pageView(), *entry);
+        ASSERT_TRUE(settle());
+        std::optional<std::size_t> target = DocumentLinks::bookmarkLocation(text, DocumentLinks::bookmarkName(url));
+        ASSERT_TRUE(target) << url;
+
+        std::vector<kit::Rect> rects = PageNavigation::rectsForCharacterRange(pageView(), *entry, 1);
+        ASSERT_FALSE(rects.empty());
+        kit::Rect shown = onScreen(rects.front());
+        g_signal_emit_by_name(reader().clickGesture(), "pressed", 1, double(shown.midX()), double(shown.midY()));
+        g_signal_emit_by_name(reader().clickGesture(), "released", 1, double(shown.midX()), double(shown.midY()));
+        EXPECT_TRUE(waitUntil([&] {
+            auto place = PageNavigation::rectsForCharacterRange(pageView(), *target, 1);
+            kit::Rect visible = visibleRect();
+            bool atTop = !place.empty() && place.front().minY() >= visible.minY() && place.front().minY() - visible.minY() <= 2 * pageView().pageSeparatorHeight();
+            bool atEnd = visible.maxY() >= pageView().bounds().maxY() - 1 && !place.empty() && visible.contains({ place.front().midX(), place.front().midY() });
+            return atTop || atEnd;
+        })) << url << " goes to its bookmark";
+        EXPECT_TRUE(m_host->openedURLs.empty()) << "nothing is opened outside";
+        m_session.reset();
+    }
 }

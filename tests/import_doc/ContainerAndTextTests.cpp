@@ -166,15 +166,37 @@ TEST(DocText, ShowsFieldResultsAndDropsTheirCodes)
     }
 }
 
-TEST(DocText, HyperlinkFieldsLinkTheirResults)
+TEST(DocText, HyperlinkFieldsLinkTheirResultsAndBookmarksMarkTheirPlace)
 {
-    importer::ImportResult result = importBuilt(paragraphs({
-        u"\x13 HYPERLINK \"http://example.com/a\" \x14" u"site\x15 and \x13 HYPERLINK \\l \"_Toc1\" \x14" u"local\x15",
-    }));
-    EXPECT_EQ(storageText(result), "site and local\n");
+    // Two bookmarks start at "Target"; the local link names the second, its code ending in the mark of
+    // the field's private data as Word writes it. The PLCF's CPs are followed by the four-byte entries of Word 97.
+    std::u16string links = u"\x13 HYPERLINK \"http://example.com/a\" \x14" u"site\x15 and \x13 HYPERLINK \\l \"_Toc1\" \x01\x14" u"local\x15";
+    std::uint32_t target = std::uint32_t(links.size()) + 1;
+    WordFileBuilder builder = paragraphs({ links, u"Target here" });
+    Bytes names = { 0xFF, 0xFF };
+    put16(names, 2);
+    put16(names, 0);
+    for (std::u16string name : { u"_Ref9", u"_Toc1" }) {
+        put16(names, std::uint16_t(name.size()));
+        for (char16_t unit : name)
+            put16(names, unit);
+    }
+    Bytes starts;
+    for (std::uint32_t cp : { target, target, target + 11 })
+        put32(starts, cp);
+    put32(starts, 0);
+    put32(starts, 1);
+    builder.tableEntries[21] = names;
+    builder.tableEntries[22] = starts;
+    importer::ImportResult result = importBuilt(builder);
+    EXPECT_EQ(storageText(result), "site and local\nTarget here\n");
     EXPECT_EQ(attributesOf(result, "site").link, "http://example.com/a");
     EXPECT_EQ(attributesOf(result, " and").link, "");
-    EXPECT_EQ(attributesOf(result, "local").link, "") << "a link inside the document is no address";
+    EXPECT_EQ(attributesOf(result, "local").link, "#_Toc1") << "a link inside the document names its bookmark";
+    std::size_t place = result.text->string().find("Target");
+    EXPECT_EQ(result.text->attributesAt(place).anchor, "_Ref9");
+    EXPECT_EQ(result.text->attributesAt(place + 1).anchor, "_Toc1") << "a second bookmark at one place takes the next character";
+    EXPECT_EQ(result.text->attributesAt(place + 2).anchor, "");
 }
 
 // Word 6 and 95 keep everything in the WordDocument stream, with a FIB of their own layout.

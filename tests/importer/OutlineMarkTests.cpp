@@ -5,8 +5,11 @@
 #include "import_odt/OdtBuilder.h"
 #include "kit/text/TextStorage.h"
 #include "kit/text/TextOutline.h"
+#include "support/TestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -116,4 +119,88 @@ TEST(OutlineMarks, DocxBookmarksMarkTheirFirstCharacter)
     EXPECT_EQ(imported.text->attributesAt(here).anchor, "target");
     EXPECT_EQ(imported.text->attributesAt(here + 1).anchor, "") << "only the first character";
     EXPECT_EQ(imported.text->attributesAt(string.find("Go")).link, "#target");
+}
+
+namespace {
+
+// The names internal links ("#name") of the text ask for, each with whether a character carries it.
+std::map<std::string, bool> internalLinks(const kit::TextStorage& text)
+{
+    std::map<std::string, bool> links;
+    for (const auto& run : text.runs()) {
+        if (run.attributes->link.size() > 1 && run.attributes->link.front() == '#')
+            links.emplace(run.attributes->link.substr(1), false);
+    }
+    for (const auto& run : text.runs()) {
+        if (auto it = links.find(run.attributes->anchor); it != links.end())
+            it->second = true;
+    }
+    return links;
+}
+
+std::size_t anchorLocation(const kit::TextStorage& text, const std::string& name)
+{
+    for (const auto& run : text.runs()) {
+        if (run.attributes->anchor == name)
+            return run.location;
+    }
+    return std::string::npos;
+}
+
+} // namespace
+
+TEST(OutlineMarks, EveryFormatsBookmarksAreWhereItsInternalLinksGo)
+{
+    testodt::Parts odt;
+    odt.body = R"(<text:p><text:a xlink:href="#far">Go far</text:a> or <text:a xlink:href="#__RefHeading___Toc1">the heading</text:a></text:p>)"
+               R"(<text:p>Body <text:bookmark text:name="far"/>Far place</text:p>)"
+               R"(<text:h text:outline-level="1"><text:bookmark-start text:name="__RefHeading___Toc1"/>Heading<text:bookmark-end text:name="__RefHeading___Toc1"/></text:h>)";
+    const struct {
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::pair<std::string, std::string>> places; // a bookmark, and the text it marks
+        const char* why;
+    } cases[] = {
+        { testodt::build(odt), { { "far", "Far place" }, { "__RefHeading___Toc1", "Heading" } },
+            "odt: text:bookmark and text:bookmark-start, as tables of contents write them" },
+        { bytesOf(R"({\rtf1\ansi {\field{\*\fldinst{HYPERLINK \\l "Target"}}{\fldrslt{Go}}}\par )"
+                  R"({\field{\*\fldinst HYPERLINK "#Other"}{\fldrslt back}}\par Some {\*\bkmkstart Target}{\*\bkmkstart Other}The end{\*\bkmkend Target}\par})"),
+            { { "Target", "The end" }, { "Other", "he end" } }, "RTF: \\bkmkstart, HYPERLINK with \\l or a #fragment; two at one place" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto imported = importer::importDocument(c.bytes);
+        ASSERT_TRUE(imported.text) << imported.error;
+        const std::string& string = imported.text->string();
+        for (const auto& [name, text] : c.places) {
+            std::size_t at = anchorLocation(*imported.text, name);
+            ASSERT_NE(at, std::string::npos) << name;
+            EXPECT_EQ(string.substr(at, text.size()), text) << name;
+        }
+        for (const auto& [name, found] : internalLinks(*imported.text))
+            EXPECT_TRUE(found) << "the link to #" << name << " has its bookmark";
+    }
+}
+
+TEST(OutlineMarks, CorpusTablesOfContentsLinkToTheirHeadings)
+{
+    // A table of contents as LibreOffice writes it, and one of Word 2003 (HYPERLINK \l fields to _Toc bookmarks).
+    for (const char* name : { "odfdo-doc_with_toc.odt", "poi-parentinvguid.doc" }) {
+        SCOPED_TRACE(name);
+        auto imported = importer::importDocument(testsupport::readFile(testsupport::corpusPath(name)));
+        ASSERT_TRUE(imported.text) << imported.error;
+        auto links = internalLinks(*imported.text);
+        EXPECT_GE(links.size(), 3u);
+        for (const auto& [target, found] : links)
+            EXPECT_TRUE(found) << "#" << target;
+        // The entries go forward, to the headings after the table.
+        auto outline = kit::outlineOfText(*imported.text);
+        ASSERT_FALSE(outline.empty());
+        for (const auto& [target, found] : links) {
+            std::size_t at = anchorLocation(*imported.text, target);
+            bool atAHeading = std::any_of(outline.begin(), outline.end(), [&](const kit::OutlineEntry& entry) {
+                return at >= entry.location && at < entry.location + entry.title.size() + 8;
+            });
+            EXPECT_TRUE(atAHeading) << "#" << target << " at " << at;
+        }
+    }
 }

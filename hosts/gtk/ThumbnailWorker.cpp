@@ -1,0 +1,64 @@
+#include "hosts/gtk/ThumbnailWorker.h"
+
+#include "kit/foundation/RunLoop.h"
+
+namespace hosts {
+
+ThumbnailWorker::ThumbnailWorker(Drawn drawn)
+    : m_drawn(std::move(drawn))
+    , m_thread([this] { run(); })
+{
+}
+
+ThumbnailWorker::~ThumbnailWorker()
+{
+    *m_alive = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_jobs.clear();
+    }
+    m_wake.notify_one();
+    m_thread.join();
+}
+
+void ThumbnailWorker::request(std::uint32_t page, std::uint64_t tag, std::shared_ptr<const ThumbnailPage> content, int width)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_jobs.push_back({ page, tag, std::move(content), width });
+    }
+    m_wake.notify_one();
+}
+
+void ThumbnailWorker::cancel()
+{
+    std::lock_guard lock(m_mutex);
+    m_jobs.clear();
+}
+
+void ThumbnailWorker::run()
+{
+    // Made here, so that every Pango object the painter holds belongs to this thread.
+    ThumbnailPainter painter;
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+            if (m_stopping)
+                return;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        auto surface = std::make_shared<CairoSurfacePtr>(painter.paint(*job.content, job.width));
+        job.content.reset();
+        // The surface is this thread's alone until the main loop takes it.
+        kit::RunLoop::post([alive = m_alive, drawn = &m_drawn, page = job.page, tag = job.tag, surface] {
+            if (*alive)
+                (*drawn)(page, tag, std::move(*surface));
+        });
+    }
+}
+
+} // namespace hosts
