@@ -75,6 +75,10 @@ Sidebar::Sidebar(std::function<NRVLectorinMultiPageView*()> pageView)
     gtk_widget_set_vexpand(outlineScroller, TRUE);
     gtk_stack_add_titled(GTK_STACK(m_stack), outlineScroller, "outline", "Outline");
     gtk_stack_add_titled(GTK_STACK(m_stack), thumbnailScroller, "thumbnails", "Pages");
+    // The list binds rows whether or not its pane is in sight; they are drawn once it is.
+    g_signal_connect(m_stack, "notify::visible-child-name", G_CALLBACK(+[](GObject*, GParamSpec*, Sidebar* self) {
+        self->scheduleRequests();
+    }), this);
     GtkWidget* switcher = gtk_stack_switcher_new();
     gtk_stack_switcher_set_stack(GTK_STACK_SWITCHER(switcher), GTK_STACK(m_stack));
     gtk_widget_set_halign(switcher, GTK_ALIGN_CENTER);
@@ -102,6 +106,7 @@ Sidebar::~Sidebar()
     g_signal_handlers_disconnect_by_data(m_thumbnailList, this);
     g_signal_handlers_disconnect_by_data(gtk_list_view_get_factory(GTK_LIST_VIEW(m_thumbnailList)), this);
     g_signal_handlers_disconnect_by_data(m_outlineList, this);
+    g_signal_handlers_disconnect_by_data(m_stack, this);
     m_bound.clear();
     m_thumbnails.clear();
     m_root = nullptr;
@@ -115,6 +120,7 @@ bool Sidebar::isShown() const
 void Sidebar::setShown(bool shown)
 {
     gtk_widget_set_visible(m_root.get(), shown);
+    scheduleRequests();
 }
 
 Sidebar::Pane Sidebar::pane() const
@@ -290,6 +296,9 @@ void Sidebar::scheduleRequests()
 
 void Sidebar::sendRequests()
 {
+    // Requests wait while the thumbnails are out of sight.
+    if (!isShown() || pane() != Pane::Thumbnails)
+        return;
     NRVLectorinMultiPageView* pageView = m_pageView();
     int width = kThumbnailWidth * std::max(1, gtk_widget_get_scale_factor(m_thumbnailList));
     while (!m_requests.empty() && m_atWorker.size() < kPagesAtWorker) {

@@ -228,7 +228,13 @@ TEST_F(ReaderTest, ThumbnailsAreDrawnForTheRowsInSightAndMarkTheCurrentPage)
 {
     open({ testsupport::corpusPath("poi-bug65649.docx").string() });
     std::uint32_t count = pageView().numberOfPages();
+    // Out of sight, nothing is drawn: not with the sidebar closed, nor behind the outline pane.
+    reader().sidebar().showPane(hosts::Sidebar::Pane::Thumbnails);
+    kit::RunLoop::runUntil([] { return false; }, 300ms);
+    reader().sidebar().showPane(hosts::Sidebar::Pane::Outline);
     reader().toggleSidebar();
+    kit::RunLoop::runUntil([] { return false; }, 300ms);
+    EXPECT_EQ(reader().sidebar().thumbnailsDrawn(), 0u);
     reader().sidebar().showPane(hosts::Sidebar::Pane::Thumbnails);
     ASSERT_TRUE(waitUntil([&] { return reader().sidebar().hasThumbnail(0) && reader().sidebar().hasThumbnail(1); }));
     EXPECT_EQ(reader().sidebar().selectedThumbnail(), 0u);
