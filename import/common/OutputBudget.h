@@ -37,6 +37,8 @@ public:
     bool charge(std::size_t bytes);
     bool isExhausted() const { return m_exhausted; }
     std::size_t used() const { return m_used; }
+    // What may still be charged before the budget is spent.
+    std::size_t remaining() const { return m_exhausted ? 0 : m_limit - m_used; }
 
     // storage.append, charged: the text, and a run's attributes when the append starts a new run. Appends
     // nothing once the budget is spent.

@@ -149,6 +149,9 @@ ImportResult parseDocument(std::span<const std::uint8_t> bytes, const Detection&
     // A library that gave up part way (an exception, an error result) may have given the document's
     // beginning already; a document with no text at all is only empty when the parse said so.
     std::shared_ptr<kit::TextStorage> text = collector.text();
+    // A document cut short at its limit is not shown in part: other readers end in the same error.
+    if (collector.truncated())
+        return { nullptr, detection.format, "too large" };
     if (!completed && !hasText(*text))
         return { nullptr, detection.format, "damaged" };
     return { text, detection.format, {} };

@@ -20,7 +20,8 @@ struct Detection {
 // signature of their own are asked before the ones that recognise formats by their structure.
 Detection detectDocument(std::span<const std::uint8_t> bytes);
 
-// The detected library's text. A parse that fails after producing text keeps what it produced.
+// The detected library's text, under the budget of the import on this thread: a text that outgrows it
+// gives "too large". A parse that fails after producing text keeps what it produced.
 ImportResult parseDocument(std::span<const std::uint8_t> bytes, const Detection& detection);
 
 } // namespace importer::revenge

@@ -1,6 +1,7 @@
 #include "import/revenge/TextCollector.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/OutputBudget.h"
 #include "import/package/ListNumbers.h"
 #include "import/package/OfficeImage.h"
 #include "import/package/OfficeUnits.h"
@@ -19,6 +20,8 @@ using librevenge::RVNGPropertyList;
 
 // Deeper tables, boxes and notes than any word processor writes are shown flat or not at all.
 constexpr std::size_t kMaximumNesting = 16;
+// Page spans past this many keep the last one's pages: the cap only bounds what hostile input costs.
+constexpr std::size_t kMaximumSections = 10000;
 
 // A property's text as valid UTF-8 (a damaged file's are not always) without control characters, at most
 // maximumBytes long, cut at a character's start.
@@ -280,7 +283,9 @@ void TextCollector::appendRaw(std::string_view text, const kit::Attributes& attr
         return;
     }
     m_length += text.size();
-    target().storage->append(text, attributes);
+    // The import's budget counts what every reader of it made, attribute runs too.
+    if (!OutputBudget::current().append(*target().storage, text, attributes))
+        m_truncated = true;
 }
 
 void TextCollector::appendText(std::string_view text)
@@ -298,6 +303,10 @@ void TextCollector::appendText(std::string_view text)
         return;
     }
     m_length += text.size();
+    if (!OutputBudget::current().charge(text.size())) {
+        m_truncated = true;
+        return;
+    }
     kit::Attributes complex = attributes;
     complex.fontFamily = attributes.fontFamilyComplex;
     appendWithScripts(*target().storage, text, attributes, &complex);
@@ -325,8 +334,15 @@ void TextCollector::insertField(const RVNGPropertyList& properties)
 {
     // The page number of a body text field is the first page's until pages are known.
     std::string type = stringProperty(properties, "librevenge:field-type");
-    if (type == "text:page-number")
-        appendText("1");
+    kit::PageField field = type == "text:page-number" ? kit::PageField::Page
+        : type == "text:page-count"                   ? kit::PageField::NumPages
+                                                      : kit::PageField::None;
+    if (field == kit::PageField::None)
+        return;
+    // The pagination writes each page's own number over the first page's.
+    m_span.pageField = field;
+    appendText("1");
+    m_span.pageField = kit::PageField::None;
 }
 
 void TextCollector::ensureParagraph()
@@ -379,8 +395,6 @@ void TextCollector::startParagraph(const RVNGPropertyList& properties, const Lis
     current.paragraph = style == kit::ParagraphStyle {} ? nullptr : m_paragraphStyles.intern(style);
     current.inParagraph = true;
     current.implicitParagraph = false;
-    if (!current.tables.empty() && current.tables.back().cell)
-        current.tables.back().cellHasParagraph = true;
 
     if (!current.pendingCitation.empty()) {
         kit::Attributes mark = characterAttributes();
@@ -468,6 +482,78 @@ void TextCollector::openPageSpan(const RVNGPropertyList& properties)
         + pointsProperty(properties, "fo:margin-bottom").value_or(72);
     if (width - horizontal >= 36 && height - vertical >= 36)
         m_textArea = { width - horizontal, height - vertical };
+    // A page span inside a note or a header is out of order: it cannot start pages.
+    if (m_targets.size() > 1 || m_sections.size() >= kMaximumSections)
+        return;
+    kit::PageSection section;
+    section.start = m_out->length();
+    section.paperSize = { std::clamp(width, 72.0f, 31680.0f / 20), std::clamp(height, 72.0f, 31680.0f / 20) };
+    auto margin = [&](const char* name) {
+        return std::clamp(pointsProperty(properties, name).value_or(72), 0.0f, 1000.0f);
+    };
+    section.margins.left = margin("fo:margin-left");
+    section.margins.right = margin("fo:margin-right");
+    section.margins.top = margin("fo:margin-top");
+    section.margins.bottom = margin("fo:margin-bottom");
+    // The libraries give the page's margins; its header and footer stand halfway into them.
+    section.margins.header = section.margins.top / 2;
+    section.margins.footer = section.margins.bottom / 2;
+    // A span that starts where the last one did replaces it: nothing was written on its pages.
+    if (!m_sections.empty() && m_sections.back().start == section.start)
+        m_sections.pop_back();
+    m_sections.push_back(std::move(section));
+}
+
+kit::PageSection& TextCollector::currentSection()
+{
+    if (m_sections.empty())
+        m_sections.emplace_back();
+    return m_sections.back();
+}
+
+void TextCollector::openStory(const RVNGPropertyList& properties, bool isHeader)
+{
+    OpenStory story;
+    story.isHeader = isHeader;
+    std::string occurrence = stringProperty(properties, "librevenge:occurrence");
+    // The last page's header has no place in the model; odd pages take the default one.
+    story.isHidden = isHidden() || m_targets.size() > 1 || occurrence == "last";
+    if (occurrence == "even")
+        story.kind = kit::HeaderFooterKind::Even;
+    else if (occurrence == "first")
+        story.kind = kit::HeaderFooterKind::First;
+    m_stories.push_back(story);
+    if (story.isHidden) {
+        ++m_hiddenDepth;
+        return;
+    }
+    pushTarget(false);
+    target().isStory = true;
+}
+
+void TextCollector::closeStory()
+{
+    if (m_stories.empty())
+        return;
+    OpenStory story = m_stories.back();
+    m_stories.pop_back();
+    if (story.isHidden) {
+        closeHidden();
+        return;
+    }
+    // Notes and boxes the library left open inside the story end with it.
+    while (m_targets.size() > 1 && !target().isStory)
+        finishTarget();
+    if (m_targets.size() < 2)
+        return;
+    std::shared_ptr<kit::TextStorage> storage = popTarget();
+    kit::PageSection& section = currentSection();
+    auto& stories = story.isHeader ? section.headers : section.footers;
+    stories[std::size_t(story.kind)] = std::move(storage);
+    if (story.kind == kit::HeaderFooterKind::First)
+        section.titlePage = true;
+    if (story.kind == kit::HeaderFooterKind::Even)
+        m_evenAndOddHeaders = true;
 }
 
 TextCollector::ListLevel TextCollector::listLevel(const RVNGPropertyList& properties)
@@ -530,16 +616,31 @@ void TextCollector::openListElement(const RVNGPropertyList& properties)
     appendRaw(label + '\t', attributes);
 }
 
+void TextCollector::endCell(Table& table)
+{
+    endParagraph('\n');
+    // The text model tells cells apart by their last paragraph break: whatever ended the cell's last
+    // paragraph (a box after it, a nested table, nothing at all), the cell ends in a break of its own. Its
+    // runs also keep it alive for the cells nested in it, which point to it.
+    const kit::TextStorage& storage = *target().storage;
+    if (storage.length() && storage.string().back() == '\n'
+        && storage.attributesAt(storage.length() - 1).tableCell == table.cell) {
+        table.cell = nullptr;
+        return;
+    }
+    kit::Attributes attributes;
+    attributes.tableCell = table.cell;
+    appendRaw("\n", attributes);
+    table.cell = nullptr;
+}
+
 void TextCollector::endTables()
 {
     endParagraph('\n');
     auto& tables = target().tables;
     while (!tables.empty()) {
-        if (tables.back().cell && !tables.back().cellHasParagraph) {
-            kit::Attributes attributes;
-            attributes.tableCell = tables.back().cell;
-            appendRaw("\n", attributes);
-        }
+        if (tables.back().cell)
+            endCell(tables.back());
         tables.pop_back();
     }
 }
@@ -547,8 +648,10 @@ void TextCollector::endTables()
 void TextCollector::finishTarget()
 {
     bool isNote = target().isNote;
+    bool isStory = target().isStory;
     std::shared_ptr<kit::TextStorage> storage = popTarget();
-    if (!storage->length())
+    // A header or footer ended out of order is not shown anywhere.
+    if (!storage->length() || isStory)
         return;
     if (isNote) {
         m_notes.push_back(storage);
@@ -693,22 +796,13 @@ void TextCollector::openTableCell(const RVNGPropertyList& properties)
         cell->parent = tables[tables.size() - 2].cell.get();
     table.column = cell->column + cell->columnSpan;
     table.cell = std::move(cell);
-    table.cellHasParagraph = false;
 }
 
 void TextCollector::closeTableCell()
 {
     if (isHidden() || target().tables.empty() || !target().tables.back().cell)
         return;
-    endParagraph('\n');
-    Table& table = target().tables.back();
-    // Every cell ends in a paragraph break, an empty cell too.
-    if (!table.cellHasParagraph) {
-        kit::Attributes attributes;
-        attributes.tableCell = table.cell;
-        appendRaw("\n", attributes);
-    }
-    table.cell = nullptr;
+    endCell(target().tables.back());
 }
 
 void TextCollector::closeTable()
@@ -788,6 +882,7 @@ void TextCollector::endDocument()
     m_hiddenDepth = 0;
     m_noteIsHidden.clear();
     m_boxIsHidden.clear();
+    m_stories.clear();
     while (m_targets.size() > 1)
         finishTarget();
     endParagraph('\n');
@@ -804,6 +899,17 @@ void TextCollector::endDocument()
         last.attachment = nullptr;
         last.link.clear();
         m_out->append("\n", last);
+    }
+    if (!m_sections.empty()) {
+        auto setup = std::make_shared<kit::PageSetup>();
+        setup->sections = std::move(m_sections);
+        setup->evenAndOddHeaders = m_evenAndOddHeaders;
+        // Sections start within the text, the first at its beginning.
+        setup->sections.front().start = 0;
+        for (auto& section : setup->sections)
+            section.start = std::min(section.start, m_out->length());
+        m_out->setPageSetup(std::move(setup));
+        m_sections.clear();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/package/Interner.h"
+#include "kit/text/PageSetup.h"
 #include "kit/text/TextStorage.h"
 
 #include <cstddef>
@@ -13,13 +14,16 @@
 namespace importer::revenge {
 
 // Builds our attributed text from the callbacks of a document library: paragraphs and spans with their
-// properties, list labels, tables, pictures, links and notes. Headers, footers and comments are not shown
-// (as the other importers do not show them yet); text boxes follow the paragraph they stand in. A property
+// properties, list labels, tables, pictures, links and notes; page spans become the sections of the text's
+// page setup, with their headers and footers as stories of their own. Comments are not shown; text boxes
+// follow the paragraph they stand in. A property
 // the collector does not know is ignored, and a callback out of order (a span outside a paragraph, a cell
 // outside a table, a close without its open) is repaired or ignored, never trusted.
 class TextCollector final : public librevenge::RVNGTextInterface {
 public:
-    // maximumLength: bytes of text kept; what comes after is dropped and truncated() says so.
+    // maximumLength: bytes of text kept; what comes after is dropped and truncated() says so. The budget of
+    // the import on this thread (OutputBudget::current()) is charged for everything appended and ends the
+    // text the same way once spent.
     explicit TextCollector(std::size_t maximumLength = kDefaultMaximumLength);
 
     // The text so far; after endDocument, notes included.
@@ -35,10 +39,10 @@ public:
     void defineEmbeddedFont(const librevenge::RVNGPropertyList&) override { }
     void openPageSpan(const librevenge::RVNGPropertyList&) override;
     void closePageSpan() override { }
-    void openHeader(const librevenge::RVNGPropertyList&) override { ++m_hiddenDepth; }
-    void closeHeader() override { closeHidden(); }
-    void openFooter(const librevenge::RVNGPropertyList&) override { ++m_hiddenDepth; }
-    void closeFooter() override { closeHidden(); }
+    void openHeader(const librevenge::RVNGPropertyList& properties) override { openStory(properties, true); }
+    void closeHeader() override { closeStory(); }
+    void openFooter(const librevenge::RVNGPropertyList& properties) override { openStory(properties, false); }
+    void closeFooter() override { closeStory(); }
     void defineParagraphStyle(const librevenge::RVNGPropertyList&) override { }
     void openParagraph(const librevenge::RVNGPropertyList&) override;
     void closeParagraph() override;
@@ -106,7 +110,6 @@ private:
         std::vector<float> columnWidths; // points
         bool isHeaderRow = false;
         std::shared_ptr<const kit::TableCell> cell; // the open cell, null between cells
-        bool cellHasParagraph = false;
     };
     // Where text goes: the body, a note's body or a text box waiting for its paragraph to end.
     struct Target {
@@ -119,6 +122,7 @@ private:
         std::vector<std::shared_ptr<kit::TextStorage>> pendingBoxes; // shown after the open paragraph
         std::string pendingCitation; // a note's mark, written at the start of its first paragraph
         bool isNote = false;
+        bool isStory = false; // a header or footer: kept in the page setup, never shown in the text
         kit::Attributes outerSpan; // the span and link of the target this one interrupts
         std::string outerLink;
     };
@@ -144,12 +148,18 @@ private:
     // A level with the placement of its label; the caller gives the label.
     static ListLevel listLevel(const librevenge::RVNGPropertyList& properties);
     void openNote(const librevenge::RVNGPropertyList& properties, int& counter);
+    // A header or footer of the current page span; which pages take it comes from its occurrence.
+    void openStory(const librevenge::RVNGPropertyList& properties, bool isHeader);
+    void closeStory();
+    kit::PageSection& currentSection();
     // Ends the note or box on top of its stack of "is hidden" flags.
     void closeSubDocument(std::vector<bool>& isHiddenStack);
     void pushTarget(bool isNote);
     std::shared_ptr<kit::TextStorage> popTarget();
     // Pops a note (kept for the end) or a box (shown after its paragraph).
     void finishTarget();
+    // Ends the open paragraph and the cell, which then ends in a paragraph break whatever came before.
+    void endCell(Table& table);
     // Ends the target's open paragraph and tables, whatever state they are in.
     void endTables();
 
@@ -168,6 +178,15 @@ private:
     // Note bodies in the order met, each starting with its citation; shown after the body.
     std::vector<std::shared_ptr<kit::TextStorage>> m_notes;
     std::vector<bool> m_noteIsHidden;
+    // Per open header or footer: where its story goes, or nothing when it is hidden.
+    struct OpenStory {
+        bool isHidden = true;
+        bool isHeader = true;
+        kit::HeaderFooterKind kind = kit::HeaderFooterKind::Default;
+    };
+    std::vector<OpenStory> m_stories;
+    std::vector<kit::PageSection> m_sections; // one per page span, in text order
+    bool m_evenAndOddHeaders = false;
     kit::Size m_textArea { 468, 648 }; // points, of the current page span: the limit for pictures
     std::optional<kit::Size> m_frameSize; // points, of the open frame
     Interner<kit::ParagraphStyle> m_paragraphStyles;

@@ -4,6 +4,7 @@
 #include "import/rtf/RtfWriter.h"
 
 #include "kit/foundation/GRefPtr.h"
+#include "kit/text/PageSetup.h"
 #include "kit/text/TextStorage.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace importer::rtf {
 
@@ -148,6 +150,7 @@ struct TableNode;
 struct Item {
     Range paragraph; // used when table is null
     std::unique_ptr<TableNode> table;
+    std::size_t start = 0; // the byte its first paragraph starts at
 };
 struct CellNode {
     std::shared_ptr<const TableCell> cell;
@@ -191,14 +194,20 @@ bool sameCell(const TableCell& a, const TableCell& b)
 
 class RtfWriter {
 public:
-    explicit RtfWriter(const TextStorage& text)
-        : m_text(text)
+    // withPageSetup: the text's sections, with their headers and footers, are written too.
+    RtfWriter(const TextStorage& text, bool withPageSetup)
+        : m_text(&text)
+        , m_withPageSetup(withPageSetup)
     {
     }
 
     std::string write();
 
 private:
+    // The text's paragraphs and tables into m_body; setup, when given, breaks them into its sections.
+    void writeBody(const PageSetup* setup);
+    void writeSection(const PageSection& section, const PageSection* previous);
+    void writeStory(const char* destination, const std::shared_ptr<TextStorage>& story);
     void collectTables();
     void writeItems(const std::vector<Item>& items, int level, bool endsCell);
     void writeParagraph(Range paragraph, int level, bool endsCell);
@@ -210,7 +219,8 @@ private:
     int fontIndex(const std::string& name);
     int colorIndex(const Color& color);
 
-    const TextStorage& m_text;
+    const TextStorage* m_text; // the body, or the header or footer being written
+    bool m_withPageSetup;
     std::string m_body;
     int m_newTableLevel = 0; // the level of a table that directly follows another, until its first paragraph
     std::vector<std::string> m_fonts;
@@ -392,14 +402,14 @@ void RtfWriter::writeAttachment(const Attachment& attachment)
 void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
 {
     std::string& out = m_body;
-    const std::string& text = m_text.string();
+    const std::string& text = m_text->string();
     Range end = paragraph;
     char terminator = 0;
     if (paragraph.length && (text[paragraph.end() - 1] == '\n' || text[paragraph.end() - 1] == '\f')) {
         terminator = text[paragraph.end() - 1];
         end.length = paragraph.length - 1;
     }
-    const Attributes& first = m_text.attributesAt(paragraph.location);
+    const Attributes& first = m_text->attributesAt(paragraph.location);
     out += "\\pard\\plain";
     if (level > 0)
         out += "\\intbl\\itap" + std::to_string(level);
@@ -420,7 +430,7 @@ void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
     std::size_t position = end.location;
     while (position < end.end()) {
         Range run;
-        const Attributes& attributes = m_text.attributesAt(position, &run);
+        const Attributes& attributes = m_text->attributesAt(position, &run);
         std::size_t runEnd = std::min(run.end(), end.end());
         bool isLabel = attributes.listLabel && (inLabel || position == paragraph.location);
         if (!isLabel && inLabel) {
@@ -446,6 +456,11 @@ void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
             out += "{\\lectorinlabel ";
             inLabel = true;
         }
+        // A page number is a field whose result is the number the text holds.
+        static const char* const kFieldCodes[] = { nullptr, "PAGE", "NUMPAGES", "SECTIONPAGES" };
+        const char* fieldCode = kFieldCodes[std::size_t(attributes.pageField) % 4];
+        if (fieldCode)
+            out += std::string("{\\field{\\*\\fldinst{") + fieldCode + "}}{\\fldrslt";
         out += "{";
         writeCharacterFormatting(attributes);
         std::string part = text.substr(position, runEnd - position);
@@ -462,6 +477,8 @@ void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
             appendEscaped(out, part, isSymbolFont(attributes.fontFamily));
         }
         out += "}";
+        if (fieldCode)
+            out += "}}";
         position = runEnd;
     }
     if (inLabel)
@@ -478,8 +495,8 @@ void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
         out += "{";
         std::size_t markIndex
             = terminator ? paragraph.end() - 1 : (paragraph.length ? paragraph.end() - 1 : paragraph.location);
-        if (markIndex < m_text.length())
-            writeCharacterFormatting(m_text.attributesAt(markIndex));
+        if (markIndex < m_text->length())
+            writeCharacterFormatting(m_text->attributesAt(markIndex));
         out += mark;
         out += "}";
     }
@@ -641,63 +658,61 @@ void RtfWriter::writeTable(const TableNode& table)
     }
 }
 
+// A section's page words (\sectd resets it to the defaults, from which they set it), then its stories.
+void RtfWriter::writeSection(const PageSection& section, const PageSection* previous)
+{
+    if (previous)
+        m_body += "\\sect";
+    m_body += "\\sectd\\sbkpage\\pgwsxn" + std::to_string(toTwips(section.paperSize.width)) + "\\pghsxn"
+        + std::to_string(toTwips(section.paperSize.height));
+    const struct {
+        const char* word;
+        float value;
+    } lengths[] = { { "marglsxn", section.margins.left }, { "margrsxn", section.margins.right },
+        { "margtsxn", section.margins.top }, { "margbsxn", section.margins.bottom },
+        { "guttersxn", section.margins.gutter }, { "headery", section.margins.header },
+        { "footery", section.margins.footer } };
+    for (const auto& length : lengths)
+        m_body += std::string("\\") + length.word + std::to_string(toTwips(length.value));
+    if (section.titlePage)
+        m_body += "\\titlepg";
+    if (section.pageNumberStart)
+        m_body += "\\pgnstarts" + std::to_string(*section.pageNumberStart) + "\\pgnrestart";
+    static const char* const kNumberFormats[] = { "\\pgndec", "\\pgnlcrm", "\\pgnucrm", "\\pgnlcltr", "\\pgnucltr" };
+    m_body += kNumberFormats[std::size_t(section.pageNumberFormat) % 5];
+    m_body += "\n";
+    // Default, First, Even: the words RTF gives each (the default is the odd pages' when even ones differ).
+    const char* headers[] = { "header", "headerf", "headerl" };
+    const char* footers[] = { "footer", "footerf", "footerl" };
+    for (std::size_t kind = 0; kind < kHeaderFooterKinds; ++kind) {
+        writeStory(headers[kind], section.headers[kind]);
+        writeStory(footers[kind], section.footers[kind]);
+    }
+}
+
+void RtfWriter::writeStory(const char* destination, const std::shared_ptr<TextStorage>& story)
+{
+    // A story of no text is written as nothing, so the section links to its predecessor's, as a reader does
+    // with an empty group.
+    if (!story || !story->length())
+        return;
+    m_body += std::string("{\\") + destination + "\n";
+    const TextStorage* body = std::exchange(m_text, story.get());
+    writeBody(nullptr);
+    m_text = body;
+    m_body += "}\n";
+}
+
 std::string RtfWriter::write()
 {
-    const std::string& text = m_text.string();
-    // Split into paragraphs and arrange them in the tree of tables they stand in.
-    std::vector<Item> document;
-    struct Open {
-        TableNode* table;
-        std::shared_ptr<const TableCell> cell;
-    };
-    std::vector<Open> open;
-    std::size_t position = 0;
-    while (position < text.size()) {
-        std::size_t end = text.find_first_of("\n\f", position);
-        end = end == std::string::npos ? text.size() : end + 1;
-        Range paragraph { position, end - position };
-        position = end;
-        auto chain = cellChain(m_text.attributesAt(paragraph.location).tableCell);
-        std::size_t keep = 0;
-        while (keep < open.size() && keep < chain.size() && open[keep].table->tableId == chain[keep]->tableId
-            && open[keep].table->rows.back().row == chain[keep]->row && sameCell(*open[keep].cell, *chain[keep]))
-            ++keep;
-        // The first level that differs: a new cell in the same row, a new row, or a new table.
-        std::vector<Item>* items = keep == 0 ? &document : &open[keep - 1].table->rows.back().cells.back().items;
-        for (std::size_t level = keep; level < chain.size(); ++level) {
-            const auto& cell = chain[level];
-            TableNode* table = nullptr;
-            if (level < open.size() && open[level].table->tableId == cell->tableId)
-                table = open[level].table;
-            open.resize(level);
-            if (!table) {
-                items->push_back({ {}, std::make_unique<TableNode>() });
-                table = items->back().table.get();
-                table->tableId = cell->tableId;
-                table->level = int(level) + 1;
-            }
-            if (table->rows.empty() || table->rows.back().row != cell->row)
-                table->rows.push_back({ cell->row, {} });
-            table->rows.back().cells.push_back({ cell, {} });
-            open.push_back({ table, cell });
-            items = &table->rows.back().cells.back().items;
-        }
-        open.resize(chain.size());
-        items->push_back({ paragraph, nullptr });
-    }
-
-    for (std::size_t i = 0; i < document.size(); ++i) {
-        if (document[i].table && i > 0 && document[i - 1].table)
-            m_newTableLevel = 1;
-        if (document[i].table)
-            writeTable(*document[i].table);
-        else
-            writeParagraph(document[i].paragraph, 0, false);
-    }
+    const PageSetup* setup = m_withPageSetup ? m_text->pageSetup().get() : nullptr;
+    writeBody(setup && !setup->sections.empty() ? setup : nullptr);
 
     std::string out = "{\\rtf1\\ansi\\ansicpg1252\\uc0\\deff0";
-    if (m_text.length()) {
-        float tabInterval = m_text.attributesAt(0).paragraphStyle().defaultTabInterval;
+    if (setup && setup->evenAndOddHeaders)
+        out += "\\facingp";
+    if (m_text->length()) {
+        float tabInterval = m_text->attributesAt(0).paragraphStyle().defaultTabInterval;
         if (tabInterval > 0)
             out += "\\deftab" + std::to_string(toTwips(tabInterval));
     }
@@ -720,12 +735,83 @@ std::string RtfWriter::write()
     return out;
 }
 
+void RtfWriter::writeBody(const PageSetup* setup)
+{
+    const std::string& text = m_text->string();
+    // Split into paragraphs and arrange them in the tree of tables they stand in.
+    std::vector<Item> document;
+    struct Open {
+        TableNode* table;
+        std::shared_ptr<const TableCell> cell;
+    };
+    std::vector<Open> open;
+    std::size_t position = 0;
+    while (position < text.size()) {
+        std::size_t end = text.find_first_of("\n\f", position);
+        end = end == std::string::npos ? text.size() : end + 1;
+        Range paragraph { position, end - position };
+        position = end;
+        auto chain = cellChain(m_text->attributesAt(paragraph.location).tableCell);
+        std::size_t keep = 0;
+        while (keep < open.size() && keep < chain.size() && open[keep].table->tableId == chain[keep]->tableId
+            && open[keep].table->rows.back().row == chain[keep]->row && sameCell(*open[keep].cell, *chain[keep]))
+            ++keep;
+        // The first level that differs: a new cell in the same row, a new row, or a new table.
+        std::vector<Item>* items = keep == 0 ? &document : &open[keep - 1].table->rows.back().cells.back().items;
+        for (std::size_t level = keep; level < chain.size(); ++level) {
+            const auto& cell = chain[level];
+            TableNode* table = nullptr;
+            if (level < open.size() && open[level].table->tableId == cell->tableId)
+                table = open[level].table;
+            open.resize(level);
+            if (!table) {
+                items->push_back({ {}, std::make_unique<TableNode>(), paragraph.location });
+                table = items->back().table.get();
+                table->tableId = cell->tableId;
+                table->level = int(level) + 1;
+            }
+            if (table->rows.empty() || table->rows.back().row != cell->row)
+                table->rows.push_back({ cell->row, {} });
+            table->rows.back().cells.push_back({ cell, {} });
+            open.push_back({ table, cell });
+            items = &table->rows.back().cells.back().items;
+        }
+        open.resize(chain.size());
+        items->push_back({ paragraph, nullptr, paragraph.location });
+    }
+
+    std::size_t section = 0;
+    if (setup)
+        writeSection(setup->sections[0], nullptr);
+    for (std::size_t i = 0; i < document.size(); ++i) {
+        // A section begins with the first paragraph or table at or after its start.
+        bool broke = false;
+        while (setup && section + 1 < setup->sections.size() && setup->sections[section + 1].start <= document[i].start) {
+            ++section;
+            broke = true;
+        }
+        if (broke)
+            writeSection(setup->sections[section], &setup->sections[section - 1]);
+        if (document[i].table && i > 0 && document[i - 1].table)
+            m_newTableLevel = 1;
+        if (document[i].table)
+            writeTable(*document[i].table);
+        else
+            writeParagraph(document[i].paragraph, 0, false);
+    }
+}
+
 } // namespace
 
 std::string writeRtf(const TextStorage& text, Range range)
 {
     TextStorage part = text.substring(range);
-    return RtfWriter(part).write();
+    return RtfWriter(part, false).write();
+}
+
+std::string writeRtfWithPageSetup(const TextStorage& text)
+{
+    return RtfWriter(text, true).write();
 }
 
 } // namespace importer::rtf

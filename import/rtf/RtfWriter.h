@@ -11,4 +11,8 @@ namespace importer::rtf {
 // once installRtfHooks has run.
 std::string writeRtf(const kit::TextStorage& text, kit::Range range);
 
+// The whole text with its page setup besides: each section's paper, margins and page numbering, and its
+// headers and footers, for a text handed from one process to another whole.
+std::string writeRtfWithPageSetup(const kit::TextStorage& text);
+
 } // namespace importer::rtf

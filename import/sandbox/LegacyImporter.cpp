@@ -1,12 +1,14 @@
 #include "import/sandbox/LegacyImporter.h"
 
 #include "import/common/ByteReader.h"
+#include "import/common/OutputBudget.h"
 #include "kit/foundation/HelperProgram.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <unistd.h>
 
@@ -54,13 +56,17 @@ std::optional<std::filesystem::path> legacyHelperPath()
 
 ImportResult importLegacy(std::span<const std::uint8_t> bytes) { return importLegacy(bytes, {}); }
 
-ImportResult importLegacy(std::span<const std::uint8_t> bytes, const sandbox::ChildLimits& limits)
+namespace {
+
+ImportResult readLegacy(std::span<const std::uint8_t> bytes, const sandbox::ChildLimits& limits)
 {
     auto helper = legacyHelperPath();
     if (!helper)
         return { nullptr, "none", "not a known format" };
-    sandbox::ChildResult child
-        = sandbox::runChild({ helper->string() }, bytes, limits, std::getenv("LECTORIN_REVENGE_STDERR") != nullptr);
+    // The child charges the document against what is left of this import's budget.
+    std::string budget = "--output-budget=" + std::to_string(OutputBudget::current().remaining());
+    sandbox::ChildResult child = sandbox::runChild(
+        { helper->string(), budget }, bytes, limits, std::getenv("LECTORIN_REVENGE_STDERR") != nullptr);
     std::string_view output = child.output;
 
     // The first line names the format as soon as it is known, so a parse that crashes still says what it was.
@@ -79,8 +85,8 @@ ImportResult importLegacy(std::span<const std::uint8_t> bytes, const sandbox::Ch
     output.remove_prefix(firstEnd + 1);
     std::size_t statusEnd = output.find('\n');
     std::string_view status = output.substr(0, statusEnd);
-    if (status == "encrypted")
-        return { nullptr, format, "encrypted" };
+    if (status == "encrypted" || status == "too large")
+        return { nullptr, format, std::string(status) };
     if (status != "ok" || statusEnd == std::string_view::npos)
         return { nullptr, format, "damaged" };
     output.remove_prefix(statusEnd + 1);
@@ -88,6 +94,13 @@ ImportResult importLegacy(std::span<const std::uint8_t> bytes, const sandbox::Ch
     if (!text)
         return { nullptr, format, "damaged" };
     return { text, format, {} };
+}
+
+} // namespace
+
+ImportResult importLegacy(std::span<const std::uint8_t> bytes, const sandbox::ChildLimits& limits)
+{
+    return importWithBudget([bytes, &limits] { return readLegacy(bytes, limits); });
 }
 
 } // namespace importer

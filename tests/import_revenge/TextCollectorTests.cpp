@@ -1,3 +1,4 @@
+#include "import/common/OutputBudget.h"
 #include "import/package/OfficeUnits.h"
 #include "import/revenge/TextCollector.h"
 #include "import_docx/DocxBuilder.h"
@@ -224,7 +225,7 @@ TEST(TextCollector, TablesMarkEveryCellParagraph)
     EXPECT_FALSE(at(c, "after").tableCell);
 }
 
-TEST(TextCollector, NotesFollowTheBodyAndHeadersAreNotShown)
+TEST(TextCollector, NotesFollowTheBodyAndHeadersGoToThePageSetup)
 {
     TextCollector c;
     c.openHeader({});
@@ -251,6 +252,77 @@ TEST(TextCollector, NotesFollowTheBodyAndHeadersAreNotShown)
     std::size_t noteStart = c.text()->string().find("7 the");
     EXPECT_EQ(c.text()->attributesAt(noteStart).superscript, 1) << "the citation starts the note";
     EXPECT_TRUE(at(c, "the note").italic);
+    ASSERT_TRUE(c.text()->pageSetup()) << "a header without a page span still has a section to go to";
+    const auto& setup = *c.text()->pageSetup();
+    ASSERT_EQ(setup.sections.size(), 1u);
+    ASSERT_TRUE(setup.header(0, kit::HeaderFooterKind::Default));
+    EXPECT_EQ(setup.header(0, kit::HeaderFooterKind::Default)->string(), "running head\n");
+    ASSERT_TRUE(setup.footer(0, kit::HeaderFooterKind::Default));
+    EXPECT_EQ(setup.footer(0, kit::HeaderFooterKind::Default)->string(), "page foot\n");
+}
+
+// Each page span is a section of the page setup with its paper, margins and stories; a span's headers are
+// its own, and which pages take one comes from its occurrence.
+TEST(TextCollector, PageSpansBecomeSectionsWithTheirStories)
+{
+    TextCollector c;
+    RVNGPropertyList a5;
+    a5.insert("fo:page-width", 5.83, librevenge::RVNG_INCH);
+    a5.insert("fo:page-height", 8.27, librevenge::RVNG_INCH);
+    a5.insert("fo:margin-left", 0.5, librevenge::RVNG_INCH);
+    a5.insert("fo:margin-top", 1.0, librevenge::RVNG_INCH);
+    c.openPageSpan(a5);
+    c.openHeader(props({ { "librevenge:occurrence", "odd" } }));
+    c.openParagraph({});
+    c.insertText("Page ");
+    c.insertField(props({ { "librevenge:field-type", "text:page-number" } }));
+    c.closeParagraph();
+    c.closeHeader();
+    c.openHeader(props({ { "librevenge:occurrence", "even" } }));
+    paragraph(c, "even head");
+    c.closeHeader();
+    c.openFooter(props({ { "librevenge:occurrence", "first" } }));
+    paragraph(c, "first foot");
+    c.closeFooter();
+    c.openHeader(props({ { "librevenge:occurrence", "last" } }));
+    paragraph(c, "last head");
+    c.closeHeader();
+    paragraph(c, "first page");
+    c.closePageSpan();
+    c.openPageSpan({});
+    c.openFooter({});
+    c.openTextBox({});
+    paragraph(c, "left open in the footer");
+    c.closeFooter();
+    paragraph(c, "second span");
+    c.endDocument();
+
+    EXPECT_EQ(c.text()->string(), "first page\nsecond span\n") << "no story shows in the body";
+    ASSERT_TRUE(c.text()->pageSetup());
+    const kit::PageSetup& setup = *c.text()->pageSetup();
+    EXPECT_TRUE(setup.evenAndOddHeaders);
+    ASSERT_EQ(setup.sections.size(), 2u);
+    const kit::PageSection& first = setup.sections[0];
+    EXPECT_EQ(first.start, 0u);
+    EXPECT_NEAR(first.paperSize.width, 419.8, 0.1);
+    EXPECT_NEAR(first.margins.left, 36, 0.01);
+    EXPECT_NEAR(first.margins.top, 72, 0.01);
+    EXPECT_NEAR(first.margins.header, 36, 0.01);
+    EXPECT_TRUE(first.titlePage);
+    auto odd = first.headers[std::size_t(kit::HeaderFooterKind::Default)];
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->string(), "Page 1\n");
+    EXPECT_EQ(odd->attributesAt(5).pageField, kit::PageField::Page) << "the page number is a field";
+    ASSERT_TRUE(first.headers[std::size_t(kit::HeaderFooterKind::Even)]);
+    EXPECT_EQ(first.headers[std::size_t(kit::HeaderFooterKind::Even)]->string(), "even head\n");
+    ASSERT_TRUE(first.footers[std::size_t(kit::HeaderFooterKind::First)]);
+    EXPECT_EQ(first.footers[std::size_t(kit::HeaderFooterKind::First)]->string(), "first foot\n");
+    const kit::PageSection& second = setup.sections[1];
+    EXPECT_EQ(second.start, std::string("first page\n").size());
+    EXPECT_EQ(second.paperSize, (kit::Size { 612, 792 }));
+    ASSERT_TRUE(second.footers[std::size_t(kit::HeaderFooterKind::Default)]);
+    EXPECT_EQ(second.footers[std::size_t(kit::HeaderFooterKind::Default)]->string(), "left open in the footer\n")
+        << "a box left open ends with its story, and stays in it";
 }
 
 TEST(TextCollector, TextBoxesFollowTheirParagraphAndKeepTheirCell)
@@ -375,4 +447,101 @@ TEST(TextCollector, KeepsTextWithinItsLimit)
     exact.endDocument();
     EXPECT_FALSE(exact.truncated()) << "99 characters and a paragraph break fit in 100";
     EXPECT_EQ(exact.text()->length(), 100u);
+}
+
+// Cells are told apart by their last paragraph break, so every cell must end in one whatever the library
+// sent: an open paragraph, text without a paragraph, a box after the paragraph, the document's end.
+TEST(TextCollector, EveryCellEndsInAParagraphBreakOfItsOwn)
+{
+    using Steps = void (*)(TextCollector&);
+    const struct {
+        Steps steps;
+        const char* why;
+    } cases[] = {
+        { [](TextCollector& c) {
+             c.openTableCell({});
+             c.insertText("bare");
+             c.closeTableCell();
+         },
+            "text without a paragraph" },
+        { [](TextCollector& c) {
+             c.openTableCell({});
+             c.openParagraph({});
+             c.insertText("open");
+             c.openTableCell({});
+             c.insertText("next");
+         },
+            "a paragraph left open when the next cell begins, the last one at the table's end" },
+        { [](TextCollector& c) {
+             c.openTableCell({});
+             c.openParagraph({});
+             c.insertText("boxed");
+             c.openTextBox({});
+             paragraph(c, "in the box");
+             c.closeTextBox();
+             c.closeParagraph();
+             c.closeTableCell();
+         },
+            "a text box shown after the cell's paragraph" },
+        { [](TextCollector& c) {
+             c.openTableCell({});
+             paragraph(c, "before");
+             c.openTable({});
+             c.openTableRow({});
+             c.openTableCell({});
+             c.insertText("inner");
+             c.closeTable();
+             c.closeTableCell();
+         },
+            "a nested table left open, then the outer cell's own break" },
+        { [](TextCollector& c) {
+             c.openTableCell({});
+             c.openParagraph({});
+             c.insertText("cut");
+             c.openFootnote({});
+             c.insertText("note");
+         },
+            "the document ends inside a note inside a cell" },
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.why);
+        TextCollector c;
+        c.openTable({});
+        c.openTableRow({});
+        row.steps(c);
+        c.endDocument();
+        const kit::TextStorage& text = *c.text();
+        ASSERT_GT(text.length(), 0u);
+        const auto& runs = text.runs();
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            const kit::TableCell* cell = runs[i].attributes->tableCell.get();
+            const kit::TableCell* next = i + 1 < runs.size() ? runs[i + 1].attributes->tableCell.get() : nullptr;
+            std::size_t end = i + 1 < runs.size() ? runs[i + 1].location : text.length();
+            if (cell && (!next || !(*next == *cell))) {
+                EXPECT_EQ(text.string()[end - 1], '\n') << "cell " << cell->column << " in " << text.string();
+            }
+        }
+        EXPECT_EQ(text.string().back(), '\n');
+    }
+}
+
+// The collector charges the import's shared budget: a document that outgrows it stops there, in whichever
+// story it was.
+TEST(TextCollector, ChargesTheImportsBudget)
+{
+    importer::ImportBudgetScope scope(4096);
+    TextCollector c;
+    std::string line(99, 'x');
+    for (int i = 0; i < 100; ++i) {
+        c.openTable({});
+        c.openTableRow({});
+        c.openTableCell({});
+        paragraph(c, line.c_str());
+        c.closeTable();
+    }
+    c.endDocument();
+    EXPECT_TRUE(c.truncated());
+    EXPECT_TRUE(scope.budget().isExhausted());
+    EXPECT_LT(c.text()->length(), 4096u) << "attribute runs are charged too";
+    EXPECT_EQ(c.text()->string().back(), '\n');
 }

@@ -1,4 +1,6 @@
 #include "import/rtf/RtfImporter.h"
+#include "import/rtf/RtfWriter.h"
+#include "kit/text/PageSetup.h"
 #include "import_rtf/RoundTrip.h"
 
 #include <cairo.h>
@@ -229,4 +231,76 @@ TEST(RtfWriter, WritesOnlyTheRange)
             EXPECT_TRUE(back->attributesAt(0).bold);
         }
     }
+}
+
+// Written with its page setup, the whole text carries each section's paper, margins, numbering and stories,
+// the even pages' choice, and the page-number fields of a header, so that a text handed over as RTF (the
+// document libraries' helper does) keeps its layout. Sections that link to their predecessor's stories stay
+// linked; a copy of the text carries the text alone.
+TEST(RtfWriter, KeepsThePageSetupOfTheWholeText)
+{
+    TextStorage storage;
+    storage.append("first section\nsecond section\n", Attributes {});
+    auto story = [](const std::string& text, kit::PageField field = kit::PageField::None) {
+        auto out = std::make_shared<TextStorage>();
+        out->append(text, Attributes {});
+        Attributes number;
+        number.pageField = field;
+        if (field != kit::PageField::None)
+            out->append("1", number);
+        out->append("\n", Attributes {});
+        return out;
+    };
+    kit::PageSetup setup;
+    setup.evenAndOddHeaders = true;
+    kit::PageSection first;
+    first.paperSize = { 595.3f, 841.9f };
+    first.margins = { 50, 60, 70, 80, 20, 25, 10 };
+    first.titlePage = true;
+    first.headers[0] = story("Page ", kit::PageField::Page);
+    first.headers[1] = story("title page head");
+    first.headers[2] = story("even head");
+    first.footers[0] = story("of ", kit::PageField::NumPages);
+    kit::PageSection second;
+    second.start = 14;
+    second.paperSize = { 792, 612 };
+    second.pageNumberStart = 5;
+    second.pageNumberFormat = kit::PageNumberFormat::LowerRoman;
+    setup.sections = { first, second };
+    storage.setPageSetup(std::make_shared<kit::PageSetup>(setup));
+
+    std::string rtf = importer::rtf::writeRtfWithPageSetup(storage);
+    auto back = importer::importRtf({ reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size() }).text;
+    ASSERT_TRUE(back) << rtf;
+    EXPECT_EQ(back->string(), storage.string());
+    ASSERT_TRUE(back->pageSetup()) << rtf;
+    const kit::PageSetup& read = *back->pageSetup();
+    EXPECT_TRUE(read.evenAndOddHeaders);
+    ASSERT_EQ(read.sections.size(), 2u);
+    EXPECT_EQ(read.sections[1].start, 14u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_NEAR(read.sections[i].paperSize.width, setup.sections[i].paperSize.width, 0.05);
+        EXPECT_NEAR(read.sections[i].paperSize.height, setup.sections[i].paperSize.height, 0.05);
+        EXPECT_EQ(read.sections[i].margins, setup.sections[i].margins);
+        EXPECT_EQ(read.sections[i].titlePage, setup.sections[i].titlePage);
+        EXPECT_EQ(read.sections[i].pageNumberStart, setup.sections[i].pageNumberStart);
+        EXPECT_EQ(read.sections[i].pageNumberFormat, setup.sections[i].pageNumberFormat);
+    }
+    const char* expected[] = { "Page 1\n", "title page head\n", "even head\n" };
+    for (std::size_t kind = 0; kind < kit::kHeaderFooterKinds; ++kind) {
+        auto header = read.header(1, kit::HeaderFooterKind(kind));
+        ASSERT_TRUE(header) << kind << ": the second section links to the first one's";
+        EXPECT_EQ(header->string(), expected[kind]);
+    }
+    EXPECT_EQ(read.header(0, kit::HeaderFooterKind::Default)->attributesAt(5).pageField, kit::PageField::Page);
+    auto footer = read.footer(0, kit::HeaderFooterKind::Default);
+    ASSERT_TRUE(footer);
+    EXPECT_EQ(footer->string(), "of 1\n");
+    EXPECT_EQ(footer->attributesAt(3).pageField, kit::PageField::NumPages);
+
+    std::string copied = storage.rtfFromRange({ 0, storage.length() });
+    auto copyBack = importer::importRtf({ reinterpret_cast<const std::uint8_t*>(copied.data()), copied.size() }).text;
+    ASSERT_TRUE(copyBack);
+    EXPECT_FALSE(copyBack->pageSetup()) << "what is copied is the text alone";
 }

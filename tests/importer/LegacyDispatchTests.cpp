@@ -1,4 +1,5 @@
 #include "import/Importer.h"
+#include "import/common/OutputBudget.h"
 #include "import/sandbox/LegacyImporter.h"
 #include "support/TestSupport.h"
 
@@ -126,4 +127,50 @@ TEST(LegacyDispatch, WithoutTheHelperOlderFormatsAreUnknown)
     auto result = importer::importDocument(legacyFile("formatcorpus-testWordPerfect_50.doc"));
     EXPECT_EQ(result.error, "not a known format");
     EXPECT_EQ(importer::importDocument(bytesOf("plain words")).format, "text");
+}
+
+// The child and the RTF it hands back are charged against the import's one output budget: the child is
+// told what is left of it, and a document that outgrows it in either process ends in "too large".
+TEST(LegacyDispatch, OlderFormatsRunUnderTheImportsBudget)
+{
+    importer::installRtfReader();
+    std::string abiword = "<?xml version=\"1.0\"?>\n<abiword version=\"1.0\"><section>";
+    for (int i = 0; i < 4000; ++i)
+        abiword += "<p>Paragraph " + std::to_string(i) + " of a long generated AbiWord document.</p>";
+    abiword += "</section></abiword>";
+    {
+        importer::ImportBudgetScope scope(64 << 10);
+        auto result = importer::importLegacy(bytesOf(abiword));
+        EXPECT_EQ(result.format, "abiword");
+        EXPECT_EQ(result.error, "too large") << "the child stops at the budget it was given";
+        EXPECT_FALSE(result.text);
+    }
+    {
+        importer::ImportBudgetScope scope(8 << 20);
+        auto result = importer::importLegacy(bytesOf(abiword));
+        ASSERT_TRUE(result.text) << result.error << ": the same document within a larger budget";
+        EXPECT_NE(result.text->string().find("Paragraph 3999 of"), std::string::npos);
+    }
+
+    auto wordPerfect = legacyFile("formatcorpus-testWordPerfect_50.doc");
+    useHelperScript("budget", "cat >/dev/null; printf 'LECTORIN-REVENGE works\\nok\\n{\\\\rtf1 %s\\\\par}' \"$1\"");
+    {
+        importer::ImportBudgetScope scope(50000);
+        auto told = importer::importLegacy(wordPerfect);
+        ASSERT_TRUE(told.text) << told.error;
+        EXPECT_EQ(told.text->string(), "--output-budget=50000\n") << "the child is told what is left";
+    }
+    useHelperScript("huge", "cat >/dev/null; printf 'LECTORIN-REVENGE works\\nok\\n{\\\\rtf1 '; "
+                            "i=0; while [ $i -lt 3000 ]; do printf 'words of a huge answer\\\\par '; i=$((i+1)); done; "
+                            "printf '}'");
+    {
+        importer::ImportBudgetScope scope(16 << 10);
+        auto huge = importer::importLegacy(wordPerfect);
+        EXPECT_TRUE(scope.budget().isExhausted()) << "the RTF read back is charged here";
+        if (huge.text) {
+            EXPECT_LT(huge.text->length(), std::size_t(16 << 10));
+        }
+    }
+    useHelperScript("refuses", "cat >/dev/null; printf 'LECTORIN-REVENGE works\\ntoo large\\n'");
+    EXPECT_EQ(importer::importLegacy(wordPerfect).error, "too large");
 }
