@@ -4,7 +4,9 @@
 #include "import/doc/DocImporter.h"
 #include "import/doc/Word2Document.h"
 #include "import/docx/DocxImporter.h"
+#include "import/docx/WordXml2003.h"
 #include "import/html/HtmlImporter.h"
+#include "import/odt/FlatOpenDocument.h"
 #include "import/odt/OdtImporter.h"
 #include "import/package/OpenPackage.h"
 #include "import/rtf/RtfImporter.h"
@@ -53,13 +55,16 @@ ImportResult importPackage(std::span<const std::uint8_t> bytes)
 bool anyBytes(std::span<const std::uint8_t>) { return true; }
 
 // Tried in order; the first whose sniff accepts the bytes imports them. Containers first: their magic
-// numbers cannot be mistaken for text; OLE2 and ZIP files that are not Word's or OpenDocument's (Works,
+// numbers cannot be mistaken for text; XML formats are told by their root element (and may be UTF-16,
+// which the older formats' libraries would be asked about); OLE2 and ZIP files that are not Word's or OpenDocument's (Works,
 // StarOffice, Pages) go on to the libraries of older formats. Those come after every reader of our own
 // and before text, which takes whatever no other format claimed.
 constexpr ByteFormat kFormats[] = {
     { looksLikeOle, importOle, true },
     { looksLikeZip, importPackage, true },
     { looksLikeRtf, importRtf },
+    { looksLikeFlatOpenDocument, importFlatOpenDocument, true },
+    { looksLikeWordXml2003, importWordXml2003 },
     { looksLikeHtml, importHtml },
     { looksLikeWord2, importWord2 },
     { looksLikeLegacy, importLegacy, true },

@@ -9,7 +9,8 @@
 
 namespace importer {
 
-// What the importer made of some bytes. format is one of "rtf", "text", "doc", "docx", "odt", "html",
+// What the importer made of some bytes. format is one of "rtf", "text", "doc", "docx", "odt", "html", the flat
+// XML formats' "fodt" and "wordxml",
 // the older formats' "wordperfect", "works", "write", "staroffice", "pages", "abiword", "mac", or "none". When text is null, error says why: "encrypted", "truncated", "not a known format", ...
 struct ImportResult {
     std::shared_ptr<kit::TextStorage> text;

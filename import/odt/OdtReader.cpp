@@ -92,10 +92,12 @@ bool hasTextContent(pugi::xml_node shape)
 
 } // namespace
 
-OdtReader::OdtReader(ZipArchive& archive, XmlPart content, std::optional<XmlPart> styles)
+OdtReader::OdtReader(ZipArchive& archive, XmlPart content, std::optional<XmlPart> styles, bool stylesInContent)
     : m_content(std::move(content))
     , m_stylesPart(std::move(styles))
-    , m_styles(m_stylesPart ? m_stylesPart->root() : pugi::xml_node(), m_content.root())
+    , m_hasStyles(stylesInContent || m_stylesPart)
+    , m_styles(stylesInContent ? m_content.root() : m_stylesPart ? m_stylesPart->root() : pugi::xml_node(),
+          m_content.root())
     , m_images(archive)
     , m_out(std::make_shared<kit::TextStorage>())
 {
@@ -107,7 +109,7 @@ ImportResult OdtReader::read()
     beginSection({});
     readBlocks(text, 0);
     std::shared_ptr<kit::PageSetup> setup;
-    if (m_stylesPart) {
+    if (m_hasStyles) {
         setup = std::make_shared<kit::PageSetup>();
         setup->sections = std::move(m_sections);
     }
@@ -121,7 +123,7 @@ void OdtReader::beginSection(std::string_view masterName)
 {
     // Sections past this many keep the last one's pages: the cap only bounds what hostile files cost.
     constexpr std::size_t kMaxSections = 10000;
-    if (m_sections.size() >= kMaxSections || !m_stylesPart)
+    if (m_sections.size() >= kMaxSections || !m_hasStyles)
         return;
     pugi::xml_node master = m_styles.masterPage(masterName);
     kit::PageSection section = m_styles.pageSection(master);

@@ -22,7 +22,8 @@ namespace importer::odt {
 // the bodies of the notes, gathered at the end. Tracked deletions and annotations are not shown.
 class OdtReader {
 public:
-    OdtReader(ZipArchive& archive, XmlPart content, std::optional<XmlPart> styles);
+    // A flat document (one XML file) holds its styles and master pages in content itself: stylesInContent.
+    OdtReader(ZipArchive& archive, XmlPart content, std::optional<XmlPart> styles, bool stylesInContent = false);
     ImportResult read();
 
 private:
@@ -66,6 +67,7 @@ private:
 
     XmlPart m_content;
     std::optional<XmlPart> m_stylesPart;
+    bool m_hasStyles; // a styles part, or styles in content: the document sets up its pages
     OdtStyles m_styles;
     PackageImages m_images;
     Interner<kit::ParagraphStyle> m_paragraphStyles;

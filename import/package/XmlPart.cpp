@@ -13,7 +13,8 @@ struct KnownNamespace {
     const char* prefix;
 };
 
-// Transitional and Strict Office Open XML, the Microsoft extensions Word writes, VML, and OpenDocument.
+// Transitional and Strict Office Open XML, the Microsoft extensions Word writes, VML, OpenDocument, and the
+// namespaces of Word 2003 XML.
 constexpr KnownNamespace kKnownNamespaces[] = {
     { "http://schemas.openxmlformats.org/wordprocessingml/2006/main", "w" },
     { "http://purl.oclc.org/ooxml/wordprocessingml/main", "w" },
@@ -50,6 +51,10 @@ constexpr KnownNamespace kKnownNamespaces[] = {
     { "urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0", "svg" },
     { "urn:oasis:names:tc:opendocument:xmlns:manifest:1.0", "manifest" },
     { "http://www.w3.org/1999/xlink", "xlink" },
+    // Word 2003 XML, which its reader translates into the vocabulary above.
+    { "http://schemas.microsoft.com/office/word/2003/wordml", "w" },
+    { "http://schemas.microsoft.com/office/word/2003/auxHint", "wx" },
+    { "http://schemas.microsoft.com/aml/2001/core", "aml" },
 };
 
 // Whether the root element binds a known namespace to another prefix than ours, or declares none we know.

@@ -64,14 +64,15 @@ TEST(Bundle, ThePluginBundleDescribesItself)
     EXPECT_EQ(plugin.updateHost(), "updates.lectorin.invalid") << "a shipped check never leaves the machine";
     EXPECT_EQ(plugin.claimedMIMETypes(),
         (std::vector<std::string> { "application/msword", "application/rtf", "application/vnd.apple.pages",
-            "application/vnd.ms-word.document.macroenabled.12", "application/vnd.ms-works",
-            "application/vnd.oasis.opendocument.text", "application/vnd.oasis.opendocument.text-template",
+            "application/vnd.ms-word.document.macroenabled.12", "application/vnd.ms-wordml", "application/vnd.ms-works",
+            "application/vnd.oasis.opendocument.text", "application/vnd.oasis.opendocument.text-flat-xml",
+            "application/vnd.oasis.opendocument.text-template",
             "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
             "application/vnd.openxmlformats-officedocument.wordprocessingml.template", "application/vnd.stardivision.writer",
             "application/vnd.wordperfect", "application/wordperfect", "application/x-abiword",
             "application/x-iwork-pages-sffpages", "application/x-mswrite", "text/rtf" }));
     EXPECT_EQ(plugin.claimedExtensions(),
-        (std::vector<std::string> { "abw", "doc", "docm", "docx", "dot", "dotx", "odt", "ott", "pages", "rtf", "sdw", "wp",
+        (std::vector<std::string> { "abw", "doc", "docm", "docx", "dot", "dotx", "fodt", "odt", "ott", "pages", "rtf", "sdw", "wp",
             "wp5", "wp6", "wpd", "wps", "wri", "zabw" }));
     EXPECT_EQ(&Bundle::plugin(), &plugin) << "one bundle object per folder";
 }
