@@ -755,9 +755,11 @@ void TextCollector::openTable(const RVNGPropertyList& properties)
     current.tables.push_back(std::move(table));
 }
 
+// A table that could not stand where it was opened (id < 0) takes no rows or cells, whatever the
+// callbacks around it did to the hiding.
 void TextCollector::openTableRow(const RVNGPropertyList& properties)
 {
-    if (isHidden() || target().tables.empty())
+    if (isHidden() || target().tables.empty() || target().tables.back().id < 0)
         return;
     Table& table = target().tables.back();
     if (table.cell)
@@ -770,7 +772,7 @@ void TextCollector::openTableRow(const RVNGPropertyList& properties)
 
 void TextCollector::openTableCell(const RVNGPropertyList& properties)
 {
-    if (isHidden() || target().tables.empty())
+    if (isHidden() || target().tables.empty() || target().tables.back().id < 0)
         return;
     if (target().tables.back().cell)
         closeTableCell();
@@ -883,6 +885,7 @@ void TextCollector::endDocument()
     m_noteIsHidden.clear();
     m_boxIsHidden.clear();
     m_stories.clear();
+    m_openComments = 0;
     while (m_targets.size() > 1)
         finishTarget();
     endParagraph('\n');

@@ -69,8 +69,19 @@ public:
     void closeFootnote() override { closeSubDocument(m_noteIsHidden); }
     void openEndnote(const librevenge::RVNGPropertyList&) override;
     void closeEndnote() override { closeSubDocument(m_noteIsHidden); }
-    void openComment(const librevenge::RVNGPropertyList&) override { ++m_hiddenDepth; }
-    void closeComment() override { closeHidden(); }
+    void openComment(const librevenge::RVNGPropertyList&) override
+    {
+        ++m_openComments;
+        ++m_hiddenDepth;
+    }
+    // A close without its open must not end the hiding of something else (a table where none can stand).
+    void closeComment() override
+    {
+        if (m_openComments > 0) {
+            --m_openComments;
+            closeHidden();
+        }
+    }
     void openTextBox(const librevenge::RVNGPropertyList&) override;
     void closeTextBox() override { closeSubDocument(m_boxIsHidden); }
     void openTable(const librevenge::RVNGPropertyList&) override;
@@ -169,6 +180,7 @@ private:
     bool m_truncated = false;
     std::vector<Target> m_targets;
     int m_hiddenDepth = 0;
+    int m_openComments = 0;
     std::vector<bool> m_boxIsHidden; // per open text box: whether it only hides its content
     kit::Attributes m_span;
     std::string m_link;

@@ -502,6 +502,17 @@ TEST(TextCollector, EveryCellEndsInAParagraphBreakOfItsOwn)
              c.insertText("note");
          },
             "the document ends inside a note inside a cell" },
+        { [](TextCollector& c) {
+             c.openTableCell({});
+             c.insertText("kept");
+             c.closeTableCell();
+             c.openTable({}); // between cells: nothing of it is kept
+             c.closeComment(); // without its open: must not end that hiding
+             c.openTableCell({});
+             c.insertText("dropped");
+             c.closeTable();
+         },
+            "a table where none can stand takes no cells" },
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.why);
@@ -522,6 +533,7 @@ TEST(TextCollector, EveryCellEndsInAParagraphBreakOfItsOwn)
             }
         }
         EXPECT_EQ(text.string().back(), '\n');
+        EXPECT_EQ(text.string().find("dropped"), std::string::npos);
     }
 }
 
