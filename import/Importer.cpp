@@ -13,6 +13,7 @@
 #include "import/sandbox/LegacyImporter.h"
 #include "import/text/TextImporter.h"
 
+#include <libxml/parser.h>
 #include <optional>
 
 namespace importer {
@@ -73,7 +74,7 @@ constexpr ByteFormat kFormats[] = {
 
 } // namespace
 
-ImportResult importDocument(std::span<const std::uint8_t> bytes)
+ImportResult importDocument(std::span<const std::uint8_t> bytes, const ImportLimits& limits)
 {
     installRtfHooks();
     return importWithBudget([bytes] {
@@ -90,7 +91,13 @@ ImportResult importDocument(std::span<const std::uint8_t> bytes)
             return result;
         }
         return declined ? *declined : ImportResult {};
-    });
+    }, limits);
+}
+
+void prepareImports()
+{
+    installRtfHooks();
+    xmlInitParser();
 }
 
 void installRtfReader()

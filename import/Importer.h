@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/common/OutputBudget.h"
 #include "kit/text/TextStorage.h"
 
 #include <cstdint>
@@ -18,8 +19,14 @@ struct ImportResult {
     std::string error;
 };
 
-// Decides the format from the bytes alone (no type, no file name) and converts them.
-ImportResult importDocument(std::span<const std::uint8_t> bytes);
+// Decides the format from the bytes alone (no type, no file name) and converts them. Any thread may import,
+// once prepareImports has run; the limits end it early with the error "stopped" (a requested stop) or
+// "too large" (the CPU time spent).
+ImportResult importDocument(std::span<const std::uint8_t> bytes, const ImportLimits& limits = {});
+
+// Sets up, once, what every import shares: the RTF hooks and the XML parser's globals. Call it on the UI
+// thread before the first import on another thread.
+void prepareImports();
 
 // Installs the RTF reader as kit's reader hook. Idempotent; importDocument calls it too.
 void installRtfReader();

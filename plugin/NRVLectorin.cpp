@@ -16,7 +16,16 @@
 #include "preferences/LectorinPreferences.h"
 #include "preferences/NRVLectorinPreferencesController.h"
 
+#include <chrono>
 #include <cmath>
+
+namespace {
+
+// A document whose conversion takes longer than this is refused as too large: the reader is better served
+// by the message than by a wait of unknown length.
+constexpr std::chrono::seconds kImportCpuTime { 30 };
+
+} // namespace
 
 std::unique_ptr<NRVLectorin> NRVLectorin::plugInViewWithArguments(const kit::Value& arguments)
 {
@@ -39,6 +48,8 @@ NRVLectorin::NRVLectorin(const kit::Value& arguments)
 NRVLectorin::~NRVLectorin()
 {
     kit::NotificationCenter::defaultCenter().removeObserver(this);
+    // The worker stops at its next look at the stop token and its result is dropped; nothing waits for it.
+    m_importJob.cancel();
     if (m_downloadConnection) {
         m_downloadConnection->cancel();
         m_downloadConnection.reset();
@@ -123,7 +134,7 @@ void NRVLectorin::awakeFromNib()
         showError();
         return;
     }
-    m_rawData.emplace();
+    m_rawData = std::make_shared<std::vector<std::uint8_t>>();
     if (auto* indicator = m_progressIndicator.get())
         indicator->startAnimation();
 }
@@ -212,13 +223,22 @@ void NRVLectorin::connectionDidFinishLoading(kit::URLConnection&)
 {
     // The connection is done with us; it may be destroyed from inside its own callback.
     m_downloadConnection.reset();
-    std::span<const std::uint8_t> bytes;
-    if (m_rawData)
-        bytes = *m_rawData;
-    importer::ImportResult imported = importer::importDocument(bytes);
+    if (!m_rawData)
+        m_rawData = std::make_shared<std::vector<std::uint8_t>>();
+    // The worker reads the bytes while the UI thread may save them; neither changes them from here on. The
+    // progress indicator keeps turning meanwhile.
+    importer::prepareImports();
+    std::shared_ptr<const std::vector<std::uint8_t>> bytes = m_rawData;
+    m_importJob = kit::BackgroundJob::start(
+        [bytes](std::stop_token stop) { return importer::importDocument(*bytes, { stop, kImportCpuTime }); },
+        [this](importer::ImportResult imported) { documentDidImport(std::move(imported)); });
+}
+
+void NRVLectorin::documentDidImport(importer::ImportResult imported)
+{
     m_importedFormat = imported.format;
     m_importError = imported.error;
-    m_problemMessage = documentProblemMessage(bytes.size(), imported.text.get(), imported.error);
+    m_problemMessage = documentProblemMessage(m_rawData->size(), imported.text.get(), imported.error);
     if (auto* pageView = m_pageView.get()) {
         pageView->setPageLayout(pageLayoutToOpen());
         updatePageLayoutMenuItem();
@@ -234,6 +254,10 @@ void NRVLectorin::connectionDidFinishLoading(kit::URLConnection&)
         scrollView->setHidden(false);
     if (kit::Window* w = window())
         w->makeFirstResponder(m_pageView ? static_cast<kit::Responder*>(m_pageView->firstTextView()) : nullptr);
+    if (m_printsWhenImported) {
+        m_printsWhenImported = false;
+        print(nullptr);
+    }
 }
 
 void NRVLectorin::connectionDidFailWithError(kit::URLConnection&, const kit::Error& error)

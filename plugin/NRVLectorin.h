@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/foundation/BackgroundJob.h"
 #include "kit/foundation/NotificationCenter.h"
 #include "kit/foundation/Value.h"
 #include "kit/geometry/Color.h"
@@ -13,6 +14,9 @@
 #include <optional>
 #include <vector>
 
+namespace importer {
+struct ImportResult;
+}
 namespace kit {
 class ProgressIndicator;
 }
@@ -60,6 +64,9 @@ public:
     void connectionDidReceiveData(kit::URLConnection&, std::span<const std::uint8_t> data) override;
     void connectionDidFinishLoading(kit::URLConnection&) override;
     void connectionDidFailWithError(kit::URLConnection&, const kit::Error& error) override;
+    // On the UI thread, once the worker has converted the downloaded bytes: the text goes to the page view
+    // (or the problem's sentence), and the progress indicator gives way to the pages.
+    void documentDidImport(importer::ImportResult imported);
 
     // Browser commands (actions: each takes its sender).
     void saveDocumentTo(kit::Responder* sender);
@@ -103,11 +110,13 @@ public:
     static PageLayout pageLayoutToOpen();
     static void setPageLayoutOverride(std::optional<PageLayout> layout);
 
-    // For hosts and tests.
+    // For hosts and tests. The document is loaded once its bytes have arrived and been imported; it is
+    // loading from the request until then, importing while a worker converts the bytes.
     bool downloadIsComplete() const { return m_downloadIsComplete; }
-    bool isLoading() const { return m_downloadConnection != nullptr; }
+    bool isLoading() const { return m_downloadConnection != nullptr || m_importJob.isRunning(); }
+    bool isImporting() const { return m_importJob.isRunning(); }
     bool hasFailed() const;
-    const std::vector<std::uint8_t>* rawData() const { return m_rawData ? &*m_rawData : nullptr; }
+    const std::vector<std::uint8_t>* rawData() const { return m_rawData.get(); }
     const std::optional<kit::URLResponse>& connectionResponse() const { return m_connectionResponse; }
     const kit::Value& pluginArguments() const { return m_pluginArguments; }
     NRVLectorinMultiPageView* pageView() const { return m_pageView.get(); }
@@ -140,7 +149,12 @@ private:
     kit::WeakPtr<kit::View> m_errorDisplay;
     std::unique_ptr<kit::URLConnection> m_downloadConnection;
     std::optional<kit::URLResponse> m_connectionResponse;
-    std::optional<std::vector<std::uint8_t>> m_rawData;
+    // Appended to on the UI thread during the download; from its end on, read only, and shared with the
+    // import's worker.
+    std::shared_ptr<std::vector<std::uint8_t>> m_rawData;
+    kit::BackgroundJob m_importJob;
+    // A print command that came while the document was being imported, run once it has been.
+    bool m_printsWhenImported = false;
     std::int32_t m_findActionTag = 0;
     bool m_showsError = false;
     std::string m_importedFormat;

@@ -63,7 +63,8 @@ bool NRVLectorin::dispatchAction(std::string_view selector, kit::Responder* send
 
 void NRVLectorin::saveDocumentTo(kit::Responder*)
 {
-    if (!m_downloadIsComplete)
+    // The downloaded bytes are saved as they came: that need not wait for their import.
+    if (!m_downloadIsComplete && !isImporting())
         return;
     std::string suggested = m_connectionResponse ? m_connectionResponse->suggestedFilename() : std::string("unknown");
     kit::SavePanelOptions options;
@@ -98,6 +99,11 @@ void NRVLectorin::print(kit::Responder*)
     NRVLectorinMultiPageView* pageView = m_pageView.get();
     if (!pageView)
         return;
+    // Printing needs the whole document: the command waits for the import, the UI thread does not.
+    if (isImporting()) {
+        m_printsWhenImported = true;
+        return;
+    }
     if (pageView->showsDocumentPages()) {
         // The document's own pages, each on its section's paper: no print settings' paper to fit them to.
         auto job = std::make_shared<kit::DocumentPrintJob>(

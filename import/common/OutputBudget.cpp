@@ -1,6 +1,7 @@
 #include "import/common/OutputBudget.h"
 
 #include <cstdint>
+#include <ctime>
 
 namespace importer {
 
@@ -8,7 +9,37 @@ namespace {
 
 thread_local OutputBudget* t_current = nullptr;
 
+// Reading the thread's CPU clock is a system call: often enough to end within milliseconds of the limit,
+// rarely enough that a million small appends do not notice.
+constexpr std::uint32_t kChargesPerClockReading = 1024;
+
+std::int64_t threadCpuNanoseconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
 } // namespace
+
+OutputBudget::OutputBudget(std::size_t limit, const ImportLimits& limits)
+    : m_limit(limit)
+    , m_limits(limits)
+    , m_cpuStart(limits.cpuTime.count() > 0 ? threadCpuNanoseconds() : 0)
+{
+}
+
+bool OutputBudget::isOverLimits()
+{
+    if (m_limits.stop.stop_requested()) {
+        m_wasStopped = true;
+        return true;
+    }
+    if (m_limits.cpuTime.count() <= 0 || ++m_chargesSinceClock < kChargesPerClockReading)
+        return false;
+    m_chargesSinceClock = 0;
+    return threadCpuNanoseconds() - m_cpuStart > std::chrono::nanoseconds(m_limits.cpuTime).count();
+}
 
 std::string cappedLabelTemplate(std::string_view utf8)
 {
@@ -26,6 +57,10 @@ bool OutputBudget::charge(std::size_t bytes)
 {
     if (m_exhausted)
         return false;
+    if (isOverLimits()) {
+        m_exhausted = true;
+        return false;
+    }
     if (bytes > m_limit - m_used) {
         m_used = m_limit;
         m_exhausted = true;
@@ -83,12 +118,12 @@ OutputBudget& OutputBudget::current()
     return outside;
 }
 
-ImportBudgetScope::ImportBudgetScope(std::size_t limit)
+ImportBudgetScope::ImportBudgetScope(std::size_t limit, const ImportLimits& limits)
     : m_previous(t_current)
 {
     if (t_current)
         return;
-    m_own = std::make_unique<OutputBudget>(limit);
+    m_own = std::make_unique<OutputBudget>(limit, limits);
     t_current = m_own.get();
     m_isOutermost = true;
 }

@@ -2,8 +2,11 @@
 
 #include "kit/text/TextStorage.h"
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,6 +22,13 @@ inline constexpr std::size_t kMaxListLabelTemplate = 64;
 // A UTF-8 label template cut after kMaxListLabelTemplate characters.
 std::string cappedLabelTemplate(std::string_view utf8);
 
+// What else ends an import early, besides its output: a stop its caller requested (the view that wanted the
+// document went away) and the CPU time the importing thread has spent on it.
+struct ImportLimits {
+    std::stop_token stop;
+    std::chrono::milliseconds cpuTime { 0 }; // 0: no limit
+};
+
 // What one import may produce: the text's bytes plus what its attribute runs cost. Every reader an import
 // runs shares it, nested ones too (an HTML or RTF chunk inside a .docx), so a small file cannot become
 // gigabytes by repeating a part of itself (labels, spaces, cells, embedded chunks). Once spent, nothing more
@@ -28,14 +38,14 @@ public:
     // 96 MiB is a thousand times a long book's text and stays far below the memory a process may take.
     static constexpr std::size_t kDefaultLimit = std::size_t(96) << 20;
 
-    explicit OutputBudget(std::size_t limit = kDefaultLimit)
-        : m_limit(limit)
-    {
-    }
+    explicit OutputBudget(std::size_t limit = kDefaultLimit, const ImportLimits& limits = {});
 
-    // Counts bytes; false once the total has passed the limit, and for every call after that.
+    // Counts bytes; false once the total has passed the limit, the stop was requested or the CPU time is
+    // spent, and for every call after that.
     bool charge(std::size_t bytes);
     bool isExhausted() const { return m_exhausted; }
+    // Whether the import ended because its caller asked it to stop: its result is of no use to anyone.
+    bool wasStopped() const { return m_wasStopped; }
     std::size_t used() const { return m_used; }
     // What may still be charged before the budget is spent.
     std::size_t remaining() const { return m_exhausted ? 0 : m_limit - m_used; }
@@ -51,9 +61,14 @@ public:
 
 private:
     void chargeNewRun(const kit::Attributes& attributes);
+    bool isOverLimits();
     std::size_t m_limit;
     std::size_t m_used = 0;
     bool m_exhausted = false;
+    bool m_wasStopped = false;
+    ImportLimits m_limits;
+    std::int64_t m_cpuStart = 0; // ns of the thread's CPU clock when the budget was opened
+    std::uint32_t m_chargesSinceClock = 0;
     const kit::TableCell* m_lastCell = nullptr; // the cell whose column widths were charged last
 };
 
@@ -61,7 +76,7 @@ private:
 // nested in another), the scope joins it instead.
 class ImportBudgetScope {
 public:
-    explicit ImportBudgetScope(std::size_t limit = OutputBudget::kDefaultLimit);
+    explicit ImportBudgetScope(std::size_t limit = OutputBudget::kDefaultLimit, const ImportLimits& limits = {});
     ~ImportBudgetScope();
     ImportBudgetScope(const ImportBudgetScope&) = delete;
     ImportBudgetScope& operator=(const ImportBudgetScope&) = delete;
@@ -76,15 +91,16 @@ private:
 };
 
 // Runs an import (a callable returning an ImportResult-like value with text and error) under this thread's
-// budget. When the budget ran out, the outermost import returns no text and the error "too large"; a nested
-// one returns what it made and leaves the verdict to the import around it.
-template<typename Import> auto importWithBudget(Import&& import)
+// budget. When the budget ran out, the outermost import returns no text and the error "too large" ("stopped"
+// when its caller asked it to stop); a nested one returns what it made and leaves the verdict to the import
+// around it. The limits count for an outermost import only.
+template<typename Import> auto importWithBudget(Import&& import, const ImportLimits& limits = {})
 {
-    ImportBudgetScope scope;
+    ImportBudgetScope scope(OutputBudget::kDefaultLimit, limits);
     auto result = std::forward<Import>(import)();
     if (scope.isOutermost() && scope.budget().isExhausted()) {
         result.text = nullptr;
-        result.error = "too large";
+        result.error = scope.budget().wasStopped() ? "stopped" : "too large";
     }
     return result;
 }

@@ -1,0 +1,101 @@
+#include "kit/foundation/BackgroundJob.h"
+
+#include <condition_variable>
+#include <deque>
+#include <glib.h>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kit {
+
+namespace {
+
+// A few threads started on first use. Two are enough for this machine's documents and keep one core for the
+// UI thread when two documents import at once; more would only share the same cores.
+class WorkerPool {
+public:
+    static WorkerPool& shared()
+    {
+        static WorkerPool pool;
+        return pool;
+    }
+
+    void enqueue(std::function<void()> task)
+    {
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back(std::move(task));
+        ++m_pending;
+        if (m_threads.size() < kThreads && m_idle == 0)
+            m_threads.emplace_back([this] { serve(); });
+        m_wake.notify_one();
+    }
+
+    unsigned pendingCount()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_pending;
+    }
+
+    // At exit the queued tasks are dropped; the running ones have been asked to stop by their owners'
+    // teardown, and end at their next look at the stop token.
+    ~WorkerPool()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_isShuttingDown = true;
+            m_pending -= unsigned(m_tasks.size());
+            m_tasks.clear();
+        }
+        m_wake.notify_all();
+        for (auto& thread : m_threads)
+            thread.join();
+    }
+
+private:
+    static constexpr std::size_t kThreads = 2;
+
+    void serve()
+    {
+        std::unique_lock lock(m_mutex);
+        while (true) {
+            ++m_idle;
+            m_wake.wait(lock, [this] { return m_isShuttingDown || !m_tasks.empty(); });
+            --m_idle;
+            if (m_tasks.empty())
+                return;
+            std::function<void()> task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+            lock.unlock();
+            task();
+            // What the task captured goes here, off the lock.
+            task = nullptr;
+            lock.lock();
+            --m_pending;
+            // A cancelled job posts nothing: wake the run loop anyway, for whoever waits for the workers.
+            g_main_context_wakeup(g_main_context_default());
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_tasks;
+    std::vector<std::thread> m_threads;
+    unsigned m_idle = 0;
+    unsigned m_pending = 0;
+    bool m_isShuttingDown = false;
+};
+
+} // namespace
+
+void BackgroundJob::enqueue(std::function<void()> task)
+{
+    WorkerPool::shared().enqueue(std::move(task));
+}
+
+unsigned BackgroundJob::pendingCount()
+{
+    return WorkerPool::shared().pendingCount();
+}
+
+} // namespace kit
