@@ -114,6 +114,18 @@ PluginInstance* chosenInstance(const Options& options, Session& session)
     return &instances[std::size_t(options.embed - 1)];
 }
 
+// Opens the session and picks the document the options name: nullptr when there is none to work on, with
+// status the exit status to return.
+PluginInstance* openChosenInstance(const Options& options, Session& session, int& status)
+{
+    status = openSession(options, session);
+    if (status >= 0)
+        return nullptr;
+    PluginInstance* instance = chosenInstance(options, session);
+    status = instance ? 0 : 1;
+    return instance;
+}
+
 // Says on stderr why a document shows a message instead of its pages, for every document of the session
 // or only the one given; true when one does. The page (and so a rendered PNG) shows the same sentence.
 bool reportDocumentProblems(Session& session, const PluginInstance* only = nullptr)
@@ -173,12 +185,11 @@ int runRender(const Options& options)
     if (!options.window.empty())
         return runRenderWindow(options);
     Session session;
-    if (int status = openSession(options, session); status >= 0)
-        return status;
-    PluginInstance* instance = chosenInstance(options, session);
+    int status = 0;
+    PluginInstance* instance = openChosenInstance(options, session, status);
     if (!instance)
-        return 1;
-    int status = allLoaded(session) ? 0 : 1;
+        return status;
+    status = allLoaded(session) ? 0 : 1;
     if (options.pages) {
         NRVLectorinMultiPageView* pageView = instance->plugin->pageView();
         if (!pageView || pageView->numberOfPages() == 0) {
@@ -302,11 +313,10 @@ int runSave(const Options& options)
         return 2;
     }
     Session session;
-    if (int status = openSession(options, session); status >= 0)
-        return status;
-    PluginInstance* instance = chosenInstance(options, session);
+    int status = 0;
+    PluginInstance* instance = openChosenInstance(options, session, status);
     if (!instance)
-        return 1;
+        return status;
     if (!instance->plugin->downloadIsComplete()) {
         std::fprintf(stderr, "lectorin: nothing was loaded, nothing to save\n");
         return 1;
@@ -340,11 +350,10 @@ int runPrint(const Options& options)
         return 2;
     }
     Session session;
-    if (int status = openSession(options, session); status >= 0)
-        return status;
-    PluginInstance* instance = chosenInstance(options, session);
+    int status = 0;
+    PluginInstance* instance = openChosenInstance(options, session, status);
     if (!instance)
-        return 1;
+        return status;
     // A message page is not the document: nothing to print.
     if (reportDocumentProblems(session, instance))
         return 1;
@@ -379,11 +388,10 @@ int runFind(const Options& options)
     std::string text = pageOptions.positional.back();
     pageOptions.positional.pop_back();
     Session session;
-    if (int status = openSession(pageOptions, session); status >= 0)
-        return status;
-    PluginInstance* instance = chosenInstance(options, session);
+    int status = 0;
+    PluginInstance* instance = openChosenInstance(pageOptions, session, status);
     if (!instance)
-        return 1;
+        return status;
     if (reportDocumentProblems(session, instance))
         return 1;
     NRVLectorinMultiPageView* pageView = instance->plugin->pageView();

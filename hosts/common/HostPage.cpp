@@ -1,5 +1,7 @@
 #include "hosts/common/HostPage.h"
 
+#include "kit/foundation/Ascii.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <libxml/HTMLparser.h>
@@ -9,12 +11,6 @@ namespace hosts {
 
 namespace {
 
-std::string lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return s;
-}
-
 std::string extensionOf(const std::string& src)
 {
     std::string path = src.substr(0, src.find_first_of("?#"));
@@ -22,7 +18,7 @@ std::string extensionOf(const std::string& src)
     auto dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return {};
-    return lower(path.substr(dot + 1));
+    return kit::asciiLower(path.substr(dot + 1));
 }
 
 void collect(xmlNode* node, HostPage& page, const ClaimedTypes& claimed)
@@ -30,7 +26,7 @@ void collect(xmlNode* node, HostPage& page, const ClaimedTypes& claimed)
     for (xmlNode* n = node; n; n = n->next) {
         if (n->type != XML_ELEMENT_NODE)
             continue;
-        std::string name = lower(reinterpret_cast<const char*>(n->name));
+        std::string name = kit::asciiLower(reinterpret_cast<const char*>(n->name));
         if (name == "base" && page.baseHref.empty()) {
             if (xmlChar* href = xmlGetProp(n, BAD_CAST "href")) {
                 page.baseHref = reinterpret_cast<const char*>(href);
@@ -42,13 +38,13 @@ void collect(xmlNode* node, HostPage& page, const ClaimedTypes& claimed)
             EmbeddedDocument embed;
             for (xmlAttr* a = n->properties; a; a = a->next) {
                 xmlChar* value = xmlNodeListGetString(n->doc, a->children, 1);
-                embed.attributes[lower(reinterpret_cast<const char*>(a->name))]
+                embed.attributes[kit::asciiLower(reinterpret_cast<const char*>(a->name))]
                     = value ? reinterpret_cast<const char*>(value) : "";
                 xmlFree(value);
             }
             if (name == "object" && !embed.attributes.count("src") && embed.attributes.count("data"))
                 embed.attributes["src"] = embed.attributes["data"];
-            std::string type = embed.attributes.count("type") ? lower(embed.attributes["type"]) : "";
+            std::string type = embed.attributes.count("type") ? kit::asciiLower(embed.attributes["type"]) : "";
             std::string src = embed.attributes.count("src") ? embed.attributes["src"] : "";
             if (claimed.claims(type, src)) {
                 embed.width = embed.attributes.count("width") ? embed.attributes["width"] : "";
@@ -68,7 +64,7 @@ void collect(xmlNode* node, HostPage& page, const ClaimedTypes& claimed)
 
 bool ClaimedTypes::claims(const std::string& type, const std::string& src) const
 {
-    std::string t = lower(type.substr(0, type.find(';')));
+    std::string t = kit::asciiLower(type.substr(0, type.find(';')));
     if (!t.empty() && std::find(mimeTypes.begin(), mimeTypes.end(), t) != mimeTypes.end())
         return true;
     std::string ext = extensionOf(src);

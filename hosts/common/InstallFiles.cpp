@@ -1,5 +1,6 @@
 #include "hosts/common/InstallFiles.h"
 
+#include "kit/foundation/Ascii.h"
 #include "kit/foundation/Bundle.h"
 
 #include <algorithm>
@@ -25,13 +26,6 @@ const char* const kZipPackagePrefixes[] = {
     "application/vnd.oasis.opendocument.",
     "application/vnd.sun.xml.",
 };
-
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string xmlEscaped(const std::string& text)
 {
@@ -154,11 +148,11 @@ std::vector<ClaimedType> claimedTypes(const kit::Bundle& bundle)
         if (const kit::Value* list = entry.get("WebPluginExtensions"); list && list->isArray()) {
             for (const kit::Value& extension : *list->asArray()) {
                 if (const std::string* text = extension.asString(); text && !text->empty())
-                    extensions.insert(lower(*text));
+                    extensions.insert(kit::asciiLower(*text));
             }
         }
         type.extensions.assign(extensions.begin(), extensions.end());
-        byType[lower(name)] = std::move(type);
+        byType[kit::asciiLower(name)] = std::move(type);
     }
     for (const auto& [alias, canonical] : kAliases) {
         auto aliased = byType.find(alias);
@@ -212,14 +206,14 @@ std::string mimePackage(const std::vector<ClaimedType>& types)
         for (const auto& alias : type.aliases)
             xml += "    <alias type=\"" + xmlEscaped(alias) + "\"/>\n";
         for (const char* prefix : kZipPackagePrefixes) {
-            if (lower(type.type).rfind(prefix, 0) == 0) {
+            if (kit::asciiLower(type.type).rfind(prefix, 0) == 0) {
                 xml += "    <sub-class-of type=\"application/zip\"/>\n";
                 break;
             }
         }
         for (const auto& extension : type.extensions)
             xml += "    <glob pattern=\"*." + xmlEscaped(extension) + "\"/>\n";
-        if (lower(type.type) == "application/rtf")
+        if (kit::asciiLower(type.type) == "application/rtf")
             xml += "    <magic priority=\"50\">\n      <match type=\"string\" value=\"{\\\\rtf\" offset=\"0\"/>\n    </magic>\n";
         xml += "  </mime-type>\n";
     }

@@ -2,6 +2,7 @@
 
 #include "hosts/common/PageArguments.h"
 #include "hosts/web/ViewPresentation.h"
+#include "kit/foundation/Ascii.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -10,19 +11,13 @@ namespace hosts {
 
 namespace {
 
-std::string lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
-}
-
 // A main-frame response the plug-in claims, by its type or, for a generic type, by its extension.
 bool isClaimedDocument(WebKitURIResponse* response)
 {
     ClaimedTypes claimed = claimedTypesFromBundle();
     const char* type = webkit_uri_response_get_mime_type(response);
     const char* uri = webkit_uri_response_get_uri(response);
-    std::string mime = type ? lower(type) : "";
+    std::string mime = type ? kit::asciiLower(type) : "";
     if (!mime.empty() && mime != "application/octet-stream" && mime != "text/plain")
         return claimed.claims(mime, "");
     return claimed.claims("", uri ? uri : "");

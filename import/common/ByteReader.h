@@ -46,6 +46,21 @@ public:
         const std::uint8_t* p = m_data.data() + offset;
         return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24;
     }
+    // Big-endian reads, for the formats that store numbers that way (PNG, JPEG, ICC profiles, OLE property sets).
+    std::optional<std::uint16_t> readU16BE(std::size_t offset) const
+    {
+        if (!contains(offset, 2))
+            return std::nullopt;
+        const std::uint8_t* p = m_data.data() + offset;
+        return std::uint16_t(p[0] << 8 | p[1]);
+    }
+    std::optional<std::uint32_t> readU32BE(std::size_t offset) const
+    {
+        if (!contains(offset, 4))
+            return std::nullopt;
+        const std::uint8_t* p = m_data.data() + offset;
+        return std::uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+    }
     std::optional<std::int16_t> readI16LE(std::size_t offset) const
     {
         auto v = readU16LE(offset);

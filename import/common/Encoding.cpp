@@ -1,5 +1,8 @@
 #include "import/common/Encoding.h"
 
+#include "kit/foundation/Ascii.h"
+#include "kit/foundation/Utf8.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -131,23 +134,6 @@ std::string convertWithIconv(void* handle, std::span<const std::uint8_t> bytes)
 // through a table keeps the RTF reader's \'hh escapes cheap.
 using ByteTable = std::array<char32_t, 256>;
 
-char32_t decodeOneCodePoint(std::string_view utf8)
-{
-    if (utf8.empty())
-        return kReplacement;
-    auto b = [&](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
-    unsigned char c = b(0);
-    if (c < 0x80)
-        return c;
-    if (c >= 0xC0 && c < 0xE0 && utf8.size() >= 2)
-        return char32_t(c & 0x1F) << 6 | (b(1) & 0x3F);
-    if (c >= 0xE0 && c < 0xF0 && utf8.size() >= 3)
-        return char32_t(c & 0x0F) << 12 | char32_t(b(1) & 0x3F) << 6 | (b(2) & 0x3F);
-    if (c >= 0xF0 && utf8.size() >= 4)
-        return char32_t(c & 0x07) << 18 | char32_t(b(1) & 0x3F) << 12 | char32_t(b(2) & 0x3F) << 6 | (b(3) & 0x3F);
-    return kReplacement;
-}
-
 const ByteTable* singleByteTable(int codePage)
 {
     // Process-lifetime cache: a handful of code pages, each 1 KB.
@@ -166,7 +152,8 @@ const ByteTable* singleByteTable(int codePage)
         std::uint8_t one = std::uint8_t(byte);
         std::string utf8 = convertWithIconv(handle.get(), { &one, 1 });
         // A multi-character result (never seen for these pages) keeps its first character.
-        (*table)[byte] = decodeOneCodePoint(utf8);
+        std::size_t first = 0;
+        (*table)[byte] = utf8.empty() ? kReplacement : kit::decodeUtf8(utf8, first);
     }
     // CP1252 leaves five bytes undefined; Windows itself passes them through as C1 controls, which nobody
     // can read, so they stay U+FFFD.
@@ -258,14 +245,6 @@ constexpr SymbolGlyph kWingdings[] = {
     { 0xFB, 0x2717 }, { 0xFC, 0x2713 }, { 0xFD, 0x2612 }, { 0xFE, 0x2611 },
 };
 
-std::string lowerAscii(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 } // namespace
 
 const char* iconvNameForCodePage(int codePage)
@@ -292,7 +271,7 @@ int codePageForLabel(std::string_view label)
         label.remove_prefix(1);
     while (!label.empty() && std::isspace(static_cast<unsigned char>(label.back())))
         label.remove_suffix(1);
-    std::string lower = lowerAscii(label);
+    std::string lower = kit::asciiLower(label);
     for (const auto& entry : kLabels) {
         if (lower == entry.label)
             return entry.codePage;
@@ -333,30 +312,9 @@ bool isLeadByte(int codePage, std::uint8_t byte)
     }
 }
 
-void appendUtf8(std::string& out, char32_t c)
-{
-    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
-        c = kReplacement;
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 char32_t symbolFontCharacter(std::string_view fontName, std::uint8_t byte)
 {
-    std::string name = lowerAscii(fontName);
+    std::string name = kit::asciiLower(fontName);
     if (name.rfind("wingdings", 0) == 0 && name != "wingdings 2" && name != "wingdings 3") {
         for (const auto& glyph : kWingdings) {
             if (glyph.byte == byte)
@@ -423,92 +381,25 @@ std::optional<std::string> decodeWithIconv(std::span<const std::uint8_t> bytes, 
     return convertWithIconv(handle.get(), bytes);
 }
 
+// UTF-8 and UTF-16 themselves are read and written by the kit, with its one rule for bad bytes.
 std::string utf16ToUtf8(std::span<const std::uint8_t> bytes, bool bigEndian)
 {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 2);
-    auto unitAt = [&](std::size_t i) -> char32_t {
-        return bigEndian ? char32_t(bytes[i] << 8 | bytes[i + 1]) : char32_t(bytes[i] | bytes[i + 1] << 8);
-    };
-    std::size_t count = bytes.size() / 2 * 2;
-    for (std::size_t i = 0; i < count; i += 2) {
-        char32_t unit = unitAt(i);
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 2 < count) {
-            char32_t low = unitAt(i + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        appendUtf8(out, unit); // a lone surrogate becomes U+FFFD there
-    }
-    return out;
+    return kit::utf16ToUtf8(bytes, bigEndian);
 }
-
-namespace {
-
-// The length of the valid UTF-8 sequence at i, or 0 when it is not one.
-std::size_t validSequenceLength(std::span<const std::uint8_t> s, std::size_t i)
-{
-    std::uint8_t c = s[i];
-    if (c < 0x80)
-        return 1;
-    std::size_t length;
-    char32_t minimum;
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-        minimum = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        minimum = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (s.size() - i < length)
-        return 0;
-    char32_t value = c & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((s[i + k] & 0xC0) != 0x80)
-            return 0;
-        value = value << 6 | (s[i + k] & 0x3F);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        return 0;
-    return length;
-}
-
-} // namespace
 
 bool isValidUtf8(std::span<const std::uint8_t> bytes)
 {
-    for (std::size_t i = 0; i < bytes.size();) {
-        std::size_t length = validSequenceLength(bytes, i);
-        if (!length)
-            return false;
-        i += length;
-    }
-    return true;
+    return kit::isValidUtf8(bytes);
 }
 
 std::string sanitizeUtf8(std::span<const std::uint8_t> bytes)
 {
-    std::string out;
-    out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size();) {
-        std::size_t length = validSequenceLength(bytes, i);
-        if (!length) {
-            appendUtf8(out, kReplacement);
-            ++i;
-            continue;
-        }
-        out.append(reinterpret_cast<const char*>(bytes.data() + i), length);
-        i += length;
-    }
-    return out;
+    return kit::sanitizeUtf8(bytes);
+}
+
+void appendUtf8(std::string& out, char32_t codePoint)
+{
+    kit::appendUtf8(out, codePoint);
 }
 
 namespace {

@@ -62,6 +62,11 @@ ImportResult readOle(std::span<const std::uint8_t> bytes)
 
 } // namespace
 
+// The Word binary reader follows [MS-DOC]: the Fib (2.5.1) locates the table stream's structures; text comes
+// from the piece table, the Clx (2.9.38), as "Retrieving Text" (2.4.1) describes; paragraphs end as
+// "Determining Paragraph Boundaries" (2.4.2) says; properties are applied as "Applying Properties" (2.4.6)
+// says, from the style sheet, the FKPs and the Prl lists of single property modifiers (2.6). Word 6 and 95
+// files keep an older FIB and 8-bit text of the same layout; the compound file itself ([MS-CFB]) is libgsf's.
 ImportResult importOle(std::span<const std::uint8_t> bytes)
 {
     return importWithBudget([bytes] { return readOle(bytes); });

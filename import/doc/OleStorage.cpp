@@ -1,5 +1,7 @@
 #include "import/doc/OleStorage.h"
 
+#include "import/common/ByteReader.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <gsf/gsf-infile-msole.h>
@@ -18,26 +20,21 @@ namespace {
 constexpr std::size_t kStreamSlack = 1 << 20;
 constexpr std::size_t kChunkSize = 64 * 1024;
 
-std::uint32_t read32(std::span<const std::uint8_t> bytes, std::size_t offset)
-{
-    return std::uint32_t(bytes[offset]) | std::uint32_t(bytes[offset + 1]) << 8 | std::uint32_t(bytes[offset + 2]) << 16
-        | std::uint32_t(bytes[offset + 3]) << 24;
-}
-
 // Where the first directory entry (the root storage) lies in the file, or nullopt when the header does not
 // say. Sectors are counted after the header, which takes a whole sector but at least 512 bytes, as libgsf
 // reads them.
 std::optional<std::size_t> rootEntryOffset(std::span<const std::uint8_t> bytes)
 {
     constexpr std::size_t kHeaderSize = 512;
+    ByteReader reader(bytes);
     if (bytes.size() < kHeaderSize)
         return std::nullopt;
-    unsigned sectorShift = unsigned(bytes[0x1E]) | unsigned(bytes[0x1F]) << 8;
+    unsigned sectorShift = *reader.readU16LE(0x1E);
     if (sectorShift > 20)
         return std::nullopt;
     std::uint64_t sectorSize = std::uint64_t(1) << sectorShift;
     std::uint64_t offset
-        = std::max<std::uint64_t>(kHeaderSize, sectorSize) + (std::uint64_t(read32(bytes, 0x30)) << sectorShift);
+        = std::max<std::uint64_t>(kHeaderSize, sectorSize) + (std::uint64_t(*reader.readU32LE(0x30)) << sectorShift);
     constexpr std::size_t kEntrySize = 128;
     if (offset > bytes.size() || bytes.size() - offset < kEntrySize)
         return std::nullopt;
@@ -54,7 +51,8 @@ std::vector<std::uint8_t> withoutRootSiblings(std::span<const std::uint8_t> byte
         return {};
     constexpr std::size_t kLeftSibling = 0x44, kRightSibling = 0x48;
     constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
-    if (read32(bytes, *root + kLeftSibling) == kNoStream && read32(bytes, *root + kRightSibling) == kNoStream)
+    ByteReader reader(bytes);
+    if (reader.readU32LE(*root + kLeftSibling) == kNoStream && reader.readU32LE(*root + kRightSibling) == kNoStream)
         return {};
     std::vector<std::uint8_t> copy(bytes.begin(), bytes.end());
     std::fill_n(copy.begin() + std::ptrdiff_t(*root + kLeftSibling), 8, std::uint8_t(0xFF));

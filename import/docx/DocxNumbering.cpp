@@ -5,6 +5,7 @@
 #include "import/docx/DocxStyles.h"
 #include "import/package/ListNumbers.h"
 #include "import/package/OfficeUnits.h"
+#include "kit/foundation/Utf8.h"
 
 #include <algorithm>
 
@@ -39,22 +40,6 @@ NumberingLevel parseLevel(pugi::xml_node node, const ThemeFonts& theme)
 bool isSymbolFont(std::string_view font)
 {
     return font == "Symbol" || font.substr(0, 9) == "Wingdings" || font == "Webdings";
-}
-
-// One code point of UTF-8 at offset; length receives its byte count (1 for a stray byte, read as itself).
-char32_t decodeUtf8(std::string_view text, std::size_t offset, std::size_t& length)
-{
-    auto byte = std::uint8_t(text[offset]);
-    int count = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-    if (count == 1 || offset + std::size_t(count) > text.size()) {
-        length = 1;
-        return byte;
-    }
-    char32_t codePoint = byte & (0x3F >> (count - 1));
-    for (int k = 1; k < count; ++k)
-        codePoint = codePoint << 6 | (std::uint8_t(text[offset + std::size_t(k)]) & 0x3F);
-    length = std::size_t(count);
-    return codePoint;
 }
 
 int levelIndex(pugi::xml_node node)
@@ -210,20 +195,19 @@ std::optional<NumberingLabel> DocxNumbering::nextLabel(int numberingId, int inde
             continue;
         }
         // Bullets in symbol fonts are written as private-use characters U+F0xx, or as the font's bytes.
-        std::size_t length = 1;
-        char32_t codePoint = decodeUtf8(text, i, length);
+        std::size_t next = i;
+        char32_t codePoint = kit::decodeUtf8(text, next);
+        i = next - 1;
         bool isPrivateUse = codePoint >= 0xF020 && codePoint <= 0xF0FF;
         if (isPrivateUse || (isSymbolFont(font) && codePoint >= 0x20 && codePoint <= 0xFF)) {
             char32_t mapped = encoding::symbolFontCharacter(font, std::uint8_t(codePoint & 0xFF));
             if (mapped < 0xF000 || mapped > 0xF0FF) {
                 encoding::appendUtf8(label.text, mapped);
                 label.replacedSymbolFont = true;
-                i += length - 1;
                 continue;
             }
         }
-        label.text.append(text.substr(i, length));
-        i += length - 1;
+        encoding::appendUtf8(label.text, codePoint);
     }
     return label;
 }

@@ -1,33 +1,18 @@
 #include "import/docx/DocxPackage.h"
 
+#include "kit/foundation/Ascii.h"
+#include "kit/foundation/Hex.h"
+
 namespace importer {
 
 namespace {
-
-std::string lowerAscii(std::string_view text)
-{
-    std::string out(text);
-    for (char& ch : out) {
-        if (ch >= 'A' && ch <= 'Z')
-            ch = char(ch - 'A' + 'a');
-    }
-    return out;
-}
 
 // Relationship targets are URIs: "media/image%201.png" names the part "media/image 1.png".
 std::string percentDecoded(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    auto hex = [](char ch) -> int {
-        if (ch >= '0' && ch <= '9')
-            return ch - '0';
-        if (ch >= 'a' && ch <= 'f')
-            return ch - 'a' + 10;
-        if (ch >= 'A' && ch <= 'F')
-            return ch - 'A' + 10;
-        return -1;
-    };
+    auto hex = [](char ch) { return kit::hexValue(static_cast<unsigned char>(ch)); };
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
             out += char(hex(text[i + 1]) * 16 + hex(text[i + 2]));
@@ -72,7 +57,7 @@ DocxPackage::DocxPackage(ZipArchive& archive)
 
 bool DocxPackage::isWordprocessingMainType(std::string_view contentType)
 {
-    std::string type = lowerAscii(contentType);
+    std::string type = kit::asciiLower(contentType);
     return type == "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"
         || type == "application/vnd.openxmlformats-officedocument.wordprocessingml.template.main+xml"
         || type == "application/vnd.ms-word.document.macroenabled.main+xml"
@@ -87,7 +72,7 @@ void DocxPackage::readContentTypes()
     for (auto node : part->root().children()) {
         std::string_view name = localName(node.name());
         if (name == "Default")
-            m_defaults[lowerAscii(node.attribute("Extension").value())] = node.attribute("ContentType").value();
+            m_defaults[kit::asciiLower(node.attribute("Extension").value())] = node.attribute("ContentType").value();
         else if (name == "Override")
             m_overrides[ZipArchive::normalizedName(node.attribute("PartName").value())] = node.attribute("ContentType").value();
     }

@@ -1,5 +1,7 @@
 #include "import/html/CssValues.h"
 
+#include "kit/foundation/Ascii.h"
+
 #include "kit/foundation/Hex.h"
 
 #include <algorithm>
@@ -380,12 +382,7 @@ constexpr std::array kFaithfulFamilies {
 
 std::string asciiLower(std::string_view text)
 {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    }
-    return out;
+    return kit::asciiLower(text);
 }
 
 std::string_view trimmed(std::string_view text)

@@ -1,6 +1,6 @@
 #include "import/html/HtmlImage.h"
 
-#include "import/common/ByteReader.h"
+#include "import/common/ImageHeader.h"
 #include "import/html/CssValues.h"
 #include "kit/foundation/Hex.h"
 
@@ -21,49 +21,6 @@ int base64Value(char c)
     if (c == '/' || c == '_')
         return 63;
     return -1;
-}
-
-std::uint16_t bigEndian16(const ByteReader& reader, std::size_t offset)
-{
-    auto hi = reader.readU8(offset), lo = reader.readU8(offset + 1);
-    return hi && lo ? std::uint16_t(*hi << 8 | *lo) : 0;
-}
-
-std::uint32_t bigEndian32(const ByteReader& reader, std::size_t offset)
-{
-    return std::uint32_t(bigEndian16(reader, offset)) << 16 | bigEndian16(reader, offset + 2);
-}
-
-// The frame size of a JPEG: the first start-of-frame marker's height and width.
-bool jpegSize(const ByteReader& reader, int& width, int& height)
-{
-    std::size_t offset = 2;
-    while (reader.contains(offset, 4)) {
-        if (*reader.readU8(offset) != 0xFF)
-            return false;
-        std::uint8_t marker = *reader.readU8(offset + 1);
-        if (marker == 0xFF) {
-            ++offset; // fill byte
-            continue;
-        }
-        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-            offset += 2;
-            continue;
-        }
-        std::uint16_t length = bigEndian16(reader, offset + 2);
-        if (length < 2)
-            return false;
-        bool startOfFrame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (startOfFrame) {
-            if (!reader.contains(offset + 4, 5))
-                return false;
-            height = bigEndian16(reader, offset + 5);
-            width = bigEndian16(reader, offset + 7);
-            return width > 0 && height > 0;
-        }
-        offset += 2 + std::size_t(length);
-    }
-    return false;
 }
 
 } // namespace
@@ -94,31 +51,14 @@ std::optional<std::vector<std::uint8_t>> decodeBase64(std::string_view text)
 
 std::optional<EmbeddedImage> sniffImage(std::span<const std::uint8_t> bytes)
 {
-    ByteReader reader(bytes);
-    EmbeddedImage image;
-    if (reader.startsWith("\x89PNG\r\n\x1A\n")) {
-        if (!reader.startsWith("IHDR", 12) || !reader.contains(16, 8))
-            return std::nullopt;
-        std::uint32_t width = bigEndian32(reader, 16), height = bigEndian32(reader, 20);
-        if (!width || !height || width > 1000000 || height > 1000000)
-            return std::nullopt;
-        image.mimeType = "image/png";
-        image.pixelWidth = int(width);
-        image.pixelHeight = int(height);
-    } else if (reader.startsWith("GIF87a") || reader.startsWith("GIF89a")) {
-        auto width = reader.readU16LE(6), height = reader.readU16LE(8);
-        if (!width || !height || !*width || !*height)
-            return std::nullopt;
-        image.mimeType = "image/gif";
-        image.pixelWidth = *width;
-        image.pixelHeight = *height;
-    } else if (reader.startsWith("\xFF\xD8\xFF")) {
-        if (!jpegSize(reader, image.pixelWidth, image.pixelHeight))
-            return std::nullopt;
-        image.mimeType = "image/jpeg";
-    } else {
+    std::string type = sniffImageType(bytes);
+    auto size = imagePixelSize(bytes);
+    if (type.empty() || !size)
         return std::nullopt;
-    }
+    EmbeddedImage image;
+    image.mimeType = std::move(type);
+    image.pixelWidth = int(size->width);
+    image.pixelHeight = int(size->height);
     image.bytes.assign(bytes.begin(), bytes.end());
     return image;
 }

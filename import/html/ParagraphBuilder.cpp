@@ -2,6 +2,7 @@
 
 #include "import/common/Encoding.h"
 #include "import/common/OutputBudget.h"
+#include "kit/foundation/Utf8.h"
 
 #include <algorithm>
 
@@ -18,20 +19,6 @@ constexpr char16_t kC1AsWindows1252[32] = {
 
 // The gap between a list label's start and the item's text, at least; wider labels push it further.
 constexpr float kLabelGap = 18;
-
-char32_t decodeAt(std::string_view s, std::size_t& i)
-{
-    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    unsigned char c = byte(i);
-    std::size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    if (i + length > s.size())
-        length = 1;
-    char32_t value = length == 1 ? c : length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
-    for (std::size_t k = 1; k < length; ++k)
-        value = value << 6 | (byte(i + k) & 0x3F);
-    i += length;
-    return value;
-}
 
 bool isHtmlSpace(char32_t c)
 {
@@ -87,7 +74,7 @@ void ParagraphBuilder::appendText(std::string_view utf8, const kit::Attributes& 
         }
     };
     for (std::size_t i = 0; i < utf8.size();) {
-        char32_t c = decodeAt(utf8, i);
+        char32_t c = kit::decodeUtf8(utf8, i);
         if (c == '\r' && i < utf8.size() && utf8[i] == '\n')
             continue; // the '\n' that follows stands for both
         if (preserveBreaks && (c == '\n' || c == '\r')) {

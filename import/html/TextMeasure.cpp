@@ -1,6 +1,7 @@
 #include "import/html/TextMeasure.h"
 
 #include "import/html/CssValues.h"
+#include "kit/foundation/Utf8.h"
 
 #include <algorithm>
 
@@ -46,21 +47,6 @@ FontClass classify(const std::string& family)
     if (has("arial") || has("helvetica") || has("sans") || has("segoe") || has("trebuchet") || has("gothic"))
         return { Kind::Sans, 1 };
     return { Kind::Serif, 1 };
-}
-
-// Decodes one code point and advances i; invalid bytes count as one character each.
-char32_t nextCodePoint(std::string_view s, std::size_t& i)
-{
-    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    unsigned char c = byte(i);
-    std::size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    if (i + length > s.size())
-        length = 1;
-    char32_t value = length == 1 ? c : length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
-    for (std::size_t k = 1; k < length; ++k)
-        value = value << 6 | (byte(i + k) & 0x3F);
-    i += length;
-    return value;
 }
 
 bool isWide(char32_t c)
@@ -112,7 +98,7 @@ float estimatedWidth(std::string_view utf8, const kit::Attributes& attributes)
     FontClass font = classify(attributes.fontFamily);
     float ems = 0, tabs = 0;
     for (std::size_t i = 0; i < utf8.size();) {
-        char32_t c = nextCodePoint(utf8, i);
+        char32_t c = kit::decodeUtf8(utf8, i);
         if (c == '\t')
             tabs += kTabWidth;
         else
@@ -127,7 +113,7 @@ void ContentWidthMeter::add(std::string_view utf8, const kit::Attributes& attrib
     float scale = emSize(attributes) * boldFactor(attributes);
     bool upper = attributes.allCaps || attributes.smallCaps;
     for (std::size_t i = 0; i < utf8.size();) {
-        char32_t c = nextCodePoint(utf8, i);
+        char32_t c = kit::decodeUtf8(utf8, i);
         if (c == 0x2028) {
             lineBreak();
             continue;

@@ -53,6 +53,10 @@ bool isOpenDocumentText(ZipArchive& archive)
     return content && content->root().child("office:body").child("office:text");
 }
 
+// OpenDocument text as ODF 1.2 Part 1 describes it: headings and paragraphs (5.1), lists (5.3), sections
+// (5.4), change tracking (5.5; deletions are not shown), spaces, tabs, line breaks and spans (6.1), notes
+// (6.3), tables (9.1), frames and text boxes (10.4), styles and their inheritance (16) with the formatting
+// properties of 20; the package as ODF 1.2 Part 3 describes it.
 ImportResult importOdt(ZipArchive& archive)
 {
     return importWithBudget([&archive] { return readOdt(archive); });

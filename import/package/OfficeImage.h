@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/common/ImageHeader.h"
 #include "kit/text/Attributes.h"
 
 #include <cstdint>
@@ -12,12 +13,6 @@
 // decodes); every other picture (EMF, WMF, TIFF, PICT...) and every chart, diagram or shape becomes a
 // placeholder: no bytes, its size and its alternative text.
 namespace importer {
-
-// "image/png", "image/jpeg", "image/gif" from the leading bytes; empty for anything else.
-std::string sniffImageType(std::span<const std::uint8_t> bytes);
-
-// The pixel size written in a PNG, GIF or JPEG header; nullopt when it cannot be read.
-std::optional<kit::Size> imagePixelSize(std::span<const std::uint8_t> bytes);
 
 // The size scaled down, keeping its proportions, to fit within limit (points); never scaled up.
 // A limit of zero or less in one dimension leaves that dimension unconstrained.

@@ -1,5 +1,6 @@
 #include "import/package/OfficeUnits.h"
 
+#include "kit/foundation/Ascii.h"
 #include "kit/foundation/Hex.h"
 
 #include <charconv>
@@ -10,19 +11,10 @@ namespace importer {
 
 namespace {
 
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 // Splits "12.5pt" into 12.5 and "pt"; nullopt when no number leads.
 std::optional<std::pair<double, std::string_view>> numberAndUnit(std::string_view text)
 {
-    text = trimmed(text);
+    text = kit::trimmedBlanks(text);
     if (text.empty() || text.size() > 64)
         return std::nullopt;
     if (text.front() == '+')
@@ -31,7 +23,7 @@ std::optional<std::pair<double, std::string_view>> numberAndUnit(std::string_vie
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || !std::isfinite(value))
         return std::nullopt;
-    return std::make_pair(value, trimmed(text.substr(std::size_t(end - text.data()))));
+    return std::make_pair(value, kit::trimmedBlanks(text.substr(std::size_t(end - text.data()))));
 }
 
 } // namespace
@@ -74,7 +66,7 @@ std::optional<float> parsePercent(std::string_view text)
 
 std::optional<kit::Color> parseHexColor(std::string_view text)
 {
-    text = trimmed(text);
+    text = kit::trimmedBlanks(text);
     if (!text.empty() && text.front() == '#')
         text.remove_prefix(1);
     if (text.size() != 6)

@@ -1,6 +1,7 @@
 #include "import/package/ScriptRuns.h"
 
 #include "import/common/OutputBudget.h"
+#include "kit/foundation/Utf8.h"
 
 #include <algorithm>
 
@@ -13,19 +14,6 @@ bool isLetterLike(char32_t c)
     if (c < 0x80)
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     return c >= 0xC0 && c != 0xD7 && c != 0xF7 && !(c >= 0x2000 && c <= 0x2BFF) && !(c >= 0x3000 && c <= 0x303F);
-}
-
-char32_t nextCodePoint(std::string_view text, std::size_t& i)
-{
-    auto byte = std::uint8_t(text[i]);
-    int count = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-    if (i + std::size_t(count) > text.size())
-        count = 1;
-    char32_t c = count == 1 ? byte : byte & (0x3F >> (count - 1));
-    for (int k = 1; k < count; ++k)
-        c = c << 6 | (std::uint8_t(text[i + std::size_t(k)]) & 0x3F);
-    i += std::size_t(count);
-    return c;
 }
 
 } // namespace
@@ -55,7 +43,7 @@ void appendWithScripts(kit::TextStorage& out, std::string_view text, const kit::
     bool inComplex = false;
     while (i < text.size()) {
         std::size_t at = i;
-        char32_t c = nextCodePoint(text, i);
+        char32_t c = kit::decodeUtf8(text, i);
         bool isComplex = isComplexScriptCharacter(c);
         if (!isComplex && !isLetterLike(c))
             continue;

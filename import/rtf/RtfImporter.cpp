@@ -19,6 +19,10 @@ bool looksLikeRtf(std::span<const std::uint8_t> bytes)
     return reader.startsWith("{\\rtf", offset);
 }
 
+// RTF after the RTF 1.9.1 description: the header's font table (each font's \fcharset chooses its code page),
+// colour table, style sheet and list tables; then the document area's section, paragraph and character
+// formatting, tables, pictures, fields, footnotes and the \uN escapes with their \ucN fallbacks. A \*
+// destination the reader does not know is skipped whole.
 ImportResult importRtf(std::span<const std::uint8_t> bytes)
 {
     if (!looksLikeRtf(bytes))

@@ -1,6 +1,7 @@
 #include "import/rtf/RtfPicture.h"
 
 #include "import/common/ByteReader.h"
+#include "import/common/ImageHeader.h"
 #include "kit/foundation/Hex.h"
 
 #include <algorithm>
@@ -15,57 +16,7 @@ constexpr float kMaximumSide = 14400;
 // Images without a resolution of their own are taken at the screen's 96 pixels per inch.
 constexpr float kPointsPerPixel = 72.0f / 96.0f;
 
-std::uint16_t readU16BE(const ByteReader& reader, std::size_t offset)
-{
-    auto high = reader.readU8(offset);
-    auto low = reader.readU8(offset + 1);
-    return high && low ? std::uint16_t(*high << 8 | *low) : 0;
-}
-
-std::uint32_t readU32BE(const ByteReader& reader, std::size_t offset)
-{
-    return std::uint32_t(readU16BE(reader, offset)) << 16 | readU16BE(reader, offset + 2);
-}
-
 } // namespace
-
-std::optional<kit::Size> imagePixelSize(std::span<const std::uint8_t> bytes)
-{
-    ByteReader reader(bytes);
-    if (reader.startsWith("\x89PNG\r\n\x1A\n") && reader.startsWith("IHDR", 12)) {
-        std::uint32_t width = readU32BE(reader, 16);
-        std::uint32_t height = readU32BE(reader, 20);
-        if (width && height && width < 1000000 && height < 1000000)
-            return kit::Size { float(width), float(height) };
-        return std::nullopt;
-    }
-    if (!reader.startsWith("\xFF\xD8"))
-        return std::nullopt;
-    // Walk the JPEG segments to the first start-of-frame marker.
-    std::size_t offset = 2;
-    while (reader.contains(offset, 4)) {
-        if (*reader.readU8(offset) != 0xFF)
-            return std::nullopt;
-        std::uint8_t marker = *reader.readU8(offset + 1);
-        if (marker == 0xFF) {
-            ++offset;
-            continue;
-        }
-        std::uint16_t length = readU16BE(reader, offset + 2);
-        bool isStartOfFrame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (isStartOfFrame) {
-            std::uint16_t height = readU16BE(reader, offset + 5);
-            std::uint16_t width = readU16BE(reader, offset + 7);
-            if (width && height)
-                return kit::Size { float(width), float(height) };
-            return std::nullopt;
-        }
-        if (length < 2)
-            return std::nullopt;
-        offset += 2 + length;
-    }
-    return std::nullopt;
-}
 
 void RtfPicture::appendHex(std::span<const std::uint8_t> text)
 {

@@ -54,7 +54,4 @@ private:
     std::string m_alternativeText;
 };
 
-// Pixel dimensions from a PNG or JPEG header; nullopt when the header is not there or is damaged.
-std::optional<kit::Size> imagePixelSize(std::span<const std::uint8_t> bytes);
-
 } // namespace importer::rtf

@@ -4,6 +4,7 @@
 #include "import/rtf/RtfWriter.h"
 
 #include "kit/foundation/GRefPtr.h"
+#include "kit/foundation/Utf8.h"
 #include "kit/text/PageSetup.h"
 #include "kit/text/TextStorage.h"
 
@@ -22,34 +23,6 @@ using namespace kit;
 namespace {
 
 int toTwips(float points) { return int(std::lround(double(points) * 20.0)); }
-
-char32_t decodeUtf8(const std::string& text, std::size_t& i)
-{
-    auto byte = [&](std::size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0; };
-    unsigned char c = byte(i);
-    if (c < 0x80) {
-        ++i;
-        return c;
-    }
-    if (c >= 0xC0 && c < 0xE0 && (byte(i + 1) & 0xC0) == 0x80) {
-        char32_t value = char32_t(c & 0x1F) << 6 | (byte(i + 1) & 0x3F);
-        i += 2;
-        return value;
-    }
-    if (c >= 0xE0 && c < 0xF0 && (byte(i + 1) & 0xC0) == 0x80 && (byte(i + 2) & 0xC0) == 0x80) {
-        char32_t value = char32_t(c & 0x0F) << 12 | char32_t(byte(i + 1) & 0x3F) << 6 | (byte(i + 2) & 0x3F);
-        i += 3;
-        return value;
-    }
-    if (c >= 0xF0 && (byte(i + 1) & 0xC0) == 0x80 && (byte(i + 2) & 0xC0) == 0x80 && (byte(i + 3) & 0xC0) == 0x80) {
-        char32_t value = char32_t(c & 0x07) << 18 | char32_t(byte(i + 1) & 0x3F) << 12
-            | char32_t(byte(i + 2) & 0x3F) << 6 | (byte(i + 3) & 0x3F);
-        i += 4;
-        return value;
-    }
-    ++i;
-    return 0xFFFD;
-}
 
 bool isSymbolFont(const std::string& name)
 {
@@ -71,7 +44,7 @@ void appendUnicodeEscape(std::string& out, char32_t unit)
 void appendEscaped(std::string& out, const std::string& text, bool isSymbolFont = false)
 {
     for (std::size_t i = 0; i < text.size();) {
-        char32_t c = decodeUtf8(text, i);
+        char32_t c = kit::decodeUtf8(text, i);
         if (c == '\\' || c == '{' || c == '}') {
             out += '\\';
             out += char(c);
@@ -467,7 +440,7 @@ void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
         if (attributes.attachment) {
             for (std::size_t i = 0; i < part.size();) {
                 std::size_t start = i;
-                char32_t c = decodeUtf8(part, i);
+                char32_t c = kit::decodeUtf8(part, i);
                 if (c == 0xFFFC)
                     writeAttachment(*attributes.attachment);
                 else

@@ -1,5 +1,6 @@
 #include "kit/foundation/Bundle.h"
 
+#include "kit/foundation/Ascii.h"
 #include "kit/foundation/StringsTable.h"
 
 #include <algorithm>
@@ -55,13 +56,6 @@ const Bundle& bundleAt(const std::filesystem::path& folder)
     if (!slot)
         slot = std::make_unique<Bundle>(folder);
     return *slot;
-}
-
-std::string lowercased(std::string text)
-{
-    std::transform(
-        text.begin(), text.end(), text.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
-    return text;
 }
 
 } // namespace
@@ -131,7 +125,7 @@ std::vector<std::string> Bundle::claimedMIMETypes() const
     std::set<std::string> types;
     if (const Value* claimed = infoValue("WebPluginMIMETypes"); claimed && claimed->isDictionary()) {
         for (const auto& [type, description] : *claimed->asDictionary())
-            types.insert(lowercased(type));
+            types.insert(asciiLower(type));
     }
     return { types.begin(), types.end() };
 }
@@ -146,7 +140,7 @@ std::vector<std::string> Bundle::claimedExtensions() const
                 continue;
             for (const Value& extension : *list->asArray()) {
                 if (const std::string* text = extension.asString(); text && !text->empty())
-                    extensions.insert(lowercased(*text));
+                    extensions.insert(asciiLower(*text));
             }
         }
     }

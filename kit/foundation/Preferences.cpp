@@ -1,5 +1,7 @@
 #include "kit/foundation/Preferences.h"
 
+#include "kit/foundation/Ascii.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -180,19 +182,6 @@ bool updateDomain(std::string_view domain, const std::function<bool(Value& entri
     return replaceFile(path, file.entries.toXmlPropertyList());
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i] >= 'A' && a[i] <= 'Z' ? char(a[i] + 32) : a[i];
-        char y = b[i] >= 'A' && b[i] <= 'Z' ? char(b[i] + 32) : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 std::filesystem::path Preferences::folder()
@@ -277,9 +266,9 @@ bool Preferences::getAppBooleanValue(std::string_view key, std::string_view doma
         else if (auto number = value->asDouble())
             result = *number != 0;
         else if (const std::string* text = value->asString()) {
-            if (equalsIgnoringCase(*text, "yes") || equalsIgnoringCase(*text, "true"))
+            if (equalsIgnoringAsciiCase(*text, "yes") || equalsIgnoringAsciiCase(*text, "true"))
                 result = true;
-            else if (equalsIgnoringCase(*text, "no") || equalsIgnoringCase(*text, "false"))
+            else if (equalsIgnoringAsciiCase(*text, "no") || equalsIgnoringAsciiCase(*text, "false"))
                 result = false;
         }
     }

@@ -188,64 +188,14 @@ std::optional<std::vector<std::uint8_t>> decodeBase64(std::string_view text)
     return bytes;
 }
 
-namespace {
-
-// Length of the valid UTF-8 sequence at text[i], or 0 when the bytes there are not one.
-std::size_t utf8SequenceLength(std::string_view text, std::size_t i)
-{
-    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    unsigned char lead = byte(i);
-    if (lead < 0x80)
-        return 1;
-    std::size_t length;
-    std::uint32_t codePoint, minimum;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, codePoint = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, codePoint = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, codePoint = lead & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (text.size() - i < length)
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
-        codePoint = codePoint << 6 | (byte(i + k) & 0x3F);
-    }
-    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-        return 0;
-    return length;
-}
-
-} // namespace
-
-bool isValidUtf8(std::string_view text)
-{
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t length = utf8SequenceLength(text, i);
-        if (!length)
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 std::string sanitizedUtf8(std::string_view text)
 {
     std::string clean;
-    clean.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t length = utf8SequenceLength(text, i);
-        if (!length || text[i] == '\0') {
-            clean += "\xEF\xBF\xBD";
-            i += 1;
-            continue;
-        }
-        clean.append(text, i, length);
-        i += length;
+    for (char c : kit::sanitizeUtf8(text)) {
+        if (c == '\0')
+            kit::appendUtf8(clean, kReplacementCharacter);
+        else
+            clean += c;
     }
     return clean;
 }

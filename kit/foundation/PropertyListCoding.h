@@ -2,6 +2,7 @@
 
 // The property-list readers and writer behind Value, and the text forms they share. Internal to kit.
 
+#include "kit/foundation/Utf8.h"
 #include "kit/foundation/Value.h"
 
 #include <cstdint>
@@ -28,8 +29,7 @@ std::optional<double> parseIsoDate(std::string_view);
 std::string encodeBase64(std::span<const std::uint8_t>);
 std::optional<std::vector<std::uint8_t>> decodeBase64(std::string_view);
 
-bool isValidUtf8(std::string_view);
-// Replaces each invalid UTF-8 sequence and each NUL with U+FFFD.
+// Replaces each bad UTF-8 byte (kit::sanitizeUtf8's rule) and each NUL with U+FFFD.
 std::string sanitizedUtf8(std::string_view);
 
 } // namespace kit::plist

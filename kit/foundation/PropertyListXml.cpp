@@ -2,6 +2,8 @@
 // lenient reader turns `<real>abc</real>` into 0 and a key without a value into nothing at all.
 #include "kit/foundation/PropertyListCoding.h"
 
+#include "kit/foundation/Ascii.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -21,19 +23,6 @@ std::string_view trimmed(std::string_view text)
     while (!text.empty() && isAsciiSpace(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i] >= 'A' && a[i] <= 'Z' ? char(a[i] + 32) : a[i];
-        char y = b[i] >= 'A' && b[i] <= 'Z' ? char(b[i] + 32) : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 // Decimal or 0x-hexadecimal, optionally signed, within the range of a signed 64-bit integer.
@@ -74,9 +63,9 @@ std::optional<double> parseReal(std::string_view text)
     }
     if (text.empty() || text.front() == '+' || text.front() == '-')
         return std::nullopt;
-    if (equalsIgnoringCase(text, "nan"))
+    if (equalsIgnoringAsciiCase(text, "nan"))
         return std::numeric_limits<double>::quiet_NaN();
-    if (equalsIgnoringCase(text, "inf") || equalsIgnoringCase(text, "infinity"))
+    if (equalsIgnoringAsciiCase(text, "inf") || equalsIgnoringAsciiCase(text, "infinity"))
         return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     double number = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);

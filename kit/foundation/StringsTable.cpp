@@ -1,6 +1,8 @@
 #include "kit/foundation/StringsTable.h"
 
+#include "kit/foundation/Hex.h"
 #include "kit/foundation/PropertyListCoding.h"
+#include "kit/foundation/Utf8.h"
 
 #include <cstdint>
 #include <optional>
@@ -9,47 +11,13 @@ namespace kit {
 
 namespace {
 
-void appendUtf8(std::string& out, std::uint32_t codePoint)
+std::span<const std::uint8_t> asBytes(std::string_view text)
 {
-    if (codePoint < 0x80) {
-        out += char(codePoint);
-    } else if (codePoint < 0x800) {
-        out += char(0xC0 | codePoint >> 6);
-        out += char(0x80 | (codePoint & 0x3F));
-    } else if (codePoint < 0x10000) {
-        out += char(0xE0 | codePoint >> 12);
-        out += char(0x80 | (codePoint >> 6 & 0x3F));
-        out += char(0x80 | (codePoint & 0x3F));
-    } else {
-        out += char(0xF0 | codePoint >> 18);
-        out += char(0x80 | (codePoint >> 12 & 0x3F));
-        out += char(0x80 | (codePoint >> 6 & 0x3F));
-        out += char(0x80 | (codePoint & 0x3F));
-    }
+    return { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() };
 }
 
 bool isHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool isLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-// UTF-16 (with its byte-order mark) to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string utf8FromUtf16(std::string_view bytes, bool bigEndian)
-{
-    std::string out;
-    auto unitAt = [&](std::size_t i) -> std::uint32_t {
-        auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
-        return bigEndian ? std::uint32_t(a << 8 | b) : std::uint32_t(b << 8 | a);
-    };
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        std::uint32_t unit = unitAt(i);
-        if (isHighSurrogate(unit) && i + 3 < bytes.size() && isLowSurrogate(unitAt(i + 2))) {
-            appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (unitAt(i + 2) - 0xDC00));
-            i += 2;
-        } else {
-            appendUtf8(out, isHighSurrogate(unit) || isLowSurrogate(unit) ? 0xFFFD : unit);
-        }
-    }
-    return out;
-}
 
 class Parser {
 public:
@@ -149,10 +117,7 @@ private:
         std::size_t digits = 0;
         while (digits < maxDigits && !atEnd()) {
             char c = m_text[m_position];
-            int digit = c >= '0' && c <= '9' ? c - '0'
-                : c >= 'a' && c <= 'f'       ? c - 'a' + 10
-                : c >= 'A' && c <= 'F'       ? c - 'A' + 10
-                                             : -1;
+            int digit = hexValue(static_cast<unsigned char>(c));
             if (digit < 0)
                 break;
             value = value << 4 | unsigned(digit);
@@ -251,12 +216,12 @@ StringsTable StringsTable::parse(std::string_view bytes)
     StringsTable table;
     std::string text;
     if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE")
-        text = utf8FromUtf16(bytes.substr(2), false);
+        text = utf16ToUtf8(asBytes(bytes.substr(2)), false);
     else if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF")
-        text = utf8FromUtf16(bytes.substr(2), true);
+        text = utf16ToUtf8(asBytes(bytes.substr(2)), true);
     else
         text = std::string(bytes.substr(bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0));
-    if (!plist::isValidUtf8(text)) {
+    if (!isValidUtf8(text)) {
         table.m_error = "not UTF-8 or UTF-16 text";
         return table;
     }

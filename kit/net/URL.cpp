@@ -1,5 +1,6 @@
 #include "kit/net/URL.h"
 
+#include "kit/foundation/Ascii.h"
 #include "kit/net/PercentEncoding.h"
 
 #include <cassert>
@@ -13,8 +14,6 @@ namespace {
 bool isAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 // Schemes whose URLs browsers treat as hierarchical paths, where '\' separates segments as '/' does.
 bool isSpecialScheme(std::string_view scheme) { return scheme == "http" || scheme == "https" || scheme == "file"; }

@@ -1,5 +1,6 @@
 #include "kit/net/URLResponse.h"
 
+#include "kit/foundation/Ascii.h"
 #include "kit/net/MIMETypes.h"
 #include "kit/net/PercentEncoding.h"
 
@@ -15,23 +16,6 @@ constexpr const char* kDefaultMIMEType = "application/octet-stream";
 // Longest file name most Linux file systems accept, in bytes.
 constexpr std::size_t kMaximumFilenameLength = 255;
 
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-std::string lowercased(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = g_ascii_tolower(c);
-    return out;
-}
-
 // The parameters after a header value's first ';' (Content-Type, Content-Disposition), names lowercase,
 // quoted strings unquoted. The first occurrence of a name wins.
 std::map<std::string, std::string> headerParameters(std::string_view value)
@@ -41,8 +25,8 @@ std::map<std::string, std::string> headerParameters(std::string_view value)
     while (pos != std::string_view::npos && pos < value.size()) {
         ++pos;
         auto nameEnd = value.find_first_of("=;", pos);
-        std::string name = lowercased(
-            trimmed(value.substr(pos, nameEnd == std::string_view::npos ? std::string_view::npos : nameEnd - pos)));
+        std::string name = asciiLower(
+            trimmedBlanks(value.substr(pos, nameEnd == std::string_view::npos ? std::string_view::npos : nameEnd - pos)));
         if (nameEnd == std::string_view::npos || value[nameEnd] == ';') {
             pos = nameEnd;
             continue;
@@ -62,7 +46,7 @@ std::map<std::string, std::string> headerParameters(std::string_view value)
         } else {
             auto end = value.find(';', pos);
             parameterValue = std::string(
-                trimmed(value.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos)));
+                trimmedBlanks(value.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos)));
             pos = end;
         }
         if (!name.empty())
@@ -143,10 +127,10 @@ std::string sanitizedFilename(std::string_view name)
         if (byte >= 0x20 && byte != 0x7F)
             out += c;
     }
-    std::string_view kept = trimmed(out);
+    std::string_view kept = trimmedBlanks(out);
     while (!kept.empty() && kept.front() == '.')
         kept.remove_prefix(1);
-    std::string result(trimmed(kept));
+    std::string result(trimmedBlanks(kept));
     if (result.size() > kMaximumFilenameLength) {
         auto dot = result.rfind('.');
         std::string extension = (dot != std::string::npos && result.size() - dot <= 16) ? result.substr(dot) : "";
@@ -176,13 +160,13 @@ URLResponse URLResponse::httpResponse(URL url, int statusCode, HTTPHeaderFields 
     std::optional<std::string> encoding;
     if (auto contentType = headerFieldValue(headerFields, "Content-Type")) {
         std::string_view value = *contentType;
-        std::string type = lowercased(trimmed(value.substr(0, value.find(';'))));
+        std::string type = asciiLower(trimmedBlanks(value.substr(0, value.find(';'))));
         auto slash = type.find('/');
         if (slash != std::string::npos && slash > 0 && slash + 1 < type.size())
             mimeType = type;
         auto parameters = headerParameters(value);
         if (auto charset = parameters.find("charset"); charset != parameters.end() && !charset->second.empty())
-            encoding = lowercased(charset->second);
+            encoding = asciiLower(charset->second);
     }
     if (mimeType.empty())
         mimeType = mimeTypeForExtension(url.pathExtension());
@@ -191,9 +175,9 @@ URLResponse URLResponse::httpResponse(URL url, int statusCode, HTTPHeaderFields 
 
     long long length = -1;
     auto coding = headerFieldValue(headerFields, "Content-Encoding");
-    bool lengthIsOfCodedBytes = coding && !trimmed(*coding).empty() && lowercased(trimmed(*coding)) != "identity";
+    bool lengthIsOfCodedBytes = coding && !trimmedBlanks(*coding).empty() && asciiLower(trimmedBlanks(*coding)) != "identity";
     if (auto contentLength = headerFieldValue(headerFields, "Content-Length"); contentLength && !lengthIsOfCodedBytes) {
-        std::string_view digits = trimmed(*contentLength);
+        std::string_view digits = trimmedBlanks(*contentLength);
         if (!digits.empty() && digits.size() <= 18
             && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
             length = std::stoll(std::string(digits));

@@ -1,5 +1,7 @@
 #include "kit/print/PrintInfo.h"
 
+#include "kit/foundation/Ascii.h"
+
 #include <algorithm>
 #include <cctype>
 #include <clocale>
@@ -13,13 +15,6 @@ namespace {
 
 constexpr Size kLetter { 612, 792 };
 constexpr Size kA4 { 595.2756f, 841.8898f }; // 210 x 297 mm
-
-std::string lower(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return out;
-}
 
 std::string trimmed(std::string text)
 {
@@ -64,7 +59,7 @@ PrintInfo::PrintInfo() = default;
 
 std::optional<Size> PrintInfo::paperSizeForName(std::string_view name)
 {
-    std::string n = lower(trimmed(std::string(name)));
+    std::string n = kit::asciiLower(trimmed(std::string(name)));
     if (n == "letter" || n == "na-letter" || n == "us-letter")
         return kLetter;
     if (n == "a4")

@@ -6,6 +6,7 @@
 #include "kit/text/TextContainer.h"
 #include "kit/text/TextStorage.h"
 #include "kit/view/ClipView.h"
+#include "kit/view/RedrawingSetter.h"
 #include "kit/view/ScrollView.h"
 
 #include <algorithm>
@@ -94,18 +95,12 @@ std::shared_ptr<TextStorage> TextView::textStorage() const
 
 void TextView::setDrawsBackground(bool draws)
 {
-    if (draws == m_drawsBackground)
-        return;
-    m_drawsBackground = draws;
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_drawsBackground, draws);
 }
 
 void TextView::setBackgroundColor(Color color)
 {
-    if (color == m_backgroundColor)
-        return;
-    m_backgroundColor = color;
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_backgroundColor, color);
 }
 
 bool TextView::isOpaque() const { return m_drawsBackground && m_backgroundColor.alpha() >= 1; }

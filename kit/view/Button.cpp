@@ -1,6 +1,7 @@
 #include "kit/view/Button.h"
 
-#include "kit/view/NibValue.h"
+#include "kit/view/NibAttributeTable.h"
+#include "kit/view/RedrawingSetter.h"
 #include "kit/view/TextDrawing.h"
 
 #include <algorithm>
@@ -20,18 +21,12 @@ Button::Button(Rect frame, std::string title, Type type)
 
 void Button::setButtonType(Type type)
 {
-    if (type == m_type)
-        return;
-    m_type = type;
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_type, type);
 }
 
 void Button::setTitle(std::string title)
 {
-    if (title == m_title)
-        return;
-    m_title = std::move(title);
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_title, std::move(title));
 }
 
 void Button::setState(int state)
@@ -46,18 +41,13 @@ void Button::setState(int state)
 
 void Button::setFontSize(float points)
 {
-    if (!(points > 0) || points == m_fontSize)
-        return;
-    m_fontSize = points;
-    setNeedsDisplay(true);
+    if (points > 0)
+        setAndRedraw(*this, m_fontSize, points);
 }
 
 void Button::setHighlighted(bool highlighted)
 {
-    if (highlighted == m_highlighted)
-        return;
-    m_highlighted = highlighted;
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_highlighted, highlighted);
 }
 
 void Button::performClick(Responder*)
@@ -158,42 +148,28 @@ void Button::drawRect(cairo_t* context, Rect)
 
 bool Button::setNibAttribute(std::string_view name, std::string_view value)
 {
-    if (name == "title") {
-        setTitle(std::string(value));
-        return true;
-    }
-    if (name == "type") {
-        if (value == "push")
-            setButtonType(Type::Push);
-        else if (value == "checkbox")
-            setButtonType(Type::CheckBox);
-        else
-            return false;
-        return true;
-    }
-    if (name == "state") {
-        auto state = nib::parseInteger(value);
-        if (!state || *state < -1 || *state > 1)
-            return false;
-        setState(*state);
-        return true;
-    }
-    if (name == "keyEquivalent") {
-        if (value == "return")
-            setKeyEquivalent("\r");
-        else if (value == "escape")
-            setKeyEquivalent("\x1b");
-        else
-            setKeyEquivalent(std::string(value));
-        return true;
-    }
-    if (name == "fontSize") {
-        auto size = nib::parseNumber(value);
-        if (!size || !(*size > 0))
-            return false;
-        setFontSize(*size);
-        return true;
-    }
+    static const NibAttributeTable<Button> attributes {
+        { "title", nib::set<nib::parseText, &Button::setTitle> },
+        { "type", [](Button& button, std::string_view value) {
+             return nib::apply(button, &Button::setButtonType,
+                 nib::parseChoice<Type>(value, { { "push", Type::Push }, { "checkbox", Type::CheckBox } }));
+         } },
+        { "state", [](Button& button, std::string_view value) {
+             auto state = nib::parseInteger(value);
+             if (state && (*state < -1 || *state > 1))
+                 state.reset();
+             return nib::apply(button, &Button::setState, state);
+         } },
+        { "keyEquivalent", [](Button& button, std::string_view value) {
+             // Keys without a printable text go by name.
+             auto key = nib::parseChoice<std::string>(value, { { "return", "\r" }, { "escape", "\x1b" } });
+             button.setKeyEquivalent(key ? *key : std::string(value));
+             return true;
+         } },
+        { "fontSize", nib::set<nib::parsePositiveNumber, &Button::setFontSize> },
+    };
+    if (auto applied = attributes.apply(*this, name, value))
+        return *applied;
     return Control::setNibAttribute(name, value);
 }
 

@@ -1,6 +1,7 @@
 #include "kit/view/ClipView.h"
 
-#include "kit/view/NibValue.h"
+#include "kit/view/NibAttributeTable.h"
+#include "kit/view/RedrawingSetter.h"
 #include "kit/view/ScrollView.h"
 
 #include <algorithm>
@@ -112,18 +113,12 @@ void ClipView::reflectInScrollView()
 
 void ClipView::setBackgroundColor(Color color)
 {
-    if (color == m_backgroundColor)
-        return;
-    m_backgroundColor = color;
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_backgroundColor, color);
 }
 
 void ClipView::setDrawsBackground(bool draws)
 {
-    if (draws == m_drawsBackground)
-        return;
-    m_drawsBackground = draws;
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_drawsBackground, draws);
 }
 
 void ClipView::setFrame(Rect frame)
@@ -165,20 +160,12 @@ void ClipView::drawRect(cairo_t* context, Rect dirty)
 
 bool ClipView::setNibAttribute(std::string_view name, std::string_view value)
 {
-    if (name == "backgroundColor") {
-        auto color = nib::parseColor(value);
-        if (!color)
-            return false;
-        setBackgroundColor(*color);
-        return true;
-    }
-    if (name == "drawsBackground") {
-        auto flag = nib::parseBool(value);
-        if (!flag)
-            return false;
-        setDrawsBackground(*flag);
-        return true;
-    }
+    static const NibAttributeTable<ClipView> attributes {
+        { "backgroundColor", nib::set<nib::parseColor, &ClipView::setBackgroundColor> },
+        { "drawsBackground", nib::set<nib::parseBool, &ClipView::setDrawsBackground> },
+    };
+    if (auto applied = attributes.apply(*this, name, value))
+        return *applied;
     return View::setNibAttribute(name, value);
 }
 

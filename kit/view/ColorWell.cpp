@@ -1,7 +1,8 @@
 #include "kit/view/ColorWell.h"
 
 #include "kit/host/Host.h"
-#include "kit/view/NibValue.h"
+#include "kit/view/NibAttributeTable.h"
+#include "kit/view/RedrawingSetter.h"
 
 #include <cmath>
 
@@ -9,10 +10,7 @@ namespace kit {
 
 void ColorWell::setColor(Color color)
 {
-    if (color == m_color)
-        return;
-    m_color = color;
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_color, color);
 }
 
 void ColorWell::activate()
@@ -69,13 +67,11 @@ void ColorWell::drawRect(cairo_t* context, Rect)
 
 bool ColorWell::setNibAttribute(std::string_view name, std::string_view value)
 {
-    if (name == "color") {
-        auto color = nib::parseColor(value);
-        if (!color)
-            return false;
-        setColor(*color);
-        return true;
-    }
+    static const NibAttributeTable<ColorWell> attributes {
+        { "color", nib::set<nib::parseColor, &ColorWell::setColor> },
+    };
+    if (auto applied = attributes.apply(*this, name, value))
+        return *applied;
     return Control::setNibAttribute(name, value);
 }
 

@@ -1,16 +1,14 @@
 #include "kit/view/Control.h"
 
-#include "kit/view/NibValue.h"
+#include "kit/view/NibAttributeTable.h"
+#include "kit/view/RedrawingSetter.h"
 #include "kit/view/Window.h"
 
 namespace kit {
 
 void Control::setEnabled(bool enabled)
 {
-    if (enabled == m_enabled)
-        return;
-    m_enabled = enabled;
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_enabled, enabled);
 }
 
 bool Control::sendAction()
@@ -28,20 +26,12 @@ bool Control::sendAction()
 
 bool Control::setNibAttribute(std::string_view name, std::string_view value)
 {
-    if (name == "tag") {
-        auto tag = nib::parseInteger(value);
-        if (!tag)
-            return false;
-        setTag(*tag);
-        return true;
-    }
-    if (name == "enabled") {
-        auto flag = nib::parseBool(value);
-        if (!flag)
-            return false;
-        setEnabled(*flag);
-        return true;
-    }
+    static const NibAttributeTable<Control> attributes {
+        { "tag", nib::set<nib::parseInteger, &Control::setTag> },
+        { "enabled", nib::set<nib::parseBool, &Control::setEnabled> },
+    };
+    if (auto applied = attributes.apply(*this, name, value))
+        return *applied;
     return View::setNibAttribute(name, value);
 }
 

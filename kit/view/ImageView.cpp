@@ -1,5 +1,7 @@
 #include "kit/view/ImageView.h"
 
+#include "kit/view/NibAttributeTable.h"
+
 #include <algorithm>
 #include <numbers>
 
@@ -84,15 +86,15 @@ void ImageView::drawRect(cairo_t* context, Rect)
 
 bool ImageView::setNibAttribute(std::string_view name, std::string_view value)
 {
-    if (name == "image") {
-        if (value == "caution")
-            setSymbol(Symbol::Caution);
-        else if (value == "information")
-            setSymbol(Symbol::Information);
-        else
-            return false;
-        return true;
-    }
+    static const NibAttributeTable<ImageView> attributes {
+        { "image", [](ImageView& view, std::string_view value) {
+             return nib::apply(view, &ImageView::setSymbol,
+                 nib::parseChoice<Symbol>(
+                     value, { { "caution", Symbol::Caution }, { "information", Symbol::Information } }));
+         } },
+    };
+    if (auto applied = attributes.apply(*this, name, value))
+        return *applied;
     return View::setNibAttribute(name, value);
 }
 

@@ -1,47 +1,34 @@
 #include "kit/view/Label.h"
 
-#include "kit/view/NibValue.h"
+#include "kit/view/NibAttributeTable.h"
+#include "kit/view/RedrawingSetter.h"
 
 namespace kit {
 
 void Label::setText(std::string text)
 {
-    if (text == m_text)
-        return;
-    m_text = std::move(text);
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_text, std::move(text));
 }
 
 void Label::setFontSize(float points)
 {
-    if (points == m_style.fontSize || !(points > 0))
-        return;
-    m_style.fontSize = points;
-    setNeedsDisplay(true);
+    if (points > 0)
+        setAndRedraw(*this, m_style.fontSize, points);
 }
 
 void Label::setBold(bool bold)
 {
-    if (bold == m_style.bold)
-        return;
-    m_style.bold = bold;
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_style.bold, bold);
 }
 
 void Label::setAlignment(text::Alignment alignment)
 {
-    if (alignment == m_style.alignment)
-        return;
-    m_style.alignment = alignment;
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_style.alignment, alignment);
 }
 
 void Label::setTextColor(Color color)
 {
-    if (color == m_style.color)
-        return;
-    m_style.color = color;
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_style.color, color);
 }
 
 void Label::drawRect(cairo_t* context, Rect)
@@ -51,42 +38,20 @@ void Label::drawRect(cairo_t* context, Rect)
 
 bool Label::setNibAttribute(std::string_view name, std::string_view value)
 {
-    if (name == "text") {
-        setText(std::string(value));
-        return true;
-    }
-    if (name == "fontSize") {
-        auto size = nib::parseNumber(value);
-        if (!size || !(*size > 0))
-            return false;
-        setFontSize(*size);
-        return true;
-    }
-    if (name == "bold") {
-        auto flag = nib::parseBool(value);
-        if (!flag)
-            return false;
-        setBold(*flag);
-        return true;
-    }
-    if (name == "alignment") {
-        if (value == "left")
-            setAlignment(text::Alignment::Left);
-        else if (value == "center")
-            setAlignment(text::Alignment::Center);
-        else if (value == "right")
-            setAlignment(text::Alignment::Right);
-        else
-            return false;
-        return true;
-    }
-    if (name == "textColor") {
-        auto color = nib::parseColor(value);
-        if (!color)
-            return false;
-        setTextColor(*color);
-        return true;
-    }
+    static const NibAttributeTable<Label> attributes {
+        { "text", nib::set<nib::parseText, &Label::setText> },
+        { "fontSize", nib::set<nib::parsePositiveNumber, &Label::setFontSize> },
+        { "bold", nib::set<nib::parseBool, &Label::setBold> },
+        { "alignment", [](Label& label, std::string_view value) {
+             using text::Alignment;
+             return nib::apply(label, &Label::setAlignment,
+                 nib::parseChoice<Alignment>(
+                     value, { { "left", Alignment::Left }, { "center", Alignment::Center }, { "right", Alignment::Right } }));
+         } },
+        { "textColor", nib::set<nib::parseColor, &Label::setTextColor> },
+    };
+    if (auto applied = attributes.apply(*this, name, value))
+        return *applied;
     return View::setNibAttribute(name, value);
 }
 

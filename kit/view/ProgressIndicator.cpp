@@ -1,7 +1,8 @@
 #include "kit/view/ProgressIndicator.h"
 
 #include "kit/foundation/RunLoop.h"
-#include "kit/view/NibValue.h"
+#include "kit/view/NibAttributeTable.h"
+#include "kit/view/RedrawingSetter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,10 +41,7 @@ void ProgressIndicator::stopAnimation()
 
 void ProgressIndicator::setDisplayedWhenStopped(bool displayed)
 {
-    if (displayed == m_displayedWhenStopped)
-        return;
-    m_displayedWhenStopped = displayed;
-    setNeedsDisplay(true);
+    setAndRedraw(*this, m_displayedWhenStopped, displayed);
 }
 
 void ProgressIndicator::drawRect(cairo_t* context, Rect)
@@ -73,15 +71,13 @@ void ProgressIndicator::drawRect(cairo_t* context, Rect)
 
 bool ProgressIndicator::setNibAttribute(std::string_view name, std::string_view value)
 {
-    if (name == "style")
-        return value == "spinning";
-    if (name == "displayedWhenStopped") {
-        auto flag = nib::parseBool(value);
-        if (!flag)
-            return false;
-        setDisplayedWhenStopped(*flag);
-        return true;
-    }
+    static const NibAttributeTable<ProgressIndicator> attributes {
+        // Only the spinning style is drawn; the attribute is read to refuse the others.
+        { "style", [](ProgressIndicator&, std::string_view value) { return value == "spinning"; } },
+        { "displayedWhenStopped", nib::set<nib::parseBool, &ProgressIndicator::setDisplayedWhenStopped> },
+    };
+    if (auto applied = attributes.apply(*this, name, value))
+        return *applied;
     return View::setNibAttribute(name, value);
 }
 

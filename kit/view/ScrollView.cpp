@@ -1,6 +1,6 @@
 #include "kit/view/ScrollView.h"
 
-#include "kit/view/NibValue.h"
+#include "kit/view/NibAttributeTable.h"
 
 #include <algorithm>
 #include <cmath>
@@ -305,28 +305,15 @@ void ScrollView::drawRect(cairo_t* context, Rect dirty)
 
 bool ScrollView::setNibAttribute(std::string_view name, std::string_view value)
 {
-    if (name == "backgroundColor") {
-        auto color = nib::parseColor(value);
-        if (!color)
-            return false;
-        setBackgroundColor(*color);
-        return true;
-    }
-    if (name == "hasVerticalScroller" || name == "hasHorizontalScroller" || name == "autohidesScrollers"
-        || name == "drawsBackground") {
-        auto flag = nib::parseBool(value);
-        if (!flag)
-            return false;
-        if (name == "hasVerticalScroller")
-            setHasVerticalScroller(*flag);
-        else if (name == "hasHorizontalScroller")
-            setHasHorizontalScroller(*flag);
-        else if (name == "autohidesScrollers")
-            setAutohidesScrollers(*flag);
-        else
-            setDrawsBackground(*flag);
-        return true;
-    }
+    static const NibAttributeTable<ScrollView> attributes {
+        { "backgroundColor", nib::set<nib::parseColor, &ScrollView::setBackgroundColor> },
+        { "hasVerticalScroller", nib::set<nib::parseBool, &ScrollView::setHasVerticalScroller> },
+        { "hasHorizontalScroller", nib::set<nib::parseBool, &ScrollView::setHasHorizontalScroller> },
+        { "autohidesScrollers", nib::set<nib::parseBool, &ScrollView::setAutohidesScrollers> },
+        { "drawsBackground", nib::set<nib::parseBool, &ScrollView::setDrawsBackground> },
+    };
+    if (auto applied = attributes.apply(*this, name, value))
+        return *applied;
     return View::setNibAttribute(name, value);
 }
 

@@ -1,6 +1,6 @@
 #include "kit/view/SegmentedControl.h"
 
-#include "kit/view/NibValue.h"
+#include "kit/view/NibAttributeTable.h"
 #include "kit/view/TextDrawing.h"
 
 #include <algorithm>
@@ -97,22 +97,16 @@ void SegmentedControl::drawRect(cairo_t* context, Rect)
 
 bool SegmentedControl::setNibAttribute(std::string_view name, std::string_view value)
 {
-    if (name == "trackingMode") {
-        if (value == "selectOne")
-            setTrackingMode(TrackingMode::SelectOne);
-        else if (value == "momentary")
-            setTrackingMode(TrackingMode::Momentary);
-        else
-            return false;
-        return true;
-    }
-    if (name == "selectedSegment") {
-        auto index = nib::parseInteger(value);
-        if (!index)
-            return false;
-        setSelectedSegment(*index);
-        return true;
-    }
+    static const NibAttributeTable<SegmentedControl> attributes {
+        { "trackingMode", [](SegmentedControl& control, std::string_view value) {
+             return nib::apply(control, &SegmentedControl::setTrackingMode,
+                 nib::parseChoice<TrackingMode>(
+                     value, { { "selectOne", TrackingMode::SelectOne }, { "momentary", TrackingMode::Momentary } }));
+         } },
+        { "selectedSegment", nib::set<nib::parseInteger, &SegmentedControl::setSelectedSegment> },
+    };
+    if (auto applied = attributes.apply(*this, name, value))
+        return *applied;
     return Control::setNibAttribute(name, value);
 }
 

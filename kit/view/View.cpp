@@ -5,7 +5,7 @@
 #include "kit/view/ClipView.h"
 #include "kit/view/Menu.h"
 #include "kit/view/NibTopLevelObjects.h"
-#include "kit/view/NibValue.h"
+#include "kit/view/NibAttributeTable.h"
 #include "kit/view/ScrollView.h"
 #include "kit/view/Window.h"
 
@@ -598,35 +598,16 @@ void View::rightMouseDown(const Event& event)
 
 bool View::setNibAttribute(std::string_view name, std::string_view value)
 {
-    if (name == "frame") {
-        auto frame = nib::parseRect(value);
-        if (!frame)
-            return false;
-        setFrame(*frame);
-        return true;
-    }
-    if (name == "autoresizing") {
-        auto mask = nib::parseAutoresizing(value);
-        if (!mask)
-            return false;
-        setAutoresizingMask(*mask);
-        return true;
-    }
-    if (name == "hidden" || name == "postsFrameChangedNotifications" || name == "postsBoundsChangedNotifications"
-        || name == "autoresizesSubviews") {
-        auto flag = nib::parseBool(value);
-        if (!flag)
-            return false;
-        if (name == "hidden")
-            setHidden(*flag);
-        else if (name == "postsFrameChangedNotifications")
-            setPostsFrameChangedNotifications(*flag);
-        else if (name == "postsBoundsChangedNotifications")
-            setPostsBoundsChangedNotifications(*flag);
-        else
-            setAutoresizesSubviews(*flag);
-        return true;
-    }
+    static const NibAttributeTable<View> attributes {
+        { "frame", nib::set<nib::parseRect, &View::setFrame> },
+        { "autoresizing", nib::set<nib::parseAutoresizing, &View::setAutoresizingMask> },
+        { "hidden", nib::set<nib::parseBool, &View::setHidden> },
+        { "postsFrameChangedNotifications", nib::set<nib::parseBool, &View::setPostsFrameChangedNotifications> },
+        { "postsBoundsChangedNotifications", nib::set<nib::parseBool, &View::setPostsBoundsChangedNotifications> },
+        { "autoresizesSubviews", nib::set<nib::parseBool, &View::setAutoresizesSubviews> },
+    };
+    if (auto applied = attributes.apply(*this, name, value))
+        return *applied;
     return Responder::setNibAttribute(name, value);
 }
 

@@ -1,7 +1,7 @@
 #include "kit/view/Window.h"
 
 #include "kit/host/Host.h"
-#include "kit/view/NibValue.h"
+#include "kit/view/NibAttributeTable.h"
 #include "kit/view/View.h"
 #include "kit/view/WindowController.h"
 
@@ -217,24 +217,13 @@ void Window::viewWillLeave(View& view)
 
 bool Window::setNibAttribute(std::string_view name, std::string_view value)
 {
-    if (name == "contentSize") {
-        auto size = nib::parseSize(value);
-        if (!size)
-            return false;
-        setContentSize(*size);
-        return true;
-    }
-    if (name == "title") {
-        setTitle(std::string(value));
-        return true;
-    }
-    if (name == "backgroundColor") {
-        auto color = nib::parseColor(value);
-        if (!color)
-            return false;
-        setBackgroundColor(*color);
-        return true;
-    }
+    static const NibAttributeTable<Window> attributes {
+        { "contentSize", nib::set<nib::parseSize, &Window::setContentSize> },
+        { "title", nib::set<nib::parseText, &Window::setTitle> },
+        { "backgroundColor", nib::set<nib::parseColor, &Window::setBackgroundColor> },
+    };
+    if (auto applied = attributes.apply(*this, name, value))
+        return *applied;
     return Responder::setNibAttribute(name, value);
 }
 

@@ -1,6 +1,7 @@
 // What `cmake --install` and the Debian package put where a desktop finds it, the installed program run
 // from there, and `lectorin view` without a display.
 #include "kit/foundation/Bundle.h"
+#include "kit/foundation/Ascii.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -13,20 +14,13 @@
 namespace {
 
 // MIME types compare without case.
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 std::set<std::string> split(const std::string& list, char separator)
 {
     std::set<std::string> items;
     std::istringstream in(list);
     for (std::string item; std::getline(in, item, separator);) {
         if (!item.empty())
-            items.insert(lower(item));
+            items.insert(kit::asciiLower(item));
     }
     return items;
 }
@@ -93,7 +87,7 @@ TEST(DesktopIntegration, InstallPlacesTheDesktopEntryAndTheMimeTypes)
     auto claimedTypes = bundle.claimedMIMETypes();
     std::set<std::string> claimed;
     for (const auto& type : claimedTypes)
-        claimed.insert(lower(type));
+        claimed.insert(kit::asciiLower(type));
     EXPECT_EQ(split(desktopValue(entry, "MimeType"), ';'), claimed);
 
     // Every claimed type is declared with a glob for each extension the bundle claims for it.
@@ -104,9 +98,9 @@ TEST(DesktopIntegration, InstallPlacesTheDesktopEntryAndTheMimeTypes)
     EXPECT_STREQ(info.attribute("xmlns").value(), "http://www.freedesktop.org/standards/shared-mime-info");
     std::set<std::string> declared, globbed;
     for (pugi::xml_node type : info.children("mime-type")) {
-        declared.insert(lower(type.attribute("type").value()));
+        declared.insert(kit::asciiLower(type.attribute("type").value()));
         for (pugi::xml_node alias : type.children("alias"))
-            declared.insert(lower(alias.attribute("type").value()));
+            declared.insert(kit::asciiLower(alias.attribute("type").value()));
         for (pugi::xml_node glob : type.children("glob"))
             globbed.insert(std::string(glob.attribute("pattern").value()).substr(2));
     }

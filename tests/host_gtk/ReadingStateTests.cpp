@@ -6,6 +6,7 @@
 #include "hosts/gtk/ReaderChrome.h"
 #include "hosts/gtk/ReadingState.h"
 #include "pageview/PageNavigation.h"
+#include "support/PngBytes.h"
 #include "support/TestSupport.h"
 
 #include <sys/stat.h>
@@ -38,17 +39,7 @@ bool pollUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 // A solid red picture as PNG bytes, in hexadecimal for an RTF \pict.
 std::string redPngHex(int width, int height)
 {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 1, 0, 0);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    std::string png;
-    cairo_surface_write_to_png_stream(surface, +[](void* closure, const unsigned char* data, unsigned int length) {
-        static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-        return CAIRO_STATUS_SUCCESS;
-    }, &png);
-    cairo_surface_destroy(surface);
+    std::string png = testsupport::pngBytes(width, height, 1, 0, 0);
     std::string hex;
     for (unsigned char c : png) {
         hex += "0123456789abcdef"[c >> 4];

@@ -1,6 +1,7 @@
 #include "TestDocuments.h"
 
 #include "import/doc/ListTable.h"
+#include "support/PngBytes.h"
 #include "support/TestSupport.h"
 
 #include <cairo.h>
@@ -355,18 +356,8 @@ namespace {
 
 std::vector<std::uint8_t> smallPng(int width, int height)
 {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    std::vector<std::uint8_t> png;
-    cairo_surface_write_to_png_stream(
-        surface,
-        [](void* closure, const unsigned char* data, unsigned int length) {
-            auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
-            out->insert(out->end(), data, data + length);
-            return CAIRO_STATUS_SUCCESS;
-        },
-        &png);
-    cairo_surface_destroy(surface);
-    return png;
+    std::string png = testsupport::pngBytes(width, height);
+    return { png.begin(), png.end() };
 }
 
 // An inline picture's bytes in the Data stream: the picture header (goal size 1440 x 720 twips, scaled

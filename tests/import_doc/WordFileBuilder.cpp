@@ -100,14 +100,22 @@ void set16(Bytes& out, std::size_t at, std::uint16_t value)
     out[at + 1] = std::uint8_t(value >> 8);
 }
 
+// A formatted disk page with its runs' bounds in place: count + 1 FCs from the start, the count in the last byte.
+Bytes pageOfRuns(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& fcs)
+{
+    Bytes page(kPage, 0);
+    for (std::size_t i = 0; i < fcs.size(); ++i)
+        set32(page, 4 * i, fcs[i].first);
+    set32(page, 4 * fcs.size(), fcs.empty() ? 0 : fcs.back().second);
+    page[511] = std::uint8_t(fcs.size());
+    return page;
+}
+
 // One formatted disk page of character runs: FCs first, offsets after, properties from the end backwards.
 Bytes characterPage(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& fcs, const std::vector<Bytes>& grpprls)
 {
-    Bytes page(kPage, 0);
+    Bytes page = pageOfRuns(fcs);
     std::size_t count = fcs.size();
-    for (std::size_t i = 0; i < count; ++i)
-        set32(page, 4 * i, fcs[i].first);
-    set32(page, 4 * count, fcs.empty() ? 0 : fcs.back().second);
     std::size_t free = 511;
     for (std::size_t i = 0; i < count; ++i) {
         const Bytes& grpprl = grpprls[i];
@@ -117,17 +125,13 @@ Bytes characterPage(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& 
         page[4 * (count + 1) + i] = std::uint8_t(at / 2);
         free = at;
     }
-    page[511] = std::uint8_t(count);
     return page;
 }
 
 Bytes paragraphPage(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& fcs, const std::vector<ParagraphRun>& runs)
 {
-    Bytes page(kPage, 0);
+    Bytes page = pageOfRuns(fcs);
     std::size_t count = fcs.size();
-    for (std::size_t i = 0; i < count; ++i)
-        set32(page, 4 * i, fcs[i].first);
-    set32(page, 4 * count, fcs.empty() ? 0 : fcs.back().second);
     std::size_t free = 511;
     for (std::size_t i = 0; i < count; ++i) {
         Bytes properties;
@@ -143,7 +147,6 @@ Bytes paragraphPage(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& 
         page[4 * (count + 1) + 13 * i] = std::uint8_t(at / 2);
         free = at;
     }
-    page[511] = std::uint8_t(count);
     return page;
 }
 

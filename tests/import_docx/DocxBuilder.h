@@ -6,6 +6,7 @@
 #include "import/Importer.h"
 #include "import/common/Dump.h"
 #include "import/docx/DocxImporter.h"
+#include "support/PngBytes.h"
 
 #include <cairo.h>
 
@@ -146,17 +147,7 @@ inline const kit::Attributes& attributesOf(const kit::TextStorage& storage, cons
 // A real PNG of the given pixel size, written by Cairo.
 inline std::string pngBytes(int width, int height)
 {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    std::string bytes;
-    cairo_surface_write_to_png_stream(
-        surface,
-        [](void* closure, const unsigned char* data, unsigned int length) {
-            static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-            return CAIRO_STATUS_SUCCESS;
-        },
-        &bytes);
-    cairo_surface_destroy(surface);
-    return bytes;
+    return testsupport::pngBytes(width, height);
 }
 
 } // namespace testdocx

@@ -1,11 +1,10 @@
+#include "support/GoldenFile.h"
 #include "support/TestSupport.h"
-#include "WordRecall.h"
+#include "support/WordRecall.h"
+#include "support/ZipEntry.h"
 #include "import/common/Dump.h"
 #include "import/docx/DocxImporter.h"
 
-#include <gsf/gsf-infile-zip.h>
-#include <gsf/gsf-infile.h>
-#include <gsf/gsf-input-memory.h>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
@@ -26,21 +25,12 @@ namespace {
 class DocxTextReader {
 public:
     explicit DocxTextReader(const std::vector<std::uint8_t>& bytes)
+        : m_bytes(bytes)
     {
-        GsfInput* input = gsf_input_memory_new(bytes.data(), gsf_off_t(bytes.size()), FALSE);
-        m_zip = gsf_infile_zip_new(input, nullptr);
-        g_object_unref(input);
-    }
-    ~DocxTextReader()
-    {
-        if (m_zip)
-            g_object_unref(m_zip);
     }
 
     std::string text()
     {
-        if (!m_zip)
-            return {};
         pugi::xml_document styles, document, footnotes, endnotes;
         load(styles, "word/styles.xml");
         readHiddenStyles(styles);
@@ -62,18 +52,8 @@ public:
 private:
     bool load(pugi::xml_document& into, const char* path)
     {
-        std::vector<const char*> names;
-        std::string copy = path;
-        for (char* part = std::strtok(copy.data(), "/"); part; part = std::strtok(nullptr, "/"))
-            names.push_back(part);
-        names.push_back(nullptr);
-        GsfInput* input = gsf_infile_child_by_aname(m_zip, names.data());
-        if (!input)
-            return false;
-        std::string bytes(std::size_t(gsf_input_size(input)), '\0');
-        bool ok = gsf_input_read(input, bytes.size(), reinterpret_cast<guint8*>(bytes.data()));
-        g_object_unref(input);
-        return ok && into.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
+        auto xml = testsupport::zipEntry(m_bytes, path);
+        return xml && into.load_buffer(xml->data(), xml->size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
     }
 
     void readHiddenStyles(const pugi::xml_document& styles)
@@ -165,7 +145,7 @@ private:
         }
     }
 
-    GsfInfile* m_zip = nullptr;
+    const std::vector<std::uint8_t>& m_bytes;
     std::set<std::string> m_hiddenStyles;
     std::vector<std::pair<bool, std::string>> m_noteOrder;
     std::string m_out;
@@ -239,14 +219,7 @@ TEST(DocxCorpus, ImportedTextHoldsTheVisibleBodyInOrder)
         auto result = importer::importDocx({ bytes.data(), bytes.size() });
         if (!result.text)
             continue;
-        auto expected = wordrecall::words(DocxTextReader(bytes).text());
-        auto actual = wordrecall::words(importer::plainText(*result.text));
-        wordrecall::Aligner aligner(expected, actual);
-        double recall = expected.empty() ? 1 : double(aligner.matchedCount()) / double(expected.size());
-        std::printf("%-55s words %6zu  in order %.4f\n", name.c_str(), expected.size(), recall);
-        if (std::getenv("LECTORIN_SHOW_MISSES"))
-            std::printf("%s\n", wordrecall::describeMisses(expected, aligner.matched()).c_str());
-        EXPECT_GE(recall, 0.99) << "missed words:" << wordrecall::describeMisses(expected, aligner.matched());
+        wordrecall::expectWordsInOrder(name, DocxTextReader(bytes).text(), importer::plainText(*result.text));
         ++checked;
     }
     EXPECT_GE(checked, 15u);
@@ -259,20 +232,14 @@ TEST(DocxCorpus, WordRecallAgainstReferenceTexts)
     auto files = testsupport::corpusFiles({ "docx", "docm", "dotx" });
     std::size_t compared = 0;
     for (const auto& path : files) {
-        std::string name = path.filename().string();
-        std::filesystem::path reference = std::filesystem::path(LECTORIN_CORPUS_REFERENCE_DIR) / (name + ".txt");
-        if (!std::filesystem::exists(reference))
+        auto reference = wordrecall::referenceText(path);
+        if (!reference)
             continue;
+        std::string name = path.filename().string();
         SCOPED_TRACE(name);
         auto result = importFile(path);
         ASSERT_TRUE(result.text) << result.error;
-        auto expected = wordrecall::words(testsupport::readText(reference));
-        auto actual = wordrecall::words(importer::plainText(*result.text));
-        double recall = wordrecall::bagRecall(expected, actual);
-        wordrecall::Aligner aligner(expected, actual);
-        double ordered = expected.empty() ? 1 : double(aligner.matchedCount()) / double(expected.size());
-        std::printf("%-55s reference words %6zu  recall %.4f  in order %.4f\n", name.c_str(), expected.size(), recall, ordered);
-        EXPECT_GE(recall, 0.97);
+        wordrecall::expectReferenceRecall(name, *reference, importer::plainText(*result.text), 0.97);
         ++compared;
     }
     EXPECT_GE(compared, 15u);
@@ -282,19 +249,10 @@ TEST(DocxCorpus, GoldenRunDumps)
 {
     const char* files[] = { "pandoc-inline_formatting.docx", "pandoc-tables.docx", "poi-ComplexNumberedLists.docx", "poi-endnotes.docx",
         "poi-VariousPictures.docx", "pandoc-drop_cap.docx" };
-    bool update = std::getenv("LECTORIN_UPDATE_GOLDEN") && std::string(std::getenv("LECTORIN_UPDATE_GOLDEN")) == "1";
     for (const char* file : files) {
         SCOPED_TRACE(file);
         auto result = importFile(testsupport::corpusPath(file));
         ASSERT_TRUE(result.text) << result.error;
-        std::string dump = importer::dumpRuns(*result.text);
-        std::filesystem::path golden = std::filesystem::path(LECTORIN_SOURCE_DIR) / "tests/import_docx/golden" / (std::string(file) + ".txt");
-        if (update) {
-            std::filesystem::create_directories(golden.parent_path());
-            testsupport::writeFile(golden, dump);
-            continue;
-        }
-        ASSERT_TRUE(std::filesystem::exists(golden)) << "run with LECTORIN_UPDATE_GOLDEN=1 to create " << golden;
-        EXPECT_EQ(dump, testsupport::readText(golden));
+        testsupport::expectMatchesGolden(importer::dumpRuns(*result.text), "tests/import_docx/golden/" + std::string(file) + ".txt");
     }
 }

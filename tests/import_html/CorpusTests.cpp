@@ -1,4 +1,5 @@
 #include "HtmlTestSupport.h"
+#include "support/GoldenFile.h"
 #include "support/TestSupport.h"
 
 #include <cstdlib>
@@ -172,34 +173,11 @@ TEST(HtmlCorpus, BrowserTextAppearsWordForWordInOrder)
 // The run dumps are reviewed like code; LECTORIN_UPDATE_GOLDEN=1 rewrites them after a deliberate change.
 TEST(HtmlCorpus, RunDumpsMatchGoldenFiles)
 {
-    bool update = std::getenv("LECTORIN_UPDATE_GOLDEN") && std::string(std::getenv("LECTORIN_UPDATE_GOLDEN")) == "1";
-    std::filesystem::path folder = std::filesystem::path(LECTORIN_SOURCE_DIR) / "tests/import_html/golden";
     for (const auto& file : corpusHtml()) {
         SCOPED_TRACE(file.filename().string());
         auto result = importer::importHtml(testsupport::readFile(file));
         ASSERT_TRUE(result.text);
-        std::string dump = importer::dumpRuns(*result.text);
-        std::filesystem::path golden = folder / (file.filename().string() + ".txt");
-        if (update) {
-            std::filesystem::create_directories(folder);
-            testsupport::writeFile(golden, dump);
-            continue;
-        }
-        ASSERT_TRUE(std::filesystem::exists(golden)) << golden << " is missing; run with LECTORIN_UPDATE_GOLDEN=1";
-        std::string expected = testsupport::readText(golden);
-        if (expected == dump)
-            continue;
-        // Report the first line that differs rather than two whole dumps.
-        std::size_t line = 1, i = 0;
-        while (i < expected.size() && i < dump.size() && expected[i] == dump[i])
-            line += expected[i++] == '\n';
-        auto lineAt = [](const std::string& text, std::size_t at) {
-            std::size_t start = text.rfind('\n', at == 0 ? 0 : at - 1);
-            start = start == std::string::npos ? 0 : start + 1;
-            return text.substr(start, text.find('\n', start) - start);
-        };
-        FAIL() << "first difference at line " << line << "\n  golden: " << lineAt(expected, i) << "\n  now:    "
-               << lineAt(dump, i);
+        testsupport::expectMatchesGolden(importer::dumpRuns(*result.text), "tests/import_html/golden/" + file.filename().string() + ".txt");
     }
 }
 

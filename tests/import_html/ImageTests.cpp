@@ -1,4 +1,5 @@
 #include "HtmlTestSupport.h"
+#include "support/PngBytes.h"
 #include "import/html/HtmlImage.h"
 #include "kit_net/LoopbackServer.h"
 
@@ -12,19 +13,8 @@ namespace {
 // A real PNG of the given size, written by Cairo.
 std::vector<std::uint8_t> pngBytes(int width, int height)
 {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 1, 0, 0);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    std::vector<std::uint8_t> bytes;
-    cairo_surface_write_to_png_stream(surface, [](void* closure, const unsigned char* data, unsigned int length) {
-        auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
-        out->insert(out->end(), data, data + length);
-        return CAIRO_STATUS_SUCCESS;
-    }, &bytes);
-    cairo_surface_destroy(surface);
-    return bytes;
+    std::string png = testsupport::pngBytes(width, height, 1, 0, 0);
+    return { png.begin(), png.end() };
 }
 
 std::string base64(const std::vector<std::uint8_t>& bytes)

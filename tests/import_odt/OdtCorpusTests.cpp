@@ -1,11 +1,10 @@
 #include "import/common/Dump.h"
 #include "import/odt/OdtImporter.h"
-#include "import_docx/WordRecall.h"
+#include "support/GoldenFile.h"
 #include "support/TestSupport.h"
+#include "support/WordRecall.h"
+#include "support/ZipEntry.h"
 
-#include <gsf/gsf-infile-zip.h>
-#include <gsf/gsf-infile.h>
-#include <gsf/gsf-input-memory.h>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
@@ -22,18 +21,8 @@ class OdtTextReader {
 public:
     explicit OdtTextReader(const std::vector<std::uint8_t>& bytes)
     {
-        GsfInput* input = gsf_input_memory_new(bytes.data(), gsf_off_t(bytes.size()), FALSE);
-        GsfInfile* zip = gsf_infile_zip_new(input, nullptr);
-        g_object_unref(input);
-        if (!zip)
-            return;
-        if (GsfInput* content = gsf_infile_child_by_name(zip, "content.xml")) {
-            std::string xml(std::size_t(gsf_input_size(content)), '\0');
-            if (gsf_input_read(content, xml.size(), reinterpret_cast<guint8*>(xml.data())))
-                m_document.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata);
-            g_object_unref(content);
-        }
-        g_object_unref(zip);
+        if (auto xml = testsupport::zipEntry(bytes, "content.xml"))
+            m_document.load_buffer(xml->data(), xml->size(), pugi::parse_default | pugi::parse_ws_pcdata);
     }
 
     std::string text()
@@ -110,34 +99,21 @@ TEST(OdtCorpus, ImportedTextHoldsTheVisibleBodyInOrder)
         auto bytes = testsupport::readFile(path);
         auto result = importer::importOdt({ bytes.data(), bytes.size() });
         ASSERT_TRUE(result.text) << result.error;
-        auto expected = wordrecall::words(OdtTextReader(bytes).text());
-        auto actual = wordrecall::words(importer::plainText(*result.text));
-        wordrecall::Aligner aligner(expected, actual);
-        double recall = expected.empty() ? 1 : double(aligner.matchedCount()) / double(expected.size());
-        std::printf("%-40s words %6zu  in order %.4f\n", name.c_str(), expected.size(), recall);
-        if (std::getenv("LECTORIN_SHOW_MISSES"))
-            std::printf("%s\n", wordrecall::describeMisses(expected, aligner.matched()).c_str());
-        EXPECT_GE(recall, 0.99) << "missed words:" << wordrecall::describeMisses(expected, aligner.matched());
+        wordrecall::expectWordsInOrder(name, OdtTextReader(bytes).text(), importer::plainText(*result.text));
     }
 }
 
 TEST(OdtCorpus, WordRecallAgainstReferenceTexts)
 {
     for (const auto& path : testsupport::corpusFiles({ "odt", "ott" })) {
-        std::string name = path.filename().string();
-        std::filesystem::path reference = std::filesystem::path(LECTORIN_CORPUS_REFERENCE_DIR) / (name + ".txt");
-        if (!std::filesystem::exists(reference))
+        auto reference = wordrecall::referenceText(path);
+        if (!reference)
             continue;
+        std::string name = path.filename().string();
         SCOPED_TRACE(name);
         auto result = importFile(path);
         ASSERT_TRUE(result.text) << result.error;
-        auto expected = wordrecall::words(testsupport::readText(reference));
-        auto actual = wordrecall::words(importer::plainText(*result.text));
-        double recall = wordrecall::bagRecall(expected, actual);
-        wordrecall::Aligner aligner(expected, actual);
-        double ordered = expected.empty() ? 1 : double(aligner.matchedCount()) / double(expected.size());
-        std::printf("%-40s reference words %6zu  recall %.4f  in order %.4f\n", name.c_str(), expected.size(), recall, ordered);
-        EXPECT_GE(recall, 0.97);
+        wordrecall::expectReferenceRecall(name, *reference, importer::plainText(*result.text), 0.97);
     }
 }
 
@@ -156,19 +132,10 @@ TEST(OdtCorpus, GoldenRunDumps)
 {
     const char* files[] = { "pandoc-textMixedStyles.odt", "pandoc-tableWithSpans.odt", "pandoc-orderedListMixed.odt", "odfdo-dormeur_notes.odt",
         "pandoc-image.odt" };
-    bool update = std::getenv("LECTORIN_UPDATE_GOLDEN") && std::string(std::getenv("LECTORIN_UPDATE_GOLDEN")) == "1";
     for (const char* file : files) {
         SCOPED_TRACE(file);
         auto result = importFile(testsupport::corpusPath(file));
         ASSERT_TRUE(result.text) << result.error;
-        std::string dump = importer::dumpRuns(*result.text);
-        std::filesystem::path golden = std::filesystem::path(LECTORIN_SOURCE_DIR) / "tests/import_odt/golden" / (std::string(file) + ".txt");
-        if (update) {
-            std::filesystem::create_directories(golden.parent_path());
-            testsupport::writeFile(golden, dump);
-            continue;
-        }
-        ASSERT_TRUE(std::filesystem::exists(golden)) << "run with LECTORIN_UPDATE_GOLDEN=1 to create " << golden;
-        EXPECT_EQ(dump, testsupport::readText(golden));
+        testsupport::expectMatchesGolden(importer::dumpRuns(*result.text), "tests/import_odt/golden/" + std::string(file) + ".txt");
     }
 }

@@ -1,4 +1,5 @@
 #include "OdtBuilder.h"
+#include "support/PngBytes.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -14,20 +15,7 @@ kit::Color rgb(int r, int g, int b)
     return kit::Color::calibratedRGB(float(r) / 255, float(g) / 255, float(b) / 255);
 }
 
-std::string pngBytes(int width, int height)
-{
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    std::string bytes;
-    cairo_surface_write_to_png_stream(
-        surface,
-        [](void* closure, const unsigned char* data, unsigned int length) {
-            static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-            return CAIRO_STATUS_SUCCESS;
-        },
-        &bytes);
-    cairo_surface_destroy(surface);
-    return bytes;
-}
+using testsupport::pngBytes;
 
 const char* kStyles = R"(
 <style:default-style style:family="paragraph"><style:paragraph-properties style:tab-stop-distance="0.5in"/>

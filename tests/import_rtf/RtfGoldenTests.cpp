@@ -1,5 +1,6 @@
 #include "import/common/Dump.h"
 #include "import/rtf/RtfImporter.h"
+#include "support/GoldenFile.h"
 #include "support/TestSupport.h"
 
 #include <cstdlib>
@@ -21,21 +22,12 @@ TEST(RtfGolden, CorpusDocumentsMatchTheirReviewedDumps)
         "pandoc-unicode.rtf",
         "pandoc-writer.rtf",
     };
-    bool update = std::getenv("LECTORIN_UPDATE_GOLDEN") && std::string(std::getenv("LECTORIN_UPDATE_GOLDEN")) == "1";
     for (const char* name : files) {
         SCOPED_TRACE(name);
         auto bytes = testsupport::readFile(testsupport::corpusPath(name));
         ASSERT_FALSE(bytes.empty());
         auto result = importer::importRtf(bytes);
         ASSERT_TRUE(result.text);
-        std::string dump = importer::dumpRuns(*result.text);
-        auto golden = std::filesystem::path(LECTORIN_SOURCE_DIR) / "tests/import_rtf/golden" / (std::string(name) + ".runs");
-        if (update) {
-            std::filesystem::create_directories(golden.parent_path());
-            testsupport::writeFile(golden, dump);
-            continue;
-        }
-        ASSERT_TRUE(std::filesystem::exists(golden)) << "no golden dump; run with LECTORIN_UPDATE_GOLDEN=1 and review it";
-        EXPECT_EQ(dump, testsupport::readText(golden));
+        testsupport::expectMatchesGolden(importer::dumpRuns(*result.text), "tests/import_rtf/golden/" + std::string(name) + ".runs");
     }
 }

@@ -2,6 +2,7 @@
 #include "import/rtf/RtfWriter.h"
 #include "kit/text/PageSetup.h"
 #include "import_rtf/RoundTrip.h"
+#include "support/PngBytes.h"
 
 #include <cairo.h>
 #include <functional>
@@ -30,15 +31,8 @@ void expectRoundTrip(const TextStorage& storage)
 
 std::vector<std::uint8_t> smallPng(int width, int height)
 {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    std::vector<std::uint8_t> bytes;
-    cairo_surface_write_to_png_stream(surface, [](void* closure, const unsigned char* data, unsigned length) {
-        auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
-        out->insert(out->end(), data, data + length);
-        return CAIRO_STATUS_SUCCESS;
-    }, &bytes);
-    cairo_surface_destroy(surface);
-    return bytes;
+    std::string png = testsupport::pngBytes(width, height);
+    return { png.begin(), png.end() };
 }
 
 template<typename T> std::shared_ptr<const T> shared(T value) { return std::make_shared<const T>(std::move(value)); }

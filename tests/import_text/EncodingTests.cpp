@@ -1,29 +1,13 @@
 #include "import/common/Encoding.h"
+#include "import_text/EncodedText.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
 
 using namespace importer::encoding;
 
-namespace {
-
-std::span<const std::uint8_t> bytesOf(const std::string& text)
-{
-    return { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() };
-}
-
-// UTF-8 text in another encoding, through GLib's iconv (independent of the code under test).
-std::string encode(const std::string& utf8, const char* encoding)
-{
-    gsize written = 0;
-    gchar* converted = g_convert(utf8.data(), gssize(utf8.size()), encoding, "UTF-8", nullptr, &written, nullptr);
-    EXPECT_TRUE(converted) << encoding;
-    std::string result = converted ? std::string(converted, written) : std::string();
-    g_free(converted);
-    return result;
-}
-
-} // namespace
+using testtext::bytesOf;
+using testtext::encode;
 
 TEST(Encoding, DecodesCodePages)
 {
@@ -91,64 +75,6 @@ TEST(Encoding, MapsCharsetsLabelsAndCodePages)
     EXPECT_TRUE(isLeadByte(932, 0x82));
     EXPECT_FALSE(isLeadByte(932, 0xA0)) << "half-width katakana are single bytes";
     EXPECT_FALSE(isLeadByte(1252, 0x82));
-}
-
-TEST(Encoding, ConvertsUtf16)
-{
-    const struct {
-        std::string bytes;
-        bool bigEndian;
-        std::string expected;
-        const char* why;
-    } cases[] = {
-        { std::string("H\0i\0", 4), false, "Hi", "little endian" },
-        { std::string("\0H\0i", 4), true, "Hi", "big endian" },
-        { std::string("\x3D\xD8\x00\xDE", 4), false, "😀", "a surrogate pair" },
-        { std::string("\x3D\xD8" "A\0", 4), false, "\xEF\xBF\xBD" "A", "a high surrogate without its low half" },
-        { std::string("\x00\xDE", 2), false, "\xEF\xBF\xBD", "a lone low surrogate" },
-        { std::string("A\0B", 3), false, "A", "an odd trailing byte" },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(utf16ToUtf8(bytesOf(c.bytes), c.bigEndian), c.expected);
-    }
-}
-
-TEST(Encoding, ValidatesUtf8)
-{
-    const struct {
-        std::string bytes;
-        bool isValid;
-        std::string sanitized;
-        const char* why;
-    } cases[] = {
-        { "plain", true, "plain", "ASCII" },
-        { "\xF0\x9F\x98\x80", true, "\xF0\x9F\x98\x80", "four bytes" },
-        { "\xF4\x8F\xBF\xBF", true, "\xF4\x8F\xBF\xBF", "U+10FFFF, the last code point" },
-        { "\xF4\x90\x80\x80", false, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", "past U+10FFFF" },
-        { "\xC0\x80", false, "\xEF\xBF\xBD\xEF\xBF\xBD", "overlong NUL" },
-        { "\xED\xA0\x80", false, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", "an encoded surrogate" },
-        { "a\xE2\x82", false, "a\xEF\xBF\xBD\xEF\xBF\xBD", "cut off" },
-        { "\xE9t\xE9", false, "\xEF\xBF\xBDt\xEF\xBF\xBD", "Latin-1 bytes" },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(isValidUtf8(bytesOf(c.bytes)), c.isValid);
-        EXPECT_EQ(sanitizeUtf8(bytesOf(c.bytes)), c.sanitized);
-    }
-    const struct {
-        char32_t codePoint;
-        std::string utf8;
-    } boundaries[] = {
-        { 0x7F, "\x7F" }, { 0x80, "\xC2\x80" }, { 0x7FF, "\xDF\xBF" }, { 0x800, "\xE0\xA0\x80" },
-        { 0xFFFF, "\xEF\xBF\xBF" }, { 0x10000, "\xF0\x90\x80\x80" }, { 0x10FFFF, "\xF4\x8F\xBF\xBF" },
-        { 0x110000, "\xEF\xBF\xBD" }, { 0xD800, "\xEF\xBF\xBD" },
-    };
-    for (const auto& c : boundaries) {
-        std::string out;
-        appendUtf8(out, c.codePoint);
-        EXPECT_EQ(out, c.utf8) << std::hex << std::uint32_t(c.codePoint);
-    }
 }
 
 TEST(Encoding, MapsSymbolFonts)

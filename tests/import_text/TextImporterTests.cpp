@@ -1,4 +1,5 @@
 #include "import/text/TextImporter.h"
+#include "import_text/EncodedText.h"
 #include "support/TestSupport.h"
 
 #include <glib.h>
@@ -8,19 +9,8 @@ using importer::importText;
 
 namespace {
 
-std::span<const std::uint8_t> bytesOf(const std::string& text)
-{
-    return { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() };
-}
-
-std::string encode(const std::string& utf8, const char* encoding)
-{
-    gsize written = 0;
-    gchar* converted = g_convert(utf8.data(), gssize(utf8.size()), encoding, "UTF-8", nullptr, &written, nullptr);
-    std::string result = converted ? std::string(converted, written) : std::string();
-    g_free(converted);
-    return result;
-}
+using testtext::bytesOf;
+using testtext::encode;
 
 // A string literal with its embedded NULs.
 template<std::size_t N> std::string bytes(const char (&literal)[N])

@@ -14,17 +14,28 @@ std::string resolved(const char* reference, const URL& base)
     return url ? url->absoluteString() : "(no URL)";
 }
 
+struct Resolution {
+    const char* reference;
+    const char* expected;
+    const char* why = "";
+};
+
+void expectResolutions(const char* base, std::initializer_list<Resolution> cases)
+{
+    auto baseURL = URL::withString(base);
+    ASSERT_TRUE(baseURL);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(resolved(c.reference, *baseURL), c.expected) << "reference \"" << c.reference << '"';
+    }
+}
+
 } // namespace
 
 // RFC 3986, section 5.4.1, against its base "http://a/b/c/d;p?q".
 TEST(URL, ResolvesTheNormalExamplesOfTheStandard)
 {
-    auto base = URL::withString("http://a/b/c/d;p?q");
-    ASSERT_TRUE(base);
-    const struct {
-        const char* reference;
-        const char* expected;
-    } cases[] = {
+    expectResolutions("http://a/b/c/d;p?q", {
         { "g:h", "g:h" },
         { "g", "http://a/b/c/g" },
         { "./g", "http://a/b/c/g" },
@@ -48,20 +59,13 @@ TEST(URL, ResolvesTheNormalExamplesOfTheStandard)
         { "../..", "http://a/" },
         { "../../", "http://a/" },
         { "../../g", "http://a/g" },
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(resolved(c.reference, *base), c.expected) << "reference \"" << c.reference << '"';
+    });
 }
 
 // RFC 3986, section 5.4.2; "http:g" is resolved as a strict parser does.
 TEST(URL, ResolvesTheAbnormalExamplesOfTheStandard)
 {
-    auto base = URL::withString("http://a/b/c/d;p?q");
-    ASSERT_TRUE(base);
-    const struct {
-        const char* reference;
-        const char* expected;
-    } cases[] = {
+    expectResolutions("http://a/b/c/d;p?q", {
         { "../../../g", "http://a/g" },
         { "../../../../g", "http://a/g" },
         { "/./g", "http://a/g" },
@@ -81,20 +85,12 @@ TEST(URL, ResolvesTheAbnormalExamplesOfTheStandard)
         { "g#s/./x", "http://a/b/c/g#s/./x" },
         { "g#s/../x", "http://a/b/c/g#s/../x" },
         { "http:g", "http:g" },
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(resolved(c.reference, *base), c.expected) << "reference \"" << c.reference << '"';
+    });
 }
 
 TEST(URL, EncodesAttributeValuesAsABrowserDoes)
 {
-    auto base = URL::withString("http://example.com/docs/page.html");
-    ASSERT_TRUE(base);
-    const struct {
-        const char* reference;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    expectResolutions("http://example.com/docs/page.html", {
         { "my report.doc", "http://example.com/docs/my%20report.doc", "a space in a file name" },
         { "Bericht über Lösung.doc", "http://example.com/docs/Bericht%20%C3%BCber%20L%C3%B6sung.doc",
             "non-ASCII as UTF-8 bytes" },
@@ -120,11 +116,7 @@ TEST(URL, EncodesAttributeValuesAsABrowserDoes)
         { "http://host:/x", "http://host/x", "an empty port is the default port" },
         { "//other.example/x y", "http://other.example/x%20y", "a network-path reference keeps the base scheme" },
         { "file:///tmp/a b.doc", "file:///tmp/a%20b.doc", "an absolute file URL stands alone" },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(resolved(c.reference, *base), c.expected);
-    }
+    });
 }
 
 TEST(URL, RefusesAuthoritiesNoServerCanHave)

@@ -6,6 +6,7 @@
 
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextStorage.h"
+#include "support/PngBytes.h"
 
 #include <memory>
 #include <random>
@@ -112,22 +113,8 @@ struct TableBuilder {
 // A PNG of one colour, encoded by Cairo.
 inline std::vector<std::uint8_t> solidPng(int width, int height, double r, double g, double b)
 {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, r, g, b);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    std::vector<std::uint8_t> bytes;
-    cairo_surface_write_to_png_stream(
-        surface,
-        [](void* closure, const unsigned char* data, unsigned length) {
-            auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
-            out->insert(out->end(), data, data + length);
-            return CAIRO_STATUS_SUCCESS;
-        },
-        &bytes);
-    cairo_surface_destroy(surface);
-    return bytes;
+    std::string png = testsupport::pngBytes(width, height, r, g, b);
+    return { png.begin(), png.end() };
 }
 
 } // namespace layouttest

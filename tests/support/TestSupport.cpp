@@ -1,6 +1,10 @@
 #include "support/TestSupport.h"
 
+#include "support/GoldenFile.h"
+#include "support/PngBytes.h"
+
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <cairo.h>
 #include <cerrno>
 #include <cstdio>
@@ -39,6 +43,64 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+namespace {
+
+std::string encodedPng(cairo_surface_t* surface)
+{
+    std::string bytes;
+    cairo_surface_write_to_png_stream(
+        surface,
+        [](void* closure, const unsigned char* data, unsigned int length) {
+            static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &bytes);
+    cairo_surface_destroy(surface);
+    return bytes;
+}
+
+} // namespace
+
+std::string pngBytes(int width, int height)
+{
+    return encodedPng(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+}
+
+std::string pngBytes(int width, int height, double red, double green, double blue)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    cairo_t* context = cairo_create(surface);
+    cairo_set_source_rgb(context, red, green, blue);
+    cairo_paint(context);
+    cairo_destroy(context);
+    return encodedPng(surface);
+}
+
+void expectMatchesGolden(const std::string& dump, const std::filesystem::path& relativePath)
+{
+    std::filesystem::path golden = std::filesystem::path(LECTORIN_SOURCE_DIR) / relativePath;
+    const char* update = std::getenv("LECTORIN_UPDATE_GOLDEN");
+    if (update && std::string(update) == "1") {
+        std::filesystem::create_directories(golden.parent_path());
+        writeFile(golden, dump);
+        return;
+    }
+    ASSERT_TRUE(std::filesystem::exists(golden)) << golden << " is missing; run with LECTORIN_UPDATE_GOLDEN=1 and review it";
+    std::string expected = readText(golden);
+    if (expected == dump)
+        return;
+    std::size_t line = 1, i = 0;
+    while (i < expected.size() && i < dump.size() && expected[i] == dump[i])
+        line += expected[i++] == '\n';
+    auto lineAt = [](const std::string& text, std::size_t at) {
+        std::size_t start = at == 0 ? std::string::npos : text.rfind('\n', at - 1);
+        start = start == std::string::npos ? 0 : start + 1;
+        return text.substr(start, text.find('\n', start) - start);
+    };
+    ADD_FAILURE() << golden.filename() << ": first difference at line " << line << "\n  golden: " << lineAt(expected, i)
+                  << "\n  now:    " << lineAt(dump, i);
 }
 
 std::filesystem::path corpusPath(const std::string& name)

@@ -2,9 +2,17 @@
 
 // Word-level comparison of an importer's text with an independent reading of the same document: which words
 // of the expected text appear in the imported text, in order (a longest common subsequence of words).
-// Header-only: the OpenDocument tests use it too.
+// Header-only: the corpus tests of each package format use it.
+
+#include "kit/foundation/Utf8.h"
+#include "support/TestSupport.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <optional>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -31,27 +39,16 @@ inline std::vector<std::string> words(std::string_view text)
 {
     std::vector<std::string> out;
     std::string current;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto byte = std::uint8_t(text[i]);
-        int count = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-        if (i + std::size_t(count) > text.size())
-            count = 1;
-        char32_t c = count == 1 ? byte : byte & (0x3F >> (count - 1));
-        for (int k = 1; k < count; ++k)
-            c = c << 6 | (std::uint8_t(text[i + std::size_t(k)]) & 0x3F);
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t c = kit::decodeUtf8(text, i);
         if (c == 0xAD) {
             // A soft hyphen is invisible inside its word.
         } else if (isWordCharacter(c)) {
-            if (c < 0x80)
-                current += char(c >= 'A' && c <= 'Z' ? c + 32 : c);
-            else
-                current.append(text.substr(i, std::size_t(count)));
+            kit::appendUtf8(current, c >= 'A' && c <= 'Z' ? c + 32 : c);
         } else if (!current.empty()) {
             out.push_back(std::move(current));
             current.clear();
         }
-        i += std::size_t(count);
     }
     if (!current.empty())
         out.push_back(std::move(current));
@@ -222,6 +219,43 @@ inline double bagRecall(const std::vector<std::string>& expected, const std::vec
         }
     }
     return double(found) / double(expected.size());
+}
+
+// Checks that the imported text holds the words of an independent reading of the same document in their order,
+// at least minimum of them; prints the figures, and the words missed on failure or with LECTORIN_SHOW_MISSES.
+inline void expectWordsInOrder(const std::string& name, std::string_view independentText, std::string_view importedText,
+    double minimum = 0.99)
+{
+    auto expected = words(independentText);
+    Aligner aligner(expected, words(importedText));
+    double recall = expected.empty() ? 1 : double(aligner.matchedCount()) / double(expected.size());
+    std::printf("%-55s words %6zu  in order %.4f\n", name.c_str(), expected.size(), recall);
+    if (std::getenv("LECTORIN_SHOW_MISSES"))
+        std::printf("%s\n", describeMisses(expected, aligner.matched()).c_str());
+    EXPECT_GE(recall, minimum) << "missed words:" << describeMisses(expected, aligner.matched());
+}
+
+// The reference text of a corpus document (another word processor's text export), when there is one.
+inline std::optional<std::string> referenceText(const std::filesystem::path& document)
+{
+    auto path = std::filesystem::path(LECTORIN_CORPUS_REFERENCE_DIR) / (document.filename().string() + ".txt");
+    if (!std::filesystem::exists(path))
+        return std::nullopt;
+    return testsupport::readText(path);
+}
+
+// Checks the share of the reference text's words found anywhere in the imported text, and prints it with the
+// share found in order.
+inline void expectReferenceRecall(const std::string& name, std::string_view reference, std::string_view importedText,
+    double minimum)
+{
+    auto expected = words(reference);
+    auto actual = words(importedText);
+    double recall = bagRecall(expected, actual);
+    Aligner aligner(expected, actual);
+    double ordered = expected.empty() ? 1 : double(aligner.matchedCount()) / double(expected.size());
+    std::printf("%-55s reference words %6zu  recall %.4f  in order %.4f\n", name.c_str(), expected.size(), recall, ordered);
+    EXPECT_GE(recall, minimum);
 }
 
 } // namespace wordrecall
