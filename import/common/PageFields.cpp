@@ -1,5 +1,7 @@
 #include "import/common/PageFields.h"
 
+#include "kit/foundation/Ascii.h"
+
 #include <string>
 #include <vector>
 
@@ -40,19 +42,6 @@ std::vector<std::string> fieldArguments(std::string_view code)
     return arguments;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i] >= 'a' && a[i] <= 'z' ? char(a[i] - 32) : a[i];
-        char y = b[i] >= 'a' && b[i] <= 'z' ? char(b[i] - 32) : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 kit::PageField pageFieldOfInstruction(std::string_view instruction)
@@ -76,7 +65,7 @@ kit::PageField pageFieldOfInstruction(std::string_view instruction)
 std::string hyperlinkOfInstruction(std::string_view instruction)
 {
     auto arguments = fieldArguments(instruction);
-    if (arguments.empty() || !equalsIgnoringCase(arguments[0], "HYPERLINK"))
+    if (arguments.empty() || !kit::equalsIgnoringAsciiCase(arguments[0], "HYPERLINK"))
         return {};
     std::string url, anchor;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
