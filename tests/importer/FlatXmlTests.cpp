@@ -17,7 +17,7 @@ std::string pngBase64(int width, int height)
     std::string encoded = kit::plist::encodeBase64({ reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size() });
     // Producers break their base64 into lines.
     for (std::size_t at = 76; at < encoded.size(); at += 77)
-        encoded.insert(at, "\n");
+        encoded.insert(at, 1, '\n');
     return encoded;
 }
 
