@@ -1,5 +1,7 @@
 // Word binary documents through the OLE2 route: the container, the FIB, the piece table, formatting,
-// tables, lists and pictures. Every byte string must import or fail with a stated error, never crash.
+// tables, lists and pictures. Every byte string must import or fail with a stated error, never crash, and
+// what comes out keeps the rules of every import (OutputChecks.h).
+#include "OutputChecks.h"
 #include "import/Importer.h"
 #include "import/common/Dump.h"
 #include "import/doc/DocImporter.h"
@@ -19,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)quiet;
     importer::ImportResult result = importer::importOle(std::span<const std::uint8_t>(data, size));
     if (result.text) {
+        fuzzoutput::checkOutput(*result.text, "doc");
         // Walk what was produced, so that inconsistent runs or attributes would show.
         std::string plain = importer::plainText(*result.text);
         std::string runs = importer::dumpRuns(*result.text);

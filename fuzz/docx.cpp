@@ -1,5 +1,7 @@
 // Fuzzes the .docx reader: a ZIP as it is, or parts (document, styles, numbering, footnotes, endnotes, settings,
-// a picture) packed into a package with fixed content types and relationships.
+// a picture) packed into a package with fixed content types and relationships. What comes out keeps the
+// rules of every import (OutputChecks.h).
+#include "OutputChecks.h"
 #include "PackageInput.h"
 #include "import/docx/DocxImporter.h"
 
@@ -11,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzpackage::quietArchiveWarnings();
     std::string_view input(reinterpret_cast<const char*>(data), size);
     if (input.substr(0, 2) == "PK") {
-        importer::importDocx({ data, size });
+        if (auto result = importer::importDocx({ data, size }); result.text)
+            fuzzoutput::checkOutput(*result.text, "docx");
         return 0;
     }
     static const char* names[] = { "word/document.xml", "word/styles.xml", "word/numbering.xml", "word/footnotes.xml", "word/endnotes.xml",
@@ -37,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < parts.size() && i < sizeof names / sizeof names[0]; ++i)
         entries.push_back({ names[i], std::move(parts[i]) });
     std::string zip = fuzzpackage::storedZip(entries);
-    importer::importDocx({ reinterpret_cast<const std::uint8_t*>(zip.data()), zip.size() });
+    if (auto result = importer::importDocx({ reinterpret_cast<const std::uint8_t*>(zip.data()), zip.size() }); result.text)
+        fuzzoutput::checkOutput(*result.text, "docx");
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "kit/foundation/Ascii.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <libxml/HTMLparser.h>
 #include <libxml/tree.h>
@@ -98,13 +99,16 @@ float resolveDimension(const std::string& value, float available, float fallback
 {
     if (value.empty())
         return fallback;
+    // No window is wider or taller; a page's "1e39" or "9999999%" would reach the view's geometry as
+    // infinity otherwise.
+    constexpr double kLargest = 100000;
     char* end = nullptr;
     double number = std::strtod(value.c_str(), &end);
-    if (end == value.c_str() || number < 0)
+    if (end == value.c_str() || !std::isfinite(number) || number < 0)
         return fallback;
     if (*end == '%')
-        return float(available * number / 100.0);
-    return float(number);
+        number = available * number / 100.0;
+    return float(std::min(number, kLargest));
 }
 
 } // namespace hosts

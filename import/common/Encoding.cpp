@@ -402,6 +402,36 @@ void appendUtf8(std::string& out, char32_t codePoint)
     kit::appendUtf8(out, codePoint);
 }
 
+std::string cleanMarkupText(std::string_view utf8)
+{
+    auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size());
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::uint8_t byte = bytes[i];
+        if (byte < 0x80) {
+            if ((byte >= 0x20 && byte != 0x7F) || byte == '\t')
+                out += char(byte);
+            ++i;
+            continue;
+        }
+        std::size_t length = validSequenceLength(bytes, i);
+        if (!length) {
+            appendUtf8(out, kReplacement);
+            ++i;
+            continue;
+        }
+        bool isC1 = length == 2 && byte == 0xC2 && bytes[i + 1] < 0xA0;
+        bool isObjectReplacement = length == 3 && byte == 0xEF && bytes[i + 1] == 0xBF && bytes[i + 2] == 0xBC;
+        if (isObjectReplacement)
+            appendUtf8(out, kReplacement);
+        else if (!isC1)
+            out.append(utf8.substr(i, length));
+        i += length;
+    }
+    return out;
+}
+
 namespace {
 
 // Relative frequency of Russian letters а..я in percent (ё last), from large text counts.

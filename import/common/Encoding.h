@@ -64,6 +64,12 @@ bool isValidUtf8(std::span<const std::uint8_t> bytes);
 // Valid UTF-8 as is; invalid sequences (overlong, surrogates, truncated) replaced by U+FFFD.
 std::string sanitizeUtf8(std::span<const std::uint8_t> bytes);
 
+// Text from a document's markup (.docx w:t, OpenDocument text nodes) as the text model takes it: valid UTF-8
+// (invalid sequences become U+FFFD), without control characters other than the tab (C0, DEL and C1: an ESC
+// would reach a terminal, a form feed inside a cell would break its row), and without U+FFFC, which stands
+// for an attachment (a literal one has none and becomes U+FFFD). Page and line breaks come from the markup.
+std::string cleanMarkupText(std::string_view utf8);
+
 // Appends a code point as UTF-8; surrogates and values past U+10FFFF become U+FFFD.
 void appendUtf8(std::string& out, char32_t codePoint);
 

@@ -74,10 +74,16 @@ void OutputBudget::chargeNewRun(const kit::Attributes& attributes)
 {
     std::size_t cost = sizeof(kit::AttributeRun) + sizeof(kit::Attributes) + attributes.fontFamily.size()
         + attributes.link.size() + attributes.anchor.size();
-    // A cell's column widths are shared by its runs; charge them once per cell, when its first run arrives.
+    // A cell is shared by its runs and its table's column widths by its cells: each is charged when the
+    // first run that carries it arrives.
     if (attributes.tableCell && attributes.tableCell.get() != m_lastCell) {
         m_lastCell = attributes.tableCell.get();
-        cost += sizeof(kit::TableCell) + attributes.tableCell->columnWidths.size() * sizeof(float);
+        cost += sizeof(kit::TableCell);
+        const std::vector<float>& widths = attributes.tableCell->columnWidths.values();
+        if (&widths != m_lastWidths) {
+            m_lastWidths = &widths;
+            cost += widths.size() * sizeof(float);
+        }
     }
     charge(cost);
 }

@@ -69,7 +69,8 @@ private:
     ImportLimits m_limits;
     std::int64_t m_cpuStart = 0; // ns of the thread's CPU clock when the budget was opened
     std::uint32_t m_chargesSinceClock = 0;
-    const kit::TableCell* m_lastCell = nullptr; // the cell whose column widths were charged last
+    const kit::TableCell* m_lastCell = nullptr; // the cell charged last
+    const std::vector<float>* m_lastWidths = nullptr; // the column widths charged last
 };
 
 // Opens the budget of an import on this thread for the scope's lifetime; when one is open already (an import

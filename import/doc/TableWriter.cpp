@@ -15,6 +15,9 @@ constexpr int kMaximumNesting = 16;
 constexpr std::int32_t kEdgeTolerance = 3;
 // Cells beyond a row's definition, and rows without one, get this width (twips).
 constexpr std::int32_t kFallbackCellWidth = 1440;
+// A word processor's own limit is far below this; a table with more columns comes from a damaged or hostile
+// file. Cells past it in a row join the row's last cell, so their text stays.
+constexpr std::size_t kMaximumColumns = 1000;
 
 struct CellModel {
     std::vector<const Paragraph*> content;
@@ -92,12 +95,19 @@ void TableWriter::writeTable(Paragraphs list, int level, const std::shared_ptr<c
         }
         cell.content.push_back(paragraph);
         if (atLevel && paragraph->endsCell) {
-            row.cells.push_back(std::move(cell));
+            if (row.cells.size() < kMaximumColumns)
+                row.cells.push_back(std::move(cell));
+            else
+                row.cells.back().content.insert(row.cells.back().content.end(), cell.content.begin(), cell.content.end());
             cell = {};
         }
     }
-    if (!cell.content.empty())
-        row.cells.push_back(std::move(cell));
+    if (!cell.content.empty()) {
+        if (row.cells.size() < kMaximumColumns)
+            row.cells.push_back(std::move(cell));
+        else
+            row.cells.back().content.insert(row.cells.back().content.end(), cell.content.begin(), cell.content.end());
+    }
     if (!row.cells.empty())
         rows.push_back(std::move(row));
 
@@ -144,25 +154,41 @@ void TableWriter::writeTable(Paragraphs list, int level, const std::shared_ptr<c
         }
     }
     std::sort(edges.begin(), edges.end());
+    // Rows that share no edges would make a grid line of every edge: past the column limit, edges ever
+    // farther apart count as one.
     std::vector<std::int32_t> grid;
-    for (std::int32_t edge : edges) {
-        if (grid.empty() || edge - grid.back() > kEdgeTolerance)
-            grid.push_back(edge);
+    std::int32_t tolerance = kEdgeTolerance;
+    for (;; tolerance *= 2) {
+        grid.clear();
+        for (std::int32_t edge : edges) {
+            if (grid.empty() || edge - grid.back() > tolerance)
+                grid.push_back(edge);
+        }
+        if (grid.size() <= kMaximumColumns + 1)
+            break;
     }
     auto gridIndex = [&](std::int32_t x) {
-        auto it = std::lower_bound(grid.begin(), grid.end(), x - kEdgeTolerance);
+        auto it = std::lower_bound(grid.begin(), grid.end(), x - tolerance);
         return int(std::min<std::size_t>(std::size_t(it - grid.begin()), grid.empty() ? 0 : grid.size() - 1));
     };
     int columnCount = std::max(1, int(grid.size()) - 1);
     // Widths below the tolerance can still crowd two cells onto one grid line: a row's cells always take
     // distinct columns, and the grid grows when a row needs more than it has.
+    // Past the column limit, a row's cells join the one before.
     for (auto& model : rows) {
         int next = 0;
+        CellModel* previous = nullptr;
         for (auto& current : model.cells) {
             if (current.isContinuation)
                 continue;
-            current.column = std::max(gridIndex(current.left), next);
-            current.columnSpan = std::max(1, gridIndex(current.right) - current.column);
+            if (previous && next >= int(kMaximumColumns)) {
+                previous->content.insert(previous->content.end(), current.content.begin(), current.content.end());
+                current.isContinuation = true;
+                continue;
+            }
+            previous = &current;
+            current.column = std::min(std::max(gridIndex(current.left), next), int(kMaximumColumns) - 1);
+            current.columnSpan = std::clamp(gridIndex(current.right) - current.column, 1, int(kMaximumColumns) - current.column);
             next = current.column + current.columnSpan;
             columnCount = std::max(columnCount, next);
         }
@@ -196,12 +222,14 @@ void TableWriter::writeTable(Paragraphs list, int level, const std::shared_ptr<c
         }
     }
 
-    std::vector<float> widths;
+    // One list for the whole table, shared by its cells.
+    std::vector<float> gridWidths;
     for (std::size_t i = 1; i < grid.size(); ++i)
-        widths.push_back(twipsToPoints(grid[i] - grid[i - 1]));
-    if (widths.empty())
-        widths.push_back(twipsToPoints(2 * kFallbackCellWidth));
-    widths.resize(std::size_t(columnCount), 0);
+        gridWidths.push_back(twipsToPoints(grid[i] - grid[i - 1]));
+    if (gridWidths.empty())
+        gridWidths.push_back(twipsToPoints(2 * kFallbackCellWidth));
+    gridWidths.resize(std::size_t(columnCount), 0);
+    const kit::ColumnWidths widths(std::move(gridWidths));
 
     int tableId = m_nextTableId++;
     bool inHeader = true;

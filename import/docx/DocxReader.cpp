@@ -274,10 +274,11 @@ void DocxReader::appendText(std::string_view text, const RunFormat& format)
 {
     if (text.empty() || !m_fields.isShowingResult())
         return;
+    std::string clean = encoding::cleanMarkupText(text);
     if (format.isComplex && format.complex)
-        appendWithScripts(*m_out, text, *format.complex, nullptr);
+        appendWithScripts(*m_out, clean, *format.complex, nullptr);
     else
-        appendWithScripts(*m_out, text, format.regular, format.complex ? &*format.complex : nullptr);
+        appendWithScripts(*m_out, clean, format.regular, format.complex ? &*format.complex : nullptr);
     m_paragraphOpen = true;
 }
 
@@ -366,7 +367,7 @@ void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
         attributes.link.clear();
         applyRunProperties(labelRun, false, attributes);
         attributes.listLabel = true;
-        std::string text = label->text;
+        std::string text = encoding::cleanMarkupText(label->text);
         if (label->suffix == LabelSuffix::Tab)
             text += '\t';
         else if (label->suffix == LabelSuffix::Space)
@@ -660,10 +661,6 @@ void DocxReader::readTable(pugi::xml_node table, int depth)
     int tableId = ++m_tableCount;
     const CellContext* outer = m_cell;
     for (auto& laidOut : layout.cells) {
-        // Every cell carries its table's column widths: bound what a table of many cells and columns costs.
-        if (layout.columnWidths.size() > m_columnWidthBudget)
-            break;
-        m_columnWidthBudget -= layout.columnWidths.size();
         auto cell = std::make_shared<kit::TableCell>(std::move(laidOut.cell));
         cell->columnWidths = layout.columnWidths;
         cell->tableId = tableId;

@@ -22,9 +22,6 @@ namespace importer::docx {
 
 struct ConditionalFormat;
 
-// Every cell carries the column widths of its table; past this many widths in all, further cells are not read.
-inline constexpr std::size_t kMaxColumnWidthEntries = 8u << 20;
-
 // The text area of a section, from w:pgSz and w:pgMar (points). US Letter with one-inch margins by default.
 struct SectionGeometry {
     float textWidth = 468;
@@ -110,7 +107,6 @@ private:
 
     const CellContext* m_cell = nullptr; // null outside tables
     int m_tableCount = 0;
-    std::size_t m_columnWidthBudget = kMaxColumnWidthEntries; // column widths all cells may still carry
 
     // The paragraph being read.
     std::shared_ptr<const kit::ParagraphStyle> m_paragraphStyle;

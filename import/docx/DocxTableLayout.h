@@ -20,7 +20,7 @@ struct LaidOutCell {
 
 struct TableLayout {
     std::vector<LaidOutCell> cells; // in reading order; continuations of vertical merges are left out
-    std::vector<float> columnWidths; // points, grid order
+    kit::ColumnWidths columnWidths; // points, grid order; shared by the cells
     // One combination of the table style's conditional formats per kind of cell, shared by the cells.
     std::map<unsigned, std::unique_ptr<ConditionalFormat>> formats;
 };

@@ -555,7 +555,7 @@ void HtmlConverter::closeTable(std::unique_ptr<TableRecord> record)
 
 void HtmlConverter::layOut(TableRecord& record, float available)
 {
-    std::vector<float> widths = record.layout.columnWidths(available, record.width, record.percent);
+    kit::ColumnWidths widths = record.layout.columnWidths(available, record.width, record.percent);
     for (const auto& cell : record.cells)
         cell->columnWidths = widths;
     for (const auto& nested : record.nested) {

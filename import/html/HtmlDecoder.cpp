@@ -121,6 +121,11 @@ std::string charsetFromContentType(std::string_view content)
     return lowered(content.substr(i, end - i));
 }
 
+// The longest XML declaration (<?xml version="1.0" encoding="..."?>) and conditional comment marker
+// (<![if !supportLists]>) looked for, in bytes.
+constexpr std::size_t kLongestXmlDeclaration = 1024;
+constexpr std::size_t kLongestConditionalMarker = 256;
+
 // A charset label iconv may be asked about: short and made of the characters labels use.
 bool isPlausibleLabel(std::string_view label)
 {
@@ -206,8 +211,10 @@ std::string declaredCharset(std::string_view text)
             continue;
         }
         if (startsWithNoCase(text, open, "<?xml")) {
-            std::size_t end = text.find("?>", open);
-            std::string_view prolog = text.substr(open, end == std::string_view::npos ? text.size() - open : end - open);
+            // A declaration is short: its end is looked for nearby, so that many unterminated ones cost
+            // no more than the text's length.
+            std::string_view prolog = text.substr(open, kLongestXmlDeclaration);
+            prolog = prolog.substr(0, prolog.find("?>"));
             std::size_t at = prolog.find("encoding");
             if (at != std::string_view::npos && xmlDeclared.empty()) {
                 std::size_t quote = prolog.find_first_of("\"'", at);
@@ -335,10 +342,11 @@ std::string prepareMarkup(std::string_view text)
             continue;
         }
         if (startsWithNoCase(text, i, "<![if") || startsWithNoCase(text, i, "<![endif")) {
-            // A marker is short; anything longer is not one and stays as text.
-            std::size_t end = text.find("]>", i);
-            if (end != std::string_view::npos && end - i < 256) {
-                i = end + 2;
+            // A marker is short; anything longer is not one and stays as text. Its end is looked for nearby
+            // only, so that many unterminated ones cost no more than the text's length.
+            std::size_t end = text.substr(i, kLongestConditionalMarker).find("]>");
+            if (end != std::string_view::npos) {
+                i += end + 2;
                 continue;
             }
         }

@@ -15,6 +15,7 @@ constexpr std::size_t kMaxRules = 20000;
 constexpr std::size_t kMaxCompounds = 16;
 constexpr int kMaxMediaNesting = 8;
 constexpr int kMatchBudget = 4096;
+constexpr std::size_t kMaxClassesPerElement = 64;
 
 bool isSpace(char c)
 {
@@ -228,7 +229,7 @@ bool compoundMatches(const CssCompound& compound, const ElementKey& key)
 
 bool matchFrom(const CssSelector& selector, std::size_t k, const xmlNode* element, ElementKeyCache& keys, int& budget)
 {
-    if (--budget < 0 || !compoundMatches(selector.compounds[k], keys.keyFor(element)))
+    if (--budget < 0 || !keys.takeMatchStep() || !compoundMatches(selector.compounds[k], keys.keyFor(element)))
         return false;
     if (k == 0)
         return true;
@@ -239,7 +240,7 @@ bool matchFrom(const CssSelector& selector, std::size_t k, const xmlNode* elemen
     for (const xmlNode* ancestor = parentElement(element); ancestor; ancestor = parentElement(ancestor)) {
         if (matchFrom(selector, k - 1, ancestor, keys, budget))
             return true;
-        if (budget < 0)
+        if (budget < 0 || !keys.hasMatchStepsLeft())
             return false;
     }
     return false;
@@ -258,6 +259,9 @@ const ElementKey& ElementKeyCache::keyFor(const xmlNode* element)
         key.id = asciiLower(trimmed(*id));
     if (auto classes = attribute(element, "class")) {
         for (auto token : valueTokens(*classes)) {
+            // Real elements have a few classes; a crafted one with thousands would make every match slow.
+            if (key.classes.size() >= kMaxClassesPerElement)
+                break;
             std::string name = asciiLower(token);
             if (std::find(key.classes.begin(), key.classes.end(), name) == key.classes.end())
                 key.classes.push_back(std::move(name));

@@ -46,13 +46,24 @@ struct ElementKey {
     bool hasHref = false;
 };
 
-// Reads each element's key once per document; selectors of descendants ask for their ancestors' keys often.
+// What matching selectors against one document may use: each element's key, read once (selectors of
+// descendants ask for their ancestors' keys often), and the document's budget of matching steps. Crafted
+// style sheets (thousands of long descendant selectors over deeply nested elements) would otherwise ask for
+// billions; once the budget is spent, no selector matches any more.
 class ElementKeyCache {
 public:
+    // Far more than real documents use: a rule whose last compound matches an element costs a step for it
+    // and one for each ancestor its selector looks at.
+    static constexpr long kDocumentMatchSteps = 16L << 20;
+
     const ElementKey& keyFor(const xmlNode* element);
+    // Takes one step of the document's budget; false once it is spent.
+    bool takeMatchStep() { return m_matchSteps > 0 && --m_matchSteps >= 0; }
+    bool hasMatchStepsLeft() const { return m_matchSteps > 0; }
 
 private:
     std::unordered_map<const xmlNode*, ElementKey> m_keys;
+    long m_matchSteps = kDocumentMatchSteps;
 };
 
 // The declarations of a style attribute or a rule's block.

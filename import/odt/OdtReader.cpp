@@ -201,7 +201,7 @@ void OdtReader::appendText(std::string_view text, const TextProperties& properti
         return;
     kit::Attributes regular = attributesFor(properties, false);
     kit::Attributes complex = attributesFor(properties, true);
-    appendWithScripts(*m_out, text, regular, complex == regular ? nullptr : &complex);
+    appendWithScripts(*m_out, encoding::cleanMarkupText(text), regular, complex == regular ? nullptr : &complex);
 }
 
 // Runs of spaces, tabs and line ends in OpenDocument text are one space, and a paragraph's leading white
@@ -351,7 +351,7 @@ void OdtReader::readParagraph(pugi::xml_node paragraph, bool isHeading, int dept
         if (!level->textStyle.empty())
             labelProperties.overlay(m_styles.resolve("text", level->textStyle).text);
         labelProperties.overlay(level->labelText);
-        std::string shown = *label;
+        std::string shown = encoding::cleanMarkupText(*label);
         if (level->follower == LabelFollower::Tab)
             shown += '\t';
         else if (level->follower == LabelFollower::Space)
@@ -592,10 +592,6 @@ void OdtReader::readTable(pugi::xml_node table, int depth)
     int tableId = ++m_tableCount;
     const CellContext* outer = m_cell;
     for (auto& laidOut : layout.cells) {
-        // Every cell carries its table's column widths: bound what many cells of many columns cost.
-        if (layout.columnWidths.size() > m_columnWidthBudget)
-            break;
-        m_columnWidthBudget -= layout.columnWidths.size();
         auto cell = std::make_shared<kit::TableCell>(std::move(laidOut.cell));
         cell->tableId = tableId;
         cell->columnWidths = layout.columnWidths;

@@ -80,7 +80,6 @@ private:
     const CellContext* m_cell = nullptr;
     int m_tableCount = 0;
     // Every cell carries the column widths of its table; past this many widths in all, further cells are not read.
-    std::size_t m_columnWidthBudget = 8u << 20;
 
     // The paragraph being read.
     std::shared_ptr<const kit::ParagraphStyle> m_paragraphStyle;

@@ -16,7 +16,7 @@ struct OdtLaidOutCell {
 
 struct OdtTableLayout {
     std::vector<OdtLaidOutCell> cells; // in reading order; covered cells are left out
-    std::vector<float> columnWidths; // points
+    kit::ColumnWidths columnWidths; // points; shared by the cells
 };
 
 // Lays out a table:table: its columns (through column groups and repeats) with their widths, absolute or

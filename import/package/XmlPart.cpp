@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace importer {
@@ -78,42 +80,59 @@ bool needsCanonicalNames(pugi::xml_node root)
     return !declaresKnown && std::string_view(root.name()).find(':') == std::string_view::npos;
 }
 
-struct Binding {
-    std::string prefix; // "" for the default namespace
-    const char* canonical; // nullptr: a namespace we do not know, whose names stay as written
+// The namespace bindings in scope: for each written prefix ("" for the default namespace), a stack of the
+// canonical prefixes its open declarations give it, innermost last. nullptr stands for a namespace we do not
+// know, whose names stay as written. One lookup costs the same however many prefixes a file declares.
+class Scope {
+public:
+    void declare(std::string_view prefix, const char* canonical)
+    {
+        auto [it, isNew] = m_bindings.try_emplace(std::string(prefix));
+        it->second.push_back(canonical);
+        m_declared.push_back(&it->second);
+    }
+    std::size_t mark() const { return m_declared.size(); }
+    // Ends the declarations made since the mark.
+    void restore(std::size_t mark)
+    {
+        while (m_declared.size() > mark) {
+            m_declared.back()->pop_back();
+            m_declared.pop_back();
+        }
+    }
+    // The canonical prefix for a written prefix; nullptr when it stays as written.
+    const char* lookup(std::string_view prefix) const
+    {
+        auto it = m_bindings.find(std::string(prefix));
+        return it == m_bindings.end() || it->second.empty() ? nullptr : it->second.back();
+    }
+
+private:
+    std::unordered_map<std::string, std::vector<const char*>> m_bindings;
+    std::vector<std::vector<const char*>*> m_declared; // in declaration order, for restore()
 };
 
-// The canonical prefix for a written prefix under the bindings in scope; nullptr when it stays as written.
-const char* lookup(const std::vector<Binding>& scope, std::string_view prefix)
-{
-    for (auto it = scope.rbegin(); it != scope.rend(); ++it) {
-        if (it->prefix == prefix)
-            return it->canonical;
-    }
-    return nullptr;
-}
-
 // Renames "prefix:local" (or "local" when elements take the default namespace) to the canonical prefix.
-void rename(pugi::xml_node node, const std::vector<Binding>& scope)
+void rename(pugi::xml_node node, const Scope& scope)
 {
     std::string_view name = node.name();
     auto colon = name.find(':');
     std::string_view prefix = colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
     std::string_view local = colon == std::string_view::npos ? name : name.substr(colon + 1);
-    const char* canonical = lookup(scope, prefix);
+    const char* canonical = scope.lookup(prefix);
     if (!canonical || prefix == canonical)
         return;
     std::string renamed = *canonical ? std::string(canonical) + ":" + std::string(local) : std::string(local);
     node.set_name(renamed.c_str());
 }
 
-void renameAttribute(pugi::xml_attribute attribute, const std::vector<Binding>& scope)
+void renameAttribute(pugi::xml_attribute attribute, const Scope& scope)
 {
     std::string_view name = attribute.name();
     auto colon = name.find(':');
     if (colon == std::string_view::npos || name.substr(0, colon) == "xmlns")
         return; // Unprefixed attributes belong to no namespace.
-    const char* canonical = lookup(scope, name.substr(0, colon));
+    const char* canonical = scope.lookup(name.substr(0, colon));
     if (!canonical || !*canonical || name.substr(0, colon) == canonical)
         return;
     std::string renamed = std::string(canonical) + ":" + std::string(name.substr(colon + 1));
@@ -157,17 +176,17 @@ std::optional<XmlPart> XmlPart::parse(std::unique_ptr<char[]> bytes, std::size_t
 // Walks the tree without recursion, keeping the namespace bindings of each open element on a stack.
 void XmlPart::canonicalizeNames()
 {
-    std::vector<Binding> scope;
-    std::vector<std::size_t> marks; // scope size before each open element's own declarations
+    Scope scope;
+    std::vector<std::size_t> marks; // the scope's mark before each open element's own declarations
     pugi::xml_node node = m_document->document_element();
     while (node) {
-        marks.push_back(scope.size());
+        marks.push_back(scope.mark());
         for (auto attribute : node.attributes()) {
             std::string_view name = attribute.name();
             if (name == "xmlns")
-                scope.push_back({ "", canonicalPrefix(attribute.value()) });
+                scope.declare("", canonicalPrefix(attribute.value()));
             else if (name.substr(0, 6) == "xmlns:")
-                scope.push_back({ std::string(name.substr(6)), canonicalPrefix(attribute.value()) });
+                scope.declare(name.substr(6), canonicalPrefix(attribute.value()));
         }
         // A Requires list names prefixes as written; translate them along with the names.
         if (localName(node.name()) == "Choice") {
@@ -182,7 +201,7 @@ void XmlPart::canonicalizeNames()
                     }
                     if (token.empty())
                         continue;
-                    const char* canonical = lookup(scope, token);
+                    const char* canonical = scope.lookup(token);
                     translated += (translated.empty() ? "" : " ") + std::string(canonical && *canonical ? canonical : token.c_str());
                     token.clear();
                 }
@@ -202,7 +221,7 @@ void XmlPart::canonicalizeNames()
         }
         // Close elements until one has a following element sibling.
         while (node) {
-            scope.resize(marks.back());
+            scope.restore(marks.back());
             marks.pop_back();
             pugi::xml_node next = node.next_sibling();
             while (next && next.type() != pugi::node_element)

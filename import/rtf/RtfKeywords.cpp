@@ -14,6 +14,14 @@ namespace {
 
 float twips(int value) { return float(value) / 20.0f; }
 
+// A table edge (\cellx, \trleft), twips from the margin, kept within a few hundred metres of it so that the
+// edges and widths computed from it (cells past a row's definition add a default width each) stay in range.
+int tableEdge(int value)
+{
+    constexpr int kFarthest = 1 << 24;
+    return std::clamp(value, -kFarthest, kFarthest);
+}
+
 bool isOn(bool hasParameter, int parameter) { return !hasParameter || parameter != 0; }
 
 // Destinations whose text is never shown: document information, headers and footers (a page view of its
@@ -469,7 +477,7 @@ bool RtfReader::tableDefinitionWord(std::string_view word, bool hasParameter, in
             cell.shading = kit::Color::calibratedRGB(mix(background.red(), pattern.red()),
                 mix(background.green(), pattern.green()), mix(background.blue(), pattern.blue()));
         }
-        cell.right = parameter;
+        cell.right = tableEdge(parameter);
         if (row.cells.size() < 4096)
             row.cells.push_back(cell);
         row.pending = {};
@@ -477,10 +485,10 @@ bool RtfReader::tableDefinitionWord(std::string_view word, bool hasParameter, in
         m_cellPatternColor = 0;
         m_borderSide = BorderSide::None;
     } else if (word == "trleft") {
-        row.left = parameter;
+        row.left = tableEdge(parameter);
     } else if (word == "lectoringrid") {
         if (row.gridEdges.size() < 128)
-            row.gridEdges.push_back(parameter);
+            row.gridEdges.push_back(tableEdge(parameter));
     } else if (word == "trgaph") {
         row.gap = std::max(0, parameter);
     } else if (word == "trhdr") {

@@ -7,8 +7,7 @@ namespace importer::rtf {
 
 namespace {
 
-// Word allows 63 columns; more come from damaged or hostile files, and every cell carries the table's
-// column widths, so the grid is kept to this many columns.
+// Word allows 63 columns; more come from damaged or hostile files, so the grid is kept to this many columns.
 constexpr std::size_t kMaximumColumns = 64;
 // The width a cell gets when the row definition has no \cellx for it: one inch, in twips.
 constexpr int kDefaultCellWidth = 1440;
@@ -227,7 +226,7 @@ std::vector<Paragraph> RtfTableBuilder::assemble(Table& table, int level)
     for (const auto& row : table.rows)
         gridEdges.push_back(row.definition.gridEdges);
     Grid grid(gridEdges);
-    const std::vector<float> widths = grid.widths();
+    const kit::ColumnWidths widths = grid.widths();
     const int tableId = ++m_nextTableId;
 
     std::vector<std::vector<PlacedCell>> placed(table.rows.size());

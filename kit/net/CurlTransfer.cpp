@@ -17,15 +17,6 @@ bool isFollowedRedirect(int statusCode)
     return statusCode == 301 || statusCode == 302 || statusCode == 303 || statusCode == 307 || statusCode == 308;
 }
 
-std::string_view trimmedField(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
-        text.remove_suffix(1);
-    return text;
-}
-
 // "256 MB" for whole binary megabytes, else bytes.
 std::string sizeDescription(std::size_t bytes)
 {
@@ -136,9 +127,7 @@ gboolean CurlTransfer::watchdogDidFire(gpointer opaque)
 
 void CurlTransfer::prepareHop()
 {
-    m_statusCode = 0;
-    m_headerFields.clear();
-    m_isReadingHeaders = false;
+    m_head.reset();
     m_didReportResponse = false;
     m_errorBuffer[0] = '\0';
     m_lastActivity = std::chrono::steady_clock::now();
@@ -175,37 +164,9 @@ std::size_t CurlTransfer::headerCallback(char* bytes, std::size_t, std::size_t c
 
 void CurlTransfer::receiveHeaderLine(std::string_view line)
 {
-    // Every response, interim or redirect, starts with its status line.
-    if (line.starts_with("HTTP/")) {
-        m_statusCode = 0;
-        auto space = line.find(' ');
-        for (auto i = space == std::string_view::npos ? line.size() : space + 1;
-             i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i)
-            m_statusCode = m_statusCode * 10 + (line[i] - '0');
-        m_headerFields.clear();
-        m_isReadingHeaders = true;
-        return;
-    }
-    // Trailers after a chunked body also pass through here; they are not the response's header fields.
-    if (!m_isReadingHeaders)
-        return;
-    if (trimmedField(line).empty()) {
-        m_isReadingHeaders = false;
-        // An interim response (100 Continue, 103 Early Hints) is followed by the real one.
-        if (m_statusCode < 100 || m_statusCode >= 200)
-            reportResponseIfNeeded();
-        return;
-    }
-    if ((line[0] == ' ' || line[0] == '\t') && !m_headerFields.empty()) {
-        m_headerFields.back().second += ' ';
-        m_headerFields.back().second += trimmedField(line);
-        return;
-    }
-    auto colon = line.find(':');
-    if (colon == std::string_view::npos)
-        return;
-    m_headerFields.emplace_back(
-        std::string(trimmedField(line.substr(0, colon))), std::string(trimmedField(line.substr(colon + 1))));
+    // An interim response (100 Continue, 103 Early Hints) is followed by the real one.
+    if (m_head.read(line) == HTTPHeadReader::Line::End && !m_head.isInterim())
+        reportResponseIfNeeded();
 }
 
 void CurlTransfer::reportResponseIfNeeded()
@@ -220,13 +181,13 @@ void CurlTransfer::reportResponseIfNeeded()
         m_sink.transferDidReceiveResponse(URLResponse::fileResponse(m_currentURL, length));
         return;
     }
-    int statusCode = m_statusCode;
+    int statusCode = m_head.statusCode();
     if (!statusCode) {
         long code = 0;
         curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
         statusCode = int(code);
     }
-    m_sink.transferDidReceiveResponse(URLResponse::httpResponse(m_currentURL, statusCode, m_headerFields));
+    m_sink.transferDidReceiveResponse(URLResponse::httpResponse(m_currentURL, statusCode, m_head.fields()));
 }
 
 std::size_t CurlTransfer::writeCallback(char* bytes, std::size_t, std::size_t count, void* opaque)
@@ -269,8 +230,8 @@ void CurlTransfer::curlTransferDidComplete(CURLcode result)
     }
     reportResponseIfNeeded();
 
-    auto location = headerFieldValue(m_headerFields, "Location");
-    if (m_currentURL.isFileURL() || !isFollowedRedirect(m_statusCode) || !location) {
+    auto location = headerFieldValue(m_head.fields(), "Location");
+    if (m_currentURL.isFileURL() || !isFollowedRedirect(m_head.statusCode()) || !location) {
         m_sink.transferDidFinish();
         return;
     }

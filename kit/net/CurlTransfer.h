@@ -76,9 +76,7 @@ private:
     bool m_didExceedMaximumLength = false;
 
     // The response being received; reset for each redirect and each interim (1xx) response.
-    int m_statusCode = 0;
-    HTTPHeaderFields m_headerFields;
-    bool m_isReadingHeaders = false;
+    HTTPHeadReader m_head; // of the current hop
     bool m_didReportResponse = false;
 };
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +55,46 @@ struct Border {
     bool operator==(const Border&) const = default;
 };
 
+// A table's column widths (points, grid order). Every cell of a table carries them; they are immutable and
+// shared, so a table of many cells holds one list, not one copy per cell. Equality compares the values.
+class ColumnWidths {
+public:
+    using value_type = float;
+    using const_iterator = std::vector<float>::const_iterator;
+    using iterator = const_iterator;
+
+    ColumnWidths() = default;
+    ColumnWidths(std::vector<float> widths)
+        : m_widths(widths.empty() ? nullptr : std::make_shared<const std::vector<float>>(std::move(widths)))
+    {
+    }
+    ColumnWidths(std::initializer_list<float> widths)
+        : ColumnWidths(std::vector<float>(widths))
+    {
+    }
+
+    const std::vector<float>& values() const { return m_widths ? *m_widths : none(); }
+    operator const std::vector<float>&() const { return values(); }
+    std::size_t size() const { return values().size(); }
+    bool empty() const { return values().empty(); }
+    float operator[](std::size_t column) const { return values()[column]; }
+    const_iterator begin() const { return values().begin(); }
+    const_iterator end() const { return values().end(); }
+    // True when both hold the very same list (cells of one table).
+    bool isSharedWith(const ColumnWidths& o) const { return m_widths == o.m_widths; }
+
+    bool operator==(const ColumnWidths& o) const { return isSharedWith(o) || values() == o.values(); }
+    bool operator==(const std::vector<float>& o) const { return values() == o; }
+
+private:
+    static const std::vector<float>& none()
+    {
+        static const std::vector<float> none;
+        return none;
+    }
+    std::shared_ptr<const std::vector<float>> m_widths;
+};
+
 // Carried by every paragraph of a table cell; every cell ends in a paragraph break.
 struct TableCell {
     int tableId = 0; // unique within the storage; a nested table has its own id
@@ -65,7 +106,7 @@ struct TableCell {
     std::array<Border, 4> borders; // top, left, bottom, right
     std::optional<Color> shading;
     std::array<float, 4> padding { 0, 5.4f, 0, 5.4f }; // top, left, bottom, right, points
-    std::vector<float> columnWidths; // of the whole table, points, grid order
+    ColumnWidths columnWidths; // of the whole table, shared by its cells
     bool isHeaderRow = false; // repeated at the top of each page the table continues on
     const TableCell* parent = nullptr; // the enclosing cell of a nested table (owned by the storage's runs)
     bool operator==(const TableCell& o) const

@@ -28,7 +28,7 @@ std::vector<float> columnEdges(const Table& table, float width)
     for (const Row& row : table.rows) {
         for (const Cell& cell : row.cells) {
             if (widths.empty())
-                widths = cell.attributes->columnWidths;
+                widths = cell.attributes->columnWidths.values();
             columns = std::max<std::size_t>(columns, std::size_t(endColumn(*cell.attributes)));
         }
     }

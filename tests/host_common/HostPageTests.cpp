@@ -66,6 +66,10 @@ TEST(HostPage, ResolvesBoxDimensions)
         { "wide", 900, 300, 300 },
         { "-5", 900, 300, 300 },
         { "100.5px", 900, 300, 100.5f },
+        { "nan", 900, 300, 300 },
+        { "inf", 900, 300, 300 },
+        { "1e39", 900, 300, 100000 },
+        { "1e300%", 900, 300, 100000 },
     };
     for (const auto& c : cases)
         EXPECT_EQ(hosts::resolveDimension(c.value, c.available, c.fallback), c.expected) << c.value;

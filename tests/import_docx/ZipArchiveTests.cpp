@@ -1,8 +1,11 @@
 #include "ZipBuilder.h"
 #include "import/package/XmlPart.h"
 #include "import/package/ZipArchive.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using importer::ZipArchive;
 using importer::ZipLimits;
@@ -221,6 +224,54 @@ TEST(XmlPart, EntitiesAreNeverExpandedOrFetched)
     EXPECT_EQ(text.find("aaaaaaaaaa"), std::string::npos);
     EXPECT_EQ(text.find("root:"), std::string::npos);
     EXPECT_NE(text.find('&'), std::string::npos) << "the predefined entity still reads";
+}
+
+TEST(XmlPart, InnerDeclarationsHideOuterOnesUntilTheirElementCloses)
+{
+    auto part = importer::XmlPart::parse(R"(<x:document xmlns:x="http://schemas.openxmlformats.org/wordprocessingml/2006/main">)"
+                                         R"(<x:body><x:p xmlns:x="urn:other" x:a="1"><x:r x:b="2"/></x:p>)"
+                                         R"(<x:p x:c="3"><y:r xmlns:y="http://schemas.openxmlformats.org/wordprocessingml/2006/main"/></x:p>)"
+                                         R"(<y:p/></x:body></x:document>)");
+    ASSERT_TRUE(part);
+    pugi::xml_node body = part->root().first_child();
+    EXPECT_STREQ(body.name(), "w:body");
+    pugi::xml_node other = body.first_child();
+    EXPECT_STREQ(other.name(), "x:p") << "another namespace inside keeps its names";
+    EXPECT_TRUE(other.attribute("x:a"));
+    EXPECT_STREQ(other.first_child().name(), "x:r");
+    EXPECT_TRUE(other.first_child().attribute("x:b"));
+    pugi::xml_node after = other.next_sibling();
+    EXPECT_STREQ(after.name(), "w:p") << "the outer binding holds again after the inner element";
+    EXPECT_TRUE(after.attribute("w:c"));
+    EXPECT_STREQ(after.first_child().name(), "w:r") << "a prefix declared on an element names it";
+    EXPECT_STREQ(after.next_sibling().name(), "y:p") << "and ends with it";
+}
+
+TEST(XmlPart, ThousandsOfDeclaredPrefixesCostOneLookupPerName)
+{
+    // 40,000 prefixes declared on the root after the one the elements use, then 40,000 elements with
+    // attributes: looking each name up through every binding in scope would take billions of comparisons.
+    constexpr int kCount = 40000;
+    std::string xml = R"(<x:document xmlns:x="http://schemas.openxmlformats.org/wordprocessingml/2006/main")";
+    for (int i = 0; i < kCount; ++i)
+        xml += " xmlns:p" + std::to_string(i) + "=\"urn:p" + std::to_string(i) + "\"";
+    xml += "><x:body>";
+    for (int i = 0; i < kCount; ++i)
+        xml += R"(<x:p x:a="1" p7:b="2"/>)";
+    xml += "</x:body></x:document>";
+    auto outcome = testsupport::runBoundedChild(
+        [&] {
+            auto part = importer::XmlPart::parse(xml);
+            if (!part)
+                return std::string("no part");
+            int renamed = 0;
+            for (pugi::xml_node p : part->root().first_child().children())
+                renamed += std::string_view(p.name()) == "w:p" && p.attribute("w:a") && p.attribute("p7:b");
+            return std::to_string(renamed);
+        },
+        testsupport::kChildAddressSpace, 20);
+    ASSERT_TRUE(outcome.exitedNormally) << "signal " << outcome.signal << " (" << SIGXCPU << " is the time bound)";
+    EXPECT_EQ(outcome.report, std::to_string(kCount));
 }
 
 TEST(XmlPart, DeepNestingParsesWithoutRecursion)

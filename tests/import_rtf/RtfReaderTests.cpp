@@ -1,6 +1,7 @@
 #include "import/common/Dump.h"
 #include "import/rtf/RtfImporter.h"
 
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -427,6 +428,28 @@ TEST(RtfReader, SurvivesHostileInput)
     auto wide = read(cases[7].rtf);
     EXPECT_EQ(std::count(wide->string().begin(), wide->string().end(), 'x'), 10000) << "no text lost to the column cap";
     EXPECT_LE(wide->attributesAt(0).tableCell->columnWidths.size(), 64u);
+}
+
+TEST(RtfReader, TableEdgesAtTheEndsOfTheNumberRangeStayInRange)
+{
+    // Edges at INT_MAX, INT_MIN and back, and a cell past the definition that adds a default width to the
+    // last edge: every width is finite and not negative, every cell keeps its text, and all of them share
+    // the one list of widths.
+    std::string rtf = "{\\rtf1\\trowd\\trleft-2147483648\\cellx2147483647\\cellx-2147483648\\cellx2147483647"
+                      "\\intbl a\\cell b\\cell c\\cell d\\cell\\row}";
+    auto storage = read(rtf);
+    EXPECT_EQ(storage->string(), "a\nb\nc\nd\n");
+    const auto& first = *storage->attributesAt(0).tableCell;
+    ASSERT_FALSE(first.columnWidths.empty());
+    for (float width : first.columnWidths) {
+        EXPECT_TRUE(std::isfinite(width));
+        EXPECT_GE(width, 0);
+    }
+    for (std::size_t at : { 2, 4, 6 }) {
+        const auto& cell = *storage->attributesAt(at).tableCell;
+        EXPECT_TRUE(cell.columnWidths.isSharedWith(first.columnWidths)) << "cell at " << at;
+        EXPECT_LE(cell.column + cell.columnSpan, int(first.columnWidths.size()));
+    }
 }
 
 TEST(RtfReader, FontNamesLeaveOutControlCharacters)

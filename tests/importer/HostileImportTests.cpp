@@ -2,6 +2,7 @@
 // labels rebuilt for each paragraph, spaces by the thousand, chunks embedded in chunks. Each import runs in a
 // child process whose memory is bounded; it must end with a document whose repetitions were capped, or with
 // "too large", and never take the process down.
+#include "fuzz/OutputChecks.h"
 #include "import/Importer.h"
 #include "import/common/OutputBudget.h"
 #include "import_docx/DocxBuilder.h"
@@ -167,4 +168,47 @@ TEST(HostileImport, RepetitionWithinTheBudgetIsKept)
     result = importer::importDocument(testzip::view(testdocx::build(chunks)));
     ASSERT_TRUE(result.text) << result.error;
     EXPECT_EQ(testdocx::text(result), repeated("chunk\n", 50)) << "a chunk named again is shown again";
+}
+
+TEST(HostileImport, MarkupTextComesOutWithoutControlsOrStrayObjectCharacters)
+{
+    // Written as character references and as raw bytes: an escape sequence that would recolour a terminal,
+    // a form feed inside a table cell (a page break there would split its row), a C1 control, U+FFFC with
+    // no picture behind it, and bytes that are not UTF-8.
+    const std::string references = "a&#27;[31mb&#12;c&#x9B;d&#xFFFC;e";
+    const std::string raw = "f\x1B[0mg\x0Ch\xC2\x9Bi\xEF\xBF\xBCj\xFF\xC3k";
+    const std::string expected = "a[31mbcd\xEF\xBF\xBD" "e\nf[0mghi\xEF\xBF\xBDj\xEF\xBF\xBD\xEF\xBF\xBDk\n";
+
+    testdocx::Parts docx;
+    docx.body = "<w:tbl><w:tr><w:tc><w:p><w:r><w:t>" + references + "</w:t></w:r></w:p><w:p><w:r><w:t>" + raw
+        + "</w:t></w:r></w:p></w:tc></w:tr></w:tbl>";
+    docx.numbering = R"(<w:abstractNum w:abstractNumId="0"><w:lvl w:ilvl="0"><w:numFmt w:val="decimal"/><w:lvlText w:val="&#27;]0;%1."/>)"
+                     R"(</w:lvl></w:abstractNum><w:num w:numId="1"><w:abstractNumId w:val="0"/></w:num>)";
+    docx.body += R"(<w:p><w:pPr><w:numPr><w:ilvl w:val="0"/><w:numId w:val="1"/></w:numPr></w:pPr><w:r><w:t>item</w:t></w:r></w:p>)";
+    testodt::Parts odt;
+    odt.body = "<table:table><table:table-column/><table:table-row><table:table-cell><text:p>" + references + "</text:p><text:p>" + raw
+        + "</text:p></table:table-cell></table:table-row></table:table>";
+    odt.automaticStyles = R"(<text:list-style style:name="L1"><text:list-level-style-number text:level="1" style:num-format="1")"
+                          R"( style:num-prefix="&#27;]0;" style:num-suffix="."/></text:list-style>)";
+    odt.body += R"(<text:list text:style-name="L1"><text:list-item><text:p>item</text:p></text:list-item></text:list>)";
+
+    const struct {
+        std::vector<std::uint8_t> bytes;
+        const char* why;
+    } cases[] = {
+        { testdocx::build(docx), "docx" },
+        { testodt::build(odt), "odt" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto result = importer::importDocument(testzip::view(c.bytes));
+        ASSERT_TRUE(result.text) << result.error;
+        const std::string& text = result.text->string();
+        EXPECT_EQ(text.substr(0, expected.size()), expected);
+        std::string label = text.substr(expected.size());
+        EXPECT_EQ(label.substr(0, 5), "]0;1.") << "the label is cleaned too";
+        EXPECT_EQ(label.substr(label.size() - 5), "item\n");
+        const char* rule = fuzzoutput::brokenRule(*result.text);
+        EXPECT_FALSE(rule) << rule;
+    }
 }

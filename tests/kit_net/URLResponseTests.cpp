@@ -181,3 +181,38 @@ TEST(URLRequest, ReplacesHeaderFieldsWithoutRegardToCase)
     EXPECT_TRUE(request.allHTTPHeaderFields().empty());
     EXPECT_EQ(request.timeoutInterval(), 60);
 }
+
+TEST(HTTPHeadReader, ReadsEachHopsHeadAndNothingAfterIt)
+{
+    kit::HTTPHeadReader head;
+    const struct {
+        const char* line;
+        kit::HTTPHeadReader::Line expected;
+        int status;
+        std::size_t fields;
+        const char* why;
+    } lines[] = {
+        { "X-Before: 1\r\n", kit::HTTPHeadReader::Line::Ignored, 0, 0, "nothing before a status line" },
+        { "HTTP/1.1 100 Continue\r\n", kit::HTTPHeadReader::Line::Status, 100, 0, "an interim response" },
+        { "\r\n", kit::HTTPHeadReader::Line::End, 100, 0, "ends and is interim" },
+        { "HTTP/1.1 2000000000000000000000 OK\r\n", kit::HTTPHeadReader::Line::Status, 200, 0, "three digits, never an overflow" },
+        { "Content-Type:  text/plain \r\n", kit::HTTPHeadReader::Line::Field, 200, 1, "trimmed" },
+        { "\tcharset=utf-8\r\n", kit::HTTPHeadReader::Line::Field, 200, 1, "a folded line continues the field" },
+        { "no colon here\r\n", kit::HTTPHeadReader::Line::Ignored, 200, 1, "not a field" },
+        { "\r\n", kit::HTTPHeadReader::Line::End, 200, 1, "the head ends" },
+        { "X-Trailer: 1\r\n", kit::HTTPHeadReader::Line::Ignored, 200, 1, "a trailer is no field of the head" },
+        { "HTTP/2 302\r\n", kit::HTTPHeadReader::Line::Status, 302, 0, "the next hop starts afresh" },
+    };
+    for (const auto& l : lines) {
+        SCOPED_TRACE(l.why);
+        EXPECT_EQ(head.read(l.line), l.expected);
+        EXPECT_EQ(head.statusCode(), l.status);
+        EXPECT_EQ(head.fields().size(), l.fields);
+    }
+    head.reset();
+    head.read("HTTP/1.0 200 OK\r\n");
+    head.read("Content-Type: text/plain\r\n");
+    head.read(" ; charset=utf-8\r\n");
+    EXPECT_EQ(kit::headerFieldValue(head.fields(), "content-type"), "text/plain ; charset=utf-8");
+    EXPECT_FALSE(head.isInterim());
+}

@@ -197,7 +197,7 @@ bool hasAddressSpaceLimit()
 #endif
 }
 
-ChildOutcome runBoundedChild(const std::function<std::string()>& work, std::size_t addressSpace)
+ChildOutcome runBoundedChild(const std::function<std::string()>& work, std::size_t addressSpace, unsigned cpuSeconds)
 {
     ChildOutcome outcome;
     int channel[2];
@@ -210,6 +210,10 @@ ChildOutcome runBoundedChild(const std::function<std::string()>& work, std::size
         if (hasAddressSpaceLimit()) {
             rlimit limit { addressSpace, addressSpace };
             setrlimit(RLIMIT_AS, &limit);
+        }
+        if (cpuSeconds) {
+            rlimit limit { cpuSeconds, cpuSeconds };
+            setrlimit(RLIMIT_CPU, &limit);
         }
         std::string report = work();
         for (std::size_t written = 0; written < report.size();) {

@@ -48,8 +48,11 @@ inline constexpr std::size_t kChildAddressSpace = std::size_t(1) << 30;
 // Runs work in a forked child with its address space limited to addressSpace bytes, so that a runaway
 // allocation ends the child (bad_alloc, abort) rather than the machine. Under AddressSanitizer, which reserves
 // terabytes of shadow memory, no limit is set: the caller checks peakResidentKiB instead (hasAddressSpaceLimit
-// says which). The child must not touch the parent's threads; it starts none of its own.
-ChildOutcome runBoundedChild(const std::function<std::string()>& work, std::size_t addressSpace = kChildAddressSpace);
+// says which). When cpuSeconds is not 0, the child is also killed (SIGXCPU) after that much processor time:
+// the bound that tells work that ends from work that would run for hours. The child must not touch the
+// parent's threads; it starts none of its own.
+ChildOutcome runBoundedChild(const std::function<std::string()>& work, std::size_t addressSpace = kChildAddressSpace,
+    unsigned cpuSeconds = 0);
 bool hasAddressSpaceLimit();
 
 } // namespace testsupport
