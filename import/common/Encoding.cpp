@@ -404,25 +404,27 @@ void appendUtf8(std::string& out, char32_t codePoint)
 
 std::string cleanMarkupText(std::string_view utf8)
 {
-    auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size());
     std::string out;
     out.reserve(utf8.size());
-    for (std::size_t i = 0; i < bytes.size();) {
-        std::uint8_t byte = bytes[i];
+    for (std::size_t i = 0; i < utf8.size();) {
+        auto byte = std::uint8_t(utf8[i]);
         if (byte < 0x80) {
             if ((byte >= 0x20 && byte != 0x7F) || byte == '\t')
                 out += char(byte);
+            else if (byte == '\n' || byte == '\r')
+                out += ' '; // a line end inside markup text separates words; it never ends the paragraph
             ++i;
             continue;
         }
-        std::size_t length = validSequenceLength(bytes, i);
+        std::size_t length = kit::utf8SequenceLength(utf8, i);
         if (!length) {
             appendUtf8(out, kReplacement);
             ++i;
             continue;
         }
-        bool isC1 = length == 2 && byte == 0xC2 && bytes[i + 1] < 0xA0;
-        bool isObjectReplacement = length == 3 && byte == 0xEF && bytes[i + 1] == 0xBF && bytes[i + 2] == 0xBC;
+        bool isC1 = length == 2 && byte == 0xC2 && std::uint8_t(utf8[i + 1]) < 0xA0;
+        bool isObjectReplacement
+            = length == 3 && byte == 0xEF && std::uint8_t(utf8[i + 1]) == 0xBF && std::uint8_t(utf8[i + 2]) == 0xBC;
         if (isObjectReplacement)
             appendUtf8(out, kReplacement);
         else if (!isC1)

@@ -67,7 +67,8 @@ std::string sanitizeUtf8(std::span<const std::uint8_t> bytes);
 // Text from a document's markup (.docx w:t, OpenDocument text nodes) as the text model takes it: valid UTF-8
 // (invalid sequences become U+FFFD), without control characters other than the tab (C0, DEL and C1: an ESC
 // would reach a terminal, a form feed inside a cell would break its row), and without U+FFFC, which stands
-// for an attachment (a literal one has none and becomes U+FFFD). Page and line breaks come from the markup.
+// for an attachment (a literal one has none and becomes U+FFFD). A line end becomes a space: page and line
+// breaks come from the markup.
 std::string cleanMarkupText(std::string_view utf8);
 
 // Appends a code point as UTF-8; surrogates and values past U+10FFFF become U+FFFD.

@@ -174,10 +174,10 @@ TEST(HostileImport, MarkupTextComesOutWithoutControlsOrStrayObjectCharacters)
 {
     // Written as character references and as raw bytes: an escape sequence that would recolour a terminal,
     // a form feed inside a table cell (a page break there would split its row), a C1 control, U+FFFC with
-    // no picture behind it, and bytes that are not UTF-8.
-    const std::string references = "a&#27;[31mb&#12;c&#x9B;d&#xFFFC;e";
+    // no picture behind it, bytes that are not UTF-8, and a line end (it still parts the words around it).
+    const std::string references = "a&#27;[31mb&#12;c&#x9B;d&#xFFFC;e&#10;y";
     const std::string raw = "f\x1B[0mg\x0Ch\xC2\x9Bi\xEF\xBF\xBCj\xFF\xC3k";
-    const std::string expected = "a[31mbcd\xEF\xBF\xBD" "e\nf[0mghi\xEF\xBF\xBDj\xEF\xBF\xBD\xEF\xBF\xBDk\n";
+    const std::string expected = "a[31mbcd\xEF\xBF\xBD" "e y\nf[0mghi\xEF\xBF\xBDj\xEF\xBF\xBD\xEF\xBF\xBDk\n";
 
     testdocx::Parts docx;
     docx.body = "<w:tbl><w:tr><w:tc><w:p><w:r><w:t>" + references + "</w:t></w:r></w:p><w:p><w:r><w:t>" + raw

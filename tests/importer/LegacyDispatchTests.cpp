@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -37,9 +38,29 @@ void useHelperScript(const std::string& name, const std::string& body)
 
 } // namespace
 
+// Tests here point the importer at stand-in helpers; each puts the test program's own helper back after it.
+class LegacyDispatch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (const char* helper = getenv("LECTORIN_REVENGE_HOST"))
+            m_helper = helper;
+    }
+    void TearDown() override
+    {
+        if (m_helper)
+            setenv("LECTORIN_REVENGE_HOST", m_helper->c_str(), 1);
+        else
+            unsetenv("LECTORIN_REVENGE_HOST");
+    }
+
+private:
+    std::optional<std::string> m_helper;
+};
+
 // The libraries of older formats come after our own readers and before text: a WordPerfect file is one
 // whatever it is called, containers our readers do not know go on to them, and text stays text.
-TEST(LegacyDispatch, OlderFormatsComeAfterOurOwnReadersAndBeforeText)
+TEST_F(LegacyDispatch, OlderFormatsComeAfterOurOwnReadersAndBeforeText)
 {
     const struct {
         std::vector<std::uint8_t> bytes;
@@ -80,7 +101,7 @@ TEST(LegacyDispatch, OlderFormatsComeAfterOurOwnReadersAndBeforeText)
 }
 
 // Whatever the helper does, the importer answers with a result and this process lives on.
-TEST(LegacyDispatch, AHelperThatFailsGivesAnImportError)
+TEST_F(LegacyDispatch, AHelperThatFailsGivesAnImportError)
 {
     importer::installRtfReader();
     auto wordPerfect = legacyFile("formatcorpus-testWordPerfect_50.doc");
@@ -120,7 +141,7 @@ TEST(LegacyDispatch, AHelperThatFailsGivesAnImportError)
     EXPECT_TRUE(answered.text->attributesAt(10).bold);
 }
 
-TEST(LegacyDispatch, WithoutTheHelperOlderFormatsAreUnknown)
+TEST_F(LegacyDispatch, WithoutTheHelperOlderFormatsAreUnknown)
 {
     setenv("LECTORIN_REVENGE_HOST", "/nonexistent/lectorin-revenge", 1);
     EXPECT_FALSE(importer::legacyHelperPath()) << "the test program has no helper beside it";
@@ -131,7 +152,7 @@ TEST(LegacyDispatch, WithoutTheHelperOlderFormatsAreUnknown)
 
 // The child and the RTF it hands back are charged against the import's one output budget: the child is
 // told what is left of it, and a document that outgrows it in either process ends in "too large".
-TEST(LegacyDispatch, OlderFormatsRunUnderTheImportsBudget)
+TEST_F(LegacyDispatch, OlderFormatsRunUnderTheImportsBudget)
 {
     importer::installRtfReader();
     std::string abiword = "<?xml version=\"1.0\"?>\n<abiword version=\"1.0\"><section>";
