@@ -136,8 +136,8 @@ using ByteTable = std::array<char32_t, 256>;
 
 const ByteTable* singleByteTable(int codePage)
 {
-    // Process-lifetime cache: a handful of code pages, each 1 KB.
-    static std::map<int, std::unique_ptr<ByteTable>> tables;
+    // A cache per thread, since imports run on several threads at once: a handful of code pages, 1 KB each.
+    thread_local std::map<int, std::unique_ptr<ByteTable>> tables;
     auto found = tables.find(codePage);
     if (found != tables.end())
         return found->second.get();
@@ -191,7 +191,8 @@ bool isSingleByteCodePage(int codePage)
 
 void* multiByteDecoder(int codePage)
 {
-    static std::map<int, IconvPtr> decoders;
+    // iconv keeps its shift state in the handle, so each thread converts through handles of its own.
+    thread_local std::map<int, IconvPtr> decoders;
     auto found = decoders.find(codePage);
     if (found != decoders.end())
         return found->second.get();

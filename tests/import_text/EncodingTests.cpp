@@ -3,6 +3,8 @@
 
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
 
 using namespace importer::encoding;
 
@@ -38,6 +40,35 @@ TEST(Encoding, DecodesCodePages)
         SCOPED_TRACE(c.why);
         EXPECT_EQ(decode(c.bytes, c.codePage), c.expected);
     }
+}
+
+// Documents import on several threads at once, each decoding through the code-page caches.
+TEST(Encoding, DecodesOnSeveralThreadsAtOnce)
+{
+    const struct {
+        std::string bytes;
+        int codePage;
+        std::string expected;
+    } cases[] = {
+        { "\xCF\xF0\xE8\xE2\xE5\xF2", 1251, "Привет" },
+        { "\xA3\xF3" "d\x9F", 1250, "Łódź" },
+        { "\x93\x8C\x8B\x9E", 932, "東京" },
+        { "\xC4\xE3\xBA\xC3", 936, "你好" },
+    };
+    std::vector<std::thread> threads;
+    std::vector<int> wrong(std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        threads.emplace_back([&, i] {
+            for (std::size_t round = 0; round < 200; ++round) {
+                const auto& c = cases[(i + round) % std::size(cases)];
+                wrong[i] += decode(c.bytes, c.codePage) != c.expected;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(wrong[i], 0) << "thread " << i;
 }
 
 TEST(Encoding, MapsCharsetsLabelsAndCodePages)
