@@ -1,5 +1,7 @@
 #pragma once
 
+#include "import/common/Base64.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -22,7 +24,6 @@ std::optional<EmbeddedImage> imageFromDataUrl(std::string_view url);
 // The MIME type and pixel size read from an image's header; nullopt for other formats and damaged headers.
 std::optional<EmbeddedImage> sniffImage(std::span<const std::uint8_t> bytes);
 
-// Base64 as data: URLs write it: white space ignored, padding optional; nullopt on other characters.
-std::optional<std::vector<std::uint8_t>> decodeBase64(std::string_view text);
+using importer::decodeBase64;
 
 } // namespace importer::html

@@ -2,6 +2,7 @@
 
 #include "import/odt/OdtTableLayout.h"
 
+#include "import/common/Base64.h"
 #include "import/common/Encoding.h"
 #include "import/common/OutputBudget.h"
 #include "import/package/ListNumbers.h"
@@ -48,39 +49,6 @@ std::string textContent(pugi::xml_node node, int depth = 0)
             out += child.value();
         else if (child.type() == pugi::node_element)
             out += textContent(child, depth + 1);
-    }
-    return out;
-}
-
-std::optional<std::string> decodeBase64(std::string_view text)
-{
-    static const auto table = [] {
-        std::array<int, 256> values {};
-        values.fill(-1);
-        const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        for (int i = 0; i < 64; ++i)
-            values[std::uint8_t(alphabet[i])] = i;
-        return values;
-    }();
-    std::string out;
-    out.reserve(text.size() / 4 * 3);
-    std::uint32_t buffer = 0;
-    int bits = 0;
-    for (char ch : text) {
-        if (ch == '=')
-            break;
-        int value = table[std::uint8_t(ch)];
-        if (value < 0) {
-            if (isWhiteSpace(ch))
-                continue;
-            return std::nullopt;
-        }
-        buffer = buffer << 6 | std::uint32_t(value);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += char(buffer >> bits & 0xFF);
-        }
     }
     return out;
 }
@@ -500,7 +468,7 @@ void OdtReader::readDrawingObject(pugi::xml_node object, const TextProperties& t
             std::shared_ptr<const kit::Attachment> candidate;
             if (auto data = child.child("office:binary-data")) {
                 if (auto bytes = decodeBase64(data.child_value()))
-                    candidate = makeImageAttachment(std::move(*bytes), size, alternativeText, pictureLimit());
+                    candidate = makeImageAttachment(std::string(bytes->begin(), bytes->end()), size, alternativeText, pictureLimit());
             } else {
                 std::string_view href = child.attribute("xlink:href").value();
                 if (href.find("://") == std::string_view::npos && !href.empty())
