@@ -35,8 +35,9 @@ void applyAnchors(kit::TextStorage& text, const Anchors& anchors)
     // still lands on the same line.
     constexpr int kMaximumShift = 16;
     const std::string& string = text.string();
-    for (const auto& [name, start] : anchors) {
-        std::size_t location = start;
+    for (const auto& anchor : anchors) {
+        const std::string& name = anchor.first;
+        std::size_t location = anchor.second;
         for (int shift = 0; location < string.size() && !text.attributesAt(location).anchor.empty() && shift < kMaximumShift; ++shift)
             location = std::size_t(g_utf8_next_char(string.data() + location) - string.data());
         if (name.empty() || location >= string.size() || !text.attributesAt(location).anchor.empty())
