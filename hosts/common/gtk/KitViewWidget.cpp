@@ -217,13 +217,12 @@ void KitViewWidget::snapshot(GtkSnapshot* snapshot)
         return;
     ++m_snapshotCount;
 
-    m_uploadedPixels += m_tiles.update(m_store);
-    for (int i = 0; i < m_tiles.count(); ++i) {
-        PixelRect tile = m_store.tileRect(i);
-        graphene_rect_t bounds = GRAPHENE_RECT_INIT(float(tile.x) / float(scale), float(tile.y) / float(scale),
-            float(tile.width) / float(scale), float(tile.height) / float(scale));
-        gtk_snapshot_append_texture(snapshot, m_tiles.texture(i), &bounds);
-    }
+    GtkNative* native = gtk_widget_get_native(m_widget);
+    GskRenderer* renderer = native ? gtk_native_get_renderer(native) : nullptr;
+    auto kind = renderer && GSK_IS_CAIRO_RENDERER(renderer) ? TileTextures::Kind::Cairo : TileTextures::Kind::Texture;
+    m_uploadedPixels += m_tiles.update(m_store, kind);
+    for (int i = 0; i < m_tiles.count(); ++i)
+        gtk_snapshot_append_node(snapshot, m_tiles.node(i));
 }
 
 unsigned KitViewWidget::currentModifiers(GtkEventController* controller) const
