@@ -1,5 +1,6 @@
 #include "hosts/gtk/ThumbnailPage.h"
 
+#include "kit/text/DocumentPages.h"
 #include "kit/text/FontMap.h"
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
@@ -57,34 +58,25 @@ PangoUnderline underlineOf(kit::LineStyle style)
     return style == kit::LineStyle::Double ? PANGO_UNDERLINE_DOUBLE : style == kit::LineStyle::Single ? PANGO_UNDERLINE_SINGLE : PANGO_UNDERLINE_NONE;
 }
 
-} // namespace
-
-std::shared_ptr<const ThumbnailPage> ThumbnailPage::capture(NRVLectorinMultiPageView& pageView, std::uint32_t page)
+// Copies the lines, cells and pictures of one container of layout, offset (points) from container to page
+// coordinates.
+void captureContainer(ThumbnailPage& out, kit::LayoutManager& layout, const kit::TextContainer& container, kit::Point offset)
 {
-    auto out = std::make_shared<ThumbnailPage>();
-    kit::Rect paper = pageView.pageRectForPageNumber(page);
-    if (paper.width() > 0 && paper.height() > 0)
-        out->paperSize = paper.size;
-    kit::LayoutManager* layout = pageView.layoutManager();
-    kit::TextStorage* text = pageView.textStorage();
-    if (!layout || !text || page >= layout->textContainers().size())
-        return out;
-    const kit::TextContainer& container = *layout->textContainers()[page];
-    kit::Rect body = pageView.documentRectForPageNumber(page);
-    // Container coordinates to page coordinates.
-    float dx = body.x() - paper.x(), dy = body.y() - paper.y();
-
-    for (auto& box : layout->cellBoxesForTextContainer(container))
-        out->cells.push_back({ box.rect.offsetBy(dx, dy), std::move(box.cell) });
+    const kit::TextStorage* text = layout.textStorage().get();
+    if (!text)
+        return;
+    float dx = offset.x, dy = offset.y;
+    for (auto& box : layout.cellBoxesForTextContainer(container))
+        out.cells.push_back({ box.rect.offsetBy(dx, dy), std::move(box.cell) });
 
     const std::string& string = text->string();
     kit::FontMap& fonts = kit::FontMap::shared();
-    for (const auto& fragment : layout->lineFragmentsForTextContainer(container)) {
+    for (const auto& fragment : layout.lineFragmentsForTextContainer(container)) {
         std::size_t start = std::min(fragment.range.location, string.size());
         std::size_t length = drawnLength(std::string_view(string).substr(start, std::min(fragment.range.length, string.size() - start)));
         if (length == 0)
             continue;
-        Line line;
+        ThumbnailPage::Line line;
         line.origin = { fragment.usedRect.x() + dx, fragment.baseline + dy };
         line.width = fragment.usedRect.width();
         line.columnOffset = fragment.usedRect.x() - fragment.rect.x();
@@ -102,7 +94,7 @@ std::shared_ptr<const ThumbnailPage> ThumbnailPage::capture(NRVLectorinMultiPage
             std::size_t end = std::min(runRange.end(), start + length);
             if (end <= at)
                 break;
-            Run run;
+            ThumbnailPage::Run run;
             run.start = std::uint32_t(at - start);
             run.length = std::uint32_t(end - at);
             run.family = fonts.resolvedFamily(attributes.fontFamily.empty() ? std::string("Times New Roman") : attributes.fontFamily);
@@ -118,13 +110,13 @@ std::shared_ptr<const ThumbnailPage> ThumbnailPage::capture(NRVLectorinMultiPage
             if (attributes.attachment) {
                 // One run per picture: it takes its room on the line, and is drawn where the layout put it.
                 run.length = std::uint32_t(std::min<std::size_t>(3, end - at));
-                auto rects = layout->rectsForCharacterRange({ at, run.length }, container);
+                auto rects = layout.rectsForCharacterRange({ at, run.length }, container);
                 float width = rects.empty() ? 0 : rects.front().width();
                 run.objectWidth = width;
                 kit::Size size = attributes.attachment->size;
                 float height = size.width > 0 && size.height > 0 ? width * size.height / size.width : fragment.rect.height();
                 if (!rects.empty() && width > 0)
-                    out->pictures.push_back({ { { rects.front().x() + dx, line.origin.y - height }, { width, height } }, attributes.attachment });
+                    out.pictures.push_back({ { { rects.front().x() + dx, line.origin.y - height }, { width, height } }, attributes.attachment });
             }
             if (attributes.allCaps && !attributes.attachment) {
                 std::string upper(line.text, run.start, run.length);
@@ -137,7 +129,33 @@ std::shared_ptr<const ThumbnailPage> ThumbnailPage::capture(NRVLectorinMultiPage
             line.runs.push_back(std::move(run));
             at += line.runs.back().length;
         }
-        out->lines.push_back(std::move(line));
+        out.lines.push_back(std::move(line));
+    }
+}
+
+} // namespace
+
+std::shared_ptr<const ThumbnailPage> ThumbnailPage::capture(NRVLectorinMultiPageView& pageView, std::uint32_t page)
+{
+    auto out = std::make_shared<ThumbnailPage>();
+    kit::Rect paper = pageView.pageRectForPageNumber(page);
+    if (paper.width() > 0 && paper.height() > 0)
+        out->paperSize = paper.size;
+    kit::LayoutManager* layout = pageView.layoutManager();
+    if (!layout || !layout->textStorage() || page >= layout->textContainers().size())
+        return out;
+    kit::Rect body = pageView.documentRectForPageNumber(page);
+    captureContainer(*out, *layout, *layout->textContainers()[page], { body.x() - paper.x(), body.y() - paper.y() });
+    // The header and footer bands, as the page shows them.
+    if (kit::DocumentPages* pages = pageView.documentPages(); pages && page < pages->pages().size()) {
+        auto band = [&](const std::shared_ptr<kit::TextStorage>& story, kit::Rect rect) {
+            if (!story || rect.height() <= 0)
+                return;
+            kit::LayoutManager& storyLayout = pages->storyLayout(story, page);
+            captureContainer(*out, storyLayout, *storyLayout.textContainers().front(), rect.origin);
+        };
+        band(pages->headerFor(page), pages->headerRect(page));
+        band(pages->footerFor(page), pages->footerRect(page));
     }
     return out;
 }

@@ -53,14 +53,16 @@ public:
     // A story with its page fields replaced by page's numbers (the story itself when it has none).
     std::shared_ptr<TextStorage> storyForPage(const std::shared_ptr<TextStorage>& story, std::size_t page) const;
 
+    // The layout of a story as page shows it (its fields filled in): one container as wide as the page's
+    // body, made on first use and kept for the pages that show it again.
+    LayoutManager& storyLayout(const std::shared_ptr<TextStorage>& story, std::size_t page);
+
     // Draws page's header and footer with the paper's top left at origin, in the user space of cr (points,
     // y down). Lines outside dirty (same space) are skipped.
     void drawHeaderAndFooter(cairo_t*, std::size_t page, Point origin, Rect dirty);
 
 private:
     HeaderFooterKind kindFor(std::size_t page) const;
-    // A story laid out in one container as wide as the page's body; kept for the pages that show it again.
-    LayoutManager& storyLayout(const std::shared_ptr<TextStorage>& story, std::size_t page);
     float storyHeight(const std::shared_ptr<TextStorage>& story, std::size_t page);
 
     std::shared_ptr<const PageSetup> m_setup;

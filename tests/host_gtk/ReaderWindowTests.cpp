@@ -7,6 +7,7 @@
 #include "hosts/gtk/ThumbnailPage.h"
 #include "hosts/gtk/ThumbnailWorker.h"
 #include "kit/foundation/RunLoop.h"
+#include "kit/text/DocumentPages.h"
 #include "kit/text/FindPasteboard.h"
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
@@ -21,6 +22,7 @@
 #include <cmath>
 #include <fstream>
 #include <optional>
+#include <string_view>
 #include <thread>
 
 using namespace gtktest;
@@ -76,6 +78,19 @@ double inkedRowsFound(const std::vector<bool>& a, const std::vector<bool>& b)
         found += (y < b.size() && b[y]) || (y > 0 && y - 1 < b.size() && b[y - 1]) || (y + 1 < b.size() && b[y + 1]);
     }
     return inked ? double(found) / inked : 0;
+}
+
+// The page view's own drawing of page, scaled to width pixels.
+hosts::CairoSurfacePtr pageDrawing(NRVLectorinMultiPageView& pageView, std::uint32_t page, int width, int height)
+{
+    kit::Rect rect = pageView.pageRectForPageNumber(page);
+    hosts::CairoSurfacePtr drawing(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    cairo_t* cr = cairo_create(drawing.get());
+    cairo_scale(cr, width / rect.width(), width / rect.width());
+    pageView.displayRectInContext(rect, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(drawing.get());
+    return drawing;
 }
 
 } // namespace
@@ -281,12 +296,7 @@ TEST_F(ReaderTest, AThumbnailDrawnOnAnotherThreadShowsThePagesLinesWhereThePageV
         kit::Rect rect = pageView().pageRectForPageNumber(page);
         int height = int(std::lround(kWidth * rect.height() / rect.width()));
         ASSERT_EQ(cairo_image_surface_get_height(thumbnail.get()), height);
-        hosts::CairoSurfacePtr reference(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, height));
-        cairo_t* cr = cairo_create(reference.get());
-        cairo_scale(cr, kWidth / rect.width(), kWidth / rect.width());
-        pageView().displayRectInContext(rect, cr);
-        cairo_destroy(cr);
-        cairo_surface_flush(reference.get());
+        hosts::CairoSurfacePtr reference = pageDrawing(pageView(), page, kWidth, height);
 
         std::vector<bool> drawn = inkedRows(thumbnail.get()), expected = inkedRows(reference.get());
         EXPECT_GT(std::count(drawn.begin(), drawn.end(), true), height / 10) << "lines of text";
@@ -317,6 +327,66 @@ TEST_F(ReaderTest, AThumbnailDrawnOnAnotherThreadShowsThePagesLinesWhereThePageV
     }
     kit::RunLoop::runUntil([] { return false; }, 200ms);
     EXPECT_EQ(answered.size(), 2u) << "nothing reaches a worker that is gone";
+}
+
+// In the document's own layout a page shows its header and footer bands; its thumbnail shows them too,
+// with each page's own number in the footer.
+TEST_F(ReaderTest, AThumbnailShowsThePagesHeaderAndFooter)
+{
+    std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Serif;}}\\paperw12240\\paperh15840\\margt1440\\margb1440"
+                      "\\headery500\\footery500\\f0\\fs24{\\header\\pard Running head of the report\\par}"
+                      "{\\footer\\pard\\qr Page {\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}\\par}";
+    for (int paragraph = 1; paragraph <= 30; ++paragraph)
+        rtf += gtktest::longDocumentText(paragraph).substr(0, 500) + "\\par ";
+    rtf += "}";
+    auto path = testsupport::temporaryFolder("bands") / "bands.rtf";
+    testsupport::writeFile(path, rtf);
+    open({ path.string() });
+    if (pageView().pageLayout() != PageLayout::Document)
+        pageView().setPageLayout(PageLayout::Document);
+    ASSERT_TRUE(settle());
+    ASSERT_TRUE(pageView().showsDocumentPages());
+    ASSERT_GE(pageView().numberOfPages(), 2u);
+    kit::DocumentPages& pages = *pageView().documentPages();
+
+    for (std::uint32_t page : { 0u, 1u }) {
+        SCOPED_TRACE(page + 1);
+        auto captured = hosts::ThumbnailPage::capture(pageView(), page);
+        auto lineWith = [&](std::string_view text) -> const hosts::ThumbnailPage::Line* {
+            for (const auto& line : captured->lines) {
+                if (line.text.find(text) != std::string::npos)
+                    return &line;
+            }
+            return nullptr;
+        };
+        const auto* head = lineWith("Running head");
+        const auto* foot = lineWith("Page " + std::to_string(page + 1));
+        ASSERT_TRUE(head) << "the header's line";
+        ASSERT_TRUE(foot) << "the footer's line, with this page's number";
+        kit::Rect headerBand = pages.headerRect(page), footerBand = pages.footerRect(page);
+        EXPECT_GT(head->origin.y, headerBand.minY());
+        EXPECT_LE(head->origin.y, headerBand.maxY());
+        EXPECT_GT(foot->origin.y, footerBand.minY());
+        EXPECT_LE(foot->origin.y, footerBand.maxY());
+
+        // Drawn, the bands have ink where the page view draws them.
+        constexpr int kWidth = 306; // half a point per pixel
+        hosts::ThumbnailPainter painter;
+        hosts::CairoSurfacePtr thumbnail(painter.paint(*captured, kWidth));
+        ASSERT_TRUE(thumbnail);
+        kit::Rect rect = pageView().pageRectForPageNumber(page);
+        hosts::CairoSurfacePtr reference = pageDrawing(pageView(), page, kWidth, cairo_image_surface_get_height(thumbnail.get()));
+        std::vector<bool> drawn = inkedRows(thumbnail.get()), expected = inkedRows(reference.get());
+        double scale = kWidth / rect.width();
+        for (kit::Rect band : { headerBand, footerBand }) {
+            int top = int(band.minY() * scale), bottom = int(std::ceil(band.maxY() * scale));
+            std::vector<bool> bandDrawn(drawn.begin() + top, drawn.begin() + bottom);
+            std::vector<bool> bandExpected(expected.begin() + top, expected.begin() + bottom);
+            EXPECT_GT(std::count(bandExpected.begin(), bandExpected.end(), true), 0) << "the page draws the band";
+            EXPECT_GE(inkedRowsFound(bandExpected, bandDrawn), 0.9) << "and so does its thumbnail";
+        }
+        EXPECT_GE(inkedRowsFound(drawn, expected), 0.9) << "nothing where the page has none";
+    }
 }
 
 TEST_F(ReaderTest, FitWidthAndFitPageFollowTheWindowAndZoomGoesToTheNearestStep)
