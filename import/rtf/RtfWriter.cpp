@@ -399,6 +399,28 @@ void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
             out += "}}}";
         openLink.clear();
     };
+    // A bookmark is the run of characters that carries its name: its start and end are written around them,
+    // in the body itself, where readers look for them.
+    auto anchorAt = [&](std::size_t index) -> const std::string& {
+        static const std::string none;
+        return index < m_text->length() ? m_text->attributesAt(index).anchor : none;
+    };
+    auto startBookmark = [&](std::size_t index) {
+        const std::string& name = anchorAt(index);
+        if (!name.empty() && (index == 0 || anchorAt(index - 1) != name)) {
+            out += "{\\*\\bkmkstart ";
+            appendEscaped(out, name);
+            out += "}";
+        }
+    };
+    auto endBookmark = [&](std::size_t last) {
+        const std::string& name = anchorAt(last);
+        if (!name.empty() && anchorAt(last + 1) != name) {
+            out += "{\\*\\bkmkend ";
+            appendEscaped(out, name);
+            out += "}";
+        }
+    };
     bool inLabel = false;
     std::size_t position = end.location;
     while (position < end.end()) {
@@ -412,16 +434,21 @@ void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
         }
         if (attributes.link != openLink) {
             closeLink();
+            startBookmark(position);
             if (!attributes.link.empty() && !isLabel) {
-                std::string url = attributes.link;
+                // A link inside the document names its bookmark with \l, as word processors write it.
+                bool isInternal = attributes.link.front() == '#';
+                std::string url = isInternal ? attributes.link.substr(1) : attributes.link;
                 std::string escaped;
                 for (char c : url)
                     escaped += c == '"' ? std::string("%22") : c == '\\' ? std::string("\\\\") : std::string(1, c);
-                out += "{\\field{\\*\\fldinst{HYPERLINK \"";
+                out += isInternal ? "{\\field{\\*\\fldinst{HYPERLINK \\\\l \"" : "{\\field{\\*\\fldinst{HYPERLINK \"";
                 appendEscaped(out, escaped);
                 out += "\"}}{\\fldrslt{";
                 openLink = attributes.link;
             }
+        } else {
+            startBookmark(position);
         }
         if (isLabel && !inLabel) {
             // The label is written as text inside a group of our own, so readers that do not know the
@@ -452,6 +479,7 @@ void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
         out += "}";
         if (fieldCode)
             out += "}}";
+        endBookmark(runEnd - 1);
         position = runEnd;
     }
     if (inLabel)
@@ -465,6 +493,9 @@ void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
     else if (terminator == '\f')
         mark = "\\page";
     if (mark) {
+        // A bookmark on the paragraph mark alone (an empty heading) still has a place.
+        if (terminator)
+            startBookmark(paragraph.end() - 1);
         out += "{";
         std::size_t markIndex
             = terminator ? paragraph.end() - 1 : (paragraph.length ? paragraph.end() - 1 : paragraph.location);
@@ -472,6 +503,8 @@ void RtfWriter::writeParagraph(Range paragraph, int level, bool endsCell)
             writeCharacterFormatting(m_text->attributesAt(markIndex));
         out += mark;
         out += "}";
+        if (terminator)
+            endBookmark(paragraph.end() - 1);
     }
     out += "\n";
 }

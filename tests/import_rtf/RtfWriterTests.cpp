@@ -7,6 +7,7 @@
 #include <cairo.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 
 using kit::Attributes;
 using kit::TextStorage;
@@ -297,4 +298,60 @@ TEST(RtfWriter, KeepsThePageSetupOfTheWholeText)
     auto copyBack = importer::importRtf({ reinterpret_cast<const std::uint8_t*>(copied.data()), copied.size() }).text;
     ASSERT_TRUE(copyBack);
     EXPECT_FALSE(copyBack->pageSetup()) << "what is copied is the text alone";
+}
+
+// A copied fragment keeps the bookmarks inside it, so its contents entries still find their headings: the
+// bookmark is written where its text starts and ends, and an internal link names it as word processors do.
+TEST(RtfWriter, KeepsBookmarksSoInternalLinksFindTheirTargets)
+{
+    TextStorage storage;
+    Attributes link;
+    link.link = "#_Toc12";
+    Attributes heading;
+    heading.anchor = "_Toc12";
+    Attributes named;
+    named.anchor = "Раздел 2";
+    storage.append("Intro ", Attributes {});
+    storage.append("Contents entry", link);
+    storage.append("\nBody text\n", Attributes {});
+    storage.append("Far heading\n", heading);
+    storage.append("More text\n", Attributes {});
+    storage.append("\n", named); // a bookmark on an empty paragraph
+    storage.append("Last\n", Attributes {});
+    const std::string& text = storage.string();
+    std::size_t far = text.find("Far heading"), empty = text.find("More text\n") + 10;
+
+    auto anchorLocation = [](const TextStorage& back, const std::string& name) -> std::optional<std::size_t> {
+        for (const auto& run : back.runs()) {
+            if (run.attributes->anchor == name)
+                return run.location;
+        }
+        return std::nullopt;
+    };
+    const struct {
+        std::size_t start;
+        const char* why;
+    } cases[] = {
+        { 0, "the whole text" },
+        { text.find("Contents"), "from the link on" },
+        { far + 4, "from inside the heading: the bookmark starts the fragment" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::string rtf = storage.rtfFromRange({ c.start, storage.length() - c.start });
+        auto back = importer::importRtf({ reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size() }).text;
+        ASSERT_TRUE(back);
+        EXPECT_EQ(anchorLocation(*back, "_Toc12"), std::optional<std::size_t>(c.start <= far ? far - c.start : 0)) << rtf;
+        // Read back, a bookmark marks the text that follows it: the empty paragraph's mark or the next line.
+        auto emptyMark = anchorLocation(*back, "Раздел 2");
+        ASSERT_TRUE(emptyMark) << rtf;
+        EXPECT_GE(*emptyMark + c.start, empty);
+        EXPECT_LE(*emptyMark + c.start, empty + 1);
+        EXPECT_NE(rtf.find("{\\*\\bkmkend _Toc12}"), std::string::npos) << "the end is written for other readers";
+        if (c.start <= text.find("Contents")) {
+            std::size_t entry = text.find("Contents") - c.start;
+            EXPECT_EQ(back->attributesAt(entry).link, "#_Toc12");
+            EXPECT_NE(rtf.find("HYPERLINK \\\\l \"_Toc12\""), std::string::npos) << rtf;
+        }
+    }
 }
