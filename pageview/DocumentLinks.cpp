@@ -2,6 +2,7 @@
 
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
+#include "kit/text/TextOutline.h"
 #include "kit/text/TextStorage.h"
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "pageview/PageNavigation.h"
@@ -15,6 +16,31 @@ namespace {
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
     return text.size() >= prefix.size() && g_ascii_strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
+}
+
+// Text as headings are compared: one line, white space collapsed, letter case folded.
+std::string comparable(std::string_view text)
+{
+    std::string collapsed = kit::outlineTitle(text);
+    char* folded = g_utf8_casefold(collapsed.data(), gssize(collapsed.size()));
+    std::string result = folded ? folded : collapsed;
+    g_free(folded);
+    return result;
+}
+
+// The heading at location without the list label in front of it ("2.1<tab>"), as comparable text.
+std::string headingWithoutLabel(const kit::TextStorage& text, std::size_t location)
+{
+    const std::string& string = text.string();
+    std::size_t start = location;
+    while (start < string.size()) {
+        kit::Range run;
+        if (!text.attributesAt(start, &run).listLabel || run.end() <= start)
+            break;
+        start = run.end();
+    }
+    std::size_t end = std::min(string.find_first_of("\n\f", start), string.size());
+    return comparable(std::string_view(string).substr(start, end - start));
 }
 
 } // namespace
@@ -76,9 +102,21 @@ std::optional<std::size_t> bookmarkLocation(const kit::TextStorage& text, std::s
 {
     if (name.empty())
         return std::nullopt;
-    for (const auto& run : text.runs()) {
-        if (run.attributes->anchor == name)
-            return run.location;
+    constexpr std::string_view kOutlineSuffix = "|outline";
+    bool namesHeading = name.size() > kOutlineSuffix.size()
+        && g_ascii_strcasecmp(std::string(name.substr(name.size() - kOutlineSuffix.size())).c_str(), kOutlineSuffix.data()) == 0;
+    if (!namesHeading) {
+        for (const auto& run : text.runs()) {
+            if (run.attributes->anchor == name)
+                return run.location;
+        }
+    }
+    std::string heading = comparable(namesHeading ? name.substr(0, name.size() - kOutlineSuffix.size()) : name);
+    if (heading.empty())
+        return std::nullopt;
+    for (const kit::OutlineEntry& entry : kit::outlineOfText(text)) {
+        if (comparable(entry.title) == heading || headingWithoutLabel(text, entry.location) == heading)
+            return entry.location;
     }
     return std::nullopt;
 }

@@ -31,7 +31,9 @@ enum class Action { Open, GoToBookmark, Ask, Nothing };
 Action actionForURL(std::string_view url);
 // The bookmark a "#name" link names (percent escapes decoded), else empty.
 std::string bookmarkName(std::string_view url);
-// Where the bookmark of that name starts; nothing when the document has none of that name.
+// Where the target of that name starts: the bookmark of that name; else, for Word's outline targets
+// ("Heading text|outline") and for a name no bookmark has, the first heading whose text is the name
+// (white space collapsed, letter case ignored, with or without its list label). Nothing when neither is found.
 std::optional<std::size_t> bookmarkLocation(const kit::TextStorage& text, std::string_view name);
 
 } // namespace DocumentLinks

@@ -10,8 +10,10 @@ namespace {
 
 constexpr std::size_t kMaximumTitleBytes = 200;
 
-// The paragraph's text as one line: runs of white space, breaks and tabs become one space, pictures go.
-std::string titleOf(std::string_view paragraph)
+} // namespace
+
+// Runs of white space, breaks and tabs become one space.
+std::string outlineTitle(std::string_view paragraph)
 {
     std::string title;
     bool pendingSpace = false;
@@ -43,7 +45,6 @@ std::string titleOf(std::string_view paragraph)
     return title;
 }
 
-} // namespace
 
 std::vector<OutlineEntry> outlineOfText(const TextStorage& text)
 {
@@ -56,7 +57,7 @@ std::vector<OutlineEntry> outlineOfText(const TextStorage& text)
             end = string.size();
         int level = text.attributesAt(start).paragraphStyle().outlineLevel;
         if (level >= 1 && level <= 9) {
-            std::string title = titleOf(std::string_view(string).substr(start, end - start));
+            std::string title = outlineTitle(std::string_view(string).substr(start, end - start));
             if (!title.empty())
                 outline.push_back({ level, std::move(title), start });
         }

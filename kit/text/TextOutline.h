@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kit {
@@ -22,5 +23,7 @@ struct OutlineEntry {
 // left out.
 inline constexpr std::size_t kMaximumOutlineEntries = 5000;
 std::vector<OutlineEntry> outlineOfText(const kit::TextStorage& text);
+// A paragraph's text as an outline shows it: one line, white space collapsed, pictures left out, cut as above.
+std::string outlineTitle(std::string_view paragraph);
 
 } // namespace kit
