@@ -26,6 +26,7 @@ struct Paragraph {
     int depth = 0; // table nesting: 0 outside tables
     bool endsCell = false;
     bool endsRow = false;
+    int startsSection = -1; // the index of the section this paragraph begins, if it begins one
 };
 
 } // namespace importer::doc

@@ -136,6 +136,22 @@ inline constexpr std::uint16_t PNLvlAnmWord6 = 0x25FF;
 
 // Section.
 inline constexpr std::uint16_t SBkc = 0x3009;
+inline constexpr std::uint16_t SFTitlePage = 0x300A;
+inline constexpr std::uint16_t SNfcPgn = 0x300E;
+inline constexpr std::uint16_t SFPgnRestart = 0x3011;
+inline constexpr std::uint16_t SGprfIhdt = 0x3014;
+inline constexpr std::uint16_t SDyaHdrTop = 0xB017;
+inline constexpr std::uint16_t SDyaHdrBottom = 0xB018;
+inline constexpr std::uint16_t SPgnStart97 = 0x501C;
+inline constexpr std::uint16_t SBOrientation = 0x301D;
+inline constexpr std::uint16_t SXaPage = 0xB01F;
+inline constexpr std::uint16_t SYaPage = 0xB020;
+inline constexpr std::uint16_t SDxaLeft = 0xB021;
+inline constexpr std::uint16_t SDxaRight = 0xB022;
+inline constexpr std::uint16_t SDyaTop = 0x9023;
+inline constexpr std::uint16_t SDyaBottom = 0x9024;
+inline constexpr std::uint16_t SDzaGutter = 0xB025;
+inline constexpr std::uint16_t SPgnStart = 0x7044;
 
 // Table.
 inline constexpr std::uint16_t TJc90 = 0x5400;

@@ -102,6 +102,11 @@ std::string StoryReader::currentLink() const
     return {};
 }
 
+kit::PageField StoryReader::currentPageField() const
+{
+    return m_fields.empty() ? kit::PageField::None : m_fields.back().pageField;
+}
+
 void StoryReader::appendText(Paragraph& paragraph, std::string_view text, const kit::Attributes& attributes)
 {
     if (text.empty())
@@ -113,6 +118,7 @@ void StoryReader::appendText(Paragraph& paragraph, std::string_view text, const 
             ++length;
         Span span { std::string(text.substr(0, length)), attributes };
         span.attributes.link = currentLink();
+        span.attributes.pageField = currentPageField();
         span.attributes.anchor = std::move(m_pendingAnchors.front());
         m_pendingAnchors.pop_front();
         paragraph.spans.push_back(std::move(span));
@@ -120,18 +126,15 @@ void StoryReader::appendText(Paragraph& paragraph, std::string_view text, const 
     }
     if (text.empty())
         return;
-    std::string link = currentLink();
+    kit::Attributes shown = attributes;
+    shown.link = currentLink();
+    shown.pageField = currentPageField();
     if (!paragraph.spans.empty() && !paragraph.spans.back().attributes.listLabel
-        && paragraph.spans.back().attributes.link == link && !paragraph.spans.back().attributes.attachment) {
-        kit::Attributes candidate = attributes;
-        candidate.link = link;
-        if (candidate == paragraph.spans.back().attributes) {
-            paragraph.spans.back().text += text;
-            return;
-        }
+        && !paragraph.spans.back().attributes.attachment && shown == paragraph.spans.back().attributes) {
+        paragraph.spans.back().text += text;
+        return;
     }
-    Span span { std::string(text), attributes };
-    span.attributes.link = link;
+    Span span { std::string(text), std::move(shown) };
     paragraph.spans.push_back(std::move(span));
 }
 
@@ -306,7 +309,9 @@ void StoryReader::appendCharacters(Paragraph& paragraph, std::uint32_t from, std
             } else if (!m_fields.empty()) {
                 if (c == kFieldSeparator) {
                     m_fields.back().inResult = true;
-                    m_fields.back().link = hyperlinkOfInstruction(toUtf8(m_fields.back().code));
+                    std::string code = toUtf8(m_fields.back().code);
+                    m_fields.back().link = hyperlinkOfInstruction(code);
+                    m_fields.back().pageField = pageFieldOfInstruction(code);
                 } else {
                     m_fields.pop_back();
                 }
@@ -510,6 +515,7 @@ void StoryReader::read(std::uint32_t start, std::uint32_t end, std::vector<Parag
         auto mark = findMark(cp, end, terminator);
         std::size_t first = out.size();
         readParagraph(cp, mark ? *mark : end, end, terminator, out);
+        markSectionStart(cp, first, out);
         cp = mark ? *mark + 1 : end;
         // The paragraphs stay alive until the table writer has turned them into text: they count too.
         for (std::size_t i = first; i < out.size(); ++i) {
@@ -520,6 +526,21 @@ void StoryReader::read(std::uint32_t start, std::uint32_t end, std::vector<Parag
         }
     }
     m_fields.clear();
+}
+
+void StoryReader::markSectionStart(std::uint32_t cp, std::size_t first, std::vector<Paragraph>& out)
+{
+    // Only the main text holds sections; text boxes read inside it come after their anchor's paragraph.
+    const auto& sections = m_document.sections;
+    if (m_textBoxDepth > 0 || first >= out.size() || cp >= m_document.fib.storyLength(Story::Main))
+        return;
+    bool begins = false;
+    while (m_nextSection < sections.size() && sections[m_nextSection].startCp <= cp) {
+        ++m_nextSection;
+        begins = true;
+    }
+    if (begins)
+        out[first].startsSection = int(m_nextSection - 1);
 }
 
 void StoryReader::readNote(const Note& note, std::vector<Paragraph>& out)

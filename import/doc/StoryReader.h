@@ -32,9 +32,12 @@ private:
         bool inResult = false;
         std::u16string code;
         std::string link;
+        kit::PageField pageField = kit::PageField::None;
     };
     std::optional<std::uint32_t> findMark(std::uint32_t from, std::uint32_t end, char& terminator) const;
 
+    // Marks the paragraph at out[first], read from cp on, when it is the first of a section.
+    void markSectionStart(std::uint32_t cp, std::size_t first, std::vector<Paragraph>& out);
     void readParagraph(std::uint32_t start, std::uint32_t mark, std::uint32_t end, char terminator, std::vector<Paragraph>& out);
     void appendCharacters(Paragraph&, std::uint32_t from, std::uint32_t to, const CharacterProperties&, const kit::Attributes&,
         std::vector<std::uint32_t>& textBoxes);
@@ -46,6 +49,7 @@ private:
     std::u16string symbolText(const CharacterProperties&, char16_t) const;
     bool isShowingText() const;
     std::string currentLink() const;
+    kit::PageField currentPageField() const;
 
     WordDocument& m_document;
     Formatting m_formatting;
@@ -54,6 +58,7 @@ private:
     std::deque<std::string> m_pendingAnchors; // bookmarks met, waiting for the next character shown
     std::set<std::uint32_t> m_placedTextBoxes;
     int m_textBoxDepth = 0;
+    std::size_t m_nextSection = 1; // the next section whose first paragraph the main text has to reach
     // Characters left to read: notes and text boxes of a damaged file may name the same text again and again.
     std::uint64_t m_budget = 0;
     // Word 6 paragraph numbering: the running number of each level, and whether the last paragraph had one.

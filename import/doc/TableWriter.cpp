@@ -280,6 +280,8 @@ void TableWriter::writeTable(Paragraphs list, int level, const std::shared_ptr<c
 
 void TableWriter::writeParagraph(const Paragraph& paragraph, const std::shared_ptr<const kit::TableCell>& cell)
 {
+    if (paragraph.startsSection >= 0)
+        m_sectionStarts.emplace(paragraph.startsSection, m_storage.length());
     kit::ParagraphStyle style = paragraph.properties.style(m_defaultTabInterval);
     if (!m_lastStyle || !(*m_lastStyle == style))
         m_lastStyle = std::make_shared<const kit::ParagraphStyle>(std::move(style));

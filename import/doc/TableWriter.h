@@ -3,6 +3,7 @@
 #include "import/doc/Paragraph.h"
 #include "kit/text/TextStorage.h"
 
+#include <map>
 #include <memory>
 #include <span>
 #include <vector>
@@ -16,6 +17,8 @@ class TableWriter {
 public:
     TableWriter(kit::TextStorage& storage, float defaultTabInterval);
     void write(const std::vector<Paragraph>& paragraphs);
+    // Where the paragraphs that begin sections were written: section index → byte offset.
+    const std::map<int, std::size_t>& sectionStarts() const { return m_sectionStarts; }
 
 private:
     using Paragraphs = std::span<const Paragraph* const>;
@@ -27,6 +30,7 @@ private:
     float m_defaultTabInterval;
     int m_nextTableId = 1;
     std::shared_ptr<const kit::ParagraphStyle> m_lastStyle;
+    std::map<int, std::size_t> m_sectionStarts;
 };
 
 } // namespace importer::doc

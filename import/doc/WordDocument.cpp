@@ -3,6 +3,7 @@
 #include "import/common/Encoding.h"
 #include "import/doc/CodePages.h"
 #include "import/doc/ListTable.h"
+#include "import/doc/PageSetupReader.h"
 #include "import/doc/StoryReader.h"
 #include "import/doc/TableWriter.h"
 
@@ -14,6 +15,8 @@ constexpr std::size_t kFspaSize = 26;
 constexpr std::size_t kTextBoxEntrySize = 22;
 constexpr std::size_t kSectionEntrySize = 12;
 constexpr std::size_t kMaximumEntries = 1 << 20;
+// Far more sections than any document has; each becomes a page section with six story slots.
+constexpr std::size_t kMaximumSections = 100000;
 
 // A PLC: n + 1 CPs followed by n entries of a fixed size.
 struct Plc {
@@ -97,23 +100,31 @@ std::optional<std::string> WordDocument::load()
             bookmarks.emplace(*starts.readU32LE(4 * i), std::move(names[i]));
     }
 
-    // Section breaks: the character ending a section says how the next one starts.
-    Plc sections(table, fib.entry(FibEntry::PlcfSed), kSectionEntrySize);
-    for (std::size_t i = 0; i + 1 < sections.count; ++i) {
-        std::uint32_t end = sections.cp(i + 1);
-        auto sepx = sections.entry(i + 1).readI32LE(2);
-        bool newPage = true;
+    ByteReader dop = range(FibEntry::Dop);
+    facingPages = dop.readU8(0).value_or(0) & 1;
+    separatorStories = dop.readU8(1).value_or(0);
+
+    // Sections: each SED names its properties in WordDocument (none: the defaults); the character ending a
+    // section says how the next one starts.
+    Plc sectionTable(table, fib.entry(FibEntry::PlcfSed), kSectionEntrySize);
+    for (std::size_t i = 0; i < sectionTable.count && sections.size() < kMaximumSections; ++i) {
+        Section section;
+        section.startCp = sectionTable.cp(i);
+        // Starts must grow; a damaged table's others fold into the section before them.
+        if (!sections.empty() && section.startCp <= sections.back().startCp)
+            continue;
+        auto sepx = sectionTable.entry(i).readI32LE(2);
         if (sepx && *sepx >= 0) {
             auto size = wordDocument.readU16LE(std::size_t(*sepx));
             ByteReader grpprl = size ? wordDocument.clippedSlice(std::size_t(*sepx) + 2, *size) : ByteReader();
-            forEachSprm(grpprl, fib.version, [&](const Sprm& sprm) {
-                if (sprm.code == sprm::SBkc)
-                    newPage = sprm.u8() != 0;
-            });
+            forEachSprm(grpprl, fib.version, [&](const Sprm& sprm) { section.properties.apply(sprm); });
         }
-        if (end > 0)
-            sectionBreaks[end - 1] = newPage;
+        if (!sections.empty())
+            sectionBreaks[section.startCp - 1] = section.properties.startsNewPage();
+        sections.push_back(section);
     }
+    if (!sections.empty())
+        sections.front().startCp = 0;
 
     if (!isWord6) {
         drawing = OfficeArt::read(range(FibEntry::DggInfo));
@@ -197,6 +208,7 @@ ImportResult importWordDocument(WordDocument& document)
     auto storage = std::make_shared<kit::TextStorage>();
     TableWriter writer(*storage, document.defaultTabInterval);
     writer.write(paragraphs);
+    storage->setPageSetup(readPageSetup(document, reader, writer.sectionStarts(), storage->length()));
     result.text = storage;
     if (document.isTruncated)
         result.error = "truncated";

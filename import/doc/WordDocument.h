@@ -7,6 +7,7 @@
 #include "import/doc/ListTable.h"
 #include "import/doc/OfficeArt.h"
 #include "import/doc/PieceTable.h"
+#include "import/doc/SectionProperties.h"
 #include "import/doc/StyleSheet.h"
 
 #include <cstdint>
@@ -31,6 +32,12 @@ struct Note {
     std::u16string mark;
 };
 
+// A section of the main text: the CP of its first character and its properties.
+struct Section {
+    std::uint32_t startCp = 0;
+    SectionProperties properties;
+};
+
 // Everything read from a Word binary document that the story reader needs: the streams and the tables
 // that describe the text.
 struct WordDocument {
@@ -52,7 +59,10 @@ struct WordDocument {
     OfficeArt drawing;
     std::map<std::uint32_t, ShapeAnchor> anchors; // by the CP of their anchor character
     std::map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> textBoxes; // shape id → absolute CP range
+    std::vector<Section> sections; // in text order; empty when the document has no section table
     std::map<std::uint32_t, bool> sectionBreaks; // CP of a section's last character → starts a new page
+    bool facingPages = false; // even pages take the even headers and footers
+    std::uint8_t separatorStories = 0; // Word 6: one bit per note separator story the header document lists
     std::vector<Note> footnotes;
     std::vector<Note> endnotes;
     std::map<std::uint32_t, std::u16string> noteReferences; // CP of a reference mark → what it shows

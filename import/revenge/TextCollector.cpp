@@ -384,7 +384,12 @@ void TextCollector::startParagraph(const RVNGPropertyList& properties, const Lis
         style.lineSpacing = std::min(*least, 1000.0f);
     }
     style.tabStops = tabStops(properties, style.headIndent);
-    style.pageBreakBefore = stringProperty(properties, "fo:break-before") == "page" && current.tables.empty();
+    // The first body paragraph of a later page span starts its page.
+    bool startsSpan = m_pageSpanBreak && m_targets.size() == 1;
+    if (startsSpan)
+        m_pageSpanBreak = false;
+    style.pageBreakBefore
+        = (startsSpan || stringProperty(properties, "fo:break-before") == "page") && current.tables.empty();
     style.keepWithNext = stringProperty(properties, "fo:keep-with-next") == "always";
     if (stringProperty(properties, "style:writing-mode").rfind("rl", 0) == 0)
         style.baseDirection = kit::WritingDirection::RightToLeft;
@@ -501,6 +506,8 @@ void TextCollector::openPageSpan(const RVNGPropertyList& properties)
     // A span that starts where the last one did replaces it: nothing was written on its pages.
     if (!m_sections.empty() && m_sections.back().start == section.start)
         m_sections.pop_back();
+    // Every page span starts on a page of its own.
+    m_pageSpanBreak = section.start > 0;
     m_sections.push_back(std::move(section));
 }
 

@@ -199,6 +199,7 @@ private:
     std::vector<OpenStory> m_stories;
     std::vector<kit::PageSection> m_sections; // one per page span, in text order
     bool m_evenAndOddHeaders = false;
+    bool m_pageSpanBreak = false; // a page span opened after text: the next body paragraph starts its page
     kit::Size m_textArea { 468, 648 }; // points, of the current page span: the limit for pictures
     std::optional<kit::Size> m_frameSize; // points, of the open frame
     Interner<kit::ParagraphStyle> m_paragraphStyles;

@@ -513,12 +513,16 @@ Paragraph RtfReader::takeParagraph(const char* terminator)
     paragraph.terminator = terminator;
     paragraph.level = state.isInTable ? std::max(1, state.nestingLevel) : 0;
     ParagraphState effective = state;
-    if (m_pendingSectionBreak && this->state().story == 0) {
-        if (m_sectionBreaksPage && paragraph.level == 0)
+    bool isBody = this->state().story == 0;
+    if (m_pendingSectionBreak && isBody) {
+        // A \page right before the \sect has already started the page.
+        if (m_sectionBreaksPage && paragraph.level == 0 && !m_bodyEndsInPageBreak)
             effective.style.pageBreakBefore = true;
         m_pendingSectionBreak = false;
         paragraph.startsSection = int(m_pageSections.size() - 1);
     }
+    if (isBody)
+        m_bodyEndsInPageBreak = std::string_view(terminator) == "\f";
     paragraph.style = paragraphStyle(effective);
     paragraph.startsTableAt = state.startsTableAt;
     if (!paragraph.hasVerbatimLabel)

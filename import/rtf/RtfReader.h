@@ -220,6 +220,7 @@ private:
 
     bool m_pendingSectionBreak = false;
     bool m_sectionBreaksPage = true;
+    bool m_bodyEndsInPageBreak = false; // the body's last paragraph ended in \page
     int m_noteCount = 0;
     int m_nextTableId = 0;
     std::vector<std::unique_ptr<Story>> m_stories;

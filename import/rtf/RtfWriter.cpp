@@ -179,7 +179,8 @@ public:
 private:
     // The text's paragraphs and tables into m_body; setup, when given, breaks them into its sections.
     void writeBody(const PageSetup* setup);
-    void writeSection(const PageSection& section, const PageSection* previous);
+    // startsPage: the section's text begins a page (else the section break is continuous).
+    void writeSection(const PageSection& section, const PageSection* previous, bool startsPage);
     void writeStory(const char* destination, const std::shared_ptr<TextStorage>& story);
     void collectTables();
     void writeItems(const std::vector<Item>& items, int level, bool endsCell);
@@ -665,11 +666,12 @@ void RtfWriter::writeTable(const TableNode& table)
 }
 
 // A section's page words (\sectd resets it to the defaults, from which they set it), then its stories.
-void RtfWriter::writeSection(const PageSection& section, const PageSection* previous)
+void RtfWriter::writeSection(const PageSection& section, const PageSection* previous, bool startsPage)
 {
     if (previous)
         m_body += "\\sect";
-    m_body += "\\sectd\\sbkpage\\pgwsxn" + std::to_string(toTwips(section.paperSize.width)) + "\\pghsxn"
+    m_body += std::string("\\sectd") + (startsPage || !previous ? "\\sbkpage" : "\\sbknone") + "\\pgwsxn"
+        + std::to_string(toTwips(section.paperSize.width)) + "\\pghsxn"
         + std::to_string(toTwips(section.paperSize.height));
     const struct {
         const char* word;
@@ -788,7 +790,7 @@ void RtfWriter::writeBody(const PageSetup* setup)
 
     std::size_t section = 0;
     if (setup)
-        writeSection(setup->sections[0], nullptr);
+        writeSection(setup->sections[0], nullptr, true);
     for (std::size_t i = 0; i < document.size(); ++i) {
         // A section begins with the first paragraph or table at or after its start.
         bool broke = false;
@@ -796,8 +798,14 @@ void RtfWriter::writeBody(const PageSetup* setup)
             ++section;
             broke = true;
         }
-        if (broke)
-            writeSection(setup->sections[section], &setup->sections[section - 1]);
+        if (broke) {
+            // A section that begins mid-page in the text stays continuous; one after a page break or on a
+            // paragraph that breaks the page starts its page.
+            std::size_t start = document[i].start;
+            bool startsPage = (start > 0 && text[start - 1] == '\f')
+                || m_text->attributesAt(start).paragraphStyle().pageBreakBefore;
+            writeSection(setup->sections[section], &setup->sections[section - 1], startsPage);
+        }
         if (document[i].table && i > 0 && document[i - 1].table)
             m_newTableLevel = 1;
         if (document[i].table)

@@ -1,4 +1,5 @@
 // The document's own layout from the command line: pages on each section's paper, in the PDF too.
+#include "import_doc/SectionDocuments.h"
 #include "import_docx/SectionDocuments.h"
 #include "support/TestSupport.h"
 
@@ -22,6 +23,14 @@ std::filesystem::path twoSectionFile()
 {
     auto bytes = testdocx::build(testdocx::twoSectionDocument());
     auto path = testsupport::temporaryFolder("layout-document") / "sections.docx";
+    testsupport::writeFile(path, std::string(bytes.begin(), bytes.end()));
+    return path;
+}
+
+std::filesystem::path twoSectionWordFile()
+{
+    auto bytes = testdoc::twoSectionDocument().build();
+    auto path = testsupport::temporaryFolder("layout-document") / "sections.doc";
     testsupport::writeFile(path, std::string(bytes.begin(), bytes.end()));
     return path;
 }
@@ -117,4 +126,25 @@ TEST(DocumentLayoutCommands, InfoAndRenderShowTheLayout)
     EXPECT_GT(inkRows(portrait, 16 + 36, 16 + 50), 3) << "header text at the header distance";
     EXPECT_EQ(inkRows(portrait, 16 + 2, 16 + 34), 0) << "nothing above the header";
     EXPECT_GT(inkRows(portrait, 16 + 72, 16 + 86), 3) << "the body at the top margin";
+}
+
+TEST(DocumentLayoutCommands, WordBinarySectionsPrintOnTheirOwnPaper)
+{
+    auto document = twoSectionWordFile();
+    auto pdf = testsupport::temporaryFolder("layout-output") / "sections-doc.pdf";
+    int status = -1;
+    run("print " + document.string() + " -o " + pdf.string() + " --layout document", &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(pdfPageSizes(pdf), (std::vector<std::string> { "595.3 x 841.9", "595.3 x 841.9", "841.9 x 595.3" }));
+    std::string first = pdfPageText(pdf, 1), second = pdfPageText(pdf, 2), third = pdfPageText(pdf, 3);
+    EXPECT_NE(first.find("First page header"), std::string::npos) << first;
+    EXPECT_EQ(first.find("Running header"), std::string::npos);
+    EXPECT_NE(first.find("Page 1 of 3"), std::string::npos) << first;
+    EXPECT_NE(second.find("Running header"), std::string::npos) << second;
+    EXPECT_NE(second.find("Bravo"), std::string::npos);
+    EXPECT_NE(third.find("Charlie"), std::string::npos) << third;
+    EXPECT_NE(third.find("Running header"), std::string::npos) << "linked to the first section's";
+    EXPECT_NE(third.find("Page 3 of 3"), std::string::npos) << third;
+    std::string info = run("info " + document.string() + " --layout document");
+    EXPECT_NE(info.find("\"pageSizes\":[595.3,841.9,595.3,841.9,841.9,595.3]"), std::string::npos) << info;
 }

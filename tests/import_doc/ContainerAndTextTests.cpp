@@ -210,6 +210,10 @@ struct Word6File {
     Bytes boldRun; // a CHPX grpprl for the whole text, in Word 6 sprms
     std::vector<std::pair<std::uint32_t, Bytes>> paragraphRuns; // CP after each paragraph mark, its grpprl
     Bytes fonts; // a Word 6 font table
+    std::uint32_t headerLength = 0; // the header document: the last bytes of text
+    Bytes headerCps; // its PLC of story CPs
+    std::uint8_t headerStories = 0; // the document properties' note separator bits
+    std::vector<std::pair<std::uint32_t, Bytes>> sections; // CP after each section's end, its Word 6 sprms
 
     Bytes build() const
     {
@@ -236,7 +240,31 @@ struct Word6File {
         set16(10, encrypted ? 0x0100 : 0);
         set32(0x18, textAt);
         set32(0x1C, textAt + std::uint32_t(text.size()));
-        set32(0x34, std::uint32_t(text.size()));
+        set32(0x34, std::uint32_t(text.size()) - headerLength);
+        set32(0x3C, headerLength);
+        if (!sections.empty()) {
+            std::vector<std::uint32_t> offsets;
+            for (const auto& section : sections) {
+                offsets.push_back(std::uint32_t(stream.size()));
+                put16(stream, std::uint16_t(section.second.size()));
+                stream.insert(stream.end(), section.second.begin(), section.second.end());
+            }
+            Bytes plc;
+            put32(plc, 0);
+            for (const auto& section : sections)
+                put32(plc, section.first);
+            for (std::uint32_t offset : offsets) {
+                put16(plc, 0);
+                put32(plc, offset);
+                put16(plc, 0);
+                put32(plc, 0xFFFFFFFF);
+            }
+            placePair(6, plc);
+        }
+        if (!headerCps.empty())
+            placePair(11, headerCps);
+        if (headerStories)
+            placePair(31, Bytes { 0, headerStories, 0, 0 });
         if (withPieceTable) {
             Bytes clx = { 0x02 };
             put32(clx, 16);
@@ -450,4 +478,42 @@ TEST(DocWord6, NumbersParagraphsFromTheirNumberingDescription)
     importer::ImportResult result = importBytes(file.build());
     EXPECT_EQ(storageText(result), "1.\tone\n2.\ttwo\nplain\n1.\tagain\n(i)\troman\n\u2022\tdot\n");
     EXPECT_TRUE(attributesOf(result, "2.\t").listLabel);
+}
+
+TEST(DocWord6, SectionsNameTheHeaderStoriesTheyHave)
+{
+    // Word 6 lists only the stories that exist: one note separator, then the first section's odd header and
+    // footer, then the second section's odd header; its footer is the first section's.
+    Word6File file;
+    std::string body = "One\x0CTwo\x0D",
+                stories = "--\x0D"
+                          "First head\x0D\x0D"
+                          "Foot\x0D\x0D"
+                          "Second head\x0D\x0D"
+                          "\x0D";
+    file.text.assign(body.begin(), body.end());
+    file.text.insert(file.text.end(), stories.begin(), stories.end());
+    file.headerLength = std::uint32_t(stories.size());
+    for (std::uint32_t cp : { 0u, 3u, 15u, 21u, 34u, 35u })
+        put32(file.headerCps, cp);
+    file.headerStories = 0x01;
+    file.paragraphRuns = { { 4, {} }, { 8, {} } };
+    // sprmSXaPage 164, sprmSYaPage 165, sprmSBOrientation 162, sprmSGprfIhdt 153, sprmSBkc 142.
+    file.sections = { { 4, { 164, 0x82, 0x2E, 165, 0xE0, 0x3D, 153, 0x0A } },
+        { 8, { 142, 2, 164, 0xE0, 0x3D, 165, 0x82, 0x2E, 162, 2, 153, 0x02 } } };
+    importer::ImportResult result = importBytes(file.build());
+    ASSERT_TRUE(result.text) << result.error;
+    EXPECT_EQ(result.text->string(), "One\fTwo\n");
+    const auto& setup = result.text->pageSetup();
+    ASSERT_TRUE(setup);
+    ASSERT_EQ(setup->sections.size(), 2u);
+    EXPECT_EQ(setup->sections[0].paperSize, (kit::Size { 595.3f, 792 }));
+    EXPECT_EQ(setup->sections[1].paperSize, (kit::Size { 792, 595.3f }));
+    EXPECT_EQ(setup->sections[1].start, 4u);
+    auto text = [](const std::shared_ptr<kit::TextStorage>& story) { return story ? story->string() : "<none>"; };
+    EXPECT_EQ(text(setup->header(0, kit::HeaderFooterKind::Default)), "First head\n");
+    EXPECT_EQ(text(setup->footer(0, kit::HeaderFooterKind::Default)), "Foot\n");
+    EXPECT_EQ(text(setup->header(1, kit::HeaderFooterKind::Default)), "Second head\n");
+    EXPECT_EQ(text(setup->footer(1, kit::HeaderFooterKind::Default)), "Foot\n");
+    EXPECT_FALSE(setup->sections[1].footers[0]) << "linked, not copied";
 }

@@ -103,5 +103,8 @@ TEST(LegacyDocument, TheHelperHandsOverTheWholeModel)
         ASSERT_TRUE(handed.text) << handed.error;
         EXPECT_EQ(handed.format, detection.format);
         EXPECT_EQ(roundtrip::canonicalDump(*handed.text), roundtrip::canonicalDump(*direct.text));
+        EXPECT_EQ(roundtrip::pageSetupDump(handed.text->pageSetup().get()),
+            roundtrip::pageSetupDump(direct.text->pageSetup().get()))
+            << "the page setup survives the hand-over";
     }
 }

@@ -319,6 +319,8 @@ TEST(TextCollector, PageSpansBecomeSectionsWithTheirStories)
     EXPECT_EQ(first.footers[std::size_t(kit::HeaderFooterKind::First)]->string(), "first foot\n");
     const kit::PageSection& second = setup.sections[1];
     EXPECT_EQ(second.start, std::string("first page\n").size());
+    EXPECT_TRUE(c.text()->attributesAt(second.start).paragraphStyle().pageBreakBefore) << "a page span starts its page";
+    EXPECT_FALSE(c.text()->attributesAt(0).paragraphStyle().pageBreakBefore);
     EXPECT_EQ(second.paperSize, (kit::Size { 612, 792 }));
     ASSERT_TRUE(second.footers[std::size_t(kit::HeaderFooterKind::Default)]);
     EXPECT_EQ(second.footers[std::size_t(kit::HeaderFooterKind::Default)]->string(), "left open in the footer\n")

@@ -183,4 +183,31 @@ inline std::string canonicalDump(const kit::TextStorage& storage)
     return out;
 }
 
+// The page setup in the same spirit: each section's start, paper, margins and numbering in RTF's units, and
+// the canonical dump of every story it holds itself (a linked story shows as "linked").
+inline std::string pageSetupDump(const kit::PageSetup* setup)
+{
+    if (!setup)
+        return "no page setup\n";
+    std::string out = setup->evenAndOddHeaders ? "even and odd headers\n" : "";
+    for (const kit::PageSection& section : setup->sections) {
+        const kit::PageMargins& m = section.margins;
+        out += "section at " + std::to_string(section.start) + ": " + twips(section.paperSize.width) + "x"
+            + twips(section.paperSize.height) + " margins " + twips(m.top) + " " + twips(m.bottom) + " " + twips(m.left)
+            + " " + twips(m.right) + " " + twips(m.header) + " " + twips(m.footer) + " " + twips(m.gutter)
+            + (section.titlePage ? " title page" : "") + " numbers "
+            + (section.pageNumberStart ? "from " + std::to_string(*section.pageNumberStart) : std::string("continue"))
+            + " format " + std::to_string(int(section.pageNumberFormat)) + "\n";
+        const char* kinds[] = { "default", "first", "even" };
+        for (std::size_t kind = 0; kind < kit::kHeaderFooterKinds; ++kind) {
+            for (bool header : { true, false }) {
+                const auto& story = (header ? section.headers : section.footers)[kind];
+                out += std::string(header ? "  header " : "  footer ") + kinds[kind] + ": "
+                    + (story ? "\n" + canonicalDump(*story) : std::string("linked\n"));
+            }
+        }
+    }
+    return out;
+}
+
 } // namespace roundtrip

@@ -355,3 +355,33 @@ TEST(RtfWriter, KeepsBookmarksSoInternalLinksFindTheirTargets)
         }
     }
 }
+
+// A section break keeps its kind through RTF: one after a page break or on a paragraph that breaks the page
+// starts a page, one in running text stays continuous, and none gains a break it did not have.
+TEST(RtfWriter, SectionBreaksKeepTheirKind)
+{
+    TextStorage storage;
+    storage.append("one\ftwo\nthree\n", Attributes {});
+    Attributes breaking;
+    kit::ParagraphStyle style;
+    style.pageBreakBefore = true;
+    breaking.paragraph = std::make_shared<const kit::ParagraphStyle>(style);
+    storage.append("four\n", breaking);
+    kit::PageSetup setup;
+    for (std::size_t start : { 0, 4, 8, 14 }) {
+        kit::PageSection section;
+        section.start = start;
+        section.paperSize = { 500 + float(start), 700 };
+        setup.sections.push_back(section);
+    }
+    storage.setPageSetup(std::make_shared<kit::PageSetup>(setup));
+
+    std::string rtf = importer::rtf::writeRtfWithPageSetup(storage);
+    auto back = importer::importRtf({ reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size() }).text;
+    ASSERT_TRUE(back && back->pageSetup()) << rtf;
+    EXPECT_EQ(roundtrip::canonicalDump(*back), roundtrip::canonicalDump(storage)) << rtf;
+    EXPECT_EQ(roundtrip::pageSetupDump(back->pageSetup().get()), roundtrip::pageSetupDump(&setup)) << rtf;
+    EXPECT_FALSE(back->attributesAt(8).paragraphStyle().pageBreakBefore) << "the continuous section: " << rtf;
+    EXPECT_FALSE(back->attributesAt(4).paragraphStyle().pageBreakBefore) << "the page break already started its page";
+    EXPECT_TRUE(back->attributesAt(14).paragraphStyle().pageBreakBefore);
+}

@@ -1,0 +1,100 @@
+#include "import/doc/SectionProperties.h"
+
+#include "import/doc/Properties.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace importer::doc {
+
+namespace {
+
+// Word's own limit for every page length: 22 inches.
+constexpr std::int32_t kMaximumTwips = 31680;
+constexpr float kMinimumPaperSide = 72;
+
+float pointsOf(std::int32_t twips) { return twipsToPoints(std::clamp(std::abs(twips), 0, kMaximumTwips)); }
+
+} // namespace
+
+void SectionProperties::apply(const Sprm& sprm)
+{
+    switch (sprm.code) {
+    case sprm::SBkc:
+        breakKind = sprm.u8();
+        break;
+    case sprm::SFTitlePage:
+        titlePage = sprm.u8() != 0;
+        break;
+    case sprm::SNfcPgn:
+        pageNumberFormat = sprm.u8();
+        break;
+    case sprm::SFPgnRestart:
+        restartsPageNumbers = sprm.u8() != 0;
+        break;
+    case sprm::SGprfIhdt:
+        headerStories = sprm.u8();
+        break;
+    case sprm::SDyaHdrTop:
+        headerDistance = sprm.u16();
+        break;
+    case sprm::SDyaHdrBottom:
+        footerDistance = sprm.u16();
+        break;
+    case sprm::SPgnStart97:
+        pageNumberStart = sprm.u16();
+        break;
+    case sprm::SPgnStart:
+        pageNumberStart = std::int32_t(sprm.u32());
+        break;
+    case sprm::SBOrientation:
+        isLandscape = sprm.u8() == 2;
+        break;
+    case sprm::SXaPage:
+        pageWidth = sprm.u16();
+        break;
+    case sprm::SYaPage:
+        pageHeight = sprm.u16();
+        break;
+    case sprm::SDxaLeft:
+        leftMargin = sprm.u16();
+        break;
+    case sprm::SDxaRight:
+        rightMargin = sprm.u16();
+        break;
+    case sprm::SDyaTop:
+        topMargin = sprm.i16();
+        break;
+    case sprm::SDyaBottom:
+        bottomMargin = sprm.i16();
+        break;
+    case sprm::SDzaGutter:
+        gutter = sprm.u16();
+        break;
+    default:
+        break;
+    }
+}
+
+kit::PageSection SectionProperties::pageSection() const
+{
+    kit::PageSection section;
+    section.paperSize
+        = { std::max(pointsOf(pageWidth), kMinimumPaperSide), std::max(pointsOf(pageHeight), kMinimumPaperSide) };
+    // Word stores a landscape page with its sides already swapped; one that says landscape over a portrait
+    // size means the turned page.
+    if (isLandscape && section.paperSize.width < section.paperSize.height)
+        std::swap(section.paperSize.width, section.paperSize.height);
+    section.margins = { pointsOf(topMargin), pointsOf(bottomMargin), pointsOf(leftMargin), pointsOf(rightMargin),
+        pointsOf(headerDistance), pointsOf(footerDistance), pointsOf(gutter) };
+    section.titlePage = titlePage;
+    if (restartsPageNumbers)
+        section.pageNumberStart = std::clamp(pageNumberStart, -1000000, 1000000);
+    static const kit::PageNumberFormat kFormats[] = { kit::PageNumberFormat::Decimal, kit::PageNumberFormat::UpperRoman,
+        kit::PageNumberFormat::LowerRoman, kit::PageNumberFormat::UpperLetter, kit::PageNumberFormat::LowerLetter };
+    section.pageNumberFormat
+        = pageNumberFormat < std::size(kFormats) ? kFormats[pageNumberFormat] : kit::PageNumberFormat::Decimal;
+    return section;
+}
+
+} // namespace importer::doc

@@ -1,0 +1,112 @@
+// Word binary section properties and the header document, as page sections with their stories.
+#include "SectionDocuments.h"
+#include "TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+using namespace testdoc;
+
+namespace {
+
+std::string storyText(const std::shared_ptr<kit::TextStorage>& story)
+{
+    return story ? story->string() : std::string("<none>");
+}
+
+constexpr std::size_t kDefault = std::size_t(kit::HeaderFooterKind::Default);
+constexpr std::size_t kFirst = std::size_t(kit::HeaderFooterKind::First);
+constexpr std::size_t kEven = std::size_t(kit::HeaderFooterKind::Even);
+
+} // namespace
+
+TEST(DocPageSetup, SectionsKeepPaperMarginsAndStories)
+{
+    importer::ImportResult result = importBuilt(twoSectionDocument());
+    ASSERT_TRUE(result.text);
+    EXPECT_EQ(result.text->string(),
+        "Alpha opens the first page.\fBravo ends the portrait section.\f"
+        "Charlie opens the landscape section.\n")
+        << "the header document stays out of the body";
+    const auto& setup = result.text->pageSetup();
+    ASSERT_TRUE(setup);
+    ASSERT_EQ(setup->sections.size(), 2u);
+    const kit::PageSection& portrait = setup->sections[0];
+    const kit::PageSection& landscape = setup->sections[1];
+    EXPECT_EQ(portrait.start, 0u);
+    EXPECT_EQ(portrait.paperSize, (kit::Size { 595.3f, 841.9f }));
+    EXPECT_EQ(portrait.margins, (kit::PageMargins { 72, 90, 54, 36, 36, 36, 0 }));
+    EXPECT_TRUE(portrait.titlePage);
+    EXPECT_EQ(storyText(portrait.headers[kFirst]), "First page header\n") << "the guard mark is not the story's";
+    EXPECT_EQ(storyText(portrait.headers[kDefault]), "Running header\n");
+    EXPECT_FALSE(portrait.headers[kEven]) << "an empty slot";
+    auto footer = portrait.footers[kDefault];
+    ASSERT_TRUE(footer);
+    EXPECT_EQ(footer->string(), "Page 9 of 9\n") << "field codes dropped, cached results kept";
+    EXPECT_EQ(footer->attributesAt(0).pageField, kit::PageField::None);
+    EXPECT_EQ(footer->attributesAt(5).pageField, kit::PageField::Page);
+    EXPECT_EQ(footer->attributesAt(7).pageField, kit::PageField::None);
+    EXPECT_EQ(footer->attributesAt(10).pageField, kit::PageField::NumPages);
+
+    const std::string& text = result.text->string();
+    ASSERT_LT(landscape.start, text.size());
+    EXPECT_EQ(text.substr(landscape.start, 7), "Charlie");
+    EXPECT_EQ(landscape.paperSize, (kit::Size { 841.9f, 595.3f }));
+    EXPECT_EQ(landscape.margins, (kit::PageMargins { 72, 72, 72, 72, 35.4f, 35.4f, 0 }));
+    EXPECT_FALSE(landscape.titlePage);
+    EXPECT_FALSE(landscape.headers[kDefault]) << "empty slots link to the previous section's";
+    EXPECT_EQ(setup->header(1, kit::HeaderFooterKind::Default), portrait.headers[kDefault]);
+    EXPECT_EQ(setup->footer(1, kit::HeaderFooterKind::Default), footer);
+    EXPECT_EQ(setup->sectionIndexAt(landscape.start - 1), 0u);
+    EXPECT_FALSE(setup->evenAndOddHeaders);
+}
+
+TEST(DocPageSetup, SectionPropertiesAndTheirDefaults)
+{
+    const struct {
+        Bytes sepx;
+        bool hasSepx; // false: the SED names no properties (fcSepx -1)
+        kit::Size paper;
+        kit::PageMargins margins;
+        std::optional<int> start;
+        kit::PageNumberFormat format;
+        const char* why;
+    } cases[] = {
+        { {}, false, { 612, 792 }, { 72, 72, 90, 90, 36, 36, 0 }, std::nullopt, kit::PageNumberFormat::Decimal,
+            "no properties: Word's defaults" },
+        { concat({ sprm(0x301D, { 2 }) }), true, { 792, 612 }, { 72, 72, 90, 90, 36, 36, 0 }, std::nullopt,
+            kit::PageNumberFormat::Decimal, "landscape over portrait sides turns the page" },
+        { concat({ sprm(0x3011, { 1 }), sprm16(0x501C, 5), sprm(0x300E, { 2 }), sprm16(0xB025, 360) }), true,
+            { 612, 792 }, { 72, 72, 90, 90, 36, 36, 18 }, 5, kit::PageNumberFormat::LowerRoman,
+            "numbering restarts at v; a gutter" },
+        { concat({ sprm16(0x501C, 7), sprm(0x300E, { 3 }) }), true, { 612, 792 }, { 72, 72, 90, 90, 36, 36, 0 },
+            std::nullopt, kit::PageNumberFormat::UpperLetter, "a start without a restart continues the numbers" },
+        { concat({ sprm16(0x9023, std::uint16_t(-1440)), sprm16(0x9024, std::uint16_t(-720)), sprm(0x300E, { 9 }) }),
+            true, { 612, 792 }, { 72, 36, 90, 90, 36, 36, 0 }, std::nullopt, kit::PageNumberFormat::Decimal,
+            "exact (negative) margins keep their length; an unknown format is decimal" },
+        { concat({ sprm16(0xB01F, 65535), sprm16(0xB020, 10), sprm16(0xB021, 65535) }), true, { 1584, 72 },
+            { 72, 72, 1584, 90, 36, 36, 0 }, std::nullopt, kit::PageNumberFormat::Decimal, "hostile sizes capped" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        WordFileBuilder builder = paragraphs({ u"One section" });
+        builder.sections = { { std::uint32_t(builder.text.size()), c.sepx } };
+        if (!c.hasSepx) {
+            Bytes plc;
+            put32(plc, 0);
+            put32(plc, std::uint32_t(builder.text.size()));
+            put16(plc, 0);
+            put32(plc, 0xFFFFFFFF);
+            put16(plc, 0);
+            put32(plc, 0xFFFFFFFF);
+            builder.tableEntries[kPlcfSed] = plc;
+        }
+        importer::ImportResult result = importBuilt(builder);
+        ASSERT_TRUE(result.text && result.text->pageSetup());
+        const kit::PageSection& section = result.text->pageSetup()->sections.at(0);
+        EXPECT_EQ(section.paperSize, c.paper);
+        EXPECT_EQ(section.margins, c.margins);
+        EXPECT_EQ(section.pageNumberStart, c.start);
+        EXPECT_EQ(section.pageNumberFormat, c.format);
+        EXPECT_GE(section.textRect().width(), 72) << "a body even between hostile margins";
+    }
+}
