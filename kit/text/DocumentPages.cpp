@@ -15,6 +15,8 @@ namespace {
 constexpr std::size_t kMaximumStoryLayouts = 64;
 // Headers and footers grow downward from their band's edge without limit.
 constexpr float kUnboundedHeight = 1e7f;
+// The least body a page keeps between tall headers and footers.
+constexpr float kMinimumBodyHeight = 72;
 
 bool hasPageFields(const TextStorage& story)
 {
@@ -52,6 +54,7 @@ void DocumentPages::paginate(LayoutManager& layout, const PageAdded& pageAdded)
             page.number = *section.pageNumberStart;
         else
             page.number = previous ? previous->number + 1 : 1;
+        page.textRect = bodyRect(page);
         m_pages.push_back(page);
 
         auto container = std::make_unique<TextContainer>(page.textRect.size);
@@ -74,9 +77,10 @@ void DocumentPages::paginate(LayoutManager& layout, const PageAdded& pageAdded)
         ++m_sectionPageCounts[std::min(page.section, m_sectionPageCounts.size() - 1)];
 }
 
-HeaderFooterKind DocumentPages::kindFor(std::size_t page) const
+HeaderFooterKind DocumentPages::kindFor(std::size_t page) const { return kindFor(m_pages[page]); }
+
+HeaderFooterKind DocumentPages::kindFor(const DocumentPage& p) const
 {
-    const DocumentPage& p = m_pages[page];
     bool titlePage = p.section < m_setup->sections.size() && m_setup->sections[p.section].titlePage;
     if (titlePage && p.ordinalInSection == 1)
         return HeaderFooterKind::First;
@@ -132,8 +136,13 @@ std::shared_ptr<TextStorage> DocumentPages::storyForPage(const std::shared_ptr<T
 LayoutManager& DocumentPages::storyLayout(const std::shared_ptr<TextStorage>& story, std::size_t page)
 {
     std::shared_ptr<TextStorage> shown = storyForPage(story, page);
-    float width = m_pages[page].textRect.width();
-    StoryKey key { story.get(), shown == story ? std::string() : shown->string(), width };
+    return storyLayout(story, shown, shown == story ? std::string() : shown->string(), m_pages[page].textRect.width());
+}
+
+LayoutManager& DocumentPages::storyLayout(
+    const std::shared_ptr<TextStorage>& story, const std::shared_ptr<TextStorage>& shown, std::string numbers, float width)
+{
+    StoryKey key { story.get(), std::move(numbers), width };
     auto it = m_storyLayouts.find(key);
     if (it != m_storyLayouts.end())
         return *it->second;
@@ -149,6 +158,30 @@ float DocumentPages::storyHeight(const std::shared_ptr<TextStorage>& story, std:
 {
     LayoutManager& layout = storyLayout(story, page);
     return layout.usedRectForTextContainer(*layout.textContainers().front()).height();
+}
+
+Rect DocumentPages::bodyRect(const DocumentPage& page)
+{
+    const PageSection* section = page.section < m_setup->sections.size() ? &m_setup->sections[page.section] : nullptr;
+    Rect body = page.textRect;
+    if (!section)
+        return body;
+    // The bands are measured with the stories' own field results (kept under no numbers, which no page's
+    // fields give): the numbers are not known yet, and their digits hardly change a band's height.
+    auto bandHeight = [&](const std::shared_ptr<TextStorage>& story) {
+        if (!story)
+            return 0.0f;
+        LayoutManager& layout = storyLayout(story, story, std::string(), body.width());
+        return layout.usedRectForTextContainer(*layout.textContainers().front()).height();
+    };
+    float top = body.minY(), bottom = body.maxY();
+    top = std::max(top, std::max(0.0f, section->margins.header) + bandHeight(m_setup->header(page.section, kindFor(page))));
+    bottom = std::min(bottom,
+        page.paperSize.height - std::max(0.0f, section->margins.footer) - bandHeight(m_setup->footer(page.section, kindFor(page))));
+    // Bands that leave less than an inch between them keep the body an inch tall, running into the footer.
+    float height = std::max(bottom - top, kMinimumBodyHeight);
+    top = std::clamp(top, 0.0f, std::max(0.0f, page.paperSize.height - height));
+    return { body.x(), top, body.width(), height };
 }
 
 Rect DocumentPages::headerRect(std::size_t page)

@@ -19,7 +19,9 @@ class TextContainer;
 // (origin at the paper's top left, y down).
 struct DocumentPage {
     Size paperSize;
-    Rect textRect; // the body's area: the size of the page's text container
+    // The body's area: the size of the page's text container. A header that reaches below the top margin
+    // pushes its top down, a footer that reaches above the bottom margin its bottom up, as word processors do.
+    Rect textRect;
     std::size_t section = 0;
     int ordinalInSection = 1; // 1 on the first page of its section
     int number = 1; // the page's number as its fields show it: restarts where a section says so
@@ -63,6 +65,13 @@ public:
 
 private:
     HeaderFooterKind kindFor(std::size_t page) const;
+    HeaderFooterKind kindFor(const DocumentPage&) const;
+    // The body's area of a page whose section, numbers and text rectangle are set: the section's text
+    // rectangle less what its header and footer bands take.
+    Rect bodyRect(const DocumentPage&);
+    // shown is story with its page fields replaced by numbers (the key it is kept under).
+    LayoutManager& storyLayout(const std::shared_ptr<TextStorage>& story, const std::shared_ptr<TextStorage>& shown,
+        std::string numbers, float width);
     float storyHeight(const std::shared_ptr<TextStorage>& story, std::size_t page);
 
     std::shared_ptr<const PageSetup> m_setup;

@@ -154,6 +154,54 @@ TEST(DocumentPages, BandsLieAtTheirDistancesAndAreDrawn)
     cairo_surface_destroy(surface);
 }
 
+// A header that reaches below the top margin pushes the body down to its bottom, a footer that reaches above
+// the bottom margin pushes it up to its top; bands that fit leave the margins as they are, and bands taller
+// than the page still leave an inch of body.
+TEST(DocumentPages, TallBandsPushTheBodyAway)
+{
+    const struct {
+        int headerLines, footerLines;
+        const char* why;
+    } cases[] = { { 5, 4, "a tall header and a tall footer" }, { 200, 0, "a header longer than the page" } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto body = std::make_shared<kit::TextStorage>();
+        body->append(lines(120, "body"), kit::Attributes {});
+        auto setup = std::make_shared<kit::PageSetup>();
+        kit::PageSection letter; // 612 x 792, inch margins, bands half an inch from the edges
+        letter.titlePage = true;
+        letter.headers[std::size_t(kit::HeaderFooterKind::First)] = story("Short title page header");
+        letter.headers[std::size_t(kit::HeaderFooterKind::Default)] = story(lines(c.headerLines, "head"));
+        if (c.footerLines)
+            letter.footers[std::size_t(kit::HeaderFooterKind::Default)] = story(lines(c.footerLines, "foot"));
+        setup->sections = { letter };
+        body->setPageSetup(setup);
+        kit::LayoutManager layout;
+        layout.replaceTextStorage(body);
+        kit::DocumentPages pages(setup);
+        pages.paginate(layout);
+        ASSERT_GE(pages.pages().size(), 3u);
+        EXPECT_EQ(pages.pages()[0].textRect, letter.textRect()) << "the title page's header fits above the margin";
+        const kit::DocumentPage& second = pages.pages()[1];
+        EXPECT_EQ(layout.textContainers()[1]->containerSize(), second.textRect.size);
+        EXPECT_EQ(second.textRect.x(), 72);
+        EXPECT_EQ(second.textRect.width(), 468);
+        kit::Rect header = pages.headerRect(1), footer = pages.footerRect(1);
+        if (c.headerLines < 100) {
+            ASSERT_GT(header.maxY(), 72);
+            ASSERT_LT(footer.y(), 792 - 72);
+            EXPECT_FLOAT_EQ(second.textRect.y(), header.maxY());
+            EXPECT_FLOAT_EQ(second.textRect.maxY(), footer.y());
+            // The body's first line sits below the header's last one.
+            kit::Range range = layout.glyphRangeForTextContainer(*layout.textContainers()[1]);
+            EXPECT_EQ(body->string().substr(range.location, 4), "body");
+        } else {
+            EXPECT_EQ(second.textRect.height(), 72) << "an inch of body";
+            EXPECT_LE(second.textRect.maxY(), 792);
+        }
+    }
+}
+
 TEST(PageSetup, SectionsLinksAndNumbers)
 {
     kit::PageSetup setup;
