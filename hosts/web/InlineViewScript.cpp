@@ -28,11 +28,29 @@ const char* kScript = R"JS(
     if (!handler)
         return;
     if (location.protocol === 'lectorin-embed:') {
-        // A view's own frame: its controls carry data-command; only the user's own clicks count.
+        // A view's own frame: its controls carry data-command; only the user's own clicks count. A press
+        // on a control or a link neither moves the focus nor starts a selection: a press that focuses a
+        // button ends, in this engine, in a release that makes no click.
+        document.addEventListener('mousedown', event => {
+            if (event.isTrusted && event.button === 0 && event.target instanceof Element
+                && event.target.closest('[data-command], [data-link]'))
+                event.preventDefault();
+        }, true);
         document.addEventListener('click', event => {
             if (!event.isTrusted)
                 return;
-            const control = event.target instanceof Element ? event.target.closest('[data-command]') : null;
+            const target = event.target instanceof Element ? event.target : null;
+            const link = target ? target.closest('[data-link]') : null;
+            if (link) {
+                event.preventDefault();
+                handler.postMessage({ kind: 'link', token: location.hostname, link: Number(link.dataset.link) })
+                    .then(answer => {
+                        if (typeof answer === 'string' && answer.startsWith('scroll:'))
+                            window.scrollTo(window.scrollX, Number(answer.substring(7)));
+                    }, () => {});
+                return;
+            }
+            const control = target ? target.closest('[data-command]') : null;
             if (!control)
                 return;
             event.preventDefault();

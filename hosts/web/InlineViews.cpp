@@ -7,7 +7,11 @@
 #include "hosts/web/ViewPresentation.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/view/Window.h"
+#include "kit/text/TextStorage.h"
+#include "pageview/DocumentLinks.h"
 #include "pageview/NRVLectorinMultiPageView.h"
+#include "pageview/PageNavigation.h"
+#include "pageview/ScaleUtilities.h"
 #include "plugin/NRVLectorin.h"
 #include "preferences/LectorinPreferences.h"
 
@@ -240,7 +244,7 @@ bool InlineViews::answer(PendingRequest& pending)
     if (auto s = pending.query.find("s"); s != pending.query.end())
         deviceScale = std::clamp(std::atof(s->second.c_str()), 1.0, 4.0);
     if (pending.path == "/" || pending.path.empty()) {
-        std::string html = viewHTML(*view.plugin, view.box);
+        std::string html = viewHTML(*view.plugin, view.box, &view.links);
         finishWith(pending.request.get(), std::vector<std::uint8_t>(html.begin(), html.end()), "text/html");
         watchLoading(view);
         return true;
@@ -304,6 +308,8 @@ gboolean InlineViews::messageWithReply(
             return TRUE; // answered once the document's cookies are known
         if (kind == "command")
             answer = self->command(message);
+        if (kind == "link")
+            answer = self->followLink(message);
     }
     if (answer) {
         kit::GRefPtr<JSCValue> value
@@ -407,6 +413,42 @@ std::optional<std::string> InlineViews::command(JSCValue* message)
     if (*name == "zoomIn" || *name == "zoomOut")
         refresh(*token);
     return std::string("done");
+}
+
+std::optional<std::string> InlineViews::followLink(JSCValue* message)
+{
+    auto token = stringProperty(message, "token");
+    auto index = numberProperty(message, "link");
+    if (!token || !index || *index < 0)
+        return std::nullopt;
+    auto it = m_views.find(*token);
+    if (it == m_views.end() || *index >= double(it->second->links.size()))
+        return std::nullopt;
+    const std::string& url = it->second->links[std::size_t(*index)];
+    NRVLectorinMultiPageView* pageView = it->second->plugin->pageView();
+    switch (DocumentLinks::actionForURL(url)) {
+    case DocumentLinks::Action::Open:
+        webkit_web_view_load_uri(m_webView, url.c_str());
+        return std::string("done");
+    case DocumentLinks::Action::GoToBookmark: {
+        const kit::TextStorage* text = pageView ? pageView->textStorage() : nullptr;
+        auto location = text ? DocumentLinks::bookmarkLocation(*text, DocumentLinks::bookmarkName(url)) : std::nullopt;
+        if (!location)
+            return std::nullopt;
+        auto rects = PageNavigation::rectsForCharacterRange(*pageView, *location, 1);
+        if (rects.empty())
+            return std::nullopt;
+        // The frame's page stack is the page view at its scale, from the frame's top; a separator's
+        // height of room stays above the line.
+        float scale = ScaleUtilities::scale(*pageView).height;
+        float top = std::max(0.0f, (rects.front().y() - pageView->pageSeparatorHeight()) * scale);
+        return "scroll:" + std::to_string(int(std::lround(top)));
+    }
+    case DocumentLinks::Action::Ask:
+    case DocumentLinks::Action::Nothing:
+        break;
+    }
+    return std::nullopt;
 }
 
 void InlineViews::refresh(const std::string& token)

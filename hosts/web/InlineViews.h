@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 #include <webkit/webkit.h>
 
 namespace kit {
@@ -49,6 +50,7 @@ public:
         kit::Size box; // CSS pixels of the element
         unsigned generation = 0; // bumped when the presentation changes (zoom, colour, loaded)
         bool watching = false; // shown while loading: shown again when the download ends
+        std::vector<std::string> links; // the URLs of the text layer's links, by the index the frame shows
     };
     const std::map<std::string, std::unique_ptr<View>>& views() const { return m_views; }
     // Forgets every view (a new page was committed in the main frame).
@@ -76,6 +78,9 @@ private:
     // Makes one view from its arguments and answers its frame's URL.
     std::string addView(const kit::Value& arguments, kit::Size box);
     std::optional<std::string> command(JSCValue* message);
+    // Follows a link of a view's text layer: a web or mail address in this web view, a bookmark by
+    // scrolling the view's frame to it ("scroll:<CSS px>"); nothing else is followed.
+    std::optional<std::string> followLink(JSCValue* message);
     void refresh(const std::string& token);
 
     WebKitWebView* m_webView; // not owned: the window owns the view, which outlives this object

@@ -50,13 +50,30 @@ std::string cssColor(kit::Color color)
         + number(rgb.alpha()) + ")";
 }
 
-// The text a line shows, for the text layer: control characters (tabs, the paragraph's end, object
-// replacement characters) become spaces so that the line keeps its characters' order and find sees words.
-std::string lineText(const std::string& text, kit::Range range)
+// A stretch of a line's text with the link its characters carry (empty for none).
+struct Segment {
+    std::string text;
+    std::string link;
+};
+
+// The text a line shows, for the text layer, in stretches of one link each: control characters (tabs, the
+// paragraph's end, object replacement characters) become spaces so that the line keeps its characters'
+// order and find sees words; trailing spaces go.
+std::vector<Segment> lineSegments(const kit::TextStorage* storage, kit::Range range)
 {
+    std::vector<Segment> segments;
+    if (!storage)
+        return segments;
+    const std::string& text = storage->string();
     std::size_t end = std::min(text.size(), range.location + range.length);
-    std::string out;
+    kit::Range run { 0, 0 };
+    const std::string* link = nullptr;
     for (std::size_t i = std::min(range.location, end); i < end; ++i) {
+        if (!link || i >= run.location + run.length)
+            link = &storage->attributesAt(i, &run).link;
+        if (segments.empty() || segments.back().link != *link)
+            segments.push_back({ {}, *link });
+        std::string& out = segments.back().text;
         unsigned char c = static_cast<unsigned char>(text[i]);
         if (c < 0x20 || c == 0x7f)
             out += ' ';
@@ -67,9 +84,15 @@ std::string lineText(const std::string& text, kit::Range range)
         } else
             out += char(c);
     }
-    while (!out.empty() && out.back() == ' ')
-        out.pop_back();
-    return out;
+    while (!segments.empty()) {
+        std::string& last = segments.back().text;
+        while (!last.empty() && last.back() == ' ')
+            last.pop_back();
+        if (!last.empty())
+            break;
+        segments.pop_back();
+    }
+    return segments;
 }
 
 const char* kStyle
@@ -81,10 +104,12 @@ const char* kStyle
       ".page svg{position:absolute;overflow:visible}"
       ".page svg text{fill:transparent;white-space:pre;font-family:sans-serif}"
       ".page svg text::selection{fill:transparent;background:rgba(60,120,230,.35)}"
+      ".page svg a{cursor:pointer}"
       ".box{display:block;width:100%;height:100%}"
-      ".nib{position:fixed;right:6px;bottom:6px;display:flex;gap:2px;opacity:.85}"
-      ".nib a{display:inline-block;min-width:18px;padding:1px 5px;text-align:center;border:1px solid #888;"
-      "border-radius:4px;background:#f4f4f4;color:#222;text-decoration:none;cursor:default}";
+      // Clear of the scroll bars: a press on a bar is the bar's, and makes no click.
+      ".nib{position:fixed;right:18px;bottom:18px;display:flex;gap:2px;opacity:.85}"
+      ".nib button{min-width:18px;padding:1px 5px;font:inherit;text-align:center;border:1px solid #888;"
+      "border-radius:4px;background:#f4f4f4;color:#222;cursor:default}";
 
 std::string head(kit::Color background)
 {
@@ -126,8 +151,10 @@ std::string escapeHTML(std::string_view text)
     return out;
 }
 
-std::string viewHTML(NRVLectorin& plugin, kit::Size box)
+std::string viewHTML(NRVLectorin& plugin, kit::Size box, std::vector<std::string>* links)
 {
+    if (links)
+        links->clear();
     std::string html = head(plugin.backgroundColor());
     NRVLectorinMultiPageView* pageView = plugin.pageView();
     if (plugin.isLoading() || plugin.hasFailed() || !pageView || pageView->numberOfPages() == 0) {
@@ -142,7 +169,7 @@ std::string viewHTML(NRVLectorin& plugin, kit::Size box)
     html += "<div class=stack style=\"width:" + number(stack.width * scale)
         + "px;height:" + number(stack.height * scale) + "px\">";
     kit::LayoutManager* layout = pageView->layoutManager();
-    const std::string& text = pageView->textStorage() ? pageView->textStorage()->string() : std::string();
+    const kit::TextStorage* storage = pageView->textStorage();
     for (std::uint32_t page = 0; page < pageView->numberOfPages(); ++page) {
         kit::Rect rect = pageView->pageRectForPageNumber(page);
         kit::Rect outer { rect.x() - separator, rect.y() - separator, rect.width() + 2 * separator,
@@ -159,25 +186,38 @@ std::string viewHTML(NRVLectorin& plugin, kit::Size box)
             + "\" viewBox=\"0 0 " + number(outer.width()) + " " + number(outer.height()) + "\">";
         if (layout && page < layout->textContainers().size()) {
             for (const auto& line : layout->lineFragmentsForTextContainer(*layout->textContainers()[page])) {
-                std::string shown = lineText(text, line.range);
-                if (line.isDecoration || shown.empty() || line.usedRect.width() <= 0)
+                if (line.isDecoration || line.usedRect.width() <= 0)
+                    continue;
+                std::vector<Segment> segments = lineSegments(storage, line.range);
+                if (segments.empty())
                     continue;
                 float fontSize = std::max(1.0f, line.rect.height() * 0.8f);
                 html += "<text x=\"" + number(offset.x + line.usedRect.x()) + "\" y=\""
                     + number(offset.y + line.baseline) + "\" font-size=\"" + number(fontSize) + "\" textLength=\""
-                    + number(line.usedRect.width()) + "\" lengthAdjust=\"spacingAndGlyphs\">" + escapeHTML(shown)
-                    + "</text>";
+                    + number(line.usedRect.width()) + "\" lengthAdjust=\"spacingAndGlyphs\">";
+                for (const Segment& segment : segments) {
+                    // A link carries only its index: the URL stays with us, and the user script asks us
+                    // to follow it, so nothing in the frame navigates by itself.
+                    if (segment.link.empty() || !links) {
+                        html += escapeHTML(segment.text);
+                        continue;
+                    }
+                    html += "<a data-link=\"" + std::to_string(links->size()) + "\">" + escapeHTML(segment.text) + "</a>";
+                    links->push_back(segment.link);
+                }
+                html += "</text>";
             }
         }
         html += "</svg></div>";
     }
+    // Buttons, not links: a press on a link may begin a drag of it, and then no click follows.
     html += "</div><div class=nib>"
-            "<a href=\"#\" data-command=zoomOut title=\"Zoom Out\">&#8722;</a><a href=\"#\" data-command=zoomIn "
-            "title=\"Zoom In\">+</a>"
-            "<a href=\"#\" data-command=save title=\"Save a Copy\">Save&#8230;</a><a href=\"#\" data-command=print "
-            "title=\"Print\">Print&#8230;</a>"
-            "<a href=\"#\" data-command=preferences title=\"Preferences\">&#9881;</a><a href=\"#\" data-command=about "
-            "title=\"About\">?</a>"
+            "<button type=button data-command=zoomOut title=\"Zoom Out\">&#8722;</button>"
+            "<button type=button data-command=zoomIn title=\"Zoom In\">+</button>"
+            "<button type=button data-command=save title=\"Save a Copy\">Save&#8230;</button>"
+            "<button type=button data-command=print title=\"Print\">Print&#8230;</button>"
+            "<button type=button data-command=preferences title=\"Preferences\">&#9881;</button>"
+            "<button type=button data-command=about title=\"About\">?</button>"
             "</div></body></html>";
     return html;
 }

@@ -22,8 +22,10 @@ namespace hosts {
 // (lazy, srcset 1x/2x at the current zoom, so a zoom re-requests them sharp) under a transparent text layer
 // of the page's lines (SVG text stretched to each line's box: selection, copy and the browser's find), and
 // the view's controls (-/+, save, print, preferences, about) that the isolated user script turns into
-// commands. Lengths are CSS pixels: page points times the view's scale.
-std::string viewHTML(NRVLectorin& plugin, kit::Size box);
+// commands. A document's link is an <a data-link=N> over its characters in the text layer, N its index in
+// *links (filled anew), so the frame holds no URL and nothing in it navigates by itself. Lengths are CSS
+// pixels: page points times the view's scale.
+std::string viewHTML(NRVLectorin& plugin, kit::Size box, std::vector<std::string>* links);
 
 // The plug-in's whole box as drawn in its window, at deviceScale pixels per CSS pixel.
 std::optional<std::vector<std::uint8_t>> boxPNG(kit::Window& window, double deviceScale);

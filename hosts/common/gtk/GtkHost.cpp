@@ -59,7 +59,22 @@ GtkWindow* GtkHost::activeWindow() const
         if (!firstDocument && hostWindow->kind() == HostWindow::Kind::Document)
             firstDocument = hostWindow->gtkWindow();
     }
-    return firstDocument;
+    if (firstDocument)
+        return firstDocument;
+    // No window of a kit window: a window of the process's own (the browser's), the active one first,
+    // so that sheets and alerts still attach to what the user looks at.
+    GtkWindow* firstShown = nullptr;
+    GListModel* toplevels = gtk_window_get_toplevels();
+    for (guint i = 0; i < g_list_model_get_n_items(toplevels); ++i) {
+        kit::GRefPtr<GtkWindow> window = kit::adoptGRef(GTK_WINDOW(g_list_model_get_item(toplevels, i)));
+        if (!gtk_widget_get_visible(GTK_WIDGET(window.get())) || gtk_window_get_transient_for(window.get()))
+            continue;
+        if (gtk_window_is_active(window.get()))
+            return window.get();
+        if (!firstShown)
+            firstShown = window.get();
+    }
+    return firstShown;
 }
 
 GtkWindow* GtkHost::parentFor(kit::Window* window) const

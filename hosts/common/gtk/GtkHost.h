@@ -29,7 +29,8 @@ public:
         std::function<void()> closeRequested);
     HostWindow* hostWindow(const kit::Window& window) const;
     // The window alerts and sheets attach to when no kit window names one: the active GTK window of a
-    // kit window, else the first document window.
+    // kit window, else the first document window, else (a browser window holds no kit window of its own)
+    // the process's active toplevel or its first shown one.
     GtkWindow* activeWindow() const;
 
     // Prints without a dialog into a PDF at path (for tests and scripted use); empty: the print dialog.
