@@ -410,13 +410,10 @@ int runFind(const Options& options)
         matches.push_back(selection);
     }
     for (const auto& match : matches) {
-        std::uint32_t page = 0;
-        for (const auto& container : layout->textContainers()) {
-            kit::Range range = layout->glyphRangeForTextContainer(*container);
-            if (match.location >= range.location && match.location < range.end())
-                break;
-            ++page;
-        }
+        // The page whose lines hold the match: a note's text is shown on its reference's page.
+        std::uint32_t page = std::uint32_t(layout->textContainers().size());
+        if (kit::TextContainer* container = layout->textContainerForGlyphAtIndex(match.location))
+            page = std::uint32_t(layout->indexOfTextContainer(*container).value_or(page));
         std::printf("page %u bytes %zu-%zu\n", page + 1, match.location, match.end());
     }
     std::printf("%zu matches\n", matches.size());

@@ -3,7 +3,9 @@
 #include "import/doc/Properties.h"
 #include "kit/text/Attributes.h"
 
+#include <cstdint>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,9 @@ struct Paragraph {
     bool endsCell = false;
     bool endsRow = false;
     int startsSection = -1; // the index of the section this paragraph begins, if it begins one
+    // Note references in the paragraph: the byte of each mark in the spans' text, and the reference's CP.
+    std::vector<std::pair<std::size_t, std::uint32_t>> noteReferences;
+    int startsNote = -1; // the index of the note (footnotes, then endnotes) whose text this paragraph begins
 };
 
 } // namespace importer::doc

@@ -369,6 +369,11 @@ void StoryReader::appendCharacters(Paragraph& paragraph, std::uint32_t from, std
                 if (!m_noteMark.empty()) {
                     run += m_noteMark;
                 } else if (auto reference = m_document.noteReferences.find(cp); reference != m_document.noteReferences.end()) {
+                    flush();
+                    std::size_t at = 0;
+                    for (const Span& span : paragraph.spans)
+                        at += span.text.size();
+                    paragraph.noteReferences.push_back({ at, cp });
                     run += reference->second;
                 }
                 continue;

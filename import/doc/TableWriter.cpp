@@ -282,6 +282,10 @@ void TableWriter::writeParagraph(const Paragraph& paragraph, const std::shared_p
 {
     if (paragraph.startsSection >= 0)
         m_sectionStarts.emplace(paragraph.startsSection, m_storage.length());
+    if (paragraph.startsNote >= 0)
+        m_noteStarts.emplace(paragraph.startsNote, m_storage.length());
+    for (auto [byte, cp] : paragraph.noteReferences)
+        m_noteReferences.emplace(cp, m_storage.length() + byte);
     kit::ParagraphStyle style = paragraph.properties.style(m_defaultTabInterval);
     if (!m_lastStyle || !(*m_lastStyle == style))
         m_lastStyle = std::make_shared<const kit::ParagraphStyle>(std::move(style));

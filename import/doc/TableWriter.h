@@ -3,6 +3,7 @@
 #include "import/doc/Paragraph.h"
 #include "kit/text/TextStorage.h"
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <span>
@@ -19,6 +20,9 @@ public:
     void write(const std::vector<Paragraph>& paragraphs);
     // Where the paragraphs that begin sections were written: section index → byte offset.
     const std::map<int, std::size_t>& sectionStarts() const { return m_sectionStarts; }
+    // Where notes' texts begin (note index → byte offset) and where their references stand (CP → byte).
+    const std::map<int, std::size_t>& noteStarts() const { return m_noteStarts; }
+    const std::map<std::uint32_t, std::size_t>& noteReferences() const { return m_noteReferences; }
 
 private:
     using Paragraphs = std::span<const Paragraph* const>;
@@ -31,6 +35,8 @@ private:
     int m_nextTableId = 1;
     std::shared_ptr<const kit::ParagraphStyle> m_lastStyle;
     std::map<int, std::size_t> m_sectionStarts;
+    std::map<int, std::size_t> m_noteStarts;
+    std::map<std::uint32_t, std::size_t> m_noteReferences;
 };
 
 } // namespace importer::doc

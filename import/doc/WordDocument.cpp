@@ -185,8 +185,43 @@ std::optional<std::string> WordDocument::load()
     };
     readNotes(FibEntry::PlcffndRef, FibEntry::PlcffndTxt, Story::Footnotes, 0, footnotes);
     readNotes(FibEntry::PlcfendRef, FibEntry::PlcfendTxt, Story::Endnotes, 2, endnotes);
+    // The document's endnote position (epc, the low bits at 0x36 of the DOP): 0 is the end of each section.
+    if (!endnotes.empty() && !isWord6)
+        endnotesAtSectionEnd = (range(FibEntry::Dop).readU16LE(0x36).value_or(3) & 3) == 0;
     return std::nullopt;
 }
+
+namespace {
+
+// The notes as the text holds them: each one's text runs from where its first paragraph was written to where
+// the next note's begins (the notes stand last, in order); a note whose reference was not written (inside a
+// field code, say) keeps its text after the body and points at its own text.
+std::vector<kit::Note> notesInText(
+    const WordDocument& document, const std::vector<const Note*>& notes, const TableWriter& writer, std::size_t length)
+{
+    std::vector<kit::Note> placed;
+    const auto& starts = writer.noteStarts();
+    for (auto it = starts.begin(); it != starts.end(); ++it) {
+        std::size_t index = std::size_t(it->first);
+        if (index >= notes.size())
+            continue;
+        std::size_t end = std::next(it) == starts.end() ? length : std::next(it)->second;
+        if (end <= it->second)
+            continue;
+        const Note& note = *notes[index];
+        kit::Note out;
+        out.kind = index < document.footnotes.size() ? kit::NoteKind::Footnote : kit::NoteKind::Endnote;
+        auto reference = writer.noteReferences().find(note.referenceCp);
+        out.reference = reference != writer.noteReferences().end() ? reference->second : it->second;
+        for (char16_t unit : note.mark)
+            encoding::appendUtf8(out.mark, unit >= 0xD800 && unit <= 0xDFFF ? U'\uFFFD' : char32_t(unit));
+        out.text = { it->second, end - it->second };
+        placed.push_back(std::move(out));
+    }
+    return placed;
+}
+
+} // namespace
 
 ImportResult importWordDocument(WordDocument& document)
 {
@@ -200,15 +235,30 @@ ImportResult importWordDocument(WordDocument& document)
     std::vector<Paragraph> paragraphs;
     reader.read(0, document.fib.storyLength(Story::Main), paragraphs);
     reader.readUnplacedTextBoxes(paragraphs);
-    for (const Note& note : document.footnotes)
-        reader.readNote(note, paragraphs);
-    for (const Note& note : document.endnotes)
-        reader.readNote(note, paragraphs);
+    std::vector<const Note*> notes;
+    for (const auto* list : { &document.footnotes, &document.endnotes }) {
+        for (const Note& note : *list) {
+            std::size_t first = paragraphs.size();
+            reader.readNote(note, paragraphs);
+            if (paragraphs.size() > first)
+                paragraphs[first].startsNote = int(notes.size());
+            notes.push_back(&note);
+        }
+    }
 
     auto storage = std::make_shared<kit::TextStorage>();
     TableWriter writer(*storage, document.defaultTabInterval);
     writer.write(paragraphs);
     storage->setPageSetup(readPageSetup(document, reader, writer.sectionStarts(), storage->length()));
+    std::vector<kit::Note> placedNotes = notesInText(document, notes, writer, storage->length());
+    if (!placedNotes.empty()) {
+        auto setup = storage->pageSetup() ? std::make_shared<kit::PageSetup>(*storage->pageSetup())
+                                          : std::make_shared<kit::PageSetup>();
+        setup->notes = std::move(placedNotes);
+        setup->endnotePlacement = document.endnotesAtSectionEnd ? kit::EndnotePlacement::EndOfSection
+                                                                : kit::EndnotePlacement::EndOfDocument;
+        storage->setPageSetup(std::move(setup));
+    }
     result.text = storage;
     if (document.isTruncated)
         result.error = "truncated";

@@ -65,6 +65,7 @@ struct WordDocument {
     std::uint8_t separatorStories = 0; // Word 6: one bit per note separator story the header document lists
     std::vector<Note> footnotes;
     std::vector<Note> endnotes;
+    bool endnotesAtSectionEnd = false; // else at the end of the document
     std::map<std::uint32_t, std::u16string> noteReferences; // CP of a reference mark → what it shows
     std::multimap<std::uint32_t, std::string> bookmarks; // CP of a bookmark's first character → its name (UTF-8)
     bool isTruncated = false;

@@ -98,6 +98,8 @@ void DocxReader::readSettings()
             m_footnoteFormat = format.attribute("w:val").value();
         if (auto format = root.child("w:endnotePr").child("w:numFmt"))
             m_endnoteFormat = format.attribute("w:val").value();
+        if (std::string_view(root.child("w:endnotePr").child("w:pos").attribute("w:val").value()) == "sectEnd")
+            m_endnotePlacement = kit::EndnotePlacement::EndOfSection;
         if (auto even = root.child("w:evenAndOddHeaders"))
             m_evenAndOddHeaders = isOn(even);
         pugi::xml_node languages = root.child("w:themeFontLang");
@@ -156,7 +158,8 @@ ImportResult DocxReader::read()
     closeOpenParagraph();
     m_fields.clear();
     std::shared_ptr<kit::PageSetup> setup = makePageSetup();
-    readNotes();
+    setup->notes = readNotes();
+    setup->endnotePlacement = m_endnotePlacement;
     closeOpenParagraph();
     applyAnchors(*m_out, m_anchors);
     m_out->setPageSetup(std::move(setup));
@@ -604,6 +607,7 @@ void DocxReader::readNoteReference(pugi::xml_node reference, const RunFormat& fo
     std::string_view custom = reference.attribute("w:customMarkFollows").value();
     bool customMark = !custom.empty() && custom != "0" && custom != "false" && custom != "off";
     std::string mark;
+    std::size_t at = m_out->length();
     if (!customMark) {
         int number = isEndnote ? ++m_endnoteCount : ++m_footnoteCount;
         mark = formatListNumber(number, isEndnote ? m_endnoteFormat : m_footnoteFormat);
@@ -614,13 +618,14 @@ void DocxReader::readNoteReference(pugi::xml_node reference, const RunFormat& fo
         appendText(mark, shown);
     }
     if (m_referencedNotes.insert({ isEndnote, id }).second)
-        m_notes.push_back({ isEndnote, id, mark });
+        m_notes.push_back({ isEndnote, id, mark, at });
 }
 
-void DocxReader::readNotes()
+std::vector<kit::Note> DocxReader::readNotes()
 {
+    std::vector<kit::Note> placed;
     if (m_notes.empty())
-        return;
+        return placed;
     std::optional<XmlPart> parts[2];
     std::map<std::string, pugi::xml_node, std::less<>> notes[2];
     std::string partNames[2] = { m_package.relatedPart(m_package.mainPart(), "footnotes"),
@@ -644,11 +649,17 @@ void DocxReader::readNotes()
             continue;
         m_partName = partNames[kind];
         m_noteMark = m_notes[i].mark;
+        std::size_t start = m_out->length();
         readBlocks(it->second, 1);
         closeOpenParagraph();
         m_fields.clear();
+        if (m_out->length() > start) {
+            kit::NoteKind noteKind = m_notes[i].isEndnote ? kit::NoteKind::Endnote : kit::NoteKind::Footnote;
+            placed.push_back({ noteKind, m_notes[i].reference, m_notes[i].mark, { start, m_out->length() - start } });
+        }
     }
     m_partName = m_package.mainPart();
+    return placed;
 }
 
 void DocxReader::readTable(pugi::xml_node table, int depth)

@@ -71,7 +71,8 @@ private:
     void readMath(pugi::xml_node math, const RunFormat& format, int depth);
     void readNoteReference(pugi::xml_node reference, const RunFormat& format, bool isEndnote);
     void readDrawingContent(const DrawingContent& content, const RunFormat& format);
-    void readNotes();
+    // The notes' texts after the body's, and where each one stands, for the page setup.
+    std::vector<kit::Note> readNotes();
     // The document's page setup from the sections scanned, with their header and footer stories.
     std::shared_ptr<kit::PageSetup> makePageSetup();
     // A header or footer part read into a story of its own; null when the part is missing.
@@ -123,11 +124,13 @@ private:
         bool isEndnote = false;
         std::string id;
         std::string mark;
+        std::size_t reference = 0; // where its first reference mark stands in the body
     };
     std::vector<NoteReference> m_notes; // in order of first reference
     std::set<std::pair<bool, std::string>> m_referencedNotes;
     int m_footnoteCount = 0, m_endnoteCount = 0;
     std::string m_footnoteFormat = "decimal", m_endnoteFormat = "lowerRoman";
+    kit::EndnotePlacement m_endnotePlacement = kit::EndnotePlacement::EndOfDocument;
     std::string m_noteMark; // the mark of the note being read, shown by its w:footnoteRef
 };
 

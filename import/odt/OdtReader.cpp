@@ -81,7 +81,9 @@ ImportResult OdtReader::read()
         setup = std::make_shared<kit::PageSetup>();
         setup->sections = std::move(m_sections);
     }
-    readNotes();
+    std::vector<kit::Note> notes = readNotes();
+    if (setup)
+        setup->notes = std::move(notes);
     applyAnchors(*m_out, m_anchors);
     m_out->setPageSetup(std::move(setup));
     return { m_out, "odt", {} };
@@ -391,9 +393,11 @@ void OdtReader::readInline(pugi::xml_node container, const TextProperties& text,
             std::string mark = citation.attribute("text:label") ? citation.attribute("text:label").value() : textContent(citation);
             TextProperties superscript = text;
             superscript.superscript = 1;
+            std::size_t at = m_out->length();
             appendText(mark, superscript);
             m_lastWasSpace = false;
-            m_notes.push_back({ child.child("text:note-body"), mark });
+            bool isEndnote = std::string_view(child.attribute("text:note-class").value()) == "endnote";
+            m_notes.push_back({ child.child("text:note-body"), mark, at, isEndnote });
         } else if (name == "text:ruby") {
             readInline(child.child("text:ruby-base"), text, depth + 1);
         } else if (isDrawing(name)) {
@@ -579,16 +583,23 @@ void OdtReader::readTable(pugi::xml_node table, int depth)
     }
 }
 
-void OdtReader::readNotes()
+std::vector<kit::Note> OdtReader::readNotes()
 {
     m_cell = nullptr;
     m_lists.clear();
+    std::vector<kit::Note> placed;
     // Bodies of notes found while reading notes join the end of the queue.
     for (std::size_t i = 0; i < m_notes.size() && i < 100000; ++i) {
         m_noteCitation = m_notes[i].citation;
+        std::size_t start = m_out->length();
         readBlocks(m_notes[i].body, 1);
         m_noteCitation.clear();
+        if (m_out->length() > start) {
+            kit::NoteKind kind = m_notes[i].isEndnote ? kit::NoteKind::Endnote : kit::NoteKind::Footnote;
+            placed.push_back({ kind, m_notes[i].reference, m_notes[i].citation, { start, m_out->length() - start } });
+        }
     }
+    return placed;
 }
 
 } // namespace importer::odt

@@ -41,6 +41,8 @@ private:
     struct Note {
         pugi::xml_node body;
         std::string citation;
+        std::size_t reference = 0; // where its citation stands in the body
+        bool isEndnote = false;
     };
 
     void readBlocks(pugi::xml_node container, int depth);
@@ -50,7 +52,8 @@ private:
     void readInline(pugi::xml_node container, const TextProperties& text, int depth);
     void readDrawingObject(pugi::xml_node object, const TextProperties& text, int depth);
     void readBlockDrawing(pugi::xml_node object, int depth);
-    void readNotes();
+    // The notes' bodies after the body's text, and where each one stands, for the page setup.
+    std::vector<kit::Note> readNotes();
     // A section begins at the current end of the text with a master page's setup and its stories.
     void beginSection(std::string_view masterName);
     std::shared_ptr<kit::TextStorage> readStory(pugi::xml_node story);

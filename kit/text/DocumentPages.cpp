@@ -5,6 +5,7 @@
 #include "kit/text/TextStorage.h"
 
 #include <algorithm>
+#include <limits>
 #include <tuple>
 
 namespace kit {
@@ -38,6 +39,11 @@ void DocumentPages::paginate(LayoutManager& layout, const PageAdded& pageAdded)
     static const PageSection kPrinterSection;
     m_pages.clear();
     m_storyLayouts.clear();
+    layout.setPlacesNotes(true);
+    // Notes' texts stand after the body's; a page showing only notes does not move the body's position.
+    std::size_t bodyEnd = std::numeric_limits<std::size_t>::max();
+    for (const Note& note : m_setup->notes)
+        bodyEnd = std::min(bodyEnd, note.text.location);
     std::size_t next = 0; // the first byte the next page shows
     int emptyPages = 0;
     while (true) {
@@ -70,7 +76,8 @@ void DocumentPages::paginate(LayoutManager& layout, const PageAdded& pageAdded)
         emptyPages = range.length ? 0 : emptyPages + 1;
         if (emptyPages > 2)
             break;
-        next = std::max(next, range.end());
+        if (range.end() <= bodyEnd)
+            next = std::max(next, range.end());
     }
     m_sectionPageCounts.assign(std::max<std::size_t>(m_setup->sections.size(), 1), 0);
     for (const auto& page : m_pages)

@@ -148,6 +148,14 @@ void LayoutManager::invalidateLayout()
     m_engine->invalidate();
 }
 
+void LayoutManager::setPlacesNotes(bool placesNotes)
+{
+    if (placesNotes == m_placesNotes)
+        return;
+    m_placesNotes = placesNotes;
+    invalidateLayout();
+}
+
 void LayoutManager::textContainerChangedGeometry(TextContainer& container)
 {
     auto index = indexOfTextContainer(container);
@@ -161,7 +169,7 @@ void LayoutManager::ensureLayout(std::size_t containerIndex)
         invalidateLayout();
     if (!m_paginator) {
         m_engine->invalidate();
-        m_paginator = std::make_unique<Paginator>(storage(), *m_engine);
+        m_paginator = std::make_unique<Paginator>(storage(), *m_engine, m_placesNotes);
         m_layoutChangeCount = storage().changeCount();
         m_selectedRange.location = std::min(m_selectedRange.location, storage().length());
         m_selectedRange.length = std::min(m_selectedRange.length, storage().length() - m_selectedRange.location);
@@ -197,7 +205,8 @@ TextContainer* LayoutManager::textContainerForGlyphAtIndex(std::size_t index)
     for (std::size_t i = 0; i < m_containers.size(); ++i) {
         ensureLayout(i);
         const ContainerLayout& layout = m_paginator->container(i);
-        if (!layout.glyphRange.contains(index))
+        // A note's lines lie outside the glyph range of the page that shows them.
+        if (!layout.glyphRange.contains(index) && !layout.holdsNotes)
             continue;
         for (const PlacedLine& line : layout.lines) {
             if (!line.isDecoration && index >= line.start && index < line.end)
@@ -355,6 +364,12 @@ void LayoutManager::drawGlyphsForContainer(cairo_t* cr, const TextContainer& con
         // Borders reach half their width outside the cell.
         if (box.cell && box.rect.insetBy(-6, -6).intersects(area))
             drawTableCell(cr, box.rect, *box.cell);
+    }
+    if (!layout.noteSeparator.isEmpty() && layout.noteSeparator.intersects(area)) {
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        const Rect& rule = layout.noteSeparator;
+        cairo_rectangle(cr, rule.x(), rule.y(), rule.width(), rule.height());
+        cairo_fill(cr);
     }
     if (m_selectedRange.length) {
         setSource(cr, selectionColor());

@@ -93,6 +93,12 @@ public:
     void setSelectedRange(Range);
     static Color selectionColor();
 
+    // Whether the storage's notes go where its page setup puts them on the document's own pages (footnotes
+    // at the foot of their reference's container, endnotes at their section's or the text's end) rather
+    // than where they stand in the text. Off unless set; changing it lays the text out again.
+    void setPlacesNotes(bool);
+    bool placesNotes() const { return m_placesNotes; }
+
     // Forgets all layout; the next question lays the text out again. Done by itself when the storage's
     // change count moves.
     void invalidateLayout();
@@ -111,6 +117,7 @@ private:
     std::unique_ptr<Paginator> m_paginator;
     std::uint64_t m_layoutChangeCount = 0;
     Range m_selectedRange;
+    bool m_placesNotes = false;
 };
 
 } // namespace kit

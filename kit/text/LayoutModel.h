@@ -114,6 +114,9 @@ struct PlacedLine {
     float x = 0; // the left edge of the line's column
     float top = 0, height = 0, baseline = 0;
     bool isDecoration = false; // a repeated table header: drawn, but not part of the container's text
+    // A line of a note placed where the document's pages show it (the foot of a page, the end of a section):
+    // its bytes stand after the body's, so it stays out of the container's glyph range.
+    bool isNote = false;
 };
 
 struct PlacedBox {
@@ -122,10 +125,12 @@ struct PlacedBox {
 };
 
 struct ContainerLayout {
-    Range glyphRange;
-    std::vector<PlacedLine> lines; // non-decoration lines in text order
+    Range glyphRange; // of the body lines; of the note lines when the container holds nothing else
+    std::vector<PlacedLine> lines; // non-decoration lines in text order, then the footnotes' lines
     std::vector<PlacedBox> boxes;
     float usedHeight = 0;
+    Rect noteSeparator; // the rule above the footnotes at the container's foot; empty when there are none
+    bool holdsNotes = false; // some line is a note's
 };
 
 } // namespace layout

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/foundation/Range.h"
 #include "kit/geometry/Geometry.h"
 
 #include <array>
@@ -52,10 +53,29 @@ struct PageSection {
     Rect textRect() const;
 };
 
+enum class NoteKind : std::uint8_t { Footnote, Endnote };
+// Where a document gathers its endnotes when its own pages are laid out.
+enum class EndnotePlacement : std::uint8_t { EndOfDocument, EndOfSection };
+
+// A footnote or an endnote. Its story is part of the body text: importers write every note's paragraphs
+// after the body's, in one run at the end (that is how the printer's paper shows them, and so the text,
+// find and copy see each note once). A layout of the document's own pages takes those paragraphs out of the
+// flow and draws them at the foot of the page holding the reference, or at the end of the section or
+// document for endnotes.
+struct Note {
+    NoteKind kind = NoteKind::Footnote;
+    std::size_t reference = 0; // byte offset in the body of the reference mark's first byte
+    std::string mark; // as the document shows it at the reference and before the text: "3", "iv", "*"
+    Range text; // the note's paragraphs in the body: whole paragraphs, each ended by its '\n'
+    bool operator==(const Note&) const = default;
+};
+
 // The sections of a document in text order; the first starts at byte 0.
 struct PageSetup {
     std::vector<PageSection> sections;
     bool evenAndOddHeaders = false; // even pages take the Even header and footer
+    std::vector<Note> notes; // in the order their texts stand in the body
+    EndnotePlacement endnotePlacement = EndnotePlacement::EndOfDocument;
 
     // The section holding byte (the last one for a byte past the end); 0 when there are none.
     std::size_t sectionIndexAt(std::size_t byte) const;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace kit {
 
@@ -13,6 +14,12 @@ namespace {
 
 // Lengths that add up to exactly a container's height must fit despite rounding in the sums.
 constexpr float kFitTolerance = 0.01f;
+// The space the separator above the footnotes takes, its rule's distance from that space's top, and the
+// rule's length when it opens a page's notes (a continued note's rule spans the container). Points.
+constexpr float kNoteSeparatorSpace = 12;
+constexpr float kNoteRuleOffset = 5.5f;
+constexpr float kNoteRuleThickness = 0.5f;
+constexpr float kNoteRuleLength = 144;
 
 } // namespace
 
@@ -24,14 +31,22 @@ struct Paginator::Fill {
     bool atTop = true; // nothing placed yet
     bool startedByBreak = false;
     float pendingSpacing = 0; // spacing after the paragraph placed last
+    // The footnote area at the container's foot: its height (separator included) and its lines, their
+    // tops from the area's top until finishNoteArea moves them into place.
+    float noteHeight = 0;
+    std::vector<PlacedLine> noteLines;
+    bool continuesNote = false; // the area opens with the rest of a note begun on an earlier container
+    float bodyLimit() const { return size.height - noteHeight; }
 };
 
-Paginator::Paginator(const TextStorage& storage, ParagraphEngine& engine)
+Paginator::Paginator(const TextStorage& storage, ParagraphEngine& engine, bool placesNotes)
     : m_storage(storage)
     , m_engine(engine)
     , m_structure(TextStructure::build(storage))
     , m_columns(m_structure.paragraphs.size())
+    , m_placesNotes(placesNotes)
 {
+    planNotes();
 }
 
 const ParagraphStyle& Paginator::style(std::uint32_t paragraph) const
@@ -128,10 +143,9 @@ const std::vector<LineBox>& Paginator::lookahead(std::uint32_t paragraph, float 
 
 float Paginator::keepChainHeight(std::size_t block, float width, float maxObjectHeight)
 {
-    const auto& body = m_structure.body;
     float total = 0;
-    for (std::size_t b = block; b < body.size() && body[b].kind == Block::Kind::Paragraph;) {
-        std::uint32_t p = body[b].index;
+    for (std::size_t b = block; b < m_order.size() && flowBlock(b).kind == Block::Kind::Paragraph;) {
+        std::uint32_t p = flowBlock(b).index;
         const std::vector<LineBox>& lines = b == block ? m_flow.lines : lookahead(p, width, maxObjectHeight);
         for (const LineBox& line : lines)
             total += line.height;
@@ -140,9 +154,9 @@ float Paginator::keepChainHeight(std::size_t block, float width, float maxObject
         if (total > maxObjectHeight || !current.keepWithNext || piece.pageBreakAfter || piece.continuedAfter)
             break;
         std::size_t next = b + 1;
-        if (next >= body.size() || body[next].kind != Block::Kind::Paragraph)
+        if (next >= m_order.size() || flowBlock(next).kind != Block::Kind::Paragraph)
             break;
-        std::uint32_t n = body[next].index;
+        std::uint32_t n = flowBlock(next).index;
         const ParagraphStyle& following = style(n);
         // A chain spans whole paragraphs: a long one laid out in pieces ends it.
         if (m_structure.paragraphs[n].continuedAfter)
@@ -168,33 +182,260 @@ void Paginator::layOutNextContainer(Size size)
     fill.startedByBreak = m_flow.explicitBreak;
     m_flow.explicitBreak = false;
 
-    const auto& body = m_structure.body;
-    while (m_flow.block < body.size()) {
-        bool full
-            = body[m_flow.block].kind == Block::Kind::Paragraph ? placeParagraphLines(fill) : placeTableRows(fill);
+    if (!m_waitingNotes.empty()) {
+        fill.continuesNote = m_waitingNotes.front().started;
+        // A continued note leaves the body half of the page while there is body left to show.
+        placeWaitingNotes(fill, m_flow.block < m_order.size() ? size.height / 2 : size.height);
+    }
+    while (m_flow.block < m_order.size()) {
+        bool full = flowBlock(m_flow.block).kind == Block::Kind::Paragraph ? placeParagraphLines(fill)
+                                                                           : placeTableRows(fill);
         if (full)
             break;
     }
-    if (m_flow.block >= body.size()) {
-        m_flow.complete = true;
-        m_endContainer = fill.index;
+    if (m_flow.block >= m_order.size()) {
+        // Footnotes whose references were never placed come after the body, so that no note is lost.
+        std::vector<std::size_t> unplaced;
+        for (auto [reference, note] : m_footnoteReferences) {
+            if (!m_footnoteQueued[note])
+                unplaced.push_back(note);
+        }
+        queueFootnotes(unplaced);
+        placeWaitingNotes(fill, size.height - fill.y);
+        if (m_waitingNotes.empty()) {
+            m_flow.complete = true;
+            m_endContainer = fill.index;
+        }
     }
+    finishNoteArea(fill);
 
     std::size_t first = std::numeric_limits<std::size_t>::max(), last = 0;
+    std::size_t firstNote = first, lastNote = 0;
     for (const PlacedLine& line : fill.out.lines) {
         if (line.isDecoration)
             continue;
-        first = std::min<std::size_t>(first, line.start);
-        last = std::max<std::size_t>(last, line.end);
+        fill.out.holdsNotes |= line.isNote;
+        std::size_t& low = line.isNote ? firstNote : first;
+        std::size_t& high = line.isNote ? lastNote : last;
+        low = std::min<std::size_t>(low, line.start);
+        high = std::max<std::size_t>(high, line.end);
+    }
+    if (first > last) {
+        first = firstNote;
+        last = lastNote;
     }
     fill.out.glyphRange = first <= last ? Range { first, last - first } : Range { m_storage.length(), 0 };
-    fill.out.usedHeight = fill.y;
+    fill.out.usedHeight = fill.noteLines.empty() ? fill.y : size.height;
+}
+
+void Paginator::planNotes()
+{
+    const auto& body = m_structure.body;
+    m_order.resize(body.size());
+    for (std::size_t b = 0; b < body.size(); ++b)
+        m_order[b] = std::uint32_t(b);
+    const PageSetup* setup = m_storage.pageSetup().get();
+    if (!m_placesNotes || !setup || setup->notes.empty())
+        return;
+    const std::vector<Note>& notes = setup->notes;
+    m_noteBlocks.assign(notes.size(), {});
+    m_footnoteQueued.assign(notes.size(), 0);
+
+    // The note each block belongs to, by its first byte; notes are searched in the order of their texts.
+    std::vector<std::size_t> byText(notes.size());
+    for (std::size_t n = 0; n < notes.size(); ++n)
+        byText[n] = n;
+    std::sort(byText.begin(), byText.end(),
+        [&](std::size_t a, std::size_t b) { return notes[a].text.location < notes[b].text.location; });
+    auto firstByte = [&](const Block& block) -> std::optional<std::size_t> {
+        const Block* b = &block;
+        for (int depth = 0; b->kind == Block::Kind::Table && depth < 64; ++depth) {
+            const Table& table = m_structure.tables[b->index];
+            if (table.rows.empty() || table.rows.front().cells.empty() || table.rows.front().cells.front().blocks.empty())
+                return std::nullopt;
+            b = &table.rows.front().cells.front().blocks.front();
+        }
+        if (b->kind != Block::Kind::Paragraph)
+            return std::nullopt;
+        return m_structure.paragraphs[b->index].start;
+    };
+    std::vector<std::ptrdiff_t> owner(body.size(), -1);
+    std::vector<char> flows(notes.size(), 0); // placed in the flow rather than at the foot
+    for (std::size_t b = 0; b < body.size(); ++b) {
+        auto start = firstByte(body[b]);
+        if (!start)
+            continue;
+        auto it = std::upper_bound(byText.begin(), byText.end(), *start,
+            [&](std::size_t byte, std::size_t n) { return byte < notes[n].text.location; });
+        if (it == byText.begin())
+            continue;
+        std::size_t n = *(it - 1);
+        if (!notes[n].text.contains(*start))
+            continue;
+        owner[b] = std::ptrdiff_t(n);
+        m_noteBlocks[n].push_back(std::uint32_t(b));
+        m_isNoteBlock.resize(body.size());
+        m_isNoteBlock[b] = 1;
+        // The note area holds paragraphs only: a footnote with a table flows with the endnotes.
+        if (body[b].kind != Block::Kind::Paragraph)
+            flows[n] = 1;
+    }
+    for (std::size_t n = 0; n < notes.size(); ++n) {
+        if (notes[n].kind == NoteKind::Endnote)
+            flows[n] = 1;
+        else if (!flows[n] && !m_noteBlocks[n].empty())
+            m_footnoteReferences.push_back({ notes[n].reference, n });
+    }
+    std::sort(m_footnoteReferences.begin(), m_footnoteReferences.end());
+
+    // Endnotes go after their section's last block, or all after the body's.
+    bool bySection = setup->endnotePlacement == EndnotePlacement::EndOfSection;
+    std::vector<char> appended(notes.size(), 0);
+    m_order.clear();
+    m_movedBreaks.assign(body.size(), 0);
+    auto appendFlowingNotes = [&](std::size_t before) {
+        std::size_t breakAt = m_order.size();
+        for (std::size_t n : byText) {
+            if (!flows[n] || appended[n] || notes[n].reference >= before)
+                continue;
+            appended[n] = 1;
+            m_order.insert(m_order.end(), m_noteBlocks[n].begin(), m_noteBlocks[n].end());
+        }
+        // The section's endnotes come before the page break that ends it.
+        if (breakAt == 0 || breakAt == m_order.size())
+            return;
+        const Block& ending = body[m_order[breakAt - 1]];
+        const Block& last = body[m_order.back()];
+        if (ending.kind == Block::Kind::Paragraph && m_structure.paragraphs[ending.index].pageBreakAfter
+            && last.kind == Block::Kind::Paragraph) {
+            m_movedBreaks[breakAt - 1] = 1;
+            m_movedBreaks[m_order.size() - 1] = 2;
+        }
+    };
+    std::size_t section = 0;
+    for (std::size_t b = 0; b < body.size(); ++b) {
+        if (owner[b] >= 0)
+            continue;
+        if (bySection) {
+            std::size_t start = firstByte(body[b]).value_or(0);
+            std::size_t current = setup->sectionIndexAt(start);
+            if (current > section) {
+                appendFlowingNotes(setup->sections[current].start);
+                section = current;
+            }
+        }
+        m_order.push_back(std::uint32_t(b));
+    }
+    appendFlowingNotes(std::numeric_limits<std::size_t>::max());
+}
+
+std::vector<std::size_t> Paginator::newFootnotes(std::size_t start, std::size_t end) const
+{
+    std::vector<std::size_t> found;
+    auto it = std::lower_bound(m_footnoteReferences.begin(), m_footnoteReferences.end(),
+        std::pair<std::size_t, std::size_t> { start, 0 });
+    for (; it != m_footnoteReferences.end() && it->first < end; ++it) {
+        if (!m_footnoteQueued[it->second])
+            found.push_back(it->second);
+    }
+    return found;
+}
+
+float Paginator::firstNoteLineHeight(std::size_t note, float width, float maxObjectHeight)
+{
+    const auto& blocks = m_noteBlocks[note];
+    if (blocks.empty())
+        return 0;
+    const std::vector<LineBox>& lines = lookahead(m_structure.body[blocks.front()].index, width, maxObjectHeight);
+    return lines.empty() ? 0 : lines.front().height;
+}
+
+void Paginator::queueFootnotes(const std::vector<std::size_t>& notes)
+{
+    for (std::size_t note : notes) {
+        m_footnoteQueued[note] = 1;
+        NoteFlow flow;
+        flow.note = note;
+        m_waitingNotes.push_back(std::move(flow));
+    }
+}
+
+void Paginator::placeWaitingNotes(Fill& fill, float maxAreaHeight)
+{
+    while (!m_waitingNotes.empty()) {
+        if (!placeNoteLines(fill, m_waitingNotes.front(), maxAreaHeight))
+            return;
+        m_waitingNotes.pop_front();
+    }
+}
+
+bool Paginator::placeNoteLines(Fill& fill, NoteFlow& note, float maxAreaHeight)
+{
+    const float width = fill.size.width, height = fill.size.height;
+    const auto& blocks = m_noteBlocks[note.note];
+    while (note.block < blocks.size()) {
+        std::uint32_t paragraph = m_structure.body[blocks[note.block]].index;
+        if (!note.measured) {
+            measureParagraph(paragraph, width, height, note.lines);
+            note.nextLine = 0;
+            note.measured = true;
+        }
+        const ParagraphStyle& paragraphStyle = style(paragraph);
+        const Paragraph& piece = m_structure.paragraphs[paragraph];
+        while (note.nextLine < note.lines.size()) {
+            const LineBox& line = note.lines[note.nextLine];
+            bool opensArea = fill.noteLines.empty();
+            float separator = opensArea ? kNoteSeparatorSpace : 0;
+            float before = 0;
+            if (!opensArea && note.nextLine == 0 && !piece.continuesParagraph)
+                before = note.pendingSpacing + spacingBefore(paragraphStyle);
+            float grown = fill.noteHeight + separator + before + line.height;
+            // An empty container takes one line whatever its height, so that pagination advances.
+            bool alone = opensArea && fill.atTop;
+            if (grown > maxAreaHeight + kFitTolerance && !alone)
+                return false;
+            PlacedLine placed;
+            placed.paragraph = paragraph;
+            placed.line = std::uint32_t(note.nextLine);
+            placed.start = line.start;
+            placed.end = line.end;
+            placed.top = fill.noteHeight + separator + before;
+            placed.height = line.height;
+            placed.baseline = placed.top + line.baseline;
+            placed.isNote = true;
+            fill.noteLines.push_back(placed);
+            fill.noteHeight = grown;
+            note.pendingSpacing = 0;
+            note.started = true;
+            ++note.nextLine;
+        }
+        note.pendingSpacing = piece.continuedAfter ? 0 : spacingAfter(paragraphStyle);
+        note.measured = false;
+        note.lines.clear();
+        ++note.block;
+    }
+    return true;
+}
+
+void Paginator::finishNoteArea(Fill& fill)
+{
+    if (fill.noteLines.empty())
+        return;
+    // The area sits on the container's bottom edge; one taller than the container starts at its top.
+    float areaTop = std::max(fill.y, fill.size.height - fill.noteHeight);
+    float rule = fill.continuesNote ? fill.size.width : std::min(kNoteRuleLength, fill.size.width);
+    fill.out.noteSeparator = { 0, areaTop + kNoteRuleOffset, rule, kNoteRuleThickness };
+    for (PlacedLine& line : fill.noteLines) {
+        line.top += areaTop;
+        line.baseline += areaTop;
+        fill.out.lines.push_back(line);
+    }
 }
 
 bool Paginator::placeParagraphLines(Fill& fill)
 {
     const float width = fill.size.width, height = fill.size.height;
-    std::uint32_t paragraph = m_structure.body[m_flow.block].index;
+    std::uint32_t paragraph = flowBlock(m_flow.block).index;
     if (!m_flow.paragraphMeasured) {
         measureParagraph(paragraph, width, height, m_flow.lines);
         m_flow.nextLine = 0;
@@ -212,14 +453,26 @@ bool Paginator::placeParagraphLines(Fill& fill)
             before = fill.atTop && !fill.startedByBreak ? 0 : spacingBefore(paragraphStyle);
             if (paragraphStyle.keepWithNext && !piece.continuedAfter && !fill.atTop) {
                 float chain = keepChainHeight(m_flow.block, width, height);
-                if (fill.y + fill.pendingSpacing + before + chain > height + kFitTolerance && chain <= height)
+                if (fill.y + fill.pendingSpacing + before + chain > fill.bodyLimit() + kFitTolerance && chain <= height)
                     return true;
             }
         }
         const LineBox& line = m_flow.lines[m_flow.nextLine];
         float top = fill.y + (fill.atTop ? 0 : fill.pendingSpacing) + before;
-        if (!fill.atTop && top + line.height > height + kFitTolerance)
+        if (!fill.atTop && top + line.height > fill.bodyLimit() + kFitTolerance)
             return true;
+        std::vector<std::size_t> notes = newFootnotes(line.start, line.end);
+        if (!notes.empty() && !fill.atTop) {
+            // Behind a note still unfinished, a new one cannot start here; nor can the line go without
+            // the first line of each of its notes.
+            if (!m_waitingNotes.empty())
+                return true;
+            float need = fill.noteLines.empty() ? kNoteSeparatorSpace : 0;
+            for (std::size_t note : notes)
+                need += firstNoteLineHeight(note, width, height);
+            if (top + line.height + need > fill.bodyLimit() + kFitTolerance)
+                return true;
+        }
         PlacedLine placed;
         placed.paragraph = paragraph;
         placed.line = std::uint32_t(m_flow.nextLine);
@@ -228,17 +481,25 @@ bool Paginator::placeParagraphLines(Fill& fill)
         placed.top = top;
         placed.height = line.height;
         placed.baseline = top + line.baseline;
+        placed.isNote = !m_isNoteBlock.empty() && m_isNoteBlock[m_order[m_flow.block]];
         fill.out.lines.push_back(placed);
         fill.y = top + line.height;
         fill.atTop = false;
         fill.pendingSpacing = 0;
         ++m_flow.nextLine;
+        if (!notes.empty()) {
+            queueFootnotes(notes);
+            placeWaitingNotes(fill, height - fill.y);
+        }
     }
     fill.pendingSpacing = piece.continuedAfter ? 0 : spacingAfter(paragraphStyle);
     m_flow.paragraphMeasured = false;
     m_flow.lines.clear();
+    bool breakAfter = m_structure.paragraphs[paragraph].pageBreakAfter;
+    if (m_flow.block < m_movedBreaks.size() && m_movedBreaks[m_flow.block])
+        breakAfter = m_movedBreaks[m_flow.block] == 2;
     ++m_flow.block;
-    if (m_structure.paragraphs[paragraph].pageBreakAfter) {
+    if (breakAfter) {
         m_flow.explicitBreak = true;
         return true;
     }
@@ -285,10 +546,24 @@ void Paginator::placeWindow(Fill& fill, const RowGroup& group, float windowStart
 
 bool Paginator::placeTableRows(Fill& fill)
 {
-    const float height = fill.size.height;
+    const float fullHeight = fill.size.height;
     Flow& flow = m_flow;
+    // The notes that rows placed here refer to: they go at this container's foot as far as they fit.
+    auto placeRowNotes = [&](std::size_t firstLine) {
+        if (!m_isNoteBlock.empty() && m_isNoteBlock[m_order[flow.block]]) {
+            for (std::size_t l = firstLine; l < fill.out.lines.size(); ++l)
+                fill.out.lines[l].isNote = true;
+        }
+        if (m_footnoteReferences.empty())
+            return;
+        for (std::size_t l = firstLine; l < fill.out.lines.size(); ++l) {
+            if (!fill.out.lines[l].isDecoration)
+                queueFootnotes(newFootnotes(fill.out.lines[l].start, fill.out.lines[l].end));
+        }
+        placeWaitingNotes(fill, fullHeight - fill.y);
+    };
     if (!flow.tableReady) {
-        flow.groups = layOutTable(m_structure.body[flow.block].index, fill.size.width, height);
+        flow.groups = layOutTable(flowBlock(flow.block).index, fill.size.width, fullHeight);
         flow.nextGroup = 0;
         flow.windowStart = 0;
         flow.placedItems.clear();
@@ -298,7 +573,7 @@ bool Paginator::placeTableRows(Fill& fill)
         while (flow.headerGroups < flow.groups.size() && flow.groups[flow.headerGroups].isHeader)
             flow.headerHeight += flow.groups[flow.headerGroups++].height;
         // Headers that would take half the page or more are not repeated: the rows need the room.
-        if (flow.headerGroups == flow.groups.size() || flow.headerHeight > height / 2) {
+        if (flow.headerGroups == flow.groups.size() || flow.headerHeight > fullHeight / 2) {
             flow.headerGroups = 0;
             flow.headerHeight = 0;
         }
@@ -315,6 +590,8 @@ bool Paginator::placeTableRows(Fill& fill)
     };
 
     while (flow.nextGroup < flow.groups.size()) {
+        const float height = fill.bodyLimit();
+        std::size_t linesBefore = fill.out.lines.size();
         const RowGroup& group = flow.groups[flow.nextGroup];
         if (flow.placedItems.size() != group.items.size())
             flow.placedItems.assign(group.items.size(), 0);
@@ -336,13 +613,14 @@ bool Paginator::placeTableRows(Fill& fill)
             fill.y = top + need;
             fill.atTop = false;
             fill.pendingSpacing = 0;
+            placeRowNotes(linesBefore);
             ++flow.nextGroup;
             flow.windowStart = 0;
             flow.placedItems.clear();
             continue;
         }
         float headerOnNext = flow.headerGroups && flow.nextGroup >= flow.headerGroups ? flow.headerHeight : 0;
-        if (!fill.atTop && need <= height - headerOnNext + kFitTolerance)
+        if (!fill.atTop && need <= fullHeight - headerOnNext + kFitTolerance)
             return true;
 
         // Split the group between lines: what ends above the cut stays here.
@@ -377,6 +655,7 @@ bool Paginator::placeTableRows(Fill& fill)
         fill.y = top + (windowEnd - flow.windowStart);
         fill.atTop = false;
         fill.pendingSpacing = 0;
+        placeRowNotes(linesBefore);
         float nextStart = group.height;
         for (std::size_t i = 0; i < group.items.size(); ++i) {
             flow.placedItems[i] |= assign[i];

@@ -3,6 +3,7 @@
 #include "kit/text/LayoutModel.h"
 #include "kit/text/ParagraphEngine.h"
 
+#include <deque>
 #include <functional>
 #include <unordered_map>
 
@@ -24,11 +25,21 @@ namespace kit {
 // - A table row (or the rows tied by a vertical merge) goes whole on the current container when it fits,
 //   else on the next one when it fits there, else it is split between lines. Header rows are repeated as
 //   decoration at the top of each container the table continues on.
+//
+// Notes, when the paginator places them (the document's own pages): the notes' paragraphs, which stand after
+// the body's, leave the flow. Endnotes flow after the body, or after the last block of the section holding
+// their reference. Footnotes go to a note area at the foot of the container whose line holds the reference:
+// - A line with references goes on the container only when it and the first line of each of its notes fit
+//   above the notes already there, with the separator; else it moves on to the next container with them.
+// - A note takes as many of its lines as fit; the rest continue at the foot of the next container (in at
+//   most half of it while body text remains), and no later note starts before it ends.
+// - A footnote whose reference is never placed (one inside another note, say) is placed after the body.
 class Paginator {
 public:
     using SizeProvider = std::function<Size(std::size_t container)>;
 
-    Paginator(const TextStorage&, ParagraphEngine&);
+    // placesNotes: the storage's notes go where its page setup says; else they stay where they stand.
+    Paginator(const TextStorage&, ParagraphEngine&, bool placesNotes = false);
 
     // Lays out containers until container `index` is done (or every byte has been placed; containers
     // after that are empty and report {Len, 0}).
@@ -66,6 +77,16 @@ private:
         bool complete = false;
     };
     struct Fill; // one container being filled
+    // A footnote on its way to the feet of containers: the paragraph being placed and its next line.
+    struct NoteFlow {
+        std::size_t note = 0;
+        std::size_t block = 0; // into m_noteBlocks[note]
+        bool measured = false;
+        std::vector<layout::LineBox> lines;
+        std::size_t nextLine = 0;
+        float pendingSpacing = 0;
+        bool started = false;
+    };
 
     void layOutNextContainer(Size);
     bool placeParagraphLines(Fill&);
@@ -81,6 +102,18 @@ private:
     float layOutCellContent(
         const layout::Cell&, float x, float y, float width, float maxObjectHeight, layout::RowGroup&);
     const ParagraphStyle& style(std::uint32_t paragraph) const;
+    const layout::Block& flowBlock(std::size_t position) const { return m_structure.body[m_order[position]]; }
+
+    void planNotes();
+    // The footnotes referenced in [start, end) that wait for no placement yet, in reference order.
+    std::vector<std::size_t> newFootnotes(std::size_t start, std::size_t end) const;
+    float firstNoteLineHeight(std::size_t note, float width, float maxObjectHeight);
+    // Starts the notes (marks them waiting) and places what fits of the waiting ones while the note area
+    // stays within maxAreaHeight.
+    void queueFootnotes(const std::vector<std::size_t>& notes);
+    void placeWaitingNotes(Fill&, float maxAreaHeight);
+    bool placeNoteLines(Fill&, NoteFlow&, float maxAreaHeight);
+    void finishNoteArea(Fill&);
 
     const TextStorage& m_storage;
     ParagraphEngine& m_engine;
@@ -90,6 +123,16 @@ private:
     std::vector<LineMetrics> m_metrics; // scratch
     std::unordered_map<std::uint32_t, std::vector<layout::LineBox>> m_lookahead; // measured ahead for keep-with-next
     Flow m_flow;
+    // The body's blocks in the order they flow: all of them, unless notes are placed.
+    std::vector<std::uint32_t> m_order;
+    std::vector<std::vector<std::uint32_t>> m_noteBlocks; // per note of the page setup, its blocks
+    std::vector<char> m_isNoteBlock; // per block of the body, once notes are planned
+    // Per flow position: 1 where a section's '\f' waits until its endnotes are placed, 2 where it then comes.
+    std::vector<char> m_movedBreaks;
+    std::vector<std::pair<std::size_t, std::size_t>> m_footnoteReferences; // (reference byte, note), ascending
+    std::vector<char> m_footnoteQueued; // per note
+    std::deque<NoteFlow> m_waitingNotes; // started or queued footnotes that have lines left to place
+    bool m_placesNotes = false;
     std::size_t m_endContainer = 0; // the container the last byte went on, once the flow is complete
 };
 

@@ -148,3 +148,53 @@ TEST(DocumentLayoutCommands, WordBinarySectionsPrintOnTheirOwnPaper)
     std::string info = run("info " + document.string() + " --layout document");
     EXPECT_NE(info.find("\"pageSizes\":[595.3,841.9,595.3,841.9,841.9,595.3]"), std::string::npos) << info;
 }
+
+TEST(DocumentLayoutCommands, FootnotesPrintAtTheFootOfTheirPage)
+{
+    // Letter pages, inch margins, a footer; sixty paragraphs, the third of them referring to a footnote, and
+    // an endnote referred to from the first.
+    testdocx::Parts parts;
+    testdocx::addStory(parts, "rIdFooter", "ftr", testdocx::paragraph("Footer band text"));
+    parts.footnotes = R"(<w:footnote w:id="1"><w:p><w:r><w:footnoteRef/></w:r><w:r><w:t xml:space="preserve"> Footnote words here.</w:t></w:r></w:p></w:footnote>)";
+    parts.endnotes = R"(<w:endnote w:id="1"><w:p><w:r><w:endnoteRef/></w:r><w:r><w:t xml:space="preserve"> Endnote words here.</w:t></w:r></w:p></w:endnote>)";
+    parts.body = "<w:p><w:r><w:t>Opening paragraph</w:t></w:r><w:r><w:endnoteReference w:id=\"1\"/></w:r></w:p>"
+        + testdocx::paragraph("Second paragraph.")
+        + "<w:p><w:r><w:t>Third paragraph refers</w:t></w:r><w:r><w:footnoteReference w:id=\"1\"/></w:r></w:p>";
+    for (int i = 0; i < 60; ++i)
+        parts.body += testdocx::paragraph("Filler paragraph number " + std::to_string(i) + ".");
+    parts.body += R"(<w:sectPr><w:footerReference w:type="default" r:id="rIdFooter"/><w:pgSz w:w="12240" w:h="15840"/>)"
+                  R"(<w:pgMar w:top="1440" w:right="1440" w:bottom="1440" w:left="1440" w:header="720" w:footer="720" w:gutter="0"/></w:sectPr>)";
+    auto bytes = testdocx::build(parts);
+    auto folder = testsupport::temporaryFolder("layout-notes");
+    auto document = folder / "notes.docx";
+    testsupport::writeFile(document, std::string(bytes.begin(), bytes.end()));
+
+    auto pdf = folder / "notes.pdf";
+    int status = -1;
+    run("print " + document.string() + " -o " + pdf.string() + " --layout document", &status);
+    ASSERT_EQ(status, 0);
+    std::size_t pages = pdfPageSizes(pdf).size();
+    ASSERT_GE(pages, 2u);
+    std::string first = pdfPageText(pdf, 1), last = pdfPageText(pdf, int(pages));
+    std::size_t body = first.find("Filler paragraph number"), note = first.find("Footnote words here.");
+    std::size_t footer = first.find("Footer band text");
+    ASSERT_NE(note, std::string::npos) << "on its reference's page: " << first;
+    EXPECT_LT(first.rfind("Filler paragraph number"), note) << "below the body";
+    EXPECT_LT(note, footer) << "above the footer";
+    EXPECT_NE(body, std::string::npos);
+    EXPECT_EQ(first.find("Endnote words"), std::string::npos);
+    EXPECT_NE(last.find("Endnote words here."), std::string::npos) << "the endnote ends the document: " << last;
+    for (std::size_t page = 2; page <= pages; ++page)
+        EXPECT_EQ(pdfPageText(pdf, int(page)).find("Footnote words"), std::string::npos) << "shown once, page " << page;
+    std::string found = run("find " + document.string() + " \"Footnote words\" --layout document -o " + (folder / "find.png").string());
+    EXPECT_NE(found.find("page 1 bytes"), std::string::npos) << "found where it is shown: " << found;
+
+    // On the printer's paper the notes still follow the body, and the text lists each once.
+    auto printer = folder / "printer.pdf";
+    run("print " + document.string() + " -o " + printer.string(), &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(pdfPageText(printer, 1).find("Footnote words"), std::string::npos);
+    std::string text = run("text " + document.string());
+    EXPECT_NE(text.find("Footnote words here."), std::string::npos);
+    EXPECT_EQ(text.find("Footnote words here."), text.rfind("Footnote words here."));
+}

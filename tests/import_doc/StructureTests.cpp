@@ -338,7 +338,18 @@ TEST(DocNotes, NotesFollowTheMainTextWithTheirMarks)
         put32(texts, 7);
         builder.tableEntries[c.isEndnote ? kPlcfendRef : kPlcffndRef] = references;
         builder.tableEntries[c.isEndnote ? kPlcfendTxt : kPlcffndTxt] = texts;
-        EXPECT_EQ(importBuilt(builder).text->string(), c.expected);
+        auto result = importBuilt(builder);
+        const std::string& text = result.text->string();
+        EXPECT_EQ(text, c.expected);
+        // The note knows its reference and its text, for a layout that puts it at the page's foot.
+        ASSERT_TRUE(result.text->pageSetup());
+        const auto& notes = result.text->pageSetup()->notes;
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_EQ(notes[0].kind, c.isEndnote ? kit::NoteKind::Endnote : kit::NoteKind::Footnote);
+        EXPECT_EQ(notes[0].reference, c.reference) << "the mark's byte: the text before it is ASCII";
+        EXPECT_EQ(notes[0].mark, c.isEndnote ? "i" : "1");
+        std::string shown = text.substr(notes[0].text.location, notes[0].text.length);
+        EXPECT_EQ(shown, c.isEndnote ? "i Note\n" : "1 Note\n");
     }
 }
 

@@ -186,6 +186,41 @@ TEST(DocxStructure, NotesAreGatheredAtTheEnd)
     EXPECT_EQ(attributesOf(*result.text, "1 Second").superscript, 1) << "so are the marks before the note texts";
 }
 
+TEST(DocxStructure, NotesKnowTheirReferencesTextsAndPlacement)
+{
+    testdocx::Parts parts;
+    parts.footnotes = R"(<w:footnote w:type="separator" w:id="-1"><w:p><w:r><w:separator/></w:r></w:p></w:footnote>)"
+                      R"(<w:footnote w:id="1"><w:p><w:r><w:footnoteRef/></w:r><w:r><w:t xml:space="preserve"> Foot.</w:t></w:r></w:p>)"
+                      R"(<w:p><w:r><w:t>Second paragraph.</w:t></w:r></w:p></w:footnote>)"
+                      R"(<w:footnote w:id="2"><w:p><w:r><w:t>Custom.</w:t></w:r></w:p></w:footnote>)"
+                      R"(<w:footnote w:id="3"><w:p/></w:footnote>)";
+    parts.endnotes = R"(<w:endnote w:id="1"><w:p><w:r><w:endnoteRef/></w:r><w:r><w:t xml:space="preserve"> End.</w:t></w:r></w:p></w:endnote>)";
+    parts.settings = R"(<w:endnotePr><w:pos w:val="sectEnd"/></w:endnotePr>)";
+    parts.body = "<w:p>" + run("One") + "<w:r><w:footnoteReference w:id=\"1\"/></w:r>" + run(" two")
+        + "<w:r><w:endnoteReference w:id=\"1\"/></w:r>" + run(" three")
+        + "<w:r><w:footnoteReference w:customMarkFollows=\"1\" w:id=\"2\"/><w:t>*</w:t></w:r>"
+        + "<w:r><w:footnoteReference w:id=\"1\"/></w:r></w:p>";
+    auto result = testdocx::import(parts);
+    ASSERT_TRUE(result.text && result.text->pageSetup());
+    const std::string& text = result.text->string();
+    EXPECT_EQ(text, "One1 twoi three*2\n1 Foot.\nSecond paragraph.\ni End.\nCustom.\n");
+    const auto& setup = *result.text->pageSetup();
+    EXPECT_EQ(setup.endnotePlacement, kit::EndnotePlacement::EndOfSection);
+    ASSERT_EQ(setup.notes.size(), 3u) << "a note without text has nothing to place";
+    auto textOf = [&](const kit::Note& note) { return text.substr(note.text.location, note.text.length); };
+    EXPECT_EQ(setup.notes[0].kind, kit::NoteKind::Footnote);
+    EXPECT_EQ(setup.notes[0].mark, "1");
+    EXPECT_EQ(text.substr(setup.notes[0].reference, 4), "1 tw") << "its first reference";
+    EXPECT_EQ(textOf(setup.notes[0]), "1 Foot.\nSecond paragraph.\n") << "every paragraph of the note";
+    EXPECT_EQ(setup.notes[1].kind, kit::NoteKind::Endnote);
+    EXPECT_EQ(setup.notes[1].mark, "i");
+    EXPECT_EQ(text.substr(setup.notes[1].reference, 2), "i ");
+    EXPECT_EQ(textOf(setup.notes[1]), "i End.\n");
+    EXPECT_EQ(setup.notes[2].mark, "") << "a custom mark is the run's own text";
+    EXPECT_EQ(text.substr(setup.notes[2].reference, 1), "*");
+    EXPECT_EQ(textOf(setup.notes[2]), "Custom.\n");
+}
+
 TEST(DocxStructure, TextBoxesFollowTheirParagraph)
 {
     std::string drawingBox = R"(<w:r><w:drawing><wp:anchor><wp:extent cx="1270000" cy="635000"/><wp:docPr id="1" name="Box"/><a:graphic><a:graphicData uri="http://schemas.microsoft.com/office/word/2010/wordprocessingShape"><wps:wsp><wps:txbx><w:txbxContent><w:p><w:r><w:t>In the box</w:t></w:r></w:p></w:txbxContent></wps:txbx></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>)";

@@ -209,6 +209,24 @@ TEST(OdtImporter, NotesAreGatheredAtTheEnd)
     EXPECT_EQ(attributesOf(*result.text, "1 more").superscript, 1);
 }
 
+TEST(OdtImporter, NotesKnowTheirCitationsAndClasses)
+{
+    auto result = testodt::importBody(R"(<text:p>Text<text:note text:note-class="footnote"><text:note-citation>1</text:note-citation>)"
+                                      R"(<text:note-body><text:p>Foot.</text:p><text:p>Two.</text:p></text:note-body></text:note> more<text:note text:note-class="endnote">)"
+                                      R"(<text:note-citation text:label="*">i</text:note-citation><text:note-body><text:p>End.</text:p></text:note-body></text:note></text:p>)");
+    ASSERT_TRUE(result.text && result.text->pageSetup());
+    const std::string& text = result.text->string();
+    const auto& notes = result.text->pageSetup()->notes;
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0].kind, kit::NoteKind::Footnote);
+    EXPECT_EQ(text.substr(notes[0].reference, 6), "1 more");
+    EXPECT_EQ(text.substr(notes[0].text.location, notes[0].text.length), "1 Foot.\nTwo.\n");
+    EXPECT_EQ(notes[1].kind, kit::NoteKind::Endnote);
+    EXPECT_EQ(notes[1].mark, "*") << "the label the document gives";
+    EXPECT_EQ(text.substr(notes[1].reference, 2), "*\n");
+    EXPECT_EQ(text.substr(notes[1].text.location, notes[1].text.length), "* End.\n");
+}
+
 TEST(OdtImporter, LinksSectionsAndIndexes)
 {
     auto result = testodt::importBody(R"(<text:table-of-content><text:table-of-content-source><text:index-title-template>Contents</text:index-title-template></text:table-of-content-source>)"
