@@ -117,6 +117,8 @@ void scrollWithHighlightsAndThumbnails(benchmark::State& state)
 
         kit::ClipView& clip = *pageView.enclosingScrollView()->contentView();
         std::size_t thumbnailsBefore = reader.sidebar().thumbnailsDrawn();
+        const hosts::BackingStore& store = document.hostWindow().view().backingStore();
+        unsigned long long drawnBefore = store.drawnPixels();
         std::vector<double> frames, processorTimes;
         for (auto _ : state) {
             frames.clear();
@@ -149,6 +151,8 @@ void scrollWithHighlightsAndThumbnails(benchmark::State& state)
         state.counters["median_cpu_ms"] = percentile(processorTimes, 50);
         state.counters["p99_cpu_ms"] = percentile(processorTimes, 99);
         state.counters["frames"] = double(frames.size());
+        // Device pixels of the pages drawn per frame: a scroll draws only what comes into sight.
+        state.counters["drawn_px"] = frames.empty() ? 0 : double(store.drawnPixels() - drawnBefore) / double(frames.size() * state.iterations());
         state.counters["matches"] = double(matches);
         state.counters["thumbnails"] = double(reader.sidebar().thumbnailsDrawn() - thumbnailsBefore);
         state.counters["pages"] = pageView.numberOfPages();

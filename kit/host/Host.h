@@ -59,6 +59,10 @@ public:
     virtual void hideWindow(Window&) = 0;
     // A piece of the window (base coordinates) needs repainting; hosts repaint from the run loop.
     virtual void windowNeedsDisplay(Window&, Rect) { }
+    // The pixels of rect (base coordinates) are to move by delta, as a scrolled view's do. A host that keeps
+    // the window's pixels and can move them does so and answers true; the window then damages only what
+    // comes into sight. False (the default) leaves the pixels alone.
+    virtual bool windowScrollRect(Window&, Rect, Size) { return false; }
 
     // Runs the alert modally and returns the index of the button chosen (0 = first).
     virtual int runModalAlert(const Alert& alert) = 0;

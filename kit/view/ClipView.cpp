@@ -3,10 +3,22 @@
 #include "kit/view/NibAttributeTable.h"
 #include "kit/view/RedrawingSetter.h"
 #include "kit/view/ScrollView.h"
+#include "kit/view/Window.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace kit {
+
+namespace {
+
+bool covers(const Rect& outer, const Rect& inner)
+{
+    return outer.minX() <= inner.minX() && outer.minY() <= inner.minY() && outer.maxX() >= inner.maxX()
+        && outer.maxY() >= inner.maxY();
+}
+
+} // namespace
 
 void ClipView::setDocumentView(std::unique_ptr<View> view)
 {
@@ -109,6 +121,56 @@ void ClipView::reflectInScrollView()
 {
     if (auto* scrollView = dynamic_cast<ScrollView*>(superview()); scrollView && scrollView->contentView() == this)
         scrollView->reflectScrolledClipView(*this);
+}
+
+void ClipView::setBoundsOrigin(Point origin)
+{
+    Point old = bounds().origin;
+    if (origin == old)
+        return;
+    View::setBoundsOriginWithoutDisplay(origin);
+    if (!movePixelsForScroll(old))
+        setNeedsDisplay(true);
+}
+
+bool ClipView::movePixelsForScroll(Point oldOrigin)
+{
+    Window* shown = window();
+    if (!shown || isHiddenOrHasHiddenAncestor())
+        return false;
+    // Moved pixels must be this view's: what it shows covers whatever lies behind it.
+    View* document = documentView();
+    bool covered = isOpaque()
+        || (document && document->isOpaque() && !document->isHidden() && covers(document->frame(), bounds()));
+    if (!covered)
+        return false;
+    Rect visible = visibleRect();
+    if (visible.isEmpty())
+        return false;
+    // Views drawn over this one (a control in a corner) have their pixels moved along: they are drawn again
+    // where they are and where their pixels went.
+    std::vector<Rect> above;
+    for (const View* view = this; view->superview(); view = view->superview()) {
+        bool later = false;
+        for (const auto& sibling : view->superview()->subviews()) {
+            if (sibling.get() == view)
+                later = true;
+            else if (later && !sibling->isHidden() && sibling->frame().intersects(view->frame()))
+                above.push_back(view->superview()->convertRect(sibling->frame(), nullptr));
+        }
+    }
+    // The document's point that was at the corner of the bounds is now drawn delta (base units) from there.
+    Point corner = convertPoint(bounds().origin, nullptr);
+    Point moved = convertPoint(oldOrigin, nullptr);
+    Size delta { moved.x - corner.x, moved.y - corner.y };
+    Rect area = convertRect(visible, nullptr);
+    if (!shown->scrollRect(area, delta))
+        return false;
+    for (const Rect& over : above) {
+        shown->setNeedsDisplayInRect(intersection(over, area));
+        shown->setNeedsDisplayInRect(intersection(over.offsetBy(delta.width, delta.height), area));
+    }
+    return true;
 }
 
 void ClipView::setBackgroundColor(Color color)

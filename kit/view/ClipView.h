@@ -45,6 +45,9 @@ public:
     bool drawsBackground() const { return m_drawsBackground; }
     void setDrawsBackground(bool draws);
 
+    // Scrolling moves the pixels in sight where the window's host can, and draws only what comes into sight
+    // (and views lying over this one); else everything in sight is drawn again.
+    void setBoundsOrigin(Point origin) override;
     // A resized clip view re-constrains its scroll origin.
     void setFrame(Rect frame) override;
     void setFrameOrigin(Point origin) override;
@@ -63,6 +66,7 @@ protected:
     void didAddSubview(View& subview) override;
 
 private:
+    bool movePixelsForScroll(Point oldOrigin);
     void reflectInScrollView();
 
     Color m_backgroundColor = Color::white(1);

@@ -209,6 +209,14 @@ void View::setBoundsOrigin(Point origin)
     boundsDidChange();
 }
 
+void View::setBoundsOriginWithoutDisplay(Point origin)
+{
+    if (origin == m_bounds.origin)
+        return;
+    m_bounds.origin = origin;
+    boundsDidChange(false);
+}
+
 void View::setBoundsSize(Size size)
 {
     if (!isPositiveFinite(size.width) || !isPositiveFinite(size.height) || size == m_bounds.size)
@@ -233,9 +241,10 @@ void View::scaleUnitSquareToSize(Size size)
     boundsDidChange();
 }
 
-void View::boundsDidChange()
+void View::boundsDidChange(bool redraw)
 {
-    setNeedsDisplay(true);
+    if (redraw)
+        setNeedsDisplay(true);
     if (m_postsBoundsChanged)
         NotificationCenter::defaultCenter().postNotification(ViewBoundsDidChangeNotification, this);
     else

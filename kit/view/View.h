@@ -156,6 +156,9 @@ public:
     bool setNibAttribute(std::string_view name, std::string_view value) override;
 
 protected:
+    // Moves the bounds as setBoundsOrigin does, notifications included, but damages nothing: the caller
+    // says what needs drawing.
+    void setBoundsOriginWithoutDisplay(Point origin);
     // Told after a subview's frame, or its bounds on their own, changed (clip views follow their document).
     virtual void subviewFrameDidChange(View&) { }
     virtual void subviewBoundsDidChange(View&) { }
@@ -179,7 +182,7 @@ private:
     Mapping mappingToBase() const;
 
     void applyFrame(Rect frame);
-    void boundsDidChange();
+    void boundsDidChange(bool redraw = true);
     void frameDidChange(Rect oldFrame);
     void damageFrameInSuperview(Rect frame);
     std::unique_ptr<View> releaseFromOwner(Window* destination);

@@ -9,6 +9,16 @@
 
 namespace kit {
 
+namespace {
+
+bool covers(const Rect& outer, const Rect& inner)
+{
+    return outer.minX() <= inner.minX() && outer.minY() <= inner.minY() && outer.maxX() >= inner.maxX()
+        && outer.maxY() >= inner.maxY();
+}
+
+} // namespace
+
 Window::Window(Size contentSize)
     : m_contentSize(contentSize)
 {
@@ -46,6 +56,9 @@ void Window::setContentSize(Size size)
     m_contentSize = size;
     if (m_contentView)
         m_contentView->setFrameSize(size);
+    // Everything is drawn again at the new size; damage beyond it could never be drawn, nor cleared.
+    m_dirtyRects.clear();
+    m_dirtyRect = {};
     setNeedsDisplayInRect({ {}, m_contentSize });
 }
 
@@ -163,9 +176,11 @@ void Window::displayRect(Rect baseRect, cairo_t* context)
         m_contentView->drawTree(context, m.invert(area));
     }
     cairo_restore(context);
-    if (area.minX() <= m_dirtyRect.minX() && area.minY() <= m_dirtyRect.minY() && area.maxX() >= m_dirtyRect.maxX()
-        && area.maxY() >= m_dirtyRect.maxY())
-        m_dirtyRect = {};
+    // Only damage the area covers entirely is drawn: the rest still waits.
+    std::erase_if(m_dirtyRects, [&](const Rect& dirty) { return covers(area, dirty); });
+    m_dirtyRect = {};
+    for (const Rect& dirty : m_dirtyRects)
+        m_dirtyRect = unionRect(m_dirtyRect, dirty);
 }
 
 void Window::setNeedsDisplayInRect(Rect baseRect)
@@ -174,8 +189,56 @@ void Window::setNeedsDisplayInRect(Rect baseRect)
     if (rect.isEmpty())
         return;
     m_dirtyRect = unionRect(m_dirtyRect, rect);
+    addDirtyRect(rect);
     if (m_host)
         m_host->windowNeedsDisplay(*this, rect);
+}
+
+void Window::addDirtyRect(Rect rect)
+{
+    // A piece that meets others takes them in; past a handful of pieces the damage becomes one rectangle.
+    constexpr std::size_t kMaximumDirtyRects = 8;
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (auto it = m_dirtyRects.begin(); it != m_dirtyRects.end(); ++it) {
+            if (it->intersects(rect) || covers(*it, rect)) {
+                rect = unionRect(rect, *it);
+                m_dirtyRects.erase(it);
+                merged = true;
+                break;
+            }
+        }
+    }
+    m_dirtyRects.push_back(rect);
+    if (m_dirtyRects.size() > kMaximumDirtyRects)
+        m_dirtyRects.assign(1, m_dirtyRect);
+}
+
+bool Window::scrollRect(Rect baseRect, Size delta)
+{
+    Rect area = intersection(baseRect, { {}, m_contentSize });
+    Rect kept = intersection(area.offsetBy(delta.width, delta.height), area);
+    if (kept.isEmpty() || !m_host || !m_host->windowScrollRect(*this, area, delta))
+        return false;
+    // Damage not yet drawn went with the pixels it spoils.
+    std::vector<Rect> moved;
+    for (const Rect& dirty : m_dirtyRects) {
+        Rect there = intersection(intersection(dirty, area).offsetBy(delta.width, delta.height), area);
+        if (!there.isEmpty())
+            moved.push_back(there);
+    }
+    for (const Rect& there : moved)
+        setNeedsDisplayInRect(there);
+    // What came into sight: the strips of the area the moved pixels left.
+    if (kept.minY() > area.minY())
+        setNeedsDisplayInRect({ area.minX(), area.minY(), area.width(), kept.minY() - area.minY() });
+    if (kept.maxY() < area.maxY())
+        setNeedsDisplayInRect({ area.minX(), kept.maxY(), area.width(), area.maxY() - kept.maxY() });
+    if (kept.minX() > area.minX())
+        setNeedsDisplayInRect({ area.minX(), kept.minY(), kept.minX() - area.minX(), kept.height() });
+    if (kept.maxX() < area.maxX())
+        setNeedsDisplayInRect({ kept.maxX(), kept.minY(), area.maxX() - kept.maxX(), kept.height() });
+    return true;
 }
 
 Rect Window::deviceRectFromBase(Rect baseRect) const

@@ -7,6 +7,7 @@
 #include <cairo.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kit {
 
@@ -65,7 +66,14 @@ public:
     // Damage, in base coordinates; each new piece is passed to the host at once.
     void setNeedsDisplayInRect(Rect baseRect);
     bool needsDisplay() const { return !m_dirtyRect.isEmpty(); }
+    // All the damage in one rectangle, and the few rectangles it is kept in (far-apart pieces, such as a
+    // strip that scrolled into sight and a scroller, are not drawn as the one rectangle around both).
     Rect dirtyRect() const { return m_dirtyRect; }
+    const std::vector<Rect>& dirtyRects() const { return m_dirtyRects; }
+    // Moves the pixels in baseRect by delta (base coordinates) where the host can, as a scroll does, and
+    // damages what came into sight and wherever damage not yet drawn was moved to. False when the host
+    // cannot: then nothing changed and the caller damages the rectangle itself.
+    bool scrollRect(Rect baseRect, Size delta);
     // A rectangle of the base system in device space (y down), for hosts that repaint damage.
     Rect deviceRectFromBase(Rect baseRect) const;
 
@@ -92,6 +100,7 @@ private:
     friend class View;
     // A view of this window is leaving it or being destroyed: it can no longer be the first responder.
     void viewWillLeave(View& view);
+    void addDirtyRect(Rect rect);
 
     std::unique_ptr<View> m_contentView;
     Size m_contentSize;
@@ -101,7 +110,8 @@ private:
     Responder* m_firstResponder = this;
     WeakPtr<View> m_mouseView;
     WindowController* m_windowController = nullptr;
-    Rect m_dirtyRect;
+    Rect m_dirtyRect; // the union of m_dirtyRects
+    std::vector<Rect> m_dirtyRects;
     bool m_visible = false;
     Host* m_host = nullptr;
     void* m_hostHandle = nullptr;

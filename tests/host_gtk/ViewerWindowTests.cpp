@@ -10,6 +10,7 @@
 #include "preferences/LectorinPreferences.h"
 
 #include <cmath>
+#include <functional>
 
 using namespace gtktest;
 
@@ -321,6 +322,74 @@ TEST_F(ViewerTest, OnlyTheDamagedTilesAreHandedToTheCompositor)
     unsigned long long uploaded = view().uploadedPixels() - before;
     EXPECT_GT(uploaded, 0u) << "the damage was drawn and handed over";
     EXPECT_LE(uploaded, std::uint64_t(hosts::BackingStore::kTileSize * hosts::BackingStore::kTileSize)) << "one tile, not the window";
+}
+
+// A scroll moves the pixels already drawn and draws only the strip that came into sight, with every match
+// of a find highlighted; the frame is then the very pixels a drawing of the whole window makes, even where
+// damage was waiting when the view scrolled.
+TEST_F(ViewerTest, AScrollMovesThePixelsAndTheFrameMatchesAFreshDrawing)
+{
+    open({ m_server->url("/long.rtf") });
+    const std::string& text = pageView().textStorage()->string();
+    std::vector<kit::Range> matches;
+    for (std::size_t at = text.find("dolor"); at != std::string::npos; at = text.find("dolor", at + 5))
+        matches.push_back({ at, 5 });
+    ASSERT_GT(matches.size(), 50u);
+    pageView().setFindHighlights(matches);
+    ASSERT_TRUE(settle());
+
+    kit::Window& window = document().window();
+    const hosts::BackingStore& store = view().backingStore();
+    // The whole window drawn anew, at the store's scale.
+    auto differingPixels = [&](const std::function<std::uint32_t(int, int)>& pixel) {
+        kit::CPtr<cairo_surface_t, cairo_surface_destroy> fresh(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, store.pixelWidth(), store.pixelHeight()));
+        cairo_surface_set_device_scale(fresh.get(), store.scale(), store.scale());
+        cairo_t* cr = cairo_create(fresh.get());
+        window.display(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(fresh.get());
+        const unsigned char* data = cairo_image_surface_get_data(fresh.get());
+        int stride = cairo_image_surface_get_stride(fresh.get());
+        int differing = 0;
+        for (int y = 0; y < store.pixelHeight(); ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
+            for (int x = 0; x < store.pixelWidth(); ++x)
+                differing += row[x] != pixel(x, y);
+        }
+        return differing;
+    };
+    kit::ClipView& clip = clipView();
+    const struct {
+        float distance; // points down the document
+        bool damageWaiting;
+        const char* why;
+    } cases[] = {
+        { 100, false, "down" },
+        { 37, false, "a few lines" },
+        { -250, false, "back up" },
+        { 1, false, "one point" },
+        { 120, true, "a match became the current one just before" },
+    };
+    double windowPixels = double(store.pixelWidth()) * store.pixelHeight();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        if (c.damageWaiting) {
+            std::size_t middle = matches.size() / 2;
+            pageView().layoutManager()->setSelectedRange(matches[middle]);
+            pageView().setNeedsDisplay(true);
+        }
+        unsigned long long drawnBefore = store.drawnPixels();
+        clip.scrollToPoint({ clip.bounds().x(), clip.bounds().y() + c.distance });
+        ASSERT_TRUE(settle());
+        double drawn = double(store.drawnPixels() - drawnBefore);
+        if (!c.damageWaiting) {
+            EXPECT_LT(drawn, windowPixels / 2) << "only what came into sight was drawn";
+        }
+        EXPECT_EQ(differingPixels([&](int x, int y) { return store.pixelAt(x, y); }), 0) << "the store";
+        Frame frame = renderWidget(view().widget());
+        ASSERT_EQ(frame.width * store.scale(), store.pixelWidth());
+        EXPECT_EQ(differingPixels([&](int x, int y) { return frame.at(x, y); }), 0) << "the frame the renderer draws";
+    }
 }
 
 TEST_F(ViewerTest, TheMainDisplayUnderXvfbHasNoPhysicalSize)

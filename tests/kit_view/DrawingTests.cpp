@@ -131,3 +131,116 @@ TEST(Drawing, DamageIsTrackedInBaseCoordinatesAndDrawingSkipsWhatItMisses)
     cairo_destroy(context);
     cairo_surface_destroy(surface);
 }
+
+namespace {
+
+// A host that keeps the window's pixels and moves them when asked, as the GTK host does; it records what
+// it was asked.
+class MovingHost : public HeadlessHost {
+public:
+    bool windowScrollRect(Window&, Rect rect, Size delta) override
+    {
+        moves.push_back({ rect, delta });
+        return movesPixels;
+    }
+    struct Move {
+        Rect rect;
+        Size delta;
+    };
+    std::vector<Move> moves;
+    bool movesPixels = true;
+};
+
+} // namespace
+
+// A scrolled clip view asks the host to move what is in sight and damages only the strip that came into
+// sight, plus the places that damage not yet drawn was carried to; far-apart damage stays apart.
+TEST(Drawing, AScrollMovesThePixelsAndDamagesWhatCameIntoSight)
+{
+    MovingHost host;
+    host.setEchoesToStandardError(false);
+    Host::setCurrent(&host);
+    {
+        Window window({ 300, 200 });
+        auto& scroll = window.contentView()->add<ScrollView>(Rect { 0, 0, 280, 200 });
+        auto& marker = window.contentView()->add<ColorView>(Rect { 285, 0, 15, 200 }, 0, 0, 1);
+        auto document = std::make_unique<ColorView>(Rect { 0, 0, 280, 2000 }, 1, 1, 1, true);
+        ColorView& page = *document;
+        scroll.setDocumentView(std::move(document));
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 300, 200);
+        cairo_t* context = cairo_create(surface);
+        window.display(context);
+        ClipView& clip = *scroll.contentView();
+        Rect inSight = clip.convertRect(clip.visibleRect(), nullptr);
+
+        clip.scrollToPoint({ 0, 50 });
+        ASSERT_EQ(host.moves.size(), 1u);
+        EXPECT_EQ(host.moves[0].rect, inSight);
+        EXPECT_EQ(host.moves[0].delta, (Size { 0, 50 })) << "the pixels go up 50 points (the base is y up)";
+        ASSERT_EQ(window.dirtyRects().size(), 1u);
+        EXPECT_EQ(window.dirtyRects()[0], (Rect { inSight.minX(), inSight.minY(), inSight.width(), 50 }))
+            << "the strip at the bottom came into sight";
+
+        marker.setNeedsDisplay(true);
+        EXPECT_EQ(window.dirtyRects().size(), 2u) << "a piece far from the strip is kept apart";
+        EXPECT_EQ(window.dirtyRect(), (Rect { inSight.minX(), 0, 300 - inSight.minX(), 200 })) << "their union";
+        window.displayRect(window.dirtyRects()[1], context);
+        EXPECT_EQ(window.dirtyRects().size(), 1u) << "drawing one piece leaves the other";
+        window.display(context);
+
+        // Damage waiting inside the clip view moves with the pixels it spoils.
+        page.setNeedsDisplayInRect({ 10, 60, 20, 10 }); // 10 points below the top of what is in sight
+        clip.scrollToPoint({ 0, 40 });
+        EXPECT_EQ(host.moves.back().delta, (Size { 0, -10 }));
+        Rect spoiled = page.convertRect(Rect { 10, 60, 20, 10 }, nullptr); // where the spoiled pixels are now
+        bool carried = false;
+        for (const Rect& dirty : window.dirtyRects())
+            carried = carried || intersection(dirty, spoiled) == spoiled;
+        EXPECT_TRUE(carried) << "the damage went where its pixels went";
+        window.display(context);
+
+        // A host that keeps no pixels: everything in sight is drawn again.
+        host.movesPixels = false;
+        clip.scrollToPoint({ 0, 400 });
+        EXPECT_EQ(window.dirtyRect(), inSight);
+
+        // A view lying over the clip view has its pixels moved along: it is drawn again where it is and
+        // where they went.
+        host.movesPixels = true;
+        auto& over = scroll.add<ColorView>(Rect { 20, 20, 30, 30 }, 1, 0, 0);
+        window.display(context);
+        clip.scrollToPoint({ 0, 300 });
+        Rect overInBase = scroll.convertRect(over.frame(), nullptr);
+        auto isDamaged = [&](Rect rect) {
+            for (const Rect& dirty : window.dirtyRects()) {
+                if (intersection(dirty, rect) == rect)
+                    return true;
+            }
+            return false;
+        };
+        EXPECT_TRUE(isDamaged(overInBase)) << "where it is";
+        EXPECT_TRUE(isDamaged(intersection(overInBase.offsetBy(0, 100), inSight))) << "where its pixels went";
+        EXPECT_FALSE(isDamaged(inSight)) << "not everything";
+        cairo_destroy(context);
+        cairo_surface_destroy(surface);
+    }
+    Host::setCurrent(nullptr);
+}
+
+// Damage made before the window shrank lay partly beyond it: drawing the whole smaller window clears it,
+// rather than leaving the window to be drawn whole at every frame from then on.
+TEST(Drawing, AWindowThatShrankForgetsDamageBeyondIt)
+{
+    Window window({ 300, 200 });
+    window.contentView()->add<ColorView>(Rect { 0, 0, 300, 200 }, 1, 1, 1);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 300, 200);
+    cairo_t* context = cairo_create(surface);
+    window.display(context);
+    window.setNeedsDisplayInRect({ 250, 150, 50, 50 });
+    window.setContentSize({ 200, 150 });
+    EXPECT_EQ(window.dirtyRect(), (Rect { 0, 0, 200, 150 }));
+    window.displayRect({ 0, 0, 200, 150 }, context);
+    EXPECT_FALSE(window.needsDisplay());
+    cairo_destroy(context);
+    cairo_surface_destroy(surface);
+}

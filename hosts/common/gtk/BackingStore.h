@@ -43,8 +43,13 @@ public:
     // old pixels away and damages the whole window. False when the size is empty or the surface cannot be
     // made (then nothing is drawn).
     bool configure(kit::Window& window, int width, int height, int scale);
-    // Draws the window's damage, widened to whole device pixels, and clears it. Returns the pixels drawn.
+    // Draws the window's damage, widened to whole device pixels, and clears it. Returns the rectangle around
+    // the pixels drawn.
     PixelRect update(kit::Window& window);
+    // Moves the pixels of area (device pixels) by dx, dy, as a scroll does; pixels moved out of the area are
+    // dropped, and the part of it they left keeps what it had until it is drawn. False (nothing moved) when
+    // the area is not inside the surface.
+    bool scroll(PixelRect area, int dx, int dy);
     // Told after each drawing with the surface and the device pixels just drawn, which it may change (a way
     // of showing the pixels, such as night reading: the views never know). Configure the filter before the
     // pixels it should see are drawn; changing it leaves the pixels drawn so far as they are.
@@ -64,17 +69,21 @@ public:
     PixelRect tileRect(int index) const;
     bool isTileStale(int index) const { return m_staleTiles[std::size_t(index)]; }
     void markTileFresh(int index) { m_staleTiles[std::size_t(index)] = false; }
+    // Device pixels drawn in all since the store was made, for tests and benchmarks.
+    unsigned long long drawnPixels() const { return m_drawnPixels; }
     // One 0xAARRGGBB pixel (premultiplied), for tests.
     std::uint32_t pixelAt(int x, int y) const;
 
 private:
     void release();
+    void markStale(PixelRect changed);
 
     cairo_surface_t* m_surface = nullptr;
     int m_width = 0;
     int m_height = 0;
     int m_scale = 1;
     std::vector<bool> m_staleTiles;
+    unsigned long long m_drawnPixels = 0;
     PixelFilter m_filter;
 };
 

@@ -113,6 +113,12 @@ void GtkHost::windowNeedsDisplay(kit::Window& window, kit::Rect)
         shown->view().windowNeedsDisplay();
 }
 
+bool GtkHost::windowScrollRect(kit::Window& window, kit::Rect rect, kit::Size delta)
+{
+    HostWindow* shown = hostWindow(window);
+    return shown && shown->view().scrollWindowRect(rect, delta);
+}
+
 int GtkHost::runModalAlert(const kit::Alert& alert)
 {
     return runModalAlertDialog(activeWindow(), alert);

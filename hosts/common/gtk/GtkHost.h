@@ -39,6 +39,7 @@ public:
     void showWindow(kit::Window& window) override;
     void hideWindow(kit::Window& window) override;
     void windowNeedsDisplay(kit::Window& window, kit::Rect rect) override;
+    bool windowScrollRect(kit::Window& window, kit::Rect rect, kit::Size delta) override;
     int runModalAlert(const kit::Alert& alert) override;
     void beginSavePanel(kit::Window* window, const kit::SavePanelOptions& options,
         std::function<void(int returnCode, std::string path)> done) override;

@@ -160,6 +160,30 @@ void KitViewWidget::windowNeedsDisplay()
         gtk_widget_queue_draw(m_widget);
 }
 
+bool KitViewWidget::scrollWindowRect(kit::Rect baseRect, kit::Size delta)
+{
+    // A store about to be made anew (another size or scale) is drawn whole anyway.
+    if (!m_window || m_inSnapshot || !m_store.surface() || m_store.width() != gtk_widget_get_width(m_widget)
+        || m_store.height() != gtk_widget_get_height(m_widget) || m_store.scale() != gtk_widget_get_scale_factor(m_widget))
+        return false;
+    int scale = m_store.scale();
+    kit::Rect device = m_window->deviceRectFromBase(baseRect);
+    bool whole = true;
+    auto pixels = [&](float points) {
+        double exact = double(points) * scale;
+        double rounded = std::round(exact);
+        whole = whole && std::abs(exact - rounded) < 1e-3;
+        return int(rounded);
+    };
+    PixelRect area { pixels(device.minX()), pixels(device.minY()), pixels(device.width()), pixels(device.height()) };
+    int dx = pixels(delta.width), dy = pixels(-delta.height); // the base is y up, the store y down
+    // Pixels moved by a fraction of one would be resampled: not the pixels a fresh drawing makes.
+    if (!whole || !m_store.scroll(area, dx, dy))
+        return false;
+    windowNeedsDisplay();
+    return true;
+}
+
 void KitViewWidget::setPixelFilter(BackingStore::PixelFilter filter)
 {
     m_store.setPixelFilter(std::move(filter));

@@ -38,6 +38,9 @@ public:
     void setAllocationHandler(std::function<void(int width, int height)> handler) { m_allocated = std::move(handler); }
     // The window has damage: a frame is asked for, which draws it.
     void windowNeedsDisplay();
+    // Moves the pixels of the window's baseRect by delta (base coordinates) in the backing store; false
+    // when they do not lie on whole device pixels or there are no pixels yet.
+    bool scrollWindowRect(kit::Rect baseRect, kit::Size delta);
 
     // Converts a point of the widget (logical pixels, y down) into the window's base coordinates (y up).
     kit::Point basePointFromWidget(double x, double y) const;
