@@ -334,7 +334,7 @@ void NRVLectorinMultiPageView::applyZoomStep()
         return;
     }
     float percent = m_displayResolutionFactor * (kZoomFactors[m_zoomStep] * 100.0f);
-    ScaleUtilities::setScalePercent(*this, percent);
+    pageview::ScaleUtilities::setScalePercent(*this, percent);
 }
 
 void NRVLectorinMultiPageView::zoomIn()
@@ -408,7 +408,7 @@ void NRVLectorinMultiPageView::clipViewDidResize()
 float NRVLectorinMultiPageView::zoomPercent() const
 {
     float factor = m_displayResolutionFactor > 0 ? m_displayResolutionFactor : 1.0f;
-    return ScaleUtilities::scalePercent(*this) / factor;
+    return pageview::ScaleUtilities::scalePercent(*this) / factor;
 }
 
 void NRVLectorinMultiPageView::applyZoomFit()
@@ -429,7 +429,7 @@ void NRVLectorinMultiPageView::applyZoomFit()
         float scale = visible.width / paper.width;
         if (m_zoomFit == ZoomFit::Page)
             scale = std::min(scale, visible.height / (paper.height + 2 * s));
-        ScaleUtilities::setScalePercent(*this, scale * 100.0f);
+        pageview::ScaleUtilities::setScalePercent(*this, scale * 100.0f);
         updateFrame();
         if (clip->convertSize(clip->bounds().size, nullptr) == visible)
             break;

@@ -2,7 +2,7 @@
 
 #include "pageview/ZoomFactors.h"
 
-namespace ScaleUtilities {
+namespace pageview::ScaleUtilities {
 
 void resetScaling(kit::View& view)
 {
@@ -34,4 +34,4 @@ void setScalePercent(kit::View& view, float percent)
     view.setNeedsDisplay(true);
 }
 
-} // namespace ScaleUtilities
+} // namespace pageview::ScaleUtilities

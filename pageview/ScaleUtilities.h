@@ -3,7 +3,7 @@
 #include "kit/view/View.h"
 
 // Scaling operations every view has: an absolute scale relative to the window's base coordinate system.
-namespace ScaleUtilities {
+namespace pageview::ScaleUtilities {
 
 // Makes one view unit one window unit.
 void resetScaling(kit::View& view);
@@ -16,4 +16,4 @@ float scalePercent(const kit::View& view);
 // Scales both axes to percent and marks the view for display.
 void setScalePercent(kit::View& view, float percent);
 
-} // namespace ScaleUtilities
+} // namespace pageview::ScaleUtilities

@@ -10,6 +10,7 @@
 #include "kit/view/ProgressIndicator.h"
 #include "kit/view/ScrollView.h"
 #include "kit/view/Window.h"
+#include "kit/view/Outlet.h"
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "plugin/DocumentProblem.h"
 #include "plugin/PluginClasses.h"
@@ -67,26 +68,14 @@ void NRVLectorin::webPlugInInitialize()
 
 bool NRVLectorin::setOutlet(std::string_view name, kit::Object* object)
 {
-    if (name == "viewPanel") {
-        auto* view = dynamic_cast<kit::View*>(object);
-        m_viewPanel = view;
-        return view || !object;
-    }
-    if (name == "pageView") {
-        auto* view = dynamic_cast<NRVLectorinMultiPageView*>(object);
-        m_pageView = view;
-        return view || !object;
-    }
-    if (name == "progressIndicator") {
-        auto* view = dynamic_cast<kit::ProgressIndicator*>(object);
-        m_progressIndicator = view;
-        return view || !object;
-    }
-    if (name == "errorDisplay") {
-        auto* view = dynamic_cast<kit::View*>(object);
-        m_errorDisplay = view;
-        return view || !object;
-    }
+    if (name == "viewPanel")
+        return kit::connectOutlet(m_viewPanel, object);
+    if (name == "pageView")
+        return kit::connectOutlet(m_pageView, object);
+    if (name == "progressIndicator")
+        return kit::connectOutlet(m_progressIndicator, object);
+    if (name == "errorDisplay")
+        return kit::connectOutlet(m_errorDisplay, object);
     return kit::View::setOutlet(name, object);
 }
 

@@ -170,7 +170,7 @@ void presentVersionCheck(const VersionCheckAnswer& answer)
         return;
     }
     // Without an installed version the check cannot call anything newer: the same version.
-    bool newer = answer.installed && compareVersions(*answer.installed, *latest) < 0;
+    bool newer = answer.installed && plugin::compareVersions(*answer.installed, *latest) < 0;
     if (newer)
         showNewVersionAlert(answer.bundleName, *latest);
     else if (!answer.quiet)

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace plugin {
+
 namespace {
 
 bool isDigit(char c)
@@ -51,3 +53,5 @@ int compareVersions(std::string_view a, std::string_view b)
         return -1;
     return 0;
 }
+
+} // namespace plugin

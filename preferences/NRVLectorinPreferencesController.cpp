@@ -5,6 +5,7 @@
 #include "kit/view/ActionTable.h"
 #include "kit/view/Button.h"
 #include "kit/view/ColorWell.h"
+#include "kit/view/Outlet.h"
 #include "plugin/NRVLectorin.h"
 #include "preferences/LectorinPreferences.h"
 
@@ -21,16 +22,10 @@ NRVLectorinPreferencesController::NRVLectorinPreferencesController()
 
 bool NRVLectorinPreferencesController::setOutlet(std::string_view name, kit::Object* object)
 {
-    if (name == "backgroundColorWell") {
-        auto* well = dynamic_cast<kit::ColorWell*>(object);
-        m_backgroundColorWell = well;
-        return well || !object;
-    }
-    if (name == "autoUpdateButton") {
-        auto* button = dynamic_cast<kit::Button*>(object);
-        m_autoUpdateButton = button;
-        return button || !object;
-    }
+    if (name == "backgroundColorWell")
+        return kit::connectOutlet(m_backgroundColorWell, object);
+    if (name == "autoUpdateButton")
+        return kit::connectOutlet(m_autoUpdateButton, object);
     return kit::WindowController::setOutlet(name, object);
 }
 

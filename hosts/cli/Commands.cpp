@@ -162,7 +162,7 @@ bool writePagePNG(NRVLectorinMultiPageView& pageView, std::uint32_t page, const 
     float s = pageView.pageSeparatorHeight();
     kit::Rect rect = pageView.pageRectForPageNumber(page);
     rect = { rect.x() - s, rect.y() - s, rect.width() + 2 * s, rect.height() + 2 * s };
-    float scale = ScaleUtilities::scale(pageView).width;
+    float scale = pageview::ScaleUtilities::scale(pageView).width;
     int width = int(std::ceil(rect.width() * scale)), height = int(std::ceil(rect.height() * scale));
     if (width <= 0 || height <= 0 || width > 32767 || height > 32767)
         return false;
@@ -264,7 +264,7 @@ int runInfo(const Options& options)
                 json.field("sections", double(pages->setup().sections.size()));
             }
             json.field("zoomStep", double(pageView->zoomStep()));
-            json.field("scalePercent", double(ScaleUtilities::scalePercent(*pageView)));
+            json.field("scalePercent", double(pageview::ScaleUtilities::scalePercent(*pageView)));
             kit::Rect frame = pageView->frame();
             json.array("frame", { frame.x(), frame.y(), frame.width(), frame.height() });
             if (kit::ScrollView* scrollView = pageView->enclosingScrollView()) {

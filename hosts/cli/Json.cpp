@@ -50,7 +50,7 @@ void Json::array(const char* name, std::span<const double> values)
     m_body += ']';
 }
 
-std::string Json::quote(const std::string& text)
+std::string quoted(std::string_view text, ControlEscape controls)
 {
     std::string out = "\"";
     for (unsigned char c : text) {
@@ -73,7 +73,10 @@ std::string Json::quote(const std::string& text)
         default:
             if (c < 0x20) {
                 char buffer[8];
-                std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                if (controls == ControlEscape::Unicode)
+                    std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                else
+                    std::snprintf(buffer, sizeof buffer, "\\%03o", c);
                 out += buffer;
             } else {
                 out += char(c);
@@ -81,6 +84,11 @@ std::string Json::quote(const std::string& text)
         }
     }
     return out + "\"";
+}
+
+std::string Json::quote(const std::string& text)
+{
+    return quoted(text, ControlEscape::Unicode);
 }
 
 std::string Json::number(double value)

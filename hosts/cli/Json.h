@@ -3,8 +3,16 @@
 #include <initializer_list>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace hosts {
+
+// How a quoted string writes the control bytes that have no letter escape: \u0001 (JSON) or \001 (the
+// old-style property-list text that the defaults commands print).
+enum class ControlEscape { Unicode, Octal };
+
+// text between double quotes, with \" \\ \n \r \t and the other control bytes escaped.
+std::string quoted(std::string_view text, ControlEscape);
 
 // A compact JSON object written field by field, in the order given.
 class Json {

@@ -2,6 +2,7 @@
 // preferences domain, `check-update`, `prefs` (the preferences window's controls) and the window branch of
 // `render`.
 #include "hosts/cli/Commands.h"
+#include "hosts/cli/Json.h"
 #include "kit/foundation/Bundle.h"
 #include "kit/foundation/Clock.h"
 #include "kit/foundation/NotificationCenter.h"
@@ -88,31 +89,7 @@ std::string quotedIfNeeded(std::string_view text)
 {
     if (isPlainWord(text))
         return std::string(text);
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\%03o", c);
-                out += escaped;
-            } else
-                out += char(c);
-        }
-    }
-    return out + "\"";
+    return quoted(text, ControlEscape::Octal);
 }
 
 // A real that came from a single-precision number (as the colour components do) prints in its shortest

@@ -440,7 +440,7 @@ std::optional<std::string> InlineViews::followLink(JSCValue* message)
             return std::nullopt;
         // The frame's page stack is the page view at its scale, from the frame's top; a separator's
         // height of room stays above the line.
-        float scale = ScaleUtilities::scale(*pageView).height;
+        float scale = pageview::ScaleUtilities::scale(*pageView).height;
         float top = std::max(0.0f, (rects.front().y() - pageView->pageSeparatorHeight()) * scale);
         return "scroll:" + std::to_string(int(std::lround(top)));
     }

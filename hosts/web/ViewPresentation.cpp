@@ -162,7 +162,7 @@ std::string viewHTML(NRVLectorin& plugin, kit::Size box, std::vector<std::string
             + "\" srcset=\"box.png?s=1 1x, box.png?s=2 2x\" src=\"box.png?s=1\"></body></html>";
         return html;
     }
-    float scale = ScaleUtilities::scale(*pageView).width;
+    float scale = pageview::ScaleUtilities::scale(*pageView).width;
     float separator = pageView->pageSeparatorHeight();
     kit::Size stack = pageView->bounds().size;
     int step = pageView->zoomStep();
@@ -244,7 +244,7 @@ std::optional<std::vector<std::uint8_t>> pagePNG(NRVLectorin& plugin, std::uint3
     float separator = pageView->pageSeparatorHeight();
     kit::Rect rect = pageView->pageRectForPageNumber(page);
     rect = { rect.x() - separator, rect.y() - separator, rect.width() + 2 * separator, rect.height() + 2 * separator };
-    double scale = ScaleUtilities::scale(*pageView).width * deviceScale;
+    double scale = pageview::ScaleUtilities::scale(*pageView).width * deviceScale;
     int width = int(std::ceil(rect.width() * scale)), height = int(std::ceil(rect.height() * scale));
     if (width <= 0 || height <= 0 || width > kMaximumSide || height > kMaximumSide)
         return std::nullopt;

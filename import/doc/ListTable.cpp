@@ -1,6 +1,7 @@
 #include "import/doc/ListTable.h"
 
 #include "import/common/OutputBudget.h"
+#include "kit/text/Numerals.h"
 
 #include <algorithm>
 
@@ -12,80 +13,26 @@ constexpr std::size_t kMaximumLists = 4096;
 constexpr std::size_t kListDefinitionSize = 28;
 constexpr std::size_t kOverrideSize = 16;
 constexpr std::size_t kLevelHeaderSize = 28;
-// Numbers beyond this are shown in decimals: a roman numeral for a huge start value would be megabytes.
-constexpr std::int32_t kLargestSpelledNumber = 3999;
 
 std::u16string ascii(const std::string& text)
 {
     return std::u16string(text.begin(), text.end());
 }
 
-std::u16string roman(std::int32_t number, bool upper)
-{
-    static const struct {
-        int value;
-        const char* text;
-    } numerals[] = { { 1000, "m" }, { 900, "cm" }, { 500, "d" }, { 400, "cd" }, { 100, "c" }, { 90, "xc" },
-        { 50, "l" }, { 40, "xl" }, { 10, "x" }, { 9, "ix" }, { 5, "v" }, { 4, "iv" }, { 1, "i" } };
-    std::string out;
-    for (const auto& numeral : numerals) {
-        while (number >= numeral.value) {
-            out += numeral.text;
-            number -= numeral.value;
-        }
-    }
-    if (upper)
-        std::transform(out.begin(), out.end(), out.begin(), [](char c) { return char(c - 'a' + 'A'); });
-    return ascii(out);
-}
-
-std::u16string letters(std::int32_t number, bool upper)
-{
-    // a..z, then aa..zz, aaa...: the letter repeats once more for each round of the alphabet.
-    char16_t letter = char16_t((upper ? u'A' : u'a') + (number - 1) % 26);
-    return std::u16string(std::size_t((number - 1) / 26 + 1), letter);
-}
-
-std::u16string ordinal(std::int32_t number)
-{
-    const char* suffix = "th";
-    if (number % 100 < 11 || number % 100 > 13) {
-        switch (number % 10) {
-        case 1:
-            suffix = "st";
-            break;
-        case 2:
-            suffix = "nd";
-            break;
-        case 3:
-            suffix = "rd";
-            break;
-        default:
-            break;
-        }
-    }
-    return ascii(std::to_string(number) + suffix);
-}
-
 } // namespace
 
 std::u16string ListTable::formatNumber(std::int32_t number, std::uint8_t format)
 {
-    bool spelled = number >= 1 && number <= kLargestSpelledNumber;
     switch (format) {
     case 1:
     case 2:
-        if (spelled)
-            return roman(number, format == 1);
-        break;
+        return ascii(kit::romanNumeral(number, format == 1));
     case 3:
     case 4:
-        if (spelled)
-            return letters(number, format == 3);
-        break;
+        return ascii(kit::letterNumeral(number, format == 3));
     case 5:
         if (number >= 0)
-            return ordinal(number);
+            return ascii(std::to_string(number) + kit::ordinalSuffix(number));
         break;
     case 22:
         return ascii((number >= 0 && number < 10 ? "0" : "") + std::to_string(number));

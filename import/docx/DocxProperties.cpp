@@ -399,7 +399,7 @@ ParagraphProperties parseParagraphProperties(pugi::xml_node pPr, ParagraphMarkup
                 paragraph.justification = Justification::End;
             else if (value == "both" || value == "distribute" || value == "lowKashida" || value == "mediumKashida"
                 || value == "highKashida" || value == "thaiDistribute")
-                paragraph.justification = Justification::Both;
+                paragraph.justification = Justification::Justify;
             else
                 paragraph.justification = Justification::Start;
         } else if (local == "bidi") {
@@ -599,23 +599,9 @@ kit::ParagraphStyle makeParagraphStyle(const ParagraphProperties& paragraph, flo
     kit::ParagraphStyle style;
     bool rightToLeft = paragraph.bidi.value_or(false);
     style.baseDirection = rightToLeft ? kit::WritingDirection::RightToLeft : kit::WritingDirection::Natural;
-    if (paragraph.justification) {
-        // Word reads left and right of a right-to-left paragraph as its start and end.
-        switch (*paragraph.justification) {
-        case Justification::Start:
-            style.alignment = rightToLeft ? kit::TextAlignment::Right : kit::TextAlignment::Left;
-            break;
-        case Justification::End:
-            style.alignment = rightToLeft ? kit::TextAlignment::Left : kit::TextAlignment::Right;
-            break;
-        case Justification::Center:
-            style.alignment = kit::TextAlignment::Center;
-            break;
-        case Justification::Both:
-            style.alignment = kit::TextAlignment::Justified;
-            break;
-        }
-    }
+    // Word reads left and right of a right-to-left paragraph as its start and end.
+    if (paragraph.justification)
+        style.alignment = textAlignment(*paragraph.justification, rightToLeft);
     float start = paragraph.indentStart.value_or(0);
     style.headIndent = start;
     style.firstLineHeadIndent = start + paragraph.firstLine.value_or(0);

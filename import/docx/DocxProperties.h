@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/common/ParagraphAlignment.h"
 #include "kit/text/Attributes.h"
 
 #include <pugixml.hpp>
@@ -43,7 +44,7 @@ struct TabSpec {
     bool clear = false; // removes an inherited stop at this position
 };
 
-enum class Justification : std::uint8_t { Start, End, Center, Both };
+using Justification = ParagraphAlignment;
 
 struct ParagraphProperties {
     std::optional<Justification> justification;

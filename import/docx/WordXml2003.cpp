@@ -5,7 +5,7 @@
 #include "import/package/XmlPart.h"
 #include "import/package/XmlRoot.h"
 #include "import/package/ZipWriter.h"
-#include "kit/foundation/PropertyListCoding.h"
+#include "kit/foundation/Base64.h"
 
 #include <cctype>
 #include <map>
@@ -166,7 +166,7 @@ void Translator::collectPictures()
             std::string name = node.attribute("w:name").value();
             if (name.empty() || translator.m_pictures.count(name))
                 return true;
-            auto bytes = kit::plist::decodeBase64(node.child_value());
+            auto bytes = kit::decodeBase64(node.child_value(), kit::Base64Rule::Forgiving);
             if (!bytes)
                 return true;
             std::string extension;

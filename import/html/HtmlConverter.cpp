@@ -6,6 +6,7 @@
 #include "import/html/HtmlDom.h"
 #include "import/html/HtmlImage.h"
 #include "import/html/TableConverter.h"
+#include "kit/text/Numerals.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,25 +22,6 @@ constexpr int kMaxDepth = 400;
 constexpr float kMinimumBlockWidth = 36;
 // The font size of the empty paragraph that carries a rule, so the rule sits close under the text above.
 constexpr float kRuleFontSize = 6;
-
-std::string romanNumeral(int number)
-{
-    static constexpr struct {
-        int value;
-        const char* letters;
-    } numerals[] = {
-        { 1000, "m" }, { 900, "cm" }, { 500, "d" }, { 400, "cd" }, { 100, "c" }, { 90, "xc" }, { 50, "l" },
-        { 40, "xl" }, { 10, "x" }, { 9, "ix" }, { 5, "v" }, { 4, "iv" }, { 1, "i" },
-    };
-    std::string out;
-    for (const auto& numeral : numerals) {
-        while (number >= numeral.value) {
-            out += numeral.letters;
-            number -= numeral.value;
-        }
-    }
-    return out;
-}
 
 // Bijective numbering over an alphabet: 1 → a, 26 → z, 27 → aa.
 std::string alphabetic(int number, const std::vector<char32_t>& alphabet)
@@ -101,9 +83,7 @@ std::string listLabel(ListStyle style, int number)
     }
     case ListStyle::LowerRoman:
     case ListStyle::UpperRoman:
-        text = positive && number < 4000 ? romanNumeral(number) : std::to_string(number);
-        if (style == ListStyle::UpperRoman)
-            text = upper(text);
+        text = kit::romanNumeral(number, style == ListStyle::UpperRoman);
         break;
     case ListStyle::LowerGreek: {
         static const std::vector<char32_t> greek = [] {

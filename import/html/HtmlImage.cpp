@@ -2,6 +2,7 @@
 
 #include "import/common/ImageHeader.h"
 #include "import/html/CssValues.h"
+#include "kit/foundation/Base64.h"
 #include "kit/foundation/Hex.h"
 
 namespace importer::html {
@@ -45,7 +46,7 @@ std::optional<EmbeddedImage> imageFromDataUrl(std::string_view url)
                 unescaped += payload[i];
             }
         }
-        auto decoded = decodeBase64(unescaped);
+        auto decoded = kit::decodeBase64(unescaped, kit::Base64Rule::Forgiving);
         if (!decoded)
             return std::nullopt;
         bytes = std::move(*decoded);

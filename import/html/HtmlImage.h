@@ -1,6 +1,5 @@
 #pragma once
 
-#include "import/common/Base64.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,7 +22,5 @@ std::optional<EmbeddedImage> imageFromDataUrl(std::string_view url);
 
 // The MIME type and pixel size read from an image's header; nullopt for other formats and damaged headers.
 std::optional<EmbeddedImage> sniffImage(std::span<const std::uint8_t> bytes);
-
-using importer::decodeBase64;
 
 } // namespace importer::html

@@ -73,17 +73,22 @@ TableConverter::TableConverter(HtmlConverter& converter)
 {
 }
 
+std::string_view TableConverter::sortedChildName(const xmlNode* child)
+{
+    if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
+        if (!isWhitespace(child))
+            m_fostered.push_back(child);
+        return {};
+    }
+    return isElement(child) ? elementName(child) : std::string_view();
+}
+
 void TableConverter::gatherTableChildren(const xmlNode* parent, int depth)
 {
     for (const xmlNode* child = parent->children; child; child = child->next) {
-        if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
-            if (!isWhitespace(child))
-                m_fostered.push_back(child);
+        std::string_view name = sortedChildName(child);
+        if (name.empty())
             continue;
-        }
-        if (!isElement(child))
-            continue;
-        std::string_view name = elementName(child);
         if (name == "caption") {
             m_captions.push_back(child);
         } else if (name == "colgroup") {
@@ -127,14 +132,9 @@ void TableConverter::gatherTableChildren(const xmlNode* parent, int depth)
 void TableConverter::gatherSectionChildren(const xmlNode* parent, std::size_t section, int depth)
 {
     for (const xmlNode* child = parent->children; child; child = child->next) {
-        if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
-            if (!isWhitespace(child))
-                m_fostered.push_back(child);
+        std::string_view name = sortedChildName(child);
+        if (name.empty())
             continue;
-        }
-        if (!isElement(child))
-            continue;
-        std::string_view name = elementName(child);
         if (name == "tr")
             gatherRow(child, section);
         else if (isCell(name))
@@ -165,14 +165,9 @@ void TableConverter::gatherRow(const xmlNode* element, std::size_t section)
 void TableConverter::gatherCells(const xmlNode* parent, Row& row, int depth)
 {
     for (const xmlNode* child = parent->children; child; child = child->next) {
-        if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
-            if (!isWhitespace(child))
-                m_fostered.push_back(child);
+        std::string_view name = sortedChildName(child);
+        if (name.empty())
             continue;
-        }
-        if (!isElement(child))
-            continue;
-        std::string_view name = elementName(child);
         if (isCell(name))
             row.cells.push_back(child);
         else if (name == "script" || name == "style" || name == "template")

@@ -4,6 +4,7 @@
 
 #include <libxml/tree.h>
 
+#include <string_view>
 #include <vector>
 
 namespace importer::html {
@@ -49,6 +50,9 @@ private:
     };
 
     void gatherTableChildren(const xmlNode* parent, int depth);
+    // The name of a child element to sort into the table's parts; empty for other nodes, and text that is not
+    // white space is fostered out of the table on the way.
+    std::string_view sortedChildName(const xmlNode* child);
     void gatherSectionChildren(const xmlNode* parent, std::size_t section, int depth);
     void gatherRow(const xmlNode* row, std::size_t section);
     void gatherCells(const xmlNode* parent, Row& row, int depth);

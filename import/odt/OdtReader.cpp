@@ -2,13 +2,13 @@
 
 #include "import/odt/OdtTableLayout.h"
 
-#include "import/common/Base64.h"
 #include "import/common/Encoding.h"
 #include "import/common/OutputBudget.h"
 #include "import/package/ListNumbers.h"
 #include "import/package/OfficeImage.h"
 #include "import/package/OfficeUnits.h"
 #include "import/package/ScriptRuns.h"
+#include "kit/foundation/Base64.h"
 
 #include <algorithm>
 #include <utility>
@@ -471,7 +471,7 @@ void OdtReader::readDrawingObject(pugi::xml_node object, const TextProperties& t
             // A frame may offer one picture in several formats (SVG and PNG): the first that can travel wins.
             std::shared_ptr<const kit::Attachment> candidate;
             if (auto data = child.child("office:binary-data")) {
-                if (auto bytes = decodeBase64(data.child_value()))
+                if (auto bytes = kit::decodeBase64(data.child_value(), kit::Base64Rule::Forgiving))
                     candidate = makeImageAttachment(std::string(bytes->begin(), bytes->end()), size, alternativeText, pictureLimit());
             } else {
                 std::string_view href = child.attribute("xlink:href").value();

@@ -218,28 +218,8 @@ kit::ParagraphStyle ParagraphProperties::makeStyle() const
     kit::ParagraphStyle style;
     bool rtl = rightToLeft.value_or(false);
     style.baseDirection = rtl ? kit::WritingDirection::RightToLeft : kit::WritingDirection::Natural;
-    if (alignment) {
-        switch (*alignment) {
-        case Alignment::Start:
-            style.alignment = rtl ? kit::TextAlignment::Right : kit::TextAlignment::Left;
-            break;
-        case Alignment::End:
-            style.alignment = rtl ? kit::TextAlignment::Left : kit::TextAlignment::Right;
-            break;
-        case Alignment::Left:
-            style.alignment = kit::TextAlignment::Left;
-            break;
-        case Alignment::Right:
-            style.alignment = kit::TextAlignment::Right;
-            break;
-        case Alignment::Center:
-            style.alignment = kit::TextAlignment::Center;
-            break;
-        case Alignment::Justify:
-            style.alignment = kit::TextAlignment::Justified;
-            break;
-        }
-    }
+    if (alignment)
+        style.alignment = textAlignment(*alignment, rtl);
     // The margins are the paragraph's sides; in right-to-left text the leading edge is the right one.
     float leading = rtl ? marginRight.value_or(0) : marginLeft.value_or(0);
     float trailing = rtl ? marginLeft.value_or(0) : marginRight.value_or(0);

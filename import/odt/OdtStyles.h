@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/common/ParagraphAlignment.h"
 #include "kit/text/PageSetup.h"
 
 #include "kit/text/Attributes.h"
@@ -30,7 +31,7 @@ struct TextProperties {
     void apply(kit::Attributes& attributes, bool complex) const;
 };
 
-enum class Alignment : std::uint8_t { Start, End, Left, Right, Center, Justify };
+using Alignment = ParagraphAlignment;
 
 // style:paragraph-properties as a layer. Tab positions are relative to the paragraph's left margin.
 struct ParagraphProperties {

@@ -1,6 +1,7 @@
 #include "import/package/ListNumbers.h"
 
 #include "import/common/Encoding.h"
+#include "kit/text/Numerals.h"
 
 #include <algorithm>
 
@@ -8,75 +9,12 @@ namespace importer {
 
 namespace {
 
-std::string roman(int value, bool upper)
-{
-    static const struct {
-        int value;
-        const char* text;
-    } numerals[] = { { 1000, "m" }, { 900, "cm" }, { 500, "d" }, { 400, "cd" }, { 100, "c" }, { 90, "xc" }, { 50, "l" },
-        { 40, "xl" }, { 10, "x" }, { 9, "ix" }, { 5, "v" }, { 4, "iv" }, { 1, "i" } };
-    if (value <= 0 || value >= 4000)
-        return std::to_string(value);
-    std::string out;
-    for (const auto& numeral : numerals) {
-        while (value >= numeral.value) {
-            out += numeral.text;
-            value -= numeral.value;
-        }
-    }
-    if (upper) {
-        for (char& ch : out)
-            ch = char(ch - 'a' + 'A');
-    }
-    return out;
-}
-
-// Word's letters repeat: a..z, then aa..zz, then aaa...
-std::string letters(int value, bool upper)
-{
-    if (value <= 0)
-        return std::to_string(value);
-    int repeat = (value - 1) / 26 + 1;
-    if (repeat > 32)
-        return std::to_string(value);
-    return std::string(std::size_t(repeat), char((upper ? 'A' : 'a') + (value - 1) % 26));
-}
-
 std::string cyrillicLetters(int value, bool upper)
 {
     // The Russian alphabet as Word counts it: without ё, й, ъ, ы, ь.
     static const char32_t lower[] = { U'а', U'б', U'в', U'г', U'д', U'е', U'ж', U'з', U'и', U'к', U'л', U'м', U'н', U'о',
         U'п', U'р', U'с', U'т', U'у', U'ф', U'х', U'ц', U'ч', U'ш', U'щ', U'э', U'ю', U'я' };
-    constexpr int count = int(sizeof lower / sizeof lower[0]);
-    if (value <= 0)
-        return std::to_string(value);
-    int repeat = (value - 1) / count + 1;
-    if (repeat > 32)
-        return std::to_string(value);
-    char32_t letter = lower[(value - 1) % count];
-    if (upper)
-        letter -= 0x20;
-    std::string out;
-    for (int i = 0; i < repeat; ++i)
-        encoding::appendUtf8(out, letter);
-    return out;
-}
-
-std::string ordinalSuffix(int value)
-{
-    int lastTwo = value % 100;
-    if (lastTwo >= 11 && lastTwo <= 13)
-        return "th";
-    switch (value % 10) {
-    case 1:
-        return "st";
-    case 2:
-        return "nd";
-    case 3:
-        return "rd";
-    default:
-        return "th";
-    }
+    return kit::letterNumeral(value, lower, upper);
 }
 
 std::string cardinalWords(int value)
@@ -105,7 +43,7 @@ std::string ordinalWords(int value)
         { "Nine", "Ninth" }, { "Twelve", "Twelfth" } };
     std::string words = cardinalWords(value);
     if (value < 0 || value >= 1000)
-        return words + ordinalSuffix(value);
+        return words + kit::ordinalSuffix(value);
     for (const auto& entry : irregular) {
         std::string_view cardinal = entry.cardinal;
         if (words.size() >= cardinal.size() && words.compare(words.size() - cardinal.size(), cardinal.size(), cardinal) == 0)
@@ -120,14 +58,10 @@ std::string ordinalWords(int value)
 
 std::string formatListNumber(int value, std::string_view format)
 {
-    if (format == "upperRoman")
-        return roman(value, true);
-    if (format == "lowerRoman")
-        return roman(value, false);
-    if (format == "upperLetter")
-        return letters(value, true);
-    if (format == "lowerLetter")
-        return letters(value, false);
+    if (format == "upperRoman" || format == "lowerRoman")
+        return kit::romanNumeral(value, format == "upperRoman");
+    if (format == "upperLetter" || format == "lowerLetter")
+        return kit::letterNumeral(value, format == "upperLetter");
     if (format == "russianUpper")
         return cyrillicLetters(value, true);
     if (format == "russianLower")
@@ -135,7 +69,7 @@ std::string formatListNumber(int value, std::string_view format)
     if (format == "decimalZero")
         return (value >= 0 && value < 10 ? "0" : "") + std::to_string(value);
     if (format == "ordinal")
-        return std::to_string(value) + ordinalSuffix(value);
+        return std::to_string(value) + kit::ordinalSuffix(value);
     if (format == "cardinalText")
         return cardinalWords(value);
     if (format == "ordinalText")

@@ -1,58 +1,25 @@
 #include "import/rtf/RtfListTable.h"
 
 #include "import/common/Encoding.h"
+#include "kit/text/Numerals.h"
 
 #include <algorithm>
 
 namespace importer::rtf {
 
-namespace {
-
-std::string romanNumeral(int number, bool upper)
-{
-    static const struct {
-        int value;
-        const char* numeral;
-    } kNumerals[] = { { 1000, "m" }, { 900, "cm" }, { 500, "d" }, { 400, "cd" }, { 100, "c" }, { 90, "xc" },
-        { 50, "l" }, { 40, "xl" }, { 10, "x" }, { 9, "ix" }, { 5, "v" }, { 4, "iv" }, { 1, "i" } };
-    if (number <= 0 || number >= 4000)
-        return std::to_string(number);
-    std::string out;
-    for (const auto& entry : kNumerals) {
-        while (number >= entry.value) {
-            out += entry.numeral;
-            number -= entry.value;
-        }
-    }
-    if (upper)
-        std::transform(out.begin(), out.end(), out.begin(), [](char c) { return char(c - 'a' + 'A'); });
-    return out;
-}
-
-// a..z, then aa..zz, as word processors count past z.
-std::string letterNumber(int number, bool upper)
-{
-    if (number <= 0)
-        return std::to_string(number);
-    char letter = char((upper ? 'A' : 'a') + (number - 1) % 26);
-    return std::string(std::size_t(std::min((number - 1) / 26 + 1, 50)), letter);
-}
-
-} // namespace
-
 std::string formatListNumber(int number, int numberFormat)
 {
     switch (numberFormat) {
     case 1:
-        return romanNumeral(number, true);
     case 2:
-        return romanNumeral(number, false);
+        return kit::romanNumeral(number, numberFormat == 1);
     case 3:
-        return letterNumber(number, true);
     case 4:
-        return letterNumber(number, false);
+        return kit::letterNumeral(number, numberFormat == 3);
+    case 5:
+        return std::to_string(number) + (number >= 0 ? kit::ordinalSuffix(number) : "");
     case 22:
-        return number < 10 ? "0" + std::to_string(number) : std::to_string(number);
+        return (number >= 0 && number < 10 ? "0" : "") + std::to_string(number);
     case 23:
     case 255:
         return "";

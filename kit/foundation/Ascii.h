@@ -28,12 +28,28 @@ constexpr bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
     return true;
 }
 
+// C's white space: space, tab, line feed, carriage return, form feed, vertical tab.
+constexpr bool isAsciiSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
 // text without the spaces and tabs at its ends (header values, unit suffixes).
 constexpr std::string_view trimmedBlanks(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// text without the white space (isAsciiSpace) at its ends (numbers and dates in property lists).
+constexpr std::string_view trimmedSpace(std::string_view text)
+{
+    while (!text.empty() && isAsciiSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isAsciiSpace(text.back()))
         text.remove_suffix(1);
     return text;
 }

@@ -1,5 +1,7 @@
 #include "kit/foundation/PropertyListCoding.h"
 
+#include "kit/foundation/Ascii.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -48,8 +50,6 @@ unsigned daysInMonth(std::int64_t year, unsigned month)
     return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
 }
 
-bool isAsciiSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-
 // Reads exactly `width` decimal digits at text[offset].
 std::optional<unsigned> readDigits(std::string_view text, std::size_t offset, std::size_t width)
 {
@@ -84,10 +84,7 @@ std::string formatIsoDate(double secondsSince2001)
 
 std::optional<double> parseIsoDate(std::string_view text)
 {
-    while (!text.empty() && isAsciiSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isAsciiSpace(text.back()))
-        text.remove_suffix(1);
+    text = trimmedSpace(text);
     // 0123456789012345678901
     // YYYY-MM-DDTHH:MM:SSZ
     if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':'
@@ -102,90 +99,6 @@ std::optional<double> parseIsoDate(std::string_view text)
         return std::nullopt;
     std::int64_t days = daysFromCivil(*year, *month, *day) - kReferenceDay;
     return static_cast<double>(days * kSecondsPerDay + *hour * 3600 + *minute * 60 + *second);
-}
-
-std::string encodeBase64(std::span<const std::uint8_t> bytes)
-{
-    static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    text.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        std::uint32_t group = std::uint32_t(bytes[i]) << 16 | std::uint32_t(bytes[i + 1]) << 8 | bytes[i + 2];
-        text += alphabet[group >> 18 & 63];
-        text += alphabet[group >> 12 & 63];
-        text += alphabet[group >> 6 & 63];
-        text += alphabet[group & 63];
-    }
-    if (std::size_t rest = bytes.size() - i) {
-        std::uint32_t group = std::uint32_t(bytes[i]) << 16 | (rest == 2 ? std::uint32_t(bytes[i + 1]) << 8 : 0);
-        text += alphabet[group >> 18 & 63];
-        text += alphabet[group >> 12 & 63];
-        text += rest == 2 ? alphabet[group >> 6 & 63] : '=';
-        text += '=';
-    }
-    return text;
-}
-
-std::optional<std::vector<std::uint8_t>> decodeBase64(std::string_view text)
-{
-    auto sextet = [](char c) -> int {
-        if (c >= 'A' && c <= 'Z')
-            return c - 'A';
-        if (c >= 'a' && c <= 'z')
-            return c - 'a' + 26;
-        if (c >= '0' && c <= '9')
-            return c - '0' + 52;
-        if (c == '+')
-            return 62;
-        if (c == '/')
-            return 63;
-        return -1;
-    };
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(text.size() / 4 * 3);
-    std::uint32_t group = 0;
-    int digits = 0, padding = 0;
-    for (char c : text) {
-        if (isAsciiSpace(c))
-            continue;
-        if (c == '=') {
-            // Padding only completes a group that already holds two or three digits.
-            if (digits + padding < 2)
-                return std::nullopt;
-            ++padding;
-            if (digits + padding > 4)
-                return std::nullopt;
-            continue;
-        }
-        int value = sextet(c);
-        if (value < 0 || padding)
-            return std::nullopt;
-        group = group << 6 | unsigned(value);
-        if (++digits == 4) {
-            bytes.push_back(std::uint8_t(group >> 16));
-            bytes.push_back(std::uint8_t(group >> 8));
-            bytes.push_back(std::uint8_t(group));
-            group = 0;
-            digits = 0;
-        }
-    }
-    if (padding && digits + padding != 4)
-        return std::nullopt;
-    // A trailing group of two or three digits, padded or not, carries one or two bytes; one digit cannot.
-    if (digits == 1)
-        return std::nullopt;
-    if (digits == 2) {
-        if (group & 0xF)
-            return std::nullopt;
-        bytes.push_back(std::uint8_t(group >> 4));
-    } else if (digits == 3) {
-        if (group & 0x3)
-            return std::nullopt;
-        bytes.push_back(std::uint8_t(group >> 10));
-        bytes.push_back(std::uint8_t(group >> 2));
-    }
-    return bytes;
 }
 
 std::string sanitizedUtf8(std::string_view text)

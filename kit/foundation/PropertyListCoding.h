@@ -24,11 +24,6 @@ std::string writeXml(const Value&);
 std::string formatIsoDate(double secondsSince2001);
 std::optional<double> parseIsoDate(std::string_view);
 
-// Base64 with the standard alphabet. Decoding skips ASCII whitespace and refuses any other foreign
-// character, misplaced padding, or a final group that is not a whole number of bytes.
-std::string encodeBase64(std::span<const std::uint8_t>);
-std::optional<std::vector<std::uint8_t>> decodeBase64(std::string_view);
-
 // Replaces each bad UTF-8 byte (kit::sanitizeUtf8's rule) and each NUL with U+FFFD.
 std::string sanitizedUtf8(std::string_view);
 

@@ -3,6 +3,7 @@
 #include "kit/foundation/PropertyListCoding.h"
 
 #include "kit/foundation/Ascii.h"
+#include "kit/foundation/Base64.h"
 
 #include <charconv>
 #include <cmath>
@@ -14,21 +15,10 @@ namespace kit::plist {
 
 namespace {
 
-bool isAsciiSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && isAsciiSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isAsciiSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // Decimal or 0x-hexadecimal, optionally signed, within the range of a signed 64-bit integer.
 std::optional<std::int64_t> parseInteger(std::string_view text)
 {
-    text = trimmed(text);
+    text = trimmedSpace(text);
     bool negative = false;
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
         negative = text.front() == '-';
@@ -55,7 +45,7 @@ std::optional<std::int64_t> parseInteger(std::string_view text)
 
 std::optional<double> parseReal(std::string_view text)
 {
-    text = trimmed(text);
+    text = trimmedSpace(text);
     bool negative = false;
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
         negative = text.front() == '-';
@@ -88,7 +78,7 @@ public:
                 + std::to_string(parsed.offset));
         pugi::xml_node root;
         for (pugi::xml_node child : document.children()) {
-            if (child.type() == pugi::node_pcdata && trimmed(child.value()).empty())
+            if (child.type() == pugi::node_pcdata && trimmedSpace(child.value()).empty())
                 continue;
             if (child.type() != pugi::node_element || root)
                 return fail("the document must hold one <plist> element and nothing else");
@@ -136,7 +126,7 @@ private:
     static bool isIgnorable(pugi::xml_node node)
     {
         return node.type() == pugi::node_comment || node.type() == pugi::node_pi
-            || (node.type() == pugi::node_pcdata && trimmed(node.value()).empty());
+            || (node.type() == pugi::node_pcdata && trimmedSpace(node.value()).empty());
     }
 
     // The text of an element that may hold only text (and comments between pieces of it).
@@ -200,7 +190,7 @@ private:
                 return error("<date> holds \"" + text.substr(0, 40) + "\", not a date");
             out = Value::date(*seconds);
         } else if (name == "data") {
-            auto bytes = decodeBase64(text);
+            auto bytes = decodeBase64(text, Base64Rule::Strict);
             if (!bytes)
                 return error("<data> is not base64");
             out = Value::data(std::move(*bytes));

@@ -1,5 +1,7 @@
 #include "kit/text/PageSetup.h"
 
+#include "kit/text/Numerals.h"
+
 #include <algorithm>
 
 namespace kit {
@@ -56,27 +58,16 @@ std::shared_ptr<TextStorage> PageSetup::footer(std::size_t section, HeaderFooter
 
 std::string formatPageNumber(int number, PageNumberFormat format)
 {
-    if (number < 1 || format == PageNumberFormat::Decimal)
+    switch (format) {
+    case PageNumberFormat::LowerLetter:
+    case PageNumberFormat::UpperLetter:
+        return letterNumeral(number, format == PageNumberFormat::UpperLetter);
+    case PageNumberFormat::LowerRoman:
+    case PageNumberFormat::UpperRoman:
+        return romanNumeral(number, format == PageNumberFormat::UpperRoman);
+    default:
         return std::to_string(number);
-    if (format == PageNumberFormat::LowerLetter || format == PageNumberFormat::UpperLetter) {
-        // a...z, then aa...zz, as word processors count.
-        char letter = char((format == PageNumberFormat::LowerLetter ? 'a' : 'A') + (number - 1) % 26);
-        return std::string(std::size_t(std::min((number - 1) / 26 + 1, 64)), letter);
     }
-    static const struct {
-        int value;
-        const char* digits;
-    } kRoman[] = { { 1000, "m" }, { 900, "cm" }, { 500, "d" }, { 400, "cd" }, { 100, "c" }, { 90, "xc" },
-        { 50, "l" }, { 40, "xl" }, { 10, "x" }, { 9, "ix" }, { 5, "v" }, { 4, "iv" }, { 1, "i" } };
-    std::string text;
-    int rest = std::min(number, 100000);
-    for (const auto& [value, digits] : kRoman) {
-        for (; rest >= value; rest -= value)
-            text += digits;
-    }
-    if (format == PageNumberFormat::UpperRoman)
-        std::transform(text.begin(), text.end(), text.begin(), [](char c) { return char(c - 'a' + 'A'); });
-    return text;
 }
 
 } // namespace kit

@@ -148,7 +148,7 @@ void Button::drawRect(cairo_t* context, Rect)
 
 bool Button::setNibAttribute(std::string_view name, std::string_view value)
 {
-    static const NibAttributeTable<Button> attributes {
+    static const NibAttributeTable<Button, Control> attributes {
         { "title", nib::set<nib::parseText, &Button::setTitle> },
         { "type", [](Button& button, std::string_view value) {
              return nib::apply(button, &Button::setButtonType,
@@ -168,9 +168,7 @@ bool Button::setNibAttribute(std::string_view name, std::string_view value)
          } },
         { "fontSize", nib::set<nib::parsePositiveNumber, &Button::setFontSize> },
     };
-    if (auto applied = attributes.apply(*this, name, value))
-        return *applied;
-    return Control::setNibAttribute(name, value);
+    return attributes.apply(*this, name, value);
 }
 
 } // namespace kit

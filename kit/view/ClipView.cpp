@@ -222,13 +222,11 @@ void ClipView::drawRect(cairo_t* context, Rect dirty)
 
 bool ClipView::setNibAttribute(std::string_view name, std::string_view value)
 {
-    static const NibAttributeTable<ClipView> attributes {
+    static const NibAttributeTable<ClipView, View> attributes {
         { "backgroundColor", nib::set<nib::parseColor, &ClipView::setBackgroundColor> },
         { "drawsBackground", nib::set<nib::parseBool, &ClipView::setDrawsBackground> },
     };
-    if (auto applied = attributes.apply(*this, name, value))
-        return *applied;
-    return View::setNibAttribute(name, value);
+    return attributes.apply(*this, name, value);
 }
 
 } // namespace kit

@@ -67,12 +67,10 @@ void ColorWell::drawRect(cairo_t* context, Rect)
 
 bool ColorWell::setNibAttribute(std::string_view name, std::string_view value)
 {
-    static const NibAttributeTable<ColorWell> attributes {
+    static const NibAttributeTable<ColorWell, Control> attributes {
         { "color", nib::set<nib::parseColor, &ColorWell::setColor> },
     };
-    if (auto applied = attributes.apply(*this, name, value))
-        return *applied;
-    return Control::setNibAttribute(name, value);
+    return attributes.apply(*this, name, value);
 }
 
 } // namespace kit

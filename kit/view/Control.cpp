@@ -26,13 +26,11 @@ bool Control::sendAction()
 
 bool Control::setNibAttribute(std::string_view name, std::string_view value)
 {
-    static const NibAttributeTable<Control> attributes {
+    static const NibAttributeTable<Control, View> attributes {
         { "tag", nib::set<nib::parseInteger, &Control::setTag> },
         { "enabled", nib::set<nib::parseBool, &Control::setEnabled> },
     };
-    if (auto applied = attributes.apply(*this, name, value))
-        return *applied;
-    return View::setNibAttribute(name, value);
+    return attributes.apply(*this, name, value);
 }
 
 } // namespace kit

@@ -86,16 +86,14 @@ void ImageView::drawRect(cairo_t* context, Rect)
 
 bool ImageView::setNibAttribute(std::string_view name, std::string_view value)
 {
-    static const NibAttributeTable<ImageView> attributes {
+    static const NibAttributeTable<ImageView, View> attributes {
         { "image", [](ImageView& view, std::string_view value) {
              return nib::apply(view, &ImageView::setSymbol,
                  nib::parseChoice<Symbol>(
                      value, { { "caution", Symbol::Caution }, { "information", Symbol::Information } }));
          } },
     };
-    if (auto applied = attributes.apply(*this, name, value))
-        return *applied;
-    return View::setNibAttribute(name, value);
+    return attributes.apply(*this, name, value);
 }
 
 } // namespace kit

@@ -38,7 +38,7 @@ void Label::drawRect(cairo_t* context, Rect)
 
 bool Label::setNibAttribute(std::string_view name, std::string_view value)
 {
-    static const NibAttributeTable<Label> attributes {
+    static const NibAttributeTable<Label, View> attributes {
         { "text", nib::set<nib::parseText, &Label::setText> },
         { "fontSize", nib::set<nib::parsePositiveNumber, &Label::setFontSize> },
         { "bold", nib::set<nib::parseBool, &Label::setBold> },
@@ -50,9 +50,7 @@ bool Label::setNibAttribute(std::string_view name, std::string_view value)
          } },
         { "textColor", nib::set<nib::parseColor, &Label::setTextColor> },
     };
-    if (auto applied = attributes.apply(*this, name, value))
-        return *applied;
-    return View::setNibAttribute(name, value);
+    return attributes.apply(*this, name, value);
 }
 
 } // namespace kit

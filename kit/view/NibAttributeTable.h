@@ -12,19 +12,17 @@
 namespace kit {
 
 // The per-class map from a nib attribute's name to what its value sets, beside ActionTable. A class with
-// attributes keeps one static table and consults it in its setNibAttribute override; names it does not know go
-// on to the base class:
+// attributes keeps one static table in its setNibAttribute override; names the table does not know go on to
+// the base class named beside it:
 //
 //     bool Control::setNibAttribute(std::string_view name, std::string_view value)
 //     {
-//         static const NibAttributeTable<Control> attributes {
+//         static const NibAttributeTable<Control, View> attributes {
 //             { "tag", nib::set<nib::parseInteger, &Control::setTag> },
 //         };
-//         if (auto applied = attributes.apply(*this, name, value))
-//             return *applied;
-//         return View::setNibAttribute(name, value);
+//         return attributes.apply(*this, name, value);
 //     }
-template <typename T> class NibAttributeTable {
+template <typename T, typename Base> class NibAttributeTable {
 public:
     // False when the value text cannot be read; the target is then left as it was.
     using Apply = bool (*)(T& target, std::string_view value);
@@ -38,14 +36,14 @@ public:
     {
     }
 
-    // nullopt when the table has no attribute called name; otherwise whether its value was read and set.
-    std::optional<bool> apply(T& target, std::string_view name, std::string_view value) const
+    // Whether the value was read and set: by this table's row for name, else by Base's own attributes.
+    bool apply(T& target, std::string_view name, std::string_view value) const
     {
         for (const auto& entry : m_entries) {
             if (entry.name == name)
                 return entry.apply(target, value);
         }
-        return std::nullopt;
+        return target.Base::setNibAttribute(name, value);
     }
 
 private:

@@ -71,14 +71,12 @@ void ProgressIndicator::drawRect(cairo_t* context, Rect)
 
 bool ProgressIndicator::setNibAttribute(std::string_view name, std::string_view value)
 {
-    static const NibAttributeTable<ProgressIndicator> attributes {
+    static const NibAttributeTable<ProgressIndicator, View> attributes {
         // Only the spinning style is drawn; the attribute is read to refuse the others.
         { "style", [](ProgressIndicator&, std::string_view value) { return value == "spinning"; } },
         { "displayedWhenStopped", nib::set<nib::parseBool, &ProgressIndicator::setDisplayedWhenStopped> },
     };
-    if (auto applied = attributes.apply(*this, name, value))
-        return *applied;
-    return View::setNibAttribute(name, value);
+    return attributes.apply(*this, name, value);
 }
 
 } // namespace kit

@@ -305,16 +305,14 @@ void ScrollView::drawRect(cairo_t* context, Rect dirty)
 
 bool ScrollView::setNibAttribute(std::string_view name, std::string_view value)
 {
-    static const NibAttributeTable<ScrollView> attributes {
+    static const NibAttributeTable<ScrollView, View> attributes {
         { "backgroundColor", nib::set<nib::parseColor, &ScrollView::setBackgroundColor> },
         { "hasVerticalScroller", nib::set<nib::parseBool, &ScrollView::setHasVerticalScroller> },
         { "hasHorizontalScroller", nib::set<nib::parseBool, &ScrollView::setHasHorizontalScroller> },
         { "autohidesScrollers", nib::set<nib::parseBool, &ScrollView::setAutohidesScrollers> },
         { "drawsBackground", nib::set<nib::parseBool, &ScrollView::setDrawsBackground> },
     };
-    if (auto applied = attributes.apply(*this, name, value))
-        return *applied;
-    return View::setNibAttribute(name, value);
+    return attributes.apply(*this, name, value);
 }
 
 } // namespace kit

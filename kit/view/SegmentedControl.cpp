@@ -97,7 +97,7 @@ void SegmentedControl::drawRect(cairo_t* context, Rect)
 
 bool SegmentedControl::setNibAttribute(std::string_view name, std::string_view value)
 {
-    static const NibAttributeTable<SegmentedControl> attributes {
+    static const NibAttributeTable<SegmentedControl, Control> attributes {
         { "trackingMode", [](SegmentedControl& control, std::string_view value) {
              return nib::apply(control, &SegmentedControl::setTrackingMode,
                  nib::parseChoice<TrackingMode>(
@@ -105,9 +105,7 @@ bool SegmentedControl::setNibAttribute(std::string_view name, std::string_view v
          } },
         { "selectedSegment", nib::set<nib::parseInteger, &SegmentedControl::setSelectedSegment> },
     };
-    if (auto applied = attributes.apply(*this, name, value))
-        return *applied;
-    return Control::setNibAttribute(name, value);
+    return attributes.apply(*this, name, value);
 }
 
 bool SegmentedControl::addNibElement(std::string_view element, const NibAttributes& attributes)

@@ -607,7 +607,7 @@ void View::rightMouseDown(const Event& event)
 
 bool View::setNibAttribute(std::string_view name, std::string_view value)
 {
-    static const NibAttributeTable<View> attributes {
+    static const NibAttributeTable<View, Responder> attributes {
         { "frame", nib::set<nib::parseRect, &View::setFrame> },
         { "autoresizing", nib::set<nib::parseAutoresizing, &View::setAutoresizingMask> },
         { "hidden", nib::set<nib::parseBool, &View::setHidden> },
@@ -615,9 +615,7 @@ bool View::setNibAttribute(std::string_view name, std::string_view value)
         { "postsBoundsChangedNotifications", nib::set<nib::parseBool, &View::setPostsBoundsChangedNotifications> },
         { "autoresizesSubviews", nib::set<nib::parseBool, &View::setAutoresizesSubviews> },
     };
-    if (auto applied = attributes.apply(*this, name, value))
-        return *applied;
-    return Responder::setNibAttribute(name, value);
+    return attributes.apply(*this, name, value);
 }
 
 } // namespace kit

@@ -280,14 +280,12 @@ void Window::viewWillLeave(View& view)
 
 bool Window::setNibAttribute(std::string_view name, std::string_view value)
 {
-    static const NibAttributeTable<Window> attributes {
+    static const NibAttributeTable<Window, Responder> attributes {
         { "contentSize", nib::set<nib::parseSize, &Window::setContentSize> },
         { "title", nib::set<nib::parseText, &Window::setTitle> },
         { "backgroundColor", nib::set<nib::parseColor, &Window::setBackgroundColor> },
     };
-    if (auto applied = attributes.apply(*this, name, value))
-        return *applied;
-    return Responder::setNibAttribute(name, value);
+    return attributes.apply(*this, name, value);
 }
 
 } // namespace kit

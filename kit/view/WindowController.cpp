@@ -1,6 +1,7 @@
 #include "kit/view/WindowController.h"
 
 #include "kit/foundation/Bundle.h"
+#include "kit/view/Outlet.h"
 
 namespace kit {
 
@@ -67,10 +68,7 @@ bool WindowController::setOutlet(std::string_view name, Object* object)
 {
     if (name != "window")
         return Responder::setOutlet(name, object);
-    if (object && !dynamic_cast<Window*>(object))
-        return false;
-    m_windowOutlet = static_cast<Window*>(object);
-    return true;
+    return connectOutlet(m_windowOutlet, object);
 }
 
 } // namespace kit

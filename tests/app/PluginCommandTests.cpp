@@ -10,6 +10,7 @@
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "pageview/ScaleUtilities.h"
 #include "support/TestSupport.h"
+#include "support/Cases.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -157,11 +158,11 @@ TEST(PluginCommands, TextSizeCommandsStopAtTheEndsOfTheZoomTable)
     for (int i = 0; i < 12; ++i)
         f.window->sendAction("makeTextLarger:", nullptr);
     EXPECT_EQ(pageView.zoomStep(), 9);
-    float widest = ScaleUtilities::scale(pageView).width;
+    float widest = pageview::ScaleUtilities::scale(pageView).width;
     kit::Rect frame = pageView.frame();
     f.window->sendAction("makeTextLarger:", nullptr);
     EXPECT_EQ(pageView.zoomStep(), 9) << "the last step changes nothing";
-    EXPECT_EQ(ScaleUtilities::scale(pageView).width, widest);
+    EXPECT_EQ(pageview::ScaleUtilities::scale(pageView).width, widest);
     EXPECT_EQ(pageView.frame(), frame);
 
     f.window->sendAction("makeTextStandardSize:", nullptr);
@@ -169,7 +170,7 @@ TEST(PluginCommands, TextSizeCommandsStopAtTheEndsOfTheZoomTable)
     for (int i = 0; i < 12; ++i)
         f.window->sendAction("makeTextSmaller:", nullptr);
     EXPECT_EQ(pageView.zoomStep(), 0);
-    EXPECT_FLOAT_EQ(ScaleUtilities::scale(pageView).width, 0.5f);
+    EXPECT_FLOAT_EQ(pageview::ScaleUtilities::scale(pageView).width, 0.5f);
 }
 
 TEST(PluginCommands, SaveKeepsANameWhoseExtensionDiffersOnlyInCase)
@@ -207,11 +208,7 @@ TEST(PluginCommands, PageLayoutFollowsThePreferenceAndTheContextMenu)
     nettest::LoopbackServer server([rtf](httplib::Server& s) {
         s.Get("/small.rtf", [rtf](const httplib::Request&, httplib::Response& r) { r.set_content(rtf, "application/rtf"); });
     });
-    const struct {
-        std::optional<std::string> stored;
-        bool document;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::optional<std::string>, bool> cases[] = {
         { std::nullopt, false, "absent: Printer Paper" },
         { "Printer Paper", false, "Printer Paper" },
         { "Document Layout", true, "Document Layout" },
@@ -220,13 +217,13 @@ TEST(PluginCommands, PageLayoutFollowsThePreferenceAndTheContextMenu)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         preftest::Isolation isolation;
-        if (c.stored)
-            kit::Preferences::setValue(kPageLayoutKey, kit::Value::string(*c.stored), kPreferencesDomain);
+        if (c.input)
+            kit::Preferences::setValue(kPageLayoutKey, kit::Value::string(*c.input), kPreferencesDomain);
         PluginFixture f;
         NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/small.rtf")));
         ASSERT_TRUE(f.waitUntilLoaded());
-        EXPECT_EQ(plugin.pageView()->showsDocumentPages(), c.document);
-        EXPECT_EQ(plugin.pageView()->pageRectForPageNumber(0).width(), c.document ? 400 : 612);
+        EXPECT_EQ(plugin.pageView()->showsDocumentPages(), c.expected);
+        EXPECT_EQ(plugin.pageView()->pageRectForPageNumber(0).width(), c.expected ? 400 : 612);
     }
 
     preftest::Isolation isolation;

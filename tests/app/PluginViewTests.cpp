@@ -6,6 +6,7 @@
 #include "kit_net/LoopbackServer.h"
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "support/TestSupport.h"
+#include "support/Cases.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -25,18 +26,14 @@ TEST(PluginView, ResolvesSourceAgainstBaseAndShowsPages)
             r.set_content(kRtf, "application/rtf");
         });
     });
-    const struct {
-        std::string src;
-        std::optional<std::string> base;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::optional<std::string>> cases[] = {
         { "report.rtf", server.url("/docs/page.html"), "relative src resolved against the base URL" },
         { server.url("/docs/report.rtf"), "http://other.invalid/x/", "absolute src stands alone" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         PluginFixture f;
-        NRVLectorin& plugin = f.open(PluginFixture::arguments(c.src, c.base));
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(c.input, c.expected));
         EXPECT_TRUE(plugin.progressIndicator()->isAnimating()) << "spins while loading";
         ASSERT_TRUE(f.waitUntilLoaded());
         EXPECT_TRUE(plugin.downloadIsComplete());
@@ -173,11 +170,7 @@ TEST(PluginView, UnreadableDocumentShowsOneEmptyPage)
 
 TEST(PluginView, CentresProgressIndicator)
 {
-    const struct {
-        kit::Size box;
-        kit::Point expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<kit::Size, kit::Point> cases[] = {
         { { 300, 200 }, { 134, 84 }, "even room" },
         { { 301, 201 }, { 135, 85 }, "halves round away from zero" },
         { { 21, 200 }, { -6, 84 }, "narrower than the indicator: -5.5 rounds to -6" },
@@ -185,7 +178,7 @@ TEST(PluginView, CentresProgressIndicator)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         PluginFixture f;
-        NRVLectorin& plugin = f.open(PluginFixture::arguments(std::nullopt), c.box);
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(std::nullopt), c.input);
         kit::ProgressIndicator* indicator = plugin.progressIndicator();
         indicator->setFrameSize({ 32, 32 });
         plugin.setBoundsOrigin({ 10, 10 }); // a bounds change re-centres; its origin is not added

@@ -6,6 +6,7 @@
 #include "kit/view/Label.h"
 #include "preferences/NRVLectorinAboutBoxController.h"
 #include "preferences/NRVLectorinPreferencesController.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -207,11 +208,7 @@ TEST(PreferencesController, CheckBoxStoresItsState)
     kit::Button* box = controller.autoUpdateButton();
     ASSERT_NE(box, nullptr);
     ASSERT_EQ(box->state(), kit::Button::OnState);
-    const struct {
-        std::function<void()> act;
-        bool expected;
-        const char* why;
-    } steps[] = {
+    const testsupport::Case<std::function<void()>, bool> steps[] = {
         { [&] { box->performClick(box); }, false, "a click switches the box off" },
         { [&] { box->performClick(box); }, true, "and on again" },
         { [&] { box->setState(kit::Button::MixedState); controller.changeAutoUpdate(box); }, false, "a mixed state stores false" },
@@ -219,7 +216,7 @@ TEST(PreferencesController, CheckBoxStoresItsState)
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.why);
-        step.act();
+        step.input();
         EXPECT_EQ(stored(kAutoUpdateKey), kit::Value::boolean(step.expected));
     }
     EXPECT_EQ(stored(kNextScheduledUpdateCheckKey), std::nullopt) << "the switch does not touch the schedule";

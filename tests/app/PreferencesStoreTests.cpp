@@ -1,5 +1,6 @@
 // The settings as the plug-in reads and writes them in its preferences domain, against the real file.
 #include "PreferencesTestSupport.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -40,11 +41,7 @@ TEST(PreferencesStore, NoStoredSettingsMeanTheDefaults)
 
 TEST(PreferencesStore, BackgroundColorReading)
 {
-    const struct {
-        std::optional<kit::Value> stored;
-        kit::Color expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::optional<kit::Value>, kit::Color> cases[] = {
         { floats({ 1.0, 1.0, 1.0 }), kit::Color::calibratedRGB(1, 1, 1), "white" },
         { floats({ 0.0, 0.0, 0.0 }), kit::Color::calibratedRGB(0, 0, 0), "black" },
         { floats({ 0.1, 0.2 }), kit::Color::calibratedRGB(0.1f, 0.2f, 0.56f), "two elements: blue keeps its default" },
@@ -69,8 +66,8 @@ TEST(PreferencesStore, BackgroundColorReading)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         Isolation isolation;
-        if (c.stored)
-            store(kBackgroundColorKey, *c.stored);
+        if (c.input)
+            store(kBackgroundColorKey, *c.input);
         kit::Color color = readBackgroundColorPreference();
         EXPECT_EQ(color, c.expected) << color.red() << " " << color.green() << " " << color.blue() << " " << color.alpha();
     }
@@ -152,11 +149,7 @@ TEST(PreferencesStore, AutoUpdateIsWrittenAsABoolean)
 // The plug-in view applies the stored colour while it is set up, fully opaque.
 TEST(PreferencesStore, PluginViewShowsStoredColorOpaque)
 {
-    const struct {
-        std::optional<kit::Value> stored;
-        kit::Color expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::optional<kit::Value>, kit::Color> cases[] = {
         { std::nullopt, kDefaultColor, "no stored settings: the grey-blue default" },
         { floats({ 1, 1, 1 }), kit::Color::calibratedRGB(1, 1, 1), "white" },
         { floats({ 0.2, 0.9 }), kit::Color::calibratedRGB(0.2f, 0.9f, 0.56f), "two elements" },
@@ -167,8 +160,8 @@ TEST(PreferencesStore, PluginViewShowsStoredColorOpaque)
         nettest::RefusingPort refusing;
         installBundle("127.0.0.1:" + std::to_string(refusing.port()));
         RecordingHost host;
-        if (c.stored)
-            store(kBackgroundColorKey, *c.stored);
+        if (c.input)
+            store(kBackgroundColorKey, *c.input);
         OpenView view = openView();
         EXPECT_EQ(view.plugin->backgroundColor(), c.expected);
         EXPECT_EQ(view.plugin->backgroundColor().alpha(), 1.0f);

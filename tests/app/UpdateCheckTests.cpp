@@ -1,5 +1,7 @@
 // The update check against a version server on 127.0.0.1: what each version file means, and the alerts.
 #include "PreferencesTestSupport.h"
+#include "support/PlistBytes.h"
+#include "support/Cases.h"
 
 #include <condition_variable>
 #include <cstdlib>
@@ -23,13 +25,7 @@ std::string binaryVersionFile(const std::string& latest)
 {
     plist_t dictionary = plist_new_dict();
     plist_dict_set_item(dictionary, "Lectorin", plist_new_string(latest.c_str()));
-    char* bytes = nullptr;
-    std::uint32_t length = 0;
-    plist_to_bin(dictionary, &bytes, &length);
-    std::string file(bytes, length);
-    plist_to_bin_free(bytes);
-    plist_free(dictionary);
-    return file;
+    return testsupport::binaryPlist(dictionary);
 }
 
 // An XML version file naming 2.0, padded with another entry to exactly size bytes.
@@ -51,6 +47,16 @@ std::optional<std::string> onlyMessage(const RecordingHost& host)
 {
     EXPECT_LE(host.alerts.size(), 1u);
     return host.alerts.empty() ? std::nullopt : std::optional<std::string>(host.alerts.front().message);
+}
+
+// The one alert a check the user asked for shows when the server answers body.
+ShownAlert alertShownFor(const std::string& body)
+{
+    CheckTest test;
+    test.server.respond(body);
+    checkVersionAndWait(false);
+    EXPECT_EQ(test.host.alerts.size(), 1u);
+    return test.host.alerts.empty() ? ShownAlert {} : test.host.alerts.front();
 }
 
 } // namespace
@@ -149,11 +155,7 @@ TEST(UpdateCheck, AlertTextsAndButtons)
                                         "which you can download or get information about this new version.";
     const std::string kNotAvailableInformative = "An error occured while trying to retrieve the current version "
                                                  "information from the Internet. Please try again later.";
-    const struct {
-        std::string body;
-        ShownAlert expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, ShownAlert> cases[] = {
         { versionFile("2.0"), { kNewVersionMessage, kNewInformative, { "More Info...", "Update Later" }, { "\r", "\x1b" } },
             "new version: More Info... answers Return, Update Later Escape" },
         { versionFile("1.0"), { kUpToDateMessage, "", { "OK" }, { "\r" } }, "up to date: no informative text" },
@@ -161,11 +163,7 @@ TEST(UpdateCheck, AlertTextsAndButtons)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        CheckTest test;
-        test.server.respond(c.body);
-        checkVersionAndWait(false);
-        ASSERT_EQ(test.host.alerts.size(), 1u);
-        const ShownAlert& shown = test.host.alerts.front();
+        ShownAlert shown = alertShownFor(c.input);
         EXPECT_EQ(shown.message, c.expected.message);
         EXPECT_EQ(shown.informative, c.expected.informative);
         EXPECT_EQ(shown.buttons, c.expected.buttons);
@@ -175,11 +173,7 @@ TEST(UpdateCheck, AlertTextsAndButtons)
 
 TEST(UpdateCheck, MoreInfoOpensTheHomePage)
 {
-    const struct {
-        std::optional<std::string> answer;
-        bool opens;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::optional<std::string>, bool> cases[] = {
         { "Return", true, "Return chooses More Info..." },
         { "Escape", false, "Escape chooses Update Later" },
         { "More Info...", true, "a click on More Info..." },
@@ -190,14 +184,14 @@ TEST(UpdateCheck, MoreInfoOpensTheHomePage)
         SCOPED_TRACE(c.why);
         CheckTest test;
         test.server.respond(versionFile("1.1"));
-        if (c.answer)
-            test.host.queueAlertAnswer(*c.answer);
+        if (c.input)
+            test.host.queueAlertAnswer(*c.input);
         // Opening goes to the host, as the hosts route it.
         kit::Workspace::setOpenURLHandler([&](const std::string& url) { test.host.openURL(url); });
         checkVersionAndWait(true);
         ASSERT_EQ(test.host.alerts.size(), 1u);
-        EXPECT_EQ(kit::Workspace::openURLCount(), c.opens ? 1 : 0);
-        EXPECT_EQ(test.host.openedURLs(), c.opens ? std::vector<std::string> { test.server.homePage() } : std::vector<std::string> {});
+        EXPECT_EQ(kit::Workspace::openURLCount(), c.expected ? 1 : 0);
+        EXPECT_EQ(test.host.openedURLs(), c.expected ? std::vector<std::string> { test.server.homePage() } : std::vector<std::string> {});
     }
 }
 
@@ -231,13 +225,10 @@ TEST(UpdateCheck, TextsComeFromTheMainBundle)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        CheckTest test;
-        test.server.respond(c.body);
-        checkVersionAndWait(false);
-        ASSERT_EQ(test.host.alerts.size(), 1u);
-        EXPECT_EQ(test.host.alerts[0].message, c.message);
-        EXPECT_EQ(test.host.alerts[0].informative, c.informative);
-        EXPECT_EQ(test.host.alerts[0].buttons, c.buttons);
+        ShownAlert shown = alertShownFor(c.body);
+        EXPECT_EQ(shown.message, c.message);
+        EXPECT_EQ(shown.informative, c.informative);
+        EXPECT_EQ(shown.buttons, c.buttons);
     }
     unsetenv("LANGUAGE");
     unsetenv("LECTORIN_MAIN_BUNDLE");
@@ -264,11 +255,7 @@ TEST(UpdateCheck, OnlyATrustedHttpsServerIsBelieved)
     testsupport::runCommand("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -keyout "
             + (folder / "k.pem").string() + " -out " + (folder / "other.pem").string() + " 2>&1",
         &ignored);
-    const struct {
-        std::string host;
-        std::string authorities;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::string> cases[] = {
         { "127.0.0.1:" + std::to_string(plain.port()), trustedAuthorities, "the host answers plain http only" },
         { "127.0.0.1:" + std::to_string(downgrading.port()), trustedAuthorities, "https that redirects to http" },
         { "127.0.0.1:" + std::to_string(untrusted.port()), (folder / "other.pem").string(),
@@ -277,8 +264,8 @@ TEST(UpdateCheck, OnlyATrustedHttpsServerIsBelieved)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         Isolation isolation;
-        installBundle(c.host);
-        ::setenv("LECTORIN_TEST_CA_FILE", c.authorities.c_str(), 1);
+        installBundle(c.input);
+        ::setenv("LECTORIN_TEST_CA_FILE", c.expected.c_str(), 1);
         RecordingHost host;
         checkVersionAndWait(false);
         EXPECT_EQ(onlyMessage(host), std::optional<std::string>(kNotAvailableMessage));

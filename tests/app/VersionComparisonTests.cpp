@@ -27,7 +27,7 @@ TEST(VersionComparison, CaseInsensitiveAndNumeric)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        EXPECT_EQ(compareVersions(c.installed, c.latest), c.expected) << c.installed << " vs " << c.latest;
-        EXPECT_EQ(compareVersions(c.latest, c.installed), -c.expected) << "the comparison is antisymmetric";
+        EXPECT_EQ(plugin::compareVersions(c.installed, c.latest), c.expected) << c.installed << " vs " << c.latest;
+        EXPECT_EQ(plugin::compareVersions(c.latest, c.installed), -c.expected) << "the comparison is antisymmetric";
     }
 }

@@ -1,6 +1,7 @@
 // Documents that cannot be shown, through the built program: every headless command that shows a document
 // exits 1 with the page's sentence on stderr, and render still writes the page that says it.
 #include "support/TestSupport.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -43,11 +44,7 @@ TEST(DocumentProblemCommands, UnshowableDocumentsSayWhyOnThePageAndOnStderr)
     testsupport::writeFile(folder / "zero.doc", "");
     testsupport::writeFile(folder / "blank.rtf", "{\\rtf1\\ansi \\par\\par\\page \\par}");
     testsupport::writeFile(folder / "cut.docx", "PK\x03\x04\x14\x00\x00\x00\x08\x00");
-    const struct {
-        std::filesystem::path path;
-        const char* message;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::filesystem::path, const char*> cases[] = {
         { testsupport::corpusPath("poi-password_password_cryptoapi.doc"), "password-protected",
             "an encrypted Word binary file" },
         { testsupport::corpusPath("poi-bug53475-password-is-pass.docx"), "password-protected",
@@ -58,11 +55,11 @@ TEST(DocumentProblemCommands, UnshowableDocumentsSayWhyOnThePageAndOnStderr)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto png = folder / (c.path.stem().string() + ".png");
-        Outcome render = run("render " + c.path.string() + " --pages 1 -o " + png.string());
+        auto png = folder / (c.input.stem().string() + ".png");
+        Outcome render = run("render " + c.input.string() + " --pages 1 -o " + png.string());
         EXPECT_EQ(render.status, 1);
-        EXPECT_NE(render.errors.find(c.message), std::string::npos) << render.errors;
-        auto image = testsupport::readPng(folder / (c.path.stem().string() + "-1.png"));
+        EXPECT_NE(render.errors.find(c.expected), std::string::npos) << render.errors;
+        auto image = testsupport::readPng(folder / (c.input.stem().string() + "-1.png"));
         ASSERT_GT(image.height, 0) << "render writes the message page before it exits";
         EXPECT_GT(inkInFirstPage(image), 100) << "the sentence is drawn on the page";
 
@@ -71,11 +68,11 @@ TEST(DocumentProblemCommands, UnshowableDocumentsSayWhyOnThePageAndOnStderr)
             std::string arguments = command;
             std::string verb = arguments.substr(0, arguments.find(' '));
             std::string rest = arguments.size() > verb.size() ? arguments.substr(verb.size()) : std::string();
-            Outcome other = run(verb + " " + c.path.string() + rest);
+            Outcome other = run(verb + " " + c.input.string() + rest);
             EXPECT_EQ(other.status, 1);
-            EXPECT_NE(other.errors.find(c.message), std::string::npos) << other.errors;
+            EXPECT_NE(other.errors.find(c.expected), std::string::npos) << other.errors;
         }
-        Outcome print = run("print " + c.path.string() + " -o " + (folder / "out.pdf").string());
+        Outcome print = run("print " + c.input.string() + " -o " + (folder / "out.pdf").string());
         EXPECT_EQ(print.status, 1);
         EXPECT_FALSE(std::filesystem::exists(folder / "out.pdf")) << "a message page is not printed as the document";
     }

@@ -63,7 +63,7 @@ TEST_F(BrowserTest, TheSnapshotShowsWhitePagesAtTheElementsBoxAmongThePagesText)
     Box box = elementBox(view, "one");
     NRVLectorin& plugin = pluginOf(*m_window, token);
     NRVLectorinMultiPageView& pageView = *plugin.pageView();
-    float separator = pageView.pageSeparatorHeight() * ScaleUtilities::scale(pageView).height;
+    float separator = pageView.pageSeparatorHeight() * pageview::ScaleUtilities::scale(pageView).height;
     auto background = plugin.backgroundColor().usingCalibratedRGB().value();
     Box outer = m_probe->state(token)->pages[0];
     // The white page inside its separator, in the web view's pixels.

@@ -19,28 +19,8 @@ void addPlaceholderBombList(WordFileBuilder& builder)
 {
     Bytes lists;
     put16(lists, 1);
-    put32(lists, 0x1234);
-    put32(lists, 0);
-    for (int i = 0; i < 9; ++i)
-        put16(lists, 0x0FFF);
-    lists.push_back(1); // simple: one level
-    lists.push_back(0);
-    Bytes levels;
-    put32(levels, 1000000); // start
-    levels.push_back(0); // decimal
-    levels.push_back(0);
-    for (int i = 0; i < 9; ++i)
-        levels.push_back(0);
-    levels.push_back(0); // followed by a tab
-    put32(levels, 0);
-    put32(levels, 0);
-    levels.push_back(0); // no character properties
-    levels.push_back(0); // no paragraph properties
-    levels.push_back(0);
-    levels.push_back(0);
-    put16(levels, 0xFFFF);
-    for (int i = 0; i < 0xFFFF; ++i)
-        put16(levels, 0); // the number of level 1
+    lists = concat({ lists, listDefinition(0x1234, true) });
+    Bytes levels = listLevel(1000000, 0, std::u16string(0xFFFF, u'\0'));
     Bytes overrides;
     put32(overrides, 1);
     put32(overrides, 0x1234);

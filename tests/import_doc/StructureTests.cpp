@@ -186,35 +186,10 @@ void addLists(WordFileBuilder& builder)
 {
     Bytes lists;
     put16(lists, 2);
-    auto definition = [&](std::uint32_t id, bool simple) {
-        put32(lists, id);
-        put32(lists, 0);
-        for (int i = 0; i < 9; ++i)
-            put16(lists, 0x0FFF);
-        lists.push_back(simple ? 1 : 0);
-        lists.push_back(0);
-    };
-    definition(0x1234, false);
-    definition(0x5678, true);
+    lists = concat({ lists, listDefinition(0x1234, false), listDefinition(0x5678, true) });
     Bytes levels;
     auto level = [&](std::uint8_t format, const std::u16string& text, const Bytes& paragraph, const Bytes& character) {
-        put32(levels, 1);
-        levels.push_back(format);
-        levels.push_back(0);
-        for (int i = 0; i < 9; ++i)
-            levels.push_back(0);
-        levels.push_back(0); // followed by a tab
-        put32(levels, 0);
-        put32(levels, 0);
-        levels.push_back(std::uint8_t(character.size()));
-        levels.push_back(std::uint8_t(paragraph.size()));
-        levels.push_back(0);
-        levels.push_back(0);
-        levels.insert(levels.end(), paragraph.begin(), paragraph.end());
-        levels.insert(levels.end(), character.begin(), character.end());
-        put16(levels, std::uint16_t(text.size()));
-        for (char16_t c : text)
-            put16(levels, c);
+        levels = concat({ levels, listLevel(1, format, text, paragraph, character) });
     };
     level(0, std::u16string(u"\0.", 2), concat({ sprm16(0x845E, 720), sprm16(0x8460, std::uint16_t(-360)) }), {});
     level(4, u"\x01)", {}, {});

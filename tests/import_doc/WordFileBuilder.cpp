@@ -25,7 +25,9 @@ Bytes sprm(std::uint16_t code, std::initializer_list<std::uint8_t> operand)
 {
     Bytes out;
     put16(out, code);
-    out.insert(out.end(), operand.begin(), operand.end());
+    // Byte by byte: GCC 12 mistakes a range insert into a two-byte vector for an overflowing copy.
+    for (std::uint8_t byte : operand)
+        out.push_back(byte);
     return out;
 }
 
@@ -353,6 +355,41 @@ Bytes styleSheet(const std::vector<StyleDefinition>& styles)
         put16(out, std::uint16_t(std.size()));
         out.insert(out.end(), std.begin(), std.end());
     }
+    return out;
+}
+
+Bytes listDefinition(std::uint32_t id, bool simple)
+{
+    Bytes out;
+    put32(out, id);
+    put32(out, 0);
+    for (int i = 0; i < 9; ++i)
+        put16(out, 0x0FFF);
+    out.push_back(simple ? 1 : 0);
+    out.push_back(0);
+    return out;
+}
+
+Bytes listLevel(std::int32_t start, std::uint8_t format, const std::u16string& text, const Bytes& paragraph,
+    const Bytes& character)
+{
+    Bytes out;
+    put32(out, std::uint32_t(start));
+    out.push_back(format);
+    out.push_back(0);
+    for (int i = 0; i < 9; ++i)
+        out.push_back(0);
+    out.push_back(0); // followed by a tab
+    put32(out, 0);
+    put32(out, 0);
+    out.push_back(std::uint8_t(character.size()));
+    out.push_back(std::uint8_t(paragraph.size()));
+    out.push_back(0);
+    out.push_back(0);
+    out = concat({ out, paragraph, character });
+    put16(out, std::uint16_t(text.size()));
+    for (char16_t c : text)
+        put16(out, c);
     return out;
 }
 

@@ -93,4 +93,11 @@ struct StyleDefinition {
 };
 Bytes styleSheet(const std::vector<StyleDefinition>& styles);
 
+// One list definition of the list table (PlfLst): its id, nine levels without styles, simple (one level) or not.
+Bytes listDefinition(std::uint32_t id, bool simple);
+// One list level as it follows the list table: start number, number format, a tab after the label, the
+// paragraph and character grpprls, then the label template (placeholders are the level numbers 0 to 8).
+Bytes listLevel(std::int32_t start, std::uint8_t format, const std::u16string& text, const Bytes& paragraph = {},
+    const Bytes& character = {});
+
 } // namespace testdoc

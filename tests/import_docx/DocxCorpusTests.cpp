@@ -229,19 +229,7 @@ TEST(DocxCorpus, WordRecallAgainstReferenceTexts)
 {
     // The reference texts come from another word processor: it shows hidden text, glues note marks to the word
     // before them and leaves out what it cannot read, so the bar is lower than against our own reading.
-    auto files = testsupport::corpusFiles({ "docx", "docm", "dotx" });
-    std::size_t compared = 0;
-    for (const auto& path : files) {
-        auto reference = wordrecall::referenceText(path);
-        if (!reference)
-            continue;
-        std::string name = path.filename().string();
-        SCOPED_TRACE(name);
-        auto result = importFile(path);
-        ASSERT_TRUE(result.text) << result.error;
-        wordrecall::expectReferenceRecall(name, *reference, importer::plainText(*result.text), 0.97);
-        ++compared;
-    }
+    std::size_t compared = wordrecall::expectReferenceRecallOfCorpus({ "docx", "docm", "dotx" }, importFile, 0.97);
     EXPECT_GE(compared, 15u);
 }
 

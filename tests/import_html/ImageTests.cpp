@@ -2,6 +2,7 @@
 #include "support/PngBytes.h"
 #include "import/html/HtmlImage.h"
 #include "kit_net/LoopbackServer.h"
+#include "kit/foundation/Base64.h"
 
 #include <atomic>
 #include <cairo.h>
@@ -174,7 +175,7 @@ TEST(HtmlImage, Base64Reader)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto decoded = importer::html::decodeBase64(c.text);
+        auto decoded = kit::decodeBase64(c.text, kit::Base64Rule::Forgiving);
         ASSERT_EQ(decoded.has_value(), c.expected.has_value());
         if (decoded) {
             EXPECT_EQ(std::string(decoded->begin(), decoded->end()), *c.expected);

@@ -1,6 +1,6 @@
 #include "import/Importer.h"
 #include "import_docx/DocxBuilder.h"
-#include "kit/foundation/PropertyListCoding.h"
+#include "kit/foundation/Base64.h"
 #include "kit/text/PageSetup.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@ std::vector<std::uint8_t> bytesOf(const std::string& text) { return { text.begin
 std::string pngBase64(int width, int height)
 {
     std::string bytes = testdocx::pngBytes(width, height);
-    std::string encoded = kit::plist::encodeBase64({ reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size() });
+    std::string encoded = kit::encodeBase64({ reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size() });
     // Producers break their base64 into lines.
     for (std::size_t at = 76; at < encoded.size(); at += 77)
         encoded.insert(at, 1, '\n');

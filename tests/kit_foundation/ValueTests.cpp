@@ -1,4 +1,5 @@
 #include "kit/foundation/Value.h"
+#include "support/PlistBytes.h"
 
 #include <cmath>
 #include <cstring>
@@ -114,13 +115,7 @@ std::string binaryFromXml(const std::string& xml)
     EXPECT_NE(root, nullptr) << "libplist refused our XML:\n" << xml;
     if (!root)
         return {};
-    char* bytes = nullptr;
-    std::uint32_t length = 0;
-    plist_to_bin(root, &bytes, &length);
-    std::string binary(bytes, length);
-    plist_to_bin_free(bytes);
-    plist_free(root);
-    return binary;
+    return testsupport::binaryPlist(root);
 }
 
 Value everyKind()

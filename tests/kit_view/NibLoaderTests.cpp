@@ -10,6 +10,7 @@
 #include "kit/view/Label.h"
 #include "kit/view/Menu.h"
 #include "kit/view/NibLoader.h"
+#include "kit/view/Outlet.h"
 #include "kit/view/ProgressIndicator.h"
 #include "kit/view/ScrollView.h"
 #include "kit/view/SegmentedControl.h"
@@ -92,14 +93,10 @@ class Owner : public Responder {
 public:
     bool setOutlet(std::string_view name, Object* object) override
     {
-        if (name == "panel") {
-            panel = dynamic_cast<View*>(object);
-            return !object || panel;
-        }
-        if (name == "label") {
-            label = dynamic_cast<Label*>(object);
-            return !object || label;
-        }
+        if (name == "panel")
+            return connectOutlet(panel, object);
+        if (name == "label")
+            return connectOutlet(label, object);
         return Responder::setOutlet(name, object);
     }
     void awakeFromNib() override
@@ -403,14 +400,10 @@ public:
     }
     bool setOutlet(std::string_view name, Object* object) override
     {
-        if (name == "backgroundColorWell") {
-            well = dynamic_cast<ColorWell*>(object);
-            return !object || well;
-        }
-        if (name == "autoUpdateButton") {
-            checkBox = dynamic_cast<Button*>(object);
-            return !object || checkBox;
-        }
+        if (name == "backgroundColorWell")
+            return connectOutlet(well, object);
+        if (name == "autoUpdateButton")
+            return connectOutlet(checkBox, object);
         return WindowController::setOutlet(name, object);
     }
     void changeBackgroundColor(Responder*) { actions.push_back("changeBackgroundColor:"); }

@@ -9,6 +9,7 @@
 
 using namespace kit;
 using viewtest::FlippedView;
+using viewtest::mouse;
 
 namespace {
 
@@ -19,14 +20,6 @@ Event wheel(Point location, float dx, float dy)
     event.locationInWindow = location;
     event.deltaX = dx;
     event.deltaY = dy;
-    return event;
-}
-
-Event mouse(Event::Type type, Point location)
-{
-    Event event;
-    event.type = type;
-    event.locationInWindow = location;
     return event;
 }
 

@@ -1,11 +1,21 @@
 #pragma once
 
+#include "kit/view/Event.h"
 #include "kit/view/View.h"
 
 #include <string>
 #include <vector>
 
 namespace viewtest {
+
+// A mouse event of this type at a point in the window's base coordinates.
+inline kit::Event mouse(kit::Event::Type type, kit::Point location)
+{
+    kit::Event event;
+    event.type = type;
+    event.locationInWindow = location;
+    return event;
+}
 
 // A view with y down.
 class FlippedView : public kit::View {

@@ -10,6 +10,7 @@
 
 using namespace kit;
 using viewtest::FlippedView;
+using viewtest::mouse;
 using viewtest::TrackedView;
 
 namespace {
@@ -87,14 +88,6 @@ protected:
 private:
     std::vector<std::string>* m_log;
 };
-
-Event mouse(Event::Type type, Point location)
-{
-    Event event;
-    event.type = type;
-    event.locationInWindow = location;
-    return event;
-}
 
 } // namespace
 

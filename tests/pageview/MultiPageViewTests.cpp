@@ -162,7 +162,7 @@ TEST(MultiPageView, ZoomBeforeAndAfterTheDocument)
     f.pageView->zoomIn();
     EXPECT_EQ(f.pageView->zoomStep(), 6);
     f.pageView->setTextStorage(paragraphs(1));
-    EXPECT_FLOAT_EQ(ScaleUtilities::scalePercent(*f.pageView), 144.0f) << "a zoom before the document stays in force";
+    EXPECT_FLOAT_EQ(pageview::ScaleUtilities::scalePercent(*f.pageView), 144.0f) << "a zoom before the document stays in force";
     EXPECT_FLOAT_EQ(f.pageView->frame().width(), 644 * 1.44f);
     for (int i = 0; i < 6; ++i)
         f.pageView->zoomIn();
@@ -170,10 +170,10 @@ TEST(MultiPageView, ZoomBeforeAndAfterTheDocument)
     for (int i = 0; i < 12; ++i)
         f.pageView->zoomOut();
     EXPECT_EQ(f.pageView->zoomStep(), 0);
-    EXPECT_FLOAT_EQ(ScaleUtilities::scalePercent(*f.pageView), 50.0f);
+    EXPECT_FLOAT_EQ(pageview::ScaleUtilities::scalePercent(*f.pageView), 50.0f);
     f.pageView->zoomToStandardSize();
     EXPECT_EQ(f.pageView->zoomStep(), 4);
-    EXPECT_FLOAT_EQ(ScaleUtilities::scalePercent(*f.pageView), 100.0f);
+    EXPECT_FLOAT_EQ(pageview::ScaleUtilities::scalePercent(*f.pageView), 100.0f);
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 801, 600);
     cairo_t* context = cairo_create(surface);
     f.window->display(context);

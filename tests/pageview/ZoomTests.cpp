@@ -22,21 +22,21 @@ TEST(ScaleUtilities, ScaleIsAbsoluteAndReadsBack)
 {
     kit::View root(kit::Rect { 0, 0, 500, 500 });
     auto& view = root.add<kit::View>(kit::Rect { 0, 0, 100, 100 });
-    ScaleUtilities::setScale(view, { 2, 2 });
-    ScaleUtilities::setScale(view, { 2, 2 });
-    EXPECT_EQ(ScaleUtilities::scale(view), (kit::Size { 2, 2 })) << "not multiplied onto the previous scale";
-    ScaleUtilities::setScalePercent(view, 150);
-    EXPECT_FLOAT_EQ(ScaleUtilities::scalePercent(view), 150);
+    pageview::ScaleUtilities::setScale(view, { 2, 2 });
+    pageview::ScaleUtilities::setScale(view, { 2, 2 });
+    EXPECT_EQ(pageview::ScaleUtilities::scale(view), (kit::Size { 2, 2 })) << "not multiplied onto the previous scale";
+    pageview::ScaleUtilities::setScalePercent(view, 150);
+    EXPECT_FLOAT_EQ(pageview::ScaleUtilities::scalePercent(view), 150);
     EXPECT_TRUE(view.needsDisplay());
     view.setFrameSize({ 300, 300 });
-    EXPECT_FLOAT_EQ(ScaleUtilities::scalePercent(view), 150) << "a frame change keeps the scale";
-    ScaleUtilities::resetScaling(view);
-    EXPECT_EQ(ScaleUtilities::scale(view), (kit::Size { 1, 1 }));
+    EXPECT_FLOAT_EQ(pageview::ScaleUtilities::scalePercent(view), 150) << "a frame change keeps the scale";
+    pageview::ScaleUtilities::resetScaling(view);
+    EXPECT_EQ(pageview::ScaleUtilities::scale(view), (kit::Size { 1, 1 }));
 
     auto& inner = view.add<kit::View>(kit::Rect { 0, 0, 10, 10 });
-    ScaleUtilities::setScale(view, { 2, 2 });
-    ScaleUtilities::setScale(inner, { 3, 3 });
-    EXPECT_EQ(ScaleUtilities::scale(inner), (kit::Size { 3, 3 })) << "relative to the window, not the superview";
+    pageview::ScaleUtilities::setScale(view, { 2, 2 });
+    pageview::ScaleUtilities::setScale(inner, { 3, 3 });
+    EXPECT_EQ(pageview::ScaleUtilities::scale(inner), (kit::Size { 3, 3 })) << "relative to the window, not the superview";
 }
 
 TEST(DisplayResolution, ReadsDensityFromHostDisplay)

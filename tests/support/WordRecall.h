@@ -4,6 +4,8 @@
 // of the expected text appear in the imported text, in order (a longest common subsequence of words).
 // Header-only: the corpus tests of each package format use it.
 
+#include "import/Importer.h"
+#include "import/common/Dump.h"
 #include "kit/foundation/Utf8.h"
 #include "support/TestSupport.h"
 
@@ -256,6 +258,28 @@ inline void expectReferenceRecall(const std::string& name, std::string_view refe
     double ordered = expected.empty() ? 1 : double(aligner.matchedCount()) / double(expected.size());
     std::printf("%-55s reference words %6zu  recall %.4f  in order %.4f\n", name.c_str(), expected.size(), recall, ordered);
     EXPECT_GE(recall, minimum);
+}
+
+// Checks the reference recall of every corpus file with one of these extensions that has a reference text;
+// Returns how many were compared.
+inline std::size_t expectReferenceRecallOfCorpus(const std::vector<std::string>& extensions,
+    const std::function<importer::ImportResult(const std::filesystem::path&)>& importFile, double minimum)
+{
+    std::size_t compared = 0;
+    for (const auto& path : testsupport::corpusFiles(extensions)) {
+        auto reference = referenceText(path);
+        if (!reference)
+            continue;
+        std::string name = path.filename().string();
+        SCOPED_TRACE(name);
+        auto result = importFile(path);
+        EXPECT_TRUE(result.text) << result.error;
+        if (!result.text)
+            continue;
+        expectReferenceRecall(name, *reference, importer::plainText(*result.text), minimum);
+        ++compared;
+    }
+    return compared;
 }
 
 } // namespace wordrecall
