@@ -1,5 +1,6 @@
 // RTF through the reader, then through the writer and the reader again. Every byte string must import
 // without crashing or running away, and what was read must come back with the same text.
+#include "OutputChecks.h"
 #include "import/common/Dump.h"
 #include "import/common/Encoding.h"
 #include "import/rtf/RtfImporter.h"
@@ -25,8 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort(); // RTF with its header always gives text, if only an empty one
     const kit::TextStorage& text = *result.text;
     const std::string& string = text.string();
-    if (!importer::encoding::isValidUtf8({ reinterpret_cast<const std::uint8_t*>(string.data()), string.size() }))
-        std::abort();
+    fuzzoutput::checkOutput(text, "rtf");
     std::string runs = importer::dumpRuns(text);
     (void)runs;
 

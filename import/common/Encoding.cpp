@@ -403,7 +403,7 @@ void appendUtf8(std::string& out, char32_t codePoint)
     kit::appendUtf8(out, codePoint);
 }
 
-std::string cleanMarkupText(std::string_view utf8)
+std::string cleanMarkupText(std::string_view utf8, LineEnds lineEnds)
 {
     std::string out;
     out.reserve(utf8.size());
@@ -412,7 +412,7 @@ std::string cleanMarkupText(std::string_view utf8)
         if (byte < 0x80) {
             if ((byte >= 0x20 && byte != 0x7F) || byte == '\t')
                 out += char(byte);
-            else if (byte == '\n' || byte == '\r')
+            else if ((byte == '\n' || byte == '\r') && lineEnds == LineEnds::BecomeSpaces)
                 out += ' '; // a line end inside markup text separates words; it never ends the paragraph
             ++i;
             continue;

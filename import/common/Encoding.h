@@ -68,8 +68,10 @@ std::string sanitizeUtf8(std::span<const std::uint8_t> bytes);
 // (invalid sequences become U+FFFD), without control characters other than the tab (C0, DEL and C1: an ESC
 // would reach a terminal, a form feed inside a cell would break its row), and without U+FFFC, which stands
 // for an attachment (a literal one has none and becomes U+FFFD). A line end becomes a space: page and line
-// breaks come from the markup.
-std::string cleanMarkupText(std::string_view utf8);
+// breaks come from the markup. RTF text drops its line ends instead: its line breaks are control words, and a
+// raw line end in RTF is no part of the text.
+enum class LineEnds { BecomeSpaces, AreDropped };
+std::string cleanMarkupText(std::string_view utf8, LineEnds lineEnds = LineEnds::BecomeSpaces);
 
 // Appends a code point as UTF-8; surrogates and values past U+10FFFF become U+FFFD.
 void appendUtf8(std::string& out, char32_t codePoint);

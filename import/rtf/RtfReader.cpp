@@ -369,14 +369,9 @@ void RtfReader::appendBodyText(std::string_view utf8)
 {
     if (state().character.hidden || state().isUprAnsiPart)
         return;
-    std::string clean;
-    clean.reserve(utf8.size());
-    for (char c : utf8) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 && c != '\t')
-            continue; // controls mean nothing on paper; \line and \page bring their own characters
-        clean += c;
-    }
+    // Controls mean nothing on paper (\line and \page bring their own characters), and a literal U+FFFC would
+    // stand for a picture that is not there: the text is cleaned as every reader cleans its text.
+    std::string clean = encoding::cleanMarkupText(utf8, encoding::LineEnds::AreDropped);
     if (clean.empty())
         return;
     auto attributes = currentAttributes();

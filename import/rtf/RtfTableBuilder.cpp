@@ -309,9 +309,9 @@ std::vector<Paragraph> RtfTableBuilder::assemble(Table& table, int level)
             if (!cell.isShown)
                 continue;
             // Every cell ends with a paragraph of its own, also one whose last content is a nested table, and
-            // that paragraph ends in a paragraph break: a page break as the cell's last mark (a row closed
-            // without its cell mark) stays, followed by an empty paragraph, as a cell mark cannot carry it.
-            if (cell.paragraphs.empty() || cell.paragraphs.back().level != level || cell.paragraphs.back().terminator == "\f") {
+            // that paragraph ends in a paragraph break. A page break inside a cell would split its row across
+            // pages: there it ends its paragraph only, as word processors show it.
+            if (cell.paragraphs.empty() || cell.paragraphs.back().level != level) {
                 Paragraph empty;
                 empty.terminator = "\n";
                 empty.level = level;
@@ -322,7 +322,7 @@ std::vector<Paragraph> RtfTableBuilder::assemble(Table& table, int level)
                 if (!paragraph.cells.empty() && !paragraph.cells.front()->parent)
                     paragraph.cells.front()->parent = cell.cell.get();
                 paragraph.cells.insert(paragraph.cells.begin(), cell.cell);
-                if (paragraph.terminator.empty())
+                if (paragraph.terminator.empty() || paragraph.terminator == "\f")
                     paragraph.terminator = "\n";
                 result.push_back(std::move(paragraph));
             }

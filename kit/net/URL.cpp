@@ -301,6 +301,8 @@ std::optional<URL> URL::fromComponents(Components components)
         url.m_string += *url.m_scheme + ':';
     if (url.m_authority)
         url.m_string += "//" + *url.m_authority;
+    else if (url.m_path.starts_with("//"))
+        url.m_string += "/."; // a path such as "a:.//b" made "//b" would read back as the authority "b"
     url.m_string += url.m_path;
     if (url.m_query)
         url.m_string += '?' + *url.m_query;

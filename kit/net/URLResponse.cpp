@@ -127,8 +127,9 @@ std::string sanitizedFilename(std::string_view name)
         if (byte >= 0x20 && byte != 0x7F)
             out += c;
     }
+    // No leading dots, also behind blanks (". .name" would otherwise become the hidden ".name").
     std::string_view kept = trimmedBlanks(out);
-    while (!kept.empty() && kept.front() == '.')
+    while (!kept.empty() && (kept.front() == '.' || kept.front() == ' ' || kept.front() == '\t'))
         kept.remove_prefix(1);
     std::string result(trimmedBlanks(kept));
     if (result.size() > kMaximumFilenameLength) {

@@ -478,21 +478,21 @@ TEST(RtfReader, FontNamesLeaveOutControlCharacters)
     }
 }
 
-TEST(RtfReader, CellsEndInAParagraphBreakAfterAPageBreak)
+TEST(RtfReader, APageBreakInsideATableEndsItsParagraphOnly)
 {
-    // A page break that is a cell's last mark, because its row or table closes without a cell mark, is
-    // kept and followed by an empty paragraph: only a paragraph break can end a cell, and the writer ends
-    // a cell's last paragraph with its cell mark.
+    // A page break inside a cell would split its row over two pages, which no word processor does: inside
+    // the table it ends its paragraph, and the cell still ends in a paragraph of its own. After the table
+    // it is a page break again.
     const std::string row = "{\\rtf1\\trowd\\cellx4000\\pard\\intbl ";
     const struct {
         std::string rtf;
         const char* text;
         const char* why;
     } cases[] = {
-        { row + "A\\page\\cell\\row}", "A\f\n", "a page break before the cell mark: the cell mark ends the cell" },
-        { row + "A\\page}", "A\f\n", "the file ends after a page break in an unfinished row" },
-        { row + "A\\cell\\page\\row}", "A\n\f\n", "a page break between the last cell and the row end" },
-        { row + "A\\cell\\row\\page}", "A\n\f\n", "a page break after the row, still in the table" },
+        { row + "A\\page\\cell\\row}", "A\n\n", "a page break before the cell mark: the cell mark ends the cell" },
+        { row + "A\\page}", "A\n", "the file ends after a page break in an unfinished row" },
+        { row + "A\\cell\\page\\row}", "A\n\n", "a page break between the last cell and the row end" },
+        { row + "A\\cell\\row\\page}", "A\n\n", "a page break after the row, still in the table" },
         { row + "A\\cell\\row\\pard\\page}", "A\n\f", "a page break after the table is no part of it" },
     };
     for (const auto& c : cases) {

@@ -170,6 +170,19 @@ TEST(HostileImport, RepetitionWithinTheBudgetIsKept)
     EXPECT_EQ(testdocx::text(result), repeated("chunk\n", 50)) << "a chunk named again is shown again";
 }
 
+TEST(HostileImport, RtfTextComesOutWithoutControlsOrStrayObjectCharacters)
+{
+    // As raw bytes, as hex escapes and as \u: DEL (which the document libraries hand over as it is in their
+    // files), ESC, a C1 control, U+FFFC with no picture behind it. Raw line ends are no part of RTF text.
+    const std::string rtf = "{\\rtf1\\ansi\\ansicpg1252 a\x7F" "b\\'7fc\x1B" "d\\u155?e\\u65532?f\x0Ag\\u127?h}";
+    auto result = importer::importDocument(
+        std::span(reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size()));
+    ASSERT_TRUE(result.text) << result.error;
+    EXPECT_EQ(result.text->string(), "abcde\xEF\xBF\xBD" "fgh");
+    const char* rule = fuzzoutput::brokenRule(*result.text);
+    EXPECT_FALSE(rule) << rule;
+}
+
 TEST(HostileImport, MarkupTextComesOutWithoutControlsOrStrayObjectCharacters)
 {
     // Written as character references and as raw bytes: an escape sequence that would recolour a terminal,

@@ -87,6 +87,7 @@ TEST(URLResponse, SuggestsFilenamesFromContentDisposition)
         { "attachment; filename=\"../../etc/passwd.doc\"", "passwd.doc", "no way out of the folder" },
         { "attachment; filename=C:\\Users\\x\\report.doc", "report.doc", "a Windows path keeps its last part" },
         { "attachment; filename=\".hidden.doc\"", "hidden.doc", "no hidden file" },
+        { "attachment; filename=\". .hidden.doc\"", "hidden.doc", "no hidden file behind a blank" },
         { "attachment; filename*=UTF-8''a%0Ab%09c.doc", "abc.doc", "control characters removed" },
         { "attachment; filename=\"\"", "fromurl.doc", "empty name: the URL's" },
         { "attachment; filename=\"...\"", "fromurl.doc", "only dots: the URL's" },

@@ -163,6 +163,20 @@ TEST(URL, KeepsARelativeReferenceWithoutBase)
     EXPECT_EQ(resolved("x.doc", *relativeBase), "x.doc") << "a relative base cannot resolve anything";
 }
 
+TEST(URL, APathThatBecameTwoSlashesStaysAPath)
+{
+    // Removing "./" from "x:.///host/p" leaves the path "//host/p" and no authority; written as "x://host/p" it
+    // would read back with the authority "host". It is written as "x:/.//host/p", which reads back the same.
+    auto url = URL::withString("x:.///host/p");
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->absoluteString(), "x:/.//host/p");
+    EXPECT_EQ(url->host(), "");
+    auto again = URL::withString(url->absoluteString());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->absoluteString(), url->absoluteString());
+    EXPECT_EQ(again->host(), "");
+}
+
 TEST(URL, SplitsComponents)
 {
     auto url = URL::withString("HTTPS://user@Example.org:8443/a/b%20c.doc?x=1#top");
