@@ -87,6 +87,8 @@ kit::PageSection SectionProperties::pageSection() const
         std::swap(section.paperSize.width, section.paperSize.height);
     section.margins = { pointsOf(topMargin), pointsOf(bottomMargin), pointsOf(leftMargin), pointsOf(rightMargin),
         pointsOf(headerDistance), pointsOf(footerDistance), pointsOf(gutter) };
+    section.margins.isTopExact = topMargin < 0;
+    section.margins.isBottomExact = bottomMargin < 0;
     section.titlePage = titlePage;
     if (restartsPageNumbers)
         section.pageNumberStart = std::clamp(pageNumberStart, -1000000, 1000000);

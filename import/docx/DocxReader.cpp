@@ -47,6 +47,10 @@ SectionGeometry sectionGeometry(pugi::xml_node sectPr)
         std::swap(page.paperSize.width, page.paperSize.height);
     page.margins = { top, bottom, left, right, twipsOf(margins, "w:header", 36), twipsOf(margins, "w:footer", 36),
         twipsOf(margins, "w:gutter", 0) };
+    // A negative top or bottom margin is exact: the header or footer does not push the body.
+    auto isNegative = [&](const char* name) { return parseInteger(margins.attribute(name).value()).value_or(0) < 0; };
+    page.margins.isTopExact = isNegative("w:top");
+    page.margins.isBottomExact = isNegative("w:bottom");
     if (auto titlePg = sectPr.child("w:titlePg"))
         page.titlePage = isOn(titlePg);
     pugi::xml_node numbers = sectPr.child("w:pgNumType");

@@ -181,10 +181,14 @@ Rect DocumentPages::bodyRect(const DocumentPage& page)
         LayoutManager& layout = storyLayout(story, story, std::string(), body.width());
         return layout.usedRectForTextContainer(*layout.textContainers().front()).height();
     };
+    const PageMargins& margins = section->margins;
     float top = body.minY(), bottom = body.maxY();
-    top = std::max(top, std::max(0.0f, section->margins.header) + bandHeight(m_setup->header(page.section, kindFor(page))));
-    bottom = std::min(bottom,
-        page.paperSize.height - std::max(0.0f, section->margins.footer) - bandHeight(m_setup->footer(page.section, kindFor(page))));
+    if (!margins.isTopExact)
+        top = std::max(top, std::max(0.0f, margins.header) + bandHeight(m_setup->header(page.section, kindFor(page))));
+    if (!margins.isBottomExact) {
+        float band = bandHeight(m_setup->footer(page.section, kindFor(page)));
+        bottom = std::min(bottom, page.paperSize.height - std::max(0.0f, margins.footer) - band);
+    }
     // Bands that leave less than an inch between them keep the body an inch tall, running into the footer.
     float height = std::max(bottom - top, kMinimumBodyHeight);
     top = std::clamp(top, 0.0f, std::max(0.0f, page.paperSize.height - height));

@@ -32,6 +32,10 @@ struct PageMargins {
     float header = 36;
     float footer = 36;
     float gutter = 0;
+    // An exact top (bottom) margin holds whatever the header's (footer's) height: a taller band runs into the
+    // body instead of pushing it away.
+    bool isTopExact = false;
+    bool isBottomExact = false;
     bool operator==(const PageMargins&) const = default;
 };
 

@@ -81,8 +81,8 @@ TEST(DocPageSetup, SectionPropertiesAndTheirDefaults)
         { concat({ sprm16(0x501C, 7), sprm(0x300E, { 3 }) }), true, { 612, 792 }, { 72, 72, 90, 90, 36, 36, 0 },
             std::nullopt, kit::PageNumberFormat::UpperLetter, "a start without a restart continues the numbers" },
         { concat({ sprm16(0x9023, std::uint16_t(-1440)), sprm16(0x9024, std::uint16_t(-720)), sprm(0x300E, { 9 }) }),
-            true, { 612, 792 }, { 72, 36, 90, 90, 36, 36, 0 }, std::nullopt, kit::PageNumberFormat::Decimal,
-            "exact (negative) margins keep their length; an unknown format is decimal" },
+            true, { 612, 792 }, { 72, 36, 90, 90, 36, 36, 0, true, true }, std::nullopt, kit::PageNumberFormat::Decimal,
+            "exact (negative) margins keep their length and say so; an unknown format is decimal" },
         { concat({ sprm16(0xB01F, 65535), sprm16(0xB020, 10), sprm16(0xB021, 65535) }), true, { 1584, 72 },
             { 72, 72, 1584, 90, 36, 36, 0 }, std::nullopt, kit::PageNumberFormat::Decimal, "hostile sizes capped" },
     };

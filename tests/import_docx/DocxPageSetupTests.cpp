@@ -90,3 +90,18 @@ TEST(DocxPageSetup, DefaultsAndOddValues)
         EXPECT_EQ(section.pageNumberFormat, c.format);
     }
 }
+
+TEST(DocxPageSetup, NegativeTopAndBottomMarginsAreExact)
+{
+    auto result = testdocx::importBody(paragraph("Text.")
+        + R"(<w:sectPr><w:pgMar w:top="-1440" w:bottom="-720" w:left="1440" w:right="1440"/></w:sectPr>)");
+    ASSERT_TRUE(result.text && result.text->pageSetup());
+    const kit::PageMargins& margins = result.text->pageSetup()->sections.at(0).margins;
+    EXPECT_EQ(margins.top, 72);
+    EXPECT_EQ(margins.bottom, 36);
+    EXPECT_TRUE(margins.isTopExact) << "the header does not push the body";
+    EXPECT_TRUE(margins.isBottomExact);
+    auto plain = testdocx::importBody(paragraph("Text.") + R"(<w:sectPr><w:pgMar w:top="1440"/></w:sectPr>)");
+    ASSERT_TRUE(plain.text && plain.text->pageSetup());
+    EXPECT_FALSE(plain.text->pageSetup()->sections.at(0).margins.isTopExact);
+}

@@ -161,14 +161,17 @@ TEST(DocumentPages, TallBandsPushTheBodyAway)
 {
     const struct {
         int headerLines, footerLines;
+        bool exact;
         const char* why;
-    } cases[] = { { 5, 4, "a tall header and a tall footer" }, { 200, 0, "a header longer than the page" } };
+    } cases[] = { { 5, 4, false, "a tall header and a tall footer" }, { 200, 0, false, "a header longer than the page" },
+        { 5, 4, true, "exact margins hold: the bands run into the body" } };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         auto body = std::make_shared<kit::TextStorage>();
         body->append(lines(120, "body"), kit::Attributes {});
         auto setup = std::make_shared<kit::PageSetup>();
         kit::PageSection letter; // 612 x 792, inch margins, bands half an inch from the edges
+        letter.margins.isTopExact = letter.margins.isBottomExact = c.exact;
         letter.titlePage = true;
         letter.headers[std::size_t(kit::HeaderFooterKind::First)] = story("Short title page header");
         letter.headers[std::size_t(kit::HeaderFooterKind::Default)] = story(lines(c.headerLines, "head"));
@@ -187,7 +190,10 @@ TEST(DocumentPages, TallBandsPushTheBodyAway)
         EXPECT_EQ(second.textRect.x(), 72);
         EXPECT_EQ(second.textRect.width(), 468);
         kit::Rect header = pages.headerRect(1), footer = pages.footerRect(1);
-        if (c.headerLines < 100) {
+        if (c.exact) {
+            EXPECT_GT(header.maxY(), 72);
+            EXPECT_EQ(second.textRect, letter.textRect());
+        } else if (c.headerLines < 100) {
             ASSERT_GT(header.maxY(), 72);
             ASSERT_LT(footer.y(), 792 - 72);
             EXPECT_FLOAT_EQ(second.textRect.y(), header.maxY());
