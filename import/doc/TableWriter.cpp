@@ -293,6 +293,14 @@ void TableWriter::writeParagraph(const Paragraph& paragraph, const std::shared_p
         kit::Attributes attributes = span.attributes;
         attributes.paragraph = m_lastStyle;
         attributes.tableCell = cell;
+        if (cell && span.text.find('\f') != std::string::npos) {
+            // Nor can one stand inside a cell's paragraph (Word puts one before a table's first row, in its
+            // first cell): there it ends the paragraph, as in RTF.
+            std::string text = span.text;
+            std::replace(text.begin(), text.end(), '\f', '\n');
+            OutputBudget::current().append(m_storage, text, attributes);
+            continue;
+        }
         OutputBudget::current().append(m_storage, span.text, attributes);
     }
     kit::Attributes attributes = paragraph.terminatorAttributes;

@@ -3,6 +3,7 @@
 #include "import/doc/ListTable.h"
 #include "support/PngBytes.h"
 #include "support/TestSupport.h"
+#include "fuzz/OutputChecks.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -72,6 +73,20 @@ TEST(DocTables, EveryCellParagraphCarriesItsCell)
     // The cell's paragraph break carries the cell too.
     EXPECT_TRUE(result.text->attributesAt(1).tableCell);
     EXPECT_FALSE(cellOf(result, "after"));
+}
+
+TEST(DocTables, APageBreakInsideACellEndsItsParagraph)
+{
+    // Word keeps a page break before a table in the text of its first cell; a page break inside a cell
+    // would split the row over two pages, so there it ends the paragraph, as it does in RTF.
+    importer::ImportResult result = importBuilt(tableDocument({
+        { { u"\x0C" u"A", u"B\x0C" u"C" }, tableDefinition({ 0, 1440, 4320 }) },
+    }));
+    EXPECT_EQ(result.text->string(), "\nA\nB\nC\nafter\n");
+    EXPECT_TRUE(cellOf(result, "A"));
+    EXPECT_TRUE(cellOf(result, "C"));
+    const char* rule = fuzzoutput::brokenRule(*result.text);
+    EXPECT_FALSE(rule) << rule;
 }
 
 TEST(DocTables, MergedCellsSpanTheGrid)
