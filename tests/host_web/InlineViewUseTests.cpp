@@ -131,7 +131,7 @@ TEST_F(BrowserTest, TheBrowsersFindFindsAWordThatOnlyTheDocumentsHave)
     ASSERT_TRUE(loadAndWaitForViews("/page.html", 3));
     WebKitWebView* view = m_window->webView();
     for (const auto& [token, inlineView] : m_window->inlineViews().views())
-        ASSERT_TRUE(gtktest::waitUntil([&, t = token] { return m_probe->state(t) && !m_probe->state(t)->lines.empty(); }, 30s));
+        ASSERT_TRUE(gtktest::waitUntil([&, t = token] { return m_probe->state(t) && !m_probe->state(t)->lines.empty(); }, 90s));
     EXPECT_EQ(evaluate(view, "document.documentElement.outerHTML.includes('quokkaword')"), "false")
         << "the word is in the documents alone";
     WebKitFindController* find = webkit_web_view_get_find_controller(view);
@@ -168,7 +168,7 @@ TEST_F(BrowserTest, SelectingALineAndCopyingPutsItsTextOnTheClipboard)
     ASSERT_TRUE(loadAndWaitForViews("/page.html", 3));
     WebKitWebView* view = m_window->webView();
     std::string token = tokenOfElement(view, "two");
-    ASSERT_TRUE(gtktest::waitUntil([&] { return m_probe->state(token) && !m_probe->state(token)->lines.empty(); }, 30s));
+    ASSERT_TRUE(gtktest::waitUntil([&] { return m_probe->state(token) && !m_probe->state(token)->lines.empty(); }, 90s));
     FrameState::Text line = m_probe->state(token)->lines[0];
     ASSERT_EQ(line.text, "Inside the report: quokkaword.");
     ASSERT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 30s));
