@@ -58,7 +58,7 @@ TEST_F(BrowserTest, TheSnapshotShowsWhitePagesAtTheElementsBoxAmongThePagesText)
     ASSERT_TRUE(loadAndWaitForViews("/page.html", 3));
     WebKitWebView* view = m_window->webView();
     std::string token = tokenOfElement(view, "one");
-    ASSERT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 30s));
+    ASSERT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 90s));
     ASSERT_TRUE(gtktest::waitForPaints(GTK_WIDGET(view), 3));
     Box box = elementBox(view, "one");
     NRVLectorin& plugin = pluginOf(*m_window, token);
@@ -104,7 +104,7 @@ TEST_F(BrowserTest, ZoomingInThroughTheControlWidensThePageImageByTheNextFactor)
     ASSERT_TRUE(loadAndWaitForViews("/page.html", 3));
     WebKitWebView* view = m_window->webView();
     std::string token = tokenOfElement(view, "two");
-    ASSERT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 30s));
+    ASSERT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 90s));
     NRVLectorinMultiPageView& pageView = *pluginOf(*m_window, token).pageView();
     ASSERT_EQ(pageView.zoomFit(), NRVLectorinMultiPageView::ZoomFit::None);
     int step = pageView.zoomStep();
@@ -118,7 +118,7 @@ TEST_F(BrowserTest, ZoomingInThroughTheControlWidensThePageImageByTheNextFactor)
             return state && !state->pageImageWidths.empty() && state->pageImageWidths[0] > 0
                 && state->pageImageWidths[0] != before;
         },
-        30s))
+        90s))
         << "a page image at the new zoom is shown";
     EXPECT_EQ(pageView.zoomStep(), step + 1);
     double expected = before * double(kZoomFactors[step + 1]) / double(kZoomFactors[step]);
@@ -171,7 +171,7 @@ TEST_F(BrowserTest, SelectingALineAndCopyingPutsItsTextOnTheClipboard)
     ASSERT_TRUE(gtktest::waitUntil([&] { return m_probe->state(token) && !m_probe->state(token)->lines.empty(); }, 90s));
     FrameState::Text line = m_probe->state(token)->lines[0];
     ASSERT_EQ(line.text, "Inside the report: quokkaword.");
-    ASSERT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 30s));
+    ASSERT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 90s));
     // Three clicks select the line, as on any text of a page.
     ASSERT_TRUE(clickInFrame(*m_window, token, line.box.midX(), line.box.midY(), 3));
     ASSERT_TRUE(gtktest::waitUntil(
@@ -207,7 +207,7 @@ TEST_F(BrowserTest, SaveAndPrintRunOnceThroughGtksDialogs)
     ASSERT_TRUE(loadAndWaitForViews("/page.html", 3));
     WebKitWebView* view = m_window->webView();
     std::string token = tokenOfElement(view, "two");
-    ASSERT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 30s));
+    ASSERT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 90s));
     std::filesystem::path folder = testsupport::temporaryFolder("browse-save");
 
     Box save = m_probe->state(token)->commands.at("save");
@@ -266,7 +266,7 @@ TEST_F(BrowserTest, SaveAndPrintRunOnceThroughGtksDialogs)
                 && testsupport::runCommand("pdftotext '" + pdf.string() + "' -", &text) == 0
                 && text.find("quokkaword") != std::string::npos;
         },
-        30s))
+        90s))
         << "the document is printed as text: " << text;
     EXPECT_EQ(text.find("Text above"), std::string::npos) << "the document, not the web page";
 }
@@ -277,7 +277,7 @@ TEST_F(BrowserTest, LinksInTheTextLayerOpenInTheBrowserOrGoToTheirBookmark)
     WebKitWebView* view = m_window->webView();
     std::string token = tokenOfElement(view, "links");
     ASSERT_TRUE(gtktest::waitUntil(
-        [&] { return firstPageShown(*m_probe, token) && m_probe->state(token)->links.size() == 3; }, 30s));
+        [&] { return firstPageShown(*m_probe, token) && m_probe->state(token)->links.size() == 3; }, 90s));
     std::map<std::string, Box> links;
     for (const auto& link : m_probe->state(token)->links)
         links[link.text] = link.box;
@@ -300,7 +300,7 @@ TEST_F(BrowserTest, LinksInTheTextLayerOpenInTheBrowserOrGoToTheirBookmark)
     ASSERT_TRUE(loadAndWaitForViews("/links.html?again", 1));
     token = tokenOfElement(view, "links");
     ASSERT_TRUE(gtktest::waitUntil(
-        [&] { return firstPageShown(*m_probe, token) && m_probe->state(token)->links.size() == 3; }, 30s));
+        [&] { return firstPageShown(*m_probe, token) && m_probe->state(token)->links.size() == 3; }, 90s));
     for (const auto& link : m_probe->state(token)->links) {
         if (link.text == "weblink") {
             ASSERT_TRUE(clickInFrame(*m_window, token, link.box.midX(), link.box.midY()));
