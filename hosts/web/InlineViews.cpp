@@ -132,6 +132,8 @@ InlineViews::~InlineViews()
     g_signal_handler_disconnect(webkit_web_view_get_user_content_manager(m_webView), m_messageHandler);
     if (m_work)
         g_source_remove(m_work);
+    if (m_overdue)
+        g_source_remove(m_overdue);
     if (m_watch)
         g_source_remove(m_watch);
     for (auto& pending : m_pending)
@@ -213,23 +215,36 @@ void InlineViews::handle(PendingRequest pending)
 
 void InlineViews::schedule()
 {
-    if (m_work || m_pending.empty())
+    if (m_pending.empty())
         return;
-    m_work = g_idle_add_full(
-        G_PRIORITY_DEFAULT_IDLE,
-        [](gpointer data) -> gboolean {
-            auto* self = static_cast<InlineViews*>(data);
-            if (!self->m_pending.empty()) {
-                PendingRequest pending = std::move(self->m_pending.front());
-                self->m_pending.pop_front();
-                self->answer(pending);
-            }
-            if (!self->m_pending.empty())
-                return G_SOURCE_CONTINUE;
-            self->m_work = 0;
-            return G_SOURCE_REMOVE;
-        },
-        this, nullptr);
+    // Normally the idle source answers the queue between the loop's other work. A loop that never goes
+    // idle (a busy engine on a loaded machine) would starve it for good, and the view would never show its
+    // pages: the timer answers one request each time it fires at default priority meanwhile.
+    if (!m_work)
+        m_work = g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, answerQueued, new QueueSource { this, &m_work }, deleteQueueSource);
+    if (!m_overdue)
+        m_overdue = g_timeout_add_full(
+            G_PRIORITY_DEFAULT, kOverdueMilliseconds, answerQueued, new QueueSource { this, &m_overdue }, deleteQueueSource);
+}
+
+gboolean InlineViews::answerQueued(gpointer data)
+{
+    auto* source = static_cast<QueueSource*>(data);
+    InlineViews* self = source->views;
+    if (!self->m_pending.empty()) {
+        PendingRequest pending = std::move(self->m_pending.front());
+        self->m_pending.pop_front();
+        self->answer(pending);
+    }
+    if (!self->m_pending.empty())
+        return G_SOURCE_CONTINUE;
+    *source->id = 0;
+    return G_SOURCE_REMOVE;
+}
+
+void InlineViews::deleteQueueSource(gpointer data)
+{
+    delete static_cast<QueueSource*>(data);
 }
 
 bool InlineViews::answer(PendingRequest& pending)
@@ -459,8 +474,10 @@ void InlineViews::refresh(const std::string& token)
     unsigned generation = ++it->second->generation;
     // Run in our world of the top frame: the page can neither stop it nor see it happen.
     std::string prefix = std::string(kInlineViewScheme) + "://" + token + "/";
-    std::string script = "for (const f of document.querySelectorAll('iframe')) if (f.src.startsWith('" + prefix
-        + "')) f.src = '" + prefix + "?v=" + std::to_string(generation) + "';";
+    // The view's frame may sit in a same-origin frame of the page, as an embed there becomes one.
+    std::string script = "(function walk(d) { for (const f of d.querySelectorAll('iframe')) { if (f.src.startsWith('"
+        + prefix + "')) f.src = '" + prefix + "?v=" + std::to_string(generation)
+        + "'; else { let inner = null; try { inner = f.contentDocument; } catch (e) { } if (inner) walk(inner); } } })(document);";
     webkit_web_view_evaluate_javascript(
         m_webView, script.c_str(), -1, kInlineViewWorld, nullptr, nullptr, nullptr, nullptr);
 }

@@ -72,6 +72,14 @@ private:
     void handle(PendingRequest pending);
     bool answer(PendingRequest& pending);
     void schedule();
+    // The data of the two sources that answer queued page images: which one, so it can forget its id.
+    struct QueueSource {
+        InlineViews* views;
+        guint* id;
+    };
+    static gboolean answerQueued(gpointer data);
+    static void deleteQueueSource(gpointer data);
+    static constexpr guint kOverdueMilliseconds = 50;
     void watchLoading(View& view);
     // Takes a "create" message: false when it is malformed, else true and the reply is answered later.
     bool create(JSCValue* message, WebKitScriptMessageReply* reply);
@@ -87,6 +95,7 @@ private:
     std::map<std::string, std::unique_ptr<View>> m_views;
     std::deque<PendingRequest> m_pending;
     guint m_work = 0; // the idle source answering page images
+    guint m_overdue = 0; // the timer answering them when the loop is never idle
     guint m_watch = 0; // the timer watching views that load
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     gulong m_messageHandler = 0;

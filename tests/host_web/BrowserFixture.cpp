@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gdk/x11/gdkx.h>
 #include <sstream>
+#include <thread>
 
 namespace webtest {
 
@@ -260,6 +261,20 @@ void BrowserTest::SetUp()
                       "then {\\field{\\*\\fldinst HYPERLINK \\\\l \"far\"}{\\fldrslt innerlink}}.\\par\\page "
                       "{\\*\\bkmkstart far}Far away{\\*\\bkmkend far}\\par}",
                 "application/rtf");
+        });
+        // A document that arrives only after its frame has been shown once, with the progress indicator.
+        server.Get("/slow.rtf", [](const httplib::Request&, httplib::Response& r) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            r.set_content(kReportRTF, "application/rtf");
+        });
+        server.Get("/inner.html", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content("<html><body><embed id=late src=\"slow.rtf\" width=\"400\" height=\"250\"></body></html>",
+                "text/html");
+        });
+        server.Get("/framed.html", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content("<html><head><title>Framed</title></head><body><p>Around the frame</p>"
+                          "<iframe id=inner src=\"inner.html\" width=\"500\" height=\"320\"></iframe></body></html>",
+                "text/html");
         });
         server.Get("/links.html", [](const httplib::Request&, httplib::Response& r) {
             r.set_content("<html><head><title>Links</title></head><body>"

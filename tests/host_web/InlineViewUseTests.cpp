@@ -326,4 +326,19 @@ TEST_F(BrowserTest, LinksInTheTextLayerOpenInTheBrowserOrGoToTheirBookmark)
         << webkit_web_view_get_uri(view);
 }
 
+TEST_F(BrowserTest, AViewInASameOriginFrameShowsItsPagesOnceItsDocumentArrives)
+{
+    // The document takes longer than the frame: the view's frame shows the progress indicator first, and
+    // is shown again with the pages when the document has arrived, inside the page's own frame too.
+    SKIP_UNDER_ADDRESS_SANITIZER();
+    ASSERT_TRUE(loadAndWaitForViews("/framed.html", 1));
+    ASSERT_EQ(m_window->inlineViews().views().size(), 1u);
+    std::string token = m_window->inlineViews().views().begin()->first;
+    EXPECT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 90s))
+        << "the frame inside the page's frame shows the document's first page";
+    const FrameState* state = m_probe->state(token);
+    ASSERT_TRUE(state);
+    EXPECT_FALSE(state->lines.empty()) << "with its text layer";
+}
+
 } // namespace
