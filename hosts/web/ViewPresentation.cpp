@@ -99,7 +99,8 @@ const char* kStyle
     = "html,body{margin:0;padding:0}"
       "body{font:13px sans-serif;overflow:auto}"
       ".stack{position:relative;margin:0 auto}"
-      ".page{position:absolute}"
+      // Pages out of sight are neither laid out nor painted; they keep their box, and find still reads them.
+      ".page{position:absolute;content-visibility:auto}"
       ".page img{position:absolute;left:0;top:0;width:100%;height:100%;user-select:none}"
       ".page svg{position:absolute;overflow:visible}"
       ".page svg text{fill:transparent;white-space:pre;font-family:sans-serif}"

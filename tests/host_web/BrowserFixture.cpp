@@ -276,6 +276,17 @@ void BrowserTest::SetUp()
                           "<iframe id=inner src=\"inner.html\" width=\"500\" height=\"320\"></iframe></body></html>",
                 "text/html");
         });
+        // Six pages; one word stands on the last alone.
+        server.Get("/long.rtf", [](const httplib::Request&, httplib::Response& r) {
+            std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Serif;}}\\f0\\fs24 ";
+            for (int page = 1; page < 6; ++page)
+                rtf += "Page " + std::to_string(page) + " of the long report.\\par\\page ";
+            r.set_content(rtf + "The last page holds the platypusword.\\par}", "application/rtf");
+        });
+        server.Get("/long.html", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content("<html><body><embed id=long src=\"long.rtf\" width=\"400\" height=\"250\"></body></html>",
+                "text/html");
+        });
         server.Get("/links.html", [](const httplib::Request&, httplib::Response& r) {
             r.set_content("<html><head><title>Links</title></head><body>"
                           "<embed id=links src=\"links.rtf\" width=\"600\" height=\"300\"></body></html>",

@@ -175,6 +175,42 @@ TEST_F(BrowserTest, TheBrowsersFindFindsAWordThatOnlyTheDocumentsHave)
     g_signal_handler_disconnect(find, handler);
 }
 
+TEST_F(BrowserTest, TheBrowsersFindReachesPagesOutOfSight)
+{
+    // Pages far below the view's box are neither laid out nor painted by the engine until they come into
+    // sight; their text must still be found, and finding it brings its page into sight.
+    SKIP_UNDER_ADDRESS_SANITIZER();
+    ASSERT_TRUE(loadAndWaitForViews("/long.html", 1));
+    WebKitWebView* view = m_window->webView();
+    std::string token = tokenOfElement(view, "long");
+    ASSERT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 90s));
+    ASSERT_EQ(m_probe->state(token)->pages.size(), 6u);
+    WebKitFindController* find = webkit_web_view_get_find_controller(view);
+    struct Found {
+        bool counted = false, found = false;
+        guint count = 0;
+    } found;
+    gulong counting = g_signal_connect(find, "counted-matches", G_CALLBACK(+[](WebKitFindController*, guint count, Found* out) {
+        out->count = count;
+        out->counted = true;
+    }),
+        &found);
+    gulong finding = g_signal_connect(find, "found-text", G_CALLBACK(+[](WebKitFindController*, guint, Found* out) {
+        out->found = true;
+    }),
+        &found);
+    webkit_find_controller_count_matches(find, "platypusword", WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, 100);
+    ASSERT_TRUE(gtktest::waitUntil([&] { return found.counted; }, 10s));
+    EXPECT_EQ(found.count, 1u) << "the word on the sixth page";
+    webkit_find_controller_search(find, "platypusword", WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, 100);
+    EXPECT_TRUE(gtktest::waitUntil([&] { return found.found; }, 10s));
+    EXPECT_TRUE(gtktest::waitUntil([&] { return m_probe->state(token)->scrollY > 0; }, 10s))
+        << "the view's frame scrolled towards the last page";
+    webkit_find_controller_search_finish(find);
+    g_signal_handler_disconnect(find, counting);
+    g_signal_handler_disconnect(find, finding);
+}
+
 TEST_F(BrowserTest, SelectingALineAndCopyingPutsItsTextOnTheClipboard)
 {
     SKIP_UNDER_ADDRESS_SANITIZER();
