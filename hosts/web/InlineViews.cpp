@@ -5,6 +5,7 @@
 #include "hosts/web/InlineViewScript.h"
 #include "hosts/web/PageCookies.h"
 #include "hosts/web/ViewPresentation.h"
+#include "kit/foundation/BackgroundJob.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/view/Window.h"
 #include "kit/text/TextStorage.h"
@@ -138,6 +139,7 @@ InlineViews::~InlineViews()
         g_source_remove(m_watch);
     for (auto& pending : m_pending)
         finishWithError(pending.request.get());
+    finishEncodingsWithError();
     registry().erase(m_webView);
 }
 
@@ -178,6 +180,7 @@ void InlineViews::clear()
     for (auto& pending : m_pending)
         finishWithError(pending.request.get());
     m_pending.clear();
+    finishEncodingsWithError();
     m_views.clear();
 }
 
@@ -264,21 +267,55 @@ bool InlineViews::answer(PendingRequest& pending)
         watchLoading(view);
         return true;
     }
-    std::optional<std::vector<std::uint8_t>> png;
-    if (pending.path == "/box.png")
-        png = boxPNG(*view.window, deviceScale);
-    else if (pending.path.rfind("/page/", 0) == 0) {
+    if (pending.path.rfind("/page/", 0) == 0) {
         std::string number = pending.path.substr(6);
         if (number.size() > 4 && number.compare(number.size() - 4, 4, ".png") == 0)
             number.resize(number.size() - 4);
+        DrawnImage image;
         if (!number.empty() && number.size() < 8 && std::all_of(number.begin(), number.end(), ::isdigit))
-            png = pagePNG(*view.plugin, std::uint32_t(std::stoul(number)), deviceScale);
+            image = drawPage(*view.plugin, std::uint32_t(std::stoul(number)), deviceScale);
+        if (!image) {
+            finishWithError(pending.request.get());
+            return true;
+        }
+        encodeAndFinish(std::move(pending.request), std::move(image));
+        return true;
     }
+    std::optional<std::vector<std::uint8_t>> png;
+    if (pending.path == "/box.png")
+        png = boxPNG(*view.window, deviceScale);
     if (png)
         finishWith(pending.request.get(), std::move(*png), "image/png");
     else
         finishWithError(pending.request.get());
     return true;
+}
+
+void InlineViews::encodeAndFinish(kit::GRefPtr<WebKitURISchemeRequest> request, DrawnImage image)
+{
+    // The page was drawn here; compressing it, which costs more, happens on a worker while the loop turns.
+    unsigned id = ++m_lastEncoding;
+    Encoding& encoding = m_encodings[id];
+    encoding.request = std::move(request);
+    encoding.job = kit::BackgroundJob::start([image = std::move(image)](std::stop_token) { return encodePNG(image); },
+        [this, id](std::optional<std::vector<std::uint8_t>> png) {
+            auto done = m_encodings.extract(id);
+            if (done.empty())
+                return;
+            WebKitURISchemeRequest* finished = done.mapped().request.get();
+            if (png)
+                finishWith(finished, std::move(*png), "image/png");
+            else
+                finishWithError(finished);
+        });
+}
+
+void InlineViews::finishEncodingsWithError()
+{
+    // Dropping a job drops its completion: its request is answered here instead.
+    for (auto& [id, encoding] : m_encodings)
+        finishWithError(encoding.request.get());
+    m_encodings.clear();
 }
 
 void InlineViews::watchLoading(View& view)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hosts/web/ViewPresentation.h"
+#include "kit/foundation/BackgroundJob.h"
 #include "kit/foundation/GRefPtr.h"
 #include "kit/foundation/NotificationCenter.h"
 #include "kit/geometry/Geometry.h"
@@ -81,6 +83,9 @@ private:
     static void deleteQueueSource(gpointer data);
     static constexpr guint kOverdueMilliseconds = 50;
     void watchLoading(View& view);
+    // Encodes a drawn page image on a worker and answers the request with it on the UI thread.
+    void encodeAndFinish(kit::GRefPtr<WebKitURISchemeRequest> request, DrawnImage image);
+    void finishEncodingsWithError();
     // Takes a "create" message: false when it is malformed, else true and the reply is answered later.
     bool create(JSCValue* message, WebKitScriptMessageReply* reply);
     // Makes one view from its arguments and answers its frame's URL.
@@ -97,6 +102,12 @@ private:
     guint m_work = 0; // the idle source answering page images
     guint m_overdue = 0; // the timer answering them when the loop is never idle
     guint m_watch = 0; // the timer watching views that load
+    struct Encoding {
+        kit::GRefPtr<WebKitURISchemeRequest> request;
+        kit::BackgroundJob job;
+    };
+    std::map<unsigned, Encoding> m_encodings; // page images being encoded, by a number of their own
+    unsigned m_lastEncoding = 0;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     gulong m_messageHandler = 0;
 };

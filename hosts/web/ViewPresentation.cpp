@@ -29,7 +29,7 @@ std::string number(double value)
     return text;
 }
 
-std::optional<std::vector<std::uint8_t>> encodePNG(cairo_surface_t* surface)
+std::optional<std::vector<std::uint8_t>> encodeSurface(cairo_surface_t* surface)
 {
     std::vector<std::uint8_t> bytes;
     auto write = [](void* closure, const unsigned char* data, unsigned length) {
@@ -234,27 +234,40 @@ std::optional<std::vector<std::uint8_t>> boxPNG(kit::Window& window, double devi
     cairo_scale(context.get(), deviceScale, deviceScale);
     window.display(context.get());
     context.reset();
-    return encodePNG(surface.get());
+    return encodeSurface(surface.get());
 }
 
-std::optional<std::vector<std::uint8_t>> pagePNG(NRVLectorin& plugin, std::uint32_t page, double deviceScale)
+DrawnImage drawPage(NRVLectorin& plugin, std::uint32_t page, double deviceScale)
 {
     NRVLectorinMultiPageView* pageView = plugin.pageView();
     if (!pageView || page >= pageView->numberOfPages())
-        return std::nullopt;
+        return nullptr;
     float separator = pageView->pageSeparatorHeight();
     kit::Rect rect = pageView->pageRectForPageNumber(page);
     rect = { rect.x() - separator, rect.y() - separator, rect.width() + 2 * separator, rect.height() + 2 * separator };
     double scale = pageview::ScaleUtilities::scale(*pageView).width * deviceScale;
     int width = int(std::ceil(rect.width() * scale)), height = int(std::ceil(rect.height() * scale));
     if (width <= 0 || height <= 0 || width > kMaximumSide || height > kMaximumSide)
-        return std::nullopt;
-    SurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
+        return nullptr;
+    DrawnImage surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height), cairo_surface_destroy);
     CairoPtr context(cairo_create(surface.get()));
     cairo_scale(context.get(), scale, scale);
     pageView->displayRectInContext(rect, context.get());
     context.reset();
-    return encodePNG(surface.get());
+    cairo_surface_flush(surface.get());
+    return surface;
+}
+
+std::optional<std::vector<std::uint8_t>> encodePNG(const DrawnImage& image)
+{
+    if (!image || cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS)
+        return std::nullopt;
+    return encodeSurface(image.get());
+}
+
+std::optional<std::vector<std::uint8_t>> pagePNG(NRVLectorin& plugin, std::uint32_t page, double deviceScale)
+{
+    return encodePNG(drawPage(plugin, page, deviceScale));
 }
 
 } // namespace hosts

@@ -2,7 +2,9 @@
 
 #include "kit/geometry/Geometry.h"
 
+#include <cairo.h>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,8 +32,16 @@ std::string viewHTML(NRVLectorin& plugin, kit::Size box, std::vector<std::string
 // The plug-in's whole box as drawn in its window, at deviceScale pixels per CSS pixel.
 std::optional<std::vector<std::uint8_t>> boxPNG(kit::Window& window, double deviceScale);
 
+// Pixels drawn on the UI thread for a frame's image. Nothing else refers to them once drawn, so they may be
+// encoded, and freed, on any thread.
+using DrawnImage = std::shared_ptr<cairo_surface_t>;
+
 // Page `page` (0-based) with the separator's width of background around it, at the view's scale times
-// deviceScale; nothing for a page that does not exist or an image too large.
+// deviceScale; null for a page that does not exist or an image too large.
+DrawnImage drawPage(NRVLectorin& plugin, std::uint32_t page, double deviceScale);
+// The image as PNG bytes; nothing for a null image or a failed encoding. Any thread.
+std::optional<std::vector<std::uint8_t>> encodePNG(const DrawnImage& image);
+// drawPage, then encodePNG, on the calling (UI) thread.
 std::optional<std::vector<std::uint8_t>> pagePNG(NRVLectorin& plugin, std::uint32_t page, double deviceScale);
 
 // Text as HTML character data or attribute value.
