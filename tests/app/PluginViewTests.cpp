@@ -175,15 +175,14 @@ TEST(PluginView, CentresProgressIndicator)
         { { 301, 201 }, { 135, 85 }, "halves round away from zero" },
         { { 21, 200 }, { -6, 84 }, "narrower than the indicator: -5.5 rounds to -6" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
+    testsupport::expectEach(cases, [&](const auto& input) {
         PluginFixture f;
-        NRVLectorin& plugin = f.open(PluginFixture::arguments(std::nullopt), c.input);
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(std::nullopt), input);
         kit::ProgressIndicator* indicator = plugin.progressIndicator();
         indicator->setFrameSize({ 32, 32 });
         plugin.setBoundsOrigin({ 10, 10 }); // a bounds change re-centres; its origin is not added
-        EXPECT_EQ(indicator->frame().origin, c.expected);
-    }
+        return indicator->frame().origin;
+    });
 }
 
 TEST(PluginView, ClickBeforeDocumentFocusesNothing)

@@ -2,6 +2,7 @@
 // from there, and `lectorin view` without a display.
 #include "kit/foundation/Bundle.h"
 #include "kit/foundation/Ascii.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -164,11 +165,7 @@ TEST(DesktopIntegration, TheManualPageAndCompletionFollowTheHelp)
     std::filesystem::path completion = prefix / "share/bash-completion/completions/lectorin";
     std::filesystem::path folder = testsupport::temporaryFolder("complete");
     testsupport::writeFile(folder / "report.docx", "x");
-    const struct {
-        std::string words;
-        std::string expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::string> cases[] = {
         { "lectorin re", "render", "a command" },
         { "lectorin -", "--help --version", "the program's own options" },
         { "lectorin render --pa", "--pages --paper", "the options of every command" },
@@ -179,7 +176,7 @@ TEST(DesktopIntegration, TheManualPageAndCompletionFollowTheHelp)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         // The word being completed may be empty: the last array element is then ''.
-        std::string words = c.words + (c.words.back() == ' ' ? "''" : "");
+        std::string words = c.input + (c.input.back() == ' ' ? "''" : "");
         std::filesystem::path script = folder / "complete.sh";
         testsupport::writeFile(script, "source '" + completion.string() + "'\nCOMP_WORDS=(" + words
                 + ")\nCOMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n_lectorin\necho \"${COMPREPLY[*]}\"\n");

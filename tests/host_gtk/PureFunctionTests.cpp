@@ -6,6 +6,7 @@
 #include "hosts/common/gtk/SavePanel.h"
 #include "hosts/gtk/DocumentWindow.h"
 #include "hosts/gtk/PageProbe.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -96,11 +97,7 @@ TEST(DisplayInformation, PhysicalSizeFromTheFirstDetailedTiming)
 TEST(DisplayInformation, InitialContentSizeKeepsToTheWorkArea)
 {
     const kit::Size wanted { 900, 1100 }, chrome { 0, 46 }, minimum { 320, 240 };
-    const struct {
-        GdkRectangle workArea;
-        kit::Size expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<GdkRectangle, kit::Size> cases[] = {
         { { 0, 0, 1920, 1200 }, { 900, 1100 }, "a tall screen: as asked" },
         { { 0, 0, 1920, 1146 }, { 900, 1100 }, "exactly tall enough with the header bar" },
         { { 0, 0, 1920, 1145 }, { 900, 1099 }, "one pixel short" },
@@ -111,7 +108,7 @@ TEST(DisplayInformation, InitialContentSizeKeepsToTheWorkArea)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        kit::Size size = hosts::initialContentSize(wanted, chrome, c.workArea, minimum);
+        kit::Size size = hosts::initialContentSize(wanted, chrome, c.input, minimum);
         EXPECT_EQ(size, c.expected) << size.width << " x " << size.height;
     }
 }
@@ -141,11 +138,7 @@ TEST(SavePanel, RequiredExtensionIsAppendedWhenMissing)
 TEST(PageProbe, MarkupIsRecognisedByItsFirstCharacter)
 {
     auto bytes = [](const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); };
-    const struct {
-        std::string text;
-        bool markup;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, bool> cases[] = {
         { "<!DOCTYPE html><html>", true, "a page" },
         { "\xEF\xBB\xBF  \r\n\t<html>", true, "a byte-order mark and white space first" },
         { std::string("\xFF\xFE<\0h\0", 6), true, "UTF-16 little-endian" },
@@ -156,10 +149,7 @@ TEST(PageProbe, MarkupIsRecognisedByItsFirstCharacter)
         { "   ", false, "only white space" },
         { "", false, "nothing" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(hosts::PageProbe::startsLikeMarkup(bytes(c.text)), c.markup);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return hosts::PageProbe::startsLikeMarkup(bytes(input)); });
 }
 
 TEST(DocumentWindow, TitleIsTheDocumentsFileName)

@@ -16,6 +16,7 @@
 #include "pageview/DocumentLinks.h"
 #include "pageview/PageNavigation.h"
 #include "pageview/ZoomFactors.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <cctype>
@@ -126,11 +127,7 @@ TEST_F(ReaderTest, TheIndicatorFollowsScrollingAndTheZoom)
     EXPECT_GE(middle, third.minY() - pageView().pageSeparatorHeight());
     EXPECT_LE(middle, third.maxY() + pageView().pageSeparatorHeight());
 
-    const struct {
-        const char* action;
-        const char* zoom;
-        const char* why;
-    } steps[] = {
+    const testsupport::Case<const char*, const char*> steps[] = {
         { "zoom-in", "120%", "one step up" },
         { "zoom-in", "144%", "another" },
         { "actual-size", "100%", "back to the standard step" },
@@ -138,8 +135,8 @@ TEST_F(ReaderTest, TheIndicatorFollowsScrollingAndTheZoom)
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.why);
-        ASSERT_TRUE(activate(step.action));
-        EXPECT_TRUE(waitUntil([&] { return reader().zoomText() == step.zoom; })) << reader().zoomText();
+        ASSERT_TRUE(activate(step.input));
+        EXPECT_TRUE(waitUntil([&] { return reader().zoomText() == step.expected; })) << reader().zoomText();
     }
 }
 

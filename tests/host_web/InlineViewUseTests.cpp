@@ -6,6 +6,7 @@
 #include "pageview/ScaleUtilities.h"
 #include "pageview/ZoomFactors.h"
 #include "plugin/NRVLectorin.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <cmath>
@@ -156,11 +157,7 @@ TEST_F(BrowserTest, TheBrowsersFindFindsAWordThatOnlyTheDocumentsHave)
         out->done = true;
     }),
         &counted);
-    const struct {
-        const char* word;
-        guint expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, guint> cases[] = {
         { "QuokkaWord", 2, "the .rtf embed and the <object> the script added show it; case does not matter" },
         { "Text above", 1, "the page's own text is found as before" },
         { "wombatword", 0, "a word in neither" },
@@ -168,7 +165,7 @@ TEST_F(BrowserTest, TheBrowsersFindFindsAWordThatOnlyTheDocumentsHave)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         counted = {};
-        webkit_find_controller_count_matches(find, c.word, WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, 100);
+        webkit_find_controller_count_matches(find, c.input, WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, 100);
         ASSERT_TRUE(gtktest::waitUntil([&] { return counted.done; }, 10s));
         EXPECT_EQ(counted.count, c.expected);
     }

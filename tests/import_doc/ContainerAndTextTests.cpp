@@ -1,4 +1,5 @@
 #include "TestDocuments.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -46,11 +47,7 @@ TEST(DocContainer, RefusesWhatItCannotRead)
     locked.encrypted = true;
     WordFileBuilder noTable = paragraphs({ u"lost" });
     noTable.withTableStream = false;
-    const struct {
-        Bytes bytes;
-        const char* error;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<Bytes, const char*> cases[] = {
         { old.build(), "not a known format", "a version before Word 6" },
         { locked.build(), "encrypted", "the FIB says the text is encrypted" },
         { compoundFile({ { "WordDocument", { 0xEC, 0xA5, 0xC1, 0x00, 0x09, 0x04 } } }), "truncated",
@@ -59,8 +56,8 @@ TEST(DocContainer, RefusesWhatItCannotRead)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        importer::ImportResult result = importBytes(c.bytes);
-        EXPECT_EQ(result.error, c.error);
+        importer::ImportResult result = importBytes(c.input);
+        EXPECT_EQ(result.error, c.expected);
         EXPECT_FALSE(result.text);
     }
 }
@@ -68,18 +65,14 @@ TEST(DocContainer, RefusesWhatItCannotRead)
 TEST(DocContainer, AcceptsTinyTextStreams)
 {
     WordFileBuilder empty;
-    const struct {
-        WordFileBuilder builder;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<WordFileBuilder, const char*> cases[] = {
         { empty, "", "no text at all" },
         { paragraphs({ u"" }), "\n", "one empty paragraph" },
         { paragraphs({ u"x" }), "x\n", "one character" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        importer::ImportResult result = importBuilt(c.builder);
+        importer::ImportResult result = importBuilt(c.input);
         EXPECT_EQ(storageText(result), c.expected);
         EXPECT_EQ(result.error, "");
     }
@@ -107,28 +100,17 @@ TEST(DocText, DecodesCompressedPiecesWithTheirPunctuation)
 
 TEST(DocText, DecodesUnicodePieces)
 {
-    const struct {
-        std::u16string text;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::u16string, const char*> cases[] = {
         { u"Привет, שלום, 你好", "Привет, שלום, 你好\n", "Cyrillic, Hebrew and Chinese in one piece" },
         { u"smile \U0001F600", "smile \U0001F600\n", "a surrogate pair is one character" },
         { std::u16string(u"a\xD800z", 3), "a\uFFFDz\n", "an unpaired surrogate is replaced" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(storageText(importBuilt(paragraphs({ c.text }))), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return storageText(importBuilt(paragraphs({ input }))); });
 }
 
 TEST(DocText, MapsSpecialCharacters)
 {
-    const struct {
-        std::u16string text;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::u16string, const char*> cases[] = {
         { u"a\x0B" u"b", "a\u2028b\n", "a line break stays inside its paragraph" },
         { u"non\x1E" u"breaking", "non\u2011breaking\n", "non-breaking hyphen" },
         { u"soft\x1F" u"hyphen", "soft\u00ADhyphen\n", "optional hyphen" },
@@ -139,19 +121,12 @@ TEST(DocText, MapsSpecialCharacters)
         { u"stray\x07" u"bell", "straybell\n", "a cell mark outside a table ends nothing" },
         { u"no\x01" u"picture", "nopicture\n", "an object character without its picture" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(storageText(importBuilt(paragraphs({ c.text }))), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return storageText(importBuilt(paragraphs({ input }))); });
 }
 
 TEST(DocText, ShowsFieldResultsAndDropsTheirCodes)
 {
-    const struct {
-        std::vector<std::u16string> paragraphs;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::vector<std::u16string>, const char*> cases[] = {
         { { u"a\x13 PAGE \x14" u"3\x15" u"b" }, "a3b\n", "the result replaces the code" },
         { { u"\x13 IF \x13 DATE \x14" u"May\x15 = x \x14" u"yes\x15" }, "yes\n", "a field inside a code is code" },
         { { u"\x13 QUOTE \x14" u"in\x13 PAGE \x14" u"2\x15" u"ner\x15" }, "in2ner\n", "a field inside a result shows its result" },
@@ -160,10 +135,7 @@ TEST(DocText, ShowsFieldResultsAndDropsTheirCodes)
         { { u"stray\x15 end" }, "stray end\n", "an end without a beginning is ignored" },
         { { u"open\x13 code", u"next" }, "open\n\n", "a field never closed hides the rest of its story" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(storageText(importBuilt(paragraphs(c.paragraphs))), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return storageText(importBuilt(paragraphs(input))); });
 }
 
 TEST(DocText, HyperlinkFieldsLinkTheirResultsAndBookmarksMarkTheirPlace)
@@ -338,11 +310,7 @@ TEST(DocWord6, ShowsTextInTheDocumentsCodePage)
 {
     // "Привет" in Windows-1251, then a paragraph mark.
     Bytes cyrillic = { 0xCF, 0xF0, 0xE8, 0xE2, 0xE5, 0xF2, 0x0D };
-    const struct {
-        Word6File file;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<Word6File, const char*> cases[] = {
         { { cyrillic, 0x0419, false }, "Привет\n", "Russian: Windows-1251, text from fcMin without a piece table" },
         { { cyrillic, 0x0419, true }, "Привет\n", "the same through a piece table" },
         { { cyrillic, 0x0409, false }, "Ïðèâåò\n", "the same bytes under English are Windows-1252" },
@@ -350,7 +318,7 @@ TEST(DocWord6, ShowsTextInTheDocumentsCodePage)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        importer::ImportResult result = importBytes(c.file.build());
+        importer::ImportResult result = importBytes(c.input.build());
         EXPECT_EQ(result.format, "doc");
         EXPECT_EQ(storageText(result), c.expected);
     }

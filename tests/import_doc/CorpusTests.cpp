@@ -4,6 +4,7 @@
 #include "import/common/Dump.h"
 #include "import/common/Encoding.h"
 #include "import/doc/DocImporter.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <chrono>
@@ -489,19 +490,15 @@ TEST(DocCorpus, KnownStructuresSurvive)
 
 TEST(DocCorpus, PasswordProtectedFilesSayEncrypted)
 {
-    const struct {
-        const char* file;
-        const char* format;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "poi-password_password_cryptoapi.doc", "doc", "a Word 97 document encrypted with CryptoAPI" },
         { "poi-bug53475-password-is-pass.docx", "none", "a .docx package inside an OLE2 encryption wrapper" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        importer::ImportResult result = importFile(testsupport::corpusPath(c.file));
+        importer::ImportResult result = importFile(testsupport::corpusPath(c.input));
         EXPECT_EQ(result.error, "encrypted");
-        EXPECT_EQ(result.format, c.format);
+        EXPECT_EQ(result.format, c.expected);
         EXPECT_FALSE(result.text);
     }
 }

@@ -1,4 +1,5 @@
 #include "TestDocuments.h"
+#include "support/Cases.h"
 
 #include <cmath>
 #include <functional>
@@ -82,20 +83,13 @@ TEST(DocFormatting, FontsComeFromTheFontTable)
 
 TEST(DocFormatting, HiddenAndDeletedTextIsNotShown)
 {
-    const struct {
-        Bytes grpprl;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<Bytes, const char*> cases[] = {
         { sprm(0x083C, { 1 }), "before  after\n", "hidden text" },
         { sprm(0x0800, { 1 }), "before  after\n", "a tracked deletion" },
         { sprm(0x0801, { 1 }), "before WORD after\n", "a tracked insertion stays" },
         { sprm(0x083C, { 0 }), "before WORD after\n", "hidden switched off" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(styledWord(c.grpprl).text->string(), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return styledWord(input).text->string(); });
 }
 
 TEST(DocFormatting, TogglesReferToTheStyle)

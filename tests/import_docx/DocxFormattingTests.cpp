@@ -1,4 +1,5 @@
 #include "DocxBuilder.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -33,11 +34,7 @@ const char* kStyles = R"(
 
 TEST(DocxFormatting, RunPropertiesBecomeCharacterAttributes)
 {
-    const struct {
-        const char* runProperties;
-        std::function<bool(const kit::Attributes&)> check;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::function<bool(const kit::Attributes&)>> cases[] = {
         { "<w:b/>", [](const kit::Attributes& a) { return a.bold; }, "bold" },
         { "<w:b w:val=\"false\"/>", [](const kit::Attributes& a) { return !a.bold; }, "bold switched off" },
         { "<w:i/><w:b w:val=\"1\"/>", [](const kit::Attributes& a) { return a.italic && a.bold; }, "italic and bold" },
@@ -70,11 +67,11 @@ TEST(DocxFormatting, RunPropertiesBecomeCharacterAttributes)
         SCOPED_TRACE(c.why);
         testdocx::Parts parts;
         parts.styles = kStyles;
-        parts.body = paragraph("before ") + paragraph("Sample", c.runProperties);
+        parts.body = paragraph("before ") + paragraph("Sample", c.input);
         auto result = testdocx::import(parts);
         ASSERT_TRUE(result.text) << result.error;
         EXPECT_EQ(testdocx::text(result), "before \nSample\n");
-        EXPECT_TRUE(c.check(attributesOf(*result.text, "Sample")));
+        EXPECT_TRUE(c.expected(attributesOf(*result.text, "Sample")));
     }
 }
 
@@ -123,11 +120,7 @@ TEST(DocxFormatting, StylesInheritThroughBasedOn)
 
 TEST(DocxFormatting, ParagraphPropertiesBecomeParagraphStyle)
 {
-    const struct {
-        const char* paragraphProperties;
-        std::function<bool(const kit::ParagraphStyle&)> check;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::function<bool(const kit::ParagraphStyle&)>> cases[] = {
         { "<w:jc w:val=\"center\"/>", [](const kit::ParagraphStyle& p) { return p.alignment == kit::TextAlignment::Center; }, "centred" },
         { "<w:jc w:val=\"both\"/>", [](const kit::ParagraphStyle& p) { return p.alignment == kit::TextAlignment::Justified; }, "justified" },
         { "<w:jc w:val=\"distribute\"/>", [](const kit::ParagraphStyle& p) { return p.alignment == kit::TextAlignment::Justified; }, "distributed reads as justified" },
@@ -163,10 +156,10 @@ TEST(DocxFormatting, ParagraphPropertiesBecomeParagraphStyle)
         SCOPED_TRACE(c.why);
         testdocx::Parts parts;
         parts.styles = kStyles;
-        parts.body = paragraph("Body", "", c.paragraphProperties);
+        parts.body = paragraph("Body", "", c.input);
         auto result = testdocx::import(parts);
         ASSERT_TRUE(result.text);
-        EXPECT_TRUE(c.check(attributesOf(*result.text, "Body").paragraphStyle()));
+        EXPECT_TRUE(c.expected(attributesOf(*result.text, "Body").paragraphStyle()));
     }
 }
 
@@ -223,11 +216,7 @@ TEST(DocxFormatting, ComplexScriptTextTakesComplexScriptProperties)
 
 TEST(DocxFormatting, SpecialCharactersOfRuns)
 {
-    const struct {
-        const char* runContent;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "<w:t>a</w:t><w:br/><w:t>b</w:t>", "a\xE2\x80\xA8" "b", "line break" },
         { "<w:t>a</w:t><w:br w:type=\"textWrapping\"/><w:t>b</w:t>", "a\xE2\x80\xA8" "b", "text wrapping break" },
         { "<w:t>a</w:t><w:br w:type=\"column\"/><w:t>b</w:t>", "a\xE2\x80\xA8" "b", "a column break breaks the line" },
@@ -243,7 +232,7 @@ TEST(DocxFormatting, SpecialCharactersOfRuns)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto result = testdocx::importBody(std::string("<w:p><w:r>") + c.runContent + "</w:r></w:p>");
+        auto result = testdocx::importBody(std::string("<w:p><w:r>") + c.input + "</w:r></w:p>");
         ASSERT_TRUE(result.text);
         EXPECT_EQ(result.text->string(), std::string(c.expected) + "\n");
     }

@@ -1,4 +1,5 @@
 #include "DocxBuilder.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -110,11 +111,7 @@ TEST(DocxPackage, HostileStructureStaysBounded)
             out += text;
         return out;
     };
-    const struct {
-        std::string body;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, const char*> cases[] = {
         { repeat("<w:sdt><w:sdtContent>", 100000) + paragraph("deep") + repeat("</w:sdtContent></w:sdt>", 100000), "",
             "content controls nested 100000 deep: what lies below the depth cap is not read" },
         { repeat("<w:tbl><w:tr><w:tc>", 3000) + paragraph("inner") + repeat("</w:tc></w:tr></w:tbl>", 3000), nullptr,
@@ -126,7 +123,7 @@ TEST(DocxPackage, HostileStructureStaysBounded)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto result = testdocx::importBody(c.body);
+        auto result = testdocx::importBody(c.input);
         ASSERT_TRUE(result.text) << result.error;
         EXPECT_LT(result.text->length(), 20000u);
         if (c.expected) {

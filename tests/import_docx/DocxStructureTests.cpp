@@ -1,4 +1,5 @@
 #include "DocxBuilder.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -38,11 +39,7 @@ std::string numbered(const std::string& text, int numId, int ilvl = 0)
 
 TEST(DocxStructure, FieldsShowTheirResultNotTheirCode)
 {
-    const struct {
-        std::string content;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, const char*> cases[] = {
         { run("Page ") + fieldChar("begin") + instruction(" PAGE ") + fieldChar("separate") + run("7") + fieldChar("end") + run(" of 9"),
             "Page 7 of 9", "the cached result" },
         { run("a") + fieldChar("begin") + instruction(" PAGE ") + fieldChar("end") + run("b"), "ab", "no result, nothing shown" },
@@ -57,7 +54,7 @@ TEST(DocxStructure, FieldsShowTheirResultNotTheirCode)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto result = testdocx::importBody("<w:p>" + c.content + "</w:p>");
+        auto result = testdocx::importBody("<w:p>" + c.input + "</w:p>");
         EXPECT_EQ(testdocx::text(result), std::string(c.expected) + "\n");
     }
 }
@@ -151,21 +148,16 @@ TEST(DocxStructure, TrackedChangesShowTheFinalText)
 
 TEST(DocxStructure, AlternateContentIsReadOnce)
 {
-    const struct {
-        const char* required;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "wps", "choice\n", "a choice this importer understands" },
         { "w14 wps", "choice\n", "several understood namespaces" },
         { "cx1", "fallback\n", "a choice needing what it does not know" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        auto result = testdocx::importBody(std::string("<w:p><mc:AlternateContent><mc:Choice Requires=\"") + c.required + "\">" + run("choice")
+    testsupport::expectEach(cases, [&](const auto& input) {
+        auto result = testdocx::importBody(std::string("<w:p><mc:AlternateContent><mc:Choice Requires=\"") + input + "\">" + run("choice")
             + "</mc:Choice><mc:Fallback>" + run("fallback") + "</mc:Fallback></mc:AlternateContent></w:p>");
-        EXPECT_EQ(testdocx::text(result), c.expected);
-    }
+        return testdocx::text(result);
+    });
 }
 
 TEST(DocxStructure, NotesAreGatheredAtTheEnd)
@@ -242,11 +234,7 @@ TEST(DocxStructure, SectionBreaksStartPagesByTheNextSectionsType)
     auto ending = [&](const char* text, const char* type) {
         return "<w:p><w:pPr>" + section(type) + "</w:pPr>" + run(text) + "</w:p>";
     };
-    const struct {
-        std::string body;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, const char*> cases[] = {
         { ending("one", nullptr) + paragraph("two") + section(nullptr), "one\ftwo\n", "no type: a new page" },
         { ending("one", nullptr) + paragraph("two") + section("continuous"), "one\ntwo\n", "the next section is continuous" },
         { ending("one", "continuous") + paragraph("two") + section("nextPage"), "one\ftwo\n", "the type that counts is the next section's" },
@@ -255,10 +243,7 @@ TEST(DocxStructure, SectionBreaksStartPagesByTheNextSectionsType)
         { ending("one", nullptr) + paragraph("two") + section("nextColumn"), "one\ntwo\n", "next column" },
         { paragraph("only") + section(nullptr), "only\n", "the body's last section is no break" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(testdocx::text(testdocx::importBody(c.body)), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return testdocx::text(testdocx::importBody(input)); });
 }
 
 TEST(DocxStructure, AlternativeFormatChunksAreImported)

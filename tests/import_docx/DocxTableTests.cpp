@@ -1,4 +1,5 @@
 #include "DocxBuilder.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -194,11 +195,7 @@ TEST(DocxTables, NestedTablesKnowTheirEnclosingCell)
 
 TEST(DocxTables, EmptyAndIrregularTablesStillCloseEveryCell)
 {
-    const struct {
-        std::string body;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, const char*> cases[] = {
         { "<w:tbl><w:tr><w:tc></w:tc><w:tc>" + paragraph("x") + "</w:tc></w:tr></w:tbl>", "\nx\n", "a cell without paragraphs" },
         { "<w:tbl><w:tr>" + cell("a") + "</w:tr><w:tr>" + cell("b") + cell("c") + cell("d") + "</w:tr></w:tbl>", "a\nb\nc\nd\n", "rows of different lengths" },
         { "<w:tbl><w:tr>" + cell("a", "<w:gridSpan w:val=\"999999\"/>") + "</w:tr></w:tbl>", "a\n", "an absurd span" },
@@ -208,7 +205,7 @@ TEST(DocxTables, EmptyAndIrregularTablesStillCloseEveryCell)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto result = testdocx::importBody(c.body);
+        auto result = testdocx::importBody(c.input);
         ASSERT_TRUE(result.text);
         EXPECT_EQ(result.text->string(), c.expected);
         expectCellsEndInParagraphBreaks(*result.text);

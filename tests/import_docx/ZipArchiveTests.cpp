@@ -1,6 +1,7 @@
 #include "ZipBuilder.h"
 #include "import/package/XmlPart.h"
 #include "import/package/ZipArchive.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -30,11 +31,7 @@ TEST(ZipArchive, FindsEntriesAsPackagePartNames)
     auto bytes = sampleArchive();
     auto opened = ZipArchive::open(testzip::view(bytes));
     ASSERT_TRUE(opened.archive);
-    const struct {
-        const char* name;
-        bool found;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, bool> cases[] = {
         { "word/document.xml", true, "as stored" },
         { "/word/document.xml", true, "part names start with a slash" },
         { "WORD/Document.XML", true, "part names compare without case" },
@@ -45,10 +42,7 @@ TEST(ZipArchive, FindsEntriesAsPackagePartNames)
         { "word", false, "folders are not entries" },
         { "", false, "empty" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(opened.archive->contains(c.name), c.found) << c.name;
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return opened.archive->contains(input); });
     auto read = opened.archive->read("/WORD/DOCUMENT.XML");
     ASSERT_TRUE(read.bytes);
     EXPECT_EQ(*read.bytes, "<doc>hello</doc>");
@@ -74,11 +68,7 @@ TEST(ZipArchive, TruncatedArchiveIsReportedNotRead)
 {
     auto bytes = sampleArchive();
     // The central directory sits at the end; losing any of its bytes loses the archive's index.
-    const struct {
-        std::size_t keep;
-        ZipOpenError error;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::size_t, ZipOpenError> cases[] = {
         { bytes.size() - 1, ZipOpenError::Truncated, "one byte short of the end record" },
         { bytes.size() - 22, ZipOpenError::Truncated, "end record gone entirely" },
         { bytes.size() / 2, ZipOpenError::Truncated, "cut through the entries" },
@@ -86,10 +76,10 @@ TEST(ZipArchive, TruncatedArchiveIsReportedNotRead)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + std::ptrdiff_t(c.keep));
+        std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + std::ptrdiff_t(c.input));
         auto opened = ZipArchive::open(testzip::view(cut));
         EXPECT_FALSE(opened.archive);
-        EXPECT_EQ(opened.error, c.error);
+        EXPECT_EQ(opened.error, c.expected);
     }
     auto whole = ZipArchive::open(testzip::view(bytes));
     EXPECT_TRUE(whole.archive) << "the uncut archive opens";

@@ -1,5 +1,6 @@
 #include "HtmlTestSupport.h"
 #include "import/html/HtmlDecoder.h"
+#include "support/Cases.h"
 
 using htmltest::bytesOf;
 
@@ -27,11 +28,7 @@ std::string utf16(const std::string& ascii, bool bigEndian, bool mark)
 TEST(HtmlDetection, RecognisesMarkupFromItsStart)
 {
     using namespace std::string_literals;
-    const struct {
-        std::string bytes;
-        bool expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, bool> cases[] = {
         { "<!DOCTYPE html>\n<title>x</title>", true, "an HTML5 doctype" },
         { "<!doctype HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">", true, "doctypes are case-insensitive" },
         { "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\">", false, "a doctype of another XML language" },
@@ -58,10 +55,7 @@ TEST(HtmlDetection, RecognisesMarkupFromItsStart)
         { "<unknown>", false, "a tag no document starts with" },
         { "", false, "nothing" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(importer::looksLikeHtml(bytesOf(c.bytes)), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return importer::looksLikeHtml(bytesOf(input)); });
 }
 
 TEST(HtmlDetection, DecodesTheEncodingBrowsersWould)
@@ -100,11 +94,7 @@ TEST(HtmlDetection, DecodesTheEncodingBrowsersWould)
 
 TEST(HtmlDetection, CharacterReferencesDecodeAsBrowsersDo)
 {
-    const struct {
-        const char* html;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "<p>AT&amp;T &lt;b&gt;", "AT&T <b>", "the markup characters" },
         { "<p>&eacute;t&eacute; &copy; &nbsp;x", "été © \xC2\xA0x", "named references, a no-break space stays" },
         { "<p>&#8212;&#x2014;", "——", "decimal and hexadecimal references" },
@@ -114,7 +104,7 @@ TEST(HtmlDetection, CharacterReferencesDecodeAsBrowsersDo)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto storage = htmltest::import(c.html);
+        auto storage = htmltest::import(c.input);
         EXPECT_NE(importer::plainText(*storage).find(c.expected), std::string::npos) << importer::plainText(*storage);
         htmltest::expectWellFormed(*storage);
     }
@@ -122,11 +112,7 @@ TEST(HtmlDetection, CharacterReferencesDecodeAsBrowsersDo)
 
 TEST(HtmlDetection, PrepareMarkupRewritesOnlyWordsMarkers)
 {
-    const struct {
-        const char* markup;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "<![if !supportLists]>1.<![endif]>Text", "1.Text", "downlevel-revealed markers go, their content stays" },
         { "<p>Hello<o:p></o:p></p>", "<p>Hello<o_p></o_p></p>", "a prefixed tag loses its colon" },
         { "<st1:City w:st=\"on\">Boston</st1:City>", "<st1_City w:st=\"on\">Boston</st1_City>",
@@ -137,8 +123,5 @@ TEST(HtmlDetection, PrepareMarkupRewritesOnlyWordsMarkers)
             "script content is not markup" },
         { "a < b:c", "a < b:c", "a lone less-than sign is text" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(importer::html::prepareMarkup(c.markup), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return importer::html::prepareMarkup(input); });
 }

@@ -1,4 +1,5 @@
 #include "HtmlTestSupport.h"
+#include "support/Cases.h"
 #include "support/PngBytes.h"
 #include "import/html/HtmlImage.h"
 #include "kit_net/LoopbackServer.h"
@@ -107,11 +108,7 @@ TEST(HtmlImage, TheBytesDecideTheType)
 
 TEST(HtmlImage, WhatCannotBeShownIsAPlaceholder)
 {
-    const struct {
-        std::string html;
-        const char* alt;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, const char*> cases[] = {
         { "<p><img src='photo.jpg' alt='A photo'>", "A photo", "a relative URL is not fetched" },
         { "<p><img src='data:image/svg+xml;utf8,<svg/>' alt='vector'>", "vector", "SVG is not drawn" },
         { "<p><img src='data:image/png;base64,@@@@' alt='broken'>", "broken", "base64 with bad characters" },
@@ -122,13 +119,13 @@ TEST(HtmlImage, WhatCannotBeShownIsAPlaceholder)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto storage = import(c.html);
+        auto storage = import(c.input);
         htmltest::expectWellFormed(*storage);
         const kit::Attachment* image = attachmentIn(*storage);
         ASSERT_TRUE(image);
         EXPECT_TRUE(image->bytes.empty());
         EXPECT_EQ(image->mimeType, "");
-        EXPECT_EQ(image->alternativeText, c.alt);
+        EXPECT_EQ(image->alternativeText, c.expected);
         EXPECT_GE(image->size.width, 12);
         EXPECT_GE(image->size.height, 12);
     }
@@ -163,11 +160,7 @@ TEST(HtmlImage, NothingIsFetched)
 
 TEST(HtmlImage, Base64Reader)
 {
-    const struct {
-        const char* text;
-        std::optional<std::string> expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::optional<std::string>> cases[] = {
         { "aGVsbG8=", "hello", "padded" }, { "aGVsbG8", "hello", "padding left out" },
         { "aGV sbG\n8=", "hello", "white space inside" }, { "", "", "nothing" },
         { "aGVsbG8*", std::nullopt, "a character outside the alphabet" },
@@ -175,7 +168,7 @@ TEST(HtmlImage, Base64Reader)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto decoded = kit::decodeBase64(c.text, kit::Base64Rule::Forgiving);
+        auto decoded = kit::decodeBase64(c.input, kit::Base64Rule::Forgiving);
         ASSERT_EQ(decoded.has_value(), c.expected.has_value());
         if (decoded) {
             EXPECT_EQ(std::string(decoded->begin(), decoded->end()), *c.expected);

@@ -1,4 +1,5 @@
 #include "HtmlTestSupport.h"
+#include "support/Cases.h"
 
 using htmltest::attributesOf;
 using htmltest::import;
@@ -21,11 +22,7 @@ std::vector<std::string> paragraphTexts(const std::string& html)
 TEST(HtmlStructure, WhiteSpaceCollapsesAsInBrowsers)
 {
     const char* ls = "\xE2\x80\xA8";
-    const struct {
-        const char* html;
-        std::string expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::string> cases[] = {
         { "<p>  a \n\t  b  </p>", "a b\n", "runs of white space become one space; none at the ends" },
         { "<p>a <b> b</b> c</p>", "a b c\n", "collapsing crosses element boundaries" },
         { "<p>a<b>b</b>c</p>", "abc\n", "no space where the markup has none" },
@@ -46,7 +43,7 @@ TEST(HtmlStructure, WhiteSpaceCollapsesAsInBrowsers)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto storage = import(c.html);
+        auto storage = import(c.input);
         EXPECT_EQ(storage->string(), c.expected);
         htmltest::expectWellFormed(*storage);
     }
@@ -54,11 +51,7 @@ TEST(HtmlStructure, WhiteSpaceCollapsesAsInBrowsers)
 
 TEST(HtmlStructure, ListLabels)
 {
-    const struct {
-        const char* html;
-        std::vector<std::string> expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::vector<std::string>> cases[] = {
         { "<ul><li>a<li>b</ul>", { "•\ta", "•\tb" }, "bullets" },
         { "<ul><li>a<ul><li>b<ul><li>c</ul></ul></ul>", { "•\ta", "◦\tb", "▪\tc" }, "nested bullets change shape" },
         { "<ol><li>a<li>b</ol>", { "1.\ta", "2.\tb" }, "numbers" },
@@ -82,10 +75,7 @@ TEST(HtmlStructure, ListLabels)
         { "<li>a", { "•\ta" }, "an item outside a list" },
         { "<dl><dt>term<dd>definition</dl>", { "term", "definition" }, "definition lists have no labels" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(paragraphTexts(c.html), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return paragraphTexts(input); });
 }
 
 TEST(HtmlStructure, ListLabelAttributesAndIndents)

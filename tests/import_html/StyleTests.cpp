@@ -1,5 +1,6 @@
 #include "HtmlTestSupport.h"
 #include "import/html/CssValues.h"
+#include "support/Cases.h"
 
 #include <functional>
 
@@ -23,11 +24,7 @@ std::string hex(const std::optional<kit::Color>& color)
 
 TEST(HtmlStyle, CascadeOrdersBySpecificityThenPositionAndInlineWins)
 {
-    const struct {
-        const char* html;
-        const char* expectedColor;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "<style>p { color: red }</style><p>word", "#ff0000", "a type selector" },
         { "<style>p.x { color: red } p { color: blue }</style><p class=x>word", "#ff0000",
             "a class beats a type even when it comes first" },
@@ -67,21 +64,16 @@ TEST(HtmlStyle, CascadeOrdersBySpecificityThenPositionAndInlineWins)
         { "<a href='/x'>word</a>", "#0000ee", "links are blue" },
         { "<style>a { color: #1a1a1a }</style><a href='/x'>word</a>", "#1a1a1a", "unless the author says otherwise" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        auto storage = import(c.html);
-        EXPECT_EQ(hex(attributesOf(*storage, "word").foreground), c.expectedColor);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) {
+        auto storage = import(input);
+        return hex(attributesOf(*storage, "word").foreground);
+    });
 }
 
 TEST(HtmlStyle, CharacterProperties)
 {
     using Check = std::function<void(const kit::Attributes&)>;
-    const struct {
-        const char* html;
-        Check check;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, Check> cases[] = {
         { "<p>x <b>word</b>", [](const kit::Attributes& a) { EXPECT_TRUE(a.bold); }, "b" },
         { "<p>x <strong><em>word</em></strong>", [](const kit::Attributes& a) { EXPECT_TRUE(a.bold && a.italic); }, "nested" },
         { "<p style='font-weight: 600'>word", [](const kit::Attributes& a) { EXPECT_TRUE(a.bold); }, "numeric weight 600" },
@@ -137,8 +129,8 @@ TEST(HtmlStyle, CharacterProperties)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto storage = import(c.html);
-        c.check(attributesOf(*storage, "word"));
+        auto storage = import(c.input);
+        c.expected(attributesOf(*storage, "word"));
     }
 }
 
@@ -187,11 +179,7 @@ TEST(HtmlStyle, FontSizesAndFamilies)
 TEST(HtmlStyle, ParagraphProperties)
 {
     using Check = std::function<void(const kit::ParagraphStyle&)>;
-    const struct {
-        const char* html;
-        Check check;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, Check> cases[] = {
         { "<p style='text-align: center'>word", [](const kit::ParagraphStyle& p) { EXPECT_EQ(p.alignment, kit::TextAlignment::Center); },
             "text-align" },
         { "<p align=right>word", [](const kit::ParagraphStyle& p) { EXPECT_EQ(p.alignment, kit::TextAlignment::Right); },
@@ -248,7 +236,7 @@ TEST(HtmlStyle, ParagraphProperties)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        c.check(attributesOf(*import(c.html), "word").paragraphStyle());
+        c.expected(attributesOf(*import(c.input), "word").paragraphStyle());
     }
 }
 
@@ -290,11 +278,7 @@ item<o:p></o:p></p>
 
 TEST(HtmlStyle, HiddenContent)
 {
-    const struct {
-        const char* html;
-        const char* hidden;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "<html><head><title>secret</title></head><body>x", "secret", "the title" },
         { "<p>x<script>document.write('secret')</script>", "secret", "scripts" },
         { "<p>x<style>p { content: 'secret' }</style>", "secret", "style sheets" },
@@ -308,8 +292,8 @@ TEST(HtmlStyle, HiddenContent)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        std::string text = htmltest::plain(c.html);
-        EXPECT_EQ(text.find(c.hidden), std::string::npos) << text;
+        std::string text = htmltest::plain(c.input);
+        EXPECT_EQ(text.find(c.expected), std::string::npos) << text;
         EXPECT_NE(text.find('x'), std::string::npos);
     }
 }
@@ -317,11 +301,7 @@ TEST(HtmlStyle, HiddenContent)
 TEST(HtmlStyle, CssValueReaders)
 {
     using importer::html::parseLength;
-    const struct {
-        const char* value;
-        std::optional<float> points;
-        const char* why;
-    } lengths[] = {
+    const testsupport::Case<const char*, std::optional<float>> lengths[] = {
         { "1in", 72, "inches" }, { "2.54cm", 72, "centimetres" }, { "25.4mm", 72, "millimetres" },
         { "6pc", 72, "picas" }, { "96px", 72, "pixels" }, { "2em", 20, "em of the font size (10 here)" },
         { "50%", 100, "percent of the base (200 here)" }, { "0", 0, "a bare zero" }, { "12", std::nullopt, "a bare number" },
@@ -332,24 +312,17 @@ TEST(HtmlStyle, CssValueReaders)
     };
     for (const auto& c : lengths) {
         SCOPED_TRACE(c.why);
-        auto points = parseLength(c.value, 10, 200);
-        ASSERT_EQ(points.has_value(), c.points.has_value());
+        auto points = parseLength(c.input, 10, 200);
+        ASSERT_EQ(points.has_value(), c.expected.has_value());
         if (points) {
-            EXPECT_NEAR(*points, *c.points, 0.01f);
+            EXPECT_NEAR(*points, *c.expected, 0.01f);
         }
     }
-    const struct {
-        const char* value;
-        const char* expected;
-        const char* why;
-    } colors[] = {
+    const testsupport::Case<const char*, const char*> colors[] = {
         { "red", "#ff0000", "a keyword" }, { "RebeccaPurple", "#663399", "keywords ignore case" },
         { "#0f08", "#00ff00", "hex with alpha" }, { "rgba(255, 0, 0, 0.5)", "#ff0000", "rgba" },
         { "rgb(100%, 50%, 0%)", "#ff8000", "percent channels" }, { "transparent", "none", "transparent is no colour" },
         { "#12345", "none", "five hex digits" }, { "notacolor", "none", "garbage" },
     };
-    for (const auto& c : colors) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(hex(importer::html::parseColor(c.value)), c.expected);
-    }
+    testsupport::expectEach(colors, [&](const auto& input) { return hex(importer::html::parseColor(input)); });
 }

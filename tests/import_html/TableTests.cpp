@@ -1,6 +1,7 @@
 #include "HtmlTestSupport.h"
 #include "import/html/TableLayout.h"
 #include "import/html/TextMeasure.h"
+#include "support/Cases.h"
 
 #include <numeric>
 #include <pango/pangocairo.h>
@@ -122,11 +123,7 @@ TEST(HtmlTable, ColumnWidthsFollowTheContent)
 
 TEST(HtmlTable, GivenWidthsAreHonoured)
 {
-    const struct {
-        const char* html;
-        std::vector<float> expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::vector<float>> cases[] = {
         { "<table width=100%><tr><td>a<td>a</table>", { 234, 234 },
             "a full-width table shares its width in proportion to the content" },
         { "<table style='width: 4in'><tr><td width=72>a<td>b</table>", { 54, 234 },
@@ -137,7 +134,7 @@ TEST(HtmlTable, GivenWidthsAreHonoured)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto storage = import(c.html);
+        auto storage = import(c.input);
         const auto& widths = cellOf(*storage, "a").columnWidths;
         ASSERT_EQ(widths.size(), c.expected.size());
         for (std::size_t i = 0; i < widths.size(); ++i)

@@ -1,4 +1,5 @@
 #include "OdtBuilder.h"
+#include "support/Cases.h"
 #include "support/PngBytes.h"
 
 #include <cairo.h>
@@ -32,11 +33,7 @@ const char* kStyles = R"(
 
 TEST(OdtImporter, RecognisesOpenDocumentTextOnly)
 {
-    const struct {
-        const char* mimetype;
-        bool isText;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, bool> cases[] = {
         { "application/vnd.oasis.opendocument.text", true, "text" },
         { "application/vnd.oasis.opendocument.text-template", true, "template" },
         { "", true, "no mimetype: the content says it is text" },
@@ -45,10 +42,10 @@ TEST(OdtImporter, RecognisesOpenDocumentTextOnly)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         testodt::Parts parts;
-        parts.mimetype = c.mimetype;
+        parts.mimetype = c.input;
         parts.body = "<text:p>Hello</text:p>";
         auto result = testodt::import(parts);
-        if (c.isText) {
+        if (c.expected) {
             EXPECT_EQ(result.format, "odt");
             EXPECT_EQ(testodt::text(result), "Hello\n");
         } else {
@@ -80,11 +77,7 @@ TEST(OdtImporter, TextPropertiesLayerFromDefaultToSpan)
     auto result = testodt::import(parts);
     ASSERT_TRUE(result.text);
     EXPECT_EQ(testodt::text(result), "Plain bold both neither struck xup down loud\nTitle\n");
-    const struct {
-        const char* text;
-        std::function<bool(const kit::Attributes&)> check;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::function<bool(const kit::Attributes&)>> cases[] = {
         { "Plain", [](const kit::Attributes& a) { return a.fontFamily == "Liberation Serif" && a.fontSize == 12 && !a.bold; }, "the default style, font through its face" },
         { "bold", [](const kit::Attributes& a) { return a.bold && a.underline == kit::LineStyle::Double; }, "span" },
         { "both", [](const kit::Attributes& a) { return a.bold && a.italic; }, "spans nest" },
@@ -97,17 +90,13 @@ TEST(OdtImporter, TextPropertiesLayerFromDefaultToSpan)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        EXPECT_TRUE(c.check(attributesOf(*result.text, c.text)));
+        EXPECT_TRUE(c.expected(attributesOf(*result.text, c.input)));
     }
 }
 
 TEST(OdtImporter, ParagraphPropertiesBecomeParagraphStyle)
 {
-    const struct {
-        const char* properties;
-        std::function<bool(const kit::ParagraphStyle&)> check;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::function<bool(const kit::ParagraphStyle&)>> cases[] = {
         { R"(fo:text-align="justify")", [](const kit::ParagraphStyle& p) { return p.alignment == kit::TextAlignment::Justified; }, "justified" },
         { R"(fo:text-align="center")", [](const kit::ParagraphStyle& p) { return p.alignment == kit::TextAlignment::Center; }, "centred" },
         { R"(fo:text-align="end")", [](const kit::ParagraphStyle& p) { return p.alignment == kit::TextAlignment::Right; }, "end" },
@@ -129,29 +118,22 @@ TEST(OdtImporter, ParagraphPropertiesBecomeParagraphStyle)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         auto result = testodt::importBody(R"(<text:p text:style-name="P1">Body</text:p>)",
-            std::string(R"(<style:style style:name="P1" style:family="paragraph"><style:paragraph-properties )") + c.properties + "/></style:style>", kStyles);
+            std::string(R"(<style:style style:name="P1" style:family="paragraph"><style:paragraph-properties )") + c.input + "/></style:style>", kStyles);
         ASSERT_TRUE(result.text);
-        EXPECT_TRUE(c.check(attributesOf(*result.text, "Body").paragraphStyle()));
+        EXPECT_TRUE(c.expected(attributesOf(*result.text, "Body").paragraphStyle()));
     }
 }
 
 TEST(OdtImporter, WhiteSpaceCollapsesAsOpenDocumentSays)
 {
-    const struct {
-        const char* paragraph;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "<text:p>  leading and   inner\n\tspace </text:p>", "leading and inner space \n", "runs are one space, leading ones none" },
         { "<text:p>a<text:s/>b<text:s text:c=\"3\"/>c</text:p>", "a b   c\n", "text:s counts" },
         { "<text:p>a<text:tab/>b<text:line-break/>c</text:p>", "a\tb\xE2\x80\xA8" "c\n", "tab and line break" },
         { "<text:p>one <text:span>two</text:span> <text:span> three</text:span></text:p>", "one two three\n", "white space collapses across elements" },
         { "<text:p/>", "\n", "an empty paragraph" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(testodt::text(testodt::importBody(c.paragraph)), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return testodt::text(testodt::importBody(input)); });
 }
 
 TEST(OdtImporter, ListsGetLabels)

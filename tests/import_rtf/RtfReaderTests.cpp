@@ -1,5 +1,6 @@
 #include "import/common/Dump.h"
 #include "import/rtf/RtfImporter.h"
+#include "support/Cases.h"
 
 #include <cmath>
 #include <functional>
@@ -47,11 +48,7 @@ std::string manyCells(int count)
 
 TEST(RtfReader, RecognisesOnlyRtfHeaders)
 {
-    const struct {
-        std::string bytes;
-        bool isRtf;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, bool> cases[] = {
         { "{\\rtf1\\ansi x}", true, "the usual header" },
         { "\xEF\xBB\xBF{\\rtf1 x}", true, "a UTF-8 byte-order mark before it" },
         { "\r\n  {\\rtf1 x}", true, "white space before it" },
@@ -63,10 +60,10 @@ TEST(RtfReader, RecognisesOnlyRtfHeaders)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        EXPECT_EQ(importer::looksLikeRtf(bytesOf(c.bytes)), c.isRtf);
-        auto result = importRtf(bytesOf(c.bytes));
-        EXPECT_EQ(result.text != nullptr, c.isRtf);
-        EXPECT_EQ(result.format, c.isRtf ? "rtf" : "none");
+        EXPECT_EQ(importer::looksLikeRtf(bytesOf(c.input)), c.expected);
+        auto result = importRtf(bytesOf(c.input));
+        EXPECT_EQ(result.text != nullptr, c.expected);
+        EXPECT_EQ(result.format, c.expected ? "rtf" : "none");
     }
 }
 
@@ -100,11 +97,7 @@ TEST(RtfReader, DecodesTextInEachFontsCodePage)
 
 TEST(RtfReader, ReadsUnicodeEscapesAndSpecialCharacters)
 {
-    const struct {
-        std::string body;
-        std::string expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::string> cases[] = {
         { "\\u8364?", "€", "\\uc1 skips one fallback character" },
         { "\\uc2\\u228\\'e8a b", "ä b", "\\uc2 skips an escape and a letter" },
         { "\\uc0\\u945 a", "αa", "\\uc0 skips nothing" },
@@ -122,21 +115,14 @@ TEST(RtfReader, ReadsUnicodeEscapesAndSpecialCharacters)
         { "a{\\v hidden}b", "ab", "hidden text is left out" },
         { "a\\'8", "a", "a truncated escape" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(read("{\\rtf1\\ansi " + c.body + "}")->string(), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return read("{\\rtf1\\ansi " + input + "}")->string(); });
 }
 
 TEST(RtfReader, ReadsCharacterFormatting)
 {
     const std::string header = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}{\\f1 Arial;}}"
                                "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}";
-    const struct {
-        std::string body;
-        std::function<bool(const kit::Attributes&)> check;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::function<bool(const kit::Attributes&)>> cases[] = {
         { "{\\f1 X}", [](const auto& a) { return a.fontFamily == "Arial"; }, "font" },
         { "X", [](const auto& a) { return a.fontFamily == "Times New Roman" && a.fontSize == 12; }, "the default font and size" },
         { "{\\fs21 X}", [](const auto& a) { return a.fontSize == 10.5f; }, "size in half points" },
@@ -166,18 +152,14 @@ TEST(RtfReader, ReadsCharacterFormatting)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto storage = read(header + c.body + "}");
-        EXPECT_TRUE(c.check(attributesOf(*storage, "X")));
+        auto storage = read(header + c.input + "}");
+        EXPECT_TRUE(c.expected(attributesOf(*storage, "X")));
     }
 }
 
 TEST(RtfReader, ReadsParagraphFormatting)
 {
-    const struct {
-        std::string body;
-        std::function<bool(const kit::ParagraphStyle&)> check;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::function<bool(const kit::ParagraphStyle&)>> cases[] = {
         { "\\qc X", [](const auto& p) { return p.alignment == kit::TextAlignment::Center; }, "centred" },
         { "\\qj X", [](const auto& p) { return p.alignment == kit::TextAlignment::Justified; }, "justified" },
         { "\\qr X", [](const auto& p) { return p.alignment == kit::TextAlignment::Right; }, "right" },
@@ -199,8 +181,8 @@ TEST(RtfReader, ReadsParagraphFormatting)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto storage = read("{\\rtf1\\ansi " + c.body + "\\par}");
-        EXPECT_TRUE(c.check(attributesOf(*storage, "X").paragraphStyle()));
+        auto storage = read("{\\rtf1\\ansi " + c.input + "\\par}");
+        EXPECT_TRUE(c.expected(attributesOf(*storage, "X").paragraphStyle()));
     }
 }
 
@@ -252,11 +234,7 @@ TEST(RtfReader, ReadsListLabels)
                               "{\\levelnumbers\\'01;}}{\\listlevel\\levelnfc4{\\leveltext\\'03\\'00.\\'01;}{\\levelnumbers\\'01\\'03;}}"
                               "\\listid7}{\\list{\\listlevel\\levelnfc23\\f3{\\leveltext\\'01\\'b7;}}\\listid8}}"
                               "{\\*\\listoverridetable{\\listoverride\\listid7\\ls1}{\\listoverride\\listid8\\ls2}}";
-    const struct {
-        std::string body;
-        std::string expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::string> cases[] = {
         { "\\pard\\ls1{\\listtext\\tab 1.\\tab}One\\par", "1.\tOne\n", "a label's leading tab goes, its last tab stays" },
         { "\\pard\\ls1{\\listtext 1.}One\\par", "1.\tOne\n", "a label without a tab gets one" },
         { "\\pard{\\pntext\\'b7\\tab}Old\\par", "·\tOld\n", "a Word 95 label" },
@@ -267,7 +245,7 @@ TEST(RtfReader, ReadsListLabels)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto storage = read("{\\rtf1{\\fonttbl{\\f0 Times;}{\\f3\\fcharset2 Symbol;}}" + lists + c.body + "}");
+        auto storage = read("{\\rtf1{\\fonttbl{\\f0 Times;}{\\f3\\fcharset2 Symbol;}}" + lists + c.input + "}");
         EXPECT_EQ(storage->string(), c.expected);
         kit::Range label;
         EXPECT_TRUE(storage->attributesAt(0, &label).listLabel);
@@ -336,11 +314,7 @@ TEST(RtfReader, ReadsNestedTables)
 
 TEST(RtfReader, KeepsTheTextOfDamagedTables)
 {
-    const struct {
-        std::string body;
-        std::string expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::string> cases[] = {
         { "\\trowd\\cellx1000\\pard\\intbl A\\cell B", "A\nB\n", "a row without \\row keeps its cells" },
         { "\\pard\\intbl A\\cell B\\cell\\row", "A\nB\n", "cells without a row definition" },
         { "\\trowd\\cellx1000\\pard\\intbl A\\cell B\\cell C\\cell\\row", "A\nB\nC\n", "more cells than \\cellx" },
@@ -348,11 +322,10 @@ TEST(RtfReader, KeepsTheTextOfDamagedTables)
         { "A\\nestrow\\row\\cell", "A\n\n\n", "row ends outside tables: A becomes a nested cell, the last \\cell an empty one" },
         { "\\trowd\\cellx5000\\cellx1000\\pard\\intbl A\\cell B\\cell\\row", "A\nB\n", "edges out of order" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        auto storage = read("{\\rtf1 " + c.body + "}");
-        EXPECT_EQ(storage->string(), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) {
+        auto storage = read("{\\rtf1 " + input + "}");
+        return storage->string();
+    });
 }
 
 TEST(RtfReader, ReadsPictures)
@@ -484,11 +457,7 @@ TEST(RtfReader, APageBreakInsideATableEndsItsParagraphOnly)
     // the table it ends its paragraph, and the cell still ends in a paragraph of its own. After the table
     // it is a page break again.
     const std::string row = "{\\rtf1\\trowd\\cellx4000\\pard\\intbl ";
-    const struct {
-        std::string rtf;
-        const char* text;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, const char*> cases[] = {
         { row + "A\\page\\cell\\row}", "A\n\n", "a page break before the cell mark: the cell mark ends the cell" },
         { row + "A\\page}", "A\n", "the file ends after a page break in an unfinished row" },
         { row + "A\\cell\\page\\row}", "A\n\n", "a page break between the last cell and the row end" },
@@ -497,10 +466,10 @@ TEST(RtfReader, APageBreakInsideATableEndsItsParagraphOnly)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto storage = read(c.rtf);
-        EXPECT_EQ(storage->string(), c.text);
+        auto storage = read(c.input);
+        EXPECT_EQ(storage->string(), c.expected);
         std::string written = storage->rtfFromRange({ 0, storage->length() });
-        EXPECT_EQ(read(written)->string(), c.text);
+        EXPECT_EQ(read(written)->string(), c.expected);
     }
 }
 
@@ -508,11 +477,7 @@ TEST(RtfReader, ListLabelsLeaveOutControlCharacters)
 {
     // Level texts hold the level placeholders (bytes 0 to 9) among their characters; other control
     // characters, as in damaged files, are no part of the label that the paragraph shows.
-    const struct {
-        std::string levelText;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, const char*> cases[] = {
         { "\\'02\\'00.", "1.\tA\n", "a placeholder and a full stop" },
         { "\\'04\\'12\\'00\\'18.", "1.\tA\n", "control bytes around the placeholder" },
         { "\\'03(\\'0a)", "()\tA\n", "the first byte past the placeholders" },
@@ -522,7 +487,7 @@ TEST(RtfReader, ListLabelsLeaveOutControlCharacters)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto storage = read("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0\\levelstartat1{\\leveltext " + c.levelText
+        auto storage = read("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0\\levelstartat1{\\leveltext " + c.input
             + ";}}\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\pard\\ls1 A\\par}");
         EXPECT_EQ(storage->string(), c.expected);
         std::string written = storage->rtfFromRange({ 0, storage->length() });

@@ -2,6 +2,7 @@
 #include "import/rtf/RtfWriter.h"
 #include "kit/text/PageSetup.h"
 #include "import_rtf/RoundTrip.h"
+#include "support/Cases.h"
 #include "support/PngBytes.h"
 
 #include <cairo.h>
@@ -207,18 +208,14 @@ TEST(RtfWriter, WritesOnlyTheRange)
     storage.append("one ", Attributes {});
     storage.append("two", bold);
     storage.append(" three\nfour\n", Attributes {});
-    const struct {
-        kit::Range range;
-        std::string expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<kit::Range, std::string> cases[] = {
         { { 4, 3 }, "two", "inside a paragraph" },
         { { 0, 0 }, "", "nothing" },
         { { 8, 100 }, "three\nfour\n", "clipped at the end" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        std::string rtf = storage.rtfFromRange(c.range);
+        std::string rtf = storage.rtfFromRange(c.input);
         auto back = importer::importRtf({ reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size() }).text;
         ASSERT_TRUE(back);
         EXPECT_EQ(back->string(), c.expected);

@@ -1,5 +1,6 @@
 #include "import/common/Encoding.h"
 #include "import_text/EncodedText.h"
+#include "support/Cases.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -73,21 +74,14 @@ TEST(Encoding, DecodesOnSeveralThreadsAtOnce)
 
 TEST(Encoding, MapsCharsetsLabelsAndCodePages)
 {
-    const struct {
-        int charset;
-        int codePage;
-        const char* why;
-    } charsets[] = {
+    const testsupport::Case<int, int> charsets[] = {
         { 0, 1252, "ANSI" }, { 1, 0, "default: the document's code page" }, { 2, kCodePageSymbol, "symbol" },
         { 77, 10000, "Mac" }, { 128, 932, "Shift-JIS" }, { 129, 949, "Hangul" }, { 134, 936, "GB2312" },
         { 136, 950, "Big5" }, { 161, 1253, "Greek" }, { 162, 1254, "Turkish" }, { 177, 1255, "Hebrew" },
         { 178, 1256, "Arabic" }, { 186, 1257, "Baltic" }, { 204, 1251, "Russian" }, { 222, 874, "Thai" },
         { 238, 1250, "Eastern Europe" }, { 255, 850, "OEM" }, { 300, 0, "unknown" },
     };
-    for (const auto& c : charsets) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(codePageForCharset(c.charset), c.codePage);
-    }
+    testsupport::expectEach(charsets, [&](const auto& input) { return codePageForCharset(input); });
     const struct {
         const char* label;
         int codePage;
@@ -124,11 +118,7 @@ TEST(Encoding, GuessesLegacyCodePages)
     const std::string russian = "Съешь же ещё этих мягких французских булок, да выпей чаю. Москва - столица России.";
     const std::string french = "Le cœur déçu mais l'âme plutôt naïve, Louÿs rêva de crapaüter en canoë au delà des îles.";
     const std::string german = "Falsches Üben von Xylophonmusik quält jeden größeren Zwerg. Straße, Bäume, Öl.";
-    const struct {
-        std::string bytes;
-        int expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, int> cases[] = {
         { encode(russian, "CP1251"), 1251, "Russian in Windows-1251" },
         { encode(russian, "CP866"), 866, "Russian in CP866" },
         { encode(russian, "KOI8-R"), 20866, "Russian in KOI8-R" },
@@ -139,8 +129,5 @@ TEST(Encoding, GuessesLegacyCodePages)
         { encode("Привет, как дела?", "CP1251"), 1251, "a short line is enough when it reads as Russian" },
         { encode("Привет, как дела?", "KOI8-R"), 20866, "the same line in KOI8-R" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(guessLegacyCodePage(bytesOf(c.bytes)), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return guessLegacyCodePage(bytesOf(input)); });
 }

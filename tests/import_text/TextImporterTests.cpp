@@ -1,5 +1,6 @@
 #include "import/text/TextImporter.h"
 #include "import_text/EncodedText.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <glib.h>
@@ -23,11 +24,7 @@ template<std::size_t N> std::string bytes(const char (&literal)[N])
 TEST(TextImporter, DecodesEncodingsAndNormalisesLineEnds)
 {
     const std::string russian = "Привет, мир! Это простой текст на русском языке.";
-    const struct {
-        std::string bytes;
-        std::string expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::string> cases[] = {
         { "", "", "an empty file is an empty document" },
         { "plain\n", "plain\n", "ASCII" },
         { "\xEF\xBB\xBFh\xC3\xA9", "hé", "UTF-8 with a byte-order mark, which is dropped" },
@@ -50,7 +47,7 @@ TEST(TextImporter, DecodesEncodingsAndNormalisesLineEnds)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto result = importText(bytesOf(c.bytes));
+        auto result = importText(bytesOf(c.input));
         ASSERT_TRUE(result.text);
         EXPECT_EQ(result.format, "text");
         EXPECT_EQ(result.text->string(), c.expected);
@@ -91,11 +88,7 @@ TEST(TextImporter, UsesTheDefaultAttributes)
 
 TEST(TextImporter, ReadsTheCorpusTextFiles)
 {
-    const struct {
-        const char* name;
-        const char* start;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "pandoc-testsuite.txt", "% Pandoc Test Suite\n", "UTF-8 without a mark" },
         { "poi-Bug47742-text.txt", "{0>Der Aaa Satz.<}0{>The Aaa phrase.<0}", "UTF-8 with a mark and CRLF" },
         { "unicodelipsum-Arabic-Lipsum.utf16.txt", "الفرنسية الأوروبي", "UTF-16 little endian with a mark" },
@@ -105,10 +98,10 @@ TEST(TextImporter, ReadsTheCorpusTextFiles)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto result = importText(testsupport::readFile(testsupport::corpusPath(c.name)));
+        auto result = importText(testsupport::readFile(testsupport::corpusPath(c.input)));
         ASSERT_TRUE(result.text);
         const std::string& text = result.text->string();
-        EXPECT_EQ(text.substr(0, std::string(c.start).size()), c.start);
+        EXPECT_EQ(text.substr(0, std::string(c.expected).size()), c.expected);
         EXPECT_EQ(text.find('\r'), std::string::npos);
         EXPECT_EQ(text.find("\xEF\xBF\xBD"), std::string::npos) << "nothing undecodable";
     }

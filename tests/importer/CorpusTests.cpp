@@ -1,6 +1,7 @@
 #include "import/Importer.h"
 #include "import/common/Dump.h"
 #include "import_rtf/RoundTrip.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <chrono>
@@ -188,11 +189,7 @@ TEST(ImporterCorpus, SurvivesTheRtfRoundTrip)
 // order. The figures are printed; the floors are what the importers reach now.
 TEST(ImporterCorpus, RecallsTheWordsOfTheReferenceTexts)
 {
-    const struct {
-        const char* name;
-        double minimumOrder;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, double> cases[] = {
         { "pandoc-footnote.rtf", 0.97, "the note marks are glued to the words before them in the reference" },
         { "pandoc-formatting.rtf", 0.9, "hidden text is shown in the reference, not here" },
         { "pandoc-heading.rtf", 1.0, "" },
@@ -209,15 +206,15 @@ TEST(ImporterCorpus, RecallsTheWordsOfTheReferenceTexts)
         { "unicodelipsum-japanese.utf16.txt", 1.0, "" },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto reference = std::filesystem::path(LECTORIN_CORPUS_REFERENCE_DIR) / (std::string(c.name) + ".txt");
+        SCOPED_TRACE(c.input);
+        auto reference = std::filesystem::path(LECTORIN_CORPUS_REFERENCE_DIR) / (std::string(c.input) + ".txt");
         ASSERT_TRUE(std::filesystem::exists(reference));
-        auto result = importer::importDocument(testsupport::readFile(testsupport::corpusPath(c.name)));
+        auto result = importer::importDocument(testsupport::readFile(testsupport::corpusPath(c.input)));
         ASSERT_TRUE(result.text);
         Recall recall = measureRecall(testsupport::readText(reference), importer::plainText(*result.text));
-        std::printf("recall %-42s words %6zu/%6zu  bag %.3f  order %.3f\n", c.name, recall.words,
+        std::printf("recall %-42s words %6zu/%6zu  bag %.3f  order %.3f\n", c.input, recall.words,
             recall.referenceWords, recall.bag, recall.order);
-        EXPECT_GE(recall.order + 1e-9, c.minimumOrder) << c.why;
+        EXPECT_GE(recall.order + 1e-9, c.expected) << c.why;
         EXPECT_GE(recall.bag + 1e-9, recall.order);
     }
 }

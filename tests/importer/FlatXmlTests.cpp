@@ -2,6 +2,7 @@
 #include "import_docx/DocxBuilder.h"
 #include "kit/foundation/Base64.h"
 #include "kit/text/PageSetup.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -233,11 +234,7 @@ TEST(FlatXml, WordXml2003ReadsThroughTheWordprocessingReader)
 TEST(FlatXml, TheRootElementTellsTheFormat)
 {
     const std::string utf16Declaration = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>";
-    const struct {
-        std::vector<std::uint8_t> bytes;
-        const char* format;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::vector<std::uint8_t>, const char*> cases[] = {
         { bytesOf("\xEF\xBB\xBF" + flatOpenDocument()), "fodt", "UTF-8 with a byte-order mark" },
         { utf16(flatOpenDocument(utf16Declaration), false, true), "fodt", "UTF-16 little-endian with a mark" },
         { utf16(wordXml2003(utf16Declaration), true, false), "wordxml", "UTF-16 big-endian without a mark" },
@@ -255,8 +252,8 @@ TEST(FlatXml, TheRootElementTellsTheFormat)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto result = importer::importDocument(c.bytes);
-        EXPECT_EQ(result.format, c.format);
+        auto result = importer::importDocument(c.input);
+        EXPECT_EQ(result.format, c.expected);
         ASSERT_TRUE(result.text) << result.error;
     }
     auto damaged = bytesOf(wordXml2003());

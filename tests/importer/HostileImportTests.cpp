@@ -7,6 +7,7 @@
 #include "import/common/OutputBudget.h"
 #include "import_docx/DocxBuilder.h"
 #include "import_odt/OdtBuilder.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -88,22 +89,18 @@ TEST(HostileImport, LongListLabelTemplatesAreCapped)
         + repeated("\xE2\x80\xA2", 60000) + R"("/></text:list-style>)";
     bullets.body = odt.body;
 
-    const struct {
-        std::vector<std::uint8_t> bytes;
-        std::size_t longestAllowed;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::vector<std::uint8_t>, std::size_t> cases[] = {
         { testdocx::build(docx), importer::kMaxListLabelTemplate / 2 * kLongestNumberText + 1, "docx w:lvlText of placeholders" },
         { testodt::build(odt), 2 * importer::kMaxListLabelTemplate * 4 + 16, "ODF number prefix and suffix" },
         { testodt::build(bullets), importer::kMaxListLabelTemplate * 4 + 1, "ODF bullet character" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        EXPECT_LT(c.bytes.size(), std::size_t(1) << 20) << "the attack is small";
-        Verdict verdict = importBounded(c.bytes);
+        EXPECT_LT(c.input.size(), std::size_t(1) << 20) << "the attack is small";
+        Verdict verdict = importBounded(c.input);
         ASSERT_TRUE(verdict.hasText) << "the capped labels fit the budget";
         EXPECT_GT(verdict.longestLabel, 0u);
-        EXPECT_LE(verdict.longestLabel, c.longestAllowed);
+        EXPECT_LE(verdict.longestLabel, c.expected);
         EXPECT_GE(verdict.length, kParagraphs * 2);
     }
 }

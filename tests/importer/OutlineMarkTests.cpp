@@ -5,6 +5,7 @@
 #include "import_odt/OdtBuilder.h"
 #include "kit/text/TextStorage.h"
 #include "kit/text/TextOutline.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -58,11 +59,7 @@ TEST(OutlineMarks, EveryFormatMarksItsHeadings)
     odt.body = R"(<text:h text:outline-level="1">Intro</text:h><text:p>Body.</text:p><text:h text:outline-level="3">Deep</text:h>)"
                R"(<text:h>No level</text:h><text:h text:outline-level="12">Too deep</text:h>)";
 
-    const struct {
-        std::vector<std::uint8_t> bytes;
-        std::string expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::vector<std::uint8_t>, std::string> cases[] = {
         { testdocx::build(docx), "1:One;2:One A;2:Inherited;3:Direct;",
             "docx: w:outlineLvl in the style or the paragraph, heading names, based-on styles; level 9 is body text; empty headings are left out" },
         { testodt::build(odt), "1:Intro;3:Deep;1:No level;9:Too deep;", "odt: text:h, level 1 when unsaid, past 9 at 9" },
@@ -72,10 +69,7 @@ TEST(OutlineMarks, EveryFormatMarksItsHeadings)
         { bytesOf("<html><body><h1>Top</h1><p>Text</p><h3>Third <b>bold</b></h3><h6>Sixth</h6><div><h2>In a div</h2></div><p>h1</p></body></html>"),
             "1:Top;3:Third bold;6:Sixth;2:In a div;", "HTML: h1 to h6, wherever they stand" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(outlineText(c.bytes), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return outlineText(input); });
 }
 
 TEST(OutlineMarks, TheRtfWriterKeepsTheOutline)

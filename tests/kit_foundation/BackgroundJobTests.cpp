@@ -1,5 +1,6 @@
 #include "kit/foundation/BackgroundJob.h"
 #include "kit/foundation/RunLoop.h"
+#include "support/Cases.h"
 
 #include <algorithm>
 #include <atomic>
@@ -45,11 +46,7 @@ TEST(BackgroundJob, CancelledJobNeverCompletes)
 {
     // Cancelled while the work runs: the work sees the stop; cancelled after the work posted its result: the
     // result is dropped; the handle destroyed instead of cancelled: the same.
-    const struct {
-        bool waitForPostedResult;
-        bool destroyInsteadOfCancel;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<bool, bool> cases[] = {
         { false, false, "cancelled mid-work" },
         { true, false, "cancelled with the completion already posted" },
         { false, true, "handle destroyed mid-work" },
@@ -63,13 +60,13 @@ TEST(BackgroundJob, CancelledJobNeverCompletes)
             [&, c](std::stop_token stop) {
                 started = true;
                 // Until the owner lets go; a job that posts at once must not wait for a stop.
-                while (!c.waitForPostedResult && !stop.stop_requested())
+                while (!c.input && !stop.stop_requested())
                     std::this_thread::yield();
                 sawStop = stop.stop_requested();
                 return 1;
             },
             [&](int) { completed = true; });
-        if (c.waitForPostedResult) {
+        if (c.input) {
             // The task has ended once it is no longer pending: its completion waits in the run loop, which
             // has not turned since.
             while (kit::BackgroundJob::pendingCount() != 0)
@@ -78,14 +75,14 @@ TEST(BackgroundJob, CancelledJobNeverCompletes)
             while (!started)
                 std::this_thread::yield();
         }
-        if (c.destroyInsteadOfCancel)
+        if (c.expected)
             job.reset();
         else
             job->cancel();
         ASSERT_TRUE(waitUntilWorkersAreIdle());
         kit::RunLoop::drain();
         EXPECT_FALSE(completed);
-        EXPECT_EQ(sawStop, !c.waitForPostedResult);
+        EXPECT_EQ(sawStop, !c.input);
         if (job) {
             EXPECT_FALSE(job->isRunning());
         }

@@ -1,5 +1,6 @@
 #include "kit/foundation/Bundle.h"
 #include "kit/foundation/StringsTable.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <cstdlib>
@@ -167,11 +168,7 @@ TEST(Bundle, ResourcePathsStayInsideTheBundle)
     testsupport::writeFile(folder / "nibs/PluginView.nib", "<nib/>");
     testsupport::writeFile(folder.parent_path() / "secret", "outside");
     Bundle bundle(folder);
-    const struct {
-        const char* name;
-        bool found;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, bool> cases[] = {
         { "nibs/PluginView.nib", true, "a file in a subfolder" },
         { "nibs/./PluginView.nib", true, "a harmless dot" },
         { "nibs/Missing.nib", false, "no such file" },
@@ -182,8 +179,8 @@ TEST(Bundle, ResourcePathsStayInsideTheBundle)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto path = bundle.resourcePath(c.name);
-        EXPECT_EQ(path.has_value(), c.found);
+        auto path = bundle.resourcePath(c.input);
+        EXPECT_EQ(path.has_value(), c.expected);
         if (path) {
             EXPECT_EQ(testsupport::readText(*path), "<nib/>");
         }
@@ -209,11 +206,7 @@ bare_word = another.word;
 )";
     StringsTable table = StringsTable::parse(text);
     EXPECT_EQ(table.error(), "");
-    const struct {
-        const char* key;
-        const char* value;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "plain", "Plain", "quoted pair" },
         { "escapes", "quote \" backslash \\ newline \n tab \t", "backslash escapes" },
         { "unicode", "\u00e9t\u00e9 \U0001F600 \uFFFD lone", "\\U units, a surrogate pair, a lone surrogate" },
@@ -226,9 +219,9 @@ bare_word = another.word;
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        const std::string* value = table.lookup(c.key);
+        const std::string* value = table.lookup(c.input);
         ASSERT_NE(value, nullptr);
-        EXPECT_EQ(*value, c.value);
+        EXPECT_EQ(*value, c.expected);
     }
     EXPECT_EQ(table.size(), std::size(cases));
 }
@@ -245,11 +238,7 @@ TEST(StringsTable, ReadsUtf16AndStopsAtTheFirstError)
     StringsTable bom = StringsTable::parse("\xEF\xBB\xBF\"a\" = \"b\";");
     ASSERT_NE(bom.lookup("a"), nullptr) << "a UTF-8 byte-order mark is not part of the first key";
 
-    const struct {
-        const char* text;
-        std::size_t kept;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::size_t> cases[] = {
         { "\"a\" = \"1\";\n\"b\" = \"2\"\n\"c\" = \"3\";", 1, "a missing semicolon" },
         { "\"a\" = \"1\";\n\"b\" = \"unterminated;", 1, "an unterminated string" },
         { "\"a\" = \"1\";\n/* never closed", 1, "an unterminated comment" },
@@ -260,9 +249,9 @@ TEST(StringsTable, ReadsUtf16AndStopsAtTheFirstError)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        StringsTable table = StringsTable::parse(c.text);
+        StringsTable table = StringsTable::parse(c.input);
         EXPECT_NE(table.error(), "");
-        EXPECT_EQ(table.size(), c.kept) << "entries before the error are kept";
+        EXPECT_EQ(table.size(), c.expected) << "entries before the error are kept";
     }
     EXPECT_NE(StringsTable::parse("\"a\" = \"1\";\n\n\"b\" \"2\";").error().find("line 3"), std::string::npos);
 }

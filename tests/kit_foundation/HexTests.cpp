@@ -1,4 +1,5 @@
 #include "kit/foundation/Hex.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -6,11 +7,7 @@
 // digits (one returned a value for 'G'), so the edges of each range are pinned here.
 TEST(Hex, ValuesOfDigitsAndMinusOneForEverythingElse)
 {
-    const struct {
-        unsigned char byte;
-        int expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<unsigned char, int> cases[] = {
         { '0', 0, "first digit" },
         { '9', 9, "last digit" },
         { 'a', 10, "lower case" },
@@ -22,9 +19,6 @@ TEST(Hex, ValuesOfDigitsAndMinusOneForEverythingElse)
         { 'g', -1, "just after 'f'" },
         { 0xC6, -1, "a byte with the high bit set is never a digit" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(kit::hexValue(c.byte), c.expected);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return kit::hexValue(input); });
     static_assert(kit::hexValue('b') == 11, "usable in constant expressions");
 }

@@ -1,4 +1,5 @@
 #include "kit/foundation/Utf8.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -89,11 +90,7 @@ TEST(Utf8, ValidatesAndSanitizes)
 TEST(Utf8, DecodesEachBadByteAsOneReplacementCharacter)
 {
     constexpr char32_t R = kReplacementCharacter;
-    const struct {
-        std::string bytes;
-        std::vector<char32_t> expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::vector<char32_t>> cases[] = {
         { "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", { U'a', 0xE9, 0x20AC, 0x1F600 }, "one to four bytes" },
         { "\xE9t\xE9", { R, U't', R }, "Latin-1 bytes are not their Latin-1 characters" },
         { "\xE2\x82" "A", { R, R, U'A' }, "a sequence cut short keeps the letter after it" },
@@ -107,11 +104,11 @@ TEST(Utf8, DecodesEachBadByteAsOneReplacementCharacter)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        EXPECT_EQ(decodedAll(c.bytes), c.expected);
+        EXPECT_EQ(decodedAll(c.input), c.expected);
         std::string reencoded;
         for (char32_t character : c.expected)
             appendUtf8(reencoded, character);
-        EXPECT_EQ(sanitizeUtf8(c.bytes), reencoded) << "sanitizing and decoding agree byte for byte";
+        EXPECT_EQ(sanitizeUtf8(c.input), reencoded) << "sanitizing and decoding agree byte for byte";
     }
 }
 

@@ -1,4 +1,5 @@
 #include "kit/foundation/Value.h"
+#include "support/Cases.h"
 #include "support/PlistBytes.h"
 
 #include <cmath>
@@ -205,11 +206,7 @@ TEST(Value, DatesAreWholeSecondsRoundedDownAndClamped)
 
 TEST(Value, ReadsDatesOnlyInTheirOneForm)
 {
-    const struct {
-        const char* text;
-        std::optional<double> seconds;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::optional<double>> cases[] = {
         { "2001-01-01T00:00:00Z", 0.0, "the reference date" },
         { "1970-01-01T00:00:00Z", -978307200.0, "the Unix epoch" },
         { "2024-02-29T23:59:59Z", 730943999.0, "a leap day's last second" },
@@ -234,10 +231,10 @@ TEST(Value, ReadsDatesOnlyInTheirOneForm)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto read = Value::fromPropertyList(wrap(std::string("<date>") + c.text + "</date>"));
-        ASSERT_EQ(read.ok(), c.seconds.has_value()) << (read.ok() ? "accepted" : read.error());
-        if (c.seconds) {
-            EXPECT_EQ(read->asDate(), *c.seconds);
+        auto read = Value::fromPropertyList(wrap(std::string("<date>") + c.input + "</date>"));
+        ASSERT_EQ(read.ok(), c.expected.has_value()) << (read.ok() ? "accepted" : read.error());
+        if (c.expected) {
+            EXPECT_EQ(read->asDate(), *c.expected);
         }
     }
 }
@@ -246,11 +243,7 @@ TEST(Value, ReadsNumbersStrictly)
 {
     constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
     constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
-    const struct {
-        const char* element;
-        std::optional<double> number;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::optional<double>> cases[] = {
         { "<integer>42</integer>", 42, "plain" },
         { "<integer> -7 </integer>", -7, "signed, padded" },
         { "<integer>+7</integer>", 7, "explicit plus" },
@@ -280,10 +273,10 @@ TEST(Value, ReadsNumbersStrictly)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto read = Value::fromPropertyList(wrap(c.element));
-        ASSERT_EQ(read.ok(), c.number.has_value()) << (read.ok() ? "accepted" : read.error());
-        if (c.number) {
-            EXPECT_EQ(read->asDouble(), *c.number);
+        auto read = Value::fromPropertyList(wrap(c.input));
+        ASSERT_EQ(read.ok(), c.expected.has_value()) << (read.ok() ? "accepted" : read.error());
+        if (c.expected) {
+            EXPECT_EQ(read->asDouble(), *c.expected);
         }
     }
     auto notNumber = Value::fromPropertyList(wrap("<real>nan</real>"));
@@ -336,11 +329,7 @@ TEST(Value, RefusesMalformedXml)
 
 TEST(Value, ReadsWellFormedXmlVariants)
 {
-    const struct {
-        std::string text;
-        Value expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, Value> cases[] = {
         { wrap("<string/>"), Value::string(""), "an empty string element" },
         { wrap("<string>  </string>"), Value::string("  "), "whitespace is content in a string" },
         { wrap("<string>a&amp;b &lt;c&gt; &#x263A;</string>"), Value::string("a&b <c> \u263A"), "references" },
@@ -358,7 +347,7 @@ TEST(Value, ReadsWellFormedXmlVariants)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto read = Value::fromPropertyList(c.text);
+        auto read = Value::fromPropertyList(c.input);
         ASSERT_TRUE(read.ok()) << read.error();
         EXPECT_EQ(*read, c.expected);
     }
@@ -412,11 +401,7 @@ TEST(Value, ReadsBinaryFromAnIndependentWriter)
 
 TEST(Value, BinaryNestingAtTheCapBoundary)
 {
-    const struct {
-        std::size_t levels;
-        bool accepted;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::size_t, bool> cases[] = {
         { Value::kMaxDepth - 1, true, "one below the cap" },
         { Value::kMaxDepth, true, "at the cap" },
         { Value::kMaxDepth + 1, false, "one above the cap" },
@@ -426,14 +411,14 @@ TEST(Value, BinaryNestingAtTheCapBoundary)
         SCOPED_TRACE(c.why);
         BinaryBuilder builder;
         builder.referenceSize = 4;
-        for (std::size_t i = 0; i + 1 < c.levels; ++i)
+        for (std::size_t i = 0; i + 1 < c.input; ++i)
             builder.add(builder.container(0xA0, { i + 1 }));
         builder.add({ 0xA0 });
         auto binary = Value::fromPropertyList(builder.build());
-        EXPECT_EQ(binary.ok(), c.accepted) << (binary.ok() ? "accepted" : binary.error());
+        EXPECT_EQ(binary.ok(), c.expected) << (binary.ok() ? "accepted" : binary.error());
 
-        auto xml = Value::fromPropertyList(wrap(nested(c.levels, "<array>", "</array>", "")));
-        EXPECT_EQ(xml.ok(), c.accepted) << (xml.ok() ? "accepted" : xml.error());
+        auto xml = Value::fromPropertyList(wrap(nested(c.input, "<array>", "</array>", "")));
+        EXPECT_EQ(xml.ok(), c.expected) << (xml.ok() ? "accepted" : xml.error());
     }
 }
 

@@ -3,6 +3,7 @@
 #include "kit/net/LoadPolicy.h"
 #include "kit/net/URLConnection.h"
 #include "kit_net/LoopbackServer.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 #include <mutex>
@@ -125,11 +126,7 @@ TEST(LoadPolicy, CookiesStayWithTheHostTheyWereGivenFor)
     });
     ASSERT_TRUE(server.isValid());
     std::string origin = "http://127.0.0.1:" + std::to_string(server.port());
-    const struct {
-        std::string path;
-        std::vector<std::string> seen;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::vector<std::string>> cases[] = {
         { "/same", { "/same s=1", "/doc.rtf s=1" }, "a redirect on the same host keeps them" },
         { "/other", { "/other s=1", "/doc.rtf -" }, "another host gets none" },
         { "/back", { "/back s=1", "/home -", "/doc.rtf s=1" }, "back on the first host, they go again" },
@@ -140,10 +137,10 @@ TEST(LoadPolicy, CookiesStayWithTheHostTheyWereGivenFor)
             std::lock_guard lock(mutex);
             seen.clear();
         }
-        kit::URLRequest request(url(origin + c.path));
+        kit::URLRequest request(url(origin + c.input));
         request.setValueForHTTPHeaderField("s=1", "Cookie");
         ASSERT_TRUE(loadToEnd(request));
         std::lock_guard lock(mutex);
-        EXPECT_EQ(seen, c.seen);
+        EXPECT_EQ(seen, c.expected);
     }
 }

@@ -1,5 +1,6 @@
 #include "LoopbackServer.h"
 #include "kit/net/SynchronousFetch.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -84,21 +85,17 @@ TEST(SynchronousFetch, FailsOverTheSizeLimitRatherThanTruncating)
         });
     });
     for (const char* path : { "/sized", "/chunked" }) {
-        const struct {
-            std::size_t limit;
-            bool succeeds;
-            const char* why;
-        } cases[] = {
+        const testsupport::Case<std::size_t, bool> cases[] = {
             { 99, false, "one byte short" },
             { 100, true, "exactly the limit" },
             { 101, true, "one byte spare" },
         };
         for (const auto& c : cases) {
             SCOPED_TRACE(std::string(path) + ": " + c.why);
-            auto result = kit::fetchSynchronously(url(server.url(path)), c.limit);
-            EXPECT_EQ(result.succeeded(), c.succeeds);
-            EXPECT_EQ(result.body.size(), c.succeeds ? 100u : 0u);
-            if (!c.succeeds) {
+            auto result = kit::fetchSynchronously(url(server.url(path)), c.input);
+            EXPECT_EQ(result.succeeded(), c.expected);
+            EXPECT_EQ(result.body.size(), c.expected ? 100u : 0u);
+            if (!c.expected) {
                 ASSERT_TRUE(result.error);
                 EXPECT_EQ(result.error->code(), int(kit::URLErrorCode::DataLengthExceedsMaximum));
             }

@@ -1,6 +1,7 @@
 #include "LoopbackServer.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/net/URLConnection.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <atomic>
@@ -544,11 +545,7 @@ TEST(URLConnection, RefusesLocalFilesToPagesFromTheWebOnALaterTurn)
     auto folder = testsupport::temporaryFolder("policy");
     testsupport::writeFile(folder / "secret.doc", "secret");
     URL file = URL::fileURL((folder / "secret.doc").string());
-    const struct {
-        std::optional<URL> page;
-        std::vector<std::string> events;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::optional<URL>, std::vector<std::string>> cases[] = {
         { url("http://example.com/page.html"), { "fail -1102" }, "a page from the web" },
         { url("https://example.com/page.html"), { "fail -1102" }, "a secure page from the web" },
         { url("data:text/html,page"), { "fail -1102" }, "a page from neither the web nor the disk" },
@@ -558,13 +555,13 @@ TEST(URLConnection, RefusesLocalFilesToPagesFromTheWebOnALaterTurn)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         URLRequest request(file);
-        request.setMainDocumentURL(c.page);
+        request.setMainDocumentURL(c.input);
         Recorder recorder;
         auto connection = URLConnection::start(request, &recorder);
         ASSERT_TRUE(connection) << "refused by policy, yet a connection: the failure is reported like any other";
         EXPECT_TRUE(recorder.events.empty()) << "not from inside start()";
         ASSERT_TRUE(waitForEnd(recorder));
-        EXPECT_EQ(recorder.events, c.events);
+        EXPECT_EQ(recorder.events, c.expected);
         if (recorder.error) {
             EXPECT_EQ(failingURL(recorder), file.absoluteString());
             EXPECT_FALSE(recorder.error->localizedDescription().empty());

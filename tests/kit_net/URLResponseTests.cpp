@@ -2,6 +2,7 @@
 #include "kit/net/MIMETypes.h"
 #include "kit/net/URLRequest.h"
 #include "kit/net/URLResponse.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -65,11 +66,7 @@ TEST(URLResponse, ReadsTypeEncodingAndLengthFromHeaders)
 
 TEST(URLResponse, SuggestsFilenamesFromContentDisposition)
 {
-    const struct {
-        const char* disposition;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "attachment; filename=\"fallback.doc\"; filename*=UTF-8''Bericht%20%C3%BCber.doc", "Bericht über.doc",
             "filename* wins though it comes second" },
         { "attachment; filename*=UTF-8''a%20b.doc; filename=\"c.doc\"", "a b.doc", "filename* wins when first" },
@@ -93,12 +90,11 @@ TEST(URLResponse, SuggestsFilenamesFromContentDisposition)
         { "attachment; filename=\"...\"", "fromurl.doc", "only dots: the URL's" },
         { "attachment", "fromurl.doc", "no filename parameter" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
+    testsupport::expectEach(cases, [&](const auto& input) {
         auto response = URLResponse::httpResponse(url("http://h/fromurl.doc"), 200,
-            { { "Content-Type", "application/msword" }, { "Content-Disposition", c.disposition } });
-        EXPECT_EQ(response.suggestedFilename(), c.expected);
-    }
+            { { "Content-Type", "application/msword" }, { "Content-Disposition", input } });
+        return response.suggestedFilename();
+    });
 }
 
 TEST(URLResponse, SuggestsFilenamesFromTheURLAndType)

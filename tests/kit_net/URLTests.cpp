@@ -1,4 +1,5 @@
 #include "kit/net/URL.h"
+#include "support/Cases.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -121,11 +122,7 @@ TEST(URL, EncodesAttributeValuesAsABrowserDoes)
 
 TEST(URL, RefusesAuthoritiesNoServerCanHave)
 {
-    const struct {
-        const char* string;
-        bool valid;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, bool> cases[] = {
         { "http://host:65535/", true, "highest port" },
         { "http://host:65536/", false, "one past the highest port" },
         { "http://host:0/", true, "port zero parses (the connection fails later)" },
@@ -139,10 +136,7 @@ TEST(URL, RefusesAuthoritiesNoServerCanHave)
         { "http://ho%20st/", true, "an escape is allowed in a registered name" },
         { "http://h<o>st/", false, "angle brackets in a host name" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(URL::withString(c.string).has_value(), c.valid) << c.string;
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return URL::withString(input).has_value(); });
     auto literal = URL::withString("http://[::1]:8080/x");
     ASSERT_TRUE(literal);
     EXPECT_EQ(literal->host(), "::1");
@@ -231,11 +225,7 @@ TEST(URL, NamesItsLastPathComponentAndExtension)
 
 TEST(URL, ConvertsFilePathsBothWays)
 {
-    const struct {
-        const char* path;
-        const char* url;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "/tmp/plain.doc", "file:///tmp/plain.doc", "nothing to encode" },
         { "/tmp/my report #1?.doc", "file:///tmp/my%20report%20%231%3F.doc", "# and ? are names, not delimiters" },
         { "/tmp/100%.txt", "file:///tmp/100%25.txt", "a % in a file name is always encoded" },
@@ -244,10 +234,10 @@ TEST(URL, ConvertsFilePathsBothWays)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        URL url = URL::fileURL(c.path);
-        EXPECT_EQ(url.absoluteString(), c.url);
+        URL url = URL::fileURL(c.input);
+        EXPECT_EQ(url.absoluteString(), c.expected);
         EXPECT_TRUE(url.isFileURL());
-        EXPECT_EQ(url.fileSystemPath(), c.path) << "round trip";
+        EXPECT_EQ(url.fileSystemPath(), c.input) << "round trip";
     }
 
     char folder[4096];
@@ -257,11 +247,7 @@ TEST(URL, ConvertsFilePathsBothWays)
 
 TEST(URL, GivesFileSystemPathsOnlyForLocalFiles)
 {
-    const struct {
-        const char* string;
-        const char* path;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "file:///tmp/x.doc", "/tmp/x.doc", "empty host" },
         { "file://localhost/tmp/x.doc", "/tmp/x.doc", "localhost" },
         { "file://LocalHost/tmp/x.doc", "/tmp/x.doc", "host compared without case" },
@@ -273,8 +259,8 @@ TEST(URL, GivesFileSystemPathsOnlyForLocalFiles)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto url = URL::withString(c.string);
-        ASSERT_TRUE(url) << c.string;
-        EXPECT_EQ(url->fileSystemPath(), c.path);
+        auto url = URL::withString(c.input);
+        ASSERT_TRUE(url) << c.input;
+        EXPECT_EQ(url->fileSystemPath(), c.expected);
     }
 }

@@ -1,4 +1,5 @@
 #include "kit/print/PrintInfo.h"
+#include "support/Cases.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -39,11 +40,7 @@ bool sameSize(Size a, Size b) { return std::abs(a.width - b.width) < 0.01f && st
 
 TEST(PrintInfo, PaperNames)
 {
-    const struct {
-        const char* name;
-        std::optional<Size> expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::optional<Size>> cases[] = {
         { "letter", Size { 612, 792 }, "US Letter" },
         { "A4", Size { 595.2756f, 841.8898f }, "A4, any case" },
         { " a4\n", Size { 595.2756f, 841.8898f }, "surrounding white space, as in /etc/papersize" },
@@ -56,7 +53,7 @@ TEST(PrintInfo, PaperNames)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto size = PrintInfo::paperSizeForName(c.name);
+        auto size = PrintInfo::paperSizeForName(c.input);
         ASSERT_EQ(size.has_value(), c.expected.has_value());
         if (size) {
             EXPECT_TRUE(sameSize(*size, *c.expected));

@@ -5,6 +5,7 @@
 #include "kit/text/TextStorage.h"
 #include "kit/text/TextView.h"
 #include "kit/view/Window.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -184,18 +185,14 @@ TEST(PrintOperation, RunsAsASheetThroughTheHostsPrintPanel)
     Window window;
     window.setTitle("report.doc");
 
-    const struct {
-        bool confirm;
-        bool expectPrinted;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<bool, bool> cases[] = {
         { false, false, "cancelled: nothing printed" },
         { true, true, "confirmed: the host prints the pages" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         std::filesystem::remove(pdf);
-        host.queuePrintAnswer(c.confirm);
+        host.queuePrintAnswer(c.input);
         std::optional<bool> result;
         {
             // The temporary view is handed over: the operation alone keeps it alive from here on.
@@ -204,7 +201,7 @@ TEST(PrintOperation, RunsAsASheetThroughTheHostsPrintPanel)
             operation->setPrintPanelOptions(operation->printPanelOptions() | 0x2001C);
             EXPECT_EQ(operation->printPanelOptions(), 0x2001Fu)
                 << "the panel's own options plus size, orientation, scaling, preview";
-            if (c.confirm)
+            if (c.input)
                 PrintOperation::runOperationModalForWindow(
                     std::move(operation), &window, [&](bool success) { result = success; });
             else
@@ -212,9 +209,9 @@ TEST(PrintOperation, RunsAsASheetThroughTheHostsPrintPanel)
             EXPECT_FALSE(result.has_value()) << "a sheet: the call returns before the panel ends";
         }
         ASSERT_TRUE(RunLoop::runUntil([&] { return result.has_value(); }, 10s));
-        EXPECT_EQ(*result, c.expectPrinted);
-        EXPECT_EQ(std::filesystem::exists(pdf), c.expectPrinted);
-        if (c.expectPrinted) {
+        EXPECT_EQ(*result, c.expected);
+        EXPECT_EQ(std::filesystem::exists(pdf), c.expected);
+        if (c.expected) {
             EXPECT_EQ(pdfPages(pdf), 2);
             EXPECT_NE(pdfText(pdf).find("Paragraph number 80"), std::string::npos);
         }

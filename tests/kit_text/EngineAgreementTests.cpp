@@ -5,6 +5,7 @@
 #include "LayoutTestSupport.h"
 #include "kit/text/HarfBuzzParagraphEngine.h"
 #include "kit/text/PangoParagraphEngine.h"
+#include "support/Cases.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -179,11 +180,7 @@ TEST(EngineAgreement, BreaksAgreeAtEveryWidthAroundTheMargin)
 // What the engine does not take it hands to Pango whole, so the lines are Pango's.
 TEST(EngineAgreement, ParagraphsItDoesNotTakeArePangos)
 {
-    const struct {
-        const char* text;
-        bool taken;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, bool> cases[] = {
         { "plain words that wrap over more than one line of the narrow column", true, "plain Latin" },
         { "a\ttab stop", false, "tabs" },
         { "مرحبا بالعالم هذا نص عربي", false, "Arabic: right to left and joining" },
@@ -202,11 +199,11 @@ TEST(EngineAgreement, ParagraphsItDoesNotTakeArePangos)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         auto storage = std::make_shared<kit::TextStorage>();
-        storage->append(c.text, layouttest::attributes());
+        storage->append(c.input, layouttest::attributes());
         Agreement agreement;
         ParagraphInput input { storage.get(), 0, storage->length(), 120, 648 };
         agreement.compare(input, c.why);
-        EXPECT_EQ(agreement.ours.statistics().taken, c.taken ? 1u : 0u);
+        EXPECT_EQ(agreement.ours.statistics().taken, c.expected ? 1u : 0u);
     }
 }
 

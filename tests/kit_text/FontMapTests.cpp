@@ -1,5 +1,6 @@
 // Font names as older documents write them reach the font the document means.
 #include "kit/text/FontMap.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -26,11 +27,7 @@ std::string loadedFamily(const PangoFontDescription* description)
 
 TEST(FontMap, ScriptSuffixesOfLegacyFontNamesAreDropped)
 {
-    const struct {
-        const char* named;
-        const char* asked;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, const char*> cases[] = {
         { "Times New Roman Cyr", "Times New Roman", "Cyrillic code-page name" },
         { "Arial CE", "Arial", "Central European" },
         { "Courier New Greek", "Courier New", "Greek" },
@@ -40,10 +37,7 @@ TEST(FontMap, ScriptSuffixesOfLegacyFontNamesAreDropped)
         { "Cyr", "Cyr", "nothing is left without the suffix: the name stays" },
         { "Garamond Baltic Extra", "Garamond Baltic Extra", "the suffix only counts at the end" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(kit::FontMap::shared().resolvedFamily(c.named), c.asked);
-    }
+    testsupport::expectEach(cases, [&](const auto& input) { return kit::FontMap::shared().resolvedFamily(input); });
 }
 
 TEST(FontMap, LegacyNameLoadsTheSameFontAsTheFamilyItNames)

@@ -1,4 +1,5 @@
 #include "LayoutTestSupport.h"
+#include "support/Cases.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -86,11 +87,7 @@ TEST(LayoutManager, TextFillingContainersExactlyNeedsNoTrailingContainer)
     for (int i = 0; i < 10; ++i)
         text += "Line " + std::to_string(i) + "\n";
     auto storage = std::make_shared<TextStorage>(text, attributes());
-    const struct {
-        float height;
-        std::size_t containers;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<float, std::size_t> cases[] = {
         { 10 * line - 0.05f, 2, "a hair too short: the last line moves on" },
         { 10 * line, 1, "exactly ten lines: no empty container after them" },
         { 10 * line + 0.05f, 1, "a little room to spare" },
@@ -98,8 +95,8 @@ TEST(LayoutManager, TextFillingContainersExactlyNeedsNoTrailingContainer)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        Pages pages = paginate(storage, { 468, c.height });
-        EXPECT_EQ(pages.count(), c.containers);
+        Pages pages = paginate(storage, { 468, c.input });
+        EXPECT_EQ(pages.count(), c.expected);
         expectCoversEveryByteOnce(pages, storage->length());
     }
 }

@@ -3,6 +3,7 @@
 #include "LayoutTestSupport.h"
 #include "kit/text/DocumentPages.h"
 #include "kit/text/TextContainer.h"
+#include "support/Cases.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -168,24 +169,20 @@ TEST(NotePlacement, ReferenceLineMovesToTheNextPageWithItsNote)
     // How many lines a page holds without notes.
     std::size_t perPage = NoteDocument(numberedLines(0, 40), {}).bodyLines(0).size();
     ASSERT_GT(perPage, 6u);
-    const struct {
-        int markedLine;
-        std::size_t page;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<int, std::size_t> cases[] = {
         { int(perPage) - 1, 1, "the last line that fits alone cannot take its note along: both move on" },
         { int(perPage) - 3, 0, "three lines from the end there is room for the separator and the note" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        NoteDocument d(numberedLines(0, 40, "[0]", c.markedLine), { { kit::NoteKind::Footnote, "The note." } });
+        NoteDocument d(numberedLines(0, 40, "[0]", c.input), { { kit::NoteKind::Footnote, "The note." } });
         d.expectEveryBytePlacedOnce();
-        auto reference = d.at("Line " + std::to_string(c.markedLine) + "1");
+        auto reference = d.at("Line " + std::to_string(c.input) + "1");
         auto note = d.at("The note.");
-        EXPECT_EQ(reference.page, c.page);
-        EXPECT_EQ(note.page, c.page);
-        if (c.page == 1) {
-            EXPECT_EQ(d.bodyLines(0).size(), std::size_t(c.markedLine)) << "page one ends before the reference";
+        EXPECT_EQ(reference.page, c.expected);
+        EXPECT_EQ(note.page, c.expected);
+        if (c.expected == 1) {
+            EXPECT_EQ(d.bodyLines(0).size(), std::size_t(c.input)) << "page one ends before the reference";
         }
     }
 }

@@ -1,4 +1,5 @@
 #include "LayoutTestSupport.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -182,11 +183,7 @@ TEST(ParagraphLayout, TabStopsAlignTheTextAfterThem)
 
 TEST(ParagraphLayout, RightToLeftParagraphsStartAtTheRight)
 {
-    const struct {
-        std::string text;
-        WritingDirection direction;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, WritingDirection> cases[] = {
         { "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD7\xA2\xD7\x95\xD7\x9C\xD7\x9D", WritingDirection::Natural,
             "Hebrew: natural direction from the text" },
         { "Latin in a right-to-left paragraph", WritingDirection::RightToLeft, "explicit base direction" },
@@ -194,8 +191,8 @@ TEST(ParagraphLayout, RightToLeftParagraphsStartAtTheRight)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         ParagraphStyle style;
-        style.baseDirection = c.direction;
-        Fragments lines = layOut(c.text, withParagraph(attributes(), style));
+        style.baseDirection = c.expected;
+        Fragments lines = layOut(c.input, withParagraph(attributes(), style));
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_NEAR(lines[0].usedRect.maxX(), 468, 0.5f);
         EXPECT_GT(lines[0].usedRect.minX(), 100);
@@ -290,18 +287,14 @@ TEST(ParagraphLayout, AttachmentsTakeTheirSizeScaledToFit)
         Pages pages = paginate(storage);
         return rectOf(pages, { 0, 3 });
     };
-    const struct {
-        Size size;
-        Size expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<Size, Size> cases[] = {
         { { 100, 50 }, { 100, 50 }, "its own size in points" },
         { { 936, 100 }, { 468, 50 }, "twice too wide: halved, proportions kept" },
         { { 100, 1296 }, { 50, 648 }, "twice too tall for the page: halved" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        Rect r = sized(c.size);
+        Rect r = sized(c.input);
         EXPECT_NEAR(r.width(), c.expected.width, 0.01f);
         EXPECT_GE(r.height(), c.expected.height);
     }

@@ -5,6 +5,7 @@
 #include "kit/view/ClipView.h"
 #include "kit/view/ScrollView.h"
 #include "kit/view/Window.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -152,11 +153,7 @@ TEST(TextView, FindNextAndPreviousWrapAroundCaseInsensitively)
     const std::string& text = document.storage->string();
     std::size_t first = 0, last = text.find("ALPHA");
     FindPasteboard::setString("aLpHa");
-    const struct {
-        FindPanelAction action;
-        std::size_t expected;
-        const char* why;
-    } steps[] = {
+    const testsupport::Case<FindPanelAction, std::size_t> steps[] = {
         { FindPanelAction::Next, first, "from an empty selection at 0: the first occurrence" },
         { FindPanelAction::Next, last, "next: after the selection, whatever its case" },
         { FindPanelAction::Next, first, "past the end: wraps to the start" },
@@ -165,7 +162,7 @@ TEST(TextView, FindNextAndPreviousWrapAroundCaseInsensitively)
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.why);
-        document.perform(step.action);
+        document.perform(step.input);
         EXPECT_EQ(document.views[0]->selectedRange(), (Range { step.expected, 5 }));
     }
     EXPECT_EQ(document.host.beepCount(), 0);
@@ -238,11 +235,7 @@ TEST(TextView, CopyPutsThePlainSelectionOnTheClipboard)
                     "end",
         attributes());
     Document document(storage);
-    const struct {
-        Range range;
-        std::string expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<Range, std::string> cases[] = {
         { { 0, 7 }, "Before\n", "plain text as it stands" },
         { { 7, 18 }, "cellA\tcellB\tcellC\n", "cells of a row joined by tabs, the row ended by a newline" },
         { { 25, storage->length() - 25 }, "line\nbreak\npage end",
@@ -250,7 +243,7 @@ TEST(TextView, CopyPutsThePlainSelectionOnTheClipboard)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        document.views[0]->setSelectedRange(c.range);
+        document.views[0]->setSelectedRange(c.input);
         EXPECT_TRUE(document.window->sendAction("copy:", nullptr, document.views[0]));
         EXPECT_EQ(document.host.clipboardText(), c.expected);
     }

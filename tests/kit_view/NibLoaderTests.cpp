@@ -1,4 +1,5 @@
 #include "ViewTestSupport.h"
+#include "support/Cases.h"
 #include "support/TestSupport.h"
 #include "kit/foundation/Bundle.h"
 #include "kit/foundation/RunLoop.h"
@@ -134,11 +135,7 @@ TEST(NibLoader, FailedLoadsMakeAndConnectNothing)
 {
     registerStandIns();
     const std::string goodOutlets = R"(<outlet source="owner" name="panel" destination="panel"/>)";
-    const struct {
-        std::string nib;
-        std::string errorPart;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::string> cases[] = {
         { nibWith(kGoodBody + std::string(R"(<object class="NoSuchClass"/>)"), goodOutlets), "unknown class", "an unknown class" },
         { nibWith(kGoodBody, goodOutlets + R"(<outlet source="owner" name="noSuchOutlet" destination="panel"/>)"),
             "noSuchOutlet", "an unknown outlet of the owner, after a good one was connected" },
@@ -163,9 +160,9 @@ TEST(NibLoader, FailedLoadsMakeAndConnectNothing)
         SCOPED_TRACE(c.why);
         census = {};
         Owner owner;
-        auto result = NibLoader::loadNibFromString(c.nib, owner, owner.topLevel);
+        auto result = NibLoader::loadNibFromString(c.input, owner, owner.topLevel);
         ASSERT_FALSE(result.ok());
-        EXPECT_NE(result.error().find(c.errorPart), std::string::npos) << result.error();
+        EXPECT_NE(result.error().find(c.expected), std::string::npos) << result.error();
         EXPECT_TRUE(owner.topLevel.empty());
         EXPECT_EQ(owner.panel, nullptr) << "no outlet of the owner stays connected";
         EXPECT_EQ(owner.label, nullptr);
@@ -233,11 +230,7 @@ TEST(NibLoader, OutletCycleLoads)
 TEST(NibLoader, ClipViewSwappedDuringItsDocumentsAwakeFromNib)
 {
     registerStandIns();
-    const struct {
-        const char* nib;
-        std::vector<std::string> awoke;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<const char*, std::vector<std::string>> cases[] = {
         { R"(<nib><object class="ScrollView" id="scroll" frame="0 0 300 200">
                <object class="CountedClipView" role="contentView" backgroundColor="0.1 0.2 0.3">
                  <object class="SwappingDocument" id="doc" role="documentView" frame="0 0 100 100"/>
@@ -256,9 +249,9 @@ TEST(NibLoader, ClipViewSwappedDuringItsDocumentsAwakeFromNib)
         SCOPED_TRACE(c.why);
         census = {};
         Owner owner;
-        auto result = NibLoader::loadNibFromString(c.nib, owner, owner.topLevel);
+        auto result = NibLoader::loadNibFromString(c.input, owner, owner.topLevel);
         ASSERT_TRUE(result.ok()) << result.error();
-        EXPECT_EQ(census.awoke, c.awoke);
+        EXPECT_EQ(census.awoke, c.expected);
         auto* scrollView = dynamic_cast<ScrollView*>(result.value()[0]);
         ASSERT_NE(scrollView, nullptr);
         auto* document = dynamic_cast<SwappingDocument*>(scrollView->documentView());

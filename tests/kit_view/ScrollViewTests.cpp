@@ -1,6 +1,7 @@
 #include "ViewTestSupport.h"
 #include "kit/view/ScrollView.h"
 #include "kit/view/Window.h"
+#include "support/Cases.h"
 
 #include <algorithm>
 #include <cmath>
@@ -172,18 +173,14 @@ TEST(ScrollView, ClipViewSubclassesHearTheirDocumentAndTheirOwnResizing)
     scrollView.setDocumentView(std::make_unique<FlippedView>(Rect { 0, 0, 644, 2440 }));
     EXPECT_EQ(centring->bounds().origin, (Point { -79, 0 })) << "centred at once: (644 - 801) / 2 rounds to -79";
 
-    const struct {
-        std::function<void()> change;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::function<void()>, const char*> cases[] = {
         { [&] { scrollView.documentView()->setFrameSize({ 322, 1220 }); }, "viewFrameChanged", "a new document size" },
         { [&] { scrollView.documentView()->scaleUnitSquareToSize({ 2, 2 }); }, "viewBoundsChanged", "a new scale" },
         { [&] { scrollView.setFrameSize({ 1001, 600 }); }, "setFrame", "the scroll view lays its clip view out anew" },
     };
     for (const auto& c : cases) {
         centring->calls.clear();
-        c.change();
+        c.input();
         EXPECT_NE(std::find(centring->calls.begin(), centring->calls.end(), c.expected), centring->calls.end()) << c.why;
     }
     EXPECT_EQ(centring->bounds().origin.x, std::round((322 - 1001) / 2.0f)) << "and the origin follows through the override";

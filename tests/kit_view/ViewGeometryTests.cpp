@@ -2,6 +2,7 @@
 #include "kit/foundation/NotificationCenter.h"
 #include "kit/view/ScrollView.h"
 #include "kit/view/Window.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -150,11 +151,7 @@ TEST(ViewNotifications, FrameAndBoundsChangesAreAnnouncedOnce)
     center.addObserver(&observer, ViewFrameDidChangeNotification, &view, [&](auto&) { heard.push_back("frame"); });
     center.addObserver(&observer, ViewBoundsDidChangeNotification, &view, [&](auto&) { heard.push_back("bounds"); });
 
-    const struct {
-        std::function<void()> change;
-        std::vector<std::string> expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::function<void()>, std::vector<std::string>> cases[] = {
         { [&] { view.setFrameSize({ 120, 100 }); }, { "frame" }, "a frame change that moves the bounds size is a frame change only" },
         { [&] { view.setFrameSize({ 120, 100 }); }, {}, "the same size again is no change" },
         { [&] { view.setFrameOrigin({ 5, 5 }); }, { "frame" }, "moving is a frame change" },
@@ -170,7 +167,7 @@ TEST(ViewNotifications, FrameAndBoundsChangesAreAnnouncedOnce)
     };
     for (const auto& c : cases) {
         heard.clear();
-        c.change();
+        c.input();
         EXPECT_EQ(heard, c.expected) << c.why;
     }
     center.removeObserver(&observer);

@@ -5,6 +5,7 @@
 #include "kit/view/ScrollView.h"
 #include "kit/view/Window.h"
 #include "kit/view/WindowController.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -245,11 +246,7 @@ TEST(HitTesting, MouseDownGoesToTheDeepestVisibleView)
     hidden.setHidden(true);
     auto& overflowing = flipped.add<RecordingView>(Rect { 90, 40, 100, 100 }, "overflowing", &log);
 
-    const struct {
-        Point point;
-        const View* expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<Point, const View*> cases[] = {
         { { 101, 199 }, &top, "top-left of a flipped, scaled view" },
         { { 199, 181 }, &top, "the far corner of that subview (49.5, 9.5 in its parent)" },
         { { 200, 180 }, &flipped, "just past it: the half-open edge" },
@@ -260,7 +257,7 @@ TEST(HitTesting, MouseDownGoesToTheDeepestVisibleView)
         { { 400, 300 }, nullptr, "outside the window" },
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(window.contentView()->hitTest(c.point), c.expected) << c.why;
+        EXPECT_EQ(window.contentView()->hitTest(c.input), c.expected) << c.why;
     }
     (void)covered;
 

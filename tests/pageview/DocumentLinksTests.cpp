@@ -1,5 +1,6 @@
 #include "kit/text/TextStorage.h"
 #include "pageview/DocumentLinks.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
 
@@ -38,11 +39,7 @@ TEST(DocumentLinks, FindBookmarksAndHeadingsByName)
     std::size_t methods = string.find("2.1"), results = string.find("Results\n"), marked = string.find("Marked");
     std::size_t namedResults = string.find("A bookmark");
 
-    const struct {
-        std::string url;
-        std::optional<std::size_t> expected;
-        const char* why;
-    } cases[] = {
+    const testsupport::Case<std::string, std::optional<std::size_t>> cases[] = {
         { "#_Toc42", marked, "a bookmark" },
         { "#_toc42", std::nullopt, "bookmark names are exact; no heading reads so" },
         { "#Methods and Materials|outline", methods, "Word's outline target: white space collapsed, label left out" },
@@ -57,7 +54,7 @@ TEST(DocumentLinks, FindBookmarksAndHeadingsByName)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        EXPECT_EQ(DocumentLinks::actionForURL(c.url), DocumentLinks::Action::GoToBookmark);
-        EXPECT_EQ(DocumentLinks::bookmarkLocation(text, DocumentLinks::bookmarkName(c.url)), c.expected) << c.url;
+        EXPECT_EQ(DocumentLinks::actionForURL(c.input), DocumentLinks::Action::GoToBookmark);
+        EXPECT_EQ(DocumentLinks::bookmarkLocation(text, DocumentLinks::bookmarkName(c.input)), c.expected) << c.input;
     }
 }
