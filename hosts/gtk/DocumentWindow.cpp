@@ -67,9 +67,9 @@ DocumentWindow::DocumentWindow(
         return;
     }
     if (settings.forceDocument) {
-        kit::RunLoop::post([this, alive = std::weak_ptr<bool>(m_alive)] {
-            if (alive.lock())
-                pageWasProbed({ false, false, {} });
+        kit::RunLoop::post([window = kit::WeakPtr(this)] {
+            if (window)
+                window->pageWasProbed({ false, false, {} });
         });
         return;
     }
@@ -174,9 +174,9 @@ void DocumentWindow::requestClose()
         return;
     m_closing = true;
     // The owner destroys this window, never from inside the GTK signal or load callback that asked.
-    kit::RunLoop::post([this, alive = std::weak_ptr<bool>(m_alive)] {
-        if (alive.lock() && m_closed)
-            m_closed(*this);
+    kit::RunLoop::post([window = kit::WeakPtr(this)] {
+        if (window && window->m_closed)
+            window->m_closed(*window.get());
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include "hosts/gtk/PageProbe.h"
 #include "kit/foundation/Value.h"
+#include "kit/foundation/WeakPtr.h"
 #include "kit/geometry/Geometry.h"
 #include "kit/net/URL.h"
 
@@ -31,7 +32,7 @@ class ReadingState;
 // made with that element's attributes and the page's base URL (its <base href>, else the page's URL).
 // The window is on screen at once; the plug-in view follows as soon as the page has been looked at.
 // The window's title is the document's file name.
-class DocumentWindow {
+class DocumentWindow : public kit::Weakable {
 public:
     struct Settings {
         kit::Size contentSize { 900, 1100 }; // before the limit of the screen's work area
@@ -94,7 +95,6 @@ private:
     bool m_placeIsKnown = false; // the document loaded, so its place is worth remembering
     std::function<void(DocumentWindow&)> m_closed;
     bool m_closing = false;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace hosts

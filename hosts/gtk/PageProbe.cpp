@@ -21,9 +21,9 @@ PageProbe::PageProbe(const kit::URL& url, std::vector<std::string> documentTypes
     m_connection = kit::URLConnection::start(kit::URLRequest(url), this);
     if (!m_connection) {
         // No connection means nothing will be reported: answer from the loop, as a failed load would.
-        kit::RunLoop::post([this, alive = std::weak_ptr<bool>(m_alive)] {
-            if (alive.lock())
-                answer({ false, true, {} });
+        kit::RunLoop::post([probe = kit::WeakPtr(this)] {
+            if (probe)
+                probe->answer({ false, true, {} });
         });
     }
 }

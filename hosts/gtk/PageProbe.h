@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/foundation/WeakPtr.h"
 #include "kit/net/URL.h"
 #include "kit/net/URLConnection.h"
 
@@ -18,7 +19,7 @@ namespace hosts {
 // A response declared as one of documentTypes (the MIME types the plug-in view claims, lower case) is a
 // document at once, before any byte arrives: a slow server then shows the plug-in view's progress while
 // the document downloads. A page is read whole. The answer arrives from the run loop, once.
-class PageProbe : public kit::URLConnectionDelegate {
+class PageProbe : public kit::URLConnectionDelegate, public kit::Weakable {
 public:
     struct Answer {
         bool isMarkup = false; // the bytes may be a page: parse them for embedded documents
@@ -46,7 +47,6 @@ private:
     std::vector<std::uint8_t> m_bytes;
     bool m_declaredMarkup = false;
     bool m_decided = false; // the first bytes were looked at
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace hosts

@@ -403,9 +403,9 @@ bool ReaderChrome::clicked(double x, double y)
     if (!hit)
         return false;
     // Not from inside GTK's event handling: the alert of an unknown scheme spins a loop of its own.
-    kit::RunLoop::post([this, alive = std::weak_ptr<bool>(m_alive), url = hit->url] {
-        if (alive.lock())
-            followLink(url);
+    kit::RunLoop::post([chrome = kit::WeakPtr(this), url = hit->url] {
+        if (chrome)
+            chrome->followLink(url);
     });
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/foundation/WeakPtr.h"
 #include "kit/text/TextFinder.h"
 
 #include <functional>
@@ -27,7 +28,7 @@ class Sidebar;
 // reader.fit-width, reader.fit-page.
 //
 // Lives inside the document window that shows plugin; both outlive it.
-class ReaderChrome {
+class ReaderChrome : public kit::Weakable {
 public:
     ReaderChrome(HostWindow& window, NRVLectorin& plugin);
     ~ReaderChrome();
@@ -98,7 +99,6 @@ private:
     bool m_highlighting = false;
     double m_pressX = 0;
     double m_pressY = 0;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace hosts

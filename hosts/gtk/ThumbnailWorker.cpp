@@ -12,7 +12,6 @@ ThumbnailWorker::ThumbnailWorker(Drawn drawn)
 
 ThumbnailWorker::~ThumbnailWorker()
 {
-    *m_alive = false;
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
@@ -54,9 +53,10 @@ void ThumbnailWorker::run()
         auto surface = std::make_shared<CairoSurfacePtr>(painter.paint(*job.content, job.width));
         job.content.reset();
         // The surface is this thread's alone until the main loop takes it.
-        kit::RunLoop::post([alive = m_alive, drawn = &m_drawn, page = job.page, tag = job.tag, surface] {
-            if (*alive)
-                (*drawn)(page, tag, std::move(*surface));
+        // The worker only makes the weak pointer; the UI thread tests it, and destroys this object.
+        kit::RunLoop::post([worker = kit::WeakPtr(this), page = job.page, tag = job.tag, surface] {
+            if (worker)
+                worker->m_drawn(page, tag, std::move(*surface));
         });
     }
 }

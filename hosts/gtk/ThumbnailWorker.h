@@ -2,6 +2,7 @@
 
 #include "hosts/gtk/ThumbnailPage.h"
 #include "kit/foundation/CRelease.h"
+#include "kit/foundation/WeakPtr.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -20,7 +21,7 @@ using CairoSurfacePtr = kit::CPtr<cairo_surface_t, cairo_surface_destroy>;
 // touches no kit object and no Pango object of the UI thread: its painter has its own font map.
 // Requests are drawn in the order they came; cancel() drops those not yet started, and a picture finished
 // after the worker is gone is dropped on the main loop without a call.
-class ThumbnailWorker {
+class ThumbnailWorker : public kit::Weakable {
 public:
     // drawn runs on the UI thread with the request's page and tag; the surface is null when the page
     // could not be drawn.
@@ -44,8 +45,6 @@ private:
     void run();
 
     Drawn m_drawn;
-    // Whether this object still exists: read and cleared on the UI thread only; the worker only copies it.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<Job> m_jobs; // guarded by m_mutex

@@ -10,9 +10,9 @@ ViewerSession::ViewerSession(GtkHost& host, const std::vector<std::string>& page
     , m_settings(settings)
 {
     // A window opens further documents through the session, which may have ended by the time it asks.
-    m_settings.openPage = [this, alive = std::weak_ptr<bool>(m_alive)](const std::string& page) {
-        if (alive.lock())
-            open(page);
+    m_settings.openPage = [session = kit::WeakPtr(this)](const std::string& page) {
+        if (session)
+            session->open(page);
     };
     std::vector<std::string> shown = pages.empty() ? std::vector<std::string> { std::string() } : pages;
     for (const auto& page : shown)

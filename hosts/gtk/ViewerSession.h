@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hosts/gtk/DocumentWindow.h"
+#include "kit/foundation/WeakPtr.h"
 
 #include <functional>
 #include <memory>
@@ -14,7 +15,7 @@ class GtkHost;
 // The windows of one `lectorin view`: one DocumentWindow per page argument (the bundled sample page when
 // there is none), and one for each document they open. A window the user closes, or whose page cannot be
 // shown, goes; when the last has gone the session is over.
-class ViewerSession {
+class ViewerSession : public kit::Weakable {
 public:
     ViewerSession(GtkHost& host, const std::vector<std::string>& pages, const DocumentWindow::Settings& settings);
     ~ViewerSession();
@@ -36,7 +37,6 @@ private:
     std::vector<std::unique_ptr<DocumentWindow>> m_windows;
     std::function<void()> m_over;
     bool m_hadErrors = false;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace hosts

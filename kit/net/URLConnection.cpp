@@ -77,7 +77,6 @@ URLConnection::URLConnection(const URLRequest& request, URLConnectionDelegate& d
 URLConnection::~URLConnection()
 {
     cancel();
-    *m_isAlive = false;
 }
 
 const URL& URLConnection::currentURL() const { return m_transfer ? m_transfer->currentURL() : m_request.url(); }
@@ -120,7 +119,8 @@ int URLConnection::deliverFromRunLoop(void* opaque)
 
 void URLConnection::deliverPendingEvents()
 {
-    std::shared_ptr<bool> isAlive = m_isAlive;
+    // The delegate may destroy this connection: the delivery then stops at once.
+    WeakPtr<URLConnection> self(this);
     m_isDelivering = true;
     while (m_state == State::Loading && !m_pendingEvents.empty()) {
         // Moved out first: the delegate may destroy this connection, and with it the queue.
@@ -137,7 +137,7 @@ void URLConnection::deliverPendingEvents()
             m_delegate.connectionDidFinishLoading(*this);
         else
             m_delegate.connectionDidFailWithError(*this, std::get<Error>(event));
-        if (!*isAlive)
+        if (!self)
             return;
     }
     m_isDelivering = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/foundation/WeakPtr.h"
 #include "kit/net/Error.h"
 #include "kit/net/URLConnectionDelegate.h"
 #include "kit/net/URLRequest.h"
@@ -17,7 +18,7 @@ class CurlTransfer;
 // An asynchronous URL load (http, https, file) whose progress reaches a delegate through the run loop.
 // Redirects are followed to http and https only. The connection is owned by whoever started it;
 // destroying it cancels the load.
-class URLConnection {
+class URLConnection : public Weakable {
 public:
     // nullptr when the request cannot be loaded at all: a scheme other than http, https and file, or a
     // relative URL. Nothing is reported then. A load that policy forbids (a local file asked for by a page
@@ -59,8 +60,6 @@ private:
     std::deque<Event> m_pendingEvents;
     unsigned m_deliverySource = 0;
     bool m_isDelivering = false;
-    // Shared with the delivery in progress, which must learn when a delegate destroyed the connection.
-    std::shared_ptr<bool> m_isAlive = std::make_shared<bool>(true);
 };
 
 } // namespace kit

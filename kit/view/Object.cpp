@@ -2,10 +2,7 @@
 
 namespace kit {
 
-Object::Object()
-    : m_lifeToken(std::make_shared<const char>(0))
-{
-}
+Object::Object() = default;
 
 Object::~Object() = default;
 

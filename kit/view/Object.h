@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/foundation/WeakPtr.h"
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,8 +28,8 @@ struct NibAttributes {
 
 // The root of everything a nib can make (views, windows, controls, controllers). It carries what the nib
 // loader needs of every object: outlets by name, the configuration read from the nib, `awakeFromNib`, and
-// a liveness token through which a WeakPtr can tell that the object has gone.
-class Object {
+// a liveness token (its Weakable base) through which a WeakPtr can tell that the object has gone.
+class Object : public Weakable {
 public:
     Object();
     virtual ~Object();
@@ -50,36 +52,9 @@ public:
     // The set of a nib owner that holds this object while nobody has taken it; null otherwise.
     NibTopLevelObjects* owningNibSet() const { return m_owningNibSet; }
 
-    std::weak_ptr<const void> lifeToken() const { return m_lifeToken; }
-
 private:
     friend class NibTopLevelObjects;
-    std::shared_ptr<const char> m_lifeToken;
     NibTopLevelObjects* m_owningNibSet = nullptr;
-};
-
-// A non-owning pointer that reads as null once its object has been destroyed (after the object's own
-// destructor has finished). For targets, delegates and callbacks whose owner may go first.
-template<typename T> class WeakPtr {
-public:
-    WeakPtr() = default;
-    WeakPtr(std::nullptr_t) { }
-    WeakPtr(T* object)
-        : m_object(object)
-    {
-        if (object)
-            m_token = static_cast<const Object*>(object)->lifeToken();
-    }
-    T* get() const { return m_token.expired() ? nullptr : m_object; }
-    T* operator->() const { return get(); }
-    explicit operator bool() const { return get(); }
-    // True when an object was given, whether or not it still lives.
-    bool wasSet() const { return m_object; }
-    bool operator==(const WeakPtr& other) const { return get() == other.get(); }
-
-private:
-    T* m_object = nullptr;
-    std::weak_ptr<const void> m_token;
 };
 
 } // namespace kit

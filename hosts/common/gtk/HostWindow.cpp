@@ -257,9 +257,9 @@ void HostWindow::viewWasAllocated(int width, int height)
     if (content == kit::Size { float(width), float(height) })
         return;
     // Not while GTK is laying the window out: on the next turn.
-    kit::RunLoop::post([this, alive = std::weak_ptr<bool>(m_alive), content, chrome] {
-        if (alive.lock())
-            gtk_window_set_default_size(m_gtkWindow.get(), int(std::ceil(content.width + chrome.width)),
+    kit::RunLoop::post([window = kit::WeakPtr(this), content, chrome] {
+        if (window)
+            gtk_window_set_default_size(window->m_gtkWindow.get(), int(std::ceil(content.width + chrome.width)),
                 int(std::ceil(content.height + chrome.height)));
     });
 }

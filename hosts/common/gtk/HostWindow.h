@@ -3,6 +3,7 @@
 #include "hosts/common/gtk/FindBar.h"
 #include "hosts/common/gtk/KitViewWidget.h"
 #include "kit/foundation/GRefPtr.h"
+#include "kit/foundation/WeakPtr.h"
 
 #include <functional>
 #include <gtk/gtk.h>
@@ -26,7 +27,7 @@ namespace hosts {
 //
 // Closing a panel hides it (its kit window lives on with its controller); closing a document window asks
 // the owner of the kit window, which destroys it. The GTK window is destroyed with this object.
-class HostWindow {
+class HostWindow : public kit::Weakable {
 public:
     enum class Kind { Document, Panel };
 
@@ -83,7 +84,6 @@ private:
     kit::Size m_requestedContent;
     std::function<kit::Size(kit::Size)> m_fit;
     bool m_awaitingFirstLayout = false;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace hosts
