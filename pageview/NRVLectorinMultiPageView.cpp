@@ -283,7 +283,7 @@ void NRVLectorinMultiPageView::drawRect(cairo_t* context, kit::Rect dirty)
     cairo_fill(context);
 
     // Only pages whose shadowed rectangle meets the area being drawn: the same pixels as drawing all.
-    float reach = PageShadow::extent(kShadowBlurRadius);
+    float reach = pageview::PageShadow::extent(kShadowBlurRadius);
     for (std::uint32_t page = 0; page < m_numberOfPages; ++page) {
         kit::Rect pageRect = pageRectForPageNumber(page);
         kit::Rect shadowed = { pageRect.x() - reach, pageRect.y() - reach, pageRect.width() + 2 * reach,

@@ -100,7 +100,7 @@ public:
     static kit::Color currentFindHighlightColor();
 
     // Tests and benchmarks: how often the shadow's mask was built.
-    const PageShadow& pageShadow() const { return m_shadow; }
+    const pageview::PageShadow& pageShadow() const { return m_shadow; }
 
 private:
     void layOutPrinterPages();
@@ -123,7 +123,7 @@ private:
     ZoomFit m_zoomFit = ZoomFit::None;
     bool m_fitting = false;
     float m_displayResolutionFactor = 1.0f;
-    PageShadow m_shadow;
+    pageview::PageShadow m_shadow;
     std::string m_message;
     std::vector<kit::Range> m_findHighlights;
     // Per page, the rectangles of the highlights on it (page view coordinates) and the match each shows,

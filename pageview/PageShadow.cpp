@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+namespace pageview {
+
 struct PageShadow::Mask {
     int pageWidth = 0; // device pixels
     int pageHeight = 0;
@@ -116,3 +118,5 @@ void PageShadow::draw(cairo_t* context, kit::Rect pageRect, kit::Size offset, fl
     cairo_mask_surface(context, m_mask->surface, std::round(left), std::round(top));
     cairo_restore(context);
 }
+
+} // namespace pageview

@@ -5,6 +5,8 @@
 #include <cairo.h>
 #include <memory>
 
+namespace pageview {
+
 // The soft shadow under a page: a blurred copy of the page's rectangle, built once per page size in device
 // pixels (that is, per zoom) and then stamped under every page drawn.
 class PageShadow {
@@ -30,3 +32,5 @@ private:
     std::unique_ptr<Mask> m_mask;
     int m_masksBuilt = 0;
 };
+
+} // namespace pageview
