@@ -1,5 +1,6 @@
 #include "import/docx/DocxProperties.h"
 
+#include "import/common/Overlay.h"
 #include "import/package/OfficeUnits.h"
 
 #include <algorithm>
@@ -9,18 +10,6 @@
 namespace importer::docx {
 
 namespace {
-
-template<typename T> void take(std::optional<T>& to, const std::optional<T>& from)
-{
-    if (from)
-        to = from;
-}
-
-template<typename T, std::size_t N> void take(std::array<std::optional<T>, N>& to, const std::array<std::optional<T>, N>& from)
-{
-    for (std::size_t i = 0; i < N; ++i)
-        take(to[i], from[i]);
-}
 
 std::optional<long> integerAttribute(pugi::xml_node node, const char* name)
 {

@@ -1,7 +1,9 @@
 #include "import/odt/OdtStyles.h"
 
 #include "import/common/OutputBudget.h"
+#include "import/common/Overlay.h"
 #include "import/package/ListNumbers.h"
+#include "import/package/OdfBorder.h"
 #include "import/package/OfficeUnits.h"
 
 #include <algorithm>
@@ -13,12 +15,6 @@ namespace {
 
 // A parent-style chain longer than this is a loop or an attack.
 constexpr int kMaxStyleDepth = 32;
-
-template<typename T> void take(std::optional<T>& to, const std::optional<T>& from)
-{
-    if (from)
-        to = from;
-}
 
 std::optional<float> lengthAttribute(pugi::xml_node node, const char* name, float low = -31680, float high = 31680)
 {
@@ -92,60 +88,7 @@ std::string styleKey(std::string_view family, std::string_view name)
 
 std::string formatOdfNumber(int value, std::string_view format)
 {
-    if (format.empty())
-        return {};
-    if (format == "a")
-        return formatListNumber(value, "lowerLetter");
-    if (format == "A")
-        return formatListNumber(value, "upperLetter");
-    if (format == "i")
-        return formatListNumber(value, "lowerRoman");
-    if (format == "I")
-        return formatListNumber(value, "upperRoman");
-    return std::to_string(value);
-}
-
-std::optional<kit::Border> parseOdfBorder(std::string_view text)
-{
-    kit::Border border;
-    if (text.empty())
-        return std::nullopt;
-    bool hasStyle = false;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find(' ', at);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view token = text.substr(at, end - at);
-        at = end + 1;
-        if (token.empty())
-            continue;
-        if (token == "none" || token == "hidden")
-            return kit::Border {};
-        if (token == "double") {
-            border.style = kit::LineStyle::Double;
-            hasStyle = true;
-        } else if (token == "solid" || token == "dotted" || token == "dashed" || token == "groove" || token == "ridge"
-            || token == "inset" || token == "outset" || token == "dot-dash" || token == "dot-dot-dash" || token == "wave") {
-            border.style = kit::LineStyle::Single;
-            hasStyle = true;
-        } else if (token == "thin") {
-            border.width = 0.75f;
-        } else if (token == "medium") {
-            border.width = 1.5f;
-        } else if (token == "thick") {
-            border.width = 3;
-        } else if (auto color = parseHexColor(token)) {
-            border.color = *color;
-        } else if (auto width = parseLength(token)) {
-            border.width = std::clamp(*width, 0.0f, 12.0f);
-        }
-    }
-    if (!hasStyle)
-        border.style = border.width > 0 ? kit::LineStyle::Single : kit::LineStyle::None;
-    if (border.style != kit::LineStyle::None && border.width <= 0)
-        border.width = 0.75f;
-    return border;
+    return formatListNumber(value, odfNumberFormat(format));
 }
 
 void TextProperties::overlay(const TextProperties& over)

@@ -151,7 +151,5 @@ private:
 
 // A list number in an OpenDocument number format ("1", "a", "A", "i", "I"); others fall back to decimal.
 std::string formatOdfNumber(int value, std::string_view format);
-// A border as fo:border writes it: "0.5pt solid #000000", "none".
-std::optional<kit::Border> parseOdfBorder(std::string_view text);
 
 } // namespace importer::odt

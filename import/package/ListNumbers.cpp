@@ -56,6 +56,19 @@ std::string ordinalWords(int value)
 
 } // namespace
 
+std::string_view odfNumberFormat(std::string_view numFormat)
+{
+    if (numFormat == "a")
+        return "lowerLetter";
+    if (numFormat == "A")
+        return "upperLetter";
+    if (numFormat == "i")
+        return "lowerRoman";
+    if (numFormat == "I")
+        return "upperRoman";
+    return numFormat.empty() ? "none" : "decimal";
+}
+
 std::string formatListNumber(int value, std::string_view format)
 {
     if (format == "upperRoman" || format == "lowerRoman")

@@ -12,6 +12,10 @@ namespace importer {
 // decimalEnclosedCircle, decimalEnclosedParen, chicago, none); other formats fall back to decimal.
 std::string formatListNumber(int value, std::string_view format);
 
+// The number format above that an OpenDocument style:num-format names: "a", "A", "i", "I" the letters and
+// Roman numerals, empty text none, anything else ("1" among them) decimal.
+std::string_view odfNumberFormat(std::string_view numFormat);
+
 // The tab after a list label reaches the hanging indent when no tab stop comes before it: adds a stop there
 // when the paragraph hangs and has none between its first line and the indent.
 void addLabelTabStop(kit::ParagraphStyle& style);

@@ -3,6 +3,7 @@
 #include "import/common/Encoding.h"
 #include "import/common/OutputBudget.h"
 #include "import/package/ListNumbers.h"
+#include "import/package/OdfBorder.h"
 #include "import/package/OfficeImage.h"
 #include "import/package/OfficeUnits.h"
 #include "import/package/ScriptRuns.h"
@@ -169,41 +170,6 @@ std::vector<kit::TabStop> tabStops(const RVNGPropertyList& properties, float ori
     return stops;
 }
 
-kit::Border border(std::string_view text)
-{
-    // "0.0138in solid #000000", in any order.
-    kit::Border result;
-    float width = 0.5f;
-    bool drawn = false;
-    kit::LineStyle style = kit::LineStyle::Single;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view token = text.substr(start, end - start);
-        start = end + 1;
-        if (token.empty())
-            continue;
-        if (token == "none" || token == "hidden")
-            return {};
-        if (auto color = parseHexColor(token)) {
-            result.color = *color;
-        } else if (auto length = parseLength(token)) {
-            width = *length;
-        } else {
-            drawn = true;
-            if (token == "double")
-                style = kit::LineStyle::Double;
-        }
-    }
-    if (!drawn || width <= 0)
-        return {};
-    result.style = style;
-    result.width = std::min(width, 72.0f);
-    return result;
-}
-
 // Word processors of the time wrote bullets in symbol fonts, in the private use area; the point is what
 // they meant.
 std::string bulletText(std::string bullet)
@@ -214,21 +180,6 @@ std::string bulletText(std::string bullet)
         && (static_cast<unsigned char>(bullet[1]) & 0xFC) == 0x80)
         return "\xE2\x80\xA2";
     return bullet;
-}
-
-std::string numberFormat(std::string_view format)
-{
-    if (format == "a")
-        return "lowerLetter";
-    if (format == "A")
-        return "upperLetter";
-    if (format == "i")
-        return "lowerRoman";
-    if (format == "I")
-        return "upperRoman";
-    if (format.empty())
-        return "none";
-    return "decimal";
 }
 
 std::vector<std::uint8_t> binaryData(const RVNGPropertyList& properties)
@@ -577,7 +528,7 @@ void TextCollector::openOrderedListLevel(const RVNGPropertyList& properties)
         return;
     ListLevel level = listLevel(properties);
     level.ordered = true;
-    level.numberFormat = numberFormat(stringProperty(properties, "style:num-format"));
+    level.numberFormat = odfNumberFormat(stringProperty(properties, "style:num-format"));
     level.prefix = stringProperty(properties, "style:num-prefix", 16);
     level.suffix = stringProperty(properties, "style:num-suffix", 16);
     level.next = std::clamp(intProperty(properties, "text:start-value").value_or(1), 0, 1000000);
@@ -793,11 +744,13 @@ void TextCollector::openTableCell(const RVNGPropertyList& properties)
     cell->rowSpan = std::clamp(intProperty(properties, "table:number-rows-spanned").value_or(1), 1, 100000);
     cell->columnSpan = std::clamp(intProperty(properties, "table:number-columns-spanned").value_or(1), 1, 1000);
     cell->nestingLevel = int(tables.size());
-    cell->borders = { border(stringProperty(properties, "fo:border-top")),
-        border(stringProperty(properties, "fo:border-left")), border(stringProperty(properties, "fo:border-bottom")),
-        border(stringProperty(properties, "fo:border-right")) };
+    auto border = [&](const char* name) {
+        return parseOdfBorder(stringProperty(properties, name)).value_or(kit::Border {});
+    };
+    cell->borders = { border("fo:border-top"), border("fo:border-left"), border("fo:border-bottom"),
+        border("fo:border-right") };
     if (std::string all = stringProperty(properties, "fo:border"); !all.empty())
-        cell->borders.fill(border(all));
+        cell->borders.fill(border("fo:border"));
     cell->shading = parseHexColor(stringProperty(properties, "fo:background-color"));
     cell->columnWidths = table.columnWidths;
     cell->isHeaderRow = table.isHeaderRow;
