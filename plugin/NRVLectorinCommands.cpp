@@ -1,5 +1,6 @@
 // The browser's commands: save, print, find and zoom. Every command the view implements is enabled
 // whenever it reaches the view; save does nothing until the document has arrived.
+#include "kit/foundation/AtomicFile.h"
 #include "kit/host/Host.h"
 #include "kit/print/DocumentPrintJob.h"
 #include "kit/print/PrintOperation.h"
@@ -9,7 +10,6 @@
 #include "kit/view/SegmentedControl.h"
 #include "kit/view/Window.h"
 #include "pageview/NRVLectorinMultiPageView.h"
-#include "plugin/AtomicFile.h"
 #include "plugin/NRVLectorin.h"
 #include "preferences/LectorinPreferences.h"
 
@@ -90,7 +90,7 @@ void NRVLectorin::savePanelDidEnd(int returnCode, const std::string& path)
     if (returnCode != kit::SavePanelOKButton)
         return;
     static const std::vector<std::uint8_t> empty;
-    if (!writeFileAtomically(path, m_rawData ? *m_rawData : empty))
+    if (!kit::writeFileAtomically(path, m_rawData ? *m_rawData : empty))
         kit::Host::current().beep();
 }
 

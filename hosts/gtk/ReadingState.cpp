@@ -1,11 +1,12 @@
 #include "hosts/gtk/ReadingState.h"
 
+#include "kit/foundation/AtomicFile.h"
 #include "kit/foundation/Clock.h"
+#include "kit/foundation/FileDescriptor.h"
 #include "kit/view/ClipView.h"
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "pageview/PageNavigation.h"
 #include "pageview/ZoomFactors.h"
-#include "plugin/AtomicFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -131,23 +132,12 @@ std::optional<ReadingState::Entry> parseLine(std::string_view line)
 // anything else.
 std::string readCapped(const std::filesystem::path& path, std::size_t limit)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-    if (fd < 0)
-        return {};
-    std::string bytes;
+    kit::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
     struct stat info;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        char buffer[16384];
-        while (bytes.size() <= limit) {
-            ssize_t got = ::read(fd, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            bytes.append(buffer, std::size_t(got));
-        }
-    }
-    ::close(fd);
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    // A file that cannot be read to its end reads as empty, as one that cannot be opened does.
+    std::string bytes = kit::readAll(fd.get(), limit).value_or(std::string());
     // What lies past the limit is left unread; parse drops the line it cut.
     if (bytes.size() > limit)
         bytes.resize(limit);
@@ -325,7 +315,7 @@ bool ReadingState::update(const std::string& document, const std::optional<Readi
     if (!makeFolders(m_file.parent_path()))
         return false;
     std::string text = format(list);
-    return writeFileAtomically(m_file.string(), { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() }, 0600);
+    return kit::writeFileAtomically(m_file.string(), text, 0600);
 }
 
 } // namespace hosts

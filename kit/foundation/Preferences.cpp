@@ -1,6 +1,8 @@
 #include "kit/foundation/Preferences.h"
 
 #include "kit/foundation/Ascii.h"
+#include "kit/foundation/AtomicFile.h"
+#include "kit/foundation/FileDescriptor.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -25,33 +27,6 @@ std::map<std::string, bool, std::less<>>& failedDomains()
     return *domains;
 }
 
-// Closes a descriptor on every path out of a function.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    // Closes now and reports whether the close succeeded (it can report a delayed write error).
-    bool close()
-    {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
 enum class FileState { Missing, Parsed, Corrupt, Unreadable };
 
 struct DomainFile {
@@ -75,23 +50,13 @@ DomainFile readDomainFile(const std::filesystem::path& path)
         file.state = FileState::Unreadable;
         return file;
     }
-    std::string bytes;
-    char buffer[65536];
-    while (true) {
-        ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            file.state = FileState::Unreadable;
-            return file;
-        }
-        if (got == 0)
-            break;
-        bytes.append(buffer, std::size_t(got));
-        if (bytes.size() > Value::kMaxInputBytes)
-            break; // fromPropertyList refuses it as too large: the file counts as corrupt
+    // More than the limit is refused by fromPropertyList as too large: the file then counts as corrupt.
+    std::optional<std::string> bytes = readAll(fd.get(), Value::kMaxInputBytes);
+    if (!bytes) {
+        file.state = FileState::Unreadable;
+        return file;
     }
-    auto parsed = Value::fromPropertyList(bytes);
+    auto parsed = Value::fromPropertyList(*bytes);
     if (!parsed.ok() || !parsed->isDictionary()) {
         file.state = FileState::Corrupt;
         return file;
@@ -115,38 +80,6 @@ bool ensureFolder(const std::filesystem::path& folder)
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return false;
     return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool writeAll(int fd, const std::string& bytes)
-{
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        ssize_t put = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        written += std::size_t(put);
-    }
-    return true;
-}
-
-// Replaces path with bytes atomically and durably: a temporary file in the same folder (so the rename
-// stays on one file system), fsync, rename, then fsync of the folder so the rename itself survives a crash.
-bool replaceFile(const std::filesystem::path& path, const std::string& bytes)
-{
-    std::string temporary = path.string() + ".tmp-XXXXXX";
-    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC)); // mode 0600: settings are private
-    if (fd.get() < 0)
-        return false;
-    bool ok = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
-    ok = fd.close() && ok;
-    if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    FileDescriptor folder(::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return folder.get() >= 0 && ::fsync(folder.get()) == 0;
 }
 
 // The read-modify-write cycle of one change under the domain's lock. change() edits the entries and
@@ -179,7 +112,7 @@ bool updateDomain(std::string_view domain, const std::function<bool(Value& entri
     bool changed = change(file.entries);
     if (!changed && file.state != FileState::Corrupt)
         return true;
-    return replaceFile(path, file.entries.toXmlPropertyList());
+    return writeFileAtomically(path.string(), file.entries.toXmlPropertyList(), 0600); // settings are private
 }
 
 } // namespace

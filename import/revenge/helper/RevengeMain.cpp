@@ -10,33 +10,18 @@
 #include "import/revenge/LegacyDocument.h"
 #include "import/rtf/RtfImporter.h"
 #include "import/rtf/RtfWriter.h"
+#include "kit/foundation/FileDescriptor.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unistd.h>
 #include <vector>
-
-namespace {
-
-bool writeAll(const std::string& bytes)
-{
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        ssize_t n = write(STDOUT_FILENO, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        written += std::size_t(n);
-    }
-    return true;
-}
-
-} // namespace
 
 // The process ends with _exit: it is done once its answer is written, and the libraries' process-lifetime
 // state needs no tearing down (nor leak reports in sanitizer builds, which would change the exit status).
@@ -58,21 +43,15 @@ std::size_t outputBudget(int argc, char** argv)
 
 int run(std::size_t budget)
 {
-    std::vector<std::uint8_t> input;
-    std::uint8_t buffer[65536];
-    for (;;) {
-        ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return 2;
-        if (n == 0)
-            break;
-        input.insert(input.end(), buffer, buffer + n);
-    }
+    std::optional<std::string> read = kit::readAll(STDIN_FILENO, SIZE_MAX);
+    if (!read)
+        return 2;
+    std::vector<std::uint8_t> input(read->begin(), read->end());
+    read.reset();
     importer::installRtfHooks();
     importer::revenge::Detection detection = importer::revenge::detectDocument(input);
-    if (!writeAll("LECTORIN-REVENGE " + (detection.format.empty() ? std::string("none") : detection.format) + "\n"))
+    std::string detected = detection.format.empty() ? std::string("none") : detection.format;
+    if (!kit::writeAll(STDOUT_FILENO, "LECTORIN-REVENGE " + detected + "\n"))
         return 2;
     if (detection.format.empty())
         return 0;
@@ -80,10 +59,10 @@ int run(std::size_t budget)
     importer::ImportResult result = importer::revenge::parseDocument(input, detection);
     if (!result.text) {
         std::string status = result.error == "encrypted" || result.error == "too large" ? result.error : "damaged";
-        return writeAll(status + "\n") ? 0 : 2;
+        return kit::writeAll(STDOUT_FILENO, status + "\n") ? 0 : 2;
     }
     std::string rtf = importer::rtf::writeRtfWithPageSetup(*result.text);
-    return writeAll("ok\n") && writeAll(rtf) ? 0 : 2;
+    return kit::writeAll(STDOUT_FILENO, "ok\n") && kit::writeAll(STDOUT_FILENO, rtf) ? 0 : 2;
 }
 
 int main(int argc, char** argv) { _exit(run(outputBudget(argc, argv))); }
