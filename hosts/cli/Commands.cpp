@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 namespace hosts {
 
@@ -124,6 +125,30 @@ PluginInstance* openChosenInstance(const Options& options, Session& session, int
     PluginInstance* instance = chosenInstance(options, session);
     status = instance ? 0 : 1;
     return instance;
+}
+
+// The same for the commands that write a file: nullptr, with the status, when -o is missing too.
+PluginInstance* openInstanceWithOutput(
+    const Options& options, const char* command, const char* output, Session& session, int& status)
+{
+    if (options.output.empty()) {
+        std::fprintf(stderr, "lectorin: %s needs -o %s\n", command, output);
+        status = 2;
+        return nullptr;
+    }
+    return openChosenInstance(options, session, status);
+}
+
+// Sends the document's window an action whose panel the host answers (save, print), then turns the run loop
+// until the answer is in the transcript and done() holds, or the bound has passed.
+void performAnsweredAction(Session& session, PluginInstance& instance, const char* action, std::chrono::seconds bound,
+    const std::function<bool()>& done)
+{
+    std::size_t answered = session.host.transcript().size();
+    instance.window->sendAction(action, nullptr, instance.plugin);
+    // The panel is a sheet: its answer and the work it starts arrive from the run loop.
+    kit::RunLoop::runUntil([&] { return session.host.transcript().size() > answered && done(); }, bound);
+    kit::RunLoop::drain();
 }
 
 // Says on stderr why a document shows a message instead of its pages, for every document of the session
@@ -308,13 +333,9 @@ int runText(const Options& options)
 
 int runSave(const Options& options)
 {
-    if (options.output.empty()) {
-        std::fprintf(stderr, "lectorin: save needs -o PATH\n");
-        return 2;
-    }
     Session session;
     int status = 0;
-    PluginInstance* instance = openChosenInstance(options, session, status);
+    PluginInstance* instance = openInstanceWithOutput(options, "save", "PATH", session, status);
     if (!instance)
         return status;
     if (!instance->plugin->downloadIsComplete()) {
@@ -324,11 +345,7 @@ int runSave(const Options& options)
     std::filesystem::path target = std::filesystem::absolute(options.output);
     session.host.queueSaveAnswer(target);
     int beepsBefore = session.host.beepCount();
-    std::size_t answered = session.host.transcript().size();
-    instance->window->sendAction("saveDocumentTo:", nullptr, instance->plugin);
-    // The panel is a sheet: its answer and the write arrive from the run loop.
-    kit::RunLoop::runUntil([&] { return session.host.transcript().size() > answered; }, std::chrono::seconds(10));
-    kit::RunLoop::drain();
+    performAnsweredAction(session, *instance, "saveDocumentTo:", std::chrono::seconds(10), [] { return true; });
     if (session.host.beepCount() != beepsBefore) {
         std::fprintf(stderr, "lectorin: could not write %s\n", target.c_str());
         return 1;
@@ -345,13 +362,9 @@ int runSave(const Options& options)
 
 int runPrint(const Options& options)
 {
-    if (options.output.empty()) {
-        std::fprintf(stderr, "lectorin: print needs -o OUT.pdf\n");
-        return 2;
-    }
     Session session;
     int status = 0;
-    PluginInstance* instance = openChosenInstance(options, session, status);
+    PluginInstance* instance = openInstanceWithOutput(options, "print", "OUT.pdf", session, status);
     if (!instance)
         return status;
     // A message page is not the document: nothing to print.
@@ -362,12 +375,8 @@ int runPrint(const Options& options)
     std::filesystem::remove(target, ignored);
     session.host.setPrintOutputPath(target);
     session.host.queuePrintAnswer(true);
-    std::size_t answered = session.host.transcript().size();
-    instance->window->sendAction("print:", nullptr, instance->plugin);
-    kit::RunLoop::runUntil(
-        [&] { return session.host.transcript().size() > answered && std::filesystem::exists(target); },
-        std::chrono::seconds(120));
-    kit::RunLoop::drain();
+    performAnsweredAction(
+        session, *instance, "print:", std::chrono::seconds(120), [&] { return std::filesystem::exists(target); });
     if (!std::filesystem::exists(target)) {
         std::fprintf(stderr, "lectorin: nothing was printed\n");
         return 1;
