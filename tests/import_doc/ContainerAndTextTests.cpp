@@ -221,17 +221,7 @@ struct Word6File {
                 put16(stream, std::uint16_t(section.second.size()));
                 stream.insert(stream.end(), section.second.begin(), section.second.end());
             }
-            Bytes plc;
-            put32(plc, 0);
-            for (const auto& section : sections)
-                put32(plc, section.first);
-            for (std::uint32_t offset : offsets) {
-                put16(plc, 0);
-                put32(plc, offset);
-                put16(plc, 0);
-                put32(plc, 0xFFFFFFFF);
-            }
-            placePair(6, plc);
+            placePair(6, sectionTable(sections, offsets));
         }
         if (!headerCps.empty())
             placePair(11, headerCps);

@@ -267,19 +267,8 @@ Bytes WordFileBuilder::build() const
             entries[kPlcfBteChpx] = binTable(firstPage, characterPages);
         if (paragraphPages && !entries.count(kPlcfBtePapx))
             entries[kPlcfBtePapx] = binTable(firstPage + characterPages, paragraphPages);
-        if (!sections.empty() && !entries.count(kPlcfSed)) {
-            Bytes plc;
-            put32(plc, 0);
-            for (const auto& section : sections)
-                put32(plc, section.first);
-            for (std::uint32_t offset : sectionOffsets) {
-                put16(plc, 0);
-                put32(plc, offset);
-                put16(plc, 0);
-                put32(plc, 0xFFFFFFFF);
-            }
-            entries[kPlcfSed] = plc;
-        }
+        if (!sections.empty() && !entries.count(kPlcfSed))
+            entries[kPlcfSed] = sectionTable(sections, sectionOffsets);
         Bytes table;
         for (const auto& [index, bytes] : entries) {
             set32(document, 154 + 8 * std::size_t(index), std::uint32_t(table.size()));
@@ -295,6 +284,21 @@ Bytes WordFileBuilder::build() const
     if (!data.empty())
         streams["Data"] = data;
     return compoundFile(streams);
+}
+
+Bytes sectionTable(const std::vector<std::pair<std::uint32_t, Bytes>>& sections, const std::vector<std::uint32_t>& offsets)
+{
+    Bytes plc;
+    put32(plc, 0);
+    for (const auto& section : sections)
+        put32(plc, section.first);
+    for (std::uint32_t offset : offsets) {
+        put16(plc, 0);
+        put32(plc, offset);
+        put16(plc, 0);
+        put32(plc, 0xFFFFFFFF);
+    }
+    return plc;
 }
 
 Bytes fontTable(const std::vector<std::pair<std::u16string, std::uint8_t>>& fonts)

@@ -80,6 +80,8 @@ enum Entry {
     kPlfLfo = 74,
 };
 
+// The section table (PlcfSed): the sections' starting CPs, then for each the stream offset of its properties.
+Bytes sectionTable(const std::vector<std::pair<std::uint32_t, Bytes>>& sections, const std::vector<std::uint32_t>& offsets);
 // A font table with the given names and charsets.
 Bytes fontTable(const std::vector<std::pair<std::u16string, std::uint8_t>>& fonts);
 // A style sheet whose styles are paragraph styles (with paragraph and character grpprls) or character
