@@ -1,8 +1,10 @@
 // What the page says when a download cannot be shown, decided from the importer's answer.
 #include "kit/text/TextStorage.h"
 #include "plugin/DocumentProblem.h"
+#include "support/Cases.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -26,30 +28,28 @@ TEST(DocumentProblem, MessageFollowsWhatTheImporterMade)
     const std::string encrypted = "This document is password-protected and cannot be shown.";
     const std::string damaged = "This document is damaged or incomplete and cannot be shown.";
     const std::string empty = "This document is empty.";
-    const struct {
-        std::size_t bytes;
-        std::shared_ptr<kit::TextStorage> text;
-        const char* error;
-        std::string expected;
-        const char* why;
-    } cases[] = {
-        { 0, nullptr, "", empty, "no bytes at all" },
-        { 0, textWith(""), "", empty, "no bytes, imported as an empty text" },
-        { 900, nullptr, "encrypted", encrypted, "a password-protected file" },
-        { 900, nullptr, "truncated", damaged, "cut short before any text" },
-        { 900, nullptr, "damaged", damaged, "a damaged container" },
-        { 900, nullptr, "too large", "This document is too large to be shown.", "over the importer's limits" },
-        { 900, nullptr, "not a known format", "This file is not in a document format that can be shown.",
+    const testsupport::Case<std::tuple<std::size_t, std::shared_ptr<kit::TextStorage>, const char*>, std::string>
+        cases[] = {
+        { { 0, nullptr, "" }, empty, "no bytes at all" },
+        { { 0, textWith(""), "" }, empty, "no bytes, imported as an empty text" },
+        { { 900, nullptr, "encrypted" }, encrypted, "a password-protected file" },
+        { { 900, nullptr, "truncated" }, damaged, "cut short before any text" },
+        { { 900, nullptr, "damaged" }, damaged, "a damaged container" },
+        { { 900, nullptr, "too large" }, "This document is too large to be shown.", "over the importer's limits" },
+        { { 900, nullptr, "not a known format" }, "This file is not in a document format that can be shown.",
             "unknown bytes" },
-        { 900, nullptr, "something new", damaged, "a reason without a sentence of its own reads as damaged" },
-        { 900, textWith("\n\n\f \t\xE2\x80\xA8\xC2\xA0\n"), "", empty, "only breaks and white space: nothing to see" },
-        { 900, textWith("\n"), "truncated", damaged, "cut short with nothing read: the reason wins over empty" },
-        { 900, textWith("Partial text"), "truncated", "", "cut short after some text: what could be read is shown" },
-        { 900, textWith("\n", true), "", "", "a picture alone is something to see" },
-        { 900, textWith(" x "), "", "", "one visible character" },
+        { { 900, nullptr, "something new" }, damaged, "a reason without a sentence of its own reads as damaged" },
+        { { 900, textWith("\n\n\f \t\xE2\x80\xA8\xC2\xA0\n"), "" }, empty,
+            "only breaks and white space: nothing to see" },
+        { { 900, textWith("\n"), "truncated" }, damaged, "cut short with nothing read: the reason wins over empty" },
+        { { 900, textWith("Partial text"), "truncated" }, "",
+            "cut short after some text: what could be read is shown" },
+        { { 900, textWith("\n", true), "" }, "", "a picture alone is something to see" },
+        { { 900, textWith(" x "), "" }, "", "one visible character" },
     };
     for (const auto& c : cases) {
+        const auto& [bytes, text, error] = c.input;
         SCOPED_TRACE(c.why);
-        EXPECT_EQ(documentProblemMessage(c.bytes, c.text.get(), c.error), c.expected);
+        EXPECT_EQ(documentProblemMessage(bytes, text.get(), error), c.expected);
     }
 }

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <gtest/gtest.h>
 #include <plist/plist.h>
+#include <tuple>
 
 using namespace preftest;
 
@@ -63,31 +64,28 @@ ShownAlert alertShownFor(const std::string& body)
 
 TEST(UpdateCheck, DecisionTable)
 {
-    const struct {
-        std::optional<std::string> installed;
-        std::string latest;
-        bool quiet;
-        std::optional<std::string> expected;
-        const char* why;
-    } cases[] = {
-        { "1.9", "1.10", false, kNewVersionMessage, "numeric comparison: 1.9 < 1.10" },
-        { "1.9", "1.10", true, kNewVersionMessage, "a newer version is announced also when quiet" },
-        { "1.0b2", "1.0B2", false, kUpToDateMessage, "case is ignored: the same version" },
-        { "1.0b2", "1.0B2", true, std::nullopt, "the same version says nothing when quiet" },
-        { "2.0", "1.5", false, kUpToDateMessage, "installed later than published: up to date" },
-        { "2.0", "1.5", true, std::nullopt, "and nothing when quiet" },
-        { "1.0", "1.0.1", false, kNewVersionMessage, "1.0 < 1.0.1" },
-        { "1.0", "1.0.0", false, kNewVersionMessage, "1.0 < 1.0.0: the longer string sorts after" },
-        { "1.0", "1.0b1", false, kNewVersionMessage, "1.0 < 1.0b1" },
-        { "1.0b2", "1.0b10", true, kNewVersionMessage, "1.0b2 < 1.0b10" },
-        { std::nullopt, "9.9", false, kUpToDateMessage, "a bundle without CFBundleVersion compares as the same version" },
-        { std::nullopt, "9.9", true, std::nullopt, "and so never announces a newer one" },
+    const testsupport::Case<std::tuple<std::optional<std::string>, std::string, bool>, std::optional<std::string>>
+        cases[] = {
+        { { "1.9", "1.10", false }, kNewVersionMessage, "numeric comparison: 1.9 < 1.10" },
+        { { "1.9", "1.10", true }, kNewVersionMessage, "a newer version is announced also when quiet" },
+        { { "1.0b2", "1.0B2", false }, kUpToDateMessage, "case is ignored: the same version" },
+        { { "1.0b2", "1.0B2", true }, std::nullopt, "the same version says nothing when quiet" },
+        { { "2.0", "1.5", false }, kUpToDateMessage, "installed later than published: up to date" },
+        { { "2.0", "1.5", true }, std::nullopt, "and nothing when quiet" },
+        { { "1.0", "1.0.1", false }, kNewVersionMessage, "1.0 < 1.0.1" },
+        { { "1.0", "1.0.0", false }, kNewVersionMessage, "1.0 < 1.0.0: the longer string sorts after" },
+        { { "1.0", "1.0b1", false }, kNewVersionMessage, "1.0 < 1.0b1" },
+        { { "1.0b2", "1.0b10", true }, kNewVersionMessage, "1.0b2 < 1.0b10" },
+        { { std::nullopt, "9.9", false }, kUpToDateMessage,
+            "a bundle without CFBundleVersion compares as the same version" },
+        { { std::nullopt, "9.9", true }, std::nullopt, "and so never announces a newer one" },
     };
     for (const auto& c : cases) {
+        const auto& [installed, latest, quiet] = c.input;
         SCOPED_TRACE(c.why);
-        CheckTest test(c.installed);
-        test.server.respond(versionFile(c.latest));
-        checkVersionAndWait(c.quiet);
+        CheckTest test(installed);
+        test.server.respond(versionFile(latest));
+        checkVersionAndWait(quiet);
         EXPECT_EQ(test.server.requests(), 1);
         EXPECT_EQ(onlyMessage(test.host), c.expected);
         EXPECT_EQ(stored(kNextScheduledUpdateCheckKey), std::nullopt) << "a direct check does not move the schedule";
@@ -104,32 +102,29 @@ TEST(UpdateCheck, VersionFileForms)
     kit::Value otherEntries = kit::Value::dictionary();
     otherEntries.set("Another Product", kit::Value::string("2.0"));
     const std::size_t cap = 64 * 1024;
-    const struct {
-        std::string body;
-        int status;
-        const char* expected;
-        const char* why;
-    } cases[] = {
-        { versionFile("2.0"), 200, kNewVersionMessage, "an XML property list" },
-        { binaryVersionFile("2.0"), 200, kNewVersionMessage, "a binary property list" },
-        { extra.toXmlPropertyList(), 200, kUpToDateMessage, "other entries are ignored" },
-        { kit::Value::dictionary().toXmlPropertyList(), 200, kNotAvailableMessage, "an empty dictionary" },
-        { versionFile("2.0"), 500, kNotAvailableMessage, "a server error, whatever its body" },
-        { versionFile("2.0"), 404, kNotAvailableMessage, "not found" },
-        { versionFileOfSize(cap), 200, kNewVersionMessage, "exactly 64 KiB is read" },
-        { versionFileOfSize(cap + 1), 200, kNotAvailableMessage, "one byte over 64 KiB is refused" },
-        { "{ Lectorin = \"2.0\"; }", 200, kNotAvailableMessage, "an old-style text property list is not read" },
-        { kit::Value::array({ kit::Value::string("2.0") }).toXmlPropertyList(), 200, kNotAvailableMessage,
+    const testsupport::Case<std::tuple<std::string, int>, const char*> cases[] = {
+        { { versionFile("2.0"), 200 }, kNewVersionMessage, "an XML property list" },
+        { { binaryVersionFile("2.0"), 200 }, kNewVersionMessage, "a binary property list" },
+        { { extra.toXmlPropertyList(), 200 }, kUpToDateMessage, "other entries are ignored" },
+        { { kit::Value::dictionary().toXmlPropertyList(), 200 }, kNotAvailableMessage, "an empty dictionary" },
+        { { versionFile("2.0"), 500 }, kNotAvailableMessage, "a server error, whatever its body" },
+        { { versionFile("2.0"), 404 }, kNotAvailableMessage, "not found" },
+        { { versionFileOfSize(cap), 200 }, kNewVersionMessage, "exactly 64 KiB is read" },
+        { { versionFileOfSize(cap + 1), 200 }, kNotAvailableMessage, "one byte over 64 KiB is refused" },
+        { { "{ Lectorin = \"2.0\"; }", 200 }, kNotAvailableMessage, "an old-style text property list is not read" },
+        { { kit::Value::array({ kit::Value::string("2.0") }).toXmlPropertyList(), 200 }, kNotAvailableMessage,
             "a root that is not a dictionary" },
-        { numeric.toXmlPropertyList(), 200, kNotAvailableMessage, "\"Lectorin\" that is not a string is not compared" },
-        { otherEntries.toXmlPropertyList(), 200, kNotAvailableMessage, "entries, but none under \"Lectorin\"" },
-        { "<html><body>Lectorin 2.0</body></html>", 200, kNotAvailableMessage, "a web page" },
-        { "", 200, kNotAvailableMessage, "an empty body" },
+        { { numeric.toXmlPropertyList(), 200 }, kNotAvailableMessage,
+            "\"Lectorin\" that is not a string is not compared" },
+        { { otherEntries.toXmlPropertyList(), 200 }, kNotAvailableMessage, "entries, but none under \"Lectorin\"" },
+        { { "<html><body>Lectorin 2.0</body></html>", 200 }, kNotAvailableMessage, "a web page" },
+        { { "", 200 }, kNotAvailableMessage, "an empty body" },
     };
     for (const auto& c : cases) {
+        const auto& [body, status] = c.input;
         SCOPED_TRACE(c.why);
         CheckTest test;
-        test.server.respond(c.body, c.status);
+        test.server.respond(body, status);
         checkVersionAndWait(false);
         EXPECT_EQ(test.server.requests(), 1);
         EXPECT_EQ(onlyMessage(test.host), std::optional<std::string>(c.expected));

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using hosts::MatchCount;
@@ -17,25 +18,21 @@ using hosts::MatchCount;
 TEST(FindMatches, CountsAndLocatesTheSelectedOccurrence)
 {
     const std::string text = "Apple apple APPLE pie, appleapple.";
-    const struct {
-        const char* needle;
-        kit::Range selection;
-        MatchCount expected;
-        const char* why;
-    } cases[] = {
-        { "apple", { 0, 5 }, { 1, 5 }, "case folded; the selection is the first" },
-        { "apple", { 6, 5 }, { 2, 5 }, "the second" },
-        { "apple", { 28, 5 }, { 5, 5 }, "the last, right after the fourth" },
-        { "apple", { 6, 4 }, { 0, 5 }, "a selection one short of the match is not it" },
-        { "apple", { 7, 5 }, { 0, 5 }, "a selection off by one is not it" },
-        { "pleap", { 25, 5 }, { 1, 1 }, "an occurrence across two words" },
-        { "ppp", { 0, 0 }, { 0, 0 }, "no occurrence" },
-        { "", { 0, 0 }, { 0, 0 }, "an empty needle finds nothing" },
-        { "ea", { 27, 2 }, { 1, 1 }, "one occurrence where two words join, selected" },
+    const testsupport::Case<std::tuple<const char*, kit::Range>, MatchCount> cases[] = {
+        { { "apple", { 0, 5 } }, { 1, 5 }, "case folded; the selection is the first" },
+        { { "apple", { 6, 5 } }, { 2, 5 }, "the second" },
+        { { "apple", { 28, 5 } }, { 5, 5 }, "the last, right after the fourth" },
+        { { "apple", { 6, 4 } }, { 0, 5 }, "a selection one short of the match is not it" },
+        { { "apple", { 7, 5 } }, { 0, 5 }, "a selection off by one is not it" },
+        { { "pleap", { 25, 5 } }, { 1, 1 }, "an occurrence across two words" },
+        { { "ppp", { 0, 0 } }, { 0, 0 }, "no occurrence" },
+        { { "", { 0, 0 } }, { 0, 0 }, "an empty needle finds nothing" },
+        { { "ea", { 27, 2 } }, { 1, 1 }, "one occurrence where two words join, selected" },
     };
     for (const auto& c : cases) {
+        const auto& [needle, selection] = c.input;
         SCOPED_TRACE(c.why);
-        EXPECT_EQ(hosts::countMatches(text, c.needle, c.selection), c.expected);
+        EXPECT_EQ(hosts::countMatches(text, needle, selection), c.expected);
     }
     EXPECT_EQ(hosts::countMatches("aaaa", "aa", { 2, 2 }), (MatchCount { 2, 2 })) << "occurrences do not overlap";
     EXPECT_EQ(hosts::countMatches("aaaa", "aa", { 1, 2 }), (MatchCount { 0, 2 }))
@@ -115,23 +112,19 @@ TEST(DisplayInformation, InitialContentSizeKeepsToTheWorkArea)
 
 TEST(SavePanel, RequiredExtensionIsAppendedWhenMissing)
 {
-    const struct {
-        const char* path;
-        const char* extension;
-        const char* expected;
-        const char* why;
-    } cases[] = {
-        { "/tmp/report", "doc", "/tmp/report.doc", "no extension" },
-        { "/tmp/report.doc", "doc", "/tmp/report.doc", "already there" },
-        { "/tmp/REPORT.DOC", "doc", "/tmp/REPORT.DOC", "in other case" },
-        { "/tmp/report.docx", "doc", "/tmp/report.docx.doc", "a longer extension is another one" },
-        { "/tmp/report.txt", "doc", "/tmp/report.txt.doc", "another extension" },
-        { "/tmp/.doc", "doc", "/tmp/.doc", "a name that is only the extension keeps it" },
-        { "/tmp/report", "", "/tmp/report", "nothing required" },
+    const testsupport::Case<std::tuple<const char*, const char*>, const char*> cases[] = {
+        { { "/tmp/report", "doc" }, "/tmp/report.doc", "no extension" },
+        { { "/tmp/report.doc", "doc" }, "/tmp/report.doc", "already there" },
+        { { "/tmp/REPORT.DOC", "doc" }, "/tmp/REPORT.DOC", "in other case" },
+        { { "/tmp/report.docx", "doc" }, "/tmp/report.docx.doc", "a longer extension is another one" },
+        { { "/tmp/report.txt", "doc" }, "/tmp/report.txt.doc", "another extension" },
+        { { "/tmp/.doc", "doc" }, "/tmp/.doc", "a name that is only the extension keeps it" },
+        { { "/tmp/report", "" }, "/tmp/report", "nothing required" },
     };
     for (const auto& c : cases) {
+        const auto& [path, extension] = c.input;
         SCOPED_TRACE(c.why);
-        EXPECT_EQ(hosts::pathWithRequiredExtension(c.path, c.extension), c.expected);
+        EXPECT_EQ(hosts::pathWithRequiredExtension(path, extension), c.expected);
     }
 }
 

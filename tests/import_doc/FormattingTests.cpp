@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace testdoc;
 
@@ -96,25 +97,21 @@ TEST(DocFormatting, TogglesReferToTheStyle)
 {
     // Normal is bold in the first style sheet and not in the second; 0x80 means "as the style", 0x81 "the
     // opposite of the style".
-    const struct {
-        bool styleIsBold;
-        std::uint8_t operand;
-        bool expected;
-        const char* why;
-    } cases[] = {
-        { true, 0x81, false, "opposite of a bold style" },
-        { false, 0x81, true, "opposite of a plain style" },
-        { true, 0x80, true, "as the bold style" },
-        { false, 0x80, false, "as the plain style" },
-        { true, 0x00, false, "off" },
-        { false, 0x01, true, "on" },
+    const testsupport::Case<std::tuple<bool, std::uint8_t>, bool> cases[] = {
+        { { true, 0x81 }, false, "opposite of a bold style" },
+        { { false, 0x81 }, true, "opposite of a plain style" },
+        { { true, 0x80 }, true, "as the bold style" },
+        { { false, 0x80 }, false, "as the plain style" },
+        { { true, 0x00 }, false, "off" },
+        { { false, 0x01 }, true, "on" },
     };
     for (const auto& c : cases) {
+        const auto& [styleIsBold, operand] = c.input;
         SCOPED_TRACE(c.why);
-        Bytes normal = c.styleIsBold ? sprm(0x0835, { 1 }) : Bytes();
-        importer::ImportResult result = styledWord(sprm(0x0835, { c.operand }), { { kStshf, styleSheet({ { u"Normal", false, 0x0FFF, {}, normal } }) } });
+        Bytes normal = styleIsBold ? sprm(0x0835, { 1 }) : Bytes();
+        importer::ImportResult result = styledWord(sprm(0x0835, { operand }), { { kStshf, styleSheet({ { u"Normal", false, 0x0FFF, {}, normal } }) } });
         EXPECT_EQ(attributesOf(result, "WORD").bold, c.expected);
-        EXPECT_EQ(attributesOf(result, "after").bold, c.styleIsBold);
+        EXPECT_EQ(attributesOf(result, "after").bold, styleIsBold);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using importer::importRtf;
 using importer::plainText;
@@ -71,26 +72,22 @@ TEST(RtfReader, DecodesTextInEachFontsCodePage)
 {
     const std::string fonts = "{\\fonttbl{\\f0\\fcharset0 Times;}{\\f1\\fcharset204 Arial Cyr;}{\\f2\\fcharset128 MS Mincho;}"
                               "{\\f3\\fcharset2 Symbol;}{\\f4\\fcharset238 Arial CE;}{\\f5\\fcharset134 SimSun;}{\\f6 NoCharset;}}";
-    const struct {
-        std::string header;
-        std::string body;
-        std::string expected;
-        const char* why;
-    } cases[] = {
-        { "\\ansi\\ansicpg1251", "\\f1 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2", "Привет", "a Cyrillic font" },
-        { "\\ansi\\ansicpg1251", "\\f0 caf\\'e9", "café", "a Western font wins over \\ansicpg1251" },
-        { "\\ansi\\ansicpg1251", "\\f6 \\'cf", "П", "a font without a charset takes \\ansicpg" },
-        { "\\ansi", "\\f2 \\'82\\'a0\\'82\\'a2", "あい", "Shift-JIS lead and trail bytes as escapes" },
-        { "\\ansi", "\\f2 \\'83e", "テ", "a Shift-JIS trail byte written as a plain letter" },
-        { "\\ansi", "\\f5 \\'c4\\'e3\\'ba\\'c3", "你好", "GBK" },
-        { "\\ansi", "\\f3 \\'b7 \\'61", "• α", "the Symbol font's glyph numbers" },
-        { "\\ansi", "\\f4 \\'9e\\'e8", "žč", "Central European" },
-        { "\\ansi", "\\f3 \\u-3913?", "•", "Word's private-use alias of a Symbol glyph" },
-        { "\\mac", "\\f6 \\'8e", "é", "the Mac Roman document code page" },
+    const testsupport::Case<std::tuple<std::string, std::string>, std::string> cases[] = {
+        { { "\\ansi\\ansicpg1251", "\\f1 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2" }, "Привет", "a Cyrillic font" },
+        { { "\\ansi\\ansicpg1251", "\\f0 caf\\'e9" }, "café", "a Western font wins over \\ansicpg1251" },
+        { { "\\ansi\\ansicpg1251", "\\f6 \\'cf" }, "П", "a font without a charset takes \\ansicpg" },
+        { { "\\ansi", "\\f2 \\'82\\'a0\\'82\\'a2" }, "あい", "Shift-JIS lead and trail bytes as escapes" },
+        { { "\\ansi", "\\f2 \\'83e" }, "テ", "a Shift-JIS trail byte written as a plain letter" },
+        { { "\\ansi", "\\f5 \\'c4\\'e3\\'ba\\'c3" }, "你好", "GBK" },
+        { { "\\ansi", "\\f3 \\'b7 \\'61" }, "• α", "the Symbol font's glyph numbers" },
+        { { "\\ansi", "\\f4 \\'9e\\'e8" }, "žč", "Central European" },
+        { { "\\ansi", "\\f3 \\u-3913?" }, "•", "Word's private-use alias of a Symbol glyph" },
+        { { "\\mac", "\\f6 \\'8e" }, "é", "the Mac Roman document code page" },
     };
     for (const auto& c : cases) {
+        const auto& [header, body] = c.input;
         SCOPED_TRACE(c.why);
-        auto storage = read("{\\rtf1" + c.header + fonts + c.body + "}");
+        auto storage = read("{\\rtf1" + header + fonts + body + "}");
         EXPECT_EQ(storage->string(), c.expected);
     }
 }

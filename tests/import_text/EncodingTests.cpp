@@ -5,6 +5,7 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 using namespace importer::encoding;
@@ -14,32 +15,28 @@ using testtext::encode;
 
 TEST(Encoding, DecodesCodePages)
 {
-    const struct {
-        std::string bytes;
-        int codePage;
-        std::string expected;
-        const char* why;
-    } cases[] = {
-        { "\x93quoted\x94 \x80", 1252, "“quoted” €", "Windows-1252 punctuation" },
-        { "caf\xE9", 1252, "café", "Windows-1252 letters" },
-        { "a\x81z", 1252, "a\xEF\xBF\xBDz", "a byte Windows-1252 leaves undefined" },
-        { "\xCF\xF0\xE8\xE2\xE5\xF2", 1251, "Привет", "Windows-1251" },
-        { "\x8F\xE0\xA8\xA2\xA5\xE2", 866, "Привет", "CP866" },
-        { "\xF0\xD2\xC9\xD7\xC5\xD4", 20866, "Привет", "KOI8-R" },
-        { "\x8E\x87", 10000, "éá", "Mac Roman" },
-        { "\x82\xA0\x83\x65", 932, "あテ", "Shift-JIS with an ASCII-range trail byte" },
-        { "\xC4\xE3\xBA\xC3", 936, "你好", "GBK" },
-        { "\xA4\xA4\xA4\xE5", 950, "中文", "Big5" },
-        { "\xC7\xD1\xB1\xDB", 949, "한글", "EUC-KR" },
-        { "ok\x82", 932, "ok\xEF\xBF\xBD", "a lead byte cut off at the end" },
-        { "\xE9", 424242, "é", "an unknown code page reads as Windows-1252" },
-        { "\xB7\x61", kCodePageSymbol, "•α", "the Symbol font" },
-        { "h\xC3\xA9", 65001, "hé", "UTF-8" },
-        { "", 1251, "", "nothing" },
+    const testsupport::Case<std::tuple<std::string, int>, std::string> cases[] = {
+        { { "\x93quoted\x94 \x80", 1252 }, "“quoted” €", "Windows-1252 punctuation" },
+        { { "caf\xE9", 1252 }, "café", "Windows-1252 letters" },
+        { { "a\x81z", 1252 }, "a\xEF\xBF\xBDz", "a byte Windows-1252 leaves undefined" },
+        { { "\xCF\xF0\xE8\xE2\xE5\xF2", 1251 }, "Привет", "Windows-1251" },
+        { { "\x8F\xE0\xA8\xA2\xA5\xE2", 866 }, "Привет", "CP866" },
+        { { "\xF0\xD2\xC9\xD7\xC5\xD4", 20866 }, "Привет", "KOI8-R" },
+        { { "\x8E\x87", 10000 }, "éá", "Mac Roman" },
+        { { "\x82\xA0\x83\x65", 932 }, "あテ", "Shift-JIS with an ASCII-range trail byte" },
+        { { "\xC4\xE3\xBA\xC3", 936 }, "你好", "GBK" },
+        { { "\xA4\xA4\xA4\xE5", 950 }, "中文", "Big5" },
+        { { "\xC7\xD1\xB1\xDB", 949 }, "한글", "EUC-KR" },
+        { { "ok\x82", 932 }, "ok\xEF\xBF\xBD", "a lead byte cut off at the end" },
+        { { "\xE9", 424242 }, "é", "an unknown code page reads as Windows-1252" },
+        { { "\xB7\x61", kCodePageSymbol }, "•α", "the Symbol font" },
+        { { "h\xC3\xA9", 65001 }, "hé", "UTF-8" },
+        { { "", 1251 }, "", "nothing" },
     };
     for (const auto& c : cases) {
+        const auto& [bytes, codePage] = c.input;
         SCOPED_TRACE(c.why);
-        EXPECT_EQ(decode(c.bytes, c.codePage), c.expected);
+        EXPECT_EQ(decode(bytes, codePage), c.expected);
     }
 }
 

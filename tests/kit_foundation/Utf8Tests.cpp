@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace kit;
@@ -27,22 +28,18 @@ std::vector<char32_t> decodedAll(std::string_view text)
 
 TEST(Utf8, ConvertsUtf16)
 {
-    const struct {
-        std::string bytes;
-        bool bigEndian;
-        std::string expected;
-        const char* why;
-    } cases[] = {
-        { std::string("H\0i\0", 4), false, "Hi", "little endian" },
-        { std::string("\0H\0i", 4), true, "Hi", "big endian" },
-        { std::string("\x3D\xD8\x00\xDE", 4), false, "😀", "a surrogate pair" },
-        { std::string("\x3D\xD8" "A\0", 4), false, "\xEF\xBF\xBD" "A", "a high surrogate without its low half" },
-        { std::string("\x00\xDE", 2), false, "\xEF\xBF\xBD", "a lone low surrogate" },
-        { std::string("A\0B", 3), false, "A", "an odd trailing byte" },
+    const testsupport::Case<std::tuple<std::string, bool>, std::string> cases[] = {
+        { { std::string("H\0i\0", 4), false }, "Hi", "little endian" },
+        { { std::string("\0H\0i", 4), true }, "Hi", "big endian" },
+        { { std::string("\x3D\xD8\x00\xDE", 4), false }, "😀", "a surrogate pair" },
+        { { std::string("\x3D\xD8" "A\0", 4), false }, "\xEF\xBF\xBD" "A", "a high surrogate without its low half" },
+        { { std::string("\x00\xDE", 2), false }, "\xEF\xBF\xBD", "a lone low surrogate" },
+        { { std::string("A\0B", 3), false }, "A", "an odd trailing byte" },
     };
     for (const auto& c : cases) {
+        const auto& [bytes, bigEndian] = c.input;
         SCOPED_TRACE(c.why);
-        EXPECT_EQ(utf16ToUtf8(bytesOf(c.bytes), c.bigEndian), c.expected);
+        EXPECT_EQ(utf16ToUtf8(bytesOf(bytes), bigEndian), c.expected);
     }
 }
 

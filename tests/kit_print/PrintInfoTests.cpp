@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace kit;
 
@@ -63,23 +64,20 @@ TEST(PrintInfo, PaperNames)
 
 TEST(PrintInfo, DefaultPaperComesFromTheEnvironmentFirst)
 {
-    const struct {
-        const char* lectorinPaper;
-        const char* lcPaper;
-        Size expected;
-        const char* why;
-    } cases[] = {
-        { "a4", "en_US.UTF-8", { 595.2756f, 841.8898f }, "LECTORIN_PAPER wins over the locale" },
-        { "300x400", nullptr, { 300, 400 }, "custom points" },
-        { nullptr, "en_US.UTF-8", { 612, 792 }, "a Letter locale" },
-        { nullptr, "de_DE.UTF-8", { 595.2756f, 841.8898f }, "an A4 locale" },
-        { "nonsense", "fr_FR", { 595.2756f, 841.8898f }, "an unreadable LECTORIN_PAPER falls through to the locale" },
+    const testsupport::Case<std::tuple<const char*, const char*>, Size> cases[] = {
+        { { "a4", "en_US.UTF-8" }, { 595.2756f, 841.8898f }, "LECTORIN_PAPER wins over the locale" },
+        { { "300x400", nullptr }, { 300, 400 }, "custom points" },
+        { { nullptr, "en_US.UTF-8" }, { 612, 792 }, "a Letter locale" },
+        { { nullptr, "de_DE.UTF-8" }, { 595.2756f, 841.8898f }, "an A4 locale" },
+        { { "nonsense", "fr_FR" }, { 595.2756f, 841.8898f },
+            "an unreadable LECTORIN_PAPER falls through to the locale" },
     };
     for (const auto& c : cases) {
+        const auto& [lectorinPaper, lcPaper] = c.input;
         SCOPED_TRACE(c.why);
         ScopedEnvironment environment;
-        environment.set("LECTORIN_PAPER", c.lectorinPaper);
-        environment.set("LC_PAPER", c.lcPaper);
+        environment.set("LECTORIN_PAPER", lectorinPaper);
+        environment.set("LC_PAPER", lcPaper);
         EXPECT_TRUE(sameSize(PrintInfo::defaultPaperSize(), c.expected));
     }
 }

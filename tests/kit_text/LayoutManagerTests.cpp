@@ -6,6 +6,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <tuple>
 
 using namespace layouttest;
 using kit::Attributes;
@@ -63,19 +64,15 @@ TEST(LayoutManager, GlyphRangesCoverLongTextOnceInOrder)
 
 TEST(LayoutManager, NaturalLineHeightIsTheFontsFullHeight)
 {
-    const struct {
-        const char* family;
-        float size;
-        float expected;
-        const char* why;
-    } cases[] = {
-        { "Times New Roman", 12, 13.799f, "Liberation Serif: ascent + descent + line gap, as word processors use" },
-        { "Calibri", 12, 14.648f, "Carlito's line gap makes lines 1.22 em, not Pango's 1.0" },
-        { "Times New Roman", 24, 27.598f, "scales with the size" },
+    const testsupport::Case<std::tuple<const char*, float>, float> cases[] = {
+        { { "Times New Roman", 12 }, 13.799f, "Liberation Serif: ascent + descent + line gap, as word processors use" },
+        { { "Calibri", 12 }, 14.648f, "Carlito's line gap makes lines 1.22 em, not Pango's 1.0" },
+        { { "Times New Roman", 24 }, 27.598f, "scales with the size" },
     };
     for (const auto& c : cases) {
+        const auto& [family, size] = c.input;
         SCOPED_TRACE(c.why);
-        EXPECT_NEAR(singleLineHeight(attributes(c.size, c.family)), c.expected, 0.01f);
+        EXPECT_NEAR(singleLineHeight(attributes(size, family)), c.expected, 0.01f);
     }
 }
 

@@ -2,6 +2,7 @@
 #include "support/Cases.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace layouttest;
 using namespace kit;
@@ -121,24 +122,20 @@ TEST(ParagraphLayout, LineSpacingRules)
 {
     float natural = layOut("x", attributes())[0].rect.height();
     ASSERT_NEAR(natural, 13.799f, 0.01f);
-    const struct {
-        LineSpacingRule rule;
-        float value;
-        float expected;
-        const char* why;
-    } cases[] = {
-        { LineSpacingRule::Multiple, 2, 2 * natural, "double spacing" },
-        { LineSpacingRule::Multiple, 1.5f, 1.5f * natural, "one and a half" },
-        { LineSpacingRule::Exact, 30, 30, "exactly 30 points" },
-        { LineSpacingRule::Exact, 8, 8, "exact spacing may be tighter than the font" },
-        { LineSpacingRule::AtLeast, 20, 20, "at least 20: taller than the font" },
-        { LineSpacingRule::AtLeast, 5, natural, "at least 5: the font is taller" },
+    const testsupport::Case<std::tuple<LineSpacingRule, float>, float> cases[] = {
+        { { LineSpacingRule::Multiple, 2 }, 2 * natural, "double spacing" },
+        { { LineSpacingRule::Multiple, 1.5f }, 1.5f * natural, "one and a half" },
+        { { LineSpacingRule::Exact, 30 }, 30, "exactly 30 points" },
+        { { LineSpacingRule::Exact, 8 }, 8, "exact spacing may be tighter than the font" },
+        { { LineSpacingRule::AtLeast, 20 }, 20, "at least 20: taller than the font" },
+        { { LineSpacingRule::AtLeast, 5 }, natural, "at least 5: the font is taller" },
     };
     for (const auto& c : cases) {
+        const auto& [rule, value] = c.input;
         SCOPED_TRACE(c.why);
         ParagraphStyle style;
-        style.lineSpacingRule = c.rule;
-        style.lineSpacing = c.value;
+        style.lineSpacingRule = rule;
+        style.lineSpacing = value;
         Fragments lines = layOut(kLong, withParagraph(attributes(), style), { 300, 648 });
         ASSERT_GE(lines.size(), 2u);
         EXPECT_NEAR(lines[0].rect.height(), c.expected, 0.01f);

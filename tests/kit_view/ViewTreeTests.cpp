@@ -8,6 +8,7 @@
 #include "support/Cases.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace kit;
 using viewtest::FlippedView;
@@ -105,21 +106,18 @@ TEST(ResponderChain, ActionsRiseFromTheFirstResponderToTheWindowController)
     sender.setTag(7);
 
     ASSERT_TRUE(window.makeFirstResponder(&text));
-    const struct {
-        const char* selector;
-        bool performed;
-        const char* expected;
-        const char* why;
-    } cases[] = {
-        { "find:", true, "text view find:", "the first responder has it" },
-        { "zoomIn:", true, "plugin zoomIn: from tag 7", "passes the text view and the panel, reaches the plug-in view" },
-        { "showHelp:", true, "controller showHelp:", "past the window to its controller" },
-        { "noSuchAction:", false, "", "nobody has it" },
+    const testsupport::Case<std::tuple<const char*, bool>, const char*> cases[] = {
+        { { "find:", true }, "text view find:", "the first responder has it" },
+        { { "zoomIn:", true }, "plugin zoomIn: from tag 7",
+            "passes the text view and the panel, reaches the plug-in view" },
+        { { "showHelp:", true }, "controller showHelp:", "past the window to its controller" },
+        { { "noSuchAction:", false }, "", "nobody has it" },
     };
     for (const auto& c : cases) {
+        const auto& [selector, performed] = c.input;
         log.clear();
-        EXPECT_EQ(window.sendAction(c.selector, &sender), c.performed) << c.why;
-        EXPECT_EQ(log, c.performed ? std::vector<std::string> { c.expected } : std::vector<std::string> {}) << c.why;
+        EXPECT_EQ(window.sendAction(selector, &sender), performed) << c.why;
+        EXPECT_EQ(log, performed ? std::vector<std::string> { c.expected } : std::vector<std::string> {}) << c.why;
     }
 
     log.clear();

@@ -8,7 +8,8 @@
 namespace testsupport {
 
 // One row of the usual table of cases: what goes in, what must come out, and why the row is there (the
-// SCOPED_TRACE of a failure). Tables whose rows need more than one input or output declare their own row.
+// SCOPED_TRACE of a failure). Several inputs go in as a std::tuple, named again where the row is checked
+// (`const auto& [installed, latest] = c.input;`); tables whose rows have several outputs declare their own row.
 //
 //     const testsupport::Case<const char*, bool> cases[] = {
 //         { "{\\rtf1 x}", true, "the usual header" },
