@@ -5,6 +5,7 @@
 #include "support/Cases.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using kit::HTTPHeaderFields;
 using kit::URL;
@@ -99,38 +100,35 @@ TEST(URLResponse, SuggestsFilenamesFromContentDisposition)
 
 TEST(URLResponse, SuggestsFilenamesFromTheURLAndType)
 {
-    const struct {
-        const char* url;
-        const char* mimeType;
-        const char* expected;
-        const char* why;
-    } cases[] = {
-        { "http://h/docs/my%20report.doc", "application/msword", "my report.doc", "decoded last segment" },
-        { "http://h/r%E9sum%E9", "application/rtf", "résumé.rtf", "ISO-8859-1 escapes, extension added" },
-        { "http://h/a%2Fb.doc", "application/msword", "b.doc", "an encoded slash cannot make a folder" },
-        { "http://h/download.php?id=3", "application/msword", "download.php", "an extension is kept even if wrong" },
-        { "http://h/dir/", "text/html", "dir.html", "trailing slash: the folder's name" },
-        { "http://localhost/", "application/msword", "localhost.doc", "root: the host" },
-        { "file:///", "application/pdf", "unknown.pdf", "no segment and no host" },
-        { "file:///", "application/x-unheard-of", "unknown", "no extension known for the type" },
-        { "http://h/get", "application/msword", "get.doc", "Word 97" },
-        { "http://h/get", "application/vnd.openxmlformats-officedocument.wordprocessingml.document", "get.docx",
+    const testsupport::Case<std::tuple<const char*, const char*>, const char*> cases[] = {
+        { { "http://h/docs/my%20report.doc", "application/msword" }, "my report.doc", "decoded last segment" },
+        { { "http://h/r%E9sum%E9", "application/rtf" }, "résumé.rtf", "ISO-8859-1 escapes, extension added" },
+        { { "http://h/a%2Fb.doc", "application/msword" }, "b.doc", "an encoded slash cannot make a folder" },
+        { { "http://h/download.php?id=3", "application/msword" }, "download.php",
+            "an extension is kept even if wrong" },
+        { { "http://h/dir/", "text/html" }, "dir.html", "trailing slash: the folder's name" },
+        { { "http://localhost/", "application/msword" }, "localhost.doc", "root: the host" },
+        { { "file:///", "application/pdf" }, "unknown.pdf", "no segment and no host" },
+        { { "file:///", "application/x-unheard-of" }, "unknown", "no extension known for the type" },
+        { { "http://h/get", "application/msword" }, "get.doc", "Word 97" },
+        { { "http://h/get", "application/vnd.openxmlformats-officedocument.wordprocessingml.document" }, "get.docx",
             "docx" },
-        { "http://h/get", "application/vnd.ms-word.document.macroEnabled.12", "get.docm", "macro-enabled" },
-        { "http://h/get", "application/vnd.openxmlformats-officedocument.wordprocessingml.template", "get.dotx",
+        { { "http://h/get", "application/vnd.ms-word.document.macroEnabled.12" }, "get.docm", "macro-enabled" },
+        { { "http://h/get", "application/vnd.openxmlformats-officedocument.wordprocessingml.template" }, "get.dotx",
             "template" },
-        { "http://h/get", "application/rtf", "get.rtf", "RTF, application type" },
-        { "http://h/get", "text/rtf", "get.rtf", "RTF, text type" },
-        { "http://h/get", "application/vnd.oasis.opendocument.text", "get.odt", "OpenDocument" },
-        { "http://h/get", "application/vnd.oasis.opendocument.text-template", "get.ott", "OpenDocument template" },
-        { "http://h/get", "text/html", "get.html", "HTML" },
-        { "http://h/get", "text/plain", "get.txt", "plain text" },
-        { "http://h/get", "application/pdf", "get.pdf", "PDF" },
-        { "http://h/name.", "application/pdf", "name.pdf", "a trailing dot is no extension" },
+        { { "http://h/get", "application/rtf" }, "get.rtf", "RTF, application type" },
+        { { "http://h/get", "text/rtf" }, "get.rtf", "RTF, text type" },
+        { { "http://h/get", "application/vnd.oasis.opendocument.text" }, "get.odt", "OpenDocument" },
+        { { "http://h/get", "application/vnd.oasis.opendocument.text-template" }, "get.ott", "OpenDocument template" },
+        { { "http://h/get", "text/html" }, "get.html", "HTML" },
+        { { "http://h/get", "text/plain" }, "get.txt", "plain text" },
+        { { "http://h/get", "application/pdf" }, "get.pdf", "PDF" },
+        { { "http://h/name.", "application/pdf" }, "name.pdf", "a trailing dot is no extension" },
     };
     for (const auto& c : cases) {
+        const auto& [address, mimeType] = c.input;
         SCOPED_TRACE(c.why);
-        URLResponse response(url(c.url), c.mimeType, -1, std::nullopt);
+        URLResponse response(url(address), mimeType, -1, std::nullopt);
         EXPECT_EQ(response.suggestedFilename(), c.expected);
     }
 
