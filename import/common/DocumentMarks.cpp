@@ -48,4 +48,23 @@ void applyAnchors(kit::TextStorage& text, const Anchors& anchors)
     }
 }
 
+void applyColumnBreaks(kit::TextStorage& text, const std::vector<std::size_t>& paragraphStarts)
+{
+    constexpr std::size_t kMaximumBreaks = 4096;
+    const std::string& string = text.string();
+    std::size_t applied = 0;
+    for (std::size_t start : paragraphStarts) {
+        if (start >= string.size() || applied == kMaximumBreaks)
+            break;
+        ++applied;
+        std::size_t end = string.find_first_of("\n\f", start);
+        end = end == std::string::npos ? string.size() : end + 1;
+        text.modifyAttributes({ start, end - start }, [](kit::Attributes& attributes) {
+            kit::ParagraphStyle style = attributes.paragraphStyle();
+            style.columnBreakBefore = true;
+            attributes.paragraph = std::make_shared<const kit::ParagraphStyle>(std::move(style));
+        });
+    }
+}
+
 } // namespace importer

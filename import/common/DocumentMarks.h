@@ -29,3 +29,12 @@ using Anchors = std::vector<std::pair<std::string, std::size_t>>;
 void applyAnchors(kit::TextStorage& text, const Anchors& anchors);
 
 } // namespace importer
+
+namespace importer {
+
+// Column breaks an importer met, each as the byte offset of the paragraph that starts after it (the
+// reader ends the paragraph at the break). Once the text is complete, each such paragraph gets "column
+// break before". Only the first few thousand count: a page holds no more columns than that.
+void applyColumnBreaks(kit::TextStorage& text, const std::vector<std::size_t>& paragraphStarts);
+
+} // namespace importer

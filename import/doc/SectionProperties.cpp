@@ -26,6 +26,12 @@ void SectionProperties::apply(const Sprm& sprm)
     case sprm::SFTitlePage:
         titlePage = sprm.u8() != 0;
         break;
+    case sprm::SCcolumns:
+        columnsLessOne = sprm.u16();
+        break;
+    case sprm::SDxaColumns:
+        columnSpacing = sprm.i16();
+        break;
     case sprm::SNfcPgn:
         pageNumberFormat = sprm.u8();
         break;
@@ -90,6 +96,8 @@ kit::PageSection SectionProperties::pageSection() const
     section.margins.isTopExact = topMargin < 0;
     section.margins.isBottomExact = bottomMargin < 0;
     section.titlePage = titlePage;
+    section.columnCount = std::min<int>(columnsLessOne, 15) + 1;
+    section.columnSpacing = std::min(pointsOf(columnSpacing), 36.0f * 20);
     if (restartsPageNumbers)
         section.pageNumberStart = std::clamp(pageNumberStart, -1000000, 1000000);
     static const kit::PageNumberFormat kFormats[] = { kit::PageNumberFormat::Decimal, kit::PageNumberFormat::UpperRoman,

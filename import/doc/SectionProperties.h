@@ -26,6 +26,8 @@ struct SectionProperties {
     std::int32_t pageNumberStart = 1;
     std::uint8_t pageNumberFormat = 0; // 0 decimal, 1 upper roman, 2 lower roman, 3 upper letter, 4 lower letter
     std::uint8_t breakKind = 2; // 0 continuous, 1 new column, 2 new page, 3 even page, 4 odd page
+    std::uint16_t columnsLessOne = 0; // the section's columns, less one
+    std::int32_t columnSpacing = 720; // between two columns
     std::uint8_t headerStories = 0; // Word 6: one bit per slot the header document lists for this section
 
     void apply(const Sprm& sprm);

@@ -96,6 +96,8 @@ constexpr std::array<std::uint16_t, 256> word6CodeMap()
     map[118] = sprm::CFObj;
     map[142] = sprm::SBkc;
     map[143] = sprm::SFTitlePage;
+    map[144] = sprm::SCcolumns;
+    map[145] = sprm::SDxaColumns;
     map[147] = sprm::SNfcPgn;
     map[150] = sprm::SFPgnRestart;
     map[153] = sprm::SGprfIhdt;

@@ -53,6 +53,12 @@ SectionGeometry sectionGeometry(pugi::xml_node sectPr)
     page.margins.isBottomExact = isNegative("w:bottom");
     if (auto titlePg = sectPr.child("w:titlePg"))
         page.titlePage = isOn(titlePg);
+    // Columns of one width; unequal widths are taken as equal ones of the same total.
+    pugi::xml_node columns = sectPr.child("w:cols");
+    if (auto count = parseInteger(columns.attribute("w:num").value()); count && *count > 1) {
+        page.columnCount = int(std::min(*count, 16L));
+        page.columnSpacing = twipsOf(columns, "w:space", 36);
+    }
     pugi::xml_node numbers = sectPr.child("w:pgNumType");
     if (auto start = parseInteger(numbers.attribute("w:start").value()))
         page.pageNumberStart = int(std::clamp(*start, -1000000L, 1000000L));
@@ -166,6 +172,7 @@ ImportResult DocxReader::read()
     setup->endnotePlacement = m_endnotePlacement;
     closeOpenParagraph();
     applyAnchors(*m_out, m_anchors);
+    applyColumnBreaks(*m_out, m_columnBreaks);
     m_out->setPageSetup(std::move(setup));
     return { m_out, "docx", {} };
 }
@@ -527,6 +534,12 @@ void DocxReader::readRunContent(pugi::xml_node container, const RunFormat& forma
                 m_markAttributes = format.regular;
                 m_markAttributes.link.clear();
                 endParagraph(kit::kPageBreak);
+            } else if (type == "column" && !m_cell && m_fields.isShowingResult()) {
+                // The text after it starts the next column: a paragraph of its own, marked once the text is done.
+                m_markAttributes = format.regular;
+                m_markAttributes.link.clear();
+                endParagraph('\n');
+                m_columnBreaks.push_back(m_out->length());
             } else {
                 appendText(kit::kLineSeparator, format);
             }

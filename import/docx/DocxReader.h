@@ -116,6 +116,7 @@ private:
     bool m_paragraphOpen = false; // text was written since the last paragraph break
     std::vector<std::string> m_hyperlinks; // w:hyperlink targets, innermost last
     std::vector<std::pair<std::string, std::size_t>> m_anchors; // w:bookmarkStart names and where they stand
+    std::vector<std::size_t> m_columnBreaks; // where the paragraphs after column breaks start
     std::vector<pugi::xml_node>* m_textBoxes = nullptr; // text boxes anchored in the paragraph
     std::optional<std::size_t> m_dropCapStart; // where a drop capital waiting for its paragraph begins
     int m_dropCapCount = 0;

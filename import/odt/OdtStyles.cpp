@@ -152,6 +152,7 @@ void ParagraphProperties::overlay(const ParagraphProperties& over)
     take(tabs, over.tabs);
     take(defaultTabInterval, over.defaultTabInterval);
     take(breakBefore, over.breakBefore);
+    take(columnBreakBefore, over.columnBreakBefore);
     take(breakAfter, over.breakAfter);
     take(keepWithNext, over.keepWithNext);
 }
@@ -185,6 +186,7 @@ kit::ParagraphStyle ParagraphProperties::makeStyle() const
     if (defaultTabInterval && *defaultTabInterval > 0)
         style.defaultTabInterval = *defaultTabInterval;
     style.pageBreakBefore = breakBefore.value_or(false);
+    style.columnBreakBefore = columnBreakBefore.value_or(false);
     style.keepWithNext = keepWithNext.value_or(false);
     return style;
 }
@@ -367,8 +369,10 @@ Style OdtStyles::readStyle(pugi::xml_node node) const
         p.tabs = std::move(tabs);
     }
     p.defaultTabInterval = lengthAttribute(paragraph, "style:tab-stop-distance", 0, 1584);
-    if (auto before = paragraph.attribute("fo:break-before"))
+    if (auto before = paragraph.attribute("fo:break-before")) {
         p.breakBefore = std::string_view(before.value()) == "page";
+        p.columnBreakBefore = std::string_view(before.value()) == "column";
+    }
     if (auto after = paragraph.attribute("fo:break-after"))
         p.breakAfter = std::string_view(after.value()) == "page";
     if (auto keep = paragraph.attribute("fo:keep-with-next"))
@@ -538,6 +542,11 @@ kit::PageSection OdtStyles::pageSection(pugi::xml_node master) const
     };
     band("style:header-style", "fo:margin-bottom", "style:header", margins.header, margins.top);
     band("style:footer-style", "fo:margin-top", "style:footer", margins.footer, margins.bottom);
+    pugi::xml_node columns = properties.child("style:columns");
+    if (auto count = columns.attribute("fo:column-count").as_int(1); count > 1) {
+        section.columnCount = std::min(count, 16);
+        section.columnSpacing = lengthAttribute(columns, "fo:column-gap", 0, 720).value_or(0);
+    }
     return section;
 }
 

@@ -43,6 +43,7 @@ struct ParagraphProperties {
     std::optional<std::vector<kit::TabStop>> tabs;
     std::optional<float> defaultTabInterval;
     std::optional<bool> breakBefore, breakAfter, keepWithNext;
+    std::optional<bool> columnBreakBefore; // fo:break-before="column"
     void overlay(const ParagraphProperties& over);
     kit::ParagraphStyle makeStyle() const;
 };

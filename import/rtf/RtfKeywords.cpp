@@ -211,6 +211,9 @@ bool RtfReader::specialCharacterWord(std::string_view word, bool hasParameter, i
     } else if (word == "column") {
         if (current.destination == Destination::Body && !story().current.runs.empty())
             finishParagraph("\n");
+        // The paragraph after it starts the next column of the body.
+        if (current.destination == Destination::Body && current.story == 0)
+            m_pendingColumnBreak = true;
     } else if (word == "cell") {
         if (current.destination == Destination::Body)
             finishCell(false);

@@ -94,6 +94,10 @@ bool RtfReader::pageSetupWord(std::string_view word, bool hasParameter, int para
         own([&](kit::PageSection& s) { s.titlePage = true; });
     else if (word == "pgnstarts" && hasParameter)
         own([&](kit::PageSection& s) { s.pageNumberStart = std::clamp(parameter, -1000000, 1000000); });
+    else if (word == "cols" && hasParameter)
+        own([&](kit::PageSection& s) { s.columnCount = std::clamp(parameter, 1, 16); });
+    else if (word == "colsx" && hasParameter)
+        own([&](kit::PageSection& s) { s.columnSpacing = std::min(length, 720.0f); });
     else if (word == "pgnrestart")
         own([&](kit::PageSection& s) { s.pageNumberStart = s.pageNumberStart.value_or(1); });
     else

@@ -516,6 +516,10 @@ Paragraph RtfReader::takeParagraph(const char* terminator)
         m_pendingSectionBreak = false;
         paragraph.startsSection = int(m_pageSections.size() - 1);
     }
+    if (m_pendingColumnBreak && isBody && paragraph.level == 0) {
+        effective.style.columnBreakBefore = true;
+        m_pendingColumnBreak = false;
+    }
     if (isBody)
         m_bodyEndsInPageBreak = std::string_view(terminator) == "\f";
     paragraph.style = paragraphStyle(effective);

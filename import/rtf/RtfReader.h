@@ -219,6 +219,7 @@ private:
     std::map<int, StoryTarget> m_storyTargets; // header and footer stories by story index
 
     bool m_pendingSectionBreak = false;
+    bool m_pendingColumnBreak = false; // a \column: the body's next paragraph starts a column
     bool m_sectionBreaksPage = true;
     bool m_bodyEndsInPageBreak = false; // the body's last paragraph ended in \page
     int m_noteCount = 0;

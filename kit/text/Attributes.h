@@ -42,6 +42,8 @@ struct ParagraphStyle {
     std::vector<TabStop> tabStops; // ascending locations
     float defaultTabInterval = 36;
     bool pageBreakBefore = false;
+    // Starts the next column of a page set in columns (the document's own pages); nothing in one column.
+    bool columnBreakBefore = false;
     bool keepWithNext = false;
     // 1...9: a heading of that level in the document's outline; 0: body text.
     std::uint8_t outlineLevel = 0;

@@ -64,6 +64,7 @@ void DocumentPages::paginate(LayoutManager& layout, const PageAdded& pageAdded)
         m_pages.push_back(page);
 
         auto container = std::make_unique<TextContainer>(page.textRect.size);
+        container->setColumns(section.columnCount, section.columnSpacing);
         TextContainer& added = *container;
         layout.addTextContainer(std::move(container));
         if (pageAdded)

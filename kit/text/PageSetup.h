@@ -51,6 +51,9 @@ struct PageSection {
     std::array<std::shared_ptr<TextStorage>, kHeaderFooterKinds> footers;
     std::optional<int> pageNumberStart; // the number of the section's first page; none: continues
     PageNumberFormat pageNumberFormat = PageNumberFormat::Decimal;
+    // The body's text runs in this many columns of one width, with this much room between two (points).
+    int columnCount = 1;
+    float columnSpacing = 36;
 
     // The body's area on the page, page points from the paper's top left (y down), never smaller than an
     // inch either way, so hostile margins still leave room for a line.

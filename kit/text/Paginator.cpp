@@ -27,7 +27,11 @@ struct Paginator::Fill {
     std::size_t index = 0;
     Size size;
     ContainerLayout& out;
-    float y = 0; // the bottom of what is placed, container coordinates
+    int columns = 1;
+    float columnSpacing = 0;
+    int column = 0; // the column being filled
+    float earlierColumnsBottom = 0; // the lowest bottom of the columns filled before it
+    float y = 0; // the bottom of what is placed in the current column, container coordinates
     bool atTop = true; // nothing placed yet
     bool startedByBreak = false;
     float pendingSpacing = 0; // spacing after the paragraph placed last
@@ -37,6 +41,13 @@ struct Paginator::Fill {
     std::vector<PlacedLine> noteLines;
     bool continuesNote = false; // the area opens with the rest of a note begun on an earlier container
     float bodyLimit() const { return size.height - noteHeight; }
+    float columnWidth() const
+    {
+        return columns > 1 ? std::max(1.0f, (size.width - columnSpacing * float(columns - 1)) / float(columns)) : size.width;
+    }
+    float columnX() const { return columns > 1 ? float(column) * (columnWidth() + columnSpacing) : 0; }
+    // The bottom of the body text in every column so far: the note area stays below it.
+    float bodyBottom() const { return std::max(y, earlierColumnsBottom); }
 };
 
 Paginator::Paginator(const TextStorage& storage, ParagraphEngine& engine, bool placesNotes)
@@ -65,7 +76,7 @@ ParagraphInput Paginator::input(std::uint32_t paragraph) const
     return in;
 }
 
-void Paginator::layOutUpTo(std::size_t index, const SizeProvider& sizeOf)
+void Paginator::layOutUpTo(std::size_t index, const ShapeProvider& shapeOf)
 {
     while (m_containers.size() <= index) {
         if (m_flow.complete) {
@@ -74,7 +85,7 @@ void Paginator::layOutUpTo(std::size_t index, const SizeProvider& sizeOf)
             m_containers.push_back(std::move(empty));
             continue;
         }
-        layOutNextContainer(sizeOf(m_containers.size()));
+        layOutNextContainer(shapeOf(m_containers.size()));
     }
 }
 
@@ -175,12 +186,25 @@ float Paginator::keepChainHeight(std::size_t block, float width, float maxObject
     return total;
 }
 
-void Paginator::layOutNextContainer(Size size)
+void Paginator::startNextColumn(Fill& fill)
 {
+    fill.earlierColumnsBottom = fill.bodyBottom();
+    ++fill.column;
+    fill.y = 0;
+    fill.atTop = true;
+    fill.pendingSpacing = 0;
+}
+
+void Paginator::layOutNextContainer(const ContainerShape& shape)
+{
+    const Size size = shape.size;
     m_containers.emplace_back();
     Fill fill { m_containers.size() - 1, size, m_containers.back() };
-    fill.startedByBreak = m_flow.explicitBreak;
+    fill.columns = std::clamp(shape.columns, 1, 16);
+    fill.columnSpacing = std::clamp(shape.columnSpacing, 0.0f, size.width / 2);
+    fill.startedByBreak = m_flow.explicitBreak || m_flow.columnBreak;
     m_flow.explicitBreak = false;
+    m_flow.columnBreak = false;
 
     if (!m_waitingNotes.empty()) {
         fill.continuesNote = m_waitingNotes.front().started;
@@ -190,8 +214,15 @@ void Paginator::layOutNextContainer(Size size)
     while (m_flow.block < m_order.size()) {
         bool full = flowBlock(m_flow.block).kind == Block::Kind::Paragraph ? placeParagraphLines(fill)
                                                                            : placeTableRows(fill);
-        if (full)
+        if (!full)
+            continue;
+        // A page break ends the container whatever column it is in; anything else moves to the next column.
+        if (m_flow.explicitBreak || fill.column + 1 >= fill.columns)
             break;
+        bool byBreak = m_flow.columnBreak;
+        m_flow.columnBreak = false;
+        startNextColumn(fill);
+        fill.startedByBreak = byBreak;
     }
     if (m_flow.block >= m_order.size()) {
         // Footnotes whose references were never placed come after the body, so that no note is lost.
@@ -201,7 +232,7 @@ void Paginator::layOutNextContainer(Size size)
                 unplaced.push_back(note);
         }
         queueFootnotes(unplaced);
-        placeWaitingNotes(fill, size.height - fill.y);
+        placeWaitingNotes(fill, size.height - fill.bodyBottom());
         if (m_waitingNotes.empty()) {
             m_flow.complete = true;
             m_endContainer = fill.index;
@@ -225,7 +256,7 @@ void Paginator::layOutNextContainer(Size size)
         last = lastNote;
     }
     fill.out.glyphRange = first <= last ? Range { first, last - first } : Range { m_storage.length(), 0 };
-    fill.out.usedHeight = fill.noteLines.empty() ? fill.y : size.height;
+    fill.out.usedHeight = fill.noteLines.empty() ? fill.bodyBottom() : size.height;
 }
 
 void Paginator::planNotes()
@@ -422,7 +453,7 @@ void Paginator::finishNoteArea(Fill& fill)
     if (fill.noteLines.empty())
         return;
     // The area sits on the container's bottom edge; one taller than the container starts at its top.
-    float areaTop = std::max(fill.y, fill.size.height - fill.noteHeight);
+    float areaTop = std::max(fill.bodyBottom(), fill.size.height - fill.noteHeight);
     float rule = fill.continuesNote ? fill.size.width : std::min(kNoteRuleLength, fill.size.width);
     fill.out.noteSeparator = { 0, areaTop + kNoteRuleOffset, rule, kNoteRuleThickness };
     for (PlacedLine& line : fill.noteLines) {
@@ -434,7 +465,7 @@ void Paginator::finishNoteArea(Fill& fill)
 
 bool Paginator::placeParagraphLines(Fill& fill)
 {
-    const float width = fill.size.width, height = fill.size.height;
+    const float width = fill.columnWidth(), height = fill.size.height;
     std::uint32_t paragraph = flowBlock(m_flow.block).index;
     if (!m_flow.paragraphMeasured) {
         measureParagraph(paragraph, width, height, m_flow.lines);
@@ -448,6 +479,13 @@ bool Paginator::placeParagraphLines(Fill& fill)
         if (m_flow.nextLine == 0 && !piece.continuesParagraph) {
             if (paragraphStyle.pageBreakBefore && !fill.atTop) {
                 m_flow.explicitBreak = true;
+                return true;
+            }
+            // In the last column a column break waits for the next container, as a page break would.
+            if (paragraphStyle.columnBreakBefore && fill.columns > 1 && !fill.atTop) {
+                m_flow.columnBreak = true;
+                if (fill.column + 1 >= fill.columns)
+                    m_flow.explicitBreak = true;
                 return true;
             }
             before = fill.atTop && !fill.startedByBreak ? 0 : spacingBefore(paragraphStyle);
@@ -470,7 +508,7 @@ bool Paginator::placeParagraphLines(Fill& fill)
             float need = fill.noteLines.empty() ? kNoteSeparatorSpace : 0;
             for (std::size_t note : notes)
                 need += firstNoteLineHeight(note, width, height);
-            if (top + line.height + need > fill.bodyLimit() + kFitTolerance)
+            if (std::max(top + line.height, fill.earlierColumnsBottom) + need > fill.bodyLimit() + kFitTolerance)
                 return true;
         }
         PlacedLine placed;
@@ -478,6 +516,7 @@ bool Paginator::placeParagraphLines(Fill& fill)
         placed.line = std::uint32_t(m_flow.nextLine);
         placed.start = line.start;
         placed.end = line.end;
+        placed.x = fill.columnX();
         placed.top = top;
         placed.height = line.height;
         placed.baseline = top + line.baseline;
@@ -489,7 +528,7 @@ bool Paginator::placeParagraphLines(Fill& fill)
         ++m_flow.nextLine;
         if (!notes.empty()) {
             queueFootnotes(notes);
-            placeWaitingNotes(fill, height - fill.y);
+            placeWaitingNotes(fill, height - fill.bodyBottom());
         }
     }
     fill.pendingSpacing = piece.continuedAfter ? 0 : spacingAfter(paragraphStyle);
@@ -509,7 +548,7 @@ bool Paginator::placeParagraphLines(Fill& fill)
 void Paginator::placeWindow(Fill& fill, const RowGroup& group, float windowStart, float windowEnd, float top,
     const std::vector<char>& assign, bool decoration)
 {
-    float dy = top - windowStart;
+    float dy = top - windowStart, dx = fill.columnX();
     for (const GroupBox& box : group.boxes) {
         Rect rect = box.rect;
         if (box.item >= 0) {
@@ -521,7 +560,7 @@ void Paginator::placeWindow(Fill& fill, const RowGroup& group, float windowStart
                 continue;
             rect = { rect.x(), y0, rect.width(), y1 - y0 };
         }
-        fill.out.boxes.push_back({ rect.offsetBy(0, dy), box.cell });
+        fill.out.boxes.push_back({ rect.offsetBy(dx, dy), box.cell });
     }
     for (std::size_t i = 0; i < group.items.size(); ++i) {
         if (!assign[i])
@@ -534,7 +573,7 @@ void Paginator::placeWindow(Fill& fill, const RowGroup& group, float windowStart
             placed.line = line.line;
             placed.start = line.start;
             placed.end = line.end;
-            placed.x = line.x;
+            placed.x = line.x + dx;
             placed.top = line.top + dy;
             placed.height = line.height;
             placed.baseline = line.baseline + dy;
@@ -560,10 +599,10 @@ bool Paginator::placeTableRows(Fill& fill)
             if (!fill.out.lines[l].isDecoration)
                 queueFootnotes(newFootnotes(fill.out.lines[l].start, fill.out.lines[l].end));
         }
-        placeWaitingNotes(fill, fullHeight - fill.y);
+        placeWaitingNotes(fill, fullHeight - fill.bodyBottom());
     };
     if (!flow.tableReady) {
-        flow.groups = layOutTable(flowBlock(flow.block).index, fill.size.width, fullHeight);
+        flow.groups = layOutTable(flowBlock(flow.block).index, fill.columnWidth(), fullHeight);
         flow.nextGroup = 0;
         flow.windowStart = 0;
         flow.placedItems.clear();

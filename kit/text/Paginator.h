@@ -20,6 +20,9 @@ namespace kit {
 //   to the next container.
 // - '\f' ends its paragraph and the container; "page break before" starts a new container unless the
 //   current one is still empty.
+// - A container with columns fills them in turn: a line that does not fit at the foot of one column, or a
+//   paragraph with "column break before", goes to the top of the next; after the last column the container
+//   is full. A column break in a container of one column does nothing.
 // - "Keep with next" moves a paragraph to the next container when it, the paragraphs chained to it and
 //   the first line of the paragraph after them do not fit here but would fit in an empty container.
 // - A table row (or the rows tied by a vertical merge) goes whole on the current container when it fits,
@@ -36,14 +39,21 @@ namespace kit {
 // - A footnote whose reference is never placed (one inside another note, say) is placed after the body.
 class Paginator {
 public:
-    using SizeProvider = std::function<Size(std::size_t container)>;
+    // A container's area and the columns its text runs in, side by side and of one width, each filled
+    // before the next; spacing is the room between two columns.
+    struct ContainerShape {
+        Size size;
+        int columns = 1;
+        float columnSpacing = 0;
+    };
+    using ShapeProvider = std::function<ContainerShape(std::size_t container)>;
 
     // placesNotes: the storage's notes go where its page setup says; else they stay where they stand.
     Paginator(const TextStorage&, ParagraphEngine&, bool placesNotes = false);
 
     // Lays out containers until container `index` is done (or every byte has been placed; containers
     // after that are empty and report {Len, 0}).
-    void layOutUpTo(std::size_t index, const SizeProvider&);
+    void layOutUpTo(std::size_t index, const ShapeProvider&);
     bool isComplete() const { return m_flow.complete; }
     // Whether the text has run out in container `index` or before it: no later container gets any of it.
     // Only meaningful once that container is laid out.
@@ -74,6 +84,7 @@ private:
         std::size_t headerGroups = 0;
         float headerHeight = 0;
         bool explicitBreak = false; // the next container is started by '\f' or "page break before"
+        bool columnBreak = false; // the next column (or, after the last, container) is started by a column break
         bool complete = false;
     };
     struct Fill; // one container being filled
@@ -88,7 +99,9 @@ private:
         bool started = false;
     };
 
-    void layOutNextContainer(Size);
+    void layOutNextContainer(const ContainerShape&);
+    // Moves the fill to the top of its next column.
+    static void startNextColumn(Fill&);
     bool placeParagraphLines(Fill&);
     bool placeTableRows(Fill&);
     void placeWindow(Fill&, const layout::RowGroup&, float windowStart, float windowEnd, float top,

@@ -18,6 +18,15 @@ public:
     Size containerSize() const { return m_containerSize; }
     // Changing the size of a container that has been laid out lays the text out again.
     void setContainerSize(Size);
+    // The columns the text runs in, side by side across the container's width with spacing between
+    // them; one by default. Set before the container is laid out.
+    int columnCount() const { return m_columnCount; }
+    float columnSpacing() const { return m_columnSpacing; }
+    void setColumns(int count, float spacing)
+    {
+        m_columnCount = count < 1 ? 1 : count;
+        m_columnSpacing = spacing < 0 ? 0 : spacing;
+    }
 
     TextView* textView() const { return m_textView; }
     void setTextView(TextView* view) { m_textView = view; }
@@ -27,6 +36,8 @@ public:
 private:
     friend class LayoutManager;
     Size m_containerSize;
+    int m_columnCount = 1;
+    float m_columnSpacing = 0;
     TextView* m_textView = nullptr;
     LayoutManager* m_layoutManager = nullptr;
 };

@@ -219,7 +219,7 @@ TEST(DocxFormatting, SpecialCharactersOfRuns)
     const testsupport::Case<const char*, const char*> cases[] = {
         { "<w:t>a</w:t><w:br/><w:t>b</w:t>", "a\xE2\x80\xA8" "b", "line break" },
         { "<w:t>a</w:t><w:br w:type=\"textWrapping\"/><w:t>b</w:t>", "a\xE2\x80\xA8" "b", "text wrapping break" },
-        { "<w:t>a</w:t><w:br w:type=\"column\"/><w:t>b</w:t>", "a\xE2\x80\xA8" "b", "a column break breaks the line" },
+        { "<w:t>a</w:t><w:br w:type=\"column\"/><w:t>b</w:t>", "a\nb", "a column break ends the paragraph: the next one starts a column" },
         { "<w:t>a</w:t><w:cr/><w:t>b</w:t>", "a\xE2\x80\xA8" "b", "carriage return" },
         { "<w:t>a</w:t><w:br w:type=\"page\"/><w:t>b</w:t>", "a\fb", "a page break ends the paragraph and starts a page" },
         { "<w:t>a</w:t><w:tab/><w:t>b</w:t>", "a\tb", "tab" },

@@ -105,3 +105,26 @@ TEST(DocxPageSetup, NegativeTopAndBottomMarginsAreExact)
     ASSERT_TRUE(plain.text && plain.text->pageSetup());
     EXPECT_FALSE(plain.text->pageSetup()->sections.at(0).margins.isTopExact);
 }
+
+TEST(DocxPageSetup, ColumnsAndColumnBreaks)
+{
+    // Two columns half an inch apart; a break in the middle of a run starts the next column there.
+    auto result = testdocx::importBody(paragraph("Left column.")
+        + R"(<w:p><w:r><w:t>Before</w:t><w:br w:type="column"/><w:t>After</w:t></w:r></w:p>)"
+        + R"(<w:sectPr><w:cols w:num="2" w:space="720"/></w:sectPr>)");
+    ASSERT_TRUE(result.text && result.text->pageSetup());
+    const kit::PageSection& section = result.text->pageSetup()->sections.at(0);
+    EXPECT_EQ(section.columnCount, 2);
+    EXPECT_FLOAT_EQ(section.columnSpacing, 36);
+    const std::string& text = result.text->string();
+    std::size_t after = text.find("After");
+    ASSERT_NE(after, std::string::npos);
+    EXPECT_EQ(text.substr(0, after), "Left column.\nBefore\n") << "the break ends the paragraph, and adds nothing";
+    EXPECT_TRUE(result.text->attributesAt(after).paragraphStyle().columnBreakBefore);
+    EXPECT_FALSE(result.text->attributesAt(text.find("Before")).paragraphStyle().columnBreakBefore);
+    EXPECT_FALSE(result.text->attributesAt(0).paragraphStyle().columnBreakBefore);
+
+    auto single = testdocx::importBody(paragraph("One.") + R"(<w:sectPr><w:cols w:space="708"/></w:sectPr>)");
+    ASSERT_TRUE(single.text && single.text->pageSetup());
+    EXPECT_EQ(single.text->pageSetup()->sections.at(0).columnCount, 1) << "no count: one column";
+}

@@ -44,3 +44,26 @@ TEST(OdtPageSetup, MasterPagesBecomeSections)
     EXPECT_EQ(wideHeader->length(), 0u);
     EXPECT_EQ(result.text->string().find("Page 4"), std::string::npos) << "stories stay out of the body";
 }
+
+TEST(OdtPageSetup, ColumnsAndColumnBreaks)
+{
+    testodt::Parts parts;
+    parts.masterStyles = R"(<office:automatic-styles><style:page-layout style:name="pm1">)"
+        R"(<style:page-layout-properties fo:page-width="21cm" fo:page-height="29.7cm">)"
+        R"(<style:columns fo:column-count="3" fo:column-gap="0.5in"/></style:page-layout-properties></style:page-layout>)"
+        R"(</office:automatic-styles><office:master-styles>)"
+        R"(<style:master-page style:name="Standard" style:page-layout-name="pm1"/></office:master-styles>)";
+    parts.automaticStyles = R"(<style:style style:name="P1" style:family="paragraph">)"
+        R"(<style:paragraph-properties fo:break-before="column"/></style:style>)";
+    parts.body = R"(<text:p>First column.</text:p><text:p text:style-name="P1">Second column.</text:p>)";
+    auto result = testodt::import(parts);
+    ASSERT_TRUE(result.text && result.text->pageSetup());
+    const kit::PageSection& section = result.text->pageSetup()->sections.at(0);
+    EXPECT_EQ(section.columnCount, 3);
+    EXPECT_FLOAT_EQ(section.columnSpacing, 36);
+    const std::string& text = result.text->string();
+    EXPECT_TRUE(result.text->attributesAt(text.find("Second")).paragraphStyle().columnBreakBefore);
+    EXPECT_FALSE(result.text->attributesAt(0).paragraphStyle().columnBreakBefore);
+    EXPECT_FALSE(result.text->attributesAt(text.find("Second")).paragraphStyle().pageBreakBefore)
+        << "a column break is not a page break";
+}

@@ -65,3 +65,23 @@ TEST(RtfPageSetup, WithoutPageWordsThereIsNone)
     kit::Rect body = section.textRect();
     EXPECT_GE(body.width(), 72);
 }
+
+TEST(RtfPageSetup, ColumnsAndColumnBreaks)
+{
+    auto text = read("{\\rtf1\\ansi\\sectd\\cols2\\colsx567 Left words\\column Right words\\par"
+                     "\\sect\\sectd One column\\par}");
+    ASSERT_TRUE(text && text->pageSetup());
+    const auto& sections = text->pageSetup()->sections;
+    ASSERT_EQ(sections.size(), 2u);
+    EXPECT_EQ(sections[0].columnCount, 2);
+    EXPECT_FLOAT_EQ(sections[0].columnSpacing, 28.35f);
+    EXPECT_EQ(sections[1].columnCount, 1) << "\\sectd gives back one column";
+    const std::string& string = text->string();
+    std::size_t right = string.find("Right");
+    ASSERT_NE(right, std::string::npos);
+    EXPECT_EQ(string.substr(0, right), "Left words\n");
+    EXPECT_TRUE(text->attributesAt(right).paragraphStyle().columnBreakBefore);
+    EXPECT_FALSE(text->attributesAt(0).paragraphStyle().columnBreakBefore);
+    EXPECT_FALSE(text->attributesAt(string.find("One")).paragraphStyle().columnBreakBefore)
+        << "the mark is for the one paragraph after the break";
+}
