@@ -1,6 +1,7 @@
 #include "kit/net/URL.h"
 
 #include "kit/foundation/Ascii.h"
+#include "kit/foundation/Utf8.h"
 #include "kit/net/PercentEncoding.h"
 
 #include <cassert>
@@ -107,6 +108,9 @@ std::optional<Authority> parseAuthority(std::string_view raw, bool lowercaseHost
         for (char c : authority.host)
             isAscii = isAscii && static_cast<unsigned char>(c) < 0x80;
         if (!isAscii) {
+            // GLib's conversion reads past the end of a name that is not UTF-8: such a host is no host.
+            if (!isValidUtf8(authority.host) || authority.host.find('\0') != std::string::npos)
+                return std::nullopt;
             gchar* ascii = g_hostname_to_ascii(authority.host.c_str());
             if (!ascii)
                 return std::nullopt;

@@ -135,6 +135,9 @@ TEST(URL, RefusesAuthoritiesNoServerCanHave)
         { "http://ho st/", false, "a space in a host name" },
         { "http://ho%20st/", true, "an escape is allowed in a registered name" },
         { "http://h<o>st/", false, "angle brackets in a host name" },
+        { "http://b\xC3\xBC" "cher.example/", true, "an international name in UTF-8" },
+        { "He://\xE6\xE6\xE6\xE6\xE6\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xE6\xE6\xE6\xE6\xE6\xE6\xE6\xE6/cl",
+            false, "bytes that are not UTF-8 are no host name (and are not read past their end)" },
     };
     testsupport::expectEach(cases, [&](const auto& input) { return URL::withString(input).has_value(); });
     auto literal = URL::withString("http://[::1]:8080/x");
@@ -142,6 +145,9 @@ TEST(URL, RefusesAuthoritiesNoServerCanHave)
     EXPECT_EQ(literal->host(), "::1");
     EXPECT_EQ(literal->port(), 8080);
     EXPECT_EQ(literal->absoluteString(), "http://[::1]:8080/x");
+    auto international = URL::withString("http://b\xC3\xBC" "cher.example/");
+    ASSERT_TRUE(international);
+    EXPECT_EQ(international->host(), "xn--bcher-kva.example");
 }
 
 TEST(URL, KeepsARelativeReferenceWithoutBase)
