@@ -120,9 +120,9 @@ InlineViews::InlineViews(WebKitWebView* webView)
     // Every plug-in view recolours itself on the announcement; the frames show it on the next turn.
     kit::NotificationCenter::defaultCenter().addObserver(
         this, kBackgroundColorChangedNotification, nullptr, [this](const kit::Notification&) {
-            kit::RunLoop::post([this, alive = std::weak_ptr<bool>(m_alive)] {
-                if (alive.lock())
-                    refreshAll();
+            kit::RunLoop::post([views = kit::WeakPtr(this)] {
+                if (views)
+                    views->refreshAll();
             });
         });
 }
@@ -402,9 +402,9 @@ bool InlineViews::create(JSCValue* message, WebKitScriptMessageReply* reply)
     std::shared_ptr<WebKitScriptMessageReply> kept(webkit_script_message_reply_ref(reply), webkit_script_message_reply_unref);
     kit::GRefPtr<JSCContext> context = kit::retainGRef(jsc_value_get_context(message));
     std::optional<kit::URL> documentURL = kit::URL::withString(made.src);
-    auto makeView = [this, alive = std::weak_ptr<bool>(m_alive), made = std::move(made), box, kept, context](
+    auto makeView = [this, alive = kit::WeakPtr(this), made = std::move(made), box, kept, context](
                         std::optional<std::string> cookies) mutable {
-        if (alive.expired()) {
+        if (!alive) {
             webkit_script_message_reply_return_error_message(kept.get(), "refused");
             return;
         }

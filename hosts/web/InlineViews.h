@@ -4,6 +4,7 @@
 #include "kit/foundation/BackgroundJob.h"
 #include "kit/foundation/GRefPtr.h"
 #include "kit/foundation/NotificationCenter.h"
+#include "kit/foundation/WeakPtr.h"
 #include "kit/geometry/Geometry.h"
 
 #include <cstdint>
@@ -32,7 +33,7 @@ namespace hosts {
 // (PNG at zoom x devicePixelRatio, drawn one per main-loop turn, never while a request waits for layout)
 // and its box (the progress indicator or error display as the plug-in draws them). The plug-in view stays
 // the one source of state; the iframe's page is only its presentation.
-class InlineViews {
+class InlineViews : public kit::Weakable {
 public:
     explicit InlineViews(WebKitWebView* webView);
     ~InlineViews();
@@ -108,7 +109,6 @@ private:
     };
     std::map<unsigned, Encoding> m_encodings; // page images being encoded, by a number of their own
     unsigned m_lastEncoding = 0;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     gulong m_messageHandler = 0;
 };
 
