@@ -1,5 +1,6 @@
 #include "pageview/NRVLectorinMultiPageView.h"
 
+#include "kit/foundation/RunLoop.h"
 #include "kit/host/DisplayServices.h"
 #include "kit/print/PrintInfo.h"
 #include "kit/text/DocumentPages.h"
@@ -16,6 +17,7 @@
 #include "pageview/ZoomFactors.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <optional>
 
@@ -44,6 +46,7 @@ NRVLectorinMultiPageView::NRVLectorinMultiPageView(kit::Rect frame)
 
 NRVLectorinMultiPageView::~NRVLectorinMultiPageView()
 {
+    stopPagination();
     // The text views go with the subviews; they refer to containers the layout manager owns, so the views
     // go first.
     while (!subviews().empty())
@@ -94,8 +97,9 @@ void NRVLectorinMultiPageView::updateFrame()
     setFrame({ { 0, 0 }, size });
 }
 
-void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> storage)
+void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> storage, Pagination pagination)
 {
+    stopPagination();
     if (storage != m_textStorage)
         m_textStorage = std::move(storage);
     while (!subviews().empty())
@@ -106,42 +110,89 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
     m_pageTops.clear();
     m_textLayoutManager = std::make_unique<kit::LayoutManager>();
     m_textLayoutManager->replaceTextStorage(m_textStorage);
-    if (m_pageLayout == PageLayout::Document && m_textStorage && m_textStorage->pageSetup()
-        && !m_textStorage->pageSetup()->sections.empty())
+    bool documentPages = m_pageLayout == PageLayout::Document && m_textStorage && m_textStorage->pageSetup()
+        && !m_textStorage->pageSetup()->sections.empty();
+    if (documentPages) {
         layOutDocumentPages();
-    else
+    } else if (pagination == Pagination::Progressive) {
+        m_numberOfPages = 0;
+        m_emptyPages = 0;
+        // Enough pages to fill a window now; the rest in slices that leave the loop free between them.
+        constexpr std::uint32_t kFirstPages = 3;
+        bool complete = false;
+        while (!complete && m_numberOfPages < kFirstPages)
+            complete = addPrinterPage();
+        if (!complete) {
+            m_textLayoutManager->setContainersWantedHandler([this] { finishPagination(); });
+            m_paginationTimer = kit::RunLoop::addTimer(std::chrono::milliseconds(1), [this] {
+                auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(6);
+                bool done = false;
+                while (!done && std::chrono::steady_clock::now() < end)
+                    done = addPrinterPage();
+                if (done) {
+                    // Done before the frame grows, so that whoever hears of it sees the whole document.
+                    m_paginationTimer = 0;
+                    m_textLayoutManager->setContainersWantedHandler(nullptr);
+                }
+                updateFrame();
+                return !done;
+            });
+        }
+    } else {
         layOutPrinterPages();
+    }
     applyZoomStep();
+    updateFrame();
+}
+
+void NRVLectorinMultiPageView::stopPagination()
+{
+    if (!m_paginationTimer)
+        return;
+    kit::RunLoop::cancelTimer(m_paginationTimer);
+    m_paginationTimer = 0;
+    if (m_textLayoutManager)
+        m_textLayoutManager->setContainersWantedHandler(nullptr);
+}
+
+void NRVLectorinMultiPageView::finishPagination()
+{
+    if (!m_paginationTimer)
+        return;
+    stopPagination();
+    while (!addPrinterPage()) { }
     updateFrame();
 }
 
 void NRVLectorinMultiPageView::layOutPrinterPages()
 {
     m_numberOfPages = 0;
+    m_emptyPages = 0;
+    while (!addPrinterPage()) { }
+}
+
+bool NRVLectorinMultiPageView::addPrinterPage()
+{
     // Pages are added until the layout manager has placed the whole text. The end of a page's glyph range
     // cannot tell: a table row split over pages puts the bytes of a short cell (later in the text than the
     // long cell beside it) on the first page. Every page of an unfinished layout holds at least one line;
     // the guard only keeps a fault in that from adding pages forever.
-    int emptyPages = 0;
-    while (true) {
-        ++m_numberOfPages;
-        std::uint32_t page = m_numberOfPages - 1;
-        auto container = std::make_unique<kit::TextContainer>(documentSizeInPage());
-        auto textView = std::make_unique<kit::TextView>(documentRectForPageNumber(page), container.get());
-        textView->setEditable(false);
-        // The page under it is white already, and find highlights lie between the two.
-        textView->setDrawsBackground(false);
-        textView->setUsesFindPanel(true);
-        kit::TextContainer* added = container.get();
-        m_textLayoutManager->addTextContainer(std::move(container));
-        addSubview(std::move(textView));
-        kit::Range range = m_textLayoutManager->glyphRangeForTextContainer(*added);
-        if (m_textLayoutManager->textEndsInOrBeforeTextContainer(*added))
-            break;
-        emptyPages = range.length ? 0 : emptyPages + 1;
-        if (emptyPages > 2)
-            break;
-    }
+    ++m_numberOfPages;
+    std::uint32_t page = m_numberOfPages - 1;
+    auto container = std::make_unique<kit::TextContainer>(documentSizeInPage());
+    auto textView = std::make_unique<kit::TextView>(documentRectForPageNumber(page), container.get());
+    textView->setEditable(false);
+    // The page under it is white already, and find highlights lie between the two.
+    textView->setDrawsBackground(false);
+    textView->setUsesFindPanel(true);
+    kit::TextContainer* added = container.get();
+    m_textLayoutManager->addTextContainer(std::move(container));
+    addSubview(std::move(textView));
+    kit::Range range = m_textLayoutManager->glyphRangeForTextContainer(*added);
+    if (m_textLayoutManager->textEndsInOrBeforeTextContainer(*added))
+        return true;
+    m_emptyPages = range.length ? 0 : m_emptyPages + 1;
+    return m_emptyPages > 2;
 }
 
 void NRVLectorinMultiPageView::layOutDocumentPages()
@@ -225,6 +276,8 @@ void NRVLectorinMultiPageView::setPrintInfo(const std::shared_ptr<kit::PrintInfo
 {
     if (printInfo == m_documentPrintInfo)
         return;
+    // The pages still to come take the paper the others have.
+    finishPagination();
     m_documentPrintInfo = printInfo ? std::make_shared<kit::PrintInfo>(*printInfo) : nullptr;
     updateFrame();
     setNeedsDisplay(true);

@@ -40,8 +40,16 @@ public:
 
     void updateFrame();
     kit::TextView* firstTextView() const;
-    // Lays the text out into pages; null is laid out as an empty text (one blank page).
-    void setTextStorage(std::shared_ptr<kit::TextStorage> storage);
+    // Lays the text out into pages; null is laid out as an empty text (one blank page). Whole: every page
+    // now. Progressive (the printer's paper only; the document's own pages are made whole): the first
+    // pages now and the rest on later turns of the run loop, a few milliseconds at a time, the frame growing
+    // as they come; looking for a glyph past them (find, a link) makes the rest at once.
+    enum class Pagination { Whole, Progressive };
+    void setTextStorage(std::shared_ptr<kit::TextStorage> storage, Pagination pagination = Pagination::Whole);
+    // Whether progressive pagination still has pages to add.
+    bool isPaginating() const { return m_paginationTimer != 0; }
+    // Adds every page still to come, now.
+    void finishPagination();
     kit::TextStorage* textStorage() const { return m_textStorage.get(); }
     std::shared_ptr<kit::TextStorage> sharedTextStorage() const { return m_textStorage; }
     // Replaces the print settings by a copy; the pages keep their text areas until the next setTextStorage.
@@ -104,6 +112,9 @@ public:
 
 private:
     void layOutPrinterPages();
+    // Adds one page of the printer's paper; true once the whole text is placed.
+    bool addPrinterPage();
+    void stopPagination();
     void layOutDocumentPages();
     kit::Size largestPaperSize();
     void applyZoomStep();
@@ -114,6 +125,8 @@ private:
     std::shared_ptr<kit::TextStorage> m_textStorage;
     std::unique_ptr<kit::LayoutManager> m_textLayoutManager;
     std::uint32_t m_numberOfPages = 0;
+    int m_emptyPages = 0; // pages in a row that placed nothing: a guard against adding pages forever
+    unsigned m_paginationTimer = 0; // the run loop's timer adding the pages still to come
     std::shared_ptr<kit::PrintInfo> m_documentPrintInfo;
     PageLayout m_pageLayout = PageLayout::PrinterPaper;
     std::unique_ptr<kit::DocumentPages> m_documentPages;

@@ -223,6 +223,11 @@ void NRVLectorin::connectionDidFinishLoading(kit::URLConnection&)
         [this](importer::ImportResult imported) { documentDidImport(std::move(imported)); });
 }
 
+bool NRVLectorin::isLoading() const
+{
+    return m_downloadConnection != nullptr || m_importJob.isRunning() || (m_pageView && m_pageView->isPaginating());
+}
+
 void NRVLectorin::documentDidImport(importer::ImportResult imported)
 {
     m_importedFormat = imported.format;
@@ -231,7 +236,9 @@ void NRVLectorin::documentDidImport(importer::ImportResult imported)
     if (auto* pageView = m_pageView.get()) {
         pageView->setPageLayout(pageLayoutToOpen());
         updatePageLayoutMenuItem();
-        pageView->setTextStorage(m_problemMessage.empty() ? std::move(imported.text) : nullptr);
+        // The first pages show at once; the rest follow while the loop turns.
+        pageView->setTextStorage(m_problemMessage.empty() ? std::move(imported.text) : nullptr,
+            NRVLectorinMultiPageView::Pagination::Progressive);
         pageView->setMessage(m_problemMessage);
     }
     m_downloadIsComplete = true;

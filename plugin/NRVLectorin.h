@@ -113,7 +113,8 @@ public:
     // For hosts and tests. The document is loaded once its bytes have arrived and been imported; it is
     // loading from the request until then, importing while a worker converts the bytes.
     bool downloadIsComplete() const { return m_downloadIsComplete; }
-    bool isLoading() const { return m_downloadConnection != nullptr || m_importJob.isRunning(); }
+    // Downloading, importing, or laying out pages still to come.
+    bool isLoading() const;
     bool isImporting() const { return m_importJob.isRunning(); }
     bool hasFailed() const;
     const std::vector<std::uint8_t>* rawData() const { return m_rawData.get(); }

@@ -182,6 +182,9 @@ void NRVLectorin::zoomInOrOutFromSegmentedControl(kit::Responder* sender)
 void NRVLectorin::sendFindAction(int tag)
 {
     m_findActionTag = tag;
+    // A match may lie on a page still to come.
+    if (m_pageView)
+        m_pageView->finishPagination();
     // Before the text arrives there is no text view: the action goes to no one.
     if (kit::TextView* textView = m_pageView ? m_pageView->firstTextView() : nullptr)
         textView->performFindPanelAction(this);

@@ -328,11 +328,14 @@ void ReaderChrome::update()
             m_sidebar->invalidateThumbnails();
             updateFindHighlights();
         }
-        if (newText && m_loaded) {
-            // The handler may scroll and zoom (a remembered place): the labels follow on the next turn.
-            m_loaded();
-            scheduleUpdate();
-        }
+        m_announcesLoad |= newText;
+    }
+    // Once every page is there: the handler may scroll and zoom (to a remembered place, perhaps far down),
+    // and the labels follow on the next turn.
+    if (m_announcesLoad && m_loaded && !pages->isPaginating()) {
+        m_announcesLoad = false;
+        m_loaded();
+        scheduleUpdate();
     }
     m_sidebar->setCurrentPage(current);
 }

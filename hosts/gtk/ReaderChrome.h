@@ -88,6 +88,7 @@ private:
     GtkEventController* m_pointerControllers[2] = {}; // on the document's widget, which owns them
     std::unique_ptr<Sidebar> m_sidebar;
     std::function<void()> m_loaded;
+    bool m_announcesLoad = false; // a new text is shown: the load handler runs once its pages are all there
     const void* m_watchedClipView = nullptr;
     const void* m_watchedPageView = nullptr;
     const void* m_shownStorage = nullptr;

@@ -202,6 +202,18 @@ TextContainer* LayoutManager::textContainerForGlyphAtIndex(std::size_t index)
 {
     if (index >= storage().length())
         return nullptr;
+    if (TextContainer* found = laidOutContainerForGlyphAtIndex(index))
+        return found;
+    if (!m_containersWanted)
+        return nullptr;
+    // The handler adds containers to this manager: it runs once the search above is over.
+    std::function<void()> wanted = m_containersWanted;
+    wanted();
+    return laidOutContainerForGlyphAtIndex(index);
+}
+
+TextContainer* LayoutManager::laidOutContainerForGlyphAtIndex(std::size_t index)
+{
     for (std::size_t i = 0; i < m_containers.size(); ++i) {
         ensureLayout(i);
         const ContainerLayout& layout = m_paginator->container(i);

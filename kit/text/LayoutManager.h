@@ -8,6 +8,7 @@
 
 #include <cairo.h>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -58,6 +59,9 @@ public:
     // The container holding the glyph at index, laying out as many containers as it takes; null when the
     // index is not placed in any container there is.
     TextContainer* textContainerForGlyphAtIndex(std::size_t index);
+    // Called when a glyph is looked for past the containers there are, by whoever adds containers a few at
+    // a time: it adds the rest, and the search goes on in them.
+    void setContainersWantedHandler(std::function<void()> handler) { m_containersWanted = std::move(handler); }
     // The height the container's text takes, from its top.
     Rect usedRectForTextContainer(const TextContainer&);
 
@@ -106,6 +110,7 @@ public:
     void textContainerChangedGeometry(TextContainer&);
 
 private:
+    TextContainer* laidOutContainerForGlyphAtIndex(std::size_t index);
     void ensureLayout(std::size_t containerIndex);
     const TextStorage& storage() const;
     std::vector<Rect> rectsForRangeInLayout(Range, std::size_t containerIndex);
@@ -118,6 +123,7 @@ private:
     std::uint64_t m_layoutChangeCount = 0;
     Range m_selectedRange;
     bool m_placesNotes = false;
+    std::function<void()> m_containersWanted;
 };
 
 } // namespace kit

@@ -1,3 +1,4 @@
+#include "kit/foundation/RunLoop.h"
 #include "kit/host/HeadlessHost.h"
 #include "kit/print/PrintInfo.h"
 #include "kit/text/LayoutManager.h"
@@ -293,4 +294,58 @@ TEST(MultiPageView, SwitchingLayoutKeepsTheTextAtTheTop)
         EXPECT_GE(y, visible.minY()) << "the line that was at the top is in sight";
         EXPECT_LT(y, visible.minY() + 40) << "near the top of the view, layout " << int(layout);
     }
+}
+
+TEST(MultiPageView, ProgressivePaginationShowsTheFirstPagesAtOnceAndEndsAsIfLaidOutWhole)
+{
+    auto text = paragraphs(3000);
+    PageViewFixture whole;
+    whole.pageView->setTextStorage(text);
+    std::uint32_t expected = whole.pageView->numberOfPages();
+    ASSERT_GT(expected, 150u);
+
+    PageViewFixture f;
+    f.pageView->setTextStorage(text, NRVLectorinMultiPageView::Pagination::Progressive);
+    ASSERT_TRUE(f.pageView->isPaginating());
+    std::uint32_t first = f.pageView->numberOfPages();
+    EXPECT_GE(first, 1u);
+    EXPECT_LT(first, expected) << "the rest comes on later turns of the loop";
+    float firstHeight = f.pageView->frame().height();
+    // The reader scrolls down a little meanwhile: the place stays as pages are added below.
+    kit::ClipView* clip = f.scrollView->contentView();
+    clip->scrollToPoint({ 0, 200 });
+    ASSERT_TRUE(kit::RunLoop::runUntil([&] { return !f.pageView->isPaginating(); }, std::chrono::seconds(30)));
+    EXPECT_EQ(f.pageView->numberOfPages(), expected);
+    EXPECT_GT(f.pageView->frame().height(), firstHeight) << "the frame grew with the pages";
+    EXPECT_EQ(f.pageView->frame(), whole.pageView->frame());
+    EXPECT_FLOAT_EQ(clip->bounds().y(), 200);
+    for (std::uint32_t page = 0; page < expected; ++page) {
+        auto* layout = f.pageView->layoutManager();
+        EXPECT_EQ(layout->glyphRangeForTextContainer(*layout->textContainers()[page]),
+            whole.pageView->layoutManager()->glyphRangeForTextContainer(*whole.pageView->layoutManager()->textContainers()[page]))
+            << "page " << page;
+    }
+}
+
+TEST(MultiPageView, LookingPastTheLaidOutPagesMakesTheRestAtOnce)
+{
+    auto text = paragraphs(400);
+    text->append("The very last word is zanzibar.\n", kit::Attributes {});
+    PageViewFixture f;
+    f.pageView->setTextStorage(text, NRVLectorinMultiPageView::Pagination::Progressive);
+    ASSERT_TRUE(f.pageView->isPaginating());
+    std::size_t last = text->string().find("zanzibar");
+    kit::TextContainer* container = f.pageView->layoutManager()->textContainerForGlyphAtIndex(last);
+    ASSERT_TRUE(container) << "the glyph's page was made for the question";
+    EXPECT_FALSE(f.pageView->isPaginating());
+    EXPECT_EQ(container, f.pageView->layoutManager()->textContainers().back().get());
+
+    // A new text (or layout) while pages are still coming starts again, with nothing left of the old one.
+    f.pageView->setTextStorage(text, NRVLectorinMultiPageView::Pagination::Progressive);
+    ASSERT_TRUE(f.pageView->isPaginating());
+    f.pageView->setTextStorage(paragraphs(1));
+    EXPECT_FALSE(f.pageView->isPaginating());
+    EXPECT_EQ(f.pageView->numberOfPages(), 1u);
+    kit::RunLoop::runUntil([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_EQ(f.pageView->numberOfPages(), 1u) << "no page of the old text is added later";
 }
