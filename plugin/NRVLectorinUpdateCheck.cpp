@@ -192,13 +192,20 @@ void NRVLectorin::startVersionCheck(bool quiet, std::function<void()> afterPrese
     // The fetch may take up to a minute against a slow server; the browser it runs in must not freeze for
     // it. The answer is presented on the UI thread, in the order the checks' fetches end.
     ++s_versionChecksInFlight;
-    std::thread([answer = std::move(answer), host = updateHost(), afterPresented = std::move(afterPresented)]() mutable {
+    // The UI thread joins the fetch's thread before it presents the answer: a check is over only once its
+    // thread has ended, with the TLS library's state of that thread freed, so that a command that exits
+    // right after the check leaves nothing running behind it.
+    auto fetching = std::make_shared<std::thread>();
+    *fetching = std::thread([answer = std::move(answer), host = updateHost(), afterPresented = std::move(afterPresented),
+                                fetching]() mutable {
         answer.versionFile = fetchVersionFile(host);
-        kit::RunLoop::post([answer = std::move(answer), afterPresented = std::move(afterPresented)] {
+        kit::RunLoop::post([answer = std::move(answer), afterPresented = std::move(afterPresented), fetching] {
+            if (fetching->joinable())
+                fetching->join();
             presentVersionCheck(answer);
             if (afterPresented)
                 afterPresented();
             --s_versionChecksInFlight;
         });
-    }).detach();
+    });
 }
