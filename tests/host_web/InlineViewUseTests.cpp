@@ -13,15 +13,6 @@
 #include <filesystem>
 #include <gtk/gtkunixprint.h>
 
-// Under AddressSanitizer an inline view sometimes never receives its document's pages and text layer (a
-// race between the view's frame and the end of its load that is not found yet; the plain build has not shown
-// it). Until it is mended these tests, which wait for both, run in the plain build only.
-#if defined(__SANITIZE_ADDRESS__)
-#define SKIP_UNDER_ADDRESS_SANITIZER() GTEST_SKIP() << "an inline view's load can race its frame under AddressSanitizer"
-#else
-#define SKIP_UNDER_ADDRESS_SANITIZER() static_cast<void>(0)
-#endif
-
 namespace {
 
 using namespace webtest;
@@ -65,7 +56,6 @@ bool firstPageShown(const FrameProbe& probe, const std::string& token)
 
 TEST_F(BrowserTest, TheSnapshotShowsWhitePagesAtTheElementsBoxAmongThePagesText)
 {
-    SKIP_UNDER_ADDRESS_SANITIZER();
     ASSERT_TRUE(loadAndWaitForViews("/page.html", 3));
     WebKitWebView* view = m_window->webView();
     std::string token = tokenOfElement(view, "one");
@@ -112,7 +102,6 @@ TEST_F(BrowserTest, TheSnapshotShowsWhitePagesAtTheElementsBoxAmongThePagesText)
 
 TEST_F(BrowserTest, ZoomingInThroughTheControlWidensThePageImageByTheNextFactor)
 {
-    SKIP_UNDER_ADDRESS_SANITIZER();
     ASSERT_TRUE(loadAndWaitForViews("/page.html", 3));
     WebKitWebView* view = m_window->webView();
     std::string token = tokenOfElement(view, "two");
@@ -140,7 +129,6 @@ TEST_F(BrowserTest, ZoomingInThroughTheControlWidensThePageImageByTheNextFactor)
 
 TEST_F(BrowserTest, TheBrowsersFindFindsAWordThatOnlyTheDocumentsHave)
 {
-    SKIP_UNDER_ADDRESS_SANITIZER();
     ASSERT_TRUE(loadAndWaitForViews("/page.html", 3));
     WebKitWebView* view = m_window->webView();
     for (const auto& [token, inlineView] : m_window->inlineViews().views())
@@ -176,7 +164,6 @@ TEST_F(BrowserTest, TheBrowsersFindReachesPagesOutOfSight)
 {
     // Pages far below the view's box are neither laid out nor painted by the engine until they come into
     // sight; their text must still be found, and finding it brings its page into sight.
-    SKIP_UNDER_ADDRESS_SANITIZER();
     ASSERT_TRUE(loadAndWaitForViews("/long.html", 1));
     WebKitWebView* view = m_window->webView();
     std::string token = tokenOfElement(view, "long");
@@ -210,7 +197,6 @@ TEST_F(BrowserTest, TheBrowsersFindReachesPagesOutOfSight)
 
 TEST_F(BrowserTest, SelectingALineAndCopyingPutsItsTextOnTheClipboard)
 {
-    SKIP_UNDER_ADDRESS_SANITIZER();
     ASSERT_TRUE(loadAndWaitForViews("/page.html", 3));
     WebKitWebView* view = m_window->webView();
     std::string token = tokenOfElement(view, "two");
@@ -250,7 +236,6 @@ bool isPrintDialog(GtkWindow* window)
 
 TEST_F(BrowserTest, SaveAndPrintRunOnceThroughGtksDialogs)
 {
-    SKIP_UNDER_ADDRESS_SANITIZER();
     ASSERT_TRUE(loadAndWaitForViews("/page.html", 3));
     WebKitWebView* view = m_window->webView();
     std::string token = tokenOfElement(view, "two");
@@ -320,7 +305,6 @@ TEST_F(BrowserTest, SaveAndPrintRunOnceThroughGtksDialogs)
 
 TEST_F(BrowserTest, LinksInTheTextLayerOpenInTheBrowserOrGoToTheirBookmark)
 {
-    SKIP_UNDER_ADDRESS_SANITIZER();
     ASSERT_TRUE(loadAndWaitForViews("/links.html", 1));
     WebKitWebView* view = m_window->webView();
     std::string token = tokenOfElement(view, "links");
@@ -363,7 +347,6 @@ TEST_F(BrowserTest, AViewInASameOriginFrameShowsItsPagesOnceItsDocumentArrives)
 {
     // The document takes longer than the frame: the view's frame shows the progress indicator first, and
     // is shown again with the pages when the document has arrived, inside the page's own frame too.
-    SKIP_UNDER_ADDRESS_SANITIZER();
     ASSERT_TRUE(loadAndWaitForViews("/framed.html", 1));
     ASSERT_EQ(m_window->inlineViews().views().size(), 1u);
     std::string token = m_window->inlineViews().views().begin()->first;
