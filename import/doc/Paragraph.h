@@ -32,6 +32,9 @@ struct Paragraph {
     // Note references in the paragraph: the byte of each mark in the spans' text, and the reference's CP.
     std::vector<std::pair<std::size_t, std::uint32_t>> noteReferences;
     int startsNote = -1; // the index of the note (footnotes, then endnotes) whose text this paragraph begins
+    // Column breaks in the paragraph: the byte in the spans' text of each '\n' that stands for one. Outside
+    // tables the text after it is a paragraph that starts the next column.
+    std::vector<std::size_t> columnBreaks;
 };
 
 } // namespace importer::doc

@@ -390,9 +390,23 @@ void StoryReader::appendCharacters(Paragraph& paragraph, std::uint32_t from, std
             run.push_back(u'\t');
             continue;
         case 0x0B:
-        case 0x0E: // a column break: the text flows in one column here
             run.push_back(u'\u2028');
             continue;
+        case 0x0E: {
+            // A column break: in a cell it breaks the line; elsewhere it ends the paragraph's text there and
+            // the writer marks what follows as starting the next column.
+            if (paragraph.depth > 0) {
+                run.push_back(u'\u2028');
+                continue;
+            }
+            flush();
+            std::size_t at = 0;
+            for (const Span& span : paragraph.spans)
+                at += span.text.size();
+            paragraph.columnBreaks.push_back(at);
+            run.push_back(u'\n');
+            continue;
+        }
         case kPageBreak:
             run.push_back(u'\f');
             continue;

@@ -289,6 +289,7 @@ void TableWriter::writeParagraph(const Paragraph& paragraph, const std::shared_p
     kit::ParagraphStyle style = paragraph.properties.style(m_defaultTabInterval);
     if (!m_lastStyle || !(*m_lastStyle == style))
         m_lastStyle = std::make_shared<const kit::ParagraphStyle>(std::move(style));
+    std::size_t paragraphStart = m_storage.length();
     for (const Span& span : paragraph.spans) {
         kit::Attributes attributes = span.attributes;
         attributes.paragraph = m_lastStyle;
@@ -302,6 +303,10 @@ void TableWriter::writeParagraph(const Paragraph& paragraph, const std::shared_p
             continue;
         }
         OutputBudget::current().append(m_storage, span.text, attributes);
+    }
+    if (!cell) {
+        for (std::size_t at : paragraph.columnBreaks)
+            m_columnBreaks.push_back(paragraphStart + at + 1);
     }
     kit::Attributes attributes = paragraph.terminatorAttributes;
     attributes.paragraph = m_lastStyle;

@@ -23,6 +23,8 @@ public:
     // Where notes' texts begin (note index → byte offset) and where their references stand (CP → byte).
     const std::map<int, std::size_t>& noteStarts() const { return m_noteStarts; }
     const std::map<std::uint32_t, std::size_t>& noteReferences() const { return m_noteReferences; }
+    // Where the paragraphs that follow column breaks start.
+    const std::vector<std::size_t>& columnBreaks() const { return m_columnBreaks; }
 
 private:
     using Paragraphs = std::span<const Paragraph* const>;
@@ -37,6 +39,7 @@ private:
     std::map<int, std::size_t> m_sectionStarts;
     std::map<int, std::size_t> m_noteStarts;
     std::map<std::uint32_t, std::size_t> m_noteReferences;
+    std::vector<std::size_t> m_columnBreaks;
 };
 
 } // namespace importer::doc

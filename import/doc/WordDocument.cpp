@@ -1,5 +1,6 @@
 #include "import/doc/WordDocument.h"
 
+#include "import/common/DocumentMarks.h"
 #include "import/common/Encoding.h"
 #include "import/doc/CodePages.h"
 #include "import/doc/ListTable.h"
@@ -249,6 +250,7 @@ ImportResult importWordDocument(WordDocument& document)
     auto storage = std::make_shared<kit::TextStorage>();
     TableWriter writer(*storage, document.defaultTabInterval);
     writer.write(paragraphs);
+    applyColumnBreaks(*storage, writer.columnBreaks());
     storage->setPageSetup(readPageSetup(document, reader, writer.sectionStarts(), storage->length()));
     std::vector<kit::Note> placedNotes = notesInText(document, notes, writer, storage->length());
     if (!placedNotes.empty()) {

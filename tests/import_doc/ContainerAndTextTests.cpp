@@ -116,12 +116,23 @@ TEST(DocText, MapsSpecialCharacters)
         { u"soft\x1F" u"hyphen", "soft\u00ADhyphen\n", "optional hyphen" },
         { u"tab\tbed", "tab\tbed\n", "tab" },
         { u"before\x0C" u"after", "before\fafter\n", "a page break inside a paragraph" },
-        { u"col\x0E" u"umn", "col\u2028umn\n", "a column break in one column of text" },
+        { u"col\x0E" u"umn", "col\numn\n", "a column break ends the paragraph there: the next one starts a column" },
         { std::u16string(u"x\0y", 3), "xy\n", "a zero character is no text" },
         { u"stray\x07" u"bell", "straybell\n", "a cell mark outside a table ends nothing" },
         { u"no\x01" u"picture", "nopicture\n", "an object character without its picture" },
     };
     testsupport::expectEach(cases, [&](const auto& input) { return storageText(importBuilt(paragraphs({ input }))); });
+}
+
+TEST(DocText, TheParagraphAfterAColumnBreakStartsTheNextColumn)
+{
+    auto text = importBuilt(paragraphs({ u"first\x0E" u"second", u"third" })).text;
+    ASSERT_TRUE(text);
+    ASSERT_EQ(text->string(), "first\nsecond\nthird\n");
+    EXPECT_FALSE(text->attributesAt(0).paragraphStyle().columnBreakBefore);
+    EXPECT_TRUE(text->attributesAt(6).paragraphStyle().columnBreakBefore) << "\"second\" starts a column";
+    EXPECT_TRUE(text->attributesAt(11).paragraphStyle().columnBreakBefore) << "to the end of its paragraph";
+    EXPECT_FALSE(text->attributesAt(13).paragraphStyle().columnBreakBefore) << "\"third\" does not";
 }
 
 TEST(DocText, ShowsFieldResultsAndDropsTheirCodes)
