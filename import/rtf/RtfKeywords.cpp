@@ -11,6 +11,11 @@
 namespace importer::rtf {
 
 namespace {
+// Notes whose places are kept; the text of later ones still comes after the body.
+constexpr int kMaximumNotes = 100000;
+} // namespace
+
+namespace {
 
 float twips(int value) { return float(value) / 20.0f; }
 
@@ -78,6 +83,15 @@ bool RtfReader::destinationWord(std::string_view word, bool hasParameter, int pa
             current.destination = Destination::Skip;
     } else if (word == "footnote") {
         if (current.story == 0 && destination == Destination::Body) {
+            // The reference is the mark just written: the note's group follows it in the body paragraph.
+            if (m_noteCount < kMaximumNotes) {
+                std::size_t at = 0;
+                for (const auto& run : story().current.runs)
+                    at += run.text.size();
+                story().current.noteReferences.emplace_back(at, m_noteCount);
+                m_noteIsEndnote.push_back(false);
+                m_pendingNoteStart = m_noteCount;
+            }
             current.story = 1;
             current.paragraph = {};
             current.paragraph.style = m_defaultParagraphStyle;
@@ -88,6 +102,10 @@ bool RtfReader::destinationWord(std::string_view word, bool hasParameter, int pa
         } else {
             current.destination = Destination::Skip;
         }
+    } else if (word == "ftnalt") {
+        // An endnote rather than a footnote.
+        if (current.story == 1 && !m_noteIsEndnote.empty())
+            m_noteIsEndnote.back() = true;
     } else if (word == "field") {
         if (m_fields.size() < 64)
             m_fields.push_back({ {}, m_states.size() });

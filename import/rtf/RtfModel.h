@@ -36,6 +36,10 @@ struct Paragraph {
     bool hasVerbatimLabel = false;
     // The body paragraph that begins this section (an index into the reader's sections); -1 for none.
     int startsSection = -1;
+    // Notes whose group stands in this body paragraph: the byte in the runs' text where each began, and the
+    // note's number (0 the first). A notes-story paragraph that begins a note's text carries its number.
+    std::vector<std::pair<std::size_t, int>> noteReferences;
+    int startsNote = -1;
 
     bool hasText() const
     {

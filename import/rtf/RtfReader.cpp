@@ -94,10 +94,43 @@ std::shared_ptr<kit::TextStorage> RtfReader::read()
     if (notes.length()) {
         if (storage->length() && storage->string().back() != '\n' && storage->string().back() != '\f')
             storage->append("\n", storage->sharedAttributesAt(storage->length() - 1));
+        std::size_t notesStart = storage->length();
         storage->append(notes);
+        // The document's own pages place each note at the foot of its reference's page (or at the end).
+        if (setup) {
+            auto withNotes = std::make_shared<kit::PageSetup>(*setup);
+            withNotes->notes = placedNotes(notesStart, storage->length());
+            setup = std::move(withNotes);
+        }
     }
     storage->setPageSetup(std::move(setup));
     return storage;
+}
+
+std::vector<kit::Note> RtfReader::placedNotes(std::size_t notesStart, std::size_t length) const
+{
+    // Each note's text runs from its first paragraph to the next note's, in the notes that follow the body.
+    std::vector<kit::Note> placed;
+    for (auto it = m_noteTextStarts.begin(); it != m_noteTextStarts.end(); ++it) {
+        std::size_t start = notesStart + it->second;
+        std::size_t end = std::next(it) == m_noteTextStarts.end() ? length : notesStart + std::next(it)->second;
+        if (start >= end || end > length)
+            continue;
+        kit::Note note;
+        std::size_t number = std::size_t(it->first);
+        note.kind = number < m_noteIsEndnote.size() && m_noteIsEndnote[number] ? kit::NoteKind::Endnote
+                                                                               : kit::NoteKind::Footnote;
+        note.mark = std::to_string(number + 1);
+        // The reference mark ends where the note's group began; a note whose reference is unknown points at
+        // its own text, which keeps it after the body.
+        auto reference = m_noteReferenceBytes.find(it->first);
+        note.reference = reference != m_noteReferenceBytes.end() && reference->second > 0 && reference->second <= notesStart
+            ? reference->second - 1
+            : start;
+        note.text = { start, end - start };
+        placed.push_back(std::move(note));
+    }
+    return placed;
 }
 
 void RtfReader::groupStart()
@@ -516,6 +549,10 @@ Paragraph RtfReader::takeParagraph(const char* terminator)
         m_pendingSectionBreak = false;
         paragraph.startsSection = int(m_pageSections.size() - 1);
     }
+    if (m_pendingNoteStart >= 0 && this->state().story == 1) {
+        paragraph.startsNote = m_pendingNoteStart;
+        m_pendingNoteStart = -1;
+    }
     if (m_pendingColumnBreak && isBody && paragraph.level == 0) {
         effective.style.columnBreakBefore = true;
         m_pendingColumnBreak = false;
@@ -576,6 +613,12 @@ void RtfReader::finishRow(bool nested)
 
 void RtfReader::emit(Story& target, Paragraph&& paragraph)
 {
+    if (&target == m_stories[0].get()) {
+        for (auto [byte, note] : paragraph.noteReferences)
+            m_noteReferenceBytes[note] = target.output.length() + byte;
+    } else if (m_stories.size() > 1 && &target == m_stories[1].get() && paragraph.startsNote >= 0) {
+        m_noteTextStarts.emplace(paragraph.startsNote, target.output.length());
+    }
     if (paragraph.startsSection >= 0 && std::size_t(paragraph.startsSection) < m_pageSections.size()
         && &target == m_stories[0].get())
         m_pageSections[std::size_t(paragraph.startsSection)].start = target.output.length();

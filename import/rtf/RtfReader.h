@@ -223,6 +223,11 @@ private:
     bool m_sectionBreaksPage = true;
     bool m_bodyEndsInPageBreak = false; // the body's last paragraph ended in \page
     int m_noteCount = 0;
+    int m_pendingNoteStart = -1; // the note whose first paragraph the notes story takes next
+    std::vector<bool> m_noteIsEndnote; // per note, by its number
+    std::map<int, std::size_t> m_noteReferenceBytes; // per note, where its reference stands in the body
+    std::map<int, std::size_t> m_noteTextStarts; // per note, where its text starts in the notes story
+    std::vector<kit::Note> placedNotes(std::size_t notesStart, std::size_t length) const;
     int m_nextTableId = 0;
     std::vector<std::unique_ptr<Story>> m_stories;
     std::shared_ptr<const kit::ParagraphStyle> m_lastParagraphStyle;

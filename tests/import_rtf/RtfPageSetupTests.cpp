@@ -85,3 +85,28 @@ TEST(RtfPageSetup, ColumnsAndColumnBreaks)
     EXPECT_FALSE(text->attributesAt(string.find("One")).paragraphStyle().columnBreakBefore)
         << "the mark is for the one paragraph after the break";
 }
+
+TEST(RtfPageSetup, NotesKnowTheirReferencesAndTheirText)
+{
+    auto text = read("{\\rtf1\\ansi\\paperw12240\\paperh15840 Alpha{\\super\\chftn}{\\footnote {\\super\\chftn} First note.}"
+                     " beta{\\super\\chftn}{\\footnote\\ftnalt {\\super\\chftn} An endnote.\\par Its second paragraph.}"
+                     "\\par Body end.\\par}");
+    ASSERT_TRUE(text && text->pageSetup());
+    const std::string& string = text->string();
+    EXPECT_EQ(string, "Alpha1 beta2\nBody end.\n1 First note.\n2 An endnote.\nIts second paragraph.\n")
+        << "the notes' texts stand after the body, as before";
+    const auto& notes = text->pageSetup()->notes;
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0].kind, kit::NoteKind::Footnote);
+    EXPECT_EQ(notes[0].mark, "1");
+    EXPECT_EQ(notes[0].reference, string.find("1 beta")) << "the reference mark in the body";
+    EXPECT_EQ(string.substr(notes[0].text.location, notes[0].text.length), "1 First note.\n");
+    EXPECT_EQ(notes[1].kind, kit::NoteKind::Endnote);
+    EXPECT_EQ(notes[1].reference, string.find("2\nBody"));
+    EXPECT_EQ(string.substr(notes[1].text.location, notes[1].text.length), "2 An endnote.\nIts second paragraph.\n")
+        << "a note's text is all its paragraphs";
+
+    auto bare = read("{\\rtf1\\ansi Word{\\super\\chftn}{\\footnote {\\super\\chftn} Note.}\\par}");
+    ASSERT_TRUE(bare);
+    EXPECT_FALSE(bare->pageSetup()) << "without page words the printer's paper shows the notes after the body";
+}
