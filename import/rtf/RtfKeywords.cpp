@@ -316,8 +316,9 @@ bool RtfReader::characterWord(std::string_view word, bool hasParameter, int para
     } else if (word == "ltrch") {
         current.associated = AssociatedFont::None;
     } else if (word == "fs") {
-        // Half points; a size of 0 or a damaged one falls back to 12 points.
-        c.fontSize = hasParameter && parameter > 0 && parameter <= 3276 ? float(parameter) / 2.0f : 12;
+        // Half points; a size of 0 or a damaged one falls back to 12 points, and the smallest is one point,
+        // as in the Word binary reader.
+        c.fontSize = hasParameter && parameter > 0 && parameter <= 3276 ? float(std::max(parameter, 2)) / 2.0f : 12;
     } else if (word == "b") {
         c.bold = on;
     } else if (word == "i") {

@@ -398,6 +398,8 @@ TEST(RtfReader, SurvivesHostileInput)
     auto wide = read(cases[7].rtf);
     EXPECT_EQ(std::count(wide->string().begin(), wide->string().end(), 'x'), 10000) << "no text lost to the column cap";
     EXPECT_LE(wide->attributesAt(0).tableCell->columnWidths.size(), 64u);
+    EXPECT_EQ(read("{\\rtf1 \\fs1 tiny}")->attributesAt(0).fontSize, 1) << "no size below one point";
+    EXPECT_EQ(read("{\\rtf1 \\fs99999999999999 x}")->attributesAt(0).fontSize, 12) << "a damaged size is 12 points";
 }
 
 TEST(RtfReader, TableEdgesAtTheEndsOfTheNumberRangeStayInRange)
