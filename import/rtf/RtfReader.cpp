@@ -92,8 +92,12 @@ std::shared_ptr<kit::TextStorage> RtfReader::read()
     std::shared_ptr<const kit::PageSetup> setup = finishPageSetup(*storage);
     const kit::TextStorage& notes = m_stories[1]->output;
     if (notes.length()) {
-        if (storage->length() && storage->string().back() != '\n' && storage->string().back() != '\f')
-            storage->append("\n", storage->sharedAttributesAt(storage->length() - 1));
+        if (storage->length() && storage->string().back() != '\n' && storage->string().back() != '\f') {
+            // The body's last paragraph ends here, in its last character's style; a picture there stays one.
+            kit::Attributes end = storage->attributesAt(storage->length() - 1);
+            end.attachment.reset();
+            storage->append("\n", end);
+        }
         std::size_t notesStart = storage->length();
         storage->append(notes);
         // The document's own pages place each note at the foot of its reference's page (or at the end).

@@ -106,6 +106,16 @@ TEST(RtfPageSetup, NotesKnowTheirReferencesAndTheirText)
     EXPECT_EQ(string.substr(notes[1].text.location, notes[1].text.length), "2 An endnote.\nIts second paragraph.\n")
         << "a note's text is all its paragraphs";
 
+    // A body that ends in a picture without \\par: the end of its paragraph is no picture.
+    auto picture = read("{\\rtf1\\ansi x{\\footnote Note.}{\\pict\\pngblip 02}}");
+    ASSERT_TRUE(picture);
+    const std::string& withPicture = picture->string();
+    std::size_t end = withPicture.find('\n');
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(withPicture.substr(0, end), std::string("x") + kit::kAttachmentCharacter);
+    EXPECT_TRUE(picture->attributesAt(1).attachment);
+    EXPECT_FALSE(picture->attributesAt(end).attachment) << "the attachment stays on its U+FFFC";
+
     auto bare = read("{\\rtf1\\ansi Word{\\super\\chftn}{\\footnote {\\super\\chftn} Note.}\\par}");
     ASSERT_TRUE(bare);
     EXPECT_FALSE(bare->pageSetup()) << "without page words the printer's paper shows the notes after the body";
