@@ -527,10 +527,18 @@ static void normalizeLabel(Paragraph& paragraph)
         std::string& text = runs[i].text;
         while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
             text.pop_back();
-        if (!text.empty()) {
+        if (text.empty())
+            continue;
+        if (!runs[i].attributes->attachment) {
             text += '\t';
             break;
         }
+        // A picture bullet keeps its U+FFFC alone; the tab follows in the label's style.
+        kit::Attributes tab = *runs[i].attributes;
+        tab.attachment.reset();
+        runs.insert(runs.begin() + std::ptrdiff_t(i + 1), { "\t", std::make_shared<const kit::Attributes>(std::move(tab)) });
+        ++labelEnd;
+        break;
     }
     runs.erase(std::remove_if(runs.begin(), runs.begin() + std::ptrdiff_t(labelEnd), [](const Run& run) { return run.text.empty(); }),
         runs.begin() + std::ptrdiff_t(labelEnd));

@@ -493,3 +493,17 @@ TEST(RtfReader, ListLabelsLeaveOutControlCharacters)
         EXPECT_EQ(read(written)->string(), c.expected);
     }
 }
+
+TEST(RtfReader, APictureInAListLabelKeepsItsCharacterAlone)
+{
+    // A picture bullet: the label's tab follows the picture, and only the U+FFFC carries the attachment.
+    auto storage = read("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\leveltext \\'01\\u8226 ?;}}\\listid1}}"
+                        "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\pard\\ls1{\\listtext {\\pict\\pngblip 02}}"
+                        " Item\\par}");
+    ASSERT_TRUE(storage);
+    const std::string& text = storage->string();
+    ASSERT_EQ(text.substr(0, 4), std::string(kit::kAttachmentCharacter) + "\t");
+    EXPECT_TRUE(storage->attributesAt(0).attachment);
+    EXPECT_TRUE(storage->attributesAt(3).listLabel) << "the tab is part of the label";
+    EXPECT_FALSE(storage->attributesAt(3).attachment) << "but no picture";
+}
