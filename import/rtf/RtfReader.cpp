@@ -582,6 +582,7 @@ Paragraph RtfReader::takeParagraph(const char* terminator)
             kit::Attributes label = paragraph.runs.empty() ? *currentAttributes() : *paragraph.runs.front().attributes;
             label.listLabel = true;
             label.link.clear();
+            label.attachment.reset(); // a paragraph that opens with a picture: the label is text
             paragraph.runs.insert(paragraph.runs.begin(), Run { generated + "\t", std::make_shared<const kit::Attributes>(std::move(label)) });
         }
     }

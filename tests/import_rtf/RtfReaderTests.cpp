@@ -506,4 +506,14 @@ TEST(RtfReader, APictureInAListLabelKeepsItsCharacterAlone)
     EXPECT_TRUE(storage->attributesAt(0).attachment);
     EXPECT_TRUE(storage->attributesAt(3).listLabel) << "the tab is part of the label";
     EXPECT_FALSE(storage->attributesAt(3).attachment) << "but no picture";
+
+    // A list paragraph that opens with a picture and has no label of its own: the list table's label is
+    // text before the picture.
+    auto generated = read("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0\\levelstartat1{\\leveltext \\'02\\'00.;}}"
+                          "\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\pard\\ls1{\\pict\\pngblip 02} Item\\par}");
+    ASSERT_TRUE(generated);
+    ASSERT_EQ(generated->string().substr(0, 6), std::string("1.\t") + kit::kAttachmentCharacter);
+    EXPECT_TRUE(generated->attributesAt(0).listLabel);
+    EXPECT_FALSE(generated->attributesAt(0).attachment);
+    EXPECT_TRUE(generated->attributesAt(3).attachment);
 }
