@@ -83,7 +83,7 @@ std::string RtfListTable::nextLabel(int listOverride, int level)
     }
     // Control characters in a level's text (bytes past the level placeholders in a damaged file) are no
     // part of a label; the text model has no place for them. In UTF-8 they are single bytes.
-    std::erase_if(label, [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    std::erase_if(label, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     return label;
 }
 

@@ -483,6 +483,7 @@ TEST(RtfReader, ListLabelsLeaveOutControlCharacters)
         { "\\'03(\\'1f)", "()\tA\n", "the last control byte" },
         { "\\'03( )", "( )\tA\n", "a space is text" },
         { "\\'03\\u18 ?\\'00.", "1.\tA\n", "a control character as a Unicode escape" },
+        { "\\'03\\'00\x7f.", "1.\tA\n", "a delete character" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
