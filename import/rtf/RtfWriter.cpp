@@ -9,6 +9,7 @@
 #include "kit/text/TextStorage.h"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <cstdio>
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -293,7 +294,9 @@ void RtfWriter::writeParagraphFormatting(const ParagraphStyle& style)
     else if (style.baseDirection == WritingDirection::LeftToRight)
         out += "\\ltrpar";
     int head = toTwips(style.headIndent);
-    int first = toTwips(style.firstLineHeadIndent) - head;
+    // \fi is relative to \li: the difference of two extreme indents does not fit an int.
+    int first = int(std::clamp<long long>(
+        static_cast<long long>(toTwips(style.firstLineHeadIndent)) - head, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     if (head)
         out += "\\li" + std::to_string(head);
     if (first)

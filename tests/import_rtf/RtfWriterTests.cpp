@@ -382,3 +382,18 @@ TEST(RtfWriter, SectionBreaksKeepTheirKind)
     EXPECT_FALSE(back->attributesAt(4).paragraphStyle().pageBreakBefore) << "the page break already started its page";
     EXPECT_TRUE(back->attributesAt(14).paragraphStyle().pageBreakBefore);
 }
+
+TEST(RtfWriter, IndentsAtTheEndsOfTheRangeStayInRange)
+{
+    // \fi is written relative to \li; with both near the ends of an int of twips the difference would
+    // overflow. It is written at the end of the range instead.
+    kit::ParagraphStyle style;
+    style.headIndent = -107374000;
+    style.firstLineHeadIndent = 107374000;
+    kit::Attributes attributes;
+    attributes.paragraph = std::make_shared<const kit::ParagraphStyle>(style);
+    kit::TextStorage storage("Far\n", attributes);
+    std::string rtf = storage.rtfFromRange({ 0, storage.length() });
+    EXPECT_NE(rtf.find("\\li-2147480000"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\fi2147483647"), std::string::npos) << rtf;
+}
