@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <gtk/gtkunixprint.h>
 
 namespace {
@@ -45,6 +46,18 @@ int darkPixelsIn(const gtktest::Frame& frame, Box box)
 NRVLectorin& pluginOf(hosts::BrowserWindow& window, const std::string& token)
 {
     return *window.inlineViews().views().at(token)->plugin;
+}
+
+// The number of matches the browser's find counts for word (case-insensitive); none if it never answers.
+std::optional<guint> countMatches(WebKitFindController* find, const char* word)
+{
+    std::optional<guint> counted;
+    gulong handler = g_signal_connect(find, "counted-matches",
+        G_CALLBACK(+[](WebKitFindController*, guint count, std::optional<guint>* out) { *out = count; }), &counted);
+    webkit_find_controller_count_matches(find, word, WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, 100);
+    gtktest::waitUntil([&] { return counted.has_value(); }, 10s);
+    g_signal_handler_disconnect(find, handler);
+    return counted;
 }
 
 // True once the probe saw the view's frame show its first page image.
@@ -136,15 +149,6 @@ TEST_F(BrowserTest, TheBrowsersFindFindsAWordThatOnlyTheDocumentsHave)
     EXPECT_EQ(evaluate(view, "document.documentElement.outerHTML.includes('quokkaword')"), "false")
         << "the word is in the documents alone";
     WebKitFindController* find = webkit_web_view_get_find_controller(view);
-    struct Counted {
-        bool done = false;
-        guint count = 0;
-    } counted;
-    gulong handler = g_signal_connect(find, "counted-matches", G_CALLBACK(+[](WebKitFindController*, guint count, Counted* out) {
-        out->count = count;
-        out->done = true;
-    }),
-        &counted);
     const testsupport::Case<const char*, guint> cases[] = {
         { "QuokkaWord", 2, "the .rtf embed and the <object> the script added show it; case does not matter" },
         { "Text above", 1, "the page's own text is found as before" },
@@ -152,12 +156,10 @@ TEST_F(BrowserTest, TheBrowsersFindFindsAWordThatOnlyTheDocumentsHave)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        counted = {};
-        webkit_find_controller_count_matches(find, c.input, WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, 100);
-        ASSERT_TRUE(gtktest::waitUntil([&] { return counted.done; }, 10s));
-        EXPECT_EQ(counted.count, c.expected);
+        std::optional<guint> count = countMatches(find, c.input);
+        ASSERT_TRUE(count);
+        EXPECT_EQ(*count, c.expected);
     }
-    g_signal_handler_disconnect(find, handler);
 }
 
 TEST_F(BrowserTest, TheBrowsersFindReachesPagesOutOfSight)
@@ -170,28 +172,21 @@ TEST_F(BrowserTest, TheBrowsersFindReachesPagesOutOfSight)
     ASSERT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 90s));
     ASSERT_EQ(m_probe->state(token)->pages.size(), 6u);
     WebKitFindController* find = webkit_web_view_get_find_controller(view);
+    std::optional<guint> count = countMatches(find, "platypusword");
+    ASSERT_TRUE(count);
+    EXPECT_EQ(*count, 1u) << "the word on the sixth page";
     struct Found {
-        bool counted = false, found = false;
-        guint count = 0;
+        bool found = false;
     } found;
-    gulong counting = g_signal_connect(find, "counted-matches", G_CALLBACK(+[](WebKitFindController*, guint count, Found* out) {
-        out->count = count;
-        out->counted = true;
-    }),
-        &found);
     gulong finding = g_signal_connect(find, "found-text", G_CALLBACK(+[](WebKitFindController*, guint, Found* out) {
         out->found = true;
     }),
         &found);
-    webkit_find_controller_count_matches(find, "platypusword", WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, 100);
-    ASSERT_TRUE(gtktest::waitUntil([&] { return found.counted; }, 10s));
-    EXPECT_EQ(found.count, 1u) << "the word on the sixth page";
     webkit_find_controller_search(find, "platypusword", WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, 100);
     EXPECT_TRUE(gtktest::waitUntil([&] { return found.found; }, 10s));
     EXPECT_TRUE(gtktest::waitUntil([&] { return m_probe->state(token)->scrollY > 0; }, 10s))
         << "the view's frame scrolled towards the last page";
     webkit_find_controller_search_finish(find);
-    g_signal_handler_disconnect(find, counting);
     g_signal_handler_disconnect(find, finding);
 }
 
