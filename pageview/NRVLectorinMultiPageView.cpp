@@ -180,6 +180,10 @@ bool NRVLectorinMultiPageView::addPrinterPage()
     ++m_numberOfPages;
     std::uint32_t page = m_numberOfPages - 1;
     auto container = std::make_unique<kit::TextContainer>(documentSizeInPage());
+    {
+        kit::Rect pageRect = pageRectForPageNumber(page), text = documentRectForPageNumber(page);
+        container->setPageRect({ pageRect.x() - text.x(), pageRect.y() - text.y(), pageRect.width(), pageRect.height() });
+    }
     auto textView = std::make_unique<kit::TextView>(documentRectForPageNumber(page), container.get());
     textView->setEditable(false);
     // The page under it is white already, and find highlights lie between the two.
@@ -350,12 +354,27 @@ void NRVLectorinMultiPageView::drawRect(cairo_t* context, kit::Rect dirty)
         cairo_fill(context);
         if (m_documentPages)
             m_documentPages->drawHeaderAndFooter(context, page, pageRect.origin, dirty);
+        drawFloats(context, page, dirty);
         if (!m_findHighlights.empty())
             drawFindHighlights(context, page, dirty);
         if (page == 0 && !m_message.empty())
             drawMessage(context);
     }
     cairo_restore(context);
+}
+
+void NRVLectorinMultiPageView::drawFloats(cairo_t* context, std::uint32_t page, kit::Rect dirty)
+{
+    // Floating objects may stand in the margins, outside the page's text view: the page draws them,
+    // beneath the text.
+    if (!m_textLayoutManager)
+        return;
+    const auto& containers = m_textLayoutManager->textContainers();
+    if (page >= containers.size())
+        return;
+    const kit::TextContainer& container = *containers[page];
+    kit::Rect text = documentRectForPageNumber(page);
+    m_textLayoutManager->drawFloatsForContainer(context, container, text.origin, dirty);
 }
 
 void NRVLectorinMultiPageView::setMessage(std::string message)

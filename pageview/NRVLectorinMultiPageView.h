@@ -120,6 +120,7 @@ private:
     void applyZoomStep();
     void applyZoomFit();
     void drawMessage(cairo_t* context);
+    void drawFloats(cairo_t* context, std::uint32_t page, kit::Rect dirty);
     void drawFindHighlights(cairo_t* context, std::uint32_t page, kit::Rect dirty);
 
     std::shared_ptr<kit::TextStorage> m_textStorage;

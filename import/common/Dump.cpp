@@ -124,8 +124,10 @@ std::string describe(const kit::Attributes& a)
     }
     if (a.attachment) {
         const auto& m = *a.attachment;
-        out += " | attachment " + (m.mimeType.empty() ? std::string("placeholder") : m.mimeType) + " "
-            + formatFloat(m.size.width) + "x" + formatFloat(m.size.height);
+        std::string kind = m.drawing ? std::string("drawing") : m.mimeType.empty() ? std::string("placeholder") : m.mimeType;
+        out += " | attachment " + kind + " " + formatFloat(m.size.width) + "x" + formatFloat(m.size.height);
+        if (m.placement)
+            out += " floats";
         if (!m.alternativeText.empty())
             out += " alt=\"" + m.alternativeText + "\"";
     }

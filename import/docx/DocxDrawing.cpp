@@ -1,6 +1,8 @@
 #include "import/docx/DocxDrawing.h"
 
+#include "import/docx/DocxChart.h"
 #include "import/docx/DocxMarkup.h"
+#include "import/docx/DocxShape.h"
 #include "import/package/OfficeImage.h"
 #include "import/package/OfficeUnits.h"
 #include "import/package/XmlPart.h"
@@ -45,6 +47,72 @@ kit::Size vmlSize(std::string_view style)
     return size;
 }
 
+float emuDistance(pugi::xml_attribute attribute) { return std::min(emuToPoints(attribute), 144.0f); }
+
+// An offset in English Metric Units, which may be negative.
+float emuOffset(const char* text)
+{
+    auto value = parseNumber(text);
+    return value ? float(std::clamp(*value / 12700.0, -100000.0, 100000.0)) : 0;
+}
+
+// Where a wp:anchor floats: its frames, offsets or alignments, wrap and distances from the text.
+kit::FloatPlacement anchorPlacement(pugi::xml_node anchor)
+{
+    using Frame = kit::FloatPlacement::Frame;
+    using Align = kit::FloatPlacement::Align;
+    using Wrap = kit::FloatPlacement::Wrap;
+    kit::FloatPlacement placement;
+    auto align = [](std::string_view value) {
+        if (value == "left" || value == "top" || value == "inside")
+            return Align::Start;
+        if (value == "center")
+            return Align::Center;
+        if (value == "right" || value == "bottom" || value == "outside")
+            return Align::End;
+        return Align::Offset;
+    };
+    if (anchor.attribute("simplePos").as_bool()) {
+        pugi::xml_node position = anchor.child("wp:simplePos");
+        placement.horizontalFrame = placement.verticalFrame = Frame::Page;
+        placement.offset = { emuOffset(position.attribute("x").value()), emuOffset(position.attribute("y").value()) };
+    } else {
+        pugi::xml_node across = anchor.child("wp:positionH"), down = anchor.child("wp:positionV");
+        std::string_view from = across.attribute("relativeFrom").value();
+        placement.horizontalFrame = from == "margin" ? Frame::Margin
+            : (from == "column" || from == "character" || from.empty()) ? Frame::Column
+                                                                         : Frame::Page;
+        from = down.attribute("relativeFrom").value();
+        placement.verticalFrame = from == "margin" ? Frame::Margin
+            : (from == "paragraph" || from == "line" || from.empty()) ? Frame::Paragraph
+                                                                       : Frame::Page;
+        placement.horizontalAlign = align(across.child_value("wp:align"));
+        placement.verticalAlign = align(down.child_value("wp:align"));
+        placement.offset = { emuOffset(across.child_value("wp:posOffset")), emuOffset(down.child_value("wp:posOffset")) };
+    }
+    placement.wrap = Wrap::None;
+    for (auto child : anchor.children()) {
+        std::string_view name = child.name();
+        if (name == "wp:wrapSquare" || name == "wp:wrapTight" || name == "wp:wrapThrough")
+            placement.wrap = Wrap::Square;
+        else if (name == "wp:wrapTopAndBottom")
+            placement.wrap = Wrap::TopAndBottom;
+    }
+    placement.behindText = anchor.attribute("behindDoc").as_bool();
+    placement.distance = { emuDistance(anchor.attribute("distT")), emuDistance(anchor.attribute("distL")),
+        emuDistance(anchor.attribute("distB")), emuDistance(anchor.attribute("distR")) };
+    return placement;
+}
+
+std::shared_ptr<const kit::Attachment> drawingAttachment(kit::VectorDrawing drawing, std::string alternativeText, kit::Size limit)
+{
+    auto attachment = std::make_shared<kit::Attachment>();
+    attachment->size = fitSize(drawing.size, limit);
+    attachment->alternativeText = std::move(alternativeText);
+    attachment->drawing = std::make_shared<const kit::VectorDrawing>(std::move(drawing));
+    return attachment;
+}
+
 bool isVmlShape(std::string_view name)
 {
     return name == "v:shape" || name == "v:rect" || name == "v:roundrect" || name == "v:oval" || name == "v:line"
@@ -84,20 +152,34 @@ std::shared_ptr<const kit::Attachment> DocxDrawing::imageForRelationship(const s
 
 DrawingContent DocxDrawing::readDrawing(pugi::xml_node drawing, const std::string& partName, kit::Size limit)
 {
-    DrawingContent content;
     pugi::xml_node frame = drawing.child("wp:inline");
     if (!frame)
         frame = drawing.child("wp:anchor");
     if (!frame)
-        return content;
+        return {};
     pugi::xml_node extent = frame.child("wp:extent");
     kit::Size size { emuToPoints(extent.attribute("cx")), emuToPoints(extent.attribute("cy")) };
     pugi::xml_node properties = frame.child("wp:docPr");
     std::string alternativeText = properties.attribute("descr").value();
     if (alternativeText.empty())
         alternativeText = properties.attribute("title").value();
+    DrawingContent content = readGraphic(frame.child("a:graphic").child("a:graphicData"), partName, size, alternativeText, limit);
+    if (std::string_view(frame.name()) == "wp:anchor") {
+        // Anchored objects float where the anchor says; a text box's text still follows its paragraph.
+        kit::FloatPlacement placement = anchorPlacement(frame);
+        for (auto& attachment : content.attachments) {
+            auto floating = std::make_shared<kit::Attachment>(*attachment);
+            floating->placement = placement;
+            attachment = std::move(floating);
+        }
+    }
+    return content;
+}
 
-    pugi::xml_node data = frame.child("a:graphic").child("a:graphicData");
+DrawingContent DocxDrawing::readGraphic(pugi::xml_node data, const std::string& partName, kit::Size size,
+    const std::string& alternativeText, kit::Size limit)
+{
+    DrawingContent content;
     if (auto picture = data.child("pic:pic")) {
         pugi::xml_node blip = picture.child("pic:blipFill").child("a:blip");
         content.attachments.push_back(imageForRelationship(partName, blip.attribute("r:embed").value(), size, alternativeText, limit));
@@ -105,15 +187,39 @@ DrawingContent DocxDrawing::readDrawing(pugi::xml_node drawing, const std::strin
     }
     if (auto shape = data.child("wps:wsp")) {
         collectTextBoxes(shape.child("wps:txbx"), content.textBoxes, 0);
-        // A text box shows its text; other shapes (lines, arrows, callouts without text) hold a place.
-        if (content.textBoxes.empty())
+        // A text box shows its text; plain shapes are drawn; others (arrows, callouts...) hold a place.
+        if (!content.textBoxes.empty())
+            return content;
+        if (auto drawing = readShapeDrawing(shape, size))
+            content.attachments.push_back(drawingAttachment(std::move(*drawing), alternativeText, limit));
+        else
             content.attachments.push_back(makePlaceholderAttachment(size, alternativeText, limit));
         return content;
     }
-    // Groups, canvases, charts, diagrams and anything newer hold a place; text boxes inside groups still read.
+    if (auto chart = data.child("c:chart")) {
+        if (auto drawing = chartDrawing(partName, chart.attribute("r:id").value(), size)) {
+            content.attachments.push_back(drawingAttachment(std::move(*drawing), alternativeText, limit));
+            return content;
+        }
+    }
+    // Groups, canvases, diagrams, charts without values and anything newer hold a place; text boxes inside
+    // groups still read.
     collectTextBoxes(data, content.textBoxes, 0);
     content.attachments.push_back(makePlaceholderAttachment(size, alternativeText, limit));
     return content;
+}
+
+std::optional<kit::VectorDrawing> DocxDrawing::chartDrawing(const std::string& partName, const std::string& id, kit::Size size)
+{
+    const auto& relationships = m_package.relationships(partName);
+    auto it = relationships.find(id);
+    if (id.empty() || it == relationships.end() || it->second.isExternal)
+        return std::nullopt;
+    auto part = m_package.readXmlPart(it->second.target);
+    if (!part)
+        return std::nullopt;
+    auto chart = readChart(part->root());
+    return chart ? drawChart(*chart, size) : std::nullopt;
 }
 
 void DocxDrawing::readVmlShape(pugi::xml_node shape, const std::string& partName, kit::Size limit, DrawingContent& content,

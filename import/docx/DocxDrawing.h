@@ -3,10 +3,12 @@
 #include "import/docx/DocxPackage.h"
 #include "import/package/PackageImages.h"
 #include "kit/text/Attributes.h"
+#include "kit/text/VectorDrawing.h"
 
 #include <pugixml.hpp>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,9 @@ public:
     DrawingContent readPicture(pugi::xml_node pict, const std::string& partName, kit::Size limit);
 
 private:
+    DrawingContent readGraphic(pugi::xml_node graphicData, const std::string& partName, kit::Size size,
+        const std::string& alternativeText, kit::Size limit);
+    std::optional<kit::VectorDrawing> chartDrawing(const std::string& partName, const std::string& id, kit::Size size);
     void readVmlShape(pugi::xml_node shape, const std::string& partName, kit::Size limit, DrawingContent& content, int depth);
     std::shared_ptr<const kit::Attachment> imageForRelationship(const std::string& partName, const std::string& id,
         kit::Size size, const std::string& alternativeText, kit::Size limit);

@@ -3,6 +3,7 @@
 #include "kit/foundation/Ascii.h"
 
 #include "kit/foundation/Hex.h"
+#include "kit/geometry/Hsl.h"
 
 #include <algorithm>
 #include <array>
@@ -315,22 +316,7 @@ std::optional<kit::Color> functionalColor(std::string_view name, std::string_vie
         float h = std::fmod(*hue / 360, 1.0f);
         if (h < 0)
             h += 1;
-        float q = *l < 0.5f ? *l * (1 + *s) : *l + *s - *l * *s;
-        float p = 2 * *l - q;
-        auto hueToRgb = [&](float t) {
-            if (t < 0)
-                t += 1;
-            if (t > 1)
-                t -= 1;
-            if (t < 1.0f / 6)
-                return p + (q - p) * 6 * t;
-            if (t < 0.5f)
-                return q;
-            if (t < 2.0f / 3)
-                return p + (q - p) * (2.0f / 3 - t) * 6;
-            return p;
-        };
-        return kit::Color::calibratedRGB(hueToRgb(h + 1.0f / 3), hueToRgb(h), hueToRgb(h - 1.0f / 3), alpha);
+        return kit::colorFromHsl({ h, *s, *l }, alpha);
     }
     return std::nullopt;
 }

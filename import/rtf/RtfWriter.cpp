@@ -7,6 +7,7 @@
 #include "kit/foundation/Utf8.h"
 #include "kit/text/PageSetup.h"
 #include "kit/text/TextStorage.h"
+#include "kit/text/VectorDrawing.h"
 
 #include <algorithm>
 #include <limits>
@@ -90,6 +91,17 @@ struct EmbeddedImage {
 
 std::optional<EmbeddedImage> embeddedImage(const Attachment& attachment)
 {
+    if (attachment.drawing) {
+        // RTF carries pictures, not our shapes: a drawing travels as its picture at twice its size.
+        EmbeddedImage image;
+        image.bytes = vectorDrawingPng(*attachment.drawing, attachment.size, 2);
+        if (image.bytes.empty())
+            return std::nullopt;
+        image.blip = "\\pngblip";
+        image.pixelWidth = int(std::lround(std::min(attachment.size.width * 2, 4096.0f)));
+        image.pixelHeight = int(std::lround(std::min(attachment.size.height * 2, 4096.0f)));
+        return image;
+    }
     if (attachment.bytes.empty())
         return std::nullopt;
     auto loader = adoptGRef(gdk_pixbuf_loader_new());

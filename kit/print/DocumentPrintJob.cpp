@@ -61,6 +61,7 @@ void DocumentPrintJob::drawPage(int index, cairo_t* context)
     cairo_save(context);
     m_pages->drawHeaderAndFooter(context, std::size_t(index), {}, paper);
     const TextContainer& container = *m_layoutManager->textContainers()[std::size_t(index)];
+    m_layoutManager->drawFloatsForContainer(context, container, page.textRect.origin, paper);
     m_layoutManager->drawGlyphsForContainer(context, container, page.textRect.origin, paper);
     cairo_restore(context);
 }

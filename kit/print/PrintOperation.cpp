@@ -165,6 +165,8 @@ void PrintOperation::drawPage(int index, cairo_t* context)
     cairo_clip(context);
     if (m_layoutManager) {
         const TextContainer& container = *m_layoutManager->textContainers()[std::size_t(index)];
+        m_layoutManager->drawFloatsForContainer(
+            context, container, { 0, 0 }, { 0, 0, m_pageInView.width, m_pageInView.height });
         m_layoutManager->drawGlyphsForContainer(
             context, container, { 0, 0 }, { 0, 0, m_pageInView.width, m_pageInView.height });
     } else {

@@ -3,6 +3,7 @@
 #include "kit/foundation/GRefPtr.h"
 #include "kit/text/FontMap.h"
 #include "kit/text/ParagraphEngine.h"
+#include "kit/text/VectorDrawing.h"
 
 #include <algorithm>
 #include <cmath>
@@ -241,6 +242,10 @@ void AttachmentImages::draw(cairo_t* cr, const std::shared_ptr<const Attachment>
 {
     if (rect.isEmpty())
         return;
+    if (attachment && attachment->drawing) {
+        drawVectorDrawing(cr, *attachment->drawing, rect);
+        return;
+    }
     cairo_save(cr);
     double deviceWidth = rect.width(), deviceHeight = rect.height();
     cairo_user_to_device_distance(cr, &deviceWidth, &deviceHeight);

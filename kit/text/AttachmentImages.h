@@ -38,8 +38,8 @@ public:
     Size layoutSize(const std::shared_ptr<const Attachment>&, float maxWidth, float maxHeight);
     void clear();
 
-    // Draws an attachment into rect (user space): the image scaled to it, or for a placeholder a bordered
-    // box with the alternative text.
+    // Draws an attachment into rect (user space): its drawing or image scaled to it, or for a placeholder
+    // a bordered box with the alternative text.
     void draw(cairo_t*, const std::shared_ptr<const Attachment>&, const Rect&);
 
 private:

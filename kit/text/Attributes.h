@@ -120,12 +120,38 @@ struct TableCell {
     }
 };
 
+// Where an object anchored in a paragraph floats, instead of standing in its line like a character.
+// Offsets are points from the frame's top-left corner; an alignment other than Offset ignores the offset.
+struct FloatPlacement {
+    enum class Frame : std::uint8_t { Page, Margin, Column, Paragraph };
+    enum class Align : std::uint8_t { Offset, Start, Center, End }; // start: left or top; end: right or bottom
+    // Square: text runs beside the object on the wider side; TopAndBottom: above and below it only;
+    // None: the object is drawn over (or behind) the text, which ignores it.
+    enum class Wrap : std::uint8_t { Square, TopAndBottom, None };
+    Frame horizontalFrame = Frame::Column; // Paragraph is not a horizontal frame: it means Column
+    Frame verticalFrame = Frame::Paragraph;
+    Align horizontalAlign = Align::Offset;
+    Align verticalAlign = Align::Offset;
+    Point offset;
+    Wrap wrap = Wrap::Square;
+    bool behindText = false;
+    std::array<float, 4> distance { 0, 9, 0, 9 }; // the room kept free around it: top, left, bottom, right
+    bool operator==(const FloatPlacement&) const = default;
+};
+
+struct VectorDrawing; // kit/text/VectorDrawing.h
+
 // An image (or a placeholder for what cannot be drawn) standing on one U+FFFC.
 struct Attachment {
     std::vector<std::uint8_t> bytes; // empty for a placeholder
     std::string mimeType; // "image/png", "image/jpeg", "image/gif"; empty for a placeholder
     Size size; // displayed size in points
     std::string alternativeText;
+    // Shapes and charts: drawn from these shapes, at any scale, instead of from bytes.
+    std::shared_ptr<const VectorDrawing> drawing;
+    // None: the object stands in its line. Floating objects inside table cells, notes, headers and footers
+    // stand in their line too; the paginator places those of the body's paragraphs.
+    std::optional<FloatPlacement> placement;
     bool operator==(const Attachment&) const = default;
 };
 

@@ -65,6 +65,7 @@ void DocumentPages::paginate(LayoutManager& layout, const PageAdded& pageAdded)
 
         auto container = std::make_unique<TextContainer>(page.textRect.size);
         container->setColumns(section.columnCount, section.columnSpacing);
+        container->setPageRect({ -page.textRect.x(), -page.textRect.y(), page.paperSize.width, page.paperSize.height });
         TextContainer& added = *container;
         layout.addTextContainer(std::move(container));
         if (pageAdded)
@@ -226,6 +227,7 @@ void DocumentPages::drawHeaderAndFooter(cairo_t* cr, std::size_t page, Point ori
             return;
         LayoutManager& layout = storyLayout(story, page);
         Point at { origin.x + band.x(), origin.y + band.y() };
+        layout.drawFloatsForContainer(cr, *layout.textContainers().front(), at, dirty);
         layout.drawGlyphsForContainer(cr, *layout.textContainers().front(), at, dirty);
     };
     draw(headerFor(page), headerRect(page));

@@ -193,6 +193,11 @@ void HarfBuzzParagraphEngine::drawLine(cairo_t* cr, const ParagraphInput& input,
     m_pango.drawLine(cr, input, line, origin);
 }
 
+void HarfBuzzParagraphEngine::drawAttachment(cairo_t* cr, const std::shared_ptr<const Attachment>& attachment, const Rect& rect)
+{
+    m_pango.drawAttachment(cr, attachment, rect);
+}
+
 std::vector<std::pair<float, float>> HarfBuzzParagraphEngine::xRangesForRange(
     const ParagraphInput& input, std::size_t line, Range range)
 {

@@ -28,6 +28,7 @@ public:
 
     void layOutParagraph(const ParagraphInput&, std::vector<LineMetrics>& lines) override;
     void drawLine(cairo_t*, const ParagraphInput&, std::size_t line, Point origin) override;
+    void drawAttachment(cairo_t*, const std::shared_ptr<const Attachment>&, const Rect&) override;
     std::vector<std::pair<float, float>> xRangesForRange(const ParagraphInput&, std::size_t line, Range) override;
     std::size_t characterIndexForX(const ParagraphInput&, std::size_t line, float x) override;
     void invalidate() override;

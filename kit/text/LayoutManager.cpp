@@ -176,7 +176,9 @@ void LayoutManager::ensureLayout(std::size_t containerIndex)
     }
     m_paginator->layOutUpTo(containerIndex, [this](std::size_t i) {
         const auto& container = m_containers[std::min(i, m_containers.size() - 1)];
-        return Paginator::ContainerShape { container->containerSize(), container->columnCount(), container->columnSpacing() };
+        return Paginator::ContainerShape {
+            container->containerSize(), container->columnCount(), container->columnSpacing(), container->pageRect()
+        };
     });
 }
 
@@ -398,6 +400,34 @@ void LayoutManager::drawGlyphsForContainer(cairo_t* cr, const TextContainer& con
         if (!box.intersects(area))
             continue;
         m_engine->drawLine(cr, m_paginator->input(line.paragraph), line.line, { line.x, line.baseline });
+    }
+    cairo_restore(cr);
+}
+
+std::vector<LayoutManager::FloatBox> LayoutManager::floatBoxesForTextContainer(const TextContainer& container)
+{
+    std::vector<FloatBox> boxes;
+    auto index = indexOfTextContainer(container);
+    if (!index)
+        return boxes;
+    ensureLayout(*index);
+    for (const PlacedFloat& placed : m_paginator->container(*index).floats)
+        boxes.push_back({ placed.rect, placed.anchor });
+    return boxes;
+}
+
+void LayoutManager::drawFloatsForContainer(cairo_t* cr, const TextContainer& container, Point origin, Rect dirty)
+{
+    auto index = indexOfTextContainer(container);
+    if (!index)
+        return;
+    ensureLayout(*index);
+    Rect area = dirty.offsetBy(-origin.x, -origin.y);
+    cairo_save(cr);
+    cairo_translate(cr, origin.x, origin.y);
+    for (const PlacedFloat& placed : m_paginator->container(*index).floats) {
+        if (placed.rect.intersects(area))
+            m_engine->drawAttachment(cr, placed.attachment, placed.rect);
     }
     cairo_restore(cr);
 }

@@ -86,6 +86,16 @@ public:
     // Draws the container's text (table cells, the selection highlight, glyphs, attachments) with the
     // container's top left at origin, both in the user space of cr (y down). Lines outside dirty are skipped.
     void drawGlyphsForContainer(cairo_t*, const TextContainer&, Point origin, Rect dirty);
+    // The floating objects placed with the container's text: their rectangles in container coordinates
+    // (outside the container where they stand in the page's margins) and the byte each is anchored at.
+    struct FloatBox {
+        Rect rect;
+        std::size_t anchor = 0;
+    };
+    std::vector<FloatBox> floatBoxesForTextContainer(const TextContainer&);
+    // Draws them as drawGlyphsForContainer draws the text; whoever draws the page draws them, beneath its
+    // text, since they may stand outside the text's own view.
+    void drawFloatsForContainer(cairo_t*, const TextContainer&, Point origin, Rect dirty);
     // The insertion index nearest to a point in container coordinates.
     std::size_t characterIndexForPoint(Point, const TextContainer&);
     // Where the bytes of range lie in the container (container coordinates), one rectangle per line part.

@@ -124,6 +124,14 @@ struct PlacedBox {
     const TableCell* cell = nullptr;
 };
 
+// An object the paginator placed outside the lines, in container coordinates (it may lie outside the
+// container, in the page's margins).
+struct PlacedFloat {
+    Rect rect;
+    std::shared_ptr<const Attachment> attachment;
+    std::uint32_t anchor = 0; // the byte of its U+FFFC
+};
+
 struct ContainerLayout {
     Range glyphRange; // of the body lines; of the note lines when the container holds nothing else
     std::vector<PlacedLine> lines; // non-decoration lines in text order, then the footnotes' lines
@@ -131,6 +139,7 @@ struct ContainerLayout {
     float usedHeight = 0;
     Rect noteSeparator; // the rule above the footnotes at the container's foot; empty when there are none
     bool holdsNotes = false; // some line is a note's
+    std::vector<PlacedFloat> floats; // in anchor order
 };
 
 } // namespace layout

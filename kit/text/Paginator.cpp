@@ -40,6 +40,8 @@ struct Paginator::Fill {
     float noteHeight = 0;
     std::vector<PlacedLine> noteLines;
     bool continuesNote = false; // the area opens with the rest of a note begun on an earlier container
+    Rect page; // the paper, container coordinates
+    std::vector<Exclusion> exclusions; // of the floats placed here
     float bodyLimit() const { return size.height - noteHeight; }
     float columnWidth() const
     {
@@ -58,21 +60,47 @@ Paginator::Paginator(const TextStorage& storage, ParagraphEngine& engine, bool p
     , m_placesNotes(placesNotes)
 {
     planNotes();
+    findFloats();
+}
+
+void Paginator::findFloats()
+{
+    // The body's own paragraphs place their floats; those in tables and notes stand in their lines.
+    m_placesFloats.assign(m_structure.paragraphs.size(), 0);
+    for (std::size_t b = 0; b < m_structure.body.size(); ++b) {
+        const Block& block = m_structure.body[b];
+        bool note = !m_isNoteBlock.empty() && m_isNoteBlock[b];
+        if (block.kind == Block::Kind::Paragraph && !note)
+            m_placesFloats[block.index] = 1;
+    }
+    const std::string& text = m_storage.string();
+    const auto& runs = m_storage.runs();
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const Attributes& attributes = *runs[r].attributes;
+        if (!attributes.attachment || !attributes.attachment->placement || attributes.tableCell)
+            continue;
+        std::size_t end = r + 1 < runs.size() ? runs[r + 1].location : text.size();
+        for (std::size_t i = runs[r].location; i + 3 <= end; ++i) {
+            if (text.compare(i, 3, kAttachmentCharacter) == 0)
+                m_floats.push_back({ std::uint32_t(i), attributes.attachment });
+        }
+    }
 }
 
 const ParagraphStyle& Paginator::style(std::uint32_t paragraph) const
 {
-    return m_storage.attributesAt(m_structure.paragraphs[paragraph].paragraphStart).paragraphStyle();
+    return m_storage.attributesAt(pieceAt(paragraph).paragraphStart).paragraphStyle();
 }
 
 ParagraphInput Paginator::input(std::uint32_t paragraph) const
 {
-    const Paragraph& p = m_structure.paragraphs[paragraph];
+    const Paragraph& p = pieceAt(paragraph);
     ParagraphInput in { &m_storage, p.start, p.length, m_columns[paragraph].width,
         m_columns[paragraph].maxObjectHeight };
     in.paragraphStart = p.paragraphStart;
     in.continuesParagraph = p.continuesParagraph;
     in.continuedAfter = p.continuedAfter;
+    in.placesFloats = m_placesFloats[paragraph];
     return in;
 }
 
@@ -109,7 +137,7 @@ void Paginator::measureParagraph(
     if (m_metrics.empty())
         m_metrics.push_back({ std::uint32_t(in.start), std::uint32_t(in.length), 0, 0, 0 });
 
-    const Paragraph& p = m_structure.paragraphs[paragraph];
+    const Paragraph& p = pieceAt(paragraph);
     const ParagraphStyle& paragraphStyle = style(paragraph);
     lines.reserve(m_metrics.size());
     for (std::size_t i = 0; i < m_metrics.size(); ++i) {
@@ -202,6 +230,7 @@ void Paginator::layOutNextContainer(const ContainerShape& shape)
     Fill fill { m_containers.size() - 1, size, m_containers.back() };
     fill.columns = std::clamp(shape.columns, 1, 16);
     fill.columnSpacing = std::clamp(shape.columnSpacing, 0.0f, size.width / 2);
+    fill.page = shape.page.isEmpty() ? Rect { {}, size } : shape.page;
     fill.startedByBreak = m_flow.explicitBreak || m_flow.columnBreak;
     m_flow.explicitBreak = false;
     m_flow.columnBreak = false;
@@ -467,16 +496,28 @@ bool Paginator::placeParagraphLines(Fill& fill)
 {
     const float width = fill.columnWidth(), height = fill.size.height;
     std::uint32_t paragraph = flowBlock(m_flow.block).index;
+    // Lines that made way for floats and then went on to a new column or container are laid out afresh
+    // there: the paragraph from its start when none of it is placed yet, else the rest of it.
+    if (m_flow.paragraphMeasured && fill.atTop && m_flow.wrapSettled) {
+        if (m_flow.nextLine == 0 && m_flow.measured == paragraph)
+            m_flow.paragraphMeasured = false;
+        else if (m_flow.lineX != 0 || m_columns[m_flow.measured].width != width)
+            splitAtNextLine(fill, paragraph, fill.y);
+    }
     if (!m_flow.paragraphMeasured) {
         measureParagraph(paragraph, width, height, m_flow.lines);
+        m_flow.measured = paragraph;
         m_flow.nextLine = 0;
         m_flow.paragraphMeasured = true;
+        m_flow.wrapSettled = false;
+        m_flow.lineX = 0;
+        m_flow.wrapBottom = -1;
     }
     const ParagraphStyle& paragraphStyle = style(paragraph);
     const Paragraph& piece = m_structure.paragraphs[paragraph];
     while (m_flow.nextLine < m_flow.lines.size()) {
         float before = 0;
-        if (m_flow.nextLine == 0 && !piece.continuesParagraph) {
+        if (m_flow.nextLine == 0 && m_flow.measured == paragraph && !piece.continuesParagraph) {
             if (paragraphStyle.pageBreakBefore && !fill.atTop) {
                 m_flow.explicitBreak = true;
                 return true;
@@ -495,10 +536,22 @@ bool Paginator::placeParagraphLines(Fill& fill)
                     return true;
             }
         }
-        const LineBox& line = m_flow.lines[m_flow.nextLine];
         float top = fill.y + (fill.atTop ? 0 : fill.pendingSpacing) + before;
-        if (!fill.atTop && top + line.height > fill.bodyLimit() + kFitTolerance)
+        if (!fill.atTop && top + m_flow.lines[m_flow.nextLine].height > fill.bodyLimit() + kFitTolerance)
             return true;
+        // Once its first line has a place, the paragraph's floats go on the container, and its lines
+        // make way for them and for those already there; then it is placed again from the top.
+        if (m_flow.nextLine == 0 && !m_flow.wrapSettled) {
+            m_flow.wrapSettled = true;
+            if (wrapAroundFloats(fill, paragraph, top))
+                continue;
+        }
+        // Past the floats it made way for, the rest of the paragraph has the whole column again.
+        if (m_flow.nextLine > 0 && m_flow.wrapBottom >= 0 && top >= m_flow.wrapBottom - kFitTolerance) {
+            splitAtNextLine(fill, paragraph, top);
+            continue;
+        }
+        const LineBox& line = m_flow.lines[m_flow.nextLine];
         std::vector<std::size_t> notes = newFootnotes(line.start, line.end);
         if (!notes.empty() && !fill.atTop) {
             // Behind a note still unfinished, a new one cannot start here; nor can the line go without
@@ -512,11 +565,11 @@ bool Paginator::placeParagraphLines(Fill& fill)
                 return true;
         }
         PlacedLine placed;
-        placed.paragraph = paragraph;
+        placed.paragraph = m_flow.measured;
         placed.line = std::uint32_t(m_flow.nextLine);
         placed.start = line.start;
         placed.end = line.end;
-        placed.x = fill.columnX();
+        placed.x = fill.columnX() + m_flow.lineX;
         placed.top = top;
         placed.height = line.height;
         placed.baseline = top + line.baseline;
@@ -543,6 +596,139 @@ bool Paginator::placeParagraphLines(Fill& fill)
         return true;
     }
     return false;
+}
+
+Rect Paginator::floatRect(const Fill& fill, const Attachment& object, float paragraphTop) const
+{
+    const FloatPlacement& placement = *object.placement;
+    const Rect& page = fill.page;
+    Rect margin { {}, fill.size };
+    Rect column { fill.columnX(), 0, fill.columnWidth(), fill.size.height };
+    // Never larger than the paper, keeping its proportions.
+    Size size { saneLength(object.size.width, 1, 100000), saneLength(object.size.height, 1, 100000) };
+    float scale = std::min({ 1.0f, page.width() / size.width, page.height() / size.height });
+    size = { size.width * scale, size.height * scale };
+
+    auto place = [](FloatPlacement::Align align, float offset, float start, float length, float extent) {
+        switch (align) {
+        case FloatPlacement::Align::Start:
+            return start;
+        case FloatPlacement::Align::Center:
+            return start + (length - extent) / 2;
+        case FloatPlacement::Align::End:
+            return start + length - extent;
+        case FloatPlacement::Align::Offset:
+            break;
+        }
+        return start + saneLength(offset, -100000, 100000);
+    };
+    using Frame = FloatPlacement::Frame;
+    const Rect& across = placement.horizontalFrame == Frame::Page ? page
+        : placement.horizontalFrame == Frame::Margin              ? margin
+                                                                  : column;
+    float x = place(placement.horizontalAlign, placement.offset.x, across.x(), across.width(), size.width);
+    float y;
+    if (placement.verticalFrame == Frame::Page || placement.verticalFrame == Frame::Margin) {
+        const Rect& down = placement.verticalFrame == Frame::Page ? page : margin;
+        y = place(placement.verticalAlign, placement.offset.y, down.y(), down.height(), size.height);
+    } else {
+        y = paragraphTop + saneLength(placement.offset.y, -100000, 100000);
+    }
+    // The whole object stays on its page.
+    x = std::clamp(x, page.minX(), std::max(page.minX(), page.maxX() - size.width));
+    y = std::clamp(y, page.minY(), std::max(page.minY(), page.maxY() - size.height));
+    return { x, y, size.width, size.height };
+}
+
+void Paginator::splitAtNextLine(Fill& fill, std::uint32_t paragraph, float top)
+{
+    const Paragraph& whole = pieceAt(m_flow.measured);
+    std::uint32_t start = std::min(m_flow.lines[m_flow.nextLine].start, whole.start + whole.length);
+    Paragraph rest = whole;
+    rest.start = start;
+    rest.length = whole.start + whole.length - start;
+    rest.continuesParagraph = true;
+    m_splits.push_back(rest);
+    std::uint32_t index = std::uint32_t(m_structure.paragraphs.size() + m_splits.size() - 1);
+    m_columns.push_back({});
+    m_placesFloats.push_back(m_placesFloats[paragraph]);
+    measureParagraph(index, fill.columnWidth(), fill.size.height, m_flow.lines);
+    m_flow.measured = index;
+    m_flow.nextLine = 0;
+    m_flow.lineX = 0;
+    m_flow.wrapBottom = -1;
+    m_flow.wrapSettled = true;
+    wrapAroundFloats(fill, index, top);
+}
+
+bool Paginator::wrapAroundFloats(Fill& fill, std::uint32_t paragraph, float& top)
+{
+    const Paragraph& piece = pieceAt(paragraph);
+    while (m_nextFloat < m_floats.size() && m_floats[m_nextFloat].byte < piece.start)
+        ++m_nextFloat; // anchored where floats are not placed
+    for (; m_nextFloat < m_floats.size() && m_floats[m_nextFloat].byte < piece.start + piece.length; ++m_nextFloat) {
+        const FloatAnchor& anchor = m_floats[m_nextFloat];
+        Rect rect = floatRect(fill, *anchor.attachment, top);
+        fill.out.floats.push_back({ rect, anchor.attachment, anchor.byte });
+        const FloatPlacement& placement = *anchor.attachment->placement;
+        if (placement.wrap == FloatPlacement::Wrap::None)
+            continue;
+        auto gap = [](float d) { return saneLength(d, 0, 144); };
+        const auto& d = placement.distance;
+        Rect kept { rect.x() - gap(d[1]), rect.y() - gap(d[0]), rect.width() + gap(d[1]) + gap(d[3]),
+            rect.height() + gap(d[0]) + gap(d[2]) };
+        fill.exclusions.push_back({ kept, placement.wrap });
+    }
+    if (fill.exclusions.empty())
+        return false;
+
+    // Narrower lines make a taller paragraph, which may meet more floats: a few rounds settle it.
+    const float columnLeft = fill.columnX(), columnRight = columnLeft + fill.columnWidth();
+    const float narrowest = std::min(36.0f, fill.columnWidth());
+    bool changed = false;
+    for (int round = 0; round < 4; ++round) {
+        float height = 0;
+        for (const LineBox& line : m_flow.lines)
+            height += line.height;
+        float bottom = std::min(top + std::max(height, 1.0f), fill.bodyLimit());
+        float left = columnLeft, right = columnRight, below = top, besideBottom = -1;
+        for (const Exclusion& exclusion : fill.exclusions) {
+            const Rect& r = exclusion.rect;
+            if (r.maxY() <= top || r.minY() >= bottom || r.maxX() <= columnLeft || r.minX() >= columnRight)
+                continue;
+            bool besideRoom = exclusion.wrap == FloatPlacement::Wrap::Square
+                && std::max(r.minX() - left, right - r.maxX()) >= narrowest;
+            if (!besideRoom) {
+                below = std::max(below, r.maxY());
+                continue;
+            }
+            if (r.minX() - left >= right - r.maxX())
+                right = std::min(right, r.minX());
+            else
+                left = std::max(left, r.maxX());
+            besideBottom = std::max(besideBottom, r.maxY());
+        }
+        if (below > top) {
+            // Nothing fits beside the float: the paragraph starts below it, on full lines again.
+            top = below;
+            fill.y = below;
+            fill.pendingSpacing = 0;
+            fill.atTop = false;
+            left = columnLeft;
+            right = columnRight;
+            besideBottom = -1;
+            changed = true;
+        }
+        float width = std::max(right - left, narrowest);
+        float lineX = left - columnLeft;
+        m_flow.wrapBottom = besideBottom;
+        if (width == m_columns[paragraph].width && lineX == m_flow.lineX)
+            break;
+        measureParagraph(paragraph, width, fill.size.height, m_flow.lines);
+        m_flow.lineX = lineX;
+        changed = true;
+    }
+    return changed;
 }
 
 void Paginator::placeWindow(Fill& fill, const RowGroup& group, float windowStart, float windowEnd, float top,

@@ -45,6 +45,9 @@ public:
         Size size;
         int columns = 1;
         float columnSpacing = 0;
+        // The paper the container stands on, in container coordinates; empty: the container's own area.
+        // Floating objects placed relative to the page are measured from it and kept on it.
+        Rect page;
     };
     using ShapeProvider = std::function<ContainerShape(std::size_t container)>;
 
@@ -70,6 +73,16 @@ private:
         float width = 0;
         float maxObjectHeight = 0;
     };
+    // A floating object of the body's text, waiting for its paragraph.
+    struct FloatAnchor {
+        std::uint32_t byte = 0;
+        std::shared_ptr<const Attachment> attachment;
+    };
+    // The room a placed float keeps free of text in its container.
+    struct Exclusion {
+        Rect rect;
+        FloatPlacement::Wrap wrap = FloatPlacement::Wrap::Square;
+    };
     struct Flow {
         std::size_t block = 0;
         bool paragraphMeasured = false;
@@ -85,6 +98,12 @@ private:
         float headerHeight = 0;
         bool explicitBreak = false; // the next container is started by '\f' or "page break before"
         bool columnBreak = false; // the next column (or, after the last, container) is started by a column break
+        bool wrapSettled = false; // the paragraph's floats are placed and its lines measured around them
+        // The piece `lines` were measured for: the paragraph, or the rest of it after lines that made way
+        // for a float (a split, numbered after the structure's paragraphs).
+        std::uint32_t measured = 0;
+        float lineX = 0; // the lines stand this far right of the column's left edge
+        float wrapBottom = -1; // the foot of the floats the lines are narrowed for; -1 when they are not
         bool complete = false;
     };
     struct Fill; // one container being filled
@@ -100,6 +119,20 @@ private:
     };
 
     void layOutNextContainer(const ContainerShape&);
+    void findFloats();
+    // Places the floats anchored in the paragraph, its first line at top, and lays its lines out around
+    // what floats in the container; moves top below a float that leaves no room beside it. Returns whether
+    // top or the lines changed.
+    bool wrapAroundFloats(Fill&, std::uint32_t paragraph, float& top);
+    Rect floatRect(const Fill&, const Attachment&, float paragraphTop) const;
+    // Lays the rest of the paragraph out again from its next line, on the column's whole width, and
+    // around whatever floats there.
+    void splitAtNextLine(Fill&, std::uint32_t paragraph, float top);
+    const layout::Paragraph& pieceAt(std::uint32_t index) const
+    {
+        return index < m_structure.paragraphs.size() ? m_structure.paragraphs[index]
+                                                     : m_splits[index - m_structure.paragraphs.size()];
+    }
     // Moves the fill to the top of its next column.
     static void startNextColumn(Fill&);
     bool placeParagraphLines(Fill&);
@@ -131,7 +164,11 @@ private:
     const TextStorage& m_storage;
     ParagraphEngine& m_engine;
     layout::TextStructure m_structure;
-    std::vector<ParagraphColumn> m_columns; // per paragraph, as last measured
+    std::vector<layout::Paragraph> m_splits; // pieces of paragraphs that made way for floats
+    std::vector<ParagraphColumn> m_columns; // per paragraph (then per split), as last measured
+    std::vector<char> m_placesFloats; // per paragraph (then per split): it flows in the body, which places its floats
+    std::vector<FloatAnchor> m_floats; // by byte
+    std::size_t m_nextFloat = 0; // the first of m_floats not placed yet
     std::vector<layout::ContainerLayout> m_containers;
     std::vector<LineMetrics> m_metrics; // scratch
     std::unordered_map<std::uint32_t, std::vector<layout::LineBox>> m_lookahead; // measured ahead for keep-with-next

@@ -263,7 +263,10 @@ void PangoParagraphEngine::configure(
         if (rise != 0)
             insert(list, pango_attr_rise_new(toPango(rise)), a, b);
         if (attributes.attachment) {
-            Size size = m_images.layoutSize(attributes.attachment, geometry.boxWidth, input.maxObjectHeight);
+            // A floating object keeps its character, as a shape of no size that draws nothing.
+            Size size = floatsOutOfLine(input, attributes.attachment)
+                ? Size {}
+                : m_images.layoutSize(attributes.attachment, geometry.boxWidth, input.maxObjectHeight);
             PangoRectangle logical { 0, -toPango(size.height), toPango(size.width), toPango(size.height) };
             for (std::size_t i = a; i + 3 <= b; ++i) {
                 if (std::memcmp(text + i, kAttachmentCharacter, 3))
@@ -314,7 +317,7 @@ void PangoParagraphEngine::layOutParagraph(const ParagraphInput& input, std::vec
                     shape = reinterpret_cast<const PangoAttrShape*>(attribute);
             }
             float ascent, descent, gap = 0;
-            if (shape) {
+            if (shape && shape->logical_rect.height > 0) {
                 ascent = -fromPango(shape->logical_rect.y) + rise;
                 descent = fromPango(shape->logical_rect.y + shape->logical_rect.height) - rise;
             } else {
@@ -349,7 +352,8 @@ PangoParagraphEngine::Prepared& PangoParagraphEngine::prepare(const ParagraphInp
 {
     for (auto it = m_prepared.begin(); it != m_prepared.end(); ++it) {
         if (it->storage == input.storage && it->start == input.start && it->length == input.length
-            && it->columnWidth == input.columnWidth && it->maxObjectHeight == input.maxObjectHeight) {
+            && it->columnWidth == input.columnWidth && it->maxObjectHeight == input.maxObjectHeight
+            && it->placesFloats == input.placesFloats) {
             if (it != m_prepared.begin())
                 m_prepared.splice(m_prepared.begin(), m_prepared, it);
             return m_prepared.front();
@@ -363,6 +367,7 @@ PangoParagraphEngine::Prepared& PangoParagraphEngine::prepare(const ParagraphInp
     prepared.length = input.length;
     prepared.columnWidth = input.columnWidth;
     prepared.maxObjectHeight = input.maxObjectHeight;
+    prepared.placesFloats = input.placesFloats;
     bool rtl = rightToLeft(input, paragraphText(input));
     prepared.layout = adoptGRef(pango_layout_new(m_contexts[rtl].get()));
     configure(prepared.layout.get(), input, prepared.geometry, &prepared.strikes);
@@ -517,8 +522,13 @@ void PangoParagraphEngine::drawShape(cairo_t* cr, PangoAttrShape* shape, gboolea
         cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
         return;
     }
-    if (shape->data)
+    if (shape->data && !rect.isEmpty())
         engine->m_images.draw(cr, *static_cast<SharedAttachment*>(shape->data), rect);
+}
+
+void PangoParagraphEngine::drawAttachment(cairo_t* cr, const std::shared_ptr<const Attachment>& attachment, const Rect& rect)
+{
+    m_images.draw(cr, attachment, rect);
 }
 
 } // namespace kit

@@ -21,6 +21,7 @@ public:
 
     void layOutParagraph(const ParagraphInput&, std::vector<LineMetrics>& lines) override;
     void drawLine(cairo_t*, const ParagraphInput&, std::size_t line, Point origin) override;
+    void drawAttachment(cairo_t*, const std::shared_ptr<const Attachment>&, const Rect&) override;
     std::vector<std::pair<float, float>> xRangesForRange(const ParagraphInput&, std::size_t line, Range) override;
     std::size_t characterIndexForX(const ParagraphInput&, std::size_t line, float x) override;
     void invalidate() override;
@@ -44,6 +45,7 @@ private:
         const TextStorage* storage = nullptr;
         std::size_t start = 0, length = 0;
         float columnWidth = 0, maxObjectHeight = 0;
+        bool placesFloats = false;
         GRefPtr<PangoLayout> layout;
         Geometry geometry;
         std::vector<PangoLayoutLine*> lines;

@@ -3,6 +3,7 @@
 #include "kit/foundation/Range.h"
 #include "kit/geometry/Color.h"
 #include "kit/geometry/Geometry.h"
+#include "kit/text/Attributes.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -34,7 +35,16 @@ struct ParagraphInput {
     std::size_t paragraphStart = 0; // the first byte of the whole paragraph, whose attributes give its style
     bool continuesParagraph = false; // a later piece: its first line is not the paragraph's first
     bool continuedAfter = false; // more pieces follow: its last line is not the paragraph's last
+    // The paginator places the paragraph's floating objects: they take no room in its lines. Else they
+    // stand in their lines as characters do.
+    bool placesFloats = false;
 };
+
+// Whether an attachment takes no room in the line of a paragraph laid out with placesFloats.
+inline bool floatsOutOfLine(const ParagraphInput& input, const std::shared_ptr<const Attachment>& attachment)
+{
+    return input.placesFloats && attachment && attachment->placement;
+}
 
 // One line as the engine broke it. Vertical metrics in points relative to the baseline, with baseline
 // shifts applied; the layout manager turns them into a line box with the paragraph's line spacing.
@@ -61,6 +71,8 @@ public:
 
     // Draws one line with its baseline's left end at origin (the column's left edge, the baseline).
     virtual void drawLine(cairo_t*, const ParagraphInput&, std::size_t line, Point origin) = 0;
+    // Draws an attachment the paginator placed outside the lines, scaled to rect.
+    virtual void drawAttachment(cairo_t*, const std::shared_ptr<const Attachment>&, const Rect&) = 0;
     // The horizontal extents [x0, x1) of the bytes of range within the line, in visual order.
     virtual std::vector<std::pair<float, float>> xRangesForRange(const ParagraphInput&, std::size_t line, Range) = 0;
     // The insertion index (storage byte offset) nearest to x on the line.

@@ -28,6 +28,11 @@ public:
         m_columnSpacing = spacing < 0 ? 0 : spacing;
     }
 
+    // The paper around the container, in container coordinates (a page's text area stands inside its
+    // margins); empty, the default, for a container that is not on a page.
+    Rect pageRect() const { return m_pageRect; }
+    void setPageRect(Rect rect) { m_pageRect = rect; }
+
     TextView* textView() const { return m_textView; }
     void setTextView(TextView* view) { m_textView = view; }
 
@@ -38,6 +43,7 @@ private:
     Size m_containerSize;
     int m_columnCount = 1;
     float m_columnSpacing = 0;
+    Rect m_pageRect;
     TextView* m_textView = nullptr;
     LayoutManager* m_layoutManager = nullptr;
 };

@@ -307,8 +307,12 @@ void TextView::drawRect(cairo_t* context, Rect dirty)
         cairo_rectangle(context, dirty.x(), dirty.y(), dirty.width(), dirty.height());
         cairo_fill(context);
     }
-    if (LayoutManager* manager = layoutManager())
+    if (LayoutManager* manager = layoutManager()) {
+        // On a page, the page draws the floats, which may stand in its margins.
+        if (m_textContainer->pageRect().isEmpty())
+            manager->drawFloatsForContainer(context, *m_textContainer, bounds().origin, dirty);
         manager->drawGlyphsForContainer(context, *m_textContainer, bounds().origin, dirty);
+    }
 }
 
 std::size_t TextView::characterIndexAt(Point point)

@@ -118,12 +118,12 @@ public:
             out += " | " + cell(*a.tableCell);
         if (a.attachment) {
             const auto& m = *a.attachment;
-            // RTF embeds PNG and JPEG only: other images arrive as PNG with other bytes (the RTF tests compare
-            // the bytes of PNG and JPEG pictures themselves).
-            std::string type = m.mimeType.empty() ? std::string("placeholder") : m.mimeType;
+            // RTF embeds PNG and JPEG only: other images, and shapes and charts drawn from shapes, arrive as
+            // PNG with other bytes (the RTF tests compare the bytes of PNG and JPEG pictures themselves).
+            std::string type = m.drawing ? std::string("drawing") : m.mimeType.empty() ? std::string("placeholder") : m.mimeType;
             bool isConverted = type != "placeholder" && type != "image/png" && type != "image/jpeg";
             out += " | attachment " + (isConverted ? std::string("image/png") : type) + " " + twips(m.size.width) + "x"
-                + twips(m.size.height) + " bytes=" + (m.bytes.empty() ? "none" : "some")
+                + twips(m.size.height) + " bytes=" + (m.bytes.empty() && !m.drawing ? "none" : "some")
                 + " alt=" + m.alternativeText;
         }
         return out;

@@ -1,0 +1,260 @@
+// Objects that float beside the text: where the paginator places them on the page, how the lines make way
+// for them.
+#include "kit/text/DocumentPages.h"
+#include "kit/text/LayoutManager.h"
+#include "kit/text/TextContainer.h"
+#include "kit/text/TextStorage.h"
+#include "support/Drawings.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Placement = kit::FloatPlacement;
+
+// A solid red box of the given size, drawn from shapes so that the test needs no image decoder.
+std::shared_ptr<const kit::Attachment> redBox(kit::Size size, std::optional<Placement> placement)
+{
+    return testsupport::filledBox(size, kit::Color::calibratedRGB(1, 0, 0), placement);
+}
+
+Placement square(Placement::Align across = Placement::Align::Offset, float x = 0, float y = 0)
+{
+    Placement placement;
+    placement.horizontalAlign = across;
+    placement.offset = { x, y };
+    placement.distance = { 0, 10, 0, 10 };
+    return placement;
+}
+
+// Paper 400 x 300 with margins of 50: a text area of 300 x 200 points, lines of 12-point text.
+struct FloatPages {
+    std::shared_ptr<kit::TextStorage> body = std::make_shared<kit::TextStorage>();
+    std::shared_ptr<kit::PageSetup> setup = std::make_shared<kit::PageSetup>();
+    kit::LayoutManager layout;
+    std::unique_ptr<kit::DocumentPages> pages;
+    kit::Attributes text;
+
+    FloatPages() { text.fontFamily = "Liberation Serif"; }
+    std::size_t addObject(std::shared_ptr<const kit::Attachment> object)
+    {
+        std::size_t at = body->length();
+        kit::Attributes a = text;
+        a.attachment = std::move(object);
+        body->append(kit::kAttachmentCharacter, a);
+        return at;
+    }
+    void addText(const std::string& s) { body->append(s, text); }
+    void addLines(int count, const char* word = "Line")
+    {
+        for (int i = 0; i < count; ++i)
+            addText(std::string(word) + " " + std::to_string(i) + "\n");
+    }
+    void lay()
+    {
+        kit::PageSection section;
+        section.paperSize = { 400, 300 };
+        section.margins = { 50, 50, 50, 50, 20, 20, 0 };
+        setup->sections = { section };
+        body->setPageSetup(setup);
+        pages = std::make_unique<kit::DocumentPages>(setup);
+        layout.replaceTextStorage(body);
+        pages->paginate(layout);
+    }
+    std::vector<kit::LayoutManager::LineFragment> lines(std::size_t page)
+    {
+        return layout.lineFragmentsForTextContainer(*layout.textContainers().at(page));
+    }
+    std::vector<kit::LayoutManager::FloatBox> floats(std::size_t page)
+    {
+        return layout.floatBoxesForTextContainer(*layout.textContainers().at(page));
+    }
+};
+
+TEST(FloatLayout, SquareWrappedTextRunsBesideTheObjectThenUnderIt)
+{
+    FloatPages doc;
+    doc.addObject(redBox({ 100, 80 }, square()));
+    doc.addText("Beside the picture\n");
+    doc.addLines(12);
+    doc.lay();
+    auto floats = doc.floats(0);
+    ASSERT_EQ(floats.size(), 1u);
+    EXPECT_EQ(floats[0].rect, (kit::Rect { 0, 0, 100, 80 })) << "at the column's left edge, level with its paragraph";
+    EXPECT_EQ(floats[0].anchor, 0u);
+
+    int beside = 0, below = 0;
+    for (const auto& line : doc.lines(0)) {
+        SCOPED_TRACE(line.range.location);
+        if (line.rect.minY() < 80 + 0.5f) {
+            // Lines level with the object keep its distance from it, on the wider side.
+            EXPECT_GE(line.usedRect.minX(), 110 - 0.01f);
+            EXPECT_LE(line.usedRect.maxX(), 300 + 0.01f);
+            ++beside;
+        } else {
+            EXPECT_LT(line.usedRect.minX(), 1) << "below the object, lines have the whole column again";
+            ++below;
+        }
+    }
+    EXPECT_GE(beside, 4);
+    EXPECT_GE(below, 3);
+    // Every byte is still shown once.
+    std::size_t shown = 0;
+    for (std::size_t page = 0; page < doc.pages->pages().size(); ++page)
+        for (const auto& line : doc.lines(page))
+            shown += line.range.length;
+    EXPECT_EQ(shown, doc.body->length());
+}
+
+TEST(FloatLayout, ALongParagraphHasTheWholeColumnAgainBelowTheObject)
+{
+    FloatPages doc;
+    doc.addObject(redBox({ 60, 40 }, square()));
+    std::string words;
+    for (int i = 0; i < 60; ++i)
+        words += "word" + std::to_string(i) + " ";
+    doc.addText(words + "end\n");
+    doc.lay();
+    auto lines = doc.lines(0);
+    ASSERT_GE(lines.size(), 6u);
+    int beside = 0, below = 0;
+    std::size_t next = 0;
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line.range.location);
+        EXPECT_EQ(line.range.location, next) << "the lines follow one another without gaps or repeats";
+        next = line.range.end();
+        if (line.rect.minY() < 40 - 0.5f) {
+            EXPECT_GE(line.usedRect.minX(), 70 - 0.01f);
+            ++beside;
+        } else {
+            EXPECT_LT(line.usedRect.minX(), 1);
+            EXPECT_FLOAT_EQ(line.rect.width(), 300);
+            ++below;
+        }
+    }
+    EXPECT_EQ(next, doc.body->length());
+    EXPECT_GE(beside, 2);
+    EXPECT_GE(below, 2);
+    // A line below the object that the object's distance kept narrow is not drawn at the wrong width: its
+    // glyphs stand within the column.
+    for (const auto& line : lines)
+        EXPECT_LE(line.usedRect.maxX(), 300 + 0.01f);
+}
+
+TEST(FloatLayout, AnObjectOnTheRightLeavesTheTextOnTheLeft)
+{
+    FloatPages doc;
+    doc.addText("Before\n");
+    doc.addObject(redBox({ 120, 60 }, square(Placement::Align::End)));
+    doc.addLines(8);
+    doc.lay();
+    auto floats = doc.floats(0);
+    ASSERT_EQ(floats.size(), 1u);
+    EXPECT_FLOAT_EQ(floats[0].rect.maxX(), 300);
+    float top = floats[0].rect.minY();
+    EXPECT_GT(top, 5) << "level with the paragraph that anchors it, after the first";
+    for (const auto& line : doc.lines(0)) {
+        if (line.rect.minY() >= top - 0.5f && line.rect.minY() < floats[0].rect.maxY()) {
+            EXPECT_LT(line.usedRect.minX(), 1);
+            EXPECT_LE(line.usedRect.maxX(), 180 - 10 + 0.01f);
+        }
+    }
+}
+
+TEST(FloatLayout, TopAndBottomWrapAndNoWrap)
+{
+    {
+        SCOPED_TRACE("top and bottom: the text goes on below the object");
+        FloatPages doc;
+        Placement placement = square(Placement::Align::Center);
+        placement.wrap = Placement::Wrap::TopAndBottom;
+        placement.distance = { 0, 0, 6, 0 };
+        doc.addObject(redBox({ 80, 50 }, placement));
+        doc.addLines(3);
+        doc.lay();
+        auto floats = doc.floats(0);
+        ASSERT_EQ(floats.size(), 1u);
+        EXPECT_FLOAT_EQ(floats[0].rect.midX(), 150);
+        for (const auto& line : doc.lines(0))
+            EXPECT_GE(line.rect.minY(), 56 - 0.01f) << line.range.location;
+    }
+    {
+        SCOPED_TRACE("no wrap: the text ignores the object, drawn over or behind it");
+        FloatPages doc;
+        Placement placement = square();
+        placement.wrap = Placement::Wrap::None;
+        doc.addObject(redBox({ 80, 50 }, placement));
+        doc.addLines(3);
+        doc.lay();
+        ASSERT_EQ(doc.floats(0).size(), 1u);
+        auto lines = doc.lines(0);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_FLOAT_EQ(lines.front().rect.minY(), 0);
+        for (const auto& line : lines)
+            EXPECT_LT(line.usedRect.minX(), 1);
+        EXPECT_LT(lines.front().rect.height(), 20) << "the object takes no room in its line";
+    }
+}
+
+TEST(FloatLayout, PagePlacementIsMeasuredFromThePaperAndStaysOnIt)
+{
+    FloatPages doc;
+    Placement fromPaper = square(Placement::Align::Offset, 20, 20);
+    fromPaper.horizontalFrame = fromPaper.verticalFrame = Placement::Frame::Page;
+    doc.addObject(redBox({ 60, 40 }, fromPaper));
+    Placement tooFar = fromPaper;
+    tooFar.offset = { 390, 290 };
+    tooFar.wrap = Placement::Wrap::None;
+    doc.addObject(redBox({ 60, 40 }, tooFar));
+    doc.addLines(2);
+    doc.lay();
+    auto floats = doc.floats(0);
+    ASSERT_EQ(floats.size(), 2u);
+    // Container coordinates: the text area's corner stands at (50, 50) on the paper.
+    EXPECT_EQ(floats[0].rect, (kit::Rect { -30, -30, 60, 40 }));
+    EXPECT_EQ(floats[1].rect, (kit::Rect { 290, 210, 60, 40 })) << "kept whole on the paper";
+}
+
+TEST(FloatLayout, AnObjectGoesToThePageOfItsParagraph)
+{
+    FloatPages doc;
+    doc.addLines(30, "Filler");
+    std::size_t anchor = doc.addObject(redBox({ 50, 50 }, square()));
+    doc.addLines(3, "After");
+    doc.lay();
+    ASSERT_GE(doc.pages->pages().size(), 2u);
+    EXPECT_TRUE(doc.floats(0).empty());
+    std::size_t page = 0;
+    for (; page < doc.pages->pages().size(); ++page) {
+        auto floats = doc.floats(page);
+        if (!floats.empty()) {
+            EXPECT_EQ(floats[0].anchor, anchor);
+            break;
+        }
+    }
+    ASSERT_LT(page, doc.pages->pages().size());
+    bool holdsAnchor = false;
+    for (const auto& line : doc.lines(page))
+        holdsAnchor |= line.range.contains(anchor);
+    EXPECT_TRUE(holdsAnchor);
+}
+
+TEST(FloatLayout, AFloatingObjectInATableCellStandsInItsLine)
+{
+    FloatPages doc;
+    auto cell = std::make_shared<kit::TableCell>();
+    cell->tableId = 1;
+    cell->columnWidths = { 200 };
+    doc.text.tableCell = cell;
+    doc.addObject(redBox({ 60, 70 }, square()));
+    doc.addText("\n");
+    doc.text.tableCell = nullptr;
+    doc.addLines(1);
+    doc.lay();
+    EXPECT_TRUE(doc.floats(0).empty());
+    auto lines = doc.lines(0);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_GE(lines.front().rect.height(), 70);
+}
+
+} // namespace
