@@ -18,7 +18,7 @@ float points(int twipsValue, float minimum) { return std::clamp(std::fabs(float(
 
 } // namespace
 
-bool RtfReader::pageSetupWord(std::string_view word, bool hasParameter, int parameter)
+bool RtfReader::pageSetupWord(const ControlWord& word)
 {
     // Document words set the document's defaults and, until a section says otherwise, the section being read.
     kit::PageSection& section = m_pageSections.back();
@@ -32,77 +32,84 @@ bool RtfReader::pageSetupWord(std::string_view word, bool hasParameter, int para
         apply(section);
         m_hasPageSetup = true;
     };
+    bool hasParameter = word.hasParameter;
+    int parameter = word.parameter;
     float length = hasParameter ? points(parameter, 0) : 0;
-    if (word == "sectd") {
+    // The lengths by the detail of their words' rows: a document word sets one for the document, a section
+    // word for its section alone; the header and footer distances use one word for both, the document's
+    // before the first \sect.
+    using Setter = void (*)(kit::PageSection&, float);
+    static constexpr Setter kLengths[] = {
+        [](kit::PageSection& s, float v) { s.paperSize.width = std::max(v, 72.0f); },
+        [](kit::PageSection& s, float v) { s.paperSize.height = std::max(v, 72.0f); },
+        [](kit::PageSection& s, float v) { s.margins.left = v; },
+        [](kit::PageSection& s, float v) { s.margins.right = v; },
+        [](kit::PageSection& s, float v) { s.margins.top = v; },
+        [](kit::PageSection& s, float v) { s.margins.bottom = v; },
+        [](kit::PageSection& s, float v) { s.margins.gutter = v; },
+        [](kit::PageSection& s, float v) { s.margins.header = v; },
+        [](kit::PageSection& s, float v) { s.margins.footer = v; },
+    };
+    auto setLength = [&](kit::PageSection& s) { kLengths[std::size_t(word.detail)](s, length); };
+    auto turn = [](kit::PageSection& s) {
+        if (s.paperSize.width < s.paperSize.height)
+            std::swap(s.paperSize.width, s.paperSize.height);
+    };
+    switch (word.keyword) {
+    case Keyword::SectionDefaults: {
         // Back to the document's setup; the reader's other section state (\sbk...) is reset elsewhere.
         std::size_t start = section.start;
         section = m_documentSection;
         section.start = start;
         return false;
     }
-    using Setter = void (*)(kit::PageSection&, float);
-    // Lengths a document word sets for the document and a section word for its section alone; the header
-    // and footer distances use one word for both, the document's before the first \sect.
-    static const struct {
-        std::string_view document, section;
-        Setter set;
-    } kLengths[] = {
-        { "paperw", "pgwsxn", [](kit::PageSection& s, float v) { s.paperSize.width = std::max(v, 72.0f); } },
-        { "paperh", "pghsxn", [](kit::PageSection& s, float v) { s.paperSize.height = std::max(v, 72.0f); } },
-        { "margl", "marglsxn", [](kit::PageSection& s, float v) { s.margins.left = v; } },
-        { "margr", "margrsxn", [](kit::PageSection& s, float v) { s.margins.right = v; } },
-        { "margt", "margtsxn", [](kit::PageSection& s, float v) { s.margins.top = v; } },
-        { "margb", "margbsxn", [](kit::PageSection& s, float v) { s.margins.bottom = v; } },
-        { "gutter", "guttersxn", [](kit::PageSection& s, float v) { s.margins.gutter = v; } },
-        { "headery", "headery", [](kit::PageSection& s, float v) { s.margins.header = v; } },
-        { "footery", "footery", [](kit::PageSection& s, float v) { s.margins.footer = v; } },
-    };
-    if (hasParameter) {
-        for (const auto& entry : kLengths) {
-            bool document = word == entry.document && (entry.document != entry.section || m_pageSections.size() == 1);
-            if (document)
-                both([&](kit::PageSection& s) { entry.set(s, length); });
-            else if (word == entry.section)
-                own([&](kit::PageSection& s) { entry.set(s, length); });
-            if (document || word == entry.section)
-                return true;
-        }
-    }
-    static const struct {
-        std::string_view word;
-        kit::PageNumberFormat format;
-    } kNumberFormats[] = { { "pgndec", kit::PageNumberFormat::Decimal }, { "pgnlcrm", kit::PageNumberFormat::LowerRoman },
-        { "pgnucrm", kit::PageNumberFormat::UpperRoman }, { "pgnlcltr", kit::PageNumberFormat::LowerLetter },
-        { "pgnucltr", kit::PageNumberFormat::UpperLetter } };
-    for (const auto& entry : kNumberFormats) {
-        if (word == entry.word) {
-            own([&](kit::PageSection& s) { s.pageNumberFormat = entry.format; });
-            return true;
-        }
-    }
-    auto turn = [](kit::PageSection& s) {
-        if (s.paperSize.width < s.paperSize.height)
-            std::swap(s.paperSize.width, s.paperSize.height);
-    };
-    if (word == "landscape")
+    case Keyword::DocumentLength:
+    case Keyword::SectionLength:
+    case Keyword::HeaderFooterDistance:
+        if (!hasParameter)
+            return false;
+        if (word.keyword == Keyword::DocumentLength
+            || (word.keyword == Keyword::HeaderFooterDistance && m_pageSections.size() == 1))
+            both(setLength);
+        else
+            own(setLength);
+        return true;
+    case Keyword::PageNumberFormat:
+        own([&](kit::PageSection& s) { s.pageNumberFormat = kit::PageNumberFormat(word.detail); });
+        return true;
+    case Keyword::Landscape:
         both(turn);
-    else if (word == "lndscpsxn")
+        return true;
+    case Keyword::SectionLandscape:
         own(turn);
-    else if (word == "facingp")
+        return true;
+    case Keyword::FacingPages:
         m_facingPages = true;
-    else if (word == "titlepg")
+        return true;
+    case Keyword::TitlePage:
         own([&](kit::PageSection& s) { s.titlePage = true; });
-    else if (word == "pgnstarts" && hasParameter)
+        return true;
+    case Keyword::PageNumberStart:
+        if (!hasParameter)
+            return false;
         own([&](kit::PageSection& s) { s.pageNumberStart = std::clamp(parameter, -1000000, 1000000); });
-    else if (word == "cols" && hasParameter)
+        return true;
+    case Keyword::Columns:
+        if (!hasParameter)
+            return false;
         own([&](kit::PageSection& s) { s.columnCount = std::clamp(parameter, 1, 16); });
-    else if (word == "colsx" && hasParameter)
+        return true;
+    case Keyword::ColumnSpacing:
+        if (!hasParameter)
+            return false;
         own([&](kit::PageSection& s) { s.columnSpacing = std::min(length, 720.0f); });
-    else if (word == "pgnrestart")
+        return true;
+    case Keyword::PageNumberRestart:
         own([&](kit::PageSection& s) { s.pageNumberStart = s.pageNumberStart.value_or(1); });
-    else
+        return true;
+    default:
         return false;
-    return true;
+    }
 }
 
 void RtfReader::beginNextSection()
@@ -119,7 +126,7 @@ void RtfReader::beginNextSection()
     m_pageSections.push_back(std::move(next));
 }
 
-bool RtfReader::beginHeaderFooter(std::string_view word)
+bool RtfReader::beginHeaderFooter(bool isHeader, kit::HeaderFooterKind kind)
 {
     GroupState& current = state();
     if (current.story != 0 || current.destination != Destination::Body
@@ -127,11 +134,8 @@ bool RtfReader::beginHeaderFooter(std::string_view word)
         return false;
     StoryTarget target;
     target.section = m_pageSections.size() - 1;
-    target.isHeader = word.starts_with("header");
-    char side = word.size() > 6 ? word[6] : '\0';
-    target.kind = side == 'f' ? kit::HeaderFooterKind::First
-        : side == 'l'         ? kit::HeaderFooterKind::Even
-                              : kit::HeaderFooterKind::Default;
+    target.isHeader = isHeader;
+    target.kind = kind;
     auto story = std::make_unique<Story>();
     Story* added = story.get();
     story->tables = std::make_unique<RtfTableBuilder>(

@@ -713,12 +713,12 @@ void RtfReader::finishStyleEntry()
     // A style named "heading N" without an outline level of its own is that level of the outline, as
     // word processors read it.
     bool hasOutlineLevel = std::any_of(m_styleEntry.words.begin(), m_styleEntry.words.end(),
-        [](const RecordedWord& w) { return w.word == "outlinelevel"; });
+        [](const ControlWord& w) { return w.keyword == Keyword::OutlineLevel; });
     std::string_view name = m_styleEntry.name;
     while (!name.empty() && (name.front() == ' ' || name.back() == ' '))
         name = name.front() == ' ' ? name.substr(1) : name.substr(0, name.size() - 1);
     if (int level = headingLevelOfStyleName(name); level && !hasOutlineLevel)
-        m_styleEntry.words.push_back({ "outlinelevel", level - 1, true });
+        m_styleEntry.words.push_back({ Keyword::OutlineLevel, 0, level - 1, true });
     m_styleEntry.name.clear();
     if (m_styleNumber >= 0 && m_styles.size() < 4096)
         m_styles[m_styleNumber] = std::move(m_styleEntry);
@@ -739,8 +739,8 @@ void RtfReader::applyStyle(int number, int depth)
         if (m_work++ >= m_workBudget)
             return;
         // Only formatting is replayed: a style cannot insert text or open destinations.
-        if (!characterWord(word.word, word.hasParameter, word.parameter))
-            paragraphWord(word.word, word.hasParameter, word.parameter);
+        if (!characterWord(word))
+            paragraphWord(word);
     }
 }
 
@@ -761,27 +761,33 @@ BorderDefinition* RtfReader::borderTarget()
     }
 }
 
-void RtfReader::controlWord(std::string_view word, bool hasParameter, int parameter)
+void RtfReader::controlWord(std::string_view letters, bool hasParameter, int parameter)
 {
     flushText();
     bool ignorable = m_nextIsIgnorable;
     m_nextIsIgnorable = false;
     GroupState& current = state();
+    KeywordEntry entry = findKeyword(letters);
+    ControlWord word { entry.keyword, entry.detail, parameter, hasParameter };
+    Keyword keyword = word.keyword;
 
-    if (current.destination == Destination::StyleEntry && word != "sbasedon" && word != "s" && word != "cs"
-        && word != "ds" && word != "ts" && word != "snext" && word != "additive" && word != "slink") {
+    // A style's entry keeps its formatting words, not the ones that name and link the style.
+    bool namesStyle = keyword == Keyword::BasedOn || keyword == Keyword::ParagraphStyle
+        || keyword == Keyword::CharacterStyle || keyword == Keyword::SectionStyle || keyword == Keyword::TableStyle
+        || keyword == Keyword::StyleLink;
+    if (current.destination == Destination::StyleEntry && !namesStyle) {
         if (m_styleEntry.words.size() < 256)
-            m_styleEntry.words.push_back({ std::string(word), parameter, hasParameter });
+            m_styleEntry.words.push_back(word);
     }
     if (current.destination == Destination::Skip) {
         // Inside \upr the ANSI text is skipped; its \ud part holds the same text in Unicode.
-        if (word == "ud" && current.isUprAnsiPart) {
+        if (keyword == Keyword::UnicodePart && current.isUprAnsiPart) {
             current.destination = current.uprDestination;
             current.isUprAnsiPart = false;
         }
         return;
     }
-    if (word == "u") {
+    if (keyword == Keyword::Unicode) {
         if (m_skipCount > 0) {
             --m_skipCount;
             return;
@@ -809,18 +815,19 @@ void RtfReader::controlWord(std::string_view word, bool hasParameter, int parame
         return;
     }
     m_pendingHighSurrogate = 0;
-    if (destinationWord(word, hasParameter, parameter))
+    if (destinationWord(word))
         return;
     // \* marks a destination to skip when unknown; the character and table styles of the stylesheet carry
     // it too, and are known.
-    if (ignorable && word != "cs" && word != "ts" && word != "ds") {
+    if (ignorable && keyword != Keyword::CharacterStyle && keyword != Keyword::TableStyle
+        && keyword != Keyword::SectionStyle) {
         state().destination = Destination::Skip;
         return;
     }
-    if (specialCharacterWord(word, hasParameter, parameter) || characterWord(word, hasParameter, parameter)
-        || paragraphWord(word, hasParameter, parameter) || tableDefinitionWord(word, hasParameter, parameter)
-        || pageSetupWord(word, hasParameter, parameter) || documentWord(word, hasParameter, parameter))
+    if (specialCharacterWord(word) || characterWord(word) || paragraphWord(word) || tableDefinitionWord(word)
+        || pageSetupWord(word))
         return;
+    documentWord(word);
 }
 
 } // namespace importer::rtf

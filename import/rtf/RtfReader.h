@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/rtf/RtfKeyword.h"
 #include "import/rtf/RtfListTable.h"
 #include "import/rtf/RtfModel.h"
 #include "import/rtf/RtfPicture.h"
@@ -91,13 +92,8 @@ private:
         int codePage = 0; // 0: the document's code page
         bool isSymbol = false;
     };
-    struct RecordedWord {
-        std::string word;
-        int parameter = 0;
-        bool hasParameter = false;
-    };
     struct Style {
-        std::vector<RecordedWord> words;
+        std::vector<ControlWord> words; // the formatting words of its entry, replayed where it is applied
         int basedOn = -1;
         std::string name; // the entry's text up to its ';' (only what decides a heading is kept)
     };
@@ -120,16 +116,16 @@ private:
     void hexByte(std::uint8_t byte);
     void binaryData(std::span<const std::uint8_t> bytes);
 
-    // Keywords by what they touch (RtfKeywords.cpp).
-    bool characterWord(std::string_view word, bool hasParameter, int parameter);
-    bool paragraphWord(std::string_view word, bool hasParameter, int parameter);
-    bool documentWord(std::string_view word, bool hasParameter, int parameter);
-    bool destinationWord(std::string_view word, bool hasParameter, int parameter);
-    bool specialCharacterWord(std::string_view word, bool hasParameter, int parameter);
-    bool tableDefinitionWord(std::string_view word, bool hasParameter, int parameter);
-    bool pageSetupWord(std::string_view word, bool hasParameter, int parameter); // RtfPageSetup.cpp
+    // Keywords by what they touch (RtfKeywords.cpp); each returns false for a word that is not its own.
+    bool characterWord(const ControlWord& word);
+    bool paragraphWord(const ControlWord& word);
+    bool documentWord(const ControlWord& word);
+    bool destinationWord(const ControlWord& word);
+    bool specialCharacterWord(const ControlWord& word);
+    bool tableDefinitionWord(const ControlWord& word);
+    bool pageSetupWord(const ControlWord& word); // RtfPageSetup.cpp
     // A header or footer destination begins: its text goes to a story of its own; false past the cap.
-    bool beginHeaderFooter(std::string_view word);
+    bool beginHeaderFooter(bool isHeader, kit::HeaderFooterKind kind);
     void beginNextSection();
     std::shared_ptr<const kit::PageSetup> finishPageSetup(const kit::TextStorage& body);
 
