@@ -13,6 +13,24 @@ namespace importer::doc {
 
 namespace {
 
+// Where a shape anchored in the text floats (the Spa of its anchor): its rectangle's corner from the origin
+// that bx and by name, its wrap, and whether it lies below the text.
+kit::FloatPlacement shapePlacement(const ShapeAnchor& anchor)
+{
+    using Frame = kit::FloatPlacement::Frame;
+    using Wrap = kit::FloatPlacement::Wrap;
+    kit::FloatPlacement placement;
+    unsigned bx = (anchor.flags >> 1) & 3, by = (anchor.flags >> 3) & 3, wr = (anchor.flags >> 5) & 15;
+    placement.horizontalFrame = bx == 1 ? Frame::Page : bx == 2 ? Frame::Column : Frame::Margin;
+    placement.verticalFrame = by == 1 ? Frame::Page : by == 2 ? Frame::Paragraph : Frame::Margin;
+    placement.offset = { std::clamp(twipsToPoints(anchor.left), -31680.0f, 31680.0f),
+        std::clamp(twipsToPoints(anchor.top), -31680.0f, 31680.0f) };
+    // 1: text above and below only; 3: text as if the shape were not there; the others wrap around it.
+    placement.wrap = wr == 1 ? Wrap::TopAndBottom : wr == 3 ? Wrap::None : Wrap::Square;
+    placement.behindText = (anchor.flags >> 14) & 1;
+    return placement;
+}
+
 constexpr char16_t kCellMark = 0x07;
 constexpr char16_t kParagraphMark = 0x0D;
 constexpr char16_t kPageBreak = 0x0C;
@@ -361,6 +379,7 @@ void StoryReader::appendCharacters(Paragraph& paragraph, std::uint32_t from, std
                     std::clamp(twipsToPoints(double(frame.bottom) - frame.top), 1.f, 2000.f) };
                 if (auto picture = m_document.drawing.picture(shape->pictureIndex, m_document.wordDocument, size)) {
                     picture->alternativeText = shape->description;
+                    picture->placement = shapePlacement(frame);
                     appendAttachment(paragraph, std::move(*picture), attributes);
                 }
                 continue;

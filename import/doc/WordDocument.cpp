@@ -138,6 +138,7 @@ std::optional<std::string> WordDocument::load()
             anchor.top = entry.readI32LE(8).value_or(0);
             anchor.right = entry.readI32LE(12).value_or(0);
             anchor.bottom = entry.readI32LE(16).value_or(0);
+            anchor.flags = entry.readU16LE(20).value_or(0);
             anchors[shapes.cp(i)] = anchor;
         }
     }

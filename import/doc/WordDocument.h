@@ -21,7 +21,8 @@ namespace importer::doc {
 // A floating object's anchor (FSPA): which shape, and its frame in twips.
 struct ShapeAnchor {
     std::uint32_t shapeId = 0;
-    std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+    std::int32_t left = 0, top = 0, right = 0, bottom = 0; // twips from the origin bx and by name
+    std::uint16_t flags = 0; // fHdr, bx (2 bits), by (2), wr (4), wrk (4), fRcaSimple, fBelowText, fAnchorLock
 };
 
 // A note (footnote or endnote): where its reference stands, its text, and the mark shown for both.

@@ -1,5 +1,6 @@
 #include "import/docx/DocxDrawing.h"
 
+#include "import/common/FloatAlignment.h"
 #include "import/docx/DocxChart.h"
 #include "import/docx/DocxMarkup.h"
 #include "import/docx/DocxShape.h"
@@ -23,10 +24,9 @@ float emuToPoints(pugi::xml_attribute attribute)
     return float(std::min(*value / 12700.0, 100000.0));
 }
 
-// The width and height of a VML shape's CSS-like style ("width:100pt;height:50pt;...").
-kit::Size vmlSize(std::string_view style)
+// Calls take(name, value) for each declaration of a VML shape's CSS-like style ("width:100pt;height:50pt").
+template<typename Take> void forEachDeclaration(std::string_view style, Take take)
 {
-    kit::Size size;
     while (!style.empty()) {
         auto semicolon = style.find(';');
         std::string_view declaration = style.substr(0, semicolon);
@@ -39,12 +39,66 @@ kit::Size vmlSize(std::string_view style)
             name.remove_prefix(1);
         while (!name.empty() && name.back() == ' ')
             name.remove_suffix(1);
+        while (!value.empty() && value.front() == ' ')
+            value.remove_prefix(1);
+        take(name, value);
+    }
+}
+
+kit::Size vmlSize(std::string_view style)
+{
+    kit::Size size;
+    forEachDeclaration(style, [&](std::string_view name, std::string_view value) {
         if (name == "width")
             size.width = std::clamp(parseLength(value).value_or(0), 0.0f, 100000.0f);
         else if (name == "height")
             size.height = std::clamp(parseLength(value).value_or(0), 0.0f, 100000.0f);
-    }
+    });
     return size;
+}
+
+// Where a VML shape positioned absolutely floats: its margins from the frames its mso-position words name,
+// and the wrap of its w10:wrap (without one, the text ignores it; a negative z-index puts it behind).
+std::optional<kit::FloatPlacement> vmlPlacement(pugi::xml_node shape)
+{
+    using Frame = kit::FloatPlacement::Frame;
+    using Wrap = kit::FloatPlacement::Wrap;
+    kit::FloatPlacement placement;
+    placement.wrap = Wrap::None;
+    bool absolute = false;
+    auto length = [](std::string_view value) { return std::clamp(parseLength(value).value_or(0), -31680.0f, 31680.0f); };
+    auto frame = [](std::string_view value, bool across) {
+        if (value == "page")
+            return Frame::Page;
+        if (value == "margin")
+            return Frame::Margin;
+        return across ? Frame::Column : Frame::Paragraph; // text, char, line
+    };
+    forEachDeclaration(shape.attribute("style").value(), [&](std::string_view name, std::string_view value) {
+        if (name == "position")
+            absolute = value == "absolute";
+        else if (name == "margin-left" || name == "left")
+            placement.offset.x = length(value);
+        else if (name == "margin-top" || name == "top")
+            placement.offset.y = length(value);
+        else if (name == "mso-position-horizontal-relative")
+            placement.horizontalFrame = frame(value, true);
+        else if (name == "mso-position-vertical-relative")
+            placement.verticalFrame = frame(value, false);
+        else if (name == "mso-position-horizontal")
+            placement.horizontalAlign = floatAlignmentNamed(value);
+        else if (name == "mso-position-vertical")
+            placement.verticalAlign = floatAlignmentNamed(value);
+        else if (name == "z-index")
+            placement.behindText = !value.empty() && value.front() == '-';
+    });
+    if (!absolute)
+        return std::nullopt;
+    if (auto wrap = shape.child("w10:wrap")) {
+        std::string_view type = wrap.attribute("type").value();
+        placement.wrap = type == "topAndBottom" ? Wrap::TopAndBottom : type == "none" || type.empty() ? Wrap::None : Wrap::Square;
+    }
+    return placement;
 }
 
 float emuDistance(pugi::xml_attribute attribute) { return std::min(emuToPoints(attribute), 144.0f); }
@@ -60,18 +114,8 @@ float emuOffset(const char* text)
 kit::FloatPlacement anchorPlacement(pugi::xml_node anchor)
 {
     using Frame = kit::FloatPlacement::Frame;
-    using Align = kit::FloatPlacement::Align;
     using Wrap = kit::FloatPlacement::Wrap;
     kit::FloatPlacement placement;
-    auto align = [](std::string_view value) {
-        if (value == "left" || value == "top" || value == "inside")
-            return Align::Start;
-        if (value == "center")
-            return Align::Center;
-        if (value == "right" || value == "bottom" || value == "outside")
-            return Align::End;
-        return Align::Offset;
-    };
     if (anchor.attribute("simplePos").as_bool()) {
         pugi::xml_node position = anchor.child("wp:simplePos");
         placement.horizontalFrame = placement.verticalFrame = Frame::Page;
@@ -86,8 +130,8 @@ kit::FloatPlacement anchorPlacement(pugi::xml_node anchor)
         placement.verticalFrame = from == "margin" ? Frame::Margin
             : (from == "paragraph" || from == "line" || from.empty()) ? Frame::Paragraph
                                                                        : Frame::Page;
-        placement.horizontalAlign = align(across.child_value("wp:align"));
-        placement.verticalAlign = align(down.child_value("wp:align"));
+        placement.horizontalAlign = floatAlignmentNamed(across.child_value("wp:align"));
+        placement.verticalAlign = floatAlignmentNamed(down.child_value("wp:align"));
         placement.offset = { emuOffset(across.child_value("wp:posOffset")), emuOffset(down.child_value("wp:posOffset")) };
     }
     placement.wrap = Wrap::None;
@@ -246,7 +290,14 @@ void DocxDrawing::readVmlShape(pugi::xml_node shape, const std::string& partName
     if (name == "v:image" && id.empty())
         id = shape.attribute("r:id").value();
     if (!id.empty()) {
-        content.attachments.push_back(imageForRelationship(partName, id, size, alternativeText, limit));
+        auto picture = imageForRelationship(partName, id, size, alternativeText, limit);
+        // A group's members stand in the group's own coordinates: only a shape on its own floats.
+        if (auto placement = depth == 0 ? vmlPlacement(shape) : std::nullopt) {
+            auto floating = std::make_shared<kit::Attachment>(*picture);
+            floating->placement = placement;
+            picture = std::move(floating);
+        }
+        content.attachments.push_back(std::move(picture));
         return;
     }
     std::size_t boxes = content.textBoxes.size();

@@ -1,5 +1,6 @@
 #include "import/odt/OdtReader.h"
 
+#include "import/odt/OdtFrames.h"
 #include "import/odt/OdtTableLayout.h"
 
 #include "import/common/Encoding.h"
@@ -484,8 +485,15 @@ void OdtReader::readDrawingObject(pugi::xml_node object, const TextProperties& t
     }
     if (!attachment && (holdsObject || !holdsTextBox))
         attachment = makePlaceholderAttachment(size, alternativeText, pictureLimit());
-    if (attachment)
-        appendAttachment(attachment, text);
+    if (!attachment)
+        return;
+    // Frames anchored to the paragraph, a character or the page float where their style puts them.
+    if (auto placement = framePlacement(object, m_styles.graphicProperties(object.attribute("draw:style-name").value()))) {
+        auto floating = std::make_shared<kit::Attachment>(*attachment);
+        floating->placement = placement;
+        attachment = std::move(floating);
+    }
+    appendAttachment(attachment, text);
 }
 
 // A frame anchored to the page or the body rather than in a paragraph: it gets a paragraph of its own.

@@ -378,6 +378,24 @@ Style OdtStyles::readStyle(pugi::xml_node node) const
     if (auto keep = paragraph.attribute("fo:keep-with-next"))
         p.keepWithNext = std::string_view(keep.value()) == "always";
 
+    if (pugi::xml_node graphic = node.child("style:graphic-properties")) {
+        GraphicProperties& g = style.graphic;
+        auto text = [&](const char* name) -> std::optional<std::string> {
+            if (auto attribute = graphic.attribute(name))
+                return std::string(attribute.value());
+            return std::nullopt;
+        };
+        g.wrap = text("style:wrap");
+        g.runThrough = text("style:run-through");
+        g.horizontalPos = text("style:horizontal-pos");
+        g.horizontalRel = text("style:horizontal-rel");
+        g.verticalPos = text("style:vertical-pos");
+        g.verticalRel = text("style:vertical-rel");
+        const char* margins[] = { "fo:margin-top", "fo:margin-left", "fo:margin-bottom", "fo:margin-right" };
+        for (std::size_t i = 0; i < 4; ++i)
+            g.margins[i] = lengthAttribute(graphic, margins[i], 0, 1584);
+    }
+
     pugi::xml_node cell = node.child("style:table-cell-properties");
     if (cell) {
         if (auto all = cell.attribute("fo:border")) {
@@ -548,6 +566,36 @@ kit::PageSection OdtStyles::pageSection(pugi::xml_node master) const
         section.columnSpacing = lengthAttribute(columns, "fo:column-gap", 0, 720).value_or(0);
     }
     return section;
+}
+
+GraphicProperties OdtStyles::graphicProperties(std::string_view name) const
+{
+    GraphicProperties merged;
+    auto fill = [](auto& into, const auto& from) {
+        if (!into && from)
+            into = from;
+    };
+    const Style* style = find("graphic", name);
+    for (int depth = 0; style && depth < 32; ++depth) {
+        const GraphicProperties& own = style->graphic;
+        fill(merged.wrap, own.wrap);
+        fill(merged.runThrough, own.runThrough);
+        fill(merged.horizontalPos, own.horizontalPos);
+        fill(merged.horizontalRel, own.horizontalRel);
+        fill(merged.verticalPos, own.verticalPos);
+        fill(merged.verticalRel, own.verticalRel);
+        for (std::size_t i = 0; i < 4; ++i)
+            fill(merged.margins[i], own.margins[i]);
+        style = style->parent.empty() ? nullptr : find("graphic", style->parent);
+    }
+    if (auto it = m_defaults.find("graphic"); it != m_defaults.end()) {
+        const GraphicProperties& own = it->second.graphic;
+        fill(merged.wrap, own.wrap);
+        fill(merged.runThrough, own.runThrough);
+        for (std::size_t i = 0; i < 4; ++i)
+            fill(merged.margins[i], own.margins[i]);
+    }
+    return merged;
 }
 
 const Style* OdtStyles::find(std::string_view family, std::string_view name) const

@@ -54,6 +54,14 @@ struct CellProperties {
     std::optional<std::optional<kit::Color>> background;
 };
 
+// Where a frame of this graphic style floats and how text flows around it (style:graphic-properties).
+struct GraphicProperties {
+    std::optional<std::string> wrap; // style:wrap
+    std::optional<std::string> runThrough; // style:run-through: "foreground" or "background"
+    std::optional<std::string> horizontalPos, horizontalRel, verticalPos, verticalRel;
+    std::array<std::optional<float>, 4> margins; // top, left, bottom, right: the room kept free around it
+};
+
 struct Style {
     std::string name;
     std::string family;
@@ -63,6 +71,7 @@ struct Style {
     TextProperties text;
     ParagraphProperties paragraph;
     CellProperties cell;
+    GraphicProperties graphic;
     std::optional<float> columnWidth; // points
     std::optional<float> relativeColumnWidth; // the "n*" share
     std::optional<float> tableWidth;
@@ -123,6 +132,8 @@ public:
     const Resolved& resolve(std::string_view family, std::string_view name);
 
     const ListStyle* listStyle(std::string_view name) const;
+    // A graphic style's properties with those it inherits from its parents filled in.
+    GraphicProperties graphicProperties(std::string_view name) const;
     const ListStyle* outlineStyle() const { return m_outline ? &*m_outline : nullptr; }
     const PageGeometry& page() const { return m_page; }
     // A master page by name (the default one, "Standard" or the first, for an empty or unknown name) and

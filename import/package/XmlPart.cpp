@@ -42,6 +42,7 @@ constexpr KnownNamespace kKnownNamespaces[] = {
     { "http://schemas.microsoft.com/office/word/2010/wordml", "w14" },
     { "urn:schemas-microsoft-com:vml", "v" },
     { "urn:schemas-microsoft-com:office:office", "o" },
+    { "urn:schemas-microsoft-com:office:word", "w10" },
     { "http://schemas.openxmlformats.org/package/2006/content-types", "" },
     { "http://schemas.openxmlformats.org/package/2006/relationships", "" },
     { "urn:oasis:names:tc:opendocument:xmlns:office:1.0", "office" },

@@ -43,12 +43,24 @@ bool RtfReader::destinationWord(const ControlWord& word)
         m_shapePropertyName.clear();
         return true;
     case Keyword::ShapePropertyValue:
-        // Only a shape's picture and a picture's description are read; other properties are numbers and names.
-        if (destination == Destination::Picture && m_shapePropertyName == "wzDescription")
+        // A shape's picture, a picture's description and the numbers that place a shape are read; other
+        // properties are skipped.
+        if (destination == Destination::Picture && m_shapePropertyName == "wzDescription") {
             current.destination = Destination::PictureDescription;
-        else if (m_shapePropertyName != "pib" || destination == Destination::Picture)
+        } else if (m_shape.depth && isPlacingShapeProperty(m_shapePropertyName)) {
+            current.destination = Destination::ShapePropertyNumber;
+            m_shapeValue.clear();
+        } else if (m_shapePropertyName != "pib" || destination == Destination::Picture) {
             current.destination = Destination::Skip;
+        }
         return true;
+    case Keyword::Shape:
+    case Keyword::ShapeBound:
+    case Keyword::ShapeHorizontalFrame:
+    case Keyword::ShapeVerticalFrame:
+    case Keyword::ShapeWrap:
+    case Keyword::ShapeBelowText:
+        return shapeWord(word);
     case Keyword::PictureProperties:
         if (destination != Destination::Picture)
             current.destination = Destination::Skip;

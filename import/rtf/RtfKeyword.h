@@ -19,6 +19,12 @@ enum class Keyword : std::uint8_t {
     ShownGroup, // a group whose content is shown as body text: a shape's picture, a text box, an object's result
     ShapePropertyName,
     ShapePropertyValue,
+    Shape, // a shown group that opens a shape, whose words and properties say where its picture floats
+    ShapeBound, // detail: 0 left, 1 top, 2 right, 3 bottom
+    ShapeHorizontalFrame, // detail: the kit::FloatPlacement::Frame
+    ShapeVerticalFrame, // detail: the kit::FloatPlacement::Frame
+    ShapeWrap,
+    ShapeBelowText,
     PictureProperties,
     Header, // detail: the kit::HeaderFooterKind
     Footer, // detail: the kit::HeaderFooterKind

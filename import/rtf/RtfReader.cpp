@@ -169,6 +169,8 @@ void RtfReader::groupEnd()
     GroupState closed = std::move(m_states.back());
     m_states.pop_back();
     endDestination(closed);
+    if (m_shape.depth > m_states.size())
+        m_shape = {}; // the shape's group is closed
     while (!m_fields.empty() && m_fields.back().depth > m_states.size())
         m_fields.pop_back();
 }
@@ -178,6 +180,8 @@ void RtfReader::endDestination(const GroupState& closed)
     const GroupState& parent = state();
     if (closed.destination == Destination::Picture && parent.destination != Destination::Picture) {
         finishPicture();
+    } else if (closed.destination == Destination::ShapePropertyNumber && parent.destination != Destination::ShapePropertyNumber) {
+        finishShapeProperty();
     } else if (closed.destination == Destination::FontTable && parent.destination != Destination::FontTable) {
         commitFont();
     } else if (closed.destination == Destination::FontTable && m_hasFontEntry && !m_fontEntry.name.empty()) {
@@ -392,6 +396,10 @@ void RtfReader::appendText(std::string_view utf8)
         return;
     case Destination::PictureDescription:
         m_picture.appendAlternativeText(utf8);
+        return;
+    case Destination::ShapePropertyNumber:
+        if (m_shapeValue.size() < 32)
+            m_shapeValue.append(utf8);
         return;
     case Destination::BookmarkName:
         if (m_bookmarkName.size() < 256)
@@ -675,6 +683,11 @@ void RtfReader::finishPicture()
     kit::Attributes attributes = *currentAttributes();
     attributes.attachment = m_picture.attachment();
     m_picture = {};
+    if (auto placement = shapePlacement(); placement && attributes.attachment) {
+        auto floating = std::make_shared<kit::Attachment>(*attributes.attachment);
+        floating->placement = placement;
+        attributes.attachment = std::move(floating);
+    }
     auto& runs = story().current.runs;
     runs.push_back({ kit::kAttachmentCharacter, std::make_shared<const kit::Attributes>(std::move(attributes)) });
 }

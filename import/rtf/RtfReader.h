@@ -8,14 +8,19 @@
 #include "import/rtf/RtfTokenizer.h"
 #include "kit/text/TextStorage.h"
 
+#include <array>
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace importer::rtf {
+
+// Whether a shape property (\sn) is one of the numbers that place the shape's picture.
+bool isPlacingShapeProperty(std::string_view name);
 
 // Reads RTF into a text storage: groups and destinations, the font, colour and style tables, lists,
 // fields, footnotes (gathered at the end of the text), pictures and tables, each character decoded in the
@@ -42,6 +47,7 @@ private:
         LevelNumbers,
         ListOverrideTable,
         ShapePropertyName,
+        ShapePropertyNumber,
         PictureDescription,
         BookmarkName,
     };
@@ -145,6 +151,10 @@ private:
     void finishCell(bool nested);
     void finishRow(bool nested);
     void finishPicture();
+    // A shape's words and numeric properties, and the placement they give its picture.
+    bool shapeWord(const ControlWord& word);
+    void finishShapeProperty();
+    std::optional<kit::FloatPlacement> shapePlacement() const;
     void emit(Story& story, Paragraph&& paragraph);
     void applyStyle(int number, int depth);
     void finishStyleEntry();
@@ -192,6 +202,18 @@ private:
     int m_listOverrideId = 0;
     RtfPicture m_picture;
     std::string m_shapePropertyName;
+    // The shape being read (\shp): its group's depth (0 outside one), rectangle in twips, frames, wrap and the
+    // properties that place it.
+    struct Shape {
+        std::size_t depth = 0;
+        std::array<int, 4> bounds {}; // left, top, right, bottom
+        std::optional<kit::FloatPlacement::Frame> horizontalFrame, verticalFrame;
+        int wrap = 2;
+        bool belowText = false;
+        std::map<std::string, long, std::less<>> numbers;
+    };
+    Shape m_shape;
+    std::string m_shapeValue;
 
     std::map<int, RowDefinition> m_rowDefinitions; // by nesting level
     int m_rowLevel = 1; // the level that \trowd, \cellx and the cell properties define

@@ -203,6 +203,8 @@ private:
     void writeCharacterFormatting(const Attributes& attributes);
     void writeParagraphFormatting(const ParagraphStyle& style);
     void writeAttachment(const Attachment& attachment);
+    void writeFloatingAttachment(const Attachment& attachment);
+    void writePicture(const Attachment& attachment);
     int fontIndex(const std::string& name);
     int colorIndex(const Color& color);
 
@@ -352,7 +354,44 @@ void RtfWriter::writeParagraphFormatting(const ParagraphStyle& style)
     out += ' ';
 }
 
+void RtfWriter::writeFloatingAttachment(const Attachment& attachment)
+{
+    // A shape holding the picture (its "pib" property), placed as the shape's words say.
+    const FloatPlacement& placement = *attachment.placement;
+    std::string& out = m_body;
+    auto twips = [](float points) { return std::to_string(toTwips(points)); };
+    auto property = [&](const char* name, long value) {
+        out += std::string("{\\sp{\\sn ") + name + "}{\\sv " + std::to_string(value) + "}}";
+    };
+    using Frame = FloatPlacement::Frame;
+    out += "{\\shp{\\*\\shpinst\\shpleft" + twips(placement.offset.x) + "\\shptop" + twips(placement.offset.y) + "\\shpright"
+        + twips(placement.offset.x + attachment.size.width) + "\\shpbottom" + twips(placement.offset.y + attachment.size.height);
+    out += placement.horizontalFrame == Frame::Page ? "\\shpbxpage" : placement.horizontalFrame == Frame::Margin ? "\\shpbxmargin" : "\\shpbxcolumn";
+    out += placement.verticalFrame == Frame::Page ? "\\shpbypage" : placement.verticalFrame == Frame::Margin ? "\\shpbymargin" : "\\shpbypara";
+    static const char* const kWraps[] = { "\\shpwr2", "\\shpwr1", "\\shpwr3" }; // Square, TopAndBottom, None
+    out += kWraps[std::size_t(placement.wrap) % 3];
+    out += std::string("\\shpfblwtxt") + (placement.behindText ? "1" : "0");
+    // Alignments: 1 left (top), 2 centre, 3 right (bottom); 0 is the offset.
+    static const long kAligns[] = { 0, 1, 2, 3 };
+    property("posh", kAligns[std::size_t(placement.horizontalAlign) % 4]);
+    property("posv", kAligns[std::size_t(placement.verticalAlign) % 4]);
+    static const char* const kDistances[] = { "dyWrapDistTop", "dxWrapDistLeft", "dyWrapDistBottom", "dxWrapDistRight" };
+    for (std::size_t i = 0; i < 4; ++i)
+        property(kDistances[i], std::lround(std::clamp(placement.distance[i], 0.0f, 1584.0f) * 12700));
+    out += "{\\sp{\\sn pib}{\\sv ";
+    writePicture(attachment);
+    out += "}}}}";
+}
+
 void RtfWriter::writeAttachment(const Attachment& attachment)
+{
+    if (attachment.placement)
+        writeFloatingAttachment(attachment);
+    else
+        writePicture(attachment);
+}
+
+void RtfWriter::writePicture(const Attachment& attachment)
 {
     std::string& out = m_body;
     int widthTwips = std::max(1, toTwips(attachment.size.width));

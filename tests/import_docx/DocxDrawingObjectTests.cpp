@@ -132,6 +132,42 @@ TEST(DocxDrawingObjects, AnchorsSayWhereTheObjectFloats)
     EXPECT_FALSE(onlyAttachment(testdocx::importBody(object(rect, 100, 50)))->placement) << "inline objects do not float";
 }
 
+TEST(DocxDrawingObjects, AbsolutelyPositionedVmlPicturesFloat)
+{
+    testdocx::Parts parts;
+    parts.extra.push_back({ "word/media/image1.png", testdocx::pngBytes(40, 20) });
+    parts.relationships.push_back({ "rIdPng", "image", "media/image1.png" });
+    auto pict = [](const std::string& style, const std::string& wrap) {
+        return "<w:p><w:r><w:pict><v:shape style=\"" + style + "\"><v:imagedata r:id=\"rIdPng\"/>" + wrap
+            + "</v:shape></w:pict></w:r></w:p>";
+    };
+    const std::string w10 = " xmlns:w10=\"urn:schemas-microsoft-com:office:word\"";
+    parts.body = pict("position:absolute;margin-left:20pt;margin-top:10pt;width:100pt;height:50pt;"
+                      "mso-position-horizontal-relative:page;mso-position-vertical:bottom;mso-position-vertical-relative:margin;z-index:-3",
+        "<w10:wrap" + w10 + " type=\"square\"/>");
+    auto floating = onlyAttachment(testdocx::import(parts));
+    ASSERT_TRUE(floating && floating->placement);
+    EXPECT_EQ(floating->size, (kit::Size { 100, 50 }));
+    EXPECT_EQ(floating->placement->horizontalFrame, Placement::Frame::Page);
+    EXPECT_EQ(floating->placement->verticalFrame, Placement::Frame::Margin);
+    EXPECT_EQ(floating->placement->verticalAlign, Placement::Align::End);
+    EXPECT_EQ(floating->placement->offset, (kit::Point { 20, 10 }));
+    EXPECT_EQ(floating->placement->wrap, Placement::Wrap::Square);
+    EXPECT_TRUE(floating->placement->behindText);
+
+    parts.body = pict("width:100pt;height:50pt", "");
+    auto inlined = onlyAttachment(testdocx::import(parts));
+    ASSERT_TRUE(inlined);
+    EXPECT_FALSE(inlined->placement) << "a shape without an absolute position stands in its line";
+
+    parts.body = "<w:p><w:r><w:pict><v:group style=\"position:absolute;width:100pt;height:50pt\" coordsize=\"100,50\">"
+                 "<v:shape style=\"position:absolute;left:10;top:10;width:30;height:20\"><v:imagedata r:id=\"rIdPng\"/></v:shape>"
+                 "</v:group></w:pict></w:r></w:p>";
+    auto member = onlyAttachment(testdocx::import(parts));
+    ASSERT_TRUE(member);
+    EXPECT_FALSE(member->placement) << "a group's member is placed in the group's coordinates, not the page's";
+}
+
 TEST(DocxDrawingObjects, PlainShapesAreDrawnWithTheirFillAndOutline)
 {
     {

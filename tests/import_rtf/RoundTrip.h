@@ -123,7 +123,7 @@ public:
             std::string type = m.drawing ? std::string("drawing") : m.mimeType.empty() ? std::string("placeholder") : m.mimeType;
             bool isConverted = type != "placeholder" && type != "image/png" && type != "image/jpeg";
             out += " | attachment " + (isConverted ? std::string("image/png") : type) + " " + twips(m.size.width) + "x"
-                + twips(m.size.height) + " bytes=" + (m.bytes.empty() && !m.drawing ? "none" : "some")
+                + twips(m.size.height) + (m.placement ? " floats" : "") + " bytes=" + (m.bytes.empty() && !m.drawing ? "none" : "some")
                 + " alt=" + m.alternativeText;
         }
         return out;
