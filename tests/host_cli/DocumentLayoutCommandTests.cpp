@@ -1,8 +1,11 @@
 // The document's own layout from the command line: pages on each section's paper, in the PDF too.
 #include "import_doc/SectionDocuments.h"
 #include "import_docx/SectionDocuments.h"
+#include "support/PngBytes.h"
 #include "support/TestSupport.h"
 
+#include <cairo.h>
+#include <climits>
 #include <gtest/gtest.h>
 #include <regex>
 
@@ -197,4 +200,121 @@ TEST(DocumentLayoutCommands, FootnotesPrintAtTheFootOfTheirPage)
     std::string text = run("text " + document.string());
     EXPECT_NE(text.find("Footnote words here."), std::string::npos);
     EXPECT_EQ(text.find("Footnote words here."), text.rfind("Footnote words here."));
+}
+
+namespace {
+
+// The bounding box (x0, y0, x1, y1, in pixels) of a colour on a page of the PDF rasterised at 72 pixels per
+// inch, so that pixels are points; and how many pixels have it. Colours within 24 of each channel count.
+struct ColourBox {
+    int x0 = INT32_MAX, y0 = INT32_MAX, x1 = -1, y1 = -1;
+    int count = 0;
+};
+
+ColourBox colourOnPage(const std::filesystem::path& pdf, int page, std::uint32_t rgb)
+{
+    ColourBox box;
+    auto prefix = pdf.parent_path() / ("raster-" + std::to_string(page));
+    testsupport::runCommand("pdftoppm -r 72 -singlefile -png -f " + std::to_string(page) + " -l " + std::to_string(page) + " "
+            + pdf.string() + " " + prefix.string(),
+        nullptr);
+    cairo_surface_t* image = cairo_image_surface_create_from_png((prefix.string() + ".png").c_str());
+    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
+        int width = cairo_image_surface_get_width(image), height = cairo_image_surface_get_height(image);
+        auto* data = cairo_image_surface_get_data(image);
+        int stride = cairo_image_surface_get_stride(image);
+        auto near = [](std::uint32_t a, std::uint32_t b, int shift) {
+            return std::abs(int((a >> shift) & 0xff) - int((b >> shift) & 0xff)) <= 24;
+        };
+        for (int y = 0; y < height; ++y) {
+            auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t pixel = row[x] & 0xffffff;
+                if (near(pixel, rgb, 16) && near(pixel, rgb, 8) && near(pixel, rgb, 0)) {
+                    box.x0 = std::min(box.x0, x), box.y0 = std::min(box.y0, y);
+                    box.x1 = std::max(box.x1, x), box.y1 = std::max(box.y1, y);
+                    ++box.count;
+                }
+            }
+        }
+    }
+    cairo_surface_destroy(image);
+    return box;
+}
+
+std::string emu(float points) { return std::to_string(long(points * 12700)); }
+
+} // namespace
+
+TEST(DocumentLayoutCommands, FloatingPicturesAndChartsPrintWhereTheDocumentPutsThem)
+{
+    // Letter, inch margins. A green picture 100 x 50 points at (300, 100) on the paper, text wrapping around
+    // it; below, a chart 300 x 150 centred between the margins with text above and below it only.
+    testdocx::Parts parts;
+    parts.extra.push_back({ "word/media/green.png", testsupport::pngBytes(20, 10, 0, 0.6, 0) });
+    parts.relationships.push_back({ "rIdGreen", "image", "media/green.png" });
+    std::string chartNamespace = R"( xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart")";
+    parts.extra.push_back({ "word/charts/chart1.xml",
+        R"(<?xml version="1.0"?><c:chartSpace)" + chartNamespace + R"( xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main">)"
+            R"(<c:chart><c:plotArea><c:barChart><c:barDir val="col"/><c:ser><c:spPr><a:solidFill><a:srgbClr val="C00000"/></a:solidFill></c:spPr>)"
+            R"(<c:val><c:numLit><c:pt idx="0"><c:v>5</c:v></c:pt><c:pt idx="1"><c:v>10</c:v></c:pt></c:numLit></c:val></c:ser>)"
+            R"(</c:barChart></c:plotArea></c:chart></c:chartSpace>)" });
+    parts.relationships.push_back({ "rIdChart", "chart", "charts/chart1.xml" });
+    auto anchored = [](const std::string& position, const std::string& wrap, float width, float height, const std::string& data) {
+        return "<w:r><w:drawing><wp:anchor distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\" simplePos=\"0\" behindDoc=\"0\">"
+            "<wp:simplePos x=\"0\" y=\"0\"/>" + position + "<wp:extent cx=\"" + emu(width) + "\" cy=\"" + emu(height) + "\"/>" + wrap
+            + "<wp:docPr id=\"1\" name=\"Object\"/><a:graphic><a:graphicData>" + data + "</a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>";
+    };
+    std::string words;
+    for (int i = 0; i < 80; ++i)
+        words += "wrapping ";
+    parts.body = "<w:p>"
+        + anchored("<wp:positionH relativeFrom=\"page\"><wp:posOffset>" + emu(300) + "</wp:posOffset></wp:positionH>"
+                   "<wp:positionV relativeFrom=\"page\"><wp:posOffset>" + emu(100) + "</wp:posOffset></wp:positionV>",
+            "<wp:wrapSquare wrapText=\"bothSides\"/>", 100, 50, "<pic:pic><pic:blipFill><a:blip r:embed=\"rIdGreen\"/></pic:blipFill></pic:pic>")
+        + "<w:r><w:t>" + words + "</w:t></w:r></w:p><w:p>"
+        + anchored("<wp:positionH relativeFrom=\"margin\"><wp:align>center</wp:align></wp:positionH>"
+                   "<wp:positionV relativeFrom=\"paragraph\"><wp:posOffset>0</wp:posOffset></wp:positionV>",
+            "<wp:wrapTopAndBottom/>", 300, 150, "<c:chart" + chartNamespace + " r:id=\"rIdChart\"/>")
+        + "<w:r><w:t>After the chart.</w:t></w:r></w:p>"
+        + R"(<w:sectPr><w:pgSz w:w="12240" w:h="15840"/><w:pgMar w:top="1440" w:right="1440" w:bottom="1440" w:left="1440" w:header="720" w:footer="720" w:gutter="0"/></w:sectPr>)";
+    auto bytes = testdocx::build(parts);
+    auto folder = testsupport::temporaryFolder("layout-floats");
+    auto document = folder / "floats.docx";
+    testsupport::writeFile(document, std::string(bytes.begin(), bytes.end()));
+    auto pdf = folder / "floats.pdf";
+    int status = -1;
+    run("print " + document.string() + " -o " + pdf.string() + " --layout document", &status);
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(pdfPageSizes(pdf), (std::vector<std::string> { "612 x 792" }));
+
+    ColourBox picture = colourOnPage(pdf, 1, 0x009900);
+    ASSERT_GT(picture.count, 0);
+    EXPECT_NEAR(picture.x0, 300, 1.5);
+    EXPECT_NEAR(picture.y0, 100, 1.5);
+    EXPECT_NEAR(picture.x1, 399, 1.5);
+    EXPECT_NEAR(picture.y1, 149, 1.5);
+
+    ColourBox bars = colourOnPage(pdf, 1, 0xc00000);
+    ASSERT_GT(bars.count, 500) << "the chart's columns are drawn";
+    EXPECT_GE(bars.x0, 156);
+    EXPECT_LE(bars.x1, 456) << "within the chart's 300 points, centred between the margins";
+    EXPECT_GT(bars.y0, 150) << "below the wrapped paragraph";
+
+    // The text wraps: no line crosses the picture, and the text after the chart lies below its columns.
+    std::string layout;
+    testsupport::runCommand("pdftotext -bbox " + pdf.string() + " -", &layout);
+    std::regex word("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>");
+    int beside = 0;
+    float afterTop = -1;
+    for (std::sregex_iterator it(layout.begin(), layout.end(), word), end; it != end; ++it) {
+        float x0 = std::stof((*it)[1]), y0 = std::stof((*it)[2]), x1 = std::stof((*it)[3]), y1 = std::stof((*it)[4]);
+        bool overlaps = x1 > 300.5f && x0 < 399.5f && y1 > 100.5f && y0 < 149.5f;
+        EXPECT_FALSE(overlaps) << (*it)[5] << " at " << x0 << "," << y0;
+        beside += y0 < 150 && y1 > 100;
+        if ((*it)[5] == "After")
+            afterTop = y0;
+    }
+    EXPECT_GT(beside, 3) << "lines run beside the picture";
+    EXPECT_GT(afterTop, float(bars.y1)) << "the chart's paragraph text goes below it";
 }
