@@ -349,11 +349,18 @@ void NRVLectorinMultiPageView::drawRect(cairo_t* context, kit::Rect dirty)
             continue;
         // The view is flipped: "below" the page is towards larger y.
         m_shadow.draw(context, pageRect, { 0, kShadowOffset }, kShadowBlurRadius, kShadowAlpha);
-        cairo_set_source_rgb(context, 1, 1, 1);
+        auto paper = (m_documentPages ? m_documentPages->paperColor(page) : kit::Color::whiteColor()).rgba();
+        cairo_set_source_rgba(context, paper[0], paper[1], paper[2], paper[3]);
         cairo_rectangle(context, pageRect.x(), pageRect.y(), pageRect.width(), pageRect.height());
         cairo_fill(context);
-        if (m_documentPages)
+        if (m_documentPages) {
             m_documentPages->drawHeaderAndFooter(context, page, pageRect.origin, dirty);
+            if (m_textLayoutManager && page < m_textLayoutManager->textContainers().size()) {
+                const kit::TextContainer& container = *m_textLayoutManager->textContainers()[page];
+                float used = m_textLayoutManager->usedRectForTextContainer(container).height();
+                m_documentPages->drawColumnRules(context, page, pageRect.origin, used);
+            }
+        }
         drawFloats(context, page, dirty);
         if (!m_findHighlights.empty())
             drawFindHighlights(context, page, dirty);

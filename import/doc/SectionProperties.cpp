@@ -32,6 +32,9 @@ void SectionProperties::apply(const Sprm& sprm)
     case sprm::SDxaColumns:
         columnSpacing = sprm.i16();
         break;
+    case sprm::SLBetween:
+        columnSeparator = sprm.u8() != 0;
+        break;
     case sprm::SNfcPgn:
         pageNumberFormat = sprm.u8();
         break;
@@ -98,6 +101,7 @@ kit::PageSection SectionProperties::pageSection() const
     section.titlePage = titlePage;
     section.columnCount = std::min<int>(columnsLessOne, 15) + 1;
     section.columnSpacing = std::min(pointsOf(columnSpacing), 36.0f * 20);
+    section.columnSeparator = columnSeparator && section.columnCount > 1;
     if (restartsPageNumbers)
         section.pageNumberStart = std::clamp(pageNumberStart, -1000000, 1000000);
     static const kit::PageNumberFormat kFormats[] = { kit::PageNumberFormat::Decimal, kit::PageNumberFormat::UpperRoman,

@@ -23,6 +23,7 @@ struct SectionProperties {
     bool isLandscape = false;
     bool titlePage = false;
     bool restartsPageNumbers = false;
+    bool columnSeparator = false;
     std::int32_t pageNumberStart = 1;
     std::uint8_t pageNumberFormat = 0; // 0 decimal, 1 upper roman, 2 lower roman, 3 upper letter, 4 lower letter
     std::uint8_t breakKind = 2; // 0 continuous, 1 new column, 2 new page, 3 even page, 4 odd page

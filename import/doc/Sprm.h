@@ -139,6 +139,7 @@ inline constexpr std::uint16_t SBkc = 0x3009;
 inline constexpr std::uint16_t SFTitlePage = 0x300A;
 inline constexpr std::uint16_t SCcolumns = 0x500B;
 inline constexpr std::uint16_t SDxaColumns = 0x900C;
+inline constexpr std::uint16_t SLBetween = 0x3019; // a rule between columns
 inline constexpr std::uint16_t SNfcPgn = 0x300E;
 inline constexpr std::uint16_t SFPgnRestart = 0x3011;
 inline constexpr std::uint16_t SGprfIhdt = 0x3014;

@@ -58,6 +58,8 @@ SectionGeometry sectionGeometry(pugi::xml_node sectPr)
     if (auto count = parseInteger(columns.attribute("w:num").value()); count && *count > 1) {
         page.columnCount = int(std::min(*count, 16L));
         page.columnSpacing = twipsOf(columns, "w:space", 36);
+        std::string_view separator = columns.attribute("w:sep").value();
+        page.columnSeparator = separator == "1" || separator == "true" || separator == "on";
     }
     pugi::xml_node numbers = sectPr.child("w:pgNumType");
     if (auto start = parseInteger(numbers.attribute("w:start").value()))
@@ -162,12 +164,16 @@ ImportResult DocxReader::read()
         return { nullptr, "docx", "not a known format" };
     }
     readSettings();
+    // The document's page colour (w:background), which every page of every section shows.
+    std::optional<kit::Color> pageColor = parseHexColor(document->root().child("w:background").attribute("w:color").value());
     pugi::xml_node body = document->root().child("w:body");
     scanSections(body);
     readBlocks(body, 0);
     closeOpenParagraph();
     m_fields.clear();
     std::shared_ptr<kit::PageSetup> setup = makePageSetup();
+    for (auto& section : setup->sections)
+        section.pageColor = pageColor;
     setup->notes = readNotes();
     setup->endnotePlacement = m_endnotePlacement;
     closeOpenParagraph();

@@ -564,7 +564,10 @@ kit::PageSection OdtStyles::pageSection(pugi::xml_node master) const
     if (auto count = columns.attribute("fo:column-count").as_int(1); count > 1) {
         section.columnCount = std::min(count, 16);
         section.columnSpacing = lengthAttribute(columns, "fo:column-gap", 0, 720).value_or(0);
+        std::string_view rule = columns.child("style:column-sep").attribute("style:style").value();
+        section.columnSeparator = columns.child("style:column-sep") && rule != "none";
     }
+    section.pageColor = colorAttribute(properties, "fo:background-color").value_or(std::nullopt);
     return section;
 }
 

@@ -341,6 +341,7 @@ constexpr KeywordEntry kRows[] = {
     { "pgnstarts", K::PageNumberStart },
     { "cols", K::Columns },
     { "colsx", K::ColumnSpacing },
+    { "linebetcol", K::ColumnSeparator },
     { "pgnrestart", K::PageNumberRestart },
 
     // The document and its pictures.

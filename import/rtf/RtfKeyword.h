@@ -161,6 +161,7 @@ enum class Keyword : std::uint8_t {
     PageNumberStart,
     Columns,
     ColumnSpacing,
+    ColumnSeparator,
     PageNumberRestart,
 
     // The document and its pictures (RtfReader::documentWord).

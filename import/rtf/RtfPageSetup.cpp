@@ -104,6 +104,9 @@ bool RtfReader::pageSetupWord(const ControlWord& word)
             return false;
         own([&](kit::PageSection& s) { s.columnSpacing = std::min(length, 720.0f); });
         return true;
+    case Keyword::ColumnSeparator:
+        own([&](kit::PageSection& s) { s.columnSeparator = !hasParameter || parameter != 0; });
+        return true;
     case Keyword::PageNumberRestart:
         own([&](kit::PageSection& s) { s.pageNumberStart = s.pageNumberStart.value_or(1); });
         return true;

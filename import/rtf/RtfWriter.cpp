@@ -737,7 +737,8 @@ void RtfWriter::writeSection(const PageSection& section, const PageSection* prev
     for (const auto& length : lengths)
         m_body += std::string("\\") + length.word + std::to_string(toTwips(length.value));
     if (section.columnCount > 1)
-        m_body += "\\cols" + std::to_string(section.columnCount) + "\\colsx" + std::to_string(toTwips(section.columnSpacing));
+        m_body += "\\cols" + std::to_string(section.columnCount) + "\\colsx" + std::to_string(toTwips(section.columnSpacing))
+            + (section.columnSeparator ? "\\linebetcol" : "");
     if (section.titlePage)
         m_body += "\\titlepg";
     if (section.pageNumberStart)

@@ -59,8 +59,16 @@ void DocumentPrintJob::drawPage(int index, cairo_t* context)
     const DocumentPage& page = pages[std::size_t(index)];
     Rect paper { {}, page.paperSize };
     cairo_save(context);
+    // White paper needs no paint; a page colour covers it, as the document shows it.
+    Color color = m_pages->paperColor(std::size_t(index));
+    if (color != Color::whiteColor()) {
+        auto rgba = color.rgba();
+        cairo_set_source_rgba(context, rgba[0], rgba[1], rgba[2], rgba[3]);
+        cairo_paint(context);
+    }
     m_pages->drawHeaderAndFooter(context, std::size_t(index), {}, paper);
     const TextContainer& container = *m_layoutManager->textContainers()[std::size_t(index)];
+    m_pages->drawColumnRules(context, std::size_t(index), {}, m_layoutManager->usedRectForTextContainer(container).height());
     m_layoutManager->drawFloatsForContainer(context, container, page.textRect.origin, paper);
     m_layoutManager->drawGlyphsForContainer(context, container, page.textRect.origin, paper);
     cairo_restore(context);

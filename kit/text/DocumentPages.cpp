@@ -234,4 +234,34 @@ void DocumentPages::drawHeaderAndFooter(cairo_t* cr, std::size_t page, Point ori
     draw(footerFor(page), footerRect(page));
 }
 
+Color DocumentPages::paperColor(std::size_t page) const
+{
+    if (page >= m_pages.size() || m_pages[page].section >= m_setup->sections.size())
+        return Color::whiteColor();
+    return m_setup->sections[m_pages[page].section].pageColor.value_or(Color::whiteColor());
+}
+
+void DocumentPages::drawColumnRules(cairo_t* cr, std::size_t page, Point origin, float bodyHeight) const
+{
+    if (page >= m_pages.size() || m_pages[page].section >= m_setup->sections.size() || bodyHeight <= 0)
+        return;
+    const PageSection& section = m_setup->sections[m_pages[page].section];
+    int columns = std::clamp(section.columnCount, 1, 16);
+    if (!section.columnSeparator || columns < 2)
+        return;
+    const Rect& text = m_pages[page].textRect;
+    float spacing = std::clamp(section.columnSpacing, 0.0f, text.width() / 2);
+    float width = std::max(1.0f, (text.width() - spacing * float(columns - 1)) / float(columns));
+    cairo_save(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 0.5);
+    for (int i = 1; i < columns; ++i) {
+        double x = origin.x + text.x() + float(i) * (width + spacing) - spacing / 2;
+        cairo_move_to(cr, x, origin.y + text.y());
+        cairo_line_to(cr, x, origin.y + text.y() + std::min(bodyHeight, text.height()));
+    }
+    cairo_stroke(cr);
+    cairo_restore(cr);
+}
+
 } // namespace kit

@@ -62,6 +62,11 @@ public:
     // Draws page's header and footer with the paper's top left at origin, in the user space of cr (points,
     // y down). Lines outside dirty (same space) are skipped.
     void drawHeaderAndFooter(cairo_t*, std::size_t page, Point origin, Rect dirty);
+    // The paper's colour: its section's page colour, else white.
+    Color paperColor(std::size_t page) const;
+    // The rules between the columns of a page whose section asks for them, as tall as the body text it
+    // holds (bodyHeight, from the text area's top); origin is the paper's top left.
+    void drawColumnRules(cairo_t*, std::size_t page, Point origin, float bodyHeight) const;
 
 private:
     HeaderFooterKind kindFor(std::size_t page) const;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/foundation/Range.h"
+#include "kit/geometry/Color.h"
 #include "kit/geometry/Geometry.h"
 
 #include <array>
@@ -54,6 +55,8 @@ struct PageSection {
     // The body's text runs in this many columns of one width, with this much room between two (points).
     int columnCount = 1;
     float columnSpacing = 36;
+    bool columnSeparator = false; // a rule down the middle of the room between two columns
+    std::optional<Color> pageColor; // the paper's colour where the document gives one; none: white
 
     // The body's area on the page, page points from the paper's top left (y down), never smaller than an
     // inch either way, so hostile margins still leave room for a line.

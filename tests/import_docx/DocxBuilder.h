@@ -32,6 +32,7 @@ struct Relationship {
 
 struct Parts {
     std::string body; // inside w:body
+    std::string beforeBody; // elements of w:document before w:body: w:background
     std::string styles; // inside w:styles; no part when empty
     std::string numbering; // inside w:numbering
     std::string footnotes, endnotes; // inside w:footnotes / w:endnotes
@@ -70,7 +71,7 @@ inline std::vector<std::uint8_t> build(const Parts& parts)
         R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target=")"
             + parts.mainPath + R"("/></Relationships>)" });
     entries.push_back({ parts.mainPath,
-        std::string(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?><w:document)") + kNamespaces + "><w:body>" + parts.body
+        std::string(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?><w:document)") + kNamespaces + ">" + parts.beforeBody + "<w:body>" + parts.body
             + "</w:body></w:document>" });
 
     std::vector<Relationship> relationships = parts.relationships;

@@ -111,11 +111,13 @@ TEST(DocxPageSetup, ColumnsAndColumnBreaks)
     // Two columns half an inch apart; a break in the middle of a run starts the next column there.
     auto result = testdocx::importBody(paragraph("Left column.")
         + R"(<w:p><w:r><w:t>Before</w:t><w:br w:type="column"/><w:t>After</w:t></w:r></w:p>)"
-        + R"(<w:sectPr><w:cols w:num="2" w:space="720"/></w:sectPr>)");
+        + R"(<w:sectPr><w:cols w:num="2" w:space="720" w:sep="1"/></w:sectPr>)");
     ASSERT_TRUE(result.text && result.text->pageSetup());
     const kit::PageSection& section = result.text->pageSetup()->sections.at(0);
     EXPECT_EQ(section.columnCount, 2);
     EXPECT_FLOAT_EQ(section.columnSpacing, 36);
+    EXPECT_TRUE(section.columnSeparator);
+    EXPECT_FALSE(section.pageColor) << "white paper unless the document gives a colour";
     const std::string& text = result.text->string();
     std::size_t after = text.find("After");
     ASSERT_NE(after, std::string::npos);
@@ -127,4 +129,21 @@ TEST(DocxPageSetup, ColumnsAndColumnBreaks)
     auto single = testdocx::importBody(paragraph("One.") + R"(<w:sectPr><w:cols w:space="708"/></w:sectPr>)");
     ASSERT_TRUE(single.text && single.text->pageSetup());
     EXPECT_EQ(single.text->pageSetup()->sections.at(0).columnCount, 1) << "no count: one column";
+    EXPECT_FALSE(single.text->pageSetup()->sections.at(0).columnSeparator);
+}
+
+TEST(DocxPageSetup, ThePageColourColoursEverySection)
+{
+    testdocx::Parts parts;
+    parts.body = paragraph("One.") + R"(<w:p><w:pPr><w:sectPr><w:pgSz w:w="12240" w:h="15840"/></w:sectPr></w:pPr></w:p>)"
+        + paragraph("Two.") + R"(<w:sectPr><w:pgSz w:w="15840" w:h="12240" w:orient="landscape"/></w:sectPr>)";
+    parts.beforeBody = R"(<w:background w:color="FFFFCC"/>)";
+    auto result = testdocx::import(parts);
+    ASSERT_TRUE(result.text && result.text->pageSetup());
+    const auto& sections = result.text->pageSetup()->sections;
+    ASSERT_EQ(sections.size(), 2u);
+    for (const auto& section : sections) {
+        ASSERT_TRUE(section.pageColor);
+        EXPECT_EQ(*section.pageColor, kit::Color::calibratedRGB(1, 1, 0.8f));
+    }
 }

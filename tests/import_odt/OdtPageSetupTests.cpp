@@ -49,8 +49,9 @@ TEST(OdtPageSetup, ColumnsAndColumnBreaks)
 {
     testodt::Parts parts;
     parts.masterStyles = R"(<office:automatic-styles><style:page-layout style:name="pm1">)"
-        R"(<style:page-layout-properties fo:page-width="21cm" fo:page-height="29.7cm">)"
-        R"(<style:columns fo:column-count="3" fo:column-gap="0.5in"/></style:page-layout-properties></style:page-layout>)"
+        R"(<style:page-layout-properties fo:page-width="21cm" fo:page-height="29.7cm" fo:background-color="#ccffcc">)"
+        R"(<style:columns fo:column-count="3" fo:column-gap="0.5in"><style:column-sep style:width="0.02cm"/></style:columns>)"
+        R"(</style:page-layout-properties></style:page-layout>)"
         R"(</office:automatic-styles><office:master-styles>)"
         R"(<style:master-page style:name="Standard" style:page-layout-name="pm1"/></office:master-styles>)";
     parts.automaticStyles = R"(<style:style style:name="P1" style:family="paragraph">)"
@@ -61,6 +62,9 @@ TEST(OdtPageSetup, ColumnsAndColumnBreaks)
     const kit::PageSection& section = result.text->pageSetup()->sections.at(0);
     EXPECT_EQ(section.columnCount, 3);
     EXPECT_FLOAT_EQ(section.columnSpacing, 36);
+    EXPECT_TRUE(section.columnSeparator);
+    ASSERT_TRUE(section.pageColor);
+    EXPECT_EQ(*section.pageColor, kit::Color::calibratedRGB(0.8f, 1, 0.8f));
     const std::string& text = result.text->string();
     EXPECT_TRUE(result.text->attributesAt(text.find("Second")).paragraphStyle().columnBreakBefore);
     EXPECT_FALSE(result.text->attributesAt(0).paragraphStyle().columnBreakBefore);

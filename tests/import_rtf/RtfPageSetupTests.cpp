@@ -68,14 +68,16 @@ TEST(RtfPageSetup, WithoutPageWordsThereIsNone)
 
 TEST(RtfPageSetup, ColumnsAndColumnBreaks)
 {
-    auto text = read("{\\rtf1\\ansi\\sectd\\cols2\\colsx567 Left words\\column Right words\\par"
+    auto text = read("{\\rtf1\\ansi\\sectd\\cols2\\colsx567\\linebetcol Left words\\column Right words\\par"
                      "\\sect\\sectd One column\\par}");
     ASSERT_TRUE(text && text->pageSetup());
     const auto& sections = text->pageSetup()->sections;
     ASSERT_EQ(sections.size(), 2u);
     EXPECT_EQ(sections[0].columnCount, 2);
     EXPECT_FLOAT_EQ(sections[0].columnSpacing, 28.35f);
+    EXPECT_TRUE(sections[0].columnSeparator);
     EXPECT_EQ(sections[1].columnCount, 1) << "\\sectd gives back one column";
+    EXPECT_FALSE(sections[1].columnSeparator);
     const std::string& string = text->string();
     std::size_t right = string.find("Right");
     ASSERT_NE(right, std::string::npos);

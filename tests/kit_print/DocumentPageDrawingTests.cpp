@@ -1,0 +1,102 @@
+// A printed page of the document's own layout: its paper's colour, the rules between its columns, and its
+// floating objects, in the margins too.
+#include "kit/print/DocumentPrintJob.h"
+#include "kit/text/PageSetup.h"
+#include "kit/text/TextStorage.h"
+#include "support/Drawings.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Placement = kit::FloatPlacement;
+
+std::shared_ptr<const kit::Attachment> redBox(kit::Size size, std::optional<Placement> placement)
+{
+    return testsupport::filledBox(size, kit::Color::calibratedRGB(1, 0, 0), placement);
+}
+
+// A page drawn by the print job on white, at one pixel a point.
+struct Page {
+    cairo_surface_t* surface;
+    Page(kit::DocumentPrintJob& job, int index, kit::Size size)
+        : surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(size.width), int(size.height)))
+    {
+        cairo_t* cr = cairo_create(surface);
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_paint(cr);
+        job.drawPage(index, cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+    }
+    ~Page() { cairo_surface_destroy(surface); }
+    std::uint32_t pixel(int x, int y) const
+    {
+        auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
+        return row[x] & 0xffffff;
+    }
+};
+
+std::shared_ptr<kit::PageSetup> smallPaper(kit::PageSection section = {})
+{
+    section.paperSize = { 200, 200 };
+    section.margins = { 50, 50, 50, 50, 20, 20, 0 };
+    auto setup = std::make_shared<kit::PageSetup>();
+    setup->sections = { section };
+    return setup;
+}
+
+} // namespace
+
+TEST(DocumentPageDrawing, APrintedPageDrawsTheObjectInTheMargin)
+{
+    auto body = std::make_shared<kit::TextStorage>();
+    kit::Attributes a;
+    Placement placement;
+    placement.horizontalFrame = placement.verticalFrame = Placement::Frame::Page;
+    placement.offset = { 5, 5 };
+    a.attachment = redBox({ 30, 30 }, placement);
+    body->append(kit::kAttachmentCharacter, a);
+    body->append("Text\n", kit::Attributes {});
+    body->setPageSetup(smallPaper());
+
+    kit::DocumentPrintJob job(body, "floats");
+    ASSERT_EQ(job.pageCount(), 1);
+    Page page(job, 0, { 200, 200 });
+    EXPECT_EQ(page.pixel(20, 20), 0xff0000u) << "inside the box, in the top margin";
+    EXPECT_EQ(page.pixel(45, 45), 0xffffffu) << "past its corner";
+}
+
+
+TEST(DocumentPageDrawing, PaperColourAndRulesBetweenColumns)
+{
+    // Two columns of 40 points 20 apart in a 100-point text area, a rule between them, on pale green paper.
+    kit::PageSection section;
+    section.columnCount = 2;
+    section.columnSpacing = 20;
+    section.columnSeparator = true;
+    section.pageColor = kit::Color::calibratedRGB(0.8f, 1, 0.8f);
+    auto body = std::make_shared<kit::TextStorage>();
+    kit::Attributes a;
+    a.fontSize = 8;
+    for (int i = 0; i < 14; ++i)
+        body->append("Line\n", a);
+    body->setPageSetup(smallPaper(section));
+    kit::DocumentPrintJob job(body, "columns");
+    ASSERT_EQ(job.pageCount(), 1);
+    Page page(job, 0, { 200, 200 });
+    EXPECT_EQ(page.pixel(5, 5), 0xccffccu) << "the paper's colour, in the margin too";
+    EXPECT_EQ(page.pixel(195, 195), 0xccffccu);
+    // The rule stands in the middle of the gap, x = 50 + 40 + 10, from the text's top down as far as it goes.
+    EXPECT_NE(page.pixel(100, 52), 0xccffccu);
+    EXPECT_EQ(page.pixel(97, 52), 0xccffccu);
+    EXPECT_EQ(page.pixel(100, 148), 0xccffccu) << "no lower than the longer column";
+
+    section.columnSeparator = false;
+    section.pageColor.reset();
+    body->setPageSetup(smallPaper(section));
+    kit::DocumentPrintJob plain(body, "columns");
+    Page white(plain, 0, { 200, 200 });
+    EXPECT_EQ(white.pixel(5, 5), 0xffffffu);
+    EXPECT_EQ(white.pixel(100, 52), 0xffffffu);
+}
