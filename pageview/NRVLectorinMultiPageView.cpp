@@ -112,37 +112,52 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
     m_textLayoutManager->replaceTextStorage(m_textStorage);
     bool documentPages = m_pageLayout == PageLayout::Document && m_textStorage && m_textStorage->pageSetup()
         && !m_textStorage->pageSetup()->sections.empty();
+    m_numberOfPages = 0;
+    m_emptyPages = 0;
     if (documentPages) {
-        layOutDocumentPages();
-    } else if (pagination == Pagination::Progressive) {
-        m_numberOfPages = 0;
-        m_emptyPages = 0;
+        m_documentPages = std::make_unique<kit::DocumentPages>(m_textStorage->pageSetup());
+        m_largestPaper = {};
+        m_placedPages = 0;
+        m_placedPaperWidth = 0;
+        m_documentPages->beginPagination(*m_textLayoutManager);
+    }
+    if (pagination == Pagination::Progressive) {
         // Enough pages to fill a window now; the rest in slices that leave the loop free between them.
         constexpr std::uint32_t kFirstPages = 3;
         bool complete = false;
         while (!complete && m_numberOfPages < kFirstPages)
-            complete = addPrinterPage();
+            complete = addPage();
+        placeDocumentPages();
         if (!complete) {
             m_textLayoutManager->setContainersWantedHandler([this] { finishPagination(); });
             m_paginationTimer = kit::RunLoop::addTimer(std::chrono::milliseconds(1), [this] {
                 auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(6);
                 bool done = false;
                 while (!done && std::chrono::steady_clock::now() < end)
-                    done = addPrinterPage();
+                    done = addPage();
                 if (done) {
                     // Done before the frame grows, so that whoever hears of it sees the whole document.
                     m_paginationTimer = 0;
                     m_textLayoutManager->setContainersWantedHandler(nullptr);
                 }
+                placeDocumentPages();
                 updateFrame();
+                if (done && m_documentPages)
+                    setNeedsDisplay(true); // fields that count pages have their final numbers
                 return !done;
             });
         }
     } else {
-        layOutPrinterPages();
+        while (!addPage()) { }
+        placeDocumentPages();
     }
     applyZoomStep();
     updateFrame();
+}
+
+bool NRVLectorinMultiPageView::addPage()
+{
+    return m_documentPages ? addDocumentPage() : addPrinterPage();
 }
 
 void NRVLectorinMultiPageView::stopPagination()
@@ -160,15 +175,11 @@ void NRVLectorinMultiPageView::finishPagination()
     if (!m_paginationTimer)
         return;
     stopPagination();
-    while (!addPrinterPage()) { }
+    while (!addPage()) { }
+    placeDocumentPages();
     updateFrame();
-}
-
-void NRVLectorinMultiPageView::layOutPrinterPages()
-{
-    m_numberOfPages = 0;
-    m_emptyPages = 0;
-    while (!addPrinterPage()) { }
+    if (m_documentPages)
+        setNeedsDisplay(true);
 }
 
 bool NRVLectorinMultiPageView::addPrinterPage()
@@ -199,13 +210,10 @@ bool NRVLectorinMultiPageView::addPrinterPage()
     return m_emptyPages > 2;
 }
 
-void NRVLectorinMultiPageView::layOutDocumentPages()
+bool NRVLectorinMultiPageView::addDocumentPage()
 {
-    m_documentPages = std::make_unique<kit::DocumentPages>(m_textStorage->pageSetup());
-    m_largestPaper = {};
     float s = pageSeparatorHeight();
-    std::vector<kit::TextView*> textViews;
-    m_documentPages->paginate(*m_textLayoutManager, [&](kit::TextContainer& container, const kit::DocumentPage& page) {
+    bool done = m_documentPages->addPage(*m_textLayoutManager, [&](kit::TextContainer& container, const kit::DocumentPage& page) {
         const auto& pages = m_documentPages->pages();
         m_pageTops.push_back(m_pageTops.empty() ? 0 : m_pageTops.back() + pages[pages.size() - 2].paperSize.height + s);
         m_largestPaper = { std::max(m_largestPaper.width, page.paperSize.width),
@@ -214,13 +222,26 @@ void NRVLectorinMultiPageView::layOutDocumentPages()
         textView->setEditable(false);
         textView->setDrawsBackground(false);
         textView->setUsesFindPanel(true);
-        textViews.push_back(textView.get());
         addSubview(std::move(textView));
     });
     m_numberOfPages = std::uint32_t(m_documentPages->pages().size());
-    // Each page is centred on the widest, which is known only now.
-    for (std::uint32_t page = 0; page < textViews.size(); ++page)
-        textViews[page]->setFrame(documentRectForPageNumber(page));
+    return done;
+}
+
+void NRVLectorinMultiPageView::placeDocumentPages()
+{
+    if (!m_documentPages)
+        return;
+    // Each page is centred on the widest so far: a wider page arriving moves the others.
+    if (m_largestPaper.width != m_placedPaperWidth)
+        m_placedPages = 0;
+    m_placedPaperWidth = m_largestPaper.width;
+    const auto& containers = m_textLayoutManager->textContainers();
+    for (std::uint32_t page = m_placedPages; page < containers.size(); ++page) {
+        if (kit::TextView* view = containers[page]->textView())
+            view->setFrame(documentRectForPageNumber(page));
+    }
+    m_placedPages = std::uint32_t(containers.size());
 }
 
 void NRVLectorinMultiPageView::setPageLayout(PageLayout layout)

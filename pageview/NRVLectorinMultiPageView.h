@@ -41,9 +41,9 @@ public:
     void updateFrame();
     kit::TextView* firstTextView() const;
     // Lays the text out into pages; null is laid out as an empty text (one blank page). Whole: every page
-    // now. Progressive (the printer's paper only; the document's own pages are made whole): the first
-    // pages now and the rest on later turns of the run loop, a few milliseconds at a time, the frame growing
-    // as they come; looking for a glyph past them (find, a link) makes the rest at once.
+    // now. Progressive: the first pages now and the rest on later turns of the run loop, a few milliseconds
+    // at a time, the frame growing as they come; looking for a glyph past them (find, a link) makes the rest
+    // at once.
     enum class Pagination { Whole, Progressive };
     void setTextStorage(std::shared_ptr<kit::TextStorage> storage, Pagination pagination = Pagination::Whole);
     // Whether progressive pagination still has pages to add.
@@ -111,11 +111,13 @@ public:
     const pageview::PageShadow& pageShadow() const { return m_shadow; }
 
 private:
-    void layOutPrinterPages();
-    // Adds one page of the printer's paper; true once the whole text is placed.
+    // Adds one page (of the printer's paper, or of the document's own); true once the whole text is placed.
+    bool addPage();
     bool addPrinterPage();
+    bool addDocumentPage();
+    // Frames the document pages' text views, centred on the widest page so far.
+    void placeDocumentPages();
     void stopPagination();
-    void layOutDocumentPages();
     kit::Size largestPaperSize();
     void applyZoomStep();
     void applyZoomFit();
@@ -133,6 +135,8 @@ private:
     std::unique_ptr<kit::DocumentPages> m_documentPages;
     std::vector<float> m_pageTops; // document pages: each page's top below the first's, points
     kit::Size m_largestPaper; // document pages: the widest and the tallest
+    std::uint32_t m_placedPages = 0; // document pages whose text views are framed for m_placedPaperWidth
+    float m_placedPaperWidth = 0;
     int m_zoomStep = 0;
     ZoomFit m_zoomFit = ZoomFit::None;
     bool m_fitting = false;

@@ -36,54 +36,60 @@ DocumentPages::~DocumentPages() = default;
 
 void DocumentPages::paginate(LayoutManager& layout, const PageAdded& pageAdded)
 {
-    static const PageSection kPrinterSection;
+    beginPagination(layout);
+    while (!addPage(layout, pageAdded)) { }
+}
+
+void DocumentPages::beginPagination(LayoutManager& layout)
+{
     m_pages.clear();
     m_storyLayouts.clear();
     layout.setPlacesNotes(true);
-    // Notes' texts stand after the body's; a page showing only notes does not move the body's position.
-    std::size_t bodyEnd = std::numeric_limits<std::size_t>::max();
+    m_bodyEnd = std::numeric_limits<std::size_t>::max();
     for (const Note& note : m_setup->notes)
-        bodyEnd = std::min(bodyEnd, note.text.location);
-    std::size_t next = 0; // the first byte the next page shows
-    int emptyPages = 0;
-    while (true) {
-        std::size_t sectionIndex = m_setup->sectionIndexAt(next);
-        const PageSection& section
-            = sectionIndex < m_setup->sections.size() ? m_setup->sections[sectionIndex] : kPrinterSection;
-        DocumentPage page;
-        page.paperSize = section.paperSize;
-        page.textRect = section.textRect();
-        page.section = sectionIndex;
-        const DocumentPage* previous = m_pages.empty() ? nullptr : &m_pages.back();
-        page.ordinalInSection = previous && previous->section == sectionIndex ? previous->ordinalInSection + 1 : 1;
-        if (page.ordinalInSection == 1 && section.pageNumberStart)
-            page.number = *section.pageNumberStart;
-        else
-            page.number = previous ? previous->number + 1 : 1;
-        page.textRect = bodyRect(page);
-        m_pages.push_back(page);
-
-        auto container = std::make_unique<TextContainer>(page.textRect.size);
-        container->setColumns(section.columnCount, section.columnSpacing);
-        container->setPageRect({ -page.textRect.x(), -page.textRect.y(), page.paperSize.width, page.paperSize.height });
-        TextContainer& added = *container;
-        layout.addTextContainer(std::move(container));
-        if (pageAdded)
-            pageAdded(added, page);
-        Range range = layout.glyphRangeForTextContainer(added);
-        if (layout.textEndsInOrBeforeTextContainer(added))
-            break;
-        // Every page of an unfinished layout holds a line; the guard only keeps a fault there from adding
-        // pages forever.
-        emptyPages = range.length ? 0 : emptyPages + 1;
-        if (emptyPages > 2)
-            break;
-        if (range.end() <= bodyEnd)
-            next = std::max(next, range.end());
-    }
+        m_bodyEnd = std::min(m_bodyEnd, note.text.location);
+    m_next = 0;
+    m_emptyPages = 0;
     m_sectionPageCounts.assign(std::max<std::size_t>(m_setup->sections.size(), 1), 0);
-    for (const auto& page : m_pages)
-        ++m_sectionPageCounts[std::min(page.section, m_sectionPageCounts.size() - 1)];
+}
+
+bool DocumentPages::addPage(LayoutManager& layout, const PageAdded& pageAdded)
+{
+    static const PageSection kPrinterSection;
+    std::size_t sectionIndex = m_setup->sectionIndexAt(m_next);
+    const PageSection& section = sectionIndex < m_setup->sections.size() ? m_setup->sections[sectionIndex] : kPrinterSection;
+    DocumentPage page;
+    page.paperSize = section.paperSize;
+    page.textRect = section.textRect();
+    page.section = sectionIndex;
+    const DocumentPage* previous = m_pages.empty() ? nullptr : &m_pages.back();
+    page.ordinalInSection = previous && previous->section == sectionIndex ? previous->ordinalInSection + 1 : 1;
+    if (page.ordinalInSection == 1 && section.pageNumberStart)
+        page.number = *section.pageNumberStart;
+    else
+        page.number = previous ? previous->number + 1 : 1;
+    page.textRect = bodyRect(page);
+    m_pages.push_back(page);
+    ++m_sectionPageCounts[std::min(page.section, m_sectionPageCounts.size() - 1)];
+
+    auto container = std::make_unique<TextContainer>(page.textRect.size);
+    container->setColumns(section.columnCount, section.columnSpacing);
+    container->setPageRect({ -page.textRect.x(), -page.textRect.y(), page.paperSize.width, page.paperSize.height });
+    TextContainer& added = *container;
+    layout.addTextContainer(std::move(container));
+    if (pageAdded)
+        pageAdded(added, page);
+    Range range = layout.glyphRangeForTextContainer(added);
+    if (layout.textEndsInOrBeforeTextContainer(added))
+        return true;
+    // Every page of an unfinished layout holds a line; the guard only keeps a fault there from adding pages
+    // forever.
+    m_emptyPages = range.length ? 0 : m_emptyPages + 1;
+    if (m_emptyPages > 2)
+        return true;
+    if (range.end() <= m_bodyEnd)
+        m_next = std::max(m_next, range.end());
+    return false;
 }
 
 HeaderFooterKind DocumentPages::kindFor(std::size_t page) const { return kindFor(m_pages[page]); }

@@ -44,6 +44,10 @@ public:
     // pageAdded hears of each container, with its page, after it was added and before it is laid out.
     using PageAdded = std::function<void(TextContainer&, const DocumentPage&)>;
     void paginate(LayoutManager& layout, const PageAdded& pageAdded = {});
+    // The same a page at a time: begin, then add pages until addPage says the text is placed. The pages so
+    // far are final; fields that count pages (NUMPAGES, SECTIONPAGES) count those made so far.
+    void beginPagination(LayoutManager& layout);
+    bool addPage(LayoutManager& layout, const PageAdded& pageAdded = {});
     const std::vector<DocumentPage>& pages() const { return m_pages; }
     const PageSetup& setup() const { return *m_setup; }
 
@@ -82,6 +86,11 @@ private:
     std::shared_ptr<const PageSetup> m_setup;
     std::vector<DocumentPage> m_pages;
     std::vector<int> m_sectionPageCounts;
+    // Pagination under way: the first byte the next page shows, where the notes' texts begin (a page of
+    // notes alone does not move the body on), and the pages in a row that placed nothing.
+    std::size_t m_next = 0;
+    std::size_t m_bodyEnd = 0;
+    int m_emptyPages = 0;
     struct StoryKey {
         const TextStorage* story;
         std::string numbers; // the field values it was laid out with

@@ -327,6 +327,46 @@ TEST(MultiPageView, ProgressivePaginationShowsTheFirstPagesAtOnceAndEndsAsIfLaid
     }
 }
 
+TEST(MultiPageView, TheDocumentsOwnPagesComeProgressivelyAndEndAsIfLaidOutWhole)
+{
+    // Portrait pages, then landscape ones from the middle on: the wider paper arrives late and moves the
+    // pages before it, which are centred on the widest.
+    auto text = paragraphs(1500);
+    auto setup = std::make_shared<kit::PageSetup>();
+    kit::PageSection portrait, landscape;
+    portrait.paperSize = { 420, 595 };
+    landscape.paperSize = { 842, 595 };
+    landscape.start = text->string().find('\n', text->length() / 2) + 1;
+    setup->sections = { portrait, landscape };
+    text->setPageSetup(setup);
+    PageViewFixture whole;
+    whole.pageView->setPageLayout(PageLayout::Document);
+    whole.pageView->setTextStorage(text);
+    std::uint32_t expected = whole.pageView->numberOfPages();
+    ASSERT_GT(expected, 20u);
+
+    PageViewFixture f;
+    f.pageView->setPageLayout(PageLayout::Document);
+    f.pageView->setTextStorage(text, NRVLectorinMultiPageView::Pagination::Progressive);
+    ASSERT_TRUE(f.pageView->isPaginating());
+    EXPECT_LT(f.pageView->numberOfPages(), expected);
+    kit::Rect firstBefore = f.pageView->documentRectForPageNumber(0);
+    ASSERT_TRUE(kit::RunLoop::runUntil([&] { return !f.pageView->isPaginating(); }, std::chrono::seconds(30)));
+    ASSERT_EQ(f.pageView->numberOfPages(), expected);
+    EXPECT_EQ(f.pageView->frame(), whole.pageView->frame());
+    EXPECT_GT(f.pageView->documentRectForPageNumber(0).x(), firstBefore.x()) << "moved to the centre of the wider pages";
+    auto* layout = f.pageView->layoutManager();
+    auto* wholeLayout = whole.pageView->layoutManager();
+    for (std::uint32_t page = 0; page < expected; ++page) {
+        const kit::TextContainer& container = *layout->textContainers()[page];
+        EXPECT_EQ(layout->glyphRangeForTextContainer(container),
+            wholeLayout->glyphRangeForTextContainer(*wholeLayout->textContainers()[page]))
+            << "page " << page;
+        ASSERT_TRUE(container.textView());
+        EXPECT_EQ(container.textView()->frame(), wholeLayout->textContainers()[page]->textView()->frame()) << "page " << page;
+    }
+}
+
 TEST(MultiPageView, LookingPastTheLaidOutPagesMakesTheRestAtOnce)
 {
     auto text = paragraphs(400);
