@@ -34,6 +34,7 @@ enum class FibEntry : std::uint8_t {
     Dop = 31,
     Clx = 33,
     PlcSpaMom = 40,
+    PlcSpaHdr = 41,
     PlcfendRef = 46,
     PlcfendTxt = 47,
     DggInfo = 50,

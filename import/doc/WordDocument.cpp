@@ -129,17 +129,23 @@ std::optional<std::string> WordDocument::load()
 
     if (!isWord6) {
         drawing = OfficeArt::read(range(FibEntry::DggInfo));
-        Plc shapes(table, fib.entry(FibEntry::PlcSpaMom), kFspaSize);
-        for (std::size_t i = 0; i < shapes.count; ++i) {
-            ByteReader entry = shapes.entry(i);
-            ShapeAnchor anchor;
-            anchor.shapeId = entry.readU32LE(0).value_or(0);
-            anchor.left = entry.readI32LE(4).value_or(0);
-            anchor.top = entry.readI32LE(8).value_or(0);
-            anchor.right = entry.readI32LE(12).value_or(0);
-            anchor.bottom = entry.readI32LE(16).value_or(0);
-            anchor.flags = entry.readU16LE(20).value_or(0);
-            anchors[shapes.cp(i)] = anchor;
+        // Shapes anchored in the main text, then in the headers and footers, whose positions count from the
+        // start of their story.
+        const std::pair<FibEntry, std::uint32_t> anchorTables[] = { { FibEntry::PlcSpaMom, 0 },
+            { FibEntry::PlcSpaHdr, fib.storyStart(Story::Headers) } };
+        for (auto [entryName, base] : anchorTables) {
+            Plc shapes(table, fib.entry(entryName), kFspaSize);
+            for (std::size_t i = 0; i < shapes.count; ++i) {
+                ByteReader entry = shapes.entry(i);
+                ShapeAnchor anchor;
+                anchor.shapeId = entry.readU32LE(0).value_or(0);
+                anchor.left = entry.readI32LE(4).value_or(0);
+                anchor.top = entry.readI32LE(8).value_or(0);
+                anchor.right = entry.readI32LE(12).value_or(0);
+                anchor.bottom = entry.readI32LE(16).value_or(0);
+                anchor.flags = entry.readU16LE(20).value_or(0);
+                anchors.emplace(base + shapes.cp(i), anchor);
+            }
         }
     }
     // Text boxes: each names the shape that shows it; the last entry only reserves space.

@@ -461,10 +461,27 @@ TEST(DocCorpus, KnownStructuresSurvive)
     {
         SCOPED_TRACE("floating pictures");
         auto result = importFile(testsupport::corpusPath("poi-Bug50936_3.doc"));
-        int pictures = 0;
-        for (const auto& run : result.text->runs())
-            pictures += run.attributes->attachment && run.attributes->attachment->mimeType == "image/png";
+        int pictures = 0, floating = 0;
+        for (const auto& run : result.text->runs()) {
+            const auto& attachment = run.attributes->attachment;
+            pictures += attachment && attachment->mimeType == "image/png";
+            floating += attachment && attachment->placement;
+        }
         EXPECT_GE(pictures, 6);
+        EXPECT_GE(floating, 5) << "the shapes' pictures float where their anchors say";
+        // The title page's header holds a shape of its own: a logo beside the school's, anchored in the
+        // header's text (the header story's shape table).
+        ASSERT_TRUE(result.text->pageSetup());
+        int headerFloats = 0;
+        for (const auto& section : result.text->pageSetup()->sections) {
+            for (const auto& header : section.headers) {
+                if (!header)
+                    continue;
+                for (const auto& run : header->runs())
+                    headerFloats += run.attributes->attachment && run.attributes->attachment->placement;
+            }
+        }
+        EXPECT_GE(headerFloats, 1);
     }
     {
         SCOPED_TRACE("pictures");
