@@ -29,7 +29,7 @@ void unzip(benchmark::State& state)
     for (auto _ : state) {
         auto opened = importer::ZipArchive::open({ documentBytes().data(), documentBytes().size() });
         for (const char* part : kParts)
-            benchmark::DoNotOptimize(opened.archive->read(part).bytes);
+            benchmark::DoNotOptimize(opened->read(part).bytes);
     }
 }
 
@@ -38,7 +38,7 @@ void parse(benchmark::State& state)
     auto opened = importer::ZipArchive::open({ documentBytes().data(), documentBytes().size() });
     std::vector<std::string> parts;
     for (const char* part : kParts)
-        parts.push_back(*opened.archive->read(part).bytes);
+        parts.push_back(*opened->read(part).bytes);
     for (auto _ : state) {
         // The parser works in place, so each round gets fresh copies, made outside the timing.
         state.PauseTiming();

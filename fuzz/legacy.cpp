@@ -20,11 +20,14 @@
 
 namespace {
 
-const char* const kErrors[] = { "not a known format", "damaged", "encrypted", "too large", "truncated" };
+using importer::ImportError;
 
-bool isStatedError(const std::string& error)
+const ImportError kErrors[] = { ImportError::NotKnownFormat, ImportError::Damaged, ImportError::Encrypted,
+    ImportError::TooLarge, ImportError::Truncated };
+
+bool isStatedError(ImportError error)
 {
-    for (const char* known : kErrors) {
+    for (ImportError known : kErrors) {
         if (error == known)
             return true;
     }
@@ -66,8 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzzoutput::checkOutput(*result.text, "legacy");
         return 0;
     }
-    fuzzoutput::require(isStatedError(result.error), "legacy", "a failed import states a known error", result.error);
-    if (result.error == "damaged")
+    fuzzoutput::require(isStatedError(result.error), "legacy", "a failed import states a known error",
+        importer::errorText(result.error));
+    if (result.error == ImportError::Damaged)
         keepIfTheHelperDied(bytes);
     return 0;
 }

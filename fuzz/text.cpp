@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     importer::ImportResult result = importer::importText(std::span<const std::uint8_t>(data, size));
     if (!result.text) {
-        if (result.error != "not a known format")
+        if (result.error != importer::ImportError::NotKnownFormat)
             std::abort();
         return 0;
     }

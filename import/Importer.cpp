@@ -49,7 +49,7 @@ ImportResult importPackage(std::span<const std::uint8_t> bytes)
             if (format.sniff(archive))
                 return format.import(archive);
         }
-        return { nullptr, "none", "not a known format" };
+        return { nullptr, "none", ImportError::NotKnownFormat };
     });
 }
 
@@ -83,7 +83,7 @@ ImportResult importDocument(std::span<const std::uint8_t> bytes, const ImportLim
             if (!format.sniff(bytes))
                 continue;
             ImportResult result = format.import(bytes);
-            if (format.passesOnUnknown && !result.text && result.error == "not a known format") {
+            if (format.passesOnUnknown && !result.text && result.error == ImportError::NotKnownFormat) {
                 if (!declined)
                     declined = std::move(result);
                 continue;

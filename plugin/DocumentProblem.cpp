@@ -22,19 +22,25 @@ bool hasVisibleContent(const kit::TextStorage& text)
     return false;
 }
 
-std::string documentProblemMessage(std::size_t byteCount, const kit::TextStorage* text, std::string_view error)
+std::string documentProblemMessage(std::size_t byteCount, const kit::TextStorage* text, importer::ImportError error)
 {
     if (byteCount == 0)
         return "This document is empty.";
     if (text && hasVisibleContent(*text))
         return {};
-    if (error == "encrypted")
+    switch (error) {
+    case importer::ImportError::None:
+        return "This document is empty.";
+    case importer::ImportError::Encrypted:
         return "This document is password-protected and cannot be shown.";
-    if (error == "too large")
+    case importer::ImportError::TooLarge:
         return "This document is too large to be shown.";
-    if (error == "not a known format")
+    case importer::ImportError::NotKnownFormat:
         return "This file is not in a document format that can be shown.";
-    if (!error.empty())
-        return "This document is damaged or incomplete and cannot be shown.";
-    return "This document is empty.";
+    case importer::ImportError::Truncated:
+    case importer::ImportError::Damaged:
+    case importer::ImportError::Stopped:
+        break;
+    }
+    return "This document is damaged or incomplete and cannot be shown.";
 }

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "import/Importer.h"
+
 #include <cstddef>
 #include <string>
-#include <string_view>
 
 namespace kit {
 class TextStorage;
@@ -14,9 +15,8 @@ class TextStorage;
 // the importer also reported an error (a cut-short file shows what could be read).
 //
 // byteCount is the size of the downloaded bytes; text is what the importer made of them (null when it
-// made nothing) and error its reason ("encrypted", "truncated", "damaged", "too large",
-// "not a known format", ...).
-std::string documentProblemMessage(std::size_t byteCount, const kit::TextStorage* text, std::string_view error);
+// made nothing) and error its reason.
+std::string documentProblemMessage(std::size_t byteCount, const kit::TextStorage* text, importer::ImportError error);
 
 // True when the text holds something a reader sees: a character other than white space and the
 // paragraph, line and page breaks, or a picture.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/Importer.h"
 #include "kit/foundation/BackgroundJob.h"
 #include "kit/foundation/NotificationCenter.h"
 #include "kit/foundation/Value.h"
@@ -124,9 +125,9 @@ public:
     kit::View* viewPanel() const { return m_viewPanel.get(); }
     kit::ProgressIndicator* progressIndicator() const { return m_progressIndicator.get(); }
     kit::View* errorDisplay() const { return m_errorDisplay.get(); }
-    // The format the importer found and, when it found no text, why ("none", "not a known format").
+    // The format the importer found and, when it found no text, why ("none", NotKnownFormat).
     const std::string& importedFormat() const { return m_importedFormat; }
-    const std::string& importError() const { return m_importError; }
+    importer::ImportError importError() const { return m_importError; }
     // What the page says instead of the document when the download cannot be shown (password-protected,
     // damaged, unknown format, too large, empty); empty while the document is shown or still loading.
     const std::string& problemMessage() const { return m_problemMessage; }
@@ -159,7 +160,7 @@ private:
     std::int32_t m_findActionTag = 0;
     bool m_showsError = false;
     std::string m_importedFormat;
-    std::string m_importError;
+    importer::ImportError m_importError = importer::ImportError::None;
     std::string m_problemMessage;
     // The nib's top-level objects, held until the setup takes the panel.
     kit::NibTopLevelObjects m_nibObjects;

@@ -259,10 +259,10 @@ int runInfo(const Options& options)
         json.field("src", instance.src);
         json.field("state", plugin.downloadIsComplete() ? "loaded" : "failed");
         json.field("format", plugin.downloadIsComplete() ? plugin.importedFormat() : std::string("none"));
-        if (plugin.importError().empty())
+        if (plugin.importError() == importer::ImportError::None)
             json.nullField("importError");
         else
-            json.field("importError", plugin.importError());
+            json.field("importError", importer::errorText(plugin.importError()));
         if (plugin.problemMessage().empty())
             json.nullField("message");
         else

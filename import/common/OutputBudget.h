@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/common/ImportError.h"
 #include "kit/text/TextStorage.h"
 
 #include <chrono>
@@ -101,7 +102,7 @@ template<typename Import> auto importWithBudget(Import&& import, const ImportLim
     auto result = std::forward<Import>(import)();
     if (scope.isOutermost() && scope.budget().isExhausted()) {
         result.text = nullptr;
-        result.error = scope.budget().wasStopped() ? "stopped" : "too large";
+        result.error = scope.budget().wasStopped() ? ImportError::Stopped : ImportError::TooLarge;
     }
     return result;
 }

@@ -18,38 +18,38 @@ ImportResult readOle(std::span<const std::uint8_t> bytes)
     ImportResult result;
     auto storage = doc::OleStorage::open(bytes);
     if (!storage) {
-        result.error = "truncated";
+        result.error = ImportError::Truncated;
         return result;
     }
     // A password-protected Office Open XML package travels in an OLE2 file of its own.
     if (storage->hasStream("EncryptedPackage")) {
-        result.error = "encrypted";
+        result.error = ImportError::Encrypted;
         return result;
     }
     auto wordDocument = storage->readStream("WordDocument");
     if (!wordDocument) {
-        result.error = "not a known format";
+        result.error = ImportError::NotKnownFormat;
         return result;
     }
     result.format = "doc";
     auto parsed = doc::Fib::parse(ByteReader(wordDocument->bytes));
-    if (!parsed.fib) {
-        result.error = parsed.error == doc::FibError::Truncated ? "truncated" : "not a known format";
+    if (!parsed) {
+        result.error = doc::importError(parsed.error());
         return result;
     }
-    if (parsed.fib->isEncrypted) {
-        result.error = "encrypted";
+    if (parsed->isEncrypted) {
+        result.error = ImportError::Encrypted;
         return result;
     }
     doc::WordDocument document;
-    document.fib = *parsed.fib;
+    document.fib = *parsed;
     document.isTruncated = !wordDocument->isComplete;
     document.wordDocumentBytes = std::move(wordDocument->bytes);
     if (document.fib.version == doc::WordVersion::Word97) {
         // The FIB names one of two table streams; both can exist when Word left the old one behind.
         auto table = storage->readStream(document.fib.usesTable1 ? "1Table" : "0Table");
         if (!table) {
-            result.error = "truncated";
+            result.error = ImportError::Truncated;
             return result;
         }
         document.isTruncated = document.isTruncated || !table->isComplete;

@@ -43,16 +43,21 @@ std::uint64_t Fib::totalLength() const
     return total;
 }
 
-FibParseResult Fib::parse(const ByteReader& stream)
+ImportError importError(FibError error)
 {
-    FibParseResult result;
+    return error == FibError::Truncated ? ImportError::Truncated : ImportError::NotKnownFormat;
+}
+
+const char* errorText(FibError error) { return errorText(importError(error)); }
+
+kit::Result<Fib, FibError> Fib::parse(const ByteReader& stream)
+{
+    using Failed = kit::Result<Fib, FibError>;
     auto wIdent = stream.readU16LE(0);
     auto nFib = stream.readU16LE(2);
     auto flags = stream.readU16LE(10);
-    if (!wIdent || !nFib || !flags) {
-        result.error = FibError::Truncated;
-        return result;
-    }
+    if (!wIdent || !nFib || !flags)
+        return Failed::failure(FibError::Truncated);
     Fib fib;
     fib.nFib = *nFib;
     fib.lid = stream.readU16LE(6).value_or(0);
@@ -64,10 +69,8 @@ FibParseResult Fib::parse(const ByteReader& stream)
 
     if (fib.nFib >= kFirstWord6Fib && fib.nFib <= kLastWord6Fib) {
         fib.version = WordVersion::Word6;
-        if (!stream.contains(0, kWord6SecondPairs)) {
-            result.error = FibError::Truncated;
-            return result;
-        }
+        if (!stream.contains(0, kWord6SecondPairs))
+            return Failed::failure(FibError::Truncated);
         for (std::size_t i = 0; i < fib.storyLengths.size(); ++i)
             fib.storyLengths[i] = *stream.readU32LE(0x34 + 4 * i);
         for (std::size_t i = 0; i < kWord6FirstPairCount; ++i)
@@ -86,37 +89,28 @@ FibParseResult Fib::parse(const ByteReader& stream)
             fib.m_entries[kWord6FirstPairCount + i] = { *fc, *lcb };
             fib.m_entryCount = kWord6FirstPairCount + i + 1;
         }
-        result.fib = fib;
-        return result;
+        return fib;
     }
-    if (fib.nFib < kFirstWord97Fib) {
-        result.error = FibError::Unsupported;
-        return result;
-    }
+    if (fib.nFib < kFirstWord97Fib)
+        return Failed::failure(FibError::Unsupported);
 
     // Word 97 and later: three arrays, each preceded by its element count, so that later versions can grow.
     std::size_t at = 32;
     auto csw = stream.readU16LE(at);
-    if (!csw) {
-        result.error = FibError::Truncated;
-        return result;
-    }
+    if (!csw)
+        return Failed::failure(FibError::Truncated);
     at += 2 + std::size_t(*csw) * 2;
     auto cslw = stream.readU16LE(at);
-    if (!cslw) {
-        result.error = FibError::Truncated;
-        return result;
-    }
+    if (!cslw)
+        return Failed::failure(FibError::Truncated);
     std::size_t longs = at + 2;
     // cbMac, two reserved longs, then the story lengths.
     for (std::size_t i = 0; i < fib.storyLengths.size() && 3 + i < *cslw; ++i)
         fib.storyLengths[i] = stream.readU32LE(longs + 4 * (3 + i)).value_or(0);
     at = longs + std::size_t(*cslw) * 4;
     auto pairCount = stream.readU16LE(at);
-    if (!pairCount) {
-        result.error = FibError::Truncated;
-        return result;
-    }
+    if (!pairCount)
+        return Failed::failure(FibError::Truncated);
     std::size_t pairs = at + 2;
     std::size_t count = std::min<std::size_t>(*pairCount, fib.m_entries.size());
     for (std::size_t i = 0; i < count; ++i) {
@@ -127,8 +121,7 @@ FibParseResult Fib::parse(const ByteReader& stream)
         fib.m_entries[i] = { *fc, *lcb };
         fib.m_entryCount = i + 1;
     }
-    result.fib = fib;
-    return result;
+    return fib;
 }
 
 } // namespace importer::doc

@@ -1,14 +1,21 @@
 #pragma once
 
 #include "import/common/ByteReader.h"
+#include "import/common/ImportError.h"
+#include "kit/foundation/Result.h"
 
 #include <array>
 #include <cstdint>
-#include <optional>
 
 namespace importer::doc {
 
-struct FibParseResult;
+// Why a WordDocument stream has no FIB we read: a version before Word 6, or a block cut off.
+enum class FibError : std::uint8_t { Unsupported, Truncated };
+
+// What the reader is told of a FIB that does not parse: a cut-off one is truncated, an older version a
+// format we do not know; errorText spells it as the import error does.
+ImportError importError(FibError error);
+const char* errorText(FibError error);
 
 // Which of the two binary layouts a WordDocument stream uses.
 enum class WordVersion : std::uint8_t {
@@ -75,17 +82,11 @@ struct Fib {
     std::uint32_t storyLength(Story story) const { return storyLengths[std::size_t(story)]; }
     std::uint64_t totalLength() const;
 
-    static FibParseResult parse(const ByteReader& wordDocument);
+    static kit::Result<Fib, FibError> parse(const ByteReader& wordDocument);
 
 private:
     std::array<Range, 96> m_entries {};
     std::size_t m_entryCount = 0;
-};
-
-enum class FibError { NotWord, Unsupported, Truncated };
-struct FibParseResult {
-    std::optional<Fib> fib;
-    FibError error = FibError::NotWord;
 };
 
 } // namespace importer::doc

@@ -82,11 +82,11 @@ ImportResult importWord2(std::span<const std::uint8_t> bytes)
 {
     ByteReader file(bytes);
     if (file.readU16LE(kFlags).value_or(0) & 0x0100)
-        return { nullptr, "doc", "encrypted" };
+        return { nullptr, "doc", ImportError::Encrypted };
     auto start = file.readU32LE(kTextStart);
     auto length = file.readU32LE(kTextLength);
     if (!start || !length || *start >= bytes.size())
-        return { nullptr, "doc", "damaged" };
+        return { nullptr, "doc", ImportError::Damaged };
     // A length past the end of the file is cut to what is there.
     std::size_t textLength = std::min<std::size_t>(*length, bytes.size() - *start);
     auto table = doc::singleByteTable(doc::codePageForLanguage(file.readU16LE(kLanguage).value_or(0x0409)));

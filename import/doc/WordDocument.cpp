@@ -70,7 +70,7 @@ std::vector<std::string> readStringTable(const ByteReader& sttb, int codePage)
 
 } // namespace
 
-std::optional<std::string> WordDocument::load()
+std::optional<ImportError> WordDocument::load()
 {
     wordDocument = ByteReader(wordDocumentBytes);
     bool isWord6 = fib.version == WordVersion::Word6;
@@ -81,7 +81,7 @@ std::optional<std::string> WordDocument::load()
     auto range = [&](FibEntry which) { return table.clippedSlice(fib.entry(which).fc, fib.entry(which).lcb); };
     pieces = PieceTable::read(fib, range(FibEntry::Clx), wordDocument, codePage);
     if (pieces.length() == 0 && fib.storyLength(Story::Main) > 0)
-        return std::string("truncated");
+        return ImportError::Truncated;
     isTruncated = isTruncated || pieces.isTruncated();
     characterRuns = FormattingRuns::readCharacterRuns(fib, range(FibEntry::PlcfBteChpx), wordDocument);
     paragraphRuns = FormattingRuns::readParagraphRuns(fib, range(FibEntry::PlcfBtePapx), wordDocument, data);
@@ -270,7 +270,7 @@ ImportResult importWordDocument(WordDocument& document)
     }
     result.text = storage;
     if (document.isTruncated)
-        result.error = "truncated";
+        result.error = ImportError::Truncated;
     return result;
 }
 

@@ -72,7 +72,7 @@ struct WordDocument {
     bool isTruncated = false;
 
     // Reads the streams' tables; the error when the document cannot be read at all.
-    std::optional<std::string> load();
+    std::optional<ImportError> load();
 };
 
 // Converts a Word 97-2003 or Word 6/95 document whose streams were read from the OLE2 container.

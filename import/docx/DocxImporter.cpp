@@ -19,7 +19,7 @@ ImportResult importDocx(ZipArchive& archive, int embeddingDepth)
     return importWithBudget([&archive, embeddingDepth]() -> ImportResult {
         DocxPackage package(archive);
         if (package.mainPart().empty())
-            return { nullptr, "none", "not a known format" };
+            return { nullptr, "none", ImportError::NotKnownFormat };
         return docx::DocxReader(package, embeddingDepth).read();
     });
 }

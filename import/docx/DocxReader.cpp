@@ -160,8 +160,8 @@ ImportResult DocxReader::read()
     auto document = m_package.readXmlPart(m_partName);
     if (!document) {
         if (m_package.mainPartDamaged())
-            return { nullptr, "docx", "damaged" };
-        return { nullptr, "docx", "not a known format" };
+            return { nullptr, "docx", ImportError::Damaged };
+        return { nullptr, "docx", ImportError::NotKnownFormat };
     }
     readSettings();
     // The document's page colour (w:background), which every page of every section shows.

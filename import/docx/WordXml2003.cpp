@@ -526,10 +526,10 @@ std::vector<ZipEntry> Translator::package()
 ImportResult readWordXml2003(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() > kMaxInput)
-        return { nullptr, "wordxml", "too large" };
+        return { nullptr, "wordxml", ImportError::TooLarge };
     auto part = XmlPart::parse(std::string(bytes.begin(), bytes.end()));
     if (!part || std::string_view(part->root().name()) != "w:wordDocument")
-        return { nullptr, "wordxml", "damaged" };
+        return { nullptr, "wordxml", ImportError::Damaged };
     Translator translator(part->root());
     std::vector<std::uint8_t> package = buildZip(translator.package());
     ImportResult result = importDocx(std::span<const std::uint8_t>(package.data(), package.size()));

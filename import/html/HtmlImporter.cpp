@@ -37,7 +37,7 @@ ImportResult readHtml(std::span<const std::uint8_t> bytes)
     html::DecodedHtml decoded = html::decodeHtml(bytes);
     std::string markup = html::prepareMarkup(decoded.text);
     if (markup.size() > std::size_t(INT_MAX))
-        return { nullptr, "html", "too large" };
+        return { nullptr, "html", ImportError::TooLarge };
 
     auto storage = std::make_shared<kit::TextStorage>();
     xmlInitParser();
@@ -53,7 +53,7 @@ ImportResult readHtml(std::span<const std::uint8_t> bytes)
         html::HtmlConverter converter(document.get(), *storage);
         converter.convert();
     }
-    return { storage, "html", "" };
+    return { storage, "html", ImportError::None };
 }
 
 } // namespace

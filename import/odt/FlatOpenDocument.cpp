@@ -18,20 +18,21 @@ std::optional<ZipArchive> emptyArchive()
 {
     // libgsf opens no archive without an entry; the archive does not own its bytes, which live on.
     static const std::vector<std::uint8_t> kBytes = buildZip({ { "mimetype", "application/vnd.oasis.opendocument.text", false } });
-    return std::move(ZipArchive::open(kBytes).archive);
+    auto opened = ZipArchive::open(kBytes);
+    return opened ? std::optional<ZipArchive>(std::move(*opened)) : std::nullopt;
 }
 
 ImportResult readFlatOpenDocument(std::span<const std::uint8_t> bytes)
 {
     auto content = XmlPart::parse(std::string(bytes.begin(), bytes.end()), true);
     if (!content)
-        return { nullptr, "fodt", "damaged" };
+        return { nullptr, "fodt", ImportError::Damaged };
     // A flat document of another kind that did not say so.
     if (!content->root().child("office:body").child("office:text"))
-        return { nullptr, "none", "not a known format" };
+        return { nullptr, "none", ImportError::NotKnownFormat };
     auto archive = emptyArchive();
     if (!archive)
-        return { nullptr, "fodt", "damaged" };
+        return { nullptr, "fodt", ImportError::Damaged };
     ImportResult result = odt::OdtReader(*archive, std::move(*content), std::nullopt, true).read();
     result.format = "fodt";
     return result;

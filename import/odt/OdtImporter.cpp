@@ -20,10 +20,10 @@ ImportResult readOdt(ZipArchive& archive)
 {
     auto read = archive.readBuffer("content.xml");
     if (!read.buffer)
-        return { nullptr, "odt", read.error == ZipReadError::Missing ? "not a known format" : "damaged" };
+        return { nullptr, "odt", read.error == ZipReadError::Missing ? ImportError::NotKnownFormat : ImportError::Damaged };
     auto content = XmlPart::parse(std::move(read.buffer->data), read.buffer->size, true);
     if (!content || !content->root().child("office:body"))
-        return { nullptr, "odt", "damaged" };
+        return { nullptr, "odt", ImportError::Damaged };
     std::optional<XmlPart> styles;
     if (auto stylesRead = archive.readBuffer("styles.xml"); stylesRead.buffer)
         styles = XmlPart::parse(std::move(stylesRead.buffer->data), stylesRead.buffer->size, true);
@@ -66,7 +66,7 @@ ImportResult importOdt(std::span<const std::uint8_t> bytes)
 {
     return importFromPackage(bytes, [](ZipArchive& archive) -> ImportResult {
         if (!isOpenDocumentText(archive))
-            return { nullptr, "none", "not a known format" };
+            return { nullptr, "none", ImportError::NotKnownFormat };
         return importOdt(archive);
     });
 }

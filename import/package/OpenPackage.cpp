@@ -2,28 +2,30 @@
 
 namespace importer {
 
-const char* zipOpenErrorText(ZipOpenError error)
+ImportError importError(ZipOpenError error)
 {
     switch (error) {
     case ZipOpenError::Truncated:
-        return "truncated";
+        return ImportError::Truncated;
     case ZipOpenError::Damaged:
-        return "damaged";
+        return ImportError::Damaged;
     case ZipOpenError::TooLarge:
-        return "too large";
+        return ImportError::TooLarge;
     case ZipOpenError::NotZip:
         break;
     }
-    return "not a known format";
+    return ImportError::NotKnownFormat;
 }
+
+const char* errorText(ZipOpenError error) { return errorText(importError(error)); }
 
 ImportResult importFromPackage(
     std::span<const std::uint8_t> bytes, const std::function<ImportResult(ZipArchive&)>& read)
 {
     auto opened = ZipArchive::open(bytes);
-    if (!opened.archive)
-        return { nullptr, "none", zipOpenErrorText(opened.error) };
-    return read(*opened.archive);
+    if (!opened)
+        return { nullptr, "none", importError(opened.error()) };
+    return read(*opened);
 }
 
 } // namespace importer

@@ -154,25 +154,19 @@ std::string ZipArchive::normalizedName(std::string_view name)
     return out;
 }
 
-ZipArchive::OpenResult ZipArchive::open(std::span<const std::uint8_t> bytes, const ZipLimits& limits)
+kit::Result<ZipArchive, ZipOpenError> ZipArchive::open(std::span<const std::uint8_t> bytes, const ZipLimits& limits)
 {
+    using Failed = kit::Result<ZipArchive, ZipOpenError>;
     ByteReader reader(bytes);
-    OpenResult result;
     bool hasLocalHeader = reader.startsWith("PK\x03\x04");
     auto endRecord = findEndRecord(reader);
-    if (!endRecord) {
-        result.error = hasLocalHeader ? ZipOpenError::Truncated : ZipOpenError::NotZip;
-        return result;
-    }
+    if (!endRecord)
+        return Failed::failure(hasLocalHeader ? ZipOpenError::Truncated : ZipOpenError::NotZip);
     auto directory = readDirectoryLocation(reader, *endRecord);
-    if (!directory || directory->offset > reader.size() || directory->size > reader.size() - directory->offset) {
-        result.error = ZipOpenError::Truncated;
-        return result;
-    }
-    if (directory->count > limits.maxEntries) {
-        result.error = ZipOpenError::TooLarge;
-        return result;
-    }
+    if (!directory || directory->offset > reader.size() || directory->size > reader.size() - directory->offset)
+        return Failed::failure(ZipOpenError::Truncated);
+    if (directory->count > limits.maxEntries)
+        return Failed::failure(ZipOpenError::TooLarge);
 
     ZipArchive archive;
     archive.m_bytes = bytes;
@@ -180,10 +174,8 @@ ZipArchive::OpenResult ZipArchive::open(std::span<const std::uint8_t> bytes, con
     ByteReader records = reader.clippedSlice(std::size_t(directory->offset), std::size_t(directory->size));
     std::size_t offset = 0;
     while (records.readU32LE(offset) == kCentralDirectoryEntry) {
-        if (archive.m_entries.size() >= limits.maxEntries) {
-            result.error = ZipOpenError::TooLarge;
-            return result;
-        }
+        if (archive.m_entries.size() >= limits.maxEntries)
+            return Failed::failure(ZipOpenError::TooLarge);
         auto nameLength = records.readU16LE(offset + 28), extraLength = records.readU16LE(offset + 30),
              commentLength = records.readU16LE(offset + 32);
         if (!nameLength || !extraLength || !commentLength)
@@ -215,12 +207,9 @@ ZipArchive::OpenResult ZipArchive::open(std::span<const std::uint8_t> bytes, con
     archive.m_infile = kit::adoptGRef(gsf_infile_zip_new(input.get(), &error));
     if (error)
         g_error_free(error);
-    if (!archive.m_infile) {
-        result.error = ZipOpenError::Damaged;
-        return result;
-    }
-    result.archive = std::move(archive);
-    return result;
+    if (!archive.m_infile)
+        return Failed::failure(ZipOpenError::Damaged);
+    return archive;
 }
 
 const ZipArchive::Entry* ZipArchive::find(std::string_view name) const

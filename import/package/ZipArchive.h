@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/foundation/GRefPtr.h"
+#include "kit/foundation/Result.h"
 
 #include <cstdint>
 #include <map>
@@ -44,8 +45,7 @@ public:
     ZipArchive(ZipArchive&&) noexcept = default;
     ZipArchive& operator=(ZipArchive&&) noexcept = default;
 
-    struct OpenResult;
-    static OpenResult open(std::span<const std::uint8_t> bytes, const ZipLimits& limits = {});
+    static kit::Result<ZipArchive, ZipOpenError> open(std::span<const std::uint8_t> bytes, const ZipLimits& limits = {});
 
     const std::vector<Entry>& entries() const { return m_entries; }
     bool contains(std::string_view name) const { return find(name) != nullptr; }
@@ -74,11 +74,6 @@ private:
     std::map<std::string, std::size_t, std::less<>> m_index; // normalised name → entry
     kit::GRefPtr<GsfInfile> m_infile;
     std::uint64_t m_bytesRead = 0;
-};
-
-struct ZipArchive::OpenResult {
-    std::optional<ZipArchive> archive;
-    ZipOpenError error = ZipOpenError::NotZip;
 };
 
 struct ZipArchive::ReadResult {

@@ -133,9 +133,9 @@ Detection detectDocument(std::span<const std::uint8_t> bytes)
 ImportResult parseDocument(std::span<const std::uint8_t> bytes, const Detection& detection)
 {
     if (detection.format.empty())
-        return { nullptr, "none", "not a known format" };
+        return { nullptr, "none", ImportError::NotKnownFormat };
     if (detection.encrypted)
-        return { nullptr, detection.format, "encrypted" };
+        return { nullptr, detection.format, ImportError::Encrypted };
     TextCollector collector;
     bool completed = false;
     try {
@@ -151,9 +151,9 @@ ImportResult parseDocument(std::span<const std::uint8_t> bytes, const Detection&
     std::shared_ptr<kit::TextStorage> text = collector.text();
     // A document cut short at its limit is not shown in part: other readers end in the same error.
     if (collector.truncated())
-        return { nullptr, detection.format, "too large" };
+        return { nullptr, detection.format, ImportError::TooLarge };
     if (!completed && !hasText(*text))
-        return { nullptr, detection.format, "damaged" };
+        return { nullptr, detection.format, ImportError::Damaged };
     return { text, detection.format, {} };
 }
 

@@ -26,10 +26,10 @@ bool looksLikeRtf(std::span<const std::uint8_t> bytes)
 ImportResult importRtf(std::span<const std::uint8_t> bytes)
 {
     if (!looksLikeRtf(bytes))
-        return { nullptr, "none", "not a known format" };
+        return { nullptr, "none", ImportError::NotKnownFormat };
     return importWithBudget([bytes]() -> ImportResult {
         rtf::RtfReader reader(bytes);
-        return { reader.read(), "rtf", "" };
+        return { reader.read(), "rtf", ImportError::None };
     });
 }
 

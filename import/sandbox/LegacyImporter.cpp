@@ -62,7 +62,7 @@ ImportResult readLegacy(std::span<const std::uint8_t> bytes, const sandbox::Chil
 {
     auto helper = legacyHelperPath();
     if (!helper)
-        return { nullptr, "none", "not a known format" };
+        return { nullptr, "none", ImportError::NotKnownFormat };
     // The child charges the document against what is left of this import's budget.
     std::string budget = "--output-budget=" + std::to_string(OutputBudget::current().remaining());
     sandbox::ChildResult child = sandbox::runChild(
@@ -73,26 +73,28 @@ ImportResult readLegacy(std::span<const std::uint8_t> bytes, const sandbox::Chil
     std::size_t firstEnd = output.find('\n');
     if (output.rfind(kGreeting, 0) != 0 || firstEnd == std::string_view::npos)
         return { nullptr, "none",
-            child.outcome == sandbox::ChildOutcome::Exited && child.exitStatus == 0 ? "not a known format"
-                                                                                    : "damaged" };
+            child.outcome == sandbox::ChildOutcome::Exited && child.exitStatus == 0 ? ImportError::NotKnownFormat
+                                                                                    : ImportError::Damaged };
     std::string format(output.substr(kGreeting.size(), firstEnd - kGreeting.size()));
     if (format == "none")
-        return { nullptr, "none", "not a known format" };
+        return { nullptr, "none", ImportError::NotKnownFormat };
     if (child.outcome == sandbox::ChildOutcome::OutputTooLarge)
-        return { nullptr, format, "too large" };
+        return { nullptr, format, ImportError::TooLarge };
     if (child.outcome != sandbox::ChildOutcome::Exited || child.exitStatus != 0)
-        return { nullptr, format, "damaged" };
+        return { nullptr, format, ImportError::Damaged };
     output.remove_prefix(firstEnd + 1);
     std::size_t statusEnd = output.find('\n');
     std::string_view status = output.substr(0, statusEnd);
-    if (status == "encrypted" || status == "too large")
-        return { nullptr, format, std::string(status) };
+    for (ImportError stated : { ImportError::Encrypted, ImportError::TooLarge }) {
+        if (status == errorText(stated))
+            return { nullptr, format, stated };
+    }
     if (status != "ok" || statusEnd == std::string_view::npos)
-        return { nullptr, format, "damaged" };
+        return { nullptr, format, ImportError::Damaged };
     output.remove_prefix(statusEnd + 1);
     auto text = kit::TextStorage::fromRtf({ reinterpret_cast<const std::uint8_t*>(output.data()), output.size() });
     if (!text)
-        return { nullptr, format, "damaged" };
+        return { nullptr, format, ImportError::Damaged };
     return { text, format, {} };
 }
 

@@ -134,7 +134,7 @@ ImportResult importText(std::span<const std::uint8_t> bytes)
                order != Utf16Order::None && isPlausibleUtf16(bytes, order)) {
         decoded = encoding::utf16ToUtf8(bytes, order == Utf16Order::BigEndian);
     } else if (looksBinary(bytes)) {
-        return { nullptr, "none", "not a known format" };
+        return { nullptr, "none", ImportError::NotKnownFormat };
     } else if (encoding::isValidUtf8(bytes)) {
         decoded.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     } else {
@@ -145,8 +145,8 @@ ImportResult importText(std::span<const std::uint8_t> bytes)
     return importWithBudget([&decoded]() -> ImportResult {
         std::string text = normalizeText(decoded);
         if (!OutputBudget::current().charge(text.size()))
-            return { nullptr, "text", "too large" };
-        return { std::make_shared<kit::TextStorage>(std::move(text)), "text", "" };
+            return { nullptr, "text", ImportError::TooLarge };
+        return { std::make_shared<kit::TextStorage>(std::move(text)), "text", ImportError::None };
     });
 }
 

@@ -2,16 +2,29 @@
 
 #include <cassert>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
 namespace kit {
+
+// The error of a failed Result on its way up: it becomes a Result of any value type whose error type it
+// converts to, so a function hands on a callee's failure without naming its own value type.
+template<typename E> struct Failure {
+    E error;
+};
 
 // A value or the reason there is none. Bad input is a Result; a bug is an assertion.
 template<typename T, typename E = std::string> class Result {
 public:
     Result(T value)
         : m_storage(std::in_place_index<0>, std::move(value))
+    {
+    }
+    template<typename F>
+        requires std::is_convertible_v<F, E>
+    Result(Failure<F> failure)
+        : m_storage(std::in_place_index<1>, E(std::move(failure.error)))
     {
     }
     static Result failure(E error) { return Result(std::in_place_index<1>, std::move(error)); }
@@ -41,3 +54,20 @@ private:
 };
 
 } // namespace kit
+
+// LECTORIN_TRY(result): the value of a kit::Result, or else a return of its error from the enclosing
+// function, whose own result must be a kit::Result whose error type the error converts to. It is a
+// statement expression (GCC and Clang), so it stands wherever the value does:
+//
+//     kit::Result<Document, FibError> readDocument(const ByteReader& stream)
+//     {
+//         Fib fib = LECTORIN_TRY(Fib::parse(stream)); // a failed parse returns its FibError from here
+//         ...
+//     }
+#define LECTORIN_TRY(result)                                                                                  \
+    ({                                                                                                       \
+        auto lectorinTried = (result);                                                                       \
+        if (!lectorinTried.ok())                                                                             \
+            return ::kit::Failure<std::decay_t<decltype(lectorinTried.error())>> { lectorinTried.error() }; \
+        std::move(lectorinTried.value());                                                                    \
+    })

@@ -6,7 +6,7 @@ namespace {
 
 struct FakeResult {
     std::shared_ptr<kit::TextStorage> text;
-    std::string error;
+    importer::ImportError error = importer::ImportError::None;
 };
 
 } // namespace
@@ -61,18 +61,18 @@ TEST(OutputBudget, NestedImportsShareTheOutermostBudget)
         auto inner = importer::importWithBudget([&] {
             EXPECT_EQ(&importer::OutputBudget::current(), &budget) << "a nested import joins";
             importer::OutputBudget::current().charge(11);
-            return FakeResult { std::make_shared<kit::TextStorage>("inner"), "" };
+            return FakeResult { std::make_shared<kit::TextStorage>("inner") };
         });
         EXPECT_TRUE(inner.text) << "the nested import leaves the verdict to the outer one";
-        EXPECT_EQ(inner.error, "");
-        return FakeResult { std::make_shared<kit::TextStorage>("outer"), "" };
+        EXPECT_EQ(inner.error, importer::ImportError::None);
+        return FakeResult { std::make_shared<kit::TextStorage>("outer") };
     });
     EXPECT_FALSE(outer.text);
-    EXPECT_EQ(outer.error, "too large");
+    EXPECT_EQ(outer.error, importer::ImportError::TooLarge);
 
     auto next = importer::importWithBudget([] {
         EXPECT_EQ(importer::OutputBudget::current().used(), 0u) << "the next import starts afresh";
-        return FakeResult { std::make_shared<kit::TextStorage>("next"), "" };
+        return FakeResult { std::make_shared<kit::TextStorage>("next") };
     });
     EXPECT_TRUE(next.text);
 }

@@ -81,7 +81,7 @@ TEST(DocContainer, IgnoresSiblingLinksOnTheRootStorage)
         set32(damaged, root + kLeftSibling, c.left);
         set32(damaged, root + kRightSibling, c.right);
         importer::ImportResult result = importBytes(damaged);
-        EXPECT_EQ(result.error, "");
+        EXPECT_EQ(result.error, importer::ImportError::None);
         EXPECT_EQ(plain(result), "Hello\n");
         // The caller's bytes are read, never written: the repair works on a copy.
         EXPECT_EQ(get32(damaged, root + kLeftSibling), c.left);

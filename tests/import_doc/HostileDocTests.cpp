@@ -47,7 +47,7 @@ TEST(DocHostile, LevelTextIsCappedBeforeItIsRebuiltPerParagraph)
     auto outcome = testsupport::runBoundedChild([&] {
         auto result = importBytes(bytes);
         if (!result.text)
-            return "failed " + result.error;
+            return "failed " + std::string(errorText(result.error));
         std::size_t end = result.text->string().find('\t');
         return "label " + std::to_string(end) + " text " + std::to_string(result.text->length());
     });
@@ -80,7 +80,7 @@ TEST(DocHostile, ARowOfSixtyThousandCellsKeepsItsTextInOneSharedGrid)
     auto outcome = testsupport::runBoundedChild([&] {
         auto result = importBytes(bytes);
         if (!result.text)
-            return "failed " + result.error;
+            return "failed " + std::string(errorText(result.error));
         const std::string& text = result.text->string();
         std::size_t cells = 0, shared = 0, widest = 0, overrun = 0;
         const kit::TableCell* last = nullptr;

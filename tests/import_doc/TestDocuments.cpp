@@ -15,14 +15,14 @@ importer::ImportResult importBytes(const Bytes& bytes)
 importer::ImportResult importBuilt(const WordFileBuilder& builder)
 {
     importer::ImportResult result = importBytes(builder.build());
-    EXPECT_TRUE(result.text) << "error: " << result.error;
+    EXPECT_TRUE(result.text) << "error: " << errorText(result.error);
     EXPECT_EQ(result.format, "doc");
     return result;
 }
 
 std::string plain(const importer::ImportResult& result)
 {
-    return result.text ? importer::plainText(*result.text) : std::string("<no text: " + result.error + ">");
+    return result.text ? importer::plainText(*result.text) : "<no text: " + std::string(errorText(result.error)) + ">";
 }
 
 WordFileBuilder paragraphs(const std::vector<std::u16string>& texts, const std::vector<Bytes>& grpprls)

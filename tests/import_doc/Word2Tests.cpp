@@ -61,7 +61,7 @@ TEST(Word2, ReadsTheTextAndItsCharacterFormatting)
                        "cell\x0C"
                        "Caf\xE9\r\n";
     auto result = importer::importWord2(word2File(text, 0, 7));
-    ASSERT_TRUE(result.text) << result.error;
+    ASSERT_TRUE(result.text) << errorText(result.error);
     EXPECT_EQ(result.format, "doc");
     EXPECT_EQ(result.text->string(),
         "Heading\nA 7 field\xE2\x80\xA8"
@@ -77,7 +77,7 @@ TEST(Word2, DamagedAndProtectedFiles)
 {
     auto encrypted = importer::importWord2(word2File("secret\r", 0, 1, 0x0100));
     EXPECT_FALSE(encrypted.text);
-    EXPECT_EQ(encrypted.error, "encrypted");
+    EXPECT_EQ(encrypted.error, importer::ImportError::Encrypted);
 
     auto file = word2File("cut short\r", 0, 3);
     put32(file, 0x34, 0x7FFFFFFF); // a text length past the end
@@ -88,7 +88,7 @@ TEST(Word2, DamagedAndProtectedFiles)
     put32(file, 0xA0, 0xFFFFFFF0); // formatting nowhere
     EXPECT_TRUE(importer::importWord2(file).text);
     put32(file, 0x18, 0x7FFFFFFF); // text nowhere
-    EXPECT_EQ(importer::importWord2(file).error, "damaged");
+    EXPECT_EQ(importer::importWord2(file).error, importer::ImportError::Damaged);
     EXPECT_FALSE(importer::looksLikeWord2(std::vector<std::uint8_t> { 0xDB, 0xA5, 45, 0 }))
         << "too short for its header";
 }
@@ -97,7 +97,7 @@ TEST(Word2, TheCorpusDocument)
 {
     auto result = importer::importWord2(
         testsupport::readFile(std::filesystem::path(LECTORIN_CORPUS_LEGACY_DIR) / "poi-word2.doc"));
-    ASSERT_TRUE(result.text) << result.error;
+    ASSERT_TRUE(result.text) << errorText(result.error);
     EXPECT_EQ(result.format, "doc");
     const std::string& text = result.text->string();
     auto heading = text.find("Member of 3GPP (ARIB)");

@@ -120,7 +120,7 @@ inline importer::ImportResult importBody(const std::string& body)
 
 inline std::string text(const importer::ImportResult& result)
 {
-    return result.text ? importer::plainText(*result.text) : std::string("<no text: " + result.error + ">");
+    return result.text ? importer::plainText(*result.text) : "<no text: " + std::string(errorText(result.error)) + ">";
 }
 
 // A paragraph holding one run of text with run properties.

@@ -69,7 +69,7 @@ TEST(DocxFormatting, RunPropertiesBecomeCharacterAttributes)
         parts.styles = kStyles;
         parts.body = paragraph("before ") + paragraph("Sample", c.input);
         auto result = testdocx::import(parts);
-        ASSERT_TRUE(result.text) << result.error;
+        ASSERT_TRUE(result.text) << errorText(result.error);
         EXPECT_EQ(testdocx::text(result), "before \nSample\n");
         EXPECT_TRUE(c.expected(attributesOf(*result.text, "Sample")));
     }

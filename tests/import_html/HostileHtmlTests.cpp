@@ -18,7 +18,7 @@ std::string importBounded(const std::string& html, const std::string& needle)
         [&] {
             auto result = importer::importHtml(htmltest::bytesOf(html));
             if (!result.text)
-                return "failed " + result.error;
+                return "failed " + std::string(errorText(result.error));
             const std::string& text = result.text->string();
             std::size_t count = 0;
             for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))

@@ -20,7 +20,7 @@ inline std::shared_ptr<kit::TextStorage> import(const std::string& html)
 {
     auto result = importer::importHtml(bytesOf(html));
     EXPECT_EQ(result.format, "html");
-    EXPECT_TRUE(result.text) << result.error;
+    EXPECT_TRUE(result.text) << errorText(result.error);
     return result.text ? result.text : std::make_shared<kit::TextStorage>();
 }
 

@@ -68,7 +68,7 @@ inline importer::ImportResult importBody(const std::string& body, const std::str
 
 inline std::string text(const importer::ImportResult& result)
 {
-    return result.text ? result.text->string() : std::string("<no text: " + result.error + ">");
+    return result.text ? result.text->string() : "<no text: " + std::string(errorText(result.error)) + ">";
 }
 
 inline const kit::Attributes& attributesOf(const kit::TextStorage& storage, const std::string& needle)

@@ -98,7 +98,7 @@ TEST(OdtCorpus, ImportedTextHoldsTheVisibleBodyInOrder)
         SCOPED_TRACE(name);
         auto bytes = testsupport::readFile(path);
         auto result = importer::importOdt({ bytes.data(), bytes.size() });
-        ASSERT_TRUE(result.text) << result.error;
+        ASSERT_TRUE(result.text) << errorText(result.error);
         wordrecall::expectWordsInOrder(name, OdtTextReader(bytes).text(), importer::plainText(*result.text));
     }
 }
@@ -126,7 +126,7 @@ TEST(OdtCorpus, GoldenRunDumps)
     for (const char* file : files) {
         SCOPED_TRACE(file);
         auto result = importFile(testsupport::corpusPath(file));
-        ASSERT_TRUE(result.text) << result.error;
+        ASSERT_TRUE(result.text) << errorText(result.error);
         testsupport::expectMatchesGolden(importer::dumpRuns(*result.text), "tests/import_odt/golden/" + std::string(file) + ".txt");
     }
 }

@@ -50,7 +50,7 @@ TEST(OdtImporter, RecognisesOpenDocumentTextOnly)
             EXPECT_EQ(testodt::text(result), "Hello\n");
         } else {
             EXPECT_FALSE(result.text);
-            EXPECT_EQ(result.error, "not a known format");
+            EXPECT_EQ(result.error, importer::ImportError::NotKnownFormat);
         }
     }
 }

@@ -42,7 +42,7 @@ TEST(LegacyDocument, EachLibraryRecognisesItsFormats)
         if (!c.words)
             continue;
         importer::ImportResult result = importer::revenge::parseDocument(bytes, detection);
-        ASSERT_TRUE(result.text) << result.error;
+        ASSERT_TRUE(result.text) << errorText(result.error);
         EXPECT_EQ(result.format, c.format);
         EXPECT_NE(result.text->string().find(c.words), std::string::npos) << result.text->string().substr(0, 400);
     }
@@ -63,7 +63,7 @@ TEST(LegacyDocument, DeclinesWhatNoLibraryReads)
         std::vector<std::uint8_t> bytes(text.begin(), text.end());
         importer::revenge::Detection detection = importer::revenge::detectDocument(bytes);
         EXPECT_EQ(detection.format, "") << text.size() << " bytes";
-        EXPECT_EQ(importer::revenge::parseDocument(bytes, detection).error, "not a known format");
+        EXPECT_EQ(importer::revenge::parseDocument(bytes, detection).error, importer::ImportError::NotKnownFormat);
     }
 }
 
@@ -83,7 +83,7 @@ TEST(LegacyDocument, KeepsWhatADamagedFileGave)
         if (result.text) {
             EXPECT_LE(result.text->length(), whole.text->length());
         } else {
-            EXPECT_EQ(result.error, "damaged");
+            EXPECT_EQ(result.error, importer::ImportError::Damaged);
         }
     }
 }
@@ -100,7 +100,7 @@ TEST(LegacyDocument, TheHelperHandsOverTheWholeModel)
         auto direct = importer::revenge::parseDocument(bytes, detection);
         auto handed = importer::importDocument(bytes);
         ASSERT_TRUE(direct.text);
-        ASSERT_TRUE(handed.text) << handed.error;
+        ASSERT_TRUE(handed.text) << errorText(handed.error);
         EXPECT_EQ(handed.format, detection.format);
         EXPECT_EQ(roundtrip::canonicalDump(*handed.text), roundtrip::canonicalDump(*direct.text));
         EXPECT_EQ(roundtrip::pageSetupDump(handed.text->pageSetup().get()),

@@ -70,7 +70,7 @@ TEST(TextImporter, RefusesBytesThatAreNotText)
         SCOPED_TRACE(c.why);
         auto result = importText(bytesOf(c.bytes));
         EXPECT_FALSE(result.text);
-        EXPECT_EQ(result.error, "not a known format");
+        EXPECT_EQ(result.error, importer::ImportError::NotKnownFormat);
     }
 }
 

@@ -124,7 +124,7 @@ TEST(ImporterCorpus, DispatchesTextAndRtfByContent)
         auto started = std::chrono::steady_clock::now();
         auto result = importer::importDocument(testsupport::readFile(path));
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        ASSERT_TRUE(result.text) << result.error;
+        ASSERT_TRUE(result.text) << errorText(result.error);
         bool isRtf = path.extension() == ".rtf" && fileName(path) != "pandoc-tables.rtf";
         EXPECT_EQ(result.format, isRtf ? "rtf" : "text");
         EXPECT_LT(seconds, 10.0) << "imports in reasonable time";
@@ -145,7 +145,7 @@ TEST(ImporterCorpus, RefusesWhatIsNotText)
         SCOPED_TRACE(c.why);
         auto result = importer::importDocument({ reinterpret_cast<const std::uint8_t*>(c.bytes.data()), c.bytes.size() });
         EXPECT_FALSE(result.text);
-        EXPECT_EQ(result.error, "not a known format");
+        EXPECT_EQ(result.error, importer::ImportError::NotKnownFormat);
     }
     auto empty = importer::importDocument({});
     ASSERT_TRUE(empty.text) << "an empty file is an empty text document";
@@ -246,7 +246,7 @@ TEST(ImporterCorpus, ReadsTheOlderWordProcessorsDocuments)
         auto path = std::filesystem::path(LECTORIN_CORPUS_LEGACY_DIR) / c.name;
         auto reference = std::filesystem::path(LECTORIN_CORPUS_REFERENCE_DIR) / (std::string(c.name) + ".txt");
         auto result = importer::importDocument(testsupport::readFile(path));
-        ASSERT_TRUE(result.text) << result.error;
+        ASSERT_TRUE(result.text) << errorText(result.error);
         EXPECT_EQ(result.format, c.format);
         Recall recall = measureRecall(testsupport::readText(reference), importer::plainText(*result.text));
         std::printf("recall %-42s words %6zu/%6zu  bag %.3f  order %.3f\n", c.name, recall.words, recall.referenceWords,

@@ -46,7 +46,7 @@ TEST(ImporterDispatch, TheFirstFormatThatClaimsTheBytesReadsThem)
         SCOPED_TRACE(c.why);
         auto result = importer::importDocument(c.bytes);
         EXPECT_EQ(result.format, c.format);
-        EXPECT_EQ(result.error, c.error);
+        EXPECT_STREQ(errorText(result.error), c.error);
         EXPECT_EQ(bool(result.text), !*c.error);
     }
 }

@@ -158,7 +158,7 @@ TEST(FlatXml, FlatOpenDocumentReadsAsItsPackageWould)
 {
     auto result = importer::importDocument(bytesOf(flatOpenDocument()));
     EXPECT_EQ(result.format, "fodt");
-    ASSERT_TRUE(result.text) << result.error;
+    ASSERT_TRUE(result.text) << errorText(result.error);
     const kit::TextStorage& text = *result.text;
     EXPECT_EQ(text.string().substr(0, 13), "Flat heading\n");
     EXPECT_TRUE(at(text, "Flat heading").bold);
@@ -185,7 +185,7 @@ TEST(FlatXml, WordXml2003ReadsThroughTheWordprocessingReader)
 {
     auto result = importer::importDocument(bytesOf(wordXml2003()));
     EXPECT_EQ(result.format, "wordxml");
-    ASSERT_TRUE(result.text) << result.error;
+    ASSERT_TRUE(result.text) << errorText(result.error);
     const kit::TextStorage& text = *result.text;
     const std::string& string = text.string();
     EXPECT_EQ(string.substr(0, 12), "Old heading\n");
@@ -254,11 +254,11 @@ TEST(FlatXml, TheRootElementTellsTheFormat)
         SCOPED_TRACE(c.why);
         auto result = importer::importDocument(c.input);
         EXPECT_EQ(result.format, c.expected);
-        ASSERT_TRUE(result.text) << result.error;
+        ASSERT_TRUE(result.text) << errorText(result.error);
     }
     auto damaged = bytesOf(wordXml2003());
     damaged.resize(damaged.size() / 2);
     auto cut = importer::importDocument(damaged);
     EXPECT_EQ(cut.format, "wordxml");
-    EXPECT_EQ(cut.error, "damaged") << "a file cut short is not valid XML";
+    EXPECT_EQ(cut.error, importer::ImportError::Damaged) << "a file cut short is not valid XML";
 }

@@ -88,8 +88,8 @@ TEST_F(LegacyDispatch, OlderFormatsComeAfterOurOwnReadersAndBeforeText)
         SCOPED_TRACE(c.why);
         auto result = importer::importDocument(c.bytes);
         EXPECT_EQ(result.format, c.format);
-        ASSERT_TRUE(result.text) << result.error;
-        EXPECT_EQ(result.error, "");
+        ASSERT_TRUE(result.text) << errorText(result.error);
+        EXPECT_EQ(result.error, importer::ImportError::None);
         EXPECT_NE(result.text->string().find(c.words), std::string::npos) << result.text->string().substr(0, 300);
     }
     std::vector<std::uint8_t> noise;
@@ -97,7 +97,7 @@ TEST_F(LegacyDispatch, OlderFormatsComeAfterOurOwnReadersAndBeforeText)
         noise.push_back(std::uint8_t(i * 7919 % 251));
     auto unknown = importer::importDocument(noise);
     EXPECT_EQ(unknown.format, "none");
-    EXPECT_EQ(unknown.error, "not a known format") << "binary no library reads";
+    EXPECT_EQ(unknown.error, importer::ImportError::NotKnownFormat) << "binary no library reads";
 }
 
 // Whatever the helper does, the importer answers with a result and this process lives on.
@@ -129,13 +129,13 @@ TEST_F(LegacyDispatch, AHelperThatFailsGivesAnImportError)
         useHelperScript("helper", c.script);
         auto result = importer::importLegacy(wordPerfect, quick);
         EXPECT_EQ(result.format, c.format);
-        EXPECT_EQ(result.error, c.error);
+        EXPECT_STREQ(errorText(result.error), c.error);
         EXPECT_FALSE(result.text);
     }
     useHelperScript(
         "answers", "cat >/dev/null; printf 'LECTORIN-REVENGE works\\nok\\n{\\\\rtf1 Recovered \\\\b words\\\\par}'");
     auto answered = importer::importLegacy(wordPerfect, quick);
-    ASSERT_TRUE(answered.text) << answered.error;
+    ASSERT_TRUE(answered.text) << errorText(answered.error);
     EXPECT_EQ(answered.format, "works");
     EXPECT_EQ(answered.text->string(), "Recovered words\n");
     EXPECT_TRUE(answered.text->attributesAt(10).bold);
@@ -146,7 +146,7 @@ TEST_F(LegacyDispatch, WithoutTheHelperOlderFormatsAreUnknown)
     setenv("LECTORIN_REVENGE_HOST", "/nonexistent/lectorin-revenge", 1);
     EXPECT_FALSE(importer::legacyHelperPath()) << "the test program has no helper beside it";
     auto result = importer::importDocument(legacyFile("formatcorpus-testWordPerfect_50.doc"));
-    EXPECT_EQ(result.error, "not a known format");
+    EXPECT_EQ(result.error, importer::ImportError::NotKnownFormat);
     EXPECT_EQ(importer::importDocument(bytesOf("plain words")).format, "text");
 }
 
@@ -163,13 +163,13 @@ TEST_F(LegacyDispatch, OlderFormatsRunUnderTheImportsBudget)
         importer::ImportBudgetScope scope(64 << 10);
         auto result = importer::importLegacy(bytesOf(abiword));
         EXPECT_EQ(result.format, "abiword");
-        EXPECT_EQ(result.error, "too large") << "the child stops at the budget it was given";
+        EXPECT_EQ(result.error, importer::ImportError::TooLarge) << "the child stops at the budget it was given";
         EXPECT_FALSE(result.text);
     }
     {
         importer::ImportBudgetScope scope(8 << 20);
         auto result = importer::importLegacy(bytesOf(abiword));
-        ASSERT_TRUE(result.text) << result.error << ": the same document within a larger budget";
+        ASSERT_TRUE(result.text) << errorText(result.error) << ": the same document within a larger budget";
         EXPECT_NE(result.text->string().find("Paragraph 3999 of"), std::string::npos);
     }
 
@@ -178,7 +178,7 @@ TEST_F(LegacyDispatch, OlderFormatsRunUnderTheImportsBudget)
     {
         importer::ImportBudgetScope scope(50000);
         auto told = importer::importLegacy(wordPerfect);
-        ASSERT_TRUE(told.text) << told.error;
+        ASSERT_TRUE(told.text) << errorText(told.error);
         EXPECT_EQ(told.text->string(), "--output-budget=50000\n") << "the child is told what is left";
     }
     useHelperScript("huge", "cat >/dev/null; printf 'LECTORIN-REVENGE works\\nok\\n{\\\\rtf1 '; "
@@ -193,5 +193,5 @@ TEST_F(LegacyDispatch, OlderFormatsRunUnderTheImportsBudget)
         }
     }
     useHelperScript("refuses", "cat >/dev/null; printf 'LECTORIN-REVENGE works\\ntoo large\\n'");
-    EXPECT_EQ(importer::importLegacy(wordPerfect).error, "too large");
+    EXPECT_EQ(importer::importLegacy(wordPerfect).error, importer::ImportError::TooLarge);
 }

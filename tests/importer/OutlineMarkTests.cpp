@@ -23,7 +23,7 @@ std::string outlineText(const std::vector<std::uint8_t>& bytes)
 {
     auto imported = importer::importDocument(bytes);
     if (!imported.text)
-        return "<no text: " + imported.error + ">";
+        return "<no text: " + std::string(errorText(imported.error)) + ">";
     std::string out;
     for (const auto& entry : kit::outlineOfText(*imported.text))
         out += std::to_string(entry.level) + ":" + entry.title + ";";
@@ -163,7 +163,7 @@ TEST(OutlineMarks, EveryFormatsBookmarksAreWhereItsInternalLinksGo)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         auto imported = importer::importDocument(c.bytes);
-        ASSERT_TRUE(imported.text) << imported.error;
+        ASSERT_TRUE(imported.text) << errorText(imported.error);
         const std::string& string = imported.text->string();
         for (const auto& [name, text] : c.places) {
             std::size_t at = anchorLocation(*imported.text, name);
@@ -181,7 +181,7 @@ TEST(OutlineMarks, CorpusTablesOfContentsLinkToTheirHeadings)
     for (const char* name : { "odfdo-doc_with_toc.odt", "poi-parentinvguid.doc" }) {
         SCOPED_TRACE(name);
         auto imported = importer::importDocument(testsupport::readFile(testsupport::corpusPath(name)));
-        ASSERT_TRUE(imported.text) << imported.error;
+        ASSERT_TRUE(imported.text) << errorText(imported.error);
         auto links = internalLinks(*imported.text);
         EXPECT_GE(links.size(), 3u);
         for (const auto& [target, found] : links)

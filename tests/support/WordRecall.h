@@ -273,7 +273,7 @@ inline std::size_t expectReferenceRecallOfCorpus(const std::vector<std::string>&
         std::string name = path.filename().string();
         SCOPED_TRACE(name);
         auto result = importFile(path);
-        EXPECT_TRUE(result.text) << result.error;
+        EXPECT_TRUE(result.text) << errorText(result.error);
         if (!result.text)
             continue;
         expectReferenceRecall(name, *reference, importer::plainText(*result.text), minimum);

@@ -58,7 +58,11 @@ int run(std::size_t budget)
     importer::ImportBudgetScope scope(budget);
     importer::ImportResult result = importer::revenge::parseDocument(input, detection);
     if (!result.text) {
-        std::string status = result.error == "encrypted" || result.error == "too large" ? result.error : "damaged";
+        importer::ImportError stated = result.error == importer::ImportError::Encrypted
+                || result.error == importer::ImportError::TooLarge
+            ? result.error
+            : importer::ImportError::Damaged;
+        std::string status = importer::errorText(stated);
         return kit::writeAll(STDOUT_FILENO, status + "\n") ? 0 : 2;
     }
     std::string rtf = importer::rtf::writeRtfWithPageSetup(*result.text);
