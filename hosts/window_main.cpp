@@ -8,11 +8,12 @@
 
 int main(int argc, char** argv)
 {
-    hosts::Options options;
-    if (auto error = hosts::parseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "lectorin: %s (see lectorin --help)\n", error->c_str());
+    auto parsed = hosts::parseOptions(argc, argv);
+    if (!parsed) {
+        std::fprintf(stderr, "lectorin: %s (see lectorin --help)\n", errorText(parsed.error()).c_str());
         return 2;
     }
+    const hosts::Options& options = *parsed;
     if (options.command == "view")
         return hosts::runView(options);
 #ifdef LECTORIN_HAVE_WEB

@@ -76,11 +76,12 @@ int runCommandLine(int argc, char** argv)
         std::printf("lectorin %s\n", versionString().c_str());
         return 0;
     }
-    Options options;
-    if (auto error = parseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "lectorin: %s (see lectorin --help)\n", error->c_str());
+    auto parsed = parseOptions(argc, argv);
+    if (!parsed) {
+        std::fprintf(stderr, "lectorin: %s (see lectorin --help)\n", errorText(parsed.error()).c_str());
         return 2;
     }
+    const Options& options = *parsed;
     for (const auto& command : kCommands) {
         if (options.command == command.name) {
             if (!command.run)

@@ -24,12 +24,53 @@ bool parsePair(const std::string& text, char separator, double& a, double& b)
     return parseNumber(text.substr(0, at), a) && parseNumber(text.substr(at + 1), b);
 }
 
+// What each option that takes a value needs, as its error says.
+constexpr struct {
+    std::string_view option, needs;
+} kValueOptions[] = {
+    { "-o", "a path" },
+    { "--size", "WIDTHxHEIGHT" },
+    { "--embed", "a number from 1" },
+    { "--pages", "N or A-B" },
+    { "--timeout", "seconds" },
+    { "--zoom-step", "0 to 9" },
+    { "--scroll", "X,Y" },
+    { "--display", "WIDTHxHEIGHT@MMxMM" },
+    { "--paper", "letter, a4 or WIDTHxHEIGHT" },
+    { "--layout", "document or printer" },
+    { "--window", "preferences or about" },
+    { "--answer", "a key or a button title" },
+    { "--color", "R,G,B[,A]" },
+    { "--auto-update", "on or off" },
+};
+
 } // namespace
 
-std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
+std::string errorText(const OptionFailure& failure)
 {
+    switch (failure.error) {
+    case OptionError::NoCommand:
+        return "no command";
+    case OptionError::UnknownOption:
+        return "unknown option " + failure.option;
+    case OptionError::NeedsValue:
+        break;
+    }
+    for (const auto& entry : kValueOptions) {
+        if (entry.option == failure.option)
+            return failure.option + " needs " + std::string(entry.needs);
+    }
+    return failure.option + " needs a value";
+}
+
+kit::Result<Options, OptionFailure> parseOptions(int argc, char** argv)
+{
+    using Parsed = kit::Result<Options, OptionFailure>;
     if (argc < 2)
-        return std::string("no command");
+        return Parsed::failure({ OptionError::NoCommand, {} });
+    // An option whose value is missing or not of its kind.
+    auto needs = [](const char* option) { return Parsed::failure({ OptionError::NeedsValue, option }); };
+    Options options;
     options.command = argv[1];
     bool defaults = options.command == "defaults";
     for (int i = 2; i < argc; ++i) {
@@ -51,19 +92,19 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
         if (arg == "-o" || arg == "--output") {
             auto v = value("-o");
             if (!v)
-                return std::string("-o needs a path");
+                return needs("-o");
             options.output = *v;
         } else if (arg == "--size") {
             auto v = value("--size");
             double w, h;
             if (!v || !parsePair(*v, 'x', w, h) || w <= 0 || h <= 0)
-                return std::string("--size needs WIDTHxHEIGHT");
+                return needs("--size");
             options.size = kit::Size { float(w), float(h) };
         } else if (arg == "--embed") {
             auto v = value("--embed");
             double n;
             if (!v || !parseNumber(*v, n) || n < 1)
-                return std::string("--embed needs a number from 1");
+                return needs("--embed");
             options.embed = int(n);
         } else if (arg == "--pages") {
             auto v = value("--pages");
@@ -73,37 +114,37 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
             else if (v && parsePair(*v, '-', a, b) && a >= 1 && b >= a)
                 options.pages = std::pair<int, int> { int(a), int(b) };
             else
-                return std::string("--pages needs N or A-B");
+                return needs("--pages");
         } else if (arg == "--timeout") {
             auto v = value("--timeout");
             if (!v || !parseNumber(*v, options.timeoutSeconds) || options.timeoutSeconds <= 0)
-                return std::string("--timeout needs seconds");
+                return needs("--timeout");
         } else if (arg == "--zoom-step") {
             auto v = value("--zoom-step");
             double n;
             if (!v || !parseNumber(*v, n) || n < 0 || n > 9)
-                return std::string("--zoom-step needs 0 to 9");
+                return needs("--zoom-step");
             options.zoomStep = int(n);
         } else if (arg == "--scroll") {
             auto v = value("--scroll");
             double x, y;
             if (!v || !parsePair(*v, ',', x, y))
-                return std::string("--scroll needs X,Y");
+                return needs("--scroll");
             options.scroll = kit::Point { float(x), float(y) };
         } else if (arg == "--display") {
             auto v = value("--display");
             if (!v)
-                return std::string("--display needs WIDTHxHEIGHT@MMxMM");
+                return needs("--display");
             options.display = *v;
         } else if (arg == "--paper") {
             auto v = value("--paper");
             if (!v)
-                return std::string("--paper needs letter, a4 or WIDTHxHEIGHT");
+                return needs("--paper");
             options.paper = *v;
         } else if (arg == "--layout") {
             auto v = value("--layout");
             if (!v || (*v != "document" && *v != "printer"))
-                return std::string("--layout needs document or printer");
+                return needs("--layout");
             options.layout = *v;
         } else if (arg == "--document") {
             options.forceDocument = true;
@@ -112,30 +153,30 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
         } else if (arg == "--window") {
             auto v = value("--window");
             if (!v || (*v != "preferences" && *v != "about"))
-                return std::string("--window needs preferences or about");
+                return needs("--window");
             options.window = *v;
         } else if (arg == "--answer") {
             auto v = value("--answer");
             if (!v)
-                return std::string("--answer needs a key or a button title");
+                return needs("--answer");
             options.answers.push_back(*v);
         } else if (arg == "--color") {
             auto v = value("--color");
             if (!v)
-                return std::string("--color needs R,G,B[,A]");
+                return needs("--color");
             options.color = *v;
         } else if (arg == "--auto-update") {
             auto v = value("--auto-update");
             if (!v || (*v != "on" && *v != "off"))
-                return std::string("--auto-update needs on or off");
+                return needs("--auto-update");
             options.autoUpdate = *v;
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-            return "unknown option " + arg;
+            return Parsed::failure({ OptionError::UnknownOption, arg });
         } else {
             options.positional.push_back(arg);
         }
     }
-    return std::nullopt;
+    return options;
 }
 
 } // namespace hosts

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/foundation/Result.h"
 #include "kit/geometry/Geometry.h"
 
 #include <optional>
@@ -32,7 +33,17 @@ struct Options {
     std::vector<std::string> defaultsWords; // `defaults`: every argument after the command, in order
 };
 
-// Parses argv (argv[1] is the command). Returns an error message for a usage error.
-std::optional<std::string> parseOptions(int argc, char** argv, Options& options);
+// Why a command line does not parse: no command, an option without a value of its kind, or an option we
+// do not know. option names the option ("-o" for --output too).
+enum class OptionError : std::uint8_t { NoCommand, NeedsValue, UnknownOption };
+struct OptionFailure {
+    OptionError error = OptionError::NoCommand;
+    std::string option;
+};
+// The usage error as the command line prints it: "no command", "--pages needs N or A-B", "unknown option -x".
+std::string errorText(const OptionFailure& failure);
+
+// Parses argv (argv[1] is the command).
+kit::Result<Options, OptionFailure> parseOptions(int argc, char** argv);
 
 } // namespace hosts
