@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
 
 namespace importer::html {
 
@@ -165,208 +166,292 @@ void DeclarationApplier::applyFont(std::string_view value)
 
 void DeclarationApplier::apply(const CssDeclaration& declaration)
 {
-    const std::string& property = declaration.property;
-    std::string_view value = declaration.value;
-    std::string lower = asciiLower(value);
-    bool inherit = lower == "inherit";
-
-    if (property == "font-family") {
-        if (inherit)
-            m_style.fontFamily = m_parent.fontFamily;
-        else if (auto family = resolveFontFamily(value); !family.empty())
-            m_style.fontFamily = family;
-    } else if (property == "mso-fareast-font-family" || property == "mso-bidi-font-family") {
-        std::string family = resolveFontFamily(value);
-        (property == "mso-fareast-font-family" ? m_style.fontFamilyEastAsian : m_style.fontFamilyComplex) = family;
-    } else if (property == "font-weight") {
-        if (inherit)
-            m_style.bold = m_parent.bold;
-        else if (auto bold = isBoldWeight(lower))
-            m_style.bold = *bold;
-    } else if (property == "font-style") {
-        if (inherit)
-            m_style.italic = m_parent.italic;
-        else if (lower == "italic" || lower == "oblique" || lower == "normal")
-            m_style.italic = lower != "normal";
-    } else if (property == "font-variant" || property == "font-variant-caps") {
-        if (inherit)
-            m_style.smallCaps = m_parent.smallCaps;
-        else if (lower == "small-caps" || lower == "normal" || lower == "all-small-caps")
-            m_style.smallCaps = lower != "normal";
-    } else if (property == "font") {
-        applyFont(value);
-    } else if (property == "text-transform") {
-        if (inherit)
-            m_style.allCaps = m_parent.allCaps;
-        else if (lower == "uppercase" || lower == "none")
-            m_style.allCaps = lower == "uppercase";
-    } else if (property == "text-decoration" || property == "text-decoration-line") {
-        for (auto token : valueTokens(lower)) {
+    // What a row's handler reads: the declaration's value as written and in lower case, the property's name,
+    // and the box side the row stands for.
+    struct Declared {
+        std::string_view property;
+        std::string_view value;
+        const std::string& lower;
+        int side;
+    };
+    using Handler = void (*)(DeclarationApplier&, const Declared&);
+    using Inherit = void (*)(const ComputedStyle& parent, ComputedStyle& style);
+    // One row per property. A row with an inherit function takes the parent's value for `inherit`, once,
+    // here; the others read `inherit` as any other value (which most ignore).
+    struct Property {
+        std::string_view name;
+        Handler apply;
+        Inherit inherit = nullptr;
+        int side = 0;
+    };
+    static const Handler fontFamily = [](DeclarationApplier& a, const Declared& d) {
+        if (auto family = resolveFontFamily(d.value); !family.empty())
+            a.m_style.fontFamily = family;
+    };
+    static const Handler scriptFontFamily = [](DeclarationApplier& a, const Declared& d) {
+        std::string family = resolveFontFamily(d.value);
+        (d.property == "mso-fareast-font-family" ? a.m_style.fontFamilyEastAsian : a.m_style.fontFamilyComplex) = family;
+    };
+    static const Handler fontVariant = [](DeclarationApplier& a, const Declared& d) {
+        if (d.lower == "small-caps" || d.lower == "normal" || d.lower == "all-small-caps")
+            a.m_style.smallCaps = d.lower != "normal";
+    };
+    static const Handler textDecoration = [](DeclarationApplier& a, const Declared& d) {
+        for (auto token : valueTokens(d.lower)) {
             if (token == "underline")
-                m_ownUnderline = kit::LineStyle::Single;
+                a.m_ownUnderline = kit::LineStyle::Single;
             else if (token == "line-through")
-                m_ownStrikethrough = kit::LineStyle::Single;
+                a.m_ownStrikethrough = kit::LineStyle::Single;
             else if (token == "double")
-                m_doubleDecoration = true;
+                a.m_doubleDecoration = true;
             else if (token == "none") {
-                m_ownUnderline = kit::LineStyle::None;
-                m_ownStrikethrough = kit::LineStyle::None;
+                a.m_ownUnderline = kit::LineStyle::None;
+                a.m_ownStrikethrough = kit::LineStyle::None;
             }
         }
-    } else if (property == "text-decoration-style") {
-        m_doubleDecoration = lower == "double";
-    } else if (property == "color") {
-        if (inherit)
-            m_style.color = m_parent.color;
-        else if (auto color = parseColor(value))
-            m_style.color = color;
-    } else if (property == "background-color" || property == "background" || property == "mso-highlight") {
-        if (lower == "none" || lower == "transparent")
-            m_ownBackground.reset();
-        for (auto token : valueTokens(value)) {
+    };
+    static const Handler background = [](DeclarationApplier& a, const Declared& d) {
+        if (d.lower == "none" || d.lower == "transparent")
+            a.m_ownBackground.reset();
+        for (auto token : valueTokens(d.value)) {
             if (auto color = parseColor(token)) {
-                m_ownBackground = color;
+                a.m_ownBackground = color;
                 break;
             }
         }
-    } else if (property == "text-align") {
-        using kit::TextAlignment;
-        if (inherit)
-            m_style.textAlign = m_parent.textAlign;
-        else if (lower == "left")
-            m_style.textAlign = TextAlignment::Left;
-        else if (lower == "right" || lower == "end")
-            m_style.textAlign = TextAlignment::Right;
-        else if (lower == "center" || lower == "-webkit-center" || lower == "-moz-center")
-            m_style.textAlign = TextAlignment::Center;
-        else if (lower == "justify")
-            m_style.textAlign = TextAlignment::Justified;
-        else if (lower == "start")
-            m_style.textAlign = TextAlignment::Natural;
-    } else if (property == "direction") {
-        if (lower == "rtl")
-            m_style.direction = kit::WritingDirection::RightToLeft;
-        else if (lower == "ltr")
-            m_style.direction = kit::WritingDirection::LeftToRight;
-    } else if (property == "margin") {
-        applyBoxSides(m_style.margin, value, true);
-    } else if (property == "padding") {
-        applyBoxSides(m_style.padding, value, false);
-    } else if (property.rfind("margin-", 0) == 0 || property.rfind("padding-", 0) == 0) {
-        bool isMargin = property[0] == 'm';
-        std::string_view sideName = std::string_view(property).substr(isMargin ? 7 : 8);
-        int side = sideName == "top" ? Top : sideName == "right" ? Right : sideName == "bottom" ? Bottom : sideName == "left" ? Left : -1;
-        if (side < 0)
-            return;
-        if (lower == "auto") {
-            (isMargin ? m_style.margin : m_style.padding)[side] = 0;
-        } else if (auto points = length(value)) {
-            (isMargin ? m_style.margin : m_style.padding)[side] = isMargin ? *points : std::max(0.0f, *points);
-        }
-    } else if (property == "text-indent") {
-        if (auto points = length(value))
-            m_style.textIndent = *points;
-    } else if (property == "line-height") {
-        if (lower == "normal") {
-            m_style.lineHeightRule = kit::LineSpacingRule::Multiple;
-            m_style.lineHeight = 1;
-        } else if (inherit) {
-            m_style.lineHeightRule = m_parent.lineHeightRule;
-            m_style.lineHeight = m_parent.lineHeight;
-        } else if (!lower.empty() && lower.back() == '%') {
-            if (auto percent = parseLength(lower, 1, 100); percent && *percent > 0) {
-                m_style.lineHeightRule = kit::LineSpacingRule::Multiple;
-                m_style.lineHeight = std::clamp(*percent / 100, 0.5f, 10.0f);
-            }
-        } else if (auto multiple = parseLength(lower, 1, 1, true); multiple && lower.find_first_not_of("0123456789.") == std::string::npos) {
-            // A bare number: parseLength took it as pixels; undo that.
-            m_style.lineHeightRule = kit::LineSpacingRule::Multiple;
-            m_style.lineHeight = std::clamp(*multiple / kPointsPerPixel, 0.5f, 10.0f);
-        } else if (auto points = length(value); points && *points > 0) {
-            m_style.lineHeightRule = kit::LineSpacingRule::Exact;
-            m_style.lineHeight = std::min(*points, 1000.0f);
-        }
-    } else if (property == "page-break-before" || property == "break-before") {
-        m_style.pageBreakBefore = lower == "always" || lower == "page" || lower == "left" || lower == "right"
-            || lower == "recto" || lower == "verso";
-    } else if (property == "page-break-after" || property == "break-after") {
-        m_style.pageBreakAfter = lower == "always" || lower == "page" || lower == "left" || lower == "right"
-            || lower == "recto" || lower == "verso";
-    } else if (property == "display") {
-        if (lower == "none")
-            m_style.display = Display::None;
-        else if (lower == "block" || lower == "flex" || lower == "grid" || lower == "flow-root")
-            m_style.display = Display::Block;
-        else if (lower == "list-item")
-            m_style.display = Display::ListItem;
-        else if (lower == "inline" || lower == "inline-block" || lower == "contents" || lower == "inline-flex")
-            m_style.display = Display::Inline;
-    } else if (property == "white-space") {
-        if (lower == "normal")
-            m_style.whiteSpace = WhiteSpace::Normal;
-        else if (lower == "nowrap")
-            m_style.whiteSpace = WhiteSpace::NoWrap;
-        else if (lower == "pre")
-            m_style.whiteSpace = WhiteSpace::Pre;
-        else if (lower == "pre-wrap" || lower == "break-spaces")
-            m_style.whiteSpace = WhiteSpace::PreWrap;
-        else if (lower == "pre-line")
-            m_style.whiteSpace = WhiteSpace::PreLine;
-        else if (inherit)
-            m_style.whiteSpace = m_parent.whiteSpace;
-    } else if (property == "list-style-type" || property == "list-style") {
-        for (auto token : valueTokens(lower)) {
-            if (auto listStyle = listStyleFor(token)) {
-                m_style.listStyle = *listStyle;
+    };
+    static const Handler boxSide = [](DeclarationApplier& a, const Declared& d) {
+        bool isMargin = d.property[0] == 'm';
+        auto& box = isMargin ? a.m_style.margin : a.m_style.padding;
+        if (d.lower == "auto")
+            box[d.side] = 0;
+        else if (auto points = a.length(d.value))
+            box[d.side] = isMargin ? *points : std::max(0.0f, *points);
+    };
+    static const Handler pageBreak = [](DeclarationApplier& a, const Declared& d) {
+        bool breaks = d.lower == "always" || d.lower == "page" || d.lower == "left" || d.lower == "right"
+            || d.lower == "recto" || d.lower == "verso";
+        (d.property.ends_with("before") ? a.m_style.pageBreakBefore : a.m_style.pageBreakAfter) = breaks;
+    };
+    static const Handler listStyle = [](DeclarationApplier& a, const Declared& d) {
+        for (auto token : valueTokens(d.lower)) {
+            if (auto style = listStyleFor(token)) {
+                a.m_style.listStyle = *style;
                 break;
             }
         }
-    } else if (property == "vertical-align") {
-        if (lower == "super")
-            m_style.verticalAlign = 1;
-        else if (lower == "sub")
-            m_style.verticalAlign = -1;
-        else if (lower == "baseline")
-            m_style.verticalAlign = 0;
-    } else if (property == "width" || property == "height") {
+    };
+    static const Handler size = [](DeclarationApplier& a, const Declared& d) {
         std::optional<float> points;
-        if (lower != "auto")
-            points = length(value);
-        if (property == "height") {
-            m_style.height = points;
-        } else {
-            m_style.width = lower.find('%') == std::string::npos ? points : std::nullopt;
-            m_style.widthPercent.reset();
-            if (lower.find('%') != std::string::npos) {
-                if (auto percent = parseLength(lower, 1, 100))
-                    m_style.widthPercent = std::clamp(*percent, 0.0f, 100.0f);
-            }
+        if (d.lower != "auto")
+            points = a.length(d.value);
+        if (d.property == "height") {
+            a.m_style.height = points;
+            return;
         }
-    } else if (property == "border") {
-        applyBorder(value, { Top, Right, Bottom, Left });
-    } else if (property == "border-top" || property == "border-right" || property == "border-bottom"
-        || property == "border-left") {
-        std::string_view sideName = std::string_view(property).substr(7);
-        int side = sideName == "top" ? Top : sideName == "right" ? Right : sideName == "bottom" ? Bottom : Left;
-        applyBorder(value, { side });
-    } else if (property == "border-style" || property == "border-width" || property == "border-color") {
-        auto tokens = valueTokens(value);
+        bool isPercent = d.lower.find('%') != std::string::npos;
+        a.m_style.width = isPercent ? std::nullopt : points;
+        a.m_style.widthPercent.reset();
+        if (isPercent) {
+            if (auto percent = parseLength(d.lower, 1, 100))
+                a.m_style.widthPercent = std::clamp(*percent, 0.0f, 100.0f);
+        }
+    };
+    static const Handler borderSide = [](DeclarationApplier& a, const Declared& d) { a.applyBorder(d.value, { d.side }); };
+    static const Handler borderSides = [](DeclarationApplier& a, const Declared& d) {
+        // border-style, border-width, border-color: one to four values, clockwise from the top.
+        auto tokens = valueTokens(d.value);
         if (tokens.empty() || tokens.size() > 4)
             return;
         static constexpr std::size_t pick[4][4] = { { 0, 0, 0, 0 }, { 0, 1, 0, 1 }, { 0, 1, 2, 1 }, { 0, 1, 2, 3 } };
+        std::string part(d.property.substr(7));
         for (int side = 0; side < 4; ++side)
-            applyBorderPart(side, property.substr(7), tokens[pick[tokens.size() - 1][side]]);
-    } else if (property.rfind("border-", 0) == 0) {
+            a.applyBorderPart(side, part, tokens[pick[tokens.size() - 1][side]]);
+    };
+    static const Handler borderPart = [](DeclarationApplier& a, const Declared& d) {
         // border-top-style, border-left-width, border-bottom-color...
-        std::string_view rest = std::string_view(property).substr(7);
-        std::size_t dash = rest.find('-');
-        if (dash == std::string_view::npos)
-            return;
-        std::string_view sideName = rest.substr(0, dash);
-        int side = sideName == "top" ? Top : sideName == "right" ? Right : sideName == "bottom" ? Bottom : sideName == "left" ? Left : -1;
-        if (side >= 0)
-            applyBorderPart(side, std::string(rest.substr(dash + 1)), value);
+        a.applyBorderPart(d.side, std::string(d.property.substr(d.property.rfind('-') + 1)), d.value);
+    };
+
+    static const Property kProperties[] = {
+        { "font-family", fontFamily, [](const ComputedStyle& p, ComputedStyle& s) { s.fontFamily = p.fontFamily; } },
+        { "mso-fareast-font-family", scriptFontFamily },
+        { "mso-bidi-font-family", scriptFontFamily },
+        { "font-weight",
+            [](DeclarationApplier& a, const Declared& d) {
+                if (auto bold = isBoldWeight(d.lower))
+                    a.m_style.bold = *bold;
+            },
+            [](const ComputedStyle& p, ComputedStyle& s) { s.bold = p.bold; } },
+        { "font-style",
+            [](DeclarationApplier& a, const Declared& d) {
+                if (d.lower == "italic" || d.lower == "oblique" || d.lower == "normal")
+                    a.m_style.italic = d.lower != "normal";
+            },
+            [](const ComputedStyle& p, ComputedStyle& s) { s.italic = p.italic; } },
+        { "font-variant", fontVariant, [](const ComputedStyle& p, ComputedStyle& s) { s.smallCaps = p.smallCaps; } },
+        { "font-variant-caps", fontVariant, [](const ComputedStyle& p, ComputedStyle& s) { s.smallCaps = p.smallCaps; } },
+        { "font", [](DeclarationApplier& a, const Declared& d) { a.applyFont(d.value); } },
+        { "text-transform",
+            [](DeclarationApplier& a, const Declared& d) {
+                if (d.lower == "uppercase" || d.lower == "none")
+                    a.m_style.allCaps = d.lower == "uppercase";
+            },
+            [](const ComputedStyle& p, ComputedStyle& s) { s.allCaps = p.allCaps; } },
+        { "text-decoration", textDecoration },
+        { "text-decoration-line", textDecoration },
+        { "text-decoration-style", [](DeclarationApplier& a, const Declared& d) { a.m_doubleDecoration = d.lower == "double"; } },
+        { "color",
+            [](DeclarationApplier& a, const Declared& d) {
+                if (auto color = parseColor(d.value))
+                    a.m_style.color = color;
+            },
+            [](const ComputedStyle& p, ComputedStyle& s) { s.color = p.color; } },
+        { "background-color", background },
+        { "background", background },
+        { "mso-highlight", background },
+        { "text-align",
+            [](DeclarationApplier& a, const Declared& d) {
+                using kit::TextAlignment;
+                if (d.lower == "left")
+                    a.m_style.textAlign = TextAlignment::Left;
+                else if (d.lower == "right" || d.lower == "end")
+                    a.m_style.textAlign = TextAlignment::Right;
+                else if (d.lower == "center" || d.lower == "-webkit-center" || d.lower == "-moz-center")
+                    a.m_style.textAlign = TextAlignment::Center;
+                else if (d.lower == "justify")
+                    a.m_style.textAlign = TextAlignment::Justified;
+                else if (d.lower == "start")
+                    a.m_style.textAlign = TextAlignment::Natural;
+            },
+            [](const ComputedStyle& p, ComputedStyle& s) { s.textAlign = p.textAlign; } },
+        { "direction",
+            [](DeclarationApplier& a, const Declared& d) {
+                if (d.lower == "rtl")
+                    a.m_style.direction = kit::WritingDirection::RightToLeft;
+                else if (d.lower == "ltr")
+                    a.m_style.direction = kit::WritingDirection::LeftToRight;
+            } },
+        { "margin", [](DeclarationApplier& a, const Declared& d) { a.applyBoxSides(a.m_style.margin, d.value, true); } },
+        { "padding", [](DeclarationApplier& a, const Declared& d) { a.applyBoxSides(a.m_style.padding, d.value, false); } },
+        { "margin-top", boxSide, nullptr, Top },
+        { "margin-right", boxSide, nullptr, Right },
+        { "margin-bottom", boxSide, nullptr, Bottom },
+        { "margin-left", boxSide, nullptr, Left },
+        { "padding-top", boxSide, nullptr, Top },
+        { "padding-right", boxSide, nullptr, Right },
+        { "padding-bottom", boxSide, nullptr, Bottom },
+        { "padding-left", boxSide, nullptr, Left },
+        { "text-indent",
+            [](DeclarationApplier& a, const Declared& d) {
+                if (auto points = a.length(d.value))
+                    a.m_style.textIndent = *points;
+            } },
+        { "line-height",
+            [](DeclarationApplier& a, const Declared& d) {
+                ComputedStyle& style = a.m_style;
+                const std::string& lower = d.lower;
+                if (lower == "normal") {
+                    style.lineHeightRule = kit::LineSpacingRule::Multiple;
+                    style.lineHeight = 1;
+                } else if (!lower.empty() && lower.back() == '%') {
+                    if (auto percent = parseLength(lower, 1, 100); percent && *percent > 0) {
+                        style.lineHeightRule = kit::LineSpacingRule::Multiple;
+                        style.lineHeight = std::clamp(*percent / 100, 0.5f, 10.0f);
+                    }
+                } else if (auto multiple = parseLength(lower, 1, 1, true); multiple && lower.find_first_not_of("0123456789.") == std::string::npos) {
+                    // A bare number: parseLength took it as pixels; undo that.
+                    style.lineHeightRule = kit::LineSpacingRule::Multiple;
+                    style.lineHeight = std::clamp(*multiple / kPointsPerPixel, 0.5f, 10.0f);
+                } else if (auto points = a.length(d.value); points && *points > 0) {
+                    style.lineHeightRule = kit::LineSpacingRule::Exact;
+                    style.lineHeight = std::min(*points, 1000.0f);
+                }
+            },
+            [](const ComputedStyle& p, ComputedStyle& s) {
+                s.lineHeightRule = p.lineHeightRule;
+                s.lineHeight = p.lineHeight;
+            } },
+        { "page-break-before", pageBreak },
+        { "break-before", pageBreak },
+        { "page-break-after", pageBreak },
+        { "break-after", pageBreak },
+        { "display",
+            [](DeclarationApplier& a, const Declared& d) {
+                if (d.lower == "none")
+                    a.m_style.display = Display::None;
+                else if (d.lower == "block" || d.lower == "flex" || d.lower == "grid" || d.lower == "flow-root")
+                    a.m_style.display = Display::Block;
+                else if (d.lower == "list-item")
+                    a.m_style.display = Display::ListItem;
+                else if (d.lower == "inline" || d.lower == "inline-block" || d.lower == "contents" || d.lower == "inline-flex")
+                    a.m_style.display = Display::Inline;
+            } },
+        { "white-space",
+            [](DeclarationApplier& a, const Declared& d) {
+                if (d.lower == "normal")
+                    a.m_style.whiteSpace = WhiteSpace::Normal;
+                else if (d.lower == "nowrap")
+                    a.m_style.whiteSpace = WhiteSpace::NoWrap;
+                else if (d.lower == "pre")
+                    a.m_style.whiteSpace = WhiteSpace::Pre;
+                else if (d.lower == "pre-wrap" || d.lower == "break-spaces")
+                    a.m_style.whiteSpace = WhiteSpace::PreWrap;
+                else if (d.lower == "pre-line")
+                    a.m_style.whiteSpace = WhiteSpace::PreLine;
+            },
+            [](const ComputedStyle& p, ComputedStyle& s) { s.whiteSpace = p.whiteSpace; } },
+        { "list-style-type", listStyle },
+        { "list-style", listStyle },
+        { "vertical-align",
+            [](DeclarationApplier& a, const Declared& d) {
+                if (d.lower == "super")
+                    a.m_style.verticalAlign = 1;
+                else if (d.lower == "sub")
+                    a.m_style.verticalAlign = -1;
+                else if (d.lower == "baseline")
+                    a.m_style.verticalAlign = 0;
+            } },
+        { "width", size },
+        { "height", size },
+        { "border", [](DeclarationApplier& a, const Declared& d) { a.applyBorder(d.value, { Top, Right, Bottom, Left }); } },
+        { "border-top", borderSide, nullptr, Top },
+        { "border-right", borderSide, nullptr, Right },
+        { "border-bottom", borderSide, nullptr, Bottom },
+        { "border-left", borderSide, nullptr, Left },
+        { "border-style", borderSides },
+        { "border-width", borderSides },
+        { "border-color", borderSides },
+        { "border-top-style", borderPart, nullptr, Top },
+        { "border-top-width", borderPart, nullptr, Top },
+        { "border-top-color", borderPart, nullptr, Top },
+        { "border-right-style", borderPart, nullptr, Right },
+        { "border-right-width", borderPart, nullptr, Right },
+        { "border-right-color", borderPart, nullptr, Right },
+        { "border-bottom-style", borderPart, nullptr, Bottom },
+        { "border-bottom-width", borderPart, nullptr, Bottom },
+        { "border-bottom-color", borderPart, nullptr, Bottom },
+        { "border-left-style", borderPart, nullptr, Left },
+        { "border-left-width", borderPart, nullptr, Left },
+        { "border-left-color", borderPart, nullptr, Left },
+    };
+    static const std::unordered_map<std::string_view, const Property*> kByName = [] {
+        std::unordered_map<std::string_view, const Property*> byName;
+        for (const auto& row : kProperties)
+            byName.emplace(row.name, &row);
+        return byName;
+    }();
+
+    auto found = kByName.find(declaration.property);
+    if (found == kByName.end())
+        return; // a property we do not read
+    const Property& row = *found->second;
+    std::string lower = asciiLower(declaration.value);
+    if (row.inherit && lower == "inherit") {
+        row.inherit(m_parent, m_style);
+        return;
     }
+    row.apply(*this, { row.name, declaration.value, lower, row.side });
 }
 
 void DeclarationApplier::applyBorderPart(int side, const std::string& part, std::string_view token)
