@@ -52,7 +52,7 @@ std::optional<kit::Value> fetchVersionFile(const std::string& host)
     kit::FetchResult fetched = kit::fetchSynchronously(*url, limits);
     if (!fetched.succeeded() || fetched.statusCode < 200 || fetched.statusCode > 299)
         return std::nullopt;
-    kit::Result<kit::Value> parsed = kit::Value::fromPropertyList(std::span<const std::uint8_t>(fetched.body));
+    auto parsed = kit::Value::fromPropertyList(std::span<const std::uint8_t>(fetched.body));
     if (!parsed || !parsed->isDictionary())
         return std::nullopt;
     return std::move(parsed.value());

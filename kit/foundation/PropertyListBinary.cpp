@@ -19,6 +19,9 @@ namespace {
 using PlistPtr = CPtr<std::remove_pointer_t<plist_t>, plist_free>;
 using MallocPtr = CPtr<char, std::free>;
 
+using E = PropertyListError;
+using Problem = std::optional<PropertyListError>;
+
 class BinaryChecker {
 public:
     explicit BinaryChecker(std::span<const std::uint8_t> bytes)
@@ -26,12 +29,12 @@ public:
     {
     }
 
-    // An empty string when the structure is sound, else why it is not.
-    std::string check()
+    // Nothing when the structure is sound, else why it is not.
+    Problem check()
     {
         constexpr std::size_t kHeader = 8, kTrailer = 32;
         if (m_bytes.size() < kHeader + kTrailer + 1 || std::memcmp(m_bytes.data(), "bplist00", kHeader) != 0)
-            return "not a binary property list (bad header or too short)";
+            return E::NotBinary;
         std::size_t trailer = m_bytes.size() - kTrailer;
         m_offsetSize = m_bytes[trailer + 6];
         m_referenceSize = m_bytes[trailer + 7];
@@ -39,17 +42,17 @@ public:
         std::uint64_t topObject = readBigEndian(trailer + 16, 8);
         std::uint64_t tableOffset = readBigEndian(trailer + 24, 8);
         if (m_offsetSize < 1 || m_offsetSize > 8 || m_referenceSize < 1 || m_referenceSize > 8)
-            return "bad offset or reference size in the trailer";
+            return E::BadTrailerSizes;
         if (objectCount == 0 || objectCount > Value::kMaxValueCount || topObject >= objectCount)
-            return "bad object count or top object in the trailer";
+            return E::BadTrailerCounts;
         if (tableOffset < kHeader || tableOffset > trailer || (trailer - tableOffset) / m_offsetSize < objectCount)
-            return "the offset table lies outside the file";
+            return E::OffsetTableOutside;
         m_objectsEnd = tableOffset;
         m_offsets.resize(objectCount);
         for (std::size_t i = 0; i < objectCount; ++i) {
             std::uint64_t offset = readBigEndian(tableOffset + i * m_offsetSize, m_offsetSize);
             if (offset < kHeader || offset >= m_objectsEnd)
-                return "an object offset lies outside the object area";
+                return E::ObjectOutside;
             m_offsets[i] = offset;
         }
         m_state.assign(objectCount, State::Unvisited);
@@ -92,90 +95,90 @@ private:
     }
 
     // Checks one object's own bytes; containers also report their references.
-    std::string checkObject(std::uint64_t index, std::vector<std::uint64_t>& references)
+    Problem checkObject(std::uint64_t index, std::vector<std::uint64_t>& references)
     {
         std::uint64_t offset = m_offsets[index];
         std::uint8_t marker = m_bytes[offset];
         std::uint64_t count = 0, payload = 0;
         switch (marker >> 4) {
         case 0x0:
-            return marker == 0x08 || marker == 0x09 ? "" : "null and fill objects are not property-list values";
+            return marker == 0x08 || marker == 0x09 ? Problem() : E::NullObject;
         case 0x1: {
             std::uint64_t width = std::uint64_t(1) << (marker & 0x0F);
             if (width > 16 || !inObjects(offset + 1, width))
-                return "a truncated integer";
+                return E::TruncatedInteger;
             // Sixteen bytes hold values beyond 64 bits; keep only those a signed 64-bit integer can hold.
             if (width == 16
                 && (readBigEndian(offset + 1, 8) != 0
                     || readBigEndian(offset + 9, 8) > std::uint64_t(std::numeric_limits<std::int64_t>::max())))
-                return "an integer beyond 64 bits";
-            return "";
+                return E::WideInteger;
+            return std::nullopt;
         }
         case 0x2: {
             std::uint64_t width = std::uint64_t(1) << (marker & 0x0F);
             if ((width != 4 && width != 8) || !inObjects(offset + 1, width))
-                return "a malformed real";
-            return "";
+                return E::MalformedReal;
+            return std::nullopt;
         }
         case 0x3: {
             if (marker != 0x33 || !inObjects(offset + 1, 8))
-                return "a malformed date";
+                return E::MalformedDate;
             std::uint64_t bits = readBigEndian(offset + 1, 8);
             double seconds;
             std::memcpy(&seconds, &bits, sizeof seconds);
             // libplist keeps dates as 32-bit seconds.
             if (!std::isfinite(seconds) || std::fabs(seconds) >= 2147483647.0)
-                return "a date outside 1933-2069";
-            return "";
+                return E::DateOutOfRange;
+            return std::nullopt;
         }
         case 0x4:
             if (!readCount(offset, count, payload) || !inObjects(payload, count))
-                return "truncated data";
-            return "";
+                return E::TruncatedData;
+            return std::nullopt;
         case 0x5:
         case 0x6: {
             bool wide = (marker >> 4) == 0x6;
             if (!readCount(offset, count, payload) || count > m_objectsEnd
                 || !inObjects(payload, count * (wide ? 2 : 1)))
-                return "a truncated string";
+                return E::TruncatedString;
             for (std::uint64_t i = 0; i < count; ++i) {
                 bool isNul = wide ? readBigEndian(payload + 2 * i, 2) == 0 : m_bytes[payload + i] == 0;
                 if (isNul)
-                    return "a string holding NUL";
+                    return E::StringWithNul;
             }
-            return "";
+            return std::nullopt;
         }
         case 0xA:
         case 0xD: {
             bool isDictionary = (marker >> 4) == 0xD;
             // count is bounded by the file size first, so the byte length below cannot overflow.
             if (!readCount(offset, count, payload) || count > m_objectsEnd)
-                return "a truncated container";
+                return E::TruncatedContainer;
             std::uint64_t referenceCount = isDictionary ? count * 2 : count;
             if (!inObjects(payload, referenceCount * m_referenceSize))
-                return "a truncated container";
+                return E::TruncatedContainer;
             for (std::uint64_t i = 0; i < referenceCount; ++i) {
                 std::uint64_t reference = readBigEndian(payload + i * m_referenceSize, m_referenceSize);
                 if (reference >= m_offsets.size())
-                    return "a reference to an object that does not exist";
+                    return E::MissingObject;
                 if (isDictionary && i < count) {
                     std::uint8_t keyType = m_bytes[m_offsets[reference]] >> 4;
                     if (keyType != 0x5 && keyType != 0x6)
-                        return "a dictionary key that is not a string";
+                        return E::KeyNotString;
                 }
                 references.push_back(reference);
             }
-            return "";
+            return std::nullopt;
         }
         default:
-            return "an object type that property lists do not use";
+            return E::UnknownObjectType;
         }
     }
 
     // Depth-first over the reachable objects with an explicit stack: depth is the number of open
     // containers, a reference to an open container is a cycle, and each object's expanded size (what
     // libplist will copy out) is summed from its children once they are done.
-    std::string walk(std::uint64_t top)
+    Problem walk(std::uint64_t top)
     {
         struct Frame {
             std::uint64_t object;
@@ -183,18 +186,18 @@ private:
             std::size_t next = 0;
         };
         std::vector<Frame> stack;
-        auto open = [&](std::uint64_t object) -> std::string {
+        auto open = [&](std::uint64_t object) -> Problem {
             Frame frame { object, {} };
-            if (std::string problem = checkObject(object, frame.references); !problem.empty())
+            if (Problem problem = checkObject(object, frame.references))
                 return problem;
             bool isContainer = (m_bytes[m_offsets[object]] >> 4) == 0xA || (m_bytes[m_offsets[object]] >> 4) == 0xD;
             if (isContainer && stack.size() >= Value::kMaxDepth)
-                return "nested deeper than " + std::to_string(Value::kMaxDepth) + " levels";
+                return E::BinaryTooDeep;
             m_state[object] = State::Open;
             stack.push_back(std::move(frame));
-            return "";
+            return std::nullopt;
         };
-        if (std::string problem = open(top); !problem.empty())
+        if (Problem problem = open(top))
             return problem;
         while (!stack.empty()) {
             Frame& frame = stack.back();
@@ -203,8 +206,7 @@ private:
                 for (std::uint64_t child : frame.references)
                     total = std::min<std::uint64_t>(total + m_expandedCount[child], Value::kMaxValueCount + 1);
                 if (total > Value::kMaxValueCount)
-                    return "more than " + std::to_string(Value::kMaxValueCount)
-                        + " values once references are expanded";
+                    return E::BinaryTooManyValues;
                 m_expandedCount[frame.object] = total;
                 m_state[frame.object] = State::Done;
                 stack.pop_back();
@@ -212,13 +214,13 @@ private:
             }
             std::uint64_t child = frame.references[frame.next++];
             if (m_state[child] == State::Open)
-                return "a container refers to itself";
+                return E::SelfReference;
             if (m_state[child] == State::Unvisited) {
-                if (std::string problem = open(child); !problem.empty())
+                if (Problem problem = open(child))
                     return problem;
             }
         }
-        return "";
+        return std::nullopt;
     }
 
     std::span<const std::uint8_t> m_bytes;
@@ -230,10 +232,10 @@ private:
     std::vector<std::uint64_t> m_expandedCount;
 };
 
-bool convert(plist_t node, std::size_t depth, Value& out, std::string& error)
+bool convert(plist_t node, std::size_t depth, Value& out, Problem& error)
 {
     if (depth > Value::kMaxDepth) {
-        error = "nested too deeply";
+        error = E::NestedTooDeeply;
         return false;
     }
     switch (plist_get_node_type(node)) {
@@ -262,7 +264,7 @@ bool convert(plist_t node, std::size_t depth, Value& out, std::string& error)
         MallocPtr text(raw);
         std::string string = text ? text.get() : "";
         if (!isValidUtf8(string)) {
-            error = "a string that is not valid Unicode";
+            error = E::StringNotUnicode;
             return false;
         }
         out = Value::string(std::move(string));
@@ -310,7 +312,7 @@ bool convert(plist_t node, std::size_t depth, Value& out, std::string& error)
                 break;
             std::string keyText = key ? key.get() : "";
             if (!isValidUtf8(keyText)) {
-                error = "a dictionary key that is not valid Unicode";
+                error = E::KeyNotUnicode;
                 return false;
             }
             Value value;
@@ -322,26 +324,27 @@ bool convert(plist_t node, std::size_t depth, Value& out, std::string& error)
         return true;
     }
     default:
-        error = "a value type that property lists do not use";
+        error = E::UnusedValueType;
         return false;
     }
 }
 
 } // namespace
 
-Result<Value> readBinary(std::span<const std::uint8_t> bytes)
+Result<Value, PropertyListFailure> readBinary(std::span<const std::uint8_t> bytes)
 {
-    if (std::string problem = BinaryChecker(bytes).check(); !problem.empty())
-        return Result<Value>::failure("malformed binary property list: " + problem);
+    using Read = Result<Value, PropertyListFailure>;
+    if (Problem problem = BinaryChecker(bytes).check())
+        return Read::failure({ *problem });
     plist_t raw = nullptr;
     plist_from_bin(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), &raw);
     PlistPtr root(raw);
     if (!root)
-        return Result<Value>::failure("malformed binary property list");
+        return Read::failure({ E::BinaryUnreadable });
     Value value;
-    std::string error;
+    Problem error;
     if (!convert(root.get(), 0, value, error))
-        return Result<Value>::failure("malformed binary property list: " + error);
+        return Read::failure({ error.value_or(E::BinaryUnreadable) });
     return value;
 }
 

@@ -15,8 +15,8 @@
 namespace kit::plist {
 
 // Both readers apply Value's caps on depth and value count; the caller has already checked the size.
-Result<Value> readXml(std::span<const std::uint8_t> bytes);
-Result<Value> readBinary(std::span<const std::uint8_t> bytes);
+Result<Value, PropertyListFailure> readXml(std::span<const std::uint8_t> bytes);
+Result<Value, PropertyListFailure> readBinary(std::span<const std::uint8_t> bytes);
 std::string writeXml(const Value&);
 
 // "YYYY-MM-DDTHH:MM:SSZ" (UTC) <-> whole seconds since 2001-01-01T00:00:00Z. The parser accepts exactly

@@ -66,7 +66,7 @@ std::optional<double> parseReal(std::string_view text)
 
 class XmlReader {
 public:
-    Result<Value> read(std::span<const std::uint8_t> bytes)
+    Result<Value, PropertyListFailure> read(std::span<const std::uint8_t> bytes)
     {
         pugi::xml_document document;
         // Whitespace-only text is kept: a string may consist of spaces. Parsing as a fragment keeps text
@@ -74,36 +74,40 @@ public:
         pugi::xml_parse_result parsed = document.load_buffer(
             bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_fragment);
         if (!parsed)
-            return fail(std::string("not an XML document: ") + parsed.description() + " at byte "
-                + std::to_string(parsed.offset));
+            return fail({ E::NotXml, parsed.description(), std::size_t(parsed.offset) });
         pugi::xml_node root;
         for (pugi::xml_node child : document.children()) {
             if (child.type() == pugi::node_pcdata && trimmedSpace(child.value()).empty())
                 continue;
             if (child.type() != pugi::node_element || root)
-                return fail("the document must hold one <plist> element and nothing else");
+                return fail({ E::NotOnePlist });
             root = child;
         }
         if (!root || std::strcmp(root.name(), "plist") != 0)
-            return fail("the root element is not <plist>");
+            return fail({ E::RootNotPlist });
         pugi::xml_node top = onlyElementChild(root);
-        if (!m_error.empty())
-            return Result<Value>::failure(m_error);
+        if (m_error)
+            return fail(m_error.value_or(PropertyListFailure {}));
         if (!top)
-            return fail("<plist> holds no value");
+            return fail({ E::EmptyPlist });
         Value value;
         if (!readValue(top, 0, value))
-            return Result<Value>::failure(m_error);
+            return fail(m_error.value_or(PropertyListFailure {}));
         return value;
     }
 
 private:
-    Result<Value> fail(std::string message) { return Result<Value>::failure(std::move(message)); }
-
-    bool error(std::string message)
+    using E = PropertyListError;
+    static Result<Value, PropertyListFailure> fail(PropertyListFailure failure)
     {
-        if (m_error.empty())
-            m_error = std::move(message);
+        return Result<Value, PropertyListFailure>::failure(std::move(failure));
+    }
+
+    // The first error stays: it is where the reading went wrong.
+    bool error(PropertyListError what, std::string detail = {})
+    {
+        if (!m_error)
+            m_error = PropertyListFailure { what, std::move(detail) };
         return false;
     }
 
@@ -115,7 +119,7 @@ private:
             if (isIgnorable(child))
                 continue;
             if (child.type() != pugi::node_element || found) {
-                error(std::string("<") + parent.name() + "> must hold exactly one value");
+                error(E::NotOneValue, parent.name());
                 return {};
             }
             found = child;
@@ -137,7 +141,7 @@ private:
             if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
                 text += child.value();
             else if (child.type() != pugi::node_comment && child.type() != pugi::node_pi)
-                return error(std::string("<") + element.name() + "> may hold only text");
+                return error(E::TextOnly, element.name());
         }
         return true;
     }
@@ -154,17 +158,17 @@ private:
     bool readValue(pugi::xml_node element, std::size_t depth, Value& out)
     {
         if (++m_valueCount > Value::kMaxValueCount)
-            return error("more than " + std::to_string(Value::kMaxValueCount) + " values");
+            return error(E::TooManyValues);
         std::string_view name = element.name();
         std::string text;
         if (name == "dict" || name == "array") {
             if (depth >= Value::kMaxDepth)
-                return error("nested deeper than " + std::to_string(Value::kMaxDepth) + " levels");
+                return error(E::TooDeep);
             return name == "dict" ? readDictionary(element, depth, out) : readArray(element, depth, out);
         }
         if (name == "true" || name == "false") {
             if (!isEmptyElement(element))
-                return error("<" + std::string(name) + "/> must be empty");
+                return error(E::NotEmpty, std::string(name));
             out = Value::boolean(name == "true");
             return true;
         }
@@ -172,30 +176,30 @@ private:
             return false;
         if (name == "string") {
             if (!isValidUtf8(text))
-                return error("a <string> is not valid UTF-8");
+                return error(E::StringNotUtf8);
             out = Value::string(std::move(text));
         } else if (name == "integer") {
             auto number = parseInteger(text);
             if (!number)
-                return error("<integer> holds \"" + text.substr(0, 40) + "\", not a 64-bit integer");
+                return error(E::NotInteger, text.substr(0, 40));
             out = Value::integer(*number);
         } else if (name == "real") {
             auto number = parseReal(text);
             if (!number)
-                return error("<real> holds \"" + text.substr(0, 40) + "\", not a number");
+                return error(E::NotReal, text.substr(0, 40));
             out = Value::real(*number);
         } else if (name == "date") {
             auto seconds = parseIsoDate(text);
             if (!seconds)
-                return error("<date> holds \"" + text.substr(0, 40) + "\", not a date");
+                return error(E::NotDate, text.substr(0, 40));
             out = Value::date(*seconds);
         } else if (name == "data") {
             auto bytes = decodeBase64(text, Base64Rule::Strict);
             if (!bytes)
-                return error("<data> is not base64");
+                return error(E::NotBase64);
             out = Value::data(std::move(*bytes));
         } else {
-            return error("unknown element <" + std::string(name.substr(0, 40)) + ">");
+            return error(E::UnknownElement, std::string(name.substr(0, 40)));
         }
         return true;
     }
@@ -208,20 +212,20 @@ private:
             if (isIgnorable(child))
                 continue;
             if (child.type() != pugi::node_element)
-                return error("<dict> holds text outside its keys and values");
+                return error(E::TextInDictionary);
             if (!pendingKey) {
                 if (std::strcmp(child.name(), "key") != 0)
-                    return error(std::string("<dict> expected <key>, found <") + child.name() + ">");
+                    return error(E::KeyExpected, child.name());
                 std::string key;
                 if (!textOf(child, key))
                     return false;
                 if (!isValidUtf8(key))
-                    return error("a <key> is not valid UTF-8");
+                    return error(E::KeyNotUtf8);
                 pendingKey = std::move(key);
                 continue;
             }
             if (std::strcmp(child.name(), "key") == 0)
-                return error("the key \"" + pendingKey->substr(0, 40) + "\" has no value");
+                return error(E::KeyWithoutValue, pendingKey->substr(0, 40));
             Value value;
             if (!readValue(child, depth + 1, value))
                 return false;
@@ -230,7 +234,7 @@ private:
             pendingKey.reset();
         }
         if (pendingKey)
-            return error("the key \"" + pendingKey->substr(0, 40) + "\" has no value");
+            return error(E::KeyWithoutValue, pendingKey->substr(0, 40));
         out = Value::dictionary(std::move(entries));
         return true;
     }
@@ -242,7 +246,7 @@ private:
             if (isIgnorable(child))
                 continue;
             if (child.type() != pugi::node_element)
-                return error("<array> holds text outside its values");
+                return error(E::TextInArray);
             Value value;
             if (!readValue(child, depth + 1, value))
                 return false;
@@ -252,7 +256,7 @@ private:
         return true;
     }
 
-    std::string m_error;
+    std::optional<PropertyListFailure> m_error;
     std::size_t m_valueCount = 0;
 };
 
@@ -368,7 +372,7 @@ void writeValue(std::string& out, const Value& value, int indent)
 
 } // namespace
 
-Result<Value> readXml(std::span<const std::uint8_t> bytes) { return XmlReader().read(bytes); }
+Result<Value, PropertyListFailure> readXml(std::span<const std::uint8_t> bytes) { return XmlReader().read(bytes); }
 
 std::string writeXml(const Value& value)
 {

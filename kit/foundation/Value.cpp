@@ -153,16 +153,16 @@ void Value::append(Value value)
 
 bool Value::operator==(const Value& other) const { return m_storage == other.m_storage; }
 
-Result<Value> Value::fromPropertyList(std::span<const std::uint8_t> bytes)
+Result<Value, PropertyListFailure> Value::fromPropertyList(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() > kMaxInputBytes)
-        return Result<Value>::failure("property list larger than " + std::to_string(kMaxInputBytes) + " bytes");
+        return Result<Value, PropertyListFailure>::failure({ PropertyListError::TooLarge });
     if (bytes.size() >= 6 && std::memcmp(bytes.data(), "bplist", 6) == 0)
         return plist::readBinary(bytes);
     return plist::readXml(bytes);
 }
 
-Result<Value> Value::fromPropertyList(std::string_view bytes)
+Result<Value, PropertyListFailure> Value::fromPropertyList(std::string_view bytes)
 {
     return fromPropertyList(
         std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/foundation/PropertyListError.h"
 #include "kit/foundation/Result.h"
 
 #include <cstddef>
@@ -86,8 +87,8 @@ public:
 
     // Reads an XML or binary property list. Every value is checked for its type and content; anything
     // malformed, truncated, nested deeper than kMaxDepth or larger than the caps is refused as a whole.
-    static Result<Value> fromPropertyList(std::span<const std::uint8_t> bytes);
-    static Result<Value> fromPropertyList(std::string_view bytes);
+    static Result<Value, PropertyListFailure> fromPropertyList(std::span<const std::uint8_t> bytes);
+    static Result<Value, PropertyListFailure> fromPropertyList(std::string_view bytes);
 
     // An XML property list (UTF-8) that fromPropertyList reads back equal. Strings that are not valid UTF-8
     // or hold NUL have those bytes replaced by U+FFFD, since XML cannot carry them.

@@ -144,7 +144,7 @@ TEST(Preferences, KeepsACorruptFileAsideAndStartsAfresh)
         ASSERT_TRUE(std::filesystem::exists(corrupt));
         EXPECT_EQ(testsupport::readText(corrupt), c.contents) << "the old bytes are kept, unchanged";
         auto now = Value::fromPropertyList(testsupport::readText(path));
-        ASSERT_TRUE(now.ok()) << now.error();
+        ASSERT_TRUE(now.ok()) << errorText(now.error());
         EXPECT_EQ(*now, Value::dictionary({ { "Background Color", Value::array({ Value::real(0.5) }) } }))
             << "nothing of the corrupt file is merged in";
     }
@@ -260,7 +260,7 @@ TEST(Preferences, ConcurrentWritersLoseNothing)
     while (running && std::chrono::steady_clock::now() < deadline) {
         std::string bytes = testsupport::readText(path);
         auto parsed = Value::fromPropertyList(bytes);
-        ASSERT_TRUE(parsed.ok()) << "read " << reads << " saw a broken file: " << parsed.error();
+        ASSERT_TRUE(parsed.ok()) << "read " << reads << " saw a broken file: " << errorText(parsed.error());
         ASSERT_TRUE(parsed->isDictionary());
         ++reads;
         for (int w = 0; w < 2; ++w) {
