@@ -1,5 +1,7 @@
 #include "hosts/common/Options.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -42,6 +44,23 @@ constexpr struct {
     { "--answer", "a key or a button title" },
     { "--color", "R,G,B[,A]" },
     { "--auto-update", "on or off" },
+};
+
+// The options whose value is kept as written: where it goes, and the two words it must be one of (any
+// value when there are none).
+struct TextOption {
+    std::string_view name;
+    std::array<std::string_view, 2> allowed;
+    void (*store)(Options&, std::string&&);
+};
+const TextOption kTextOptions[] = {
+    { "--display", {}, [](Options& o, std::string&& v) { o.display = std::move(v); } },
+    { "--paper", {}, [](Options& o, std::string&& v) { o.paper = std::move(v); } },
+    { "--layout", { "document", "printer" }, [](Options& o, std::string&& v) { o.layout = std::move(v); } },
+    { "--window", { "preferences", "about" }, [](Options& o, std::string&& v) { o.window = std::move(v); } },
+    { "--answer", {}, [](Options& o, std::string&& v) { o.answers.push_back(std::move(v)); } },
+    { "--color", {}, [](Options& o, std::string&& v) { o.color = std::move(v); } },
+    { "--auto-update", { "on", "off" }, [](Options& o, std::string&& v) { o.autoUpdate = std::move(v); } },
 };
 
 } // namespace
@@ -89,7 +108,14 @@ kit::Result<Options, OptionFailure> parseOptions(int argc, char** argv)
             options.defaultsArguments.push_back(arg);
             continue;
         }
-        if (arg == "-o" || arg == "--output") {
+        if (auto text = std::find_if(std::begin(kTextOptions), std::end(kTextOptions),
+                [&](const TextOption& option) { return option.name == arg; });
+            text != std::end(kTextOptions)) {
+            auto v = value(text->name.data());
+            if (!v || (text->allowed[0].size() && *v != text->allowed[0] && *v != text->allowed[1]))
+                return needs(text->name.data());
+            text->store(options, std::move(*v));
+        } else if (arg == "-o" || arg == "--output") {
             auto v = value("-o");
             if (!v)
                 return needs("-o");
@@ -131,45 +157,10 @@ kit::Result<Options, OptionFailure> parseOptions(int argc, char** argv)
             if (!v || !parsePair(*v, ',', x, y))
                 return needs("--scroll");
             options.scroll = kit::Point { float(x), float(y) };
-        } else if (arg == "--display") {
-            auto v = value("--display");
-            if (!v)
-                return needs("--display");
-            options.display = *v;
-        } else if (arg == "--paper") {
-            auto v = value("--paper");
-            if (!v)
-                return needs("--paper");
-            options.paper = *v;
-        } else if (arg == "--layout") {
-            auto v = value("--layout");
-            if (!v || (*v != "document" && *v != "printer"))
-                return needs("--layout");
-            options.layout = *v;
         } else if (arg == "--document") {
             options.forceDocument = true;
         } else if (arg == "--previous") {
             options.previous = true;
-        } else if (arg == "--window") {
-            auto v = value("--window");
-            if (!v || (*v != "preferences" && *v != "about"))
-                return needs("--window");
-            options.window = *v;
-        } else if (arg == "--answer") {
-            auto v = value("--answer");
-            if (!v)
-                return needs("--answer");
-            options.answers.push_back(*v);
-        } else if (arg == "--color") {
-            auto v = value("--color");
-            if (!v)
-                return needs("--color");
-            options.color = *v;
-        } else if (arg == "--auto-update") {
-            auto v = value("--auto-update");
-            if (!v || (*v != "on" && *v != "off"))
-                return needs("--auto-update");
-            options.autoUpdate = *v;
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
             return Parsed::failure({ OptionError::UnknownOption, arg });
         } else {

@@ -6,6 +6,9 @@
 
 namespace importer::rtf {
 
+// Which of a character's fonts \loch, \hich, \dbch and \rtlch say the following \f and \af set.
+enum class FontRange : std::uint8_t { None, LowAnsi, HighAnsi, DoubleByte, RightToLeft };
+
 // What a control word does, one value per behaviour. Words that act alike share a value; where they still
 // differ (in a side, a character, a style), their rows in the keyword table say so in the detail.
 enum class Keyword : std::uint8_t {
@@ -69,20 +72,12 @@ enum class Keyword : std::uint8_t {
     Plain,
     Font,
     AssociatedFont,
-    LowAnsiFont,
-    HighAnsiFont,
-    DoubleByteFont,
-    RightToLeftFont,
-    LeftToRightFont,
+    FontRange, // detail: the FontRange
     FontSize,
-    Bold,
-    Italic,
+    CharacterFlag, // detail: bold, italic, all capitals, small capitals, hidden
     Underline, // detail: the kit::LineStyle when on
     NoUnderline,
     Strikethrough, // detail: the kit::LineStyle when on
-    AllCaps,
-    SmallCaps,
-    Hidden,
     Foreground,
     Background,
     Superscript,
@@ -176,12 +171,7 @@ enum class Keyword : std::uint8_t {
     SectionBreakNone,
     SectionBreakPage,
     PictureFormat, // detail: the RtfPicture::Format
-    PictureWidth,
-    PictureHeight,
-    PictureGoalWidth,
-    PictureGoalHeight,
-    PictureScaleX,
-    PictureScaleY,
+    PictureMeasure, // detail: width, height, goal width, goal height, horizontal scale, vertical scale
 };
 
 // One row of the keyword table.

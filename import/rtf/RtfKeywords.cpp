@@ -103,41 +103,29 @@ bool RtfReader::characterWord(const ControlWord& word)
             return true;
         }
         c.font = parameter;
-        if (current.associated == AssociatedFont::DoubleByte)
+        if (current.associated == FontRange::DoubleByte)
             c.eastAsianFont = parameter;
         break;
     case Keyword::AssociatedFont:
-        if (current.associated == AssociatedFont::DoubleByte)
+        if (current.associated == FontRange::DoubleByte)
             c.eastAsianFont = parameter;
-        else if (current.associated == AssociatedFont::RightToLeft)
+        else if (current.associated == FontRange::RightToLeft)
             c.complexFont = parameter;
         break;
-    case Keyword::LowAnsiFont:
-        current.associated = AssociatedFont::LowAnsi;
-        break;
-    case Keyword::HighAnsiFont:
-        current.associated = AssociatedFont::HighAnsi;
-        break;
-    case Keyword::DoubleByteFont:
-        current.associated = AssociatedFont::DoubleByte;
-        break;
-    case Keyword::RightToLeftFont:
-        current.associated = AssociatedFont::RightToLeft;
-        break;
-    case Keyword::LeftToRightFont:
-        current.associated = AssociatedFont::None;
+    case Keyword::FontRange:
+        current.associated = FontRange(word.detail);
         break;
     case Keyword::FontSize:
         // Half points; a size of 0 or a damaged one falls back to 12 points, and the smallest is one point,
         // as in the Word binary reader.
         c.fontSize = word.hasParameter && parameter > 0 && parameter <= 3276 ? float(std::max(parameter, 2)) / 2.0f : 12;
         break;
-    case Keyword::Bold:
-        c.bold = on;
+    case Keyword::CharacterFlag: {
+        static constexpr bool CharacterState::*kFlags[] = { &CharacterState::bold, &CharacterState::italic,
+            &CharacterState::allCaps, &CharacterState::smallCaps, &CharacterState::hidden };
+        c.*kFlags[std::size_t(word.detail)] = on;
         break;
-    case Keyword::Italic:
-        c.italic = on;
-        break;
+    }
     case Keyword::Underline:
         c.underline = on ? kit::LineStyle(word.detail) : kit::LineStyle::None;
         break;
@@ -146,15 +134,6 @@ bool RtfReader::characterWord(const ControlWord& word)
         break;
     case Keyword::Strikethrough:
         c.strikethrough = on ? kit::LineStyle(word.detail) : kit::LineStyle::None;
-        break;
-    case Keyword::AllCaps:
-        c.allCaps = on;
-        break;
-    case Keyword::SmallCaps:
-        c.smallCaps = on;
-        break;
-    case Keyword::Hidden:
-        c.hidden = on;
         break;
     case Keyword::Foreground:
         c.foreground = parameter;
@@ -489,31 +468,16 @@ bool RtfReader::documentWord(const ControlWord& word)
     }
     if (current.destination != Destination::Picture)
         return false;
-    switch (word.keyword) {
-    case Keyword::PictureFormat:
+    // The picture's measures by the detail of their words' rows.
+    static constexpr void (RtfPicture::*kMeasures[])(int) = { &RtfPicture::setWidth, &RtfPicture::setHeight,
+        &RtfPicture::setGoalWidth, &RtfPicture::setGoalHeight, &RtfPicture::setScaleX, &RtfPicture::setScaleY };
+    if (word.keyword == Keyword::PictureFormat)
         m_picture.setFormat(RtfPicture::Format(word.detail));
-        return true;
-    case Keyword::PictureWidth:
-        m_picture.setWidth(parameter);
-        return true;
-    case Keyword::PictureHeight:
-        m_picture.setHeight(parameter);
-        return true;
-    case Keyword::PictureGoalWidth:
-        m_picture.setGoalWidth(parameter);
-        return true;
-    case Keyword::PictureGoalHeight:
-        m_picture.setGoalHeight(parameter);
-        return true;
-    case Keyword::PictureScaleX:
-        m_picture.setScaleX(parameter);
-        return true;
-    case Keyword::PictureScaleY:
-        m_picture.setScaleY(parameter);
-        return true;
-    default:
+    else if (word.keyword == Keyword::PictureMeasure)
+        (m_picture.*kMeasures[std::size_t(word.detail)])(parameter);
+    else
         return false;
-    }
+    return true;
 }
 
 } // namespace importer::rtf

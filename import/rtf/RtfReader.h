@@ -51,7 +51,6 @@ private:
         PictureDescription,
         BookmarkName,
     };
-    enum class AssociatedFont : std::uint8_t { None, LowAnsi, HighAnsi, DoubleByte, RightToLeft };
 
     struct CharacterState {
         int font = -1; // \f number; -1: the document's default font
@@ -84,7 +83,7 @@ private:
         int story = 0; // 0 the body, 1 the notes gathered at the end, then headers and footers
         CharacterState character;
         ParagraphState paragraph;
-        AssociatedFont associated = AssociatedFont::None;
+        FontRange associated = FontRange::None;
         int unicodeSkip = 1;
         bool isListLabel = false;
         bool isUprAnsiPart = false; // inside \upr, whose \ud part holds the Unicode text

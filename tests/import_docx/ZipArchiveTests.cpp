@@ -88,13 +88,15 @@ TEST(ZipArchive, TruncatedArchiveIsReportedNotRead)
 
 TEST(ZipArchive, OpenErrorsReadAsTheImportErrorsTheUserIsTold)
 {
-    const testsupport::Case<ZipOpenError, const char*> cases[] = {
-        { ZipOpenError::Truncated, "truncated", "the central directory is cut off" },
-        { ZipOpenError::Damaged, "damaged", "it is there but does not read" },
-        { ZipOpenError::TooLarge, "too large", "more entries than the limits allow" },
-        { ZipOpenError::NotZip, "not a known format", "no ZIP at all" },
+    using importer::ImportError;
+    const testsupport::Case<ZipOpenError, ImportError> cases[] = {
+        { ZipOpenError::Truncated, ImportError::Truncated, "the central directory is cut off" },
+        { ZipOpenError::Damaged, ImportError::Damaged, "it is there but does not read" },
+        { ZipOpenError::TooLarge, ImportError::TooLarge, "more entries than the limits allow" },
+        { ZipOpenError::NotZip, ImportError::NotKnownFormat, "no ZIP at all" },
     };
-    testsupport::expectEach(cases, [](ZipOpenError error) { return importer::errorText(error); });
+    testsupport::expectEach(cases, [](ZipOpenError error) { return importer::importError(error); });
+    EXPECT_STREQ(importer::errorText(ZipOpenError::NotZip), "not a known format") << "spelled as the import error";
 }
 
 TEST(ZipArchive, BytesThatAreNoArchiveAreNotZip)
