@@ -10,9 +10,11 @@
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "pageview/NRVLectorinSBCenteringClipView.h"
 #include "pageview/ScaleUtilities.h"
+#include "pageview/ZoomFactors.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 using kit::Rect;
 
@@ -25,8 +27,10 @@ struct PageViewFixture {
     NRVLectorinMultiPageView* pageView = nullptr;
     kit::ScrollView* scrollView = nullptr;
 
-    explicit PageViewFixture(kit::Size size = { 801, 600 })
+    explicit PageViewFixture(kit::Size size = { 801, 600 }, std::optional<kit::DisplayInfo> display = std::nullopt)
     {
+        if (display)
+            host.setDisplay(*display);
         kit::Host::setCurrent(&host);
         window = std::make_unique<kit::Window>(size);
         scrollView = &window->contentView()->add<kit::ScrollView>(Rect { { 0, 0 }, size });
@@ -189,14 +193,24 @@ TEST(MultiPageView, ZoomBeforeAndAfterTheDocument)
 
 TEST(MultiPageView, DisplayFactorScalesEveryStep)
 {
-    kit::HeadlessHost host;
-    host.setDisplay(kit::DisplayInfo { true, 1440, 900, 381, 238 });
-    kit::Host::setCurrent(&host);
-    NRVLectorinMultiPageView view({ 0, 0, 10, 10 });
-    EXPECT_EQ(view.displayResolutionFactor(), 1.3333334f);
-    kit::Host::setCurrent(nullptr);
-    NRVLectorinMultiPageView plain({ 0, 0, 10, 10 });
-    EXPECT_EQ(plain.displayResolutionFactor(), 1.0f) << "no display: factor 1";
+    // 1440 pixels across 381 mm: 96 pixels per inch reads as 72 points, times 4/3. Every step draws the pages
+    // 4/3 as large as on a display without that information, and reads as the same percentage.
+    PageViewFixture plain;
+    PageViewFixture dense({ 801, 600 }, kit::DisplayInfo { true, 1440, 900, 381, 238 });
+    EXPECT_EQ(plain.pageView->displayResolutionFactor(), 1.0f) << "no display: factor 1";
+    EXPECT_EQ(dense.pageView->displayResolutionFactor(), 1.3333334f);
+    auto text = paragraphs(2);
+    plain.pageView->setTextStorage(text);
+    dense.pageView->setTextStorage(text);
+    for (int step = 0; step < kZoomFactorsCount; ++step) {
+        SCOPED_TRACE(step);
+        plain.pageView->setZoomStep(step);
+        dense.pageView->setZoomStep(step);
+        EXPECT_NEAR(dense.pageView->frame().width() / plain.pageView->frame().width(), 4.0f / 3, 0.002f);
+        EXPECT_NEAR(dense.pageView->frame().height() / plain.pageView->frame().height(), 4.0f / 3, 0.002f);
+        EXPECT_FLOAT_EQ(dense.pageView->zoomPercent(), plain.pageView->zoomPercent());
+        EXPECT_NEAR(plain.pageView->zoomPercent(), kZoomFactors[step] * 100, 0.01f);
+    }
 }
 
 TEST(MultiPageView, DrawsBackgroundShadowAndWhitePage)
