@@ -1,6 +1,6 @@
 #include "import/docx/DocxDrawing.h"
 
-#include "import/common/FloatAlignment.h"
+#include "import/common/FloatingObject.h"
 #include "import/docx/DocxChart.h"
 #include "import/docx/DocxMarkup.h"
 #include "import/docx/DocxShape.h"
@@ -211,11 +211,8 @@ DrawingContent DocxDrawing::readDrawing(pugi::xml_node drawing, const std::strin
     if (std::string_view(frame.name()) == "wp:anchor") {
         // Anchored objects float where the anchor says; a text box's text still follows its paragraph.
         kit::FloatPlacement placement = anchorPlacement(frame);
-        for (auto& attachment : content.attachments) {
-            auto floating = std::make_shared<kit::Attachment>(*attachment);
-            floating->placement = placement;
-            attachment = std::move(floating);
-        }
+        for (auto& attachment : content.attachments)
+            attachment = floatingCopy(*attachment, placement);
     }
     return content;
 }
@@ -292,11 +289,8 @@ void DocxDrawing::readVmlShape(pugi::xml_node shape, const std::string& partName
     if (!id.empty()) {
         auto picture = imageForRelationship(partName, id, size, alternativeText, limit);
         // A group's members stand in the group's own coordinates: only a shape on its own floats.
-        if (auto placement = depth == 0 ? vmlPlacement(shape) : std::nullopt) {
-            auto floating = std::make_shared<kit::Attachment>(*picture);
-            floating->placement = placement;
-            picture = std::move(floating);
-        }
+        if (auto placement = depth == 0 ? vmlPlacement(shape) : std::nullopt)
+            picture = floatingCopy(*picture, *placement);
         content.attachments.push_back(std::move(picture));
         return;
     }

@@ -1,6 +1,6 @@
 #include "import/odt/OdtFrames.h"
 
-#include "import/common/FloatAlignment.h"
+#include "import/common/FloatingObject.h"
 #include "import/package/OfficeUnits.h"
 
 #include <algorithm>

@@ -4,6 +4,7 @@
 #include "import/odt/OdtTableLayout.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/FloatingObject.h"
 #include "import/common/OutputBudget.h"
 #include "import/package/ListNumbers.h"
 #include "import/package/OfficeImage.h"
@@ -488,11 +489,8 @@ void OdtReader::readDrawingObject(pugi::xml_node object, const TextProperties& t
     if (!attachment)
         return;
     // Frames anchored to the paragraph, a character or the page float where their style puts them.
-    if (auto placement = framePlacement(object, m_styles.graphicProperties(object.attribute("draw:style-name").value()))) {
-        auto floating = std::make_shared<kit::Attachment>(*attachment);
-        floating->placement = placement;
-        attachment = std::move(floating);
-    }
+    if (auto placement = framePlacement(object, m_styles.graphicProperties(object.attribute("draw:style-name").value())))
+        attachment = floatingCopy(*attachment, *placement);
     appendAttachment(attachment, text);
 }
 

@@ -2,6 +2,7 @@
 
 #include "import/common/Encoding.h"
 #include "import/common/DocumentMarks.h"
+#include "import/common/FloatingObject.h"
 #include "import/common/OutputBudget.h"
 
 #include <algorithm>
@@ -683,11 +684,8 @@ void RtfReader::finishPicture()
     kit::Attributes attributes = *currentAttributes();
     attributes.attachment = m_picture.attachment();
     m_picture = {};
-    if (auto placement = shapePlacement(); placement && attributes.attachment) {
-        auto floating = std::make_shared<kit::Attachment>(*attributes.attachment);
-        floating->placement = placement;
-        attributes.attachment = std::move(floating);
-    }
+    if (auto placement = shapePlacement(); placement && attributes.attachment)
+        attributes.attachment = floatingCopy(*attributes.attachment, *placement);
     auto& runs = story().current.runs;
     runs.push_back({ kit::kAttachmentCharacter, std::make_shared<const kit::Attributes>(std::move(attributes)) });
 }

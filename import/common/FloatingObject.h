@@ -2,6 +2,7 @@
 
 #include "kit/text/Attributes.h"
 
+#include <memory>
 #include <string_view>
 
 namespace importer {
@@ -19,6 +20,14 @@ inline kit::FloatPlacement::Align floatAlignmentNamed(std::string_view name)
     if (name == "right" || name == "bottom" || name == "outside")
         return Align::End;
     return Align::Offset;
+}
+
+// A copy of an attachment that floats as placement says (attachments are shared and immutable).
+inline std::shared_ptr<const kit::Attachment> floatingCopy(const kit::Attachment& attachment, kit::FloatPlacement placement)
+{
+    auto floating = std::make_shared<kit::Attachment>(attachment);
+    floating->placement = placement;
+    return floating;
 }
 
 } // namespace importer
