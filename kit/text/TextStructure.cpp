@@ -110,10 +110,13 @@ TextStructure TextStructure::build(const TextStorage& storage)
     std::size_t position = 0;
     CellChain chain; // the cells around the last paragraph in a table
     while (position < text.size()) {
-        std::size_t end = text.find_first_of("\n\f", position);
+        // A plain scan: find_first_of looks each byte up in the set with a call of its own.
+        std::size_t end = position;
+        while (end < text.size() && text[end] != '\n' && text[end] != kPageBreak)
+            ++end;
         Paragraph paragraph;
         paragraph.start = std::uint32_t(position);
-        if (end == std::string::npos) {
+        if (end == text.size()) {
             paragraph.length = std::uint32_t(text.size() - position);
         } else {
             paragraph.length = std::uint32_t(end - position);

@@ -54,7 +54,7 @@ void WordShapeCache::insert(std::uint32_t font, std::string_view word, std::uint
         m_entries[std::uint32_t(slot) - 1].widths = widths;
         return;
     }
-    m_entries.push_back({ std::uint32_t(m_bytes.size()), std::uint32_t(word.size()), font, widths });
+    m_entries.push_back({ std::uint32_t(m_bytes.size()), std::uint32_t(word.size()), font, std::uint32_t(hash), widths });
     m_bytes.insert(m_bytes.end(), word.begin(), word.end());
     slot = (hash >> 32) << 32 | std::uint64_t(m_entries.size());
 }
@@ -68,7 +68,7 @@ void WordShapeCache::grow()
         if (!slot)
             continue;
         const Entry& entry = m_entries[std::uint32_t(slot) - 1];
-        std::size_t i = hash(entry.font, { m_bytes.data() + entry.offset, entry.length }) & mask;
+        std::size_t i = entry.slotBits & mask;
         while (m_slots[i])
             i = (i + 1) & mask;
         m_slots[i] = slot;

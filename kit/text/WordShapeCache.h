@@ -31,6 +31,7 @@ private:
         std::uint32_t offset = 0; // into m_bytes
         std::uint32_t length = 0;
         std::uint32_t font = 0;
+        std::uint32_t slotBits = 0; // the hash's low half, which picks the slot: growing needs no rehash
         Widths widths;
     };
     // The slot holding (font, word), or the empty slot where it would go.
