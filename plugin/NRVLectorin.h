@@ -116,6 +116,8 @@ public:
     bool downloadIsComplete() const { return m_downloadIsComplete; }
     // Downloading, importing, or laying out pages still to come.
     bool isLoading() const;
+    // Downloading or importing: the document is not there yet, whatever the page view has laid out.
+    bool isLoadingDocument() const { return m_downloadConnection != nullptr || isImporting(); }
     bool isImporting() const { return m_importJob.isRunning(); }
     bool hasFailed() const;
     const std::vector<std::uint8_t>* rawData() const { return m_rawData.get(); }

@@ -35,6 +35,9 @@ namespace {
 struct Session {
     kit::HeadlessHost host;
     HeadlessBrowser browser;
+    // Whether opening waits for the views' pages as well as for the documents: a command that works on the
+    // document itself (printing lays it out again for the paper) need not wait for the screen's pages.
+    bool waitsForPages = true;
     Session() { kit::Host::setCurrent(&host); }
     ~Session()
     {
@@ -70,7 +73,7 @@ int openSession(const Options& options, Session& session, bool pageIsFirstPositi
         std::fprintf(stderr, "lectorin: %s\n", error->c_str());
         return 1;
     }
-    session.browser.waitUntilLoaded(options.timeoutSeconds);
+    session.browser.waitUntilLoaded(options.timeoutSeconds, session.waitsForPages);
     for (auto& instance : session.browser.instances()) {
         kit::Window& window = *instance.window;
         if (options.zoomStep) {
@@ -363,6 +366,7 @@ int runSave(const Options& options)
 int runPrint(const Options& options)
 {
     Session session;
+    session.waitsForPages = false;
     int status = 0;
     PluginInstance* instance = openInstanceWithOutput(options, "print", "OUT.pdf", session, status);
     if (!instance)

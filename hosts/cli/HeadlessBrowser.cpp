@@ -87,12 +87,13 @@ PluginInstance& HeadlessBrowser::addInstance(const kit::Value& arguments, kit::S
     return m_instances.back();
 }
 
-void HeadlessBrowser::waitUntilLoaded(double timeoutSeconds)
+void HeadlessBrowser::waitUntilLoaded(double timeoutSeconds, bool pagesToo)
 {
     kit::RunLoop::runUntil(
         [&] {
-            return std::all_of(
-                m_instances.begin(), m_instances.end(), [](const PluginInstance& i) { return !i.plugin->isLoading(); });
+            return std::all_of(m_instances.begin(), m_instances.end(), [pagesToo](const PluginInstance& i) {
+                return !(pagesToo ? i.plugin->isLoading() : i.plugin->isLoadingDocument());
+            });
         },
         std::chrono::milliseconds(long(timeoutSeconds * 1000)));
 }

@@ -38,8 +38,9 @@ public:
     // PAGE is a URL or a path; empty means the bundled sample page. Returns an error message when the
     // page itself cannot be had.
     std::optional<std::string> load(const std::string& page, const LoadOptions& options);
-    // Runs the loop until every plug-in view has finished or failed, or the timeout passes.
-    void waitUntilLoaded(double timeoutSeconds);
+    // Runs the loop until every plug-in view has finished or failed, or the timeout passes. With pagesToo
+    // false it stops once every document is imported, while the views may still be laying out pages.
+    void waitUntilLoaded(double timeoutSeconds, bool pagesToo = true);
 
     std::vector<PluginInstance>& instances() { return m_instances; }
     bool isHostPage() const { return m_isHostPage; }
