@@ -23,6 +23,30 @@ constexpr std::uint16_t kBlipLast = 0xF117;
 constexpr std::uint16_t kPropertyTextIdentifier = 0x0080;
 constexpr std::uint16_t kPropertyPicture = 0x0104;
 constexpr std::uint16_t kPropertyDescription = 0x0381;
+constexpr std::uint16_t kPropertyTextLeft = 0x0081; // dxTextLeft, dyTextTop, dxTextRight, dyTextBottom follow
+constexpr std::uint16_t kPropertyFillColor = 0x0181;
+constexpr std::uint16_t kPropertyFillFlags = 0x01BF;
+constexpr std::uint16_t kPropertyLineColor = 0x01C0;
+constexpr std::uint16_t kPropertyLineWidth = 0x01CB;
+constexpr std::uint16_t kPropertyLineFlags = 0x01FF;
+
+// An OfficeArtCOLORREF: red, green and blue bytes; none for colours that index a palette, scheme or the
+// system, which a document's own shapes rarely use.
+std::optional<kit::Color> colorReference(std::uint32_t value)
+{
+    if (value >> 24)
+        return std::nullopt;
+    return kit::Color::calibratedRGB(
+        float(value & 0xFF) / 255.0f, float((value >> 8) & 0xFF) / 255.0f, float((value >> 16) & 0xFF) / 255.0f);
+}
+
+// A boolean property of a set of them (fFilled, fLine): its bit where its "use" bit says it is given.
+std::optional<bool> flag(std::uint32_t value, unsigned bit)
+{
+    if (!((value >> (bit + 16)) & 1))
+        return std::nullopt;
+    return bool((value >> bit) & 1);
+}
 
 // A picture store entry: type codes, a 16-byte identifier, tag, size, reference count, the offset of the
 // picture in the delay stream, and the length of its name.
@@ -222,6 +246,8 @@ std::optional<std::uint32_t> OfficeArt::readShape(const ByteReader& bytes, const
 {
     Shape shape;
     bool hasIdentifier = false;
+    bool filled = true, lined = true;
+    std::optional<kit::Color> fill, line;
     std::size_t at = container.bodyOffset;
     while (at + 8 <= container.end()) {
         auto record = OfficeArtRecord::read(bytes, at);
@@ -246,6 +272,19 @@ std::optional<std::uint32_t> OfficeArt::readShape(const ByteReader& bytes, const
                     shape.pictureIndex = *value;
                 else if (property == kPropertyTextIdentifier && !isComplex)
                     shape.textIdentifier = *value;
+                else if (property >= kPropertyTextLeft && property < kPropertyTextLeft + 4 && !isComplex) {
+                    constexpr std::size_t kSide[] = { 1, 0, 3, 2 }; // left, top, right, bottom
+                    shape.textInsets[kSide[property - kPropertyTextLeft]] = std::min(float(*value) / 12700.0f, 144.0f);
+                } else if (property == kPropertyFillColor && !isComplex)
+                    fill = colorReference(*value);
+                else if (property == kPropertyLineColor && !isComplex)
+                    line = colorReference(*value);
+                else if (property == kPropertyLineWidth && !isComplex)
+                    shape.lineWidth = std::min(float(*value) / 12700.0f, 20.0f);
+                else if (property == kPropertyFillFlags && !isComplex)
+                    filled = flag(*value, 4).value_or(filled);
+                else if (property == kPropertyLineFlags && !isComplex)
+                    lined = flag(*value, 3).value_or(lined);
                 else if (property == kPropertyDescription && isComplex) {
                     ByteReader text = bytes.clippedSlice(
                         complexAt, std::min<std::size_t>(*value, record->end() - std::min(complexAt, record->end())));
@@ -264,6 +303,8 @@ std::optional<std::uint32_t> OfficeArt::readShape(const ByteReader& bytes, const
     }
     if (!hasIdentifier)
         return std::nullopt;
+    shape.fill = filled ? fill.value_or(kit::Color::whiteColor()) : std::optional<kit::Color>();
+    shape.line = lined ? line.value_or(kit::Color::blackColor()) : std::optional<kit::Color>();
     m_shapes.emplace(shape.id, shape);
     return shape.id;
 }

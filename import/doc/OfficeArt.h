@@ -3,6 +3,7 @@
 #include "import/common/ByteReader.h"
 #include "kit/text/Attributes.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -38,6 +39,12 @@ public:
         std::uint32_t pictureIndex = 0; // 1-based index into the picture store; 0 for none
         std::optional<std::uint32_t> textIdentifier; // text boxes: the 1-based box in the high 16 bits
         std::string description; // alternative text
+        // What a text box draws behind its text: its fill and line (none where they are off) and the room
+        // between its edges and its text (top, left, bottom, right), points.
+        std::optional<kit::Color> fill = kit::Color::whiteColor();
+        std::optional<kit::Color> line = kit::Color::blackColor();
+        float lineWidth = 0.75f;
+        std::array<float, 4> textInsets { 3.6f, 7.2f, 3.6f, 7.2f };
     };
     const Shape* shape(std::uint32_t id) const;
     // The shapes inside a group shape, in drawing order (nested groups flattened); empty for other shapes.

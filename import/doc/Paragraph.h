@@ -3,7 +3,9 @@
 #include "import/doc/Properties.h"
 #include "kit/text/Attributes.h"
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <string>
@@ -16,6 +18,15 @@ namespace importer::doc {
 struct Span {
     std::string text; // UTF-8
     kit::Attributes attributes;
+};
+
+// A floating text box anchored in a paragraph: where it stands in the spans' text, its shape, and the box
+// its text is set in on the document's own pages (kit::TextFrame).
+struct FrameAnchor {
+    std::size_t byte = 0;
+    std::uint32_t shape = 0;
+    std::shared_ptr<const kit::Attachment> box;
+    std::array<float, 4> insets {};
 };
 
 // One paragraph as read from a story, before tables are assembled.
@@ -35,6 +46,8 @@ struct Paragraph {
     // Column breaks in the paragraph: the byte in the spans' text of each '\n' that stands for one. Outside
     // tables the text after it is a paragraph that starts the next column.
     std::vector<std::size_t> columnBreaks;
+    std::vector<FrameAnchor> frameAnchors;
+    std::optional<std::uint32_t> frameShape; // a paragraph of this shape's text box, after its anchor's
 };
 
 } // namespace importer::doc

@@ -1,11 +1,13 @@
 #include "import/doc/StoryReader.h"
 
 #include "import/common/Encoding.h"
+#include "import/common/FloatingObject.h"
 #include "import/common/OutputBudget.h"
 #include "import/common/PageFields.h"
 #include "import/doc/CodePages.h"
 #include "import/doc/InlinePicture.h"
 #include "import/doc/ListTable.h"
+#include "kit/text/VectorDrawing.h"
 
 #include <algorithm>
 
@@ -29,6 +31,17 @@ kit::FloatPlacement shapePlacement(const ShapeAnchor& anchor)
     placement.wrap = wr == 1 ? Wrap::TopAndBottom : wr == 3 ? Wrap::None : Wrap::Square;
     placement.behindText = (anchor.flags >> 14) & 1;
     return placement;
+}
+
+// The box a floating text box stands in: where its anchor puts it, drawn with its shape's fill and line.
+std::shared_ptr<const kit::Attachment> textBoxFrame(const OfficeArt::Shape& shape, const ShapeAnchor& anchor, kit::Size size)
+{
+    auto attachment = std::make_shared<kit::Attachment>();
+    attachment->size = size;
+    attachment->alternativeText = shape.description;
+    attachment->drawing = std::make_shared<const kit::VectorDrawing>(textBoxDrawing(size, shape.fill, shape.line, shape.lineWidth));
+    attachment->placement = shapePlacement(anchor);
+    return attachment;
 }
 
 constexpr char16_t kCellMark = 0x07;
@@ -367,16 +380,22 @@ void StoryReader::appendCharacters(Paragraph& paragraph, std::uint32_t from, std
                         hasText = true;
                     }
                 }
-                if (m_document.textBoxes.count(shapeId)) {
-                    textBoxes.push_back(shapeId);
-                    continue;
-                }
                 const OfficeArt::Shape* shape = m_document.drawing.shape(shapeId);
-                if (hasText || !shape || !shape->pictureIndex)
-                    continue;
                 const ShapeAnchor& frame = anchor->second;
                 kit::Size size { std::clamp(twipsToPoints(double(frame.right) - frame.left), 1.f, 2000.f),
                     std::clamp(twipsToPoints(double(frame.bottom) - frame.top), 1.f, 2000.f) };
+                if (m_document.textBoxes.count(shapeId)) {
+                    textBoxes.push_back(shapeId);
+                    if (shape) {
+                        std::size_t at = 0;
+                        for (const Span& span : paragraph.spans)
+                            at += span.text.size();
+                        paragraph.frameAnchors.push_back({ at, shapeId, textBoxFrame(*shape, frame, size), shape->textInsets });
+                    }
+                    continue;
+                }
+                if (hasText || !shape || !shape->pictureIndex)
+                    continue;
                 if (auto picture = m_document.drawing.picture(shape->pictureIndex, m_document.wordDocument, size)) {
                     picture->alternativeText = shape->description;
                     picture->placement = shapePlacement(frame);
@@ -516,7 +535,12 @@ void StoryReader::insertTextBoxes(const std::vector<std::uint32_t>& shapes, std:
         if (!m_placedTextBoxes.insert(shape).second)
             continue;
         auto range = m_document.textBoxes.at(shape);
+        std::size_t first = boxes.size();
         read(range.first, range.second, boxes);
+        for (std::size_t i = first; i < boxes.size(); ++i) {
+            if (!boxes[i].frameShape)
+                boxes[i].frameShape = shape;
+        }
     }
     --m_textBoxDepth;
     m_fields = std::move(savedFields);
@@ -528,6 +552,7 @@ void StoryReader::insertTextBoxes(const std::vector<std::uint32_t>& shapes, std:
         // Inside a table the boxes' text joins the anchor's cell; before the cell's last paragraph, so the
         // cell still ends where Word ends it.
         for (auto& box : boxes) {
+            box.frameShape.reset(); // a box in a table keeps its text in the cell
             box.depth = anchor.depth;
             box.endsCell = box.endsRow = false;
             box.row.reset();

@@ -307,6 +307,12 @@ void TableWriter::writeParagraph(const Paragraph& paragraph, const std::shared_p
     if (!cell) {
         for (std::size_t at : paragraph.columnBreaks)
             m_columnBreaks.push_back(paragraphStart + at + 1);
+        for (const FrameAnchor& anchor : paragraph.frameAnchors) {
+            kit::TextFrame& frame = m_frames[anchor.shape];
+            frame.anchor = paragraphStart + anchor.byte;
+            frame.box = anchor.box;
+            frame.insets = anchor.insets;
+        }
     }
     kit::Attributes attributes = paragraph.terminatorAttributes;
     attributes.paragraph = m_lastStyle;
@@ -314,6 +320,24 @@ void TableWriter::writeParagraph(const Paragraph& paragraph, const std::shared_p
     // A page break cannot end a paragraph inside a cell: the row would have to split around it.
     char terminator = cell && paragraph.terminator == '\f' ? '\n' : paragraph.terminator;
     OutputBudget::current().append(m_storage, std::string_view(&terminator, 1), attributes);
+    if (paragraph.frameShape && !cell) {
+        kit::TextFrame& frame = m_frames[*paragraph.frameShape];
+        if (frame.text.length == 0)
+            frame.text.location = paragraphStart;
+        frame.text.length = m_storage.length() - frame.text.location;
+    }
+}
+
+std::vector<kit::TextFrame> TableWriter::frames() const
+{
+    std::vector<kit::TextFrame> frames;
+    for (const auto& [shape, frame] : m_frames) {
+        if (frame.box && frame.text.length > 0)
+            frames.push_back(frame);
+    }
+    std::sort(frames.begin(), frames.end(),
+        [](const kit::TextFrame& a, const kit::TextFrame& b) { return a.text.location < b.text.location; });
+    return frames;
 }
 
 } // namespace importer::doc

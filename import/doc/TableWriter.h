@@ -25,6 +25,8 @@ public:
     const std::map<std::uint32_t, std::size_t>& noteReferences() const { return m_noteReferences; }
     // Where the paragraphs that follow column breaks start.
     const std::vector<std::size_t>& columnBreaks() const { return m_columnBreaks; }
+    // The floating text boxes whose anchor and text were both written outside tables, in text order.
+    std::vector<kit::TextFrame> frames() const;
 
 private:
     using Paragraphs = std::span<const Paragraph* const>;
@@ -40,6 +42,7 @@ private:
     std::map<int, std::size_t> m_noteStarts;
     std::map<std::uint32_t, std::size_t> m_noteReferences;
     std::vector<std::size_t> m_columnBreaks;
+    std::map<std::uint32_t, kit::TextFrame> m_frames; // by shape: the anchor's byte and box, and the text written
 };
 
 } // namespace importer::doc

@@ -260,12 +260,14 @@ ImportResult importWordDocument(WordDocument& document)
     applyColumnBreaks(*storage, writer.columnBreaks());
     storage->setPageSetup(readPageSetup(document, reader, writer.sectionStarts(), storage->length()));
     std::vector<kit::Note> placedNotes = notesInText(document, notes, writer, storage->length());
-    if (!placedNotes.empty()) {
+    std::vector<kit::TextFrame> frames = writer.frames();
+    if (!placedNotes.empty() || !frames.empty()) {
         auto setup = storage->pageSetup() ? std::make_shared<kit::PageSetup>(*storage->pageSetup())
                                           : std::make_shared<kit::PageSetup>();
         setup->notes = std::move(placedNotes);
         setup->endnotePlacement = document.endnotesAtSectionEnd ? kit::EndnotePlacement::EndOfSection
                                                                 : kit::EndnotePlacement::EndOfDocument;
+        setup->frames = std::move(frames);
         storage->setPageSetup(std::move(setup));
     }
     result.text = storage;

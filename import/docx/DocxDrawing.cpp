@@ -157,6 +157,64 @@ std::shared_ptr<const kit::Attachment> drawingAttachment(kit::VectorDrawing draw
     return attachment;
 }
 
+// The box a floating text box stands in, drawn with its shape where it has one it can draw.
+std::shared_ptr<const kit::Attachment> textBoxAttachment(
+    std::optional<kit::VectorDrawing> shape, kit::Size size, std::string alternativeText)
+{
+    auto attachment = std::make_shared<kit::Attachment>();
+    attachment->size = size;
+    attachment->alternativeText = std::move(alternativeText);
+    kit::VectorDrawing drawing;
+    if (shape)
+        drawing = std::move(*shape);
+    drawing.size = { std::max(size.width, 1.0f), std::max(size.height, 1.0f) };
+    attachment->drawing = std::make_shared<const kit::VectorDrawing>(std::move(drawing));
+    return attachment;
+}
+
+// A text box's insets (wps:bodyPr lIns, tIns, rIns, bIns, in English Metric Units); the defaults are a tenth
+// of an inch left and right, a twentieth above and below.
+std::array<float, 4> textBoxInsets(pugi::xml_node body)
+{
+    auto inset = [&](const char* name, float fallback) {
+        pugi::xml_attribute attribute = body.attribute(name);
+        return attribute ? emuDistance(attribute) : fallback;
+    };
+    return { inset("tIns", 3.6f), inset("lIns", 7.2f), inset("bIns", 3.6f), inset("rIns", 7.2f) };
+}
+
+// What a VML text box's shape draws behind the text: its rectangle, filled white and outlined in black
+// unless it says otherwise (filled="f", stroked="f", fillcolor, strokecolor, strokeweight).
+kit::VectorDrawing vmlBoxDrawing(pugi::xml_node shape, kit::Size size)
+{
+    auto says = [&](const char* name, const char* child) {
+        std::string_view value = shape.attribute(name).value();
+        std::string_view on = shape.child(child).attribute("on").value();
+        return !(value == "f" || value == "false" || on == "f" || on == "false");
+    };
+    std::optional<kit::Color> fill, outline;
+    if (says("filled", "v:fill"))
+        fill = parseHexColor(shape.attribute("fillcolor").value()).value_or(kit::Color::whiteColor());
+    if (says("stroked", "v:stroke"))
+        outline = parseHexColor(shape.attribute("strokecolor").value()).value_or(kit::Color::blackColor());
+    float width = std::clamp(parseLength(shape.attribute("strokeweight").value()).value_or(0.75f), 0.0f, 100.0f);
+    return textBoxDrawing(size, fill, outline, width);
+}
+
+// A v:textbox's inset ("left,top,right,bottom", each a length, missing ones at their defaults).
+std::array<float, 4> vmlInsets(std::string_view text)
+{
+    std::array<float, 4> insets { 3.6f, 7.2f, 3.6f, 7.2f }; // top, left, bottom, right
+    constexpr std::size_t kSide[] = { 1, 0, 3, 2 }; // the order the attribute lists them in
+    for (std::size_t i = 0; i < 4 && !text.empty(); ++i) {
+        auto comma = text.find(',');
+        if (auto length = parseLength(text.substr(0, comma)))
+            insets[kSide[i]] = std::clamp(*length, 0.0f, 144.0f);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    }
+    return insets;
+}
+
 bool isVmlShape(std::string_view name)
 {
     return name == "v:shape" || name == "v:rect" || name == "v:roundrect" || name == "v:oval" || name == "v:line"
@@ -165,7 +223,7 @@ bool isVmlShape(std::string_view name)
 
 } // namespace
 
-void collectTextBoxes(pugi::xml_node node, std::vector<pugi::xml_node>& boxes, int depth)
+void collectTextBoxes(pugi::xml_node node, std::vector<TextBox>& boxes, int depth)
 {
     if (depth > kMaxXmlDepth)
         return;
@@ -174,7 +232,7 @@ void collectTextBoxes(pugi::xml_node node, std::vector<pugi::xml_node>& boxes, i
             continue;
         std::string_view name = child.name();
         if (name == "w:txbxContent") {
-            boxes.push_back(child);
+            boxes.push_back({ child, nullptr });
         } else if (name == "mc:AlternateContent") {
             if (auto chosen = chooseAlternative(child))
                 collectTextBoxes(chosen, boxes, depth + 1);
@@ -213,6 +271,13 @@ DrawingContent DocxDrawing::readDrawing(pugi::xml_node drawing, const std::strin
         kit::FloatPlacement placement = anchorPlacement(frame);
         for (auto& attachment : content.attachments)
             attachment = floatingCopy(*attachment, placement);
+        for (auto& box : content.textBoxes) {
+            if (box.box)
+                box.box = floatingCopy(*box.box, placement);
+        }
+    } else {
+        for (auto& box : content.textBoxes)
+            box.box = nullptr; // an inline text box: its text follows the paragraph
     }
     return content;
 }
@@ -228,7 +293,12 @@ DrawingContent DocxDrawing::readGraphic(pugi::xml_node data, const std::string& 
     }
     if (auto shape = data.child("wps:wsp")) {
         collectTextBoxes(shape.child("wps:txbx"), content.textBoxes, 0);
-        // A text box shows its text; plain shapes are drawn; others (arrows, callouts...) hold a place.
+        // A text box shows its text in its shape; plain shapes are drawn; others (arrows, callouts...) hold
+        // a place.
+        if (content.textBoxes.size() == 1) {
+            content.textBoxes.front().box = textBoxAttachment(readShapeDrawing(shape, size), size, alternativeText);
+            content.textBoxes.front().insets = textBoxInsets(shape.child("wps:bodyPr"));
+        }
         if (!content.textBoxes.empty())
             return content;
         if (auto drawing = readShapeDrawing(shape, size))
@@ -298,6 +368,13 @@ void DocxDrawing::readVmlShape(pugi::xml_node shape, const std::string& partName
     collectTextBoxes(shape.child("v:textbox"), content.textBoxes, 0);
     if (content.textBoxes.size() == boxes && size.width > 0 && size.height > 0)
         content.attachments.push_back(makePlaceholderAttachment(size, alternativeText, limit));
+    // A shape on its own, positioned on the page, with one text box: the box floats with it.
+    auto placement = depth == 0 ? vmlPlacement(shape) : std::nullopt;
+    if (content.textBoxes.size() == boxes + 1 && placement && size.width > 0 && size.height > 0) {
+        TextBox& box = content.textBoxes.back();
+        box.box = floatingCopy(*textBoxAttachment(vmlBoxDrawing(shape, size), size, alternativeText), *placement);
+        box.insets = vmlInsets(shape.child("v:textbox").attribute("inset").value());
+    }
 }
 
 DrawingContent DocxDrawing::readPicture(pugi::xml_node pict, const std::string& partName, kit::Size limit)

@@ -7,6 +7,7 @@
 
 #include <pugixml.hpp>
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,11 +15,19 @@
 
 namespace importer::docx {
 
+// A text box's content and, for a box that floats, the box: its size, placement and the shape drawn behind
+// the text (kit::TextFrame).
+struct TextBox {
+    pugi::xml_node content; // w:txbxContent
+    std::shared_ptr<const kit::Attachment> box; // null: the text only follows its anchor's paragraph
+    std::array<float, 4> insets { 3.6f, 7.2f, 3.6f, 7.2f }; // top, left, bottom, right, points
+};
+
 // What a drawing puts into the text: attachments at its anchor, and text boxes whose paragraphs follow the
 // paragraph that anchors them.
 struct DrawingContent {
     std::vector<std::shared_ptr<const kit::Attachment>> attachments;
-    std::vector<pugi::xml_node> textBoxes; // w:txbxContent
+    std::vector<TextBox> textBoxes;
 };
 
 // DrawingML (w:drawing) and VML (w:pict, w:object) objects of one part. Pictures become attachments sized from
@@ -47,7 +56,8 @@ private:
     PackageImages& m_images;
 };
 
-// Every w:txbxContent below node, outermost first, not descending into the ones found.
-void collectTextBoxes(pugi::xml_node node, std::vector<pugi::xml_node>& boxes, int depth);
+// Every w:txbxContent below node, outermost first, not descending into the ones found, as boxes that do
+// not float.
+void collectTextBoxes(pugi::xml_node node, std::vector<TextBox>& boxes, int depth);
 
 } // namespace importer::docx

@@ -168,6 +168,7 @@ ImportResult DocxReader::read()
     std::optional<kit::Color> pageColor = parseHexColor(document->root().child("w:background").attribute("w:color").value());
     pugi::xml_node body = document->root().child("w:body");
     scanSections(body);
+    m_body = m_out;
     readBlocks(body, 0);
     closeOpenParagraph();
     m_fields.clear();
@@ -176,6 +177,9 @@ ImportResult DocxReader::read()
         section.pageColor = pageColor;
     setup->notes = readNotes();
     setup->endnotePlacement = m_endnotePlacement;
+    std::sort(m_frames.begin(), m_frames.end(),
+        [](const kit::TextFrame& a, const kit::TextFrame& b) { return a.text.location < b.text.location; });
+    setup->frames = std::move(m_frames);
     closeOpenParagraph();
     applyAnchors(*m_out, m_anchors);
     applyColumnBreaks(*m_out, m_columnBreaks);
@@ -395,7 +399,7 @@ void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
         appendAttributed(text, attributes);
     }
 
-    std::vector<pugi::xml_node> textBoxes;
+    std::vector<std::pair<TextBox, std::size_t>> textBoxes;
     auto* outerBoxes = m_textBoxes;
     m_textBoxes = &textBoxes;
     m_hyperlinks.clear();
@@ -422,9 +426,13 @@ void DocxReader::readParagraph(pugi::xml_node paragraph, int depth)
     else if (format.isDropCap && m_paragraphOpen && m_dropCapCount++ < kMaxDropCaps)
         m_dropCapStart = paragraphStart;
 
-    for (auto box : textBoxes) {
-        readBlocks(box, depth + 1);
+    for (const auto& [box, anchor] : textBoxes) {
+        std::size_t start = m_out->length();
+        readBlocks(box.content, depth + 1);
         closeOpenParagraph();
+        // Boxes of the body's own paragraphs can float on its pages; others keep their text in line.
+        if (box.box && !m_cell && m_out == m_body && m_out->length() > start)
+            m_frames.push_back({ { start, m_out->length() - start }, anchor, box.box, box.insets });
     }
 }
 
@@ -602,8 +610,8 @@ void DocxReader::readDrawingContent(const DrawingContent& content, const RunForm
         appendAttributed(kit::kAttachmentCharacter, attributes);
     }
     if (m_textBoxes) {
-        for (auto box : content.textBoxes)
-            m_textBoxes->push_back(box);
+        for (const auto& box : content.textBoxes)
+            m_textBoxes->push_back({ box, m_out->length() });
     }
 }
 

@@ -91,6 +91,7 @@ private:
     int m_chunkDepth;
     AltChunkCache m_altChunks;
     std::shared_ptr<kit::TextStorage> m_out;
+    std::shared_ptr<kit::TextStorage> m_body; // the document's own story, while headers and notes are read into others
     DocxStyles m_styles;
     DocxNumbering m_numbering;
     PackageImages m_images;
@@ -117,7 +118,9 @@ private:
     std::vector<std::string> m_hyperlinks; // w:hyperlink targets, innermost last
     std::vector<std::pair<std::string, std::size_t>> m_anchors; // w:bookmarkStart names and where they stand
     std::vector<std::size_t> m_columnBreaks; // where the paragraphs after column breaks start
-    std::vector<pugi::xml_node>* m_textBoxes = nullptr; // text boxes anchored in the paragraph
+    // The text boxes anchored in the paragraph being read, each with the byte where it stands.
+    std::vector<std::pair<TextBox, std::size_t>>* m_textBoxes = nullptr;
+    std::vector<kit::TextFrame> m_frames; // the body's floating text boxes
     std::optional<std::size_t> m_dropCapStart; // where a drop capital waiting for its paragraph begins
     int m_dropCapCount = 0;
 

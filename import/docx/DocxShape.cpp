@@ -139,13 +139,17 @@ std::optional<kit::VectorDrawing> readShapeDrawing(pugi::xml_node shape, kit::Si
         auto width = parseNumber(outline.attribute("w").value());
         drawn.strokeWidth = width ? float(std::clamp(*width / 12700.0, 0.0, 100.0)) : 0.75f;
     }
-    if (!drawn.fill && !drawn.stroke)
-        drawn.stroke = Color::blackColor(); // a shape with nothing to draw it with still shows its outline
+    kit::VectorDrawing drawing;
+    drawing.size = { std::max(size.width, 1.0f), std::max(size.height, 1.0f) };
+    // A shape with nothing to draw it with still shows its outline; a text box shows its text alone.
+    if (!drawn.fill && !drawn.stroke) {
+        if (shape.child("wps:txbx"))
+            return drawing;
+        drawn.stroke = Color::blackColor();
+    }
 
     // Inset by half the outline, so that it stays inside the shape's box.
     float half = drawn.stroke ? drawn.strokeWidth / 2 : 0;
-    kit::VectorDrawing drawing;
-    drawing.size = { std::max(size.width, 1.0f), std::max(size.height, 1.0f) };
     if (isLine) {
         pugi::xml_node transform = properties.child("a:xfrm");
         bool flipH = transform.attribute("flipH").as_bool(), flipV = transform.attribute("flipV").as_bool();

@@ -16,7 +16,8 @@ std::optional<kit::Color> drawingColor(pugi::xml_node node);
 
 // A shape (wps:wsp) of a preset geometry Word draws plainly (rectangles, rounded rectangles, ellipses,
 // lines) as a drawing of the given size, with its fill and outline from its properties or its style.
-// None for geometries it does not draw, which hold a place instead.
+// None for geometries it does not draw, which hold a place instead. A text box's shape with neither fill
+// nor outline is a drawing without shapes.
 std::optional<kit::VectorDrawing> readShapeDrawing(pugi::xml_node shape, kit::Size size);
 
 } // namespace importer::docx

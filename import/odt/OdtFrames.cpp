@@ -62,4 +62,21 @@ std::optional<kit::FloatPlacement> framePlacement(pugi::xml_node frame, const Gr
     return placement;
 }
 
+kit::VectorDrawing frameBoxDrawing(const GraphicProperties& graphic, kit::Size size)
+{
+    std::optional<kit::Color> fill = graphic.background ? *graphic.background : std::nullopt;
+    bool outlined = graphic.border && graphic.border->style != kit::LineStyle::None && graphic.border->width > 0;
+    return textBoxDrawing(size, fill, outlined ? std::optional<kit::Color>(graphic.border->color) : std::nullopt,
+        outlined ? std::min(graphic.border->width, 20.0f) : 0);
+}
+
+std::array<float, 4> frameInsets(const GraphicProperties& graphic)
+{
+    float border = graphic.border && graphic.border->style != kit::LineStyle::None ? std::min(graphic.border->width, 20.0f) : 0;
+    std::array<float, 4> insets {};
+    for (std::size_t i = 0; i < 4; ++i)
+        insets[i] = graphic.padding[i].value_or(0) + border;
+    return insets;
+}
+
 } // namespace importer::odt

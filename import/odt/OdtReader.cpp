@@ -77,6 +77,7 @@ ImportResult OdtReader::read()
 {
     pugi::xml_node text = m_content.root().child("office:body").child("office:text");
     beginSection({});
+    m_body = m_out;
     readBlocks(text, 0);
     std::shared_ptr<kit::PageSetup> setup;
     if (m_hasStyles) {
@@ -84,8 +85,12 @@ ImportResult OdtReader::read()
         setup->sections = std::move(m_sections);
     }
     std::vector<kit::Note> notes = readNotes();
-    if (setup)
+    if (setup) {
         setup->notes = std::move(notes);
+        std::sort(m_frames.begin(), m_frames.end(),
+            [](const kit::TextFrame& a, const kit::TextFrame& b) { return a.text.location < b.text.location; });
+        setup->frames = std::move(m_frames);
+    }
     applyAnchors(*m_out, m_anchors);
     m_out->setPageSetup(std::move(setup));
     return { m_out, "odt", {} };
@@ -340,16 +345,30 @@ void OdtReader::readParagraph(pugi::xml_node paragraph, bool isHeading, int dept
         m_noteCitation.clear();
     }
 
-    std::vector<pugi::xml_node> textBoxes;
+    std::vector<TextBox> textBoxes;
     auto* outerBoxes = m_textBoxes;
     m_textBoxes = &textBoxes;
     readInline(paragraph, text, depth);
     m_textBoxes = outerBoxes;
     m_link.clear();
     endParagraph(properties.breakAfter.value_or(false) ? kit::kPageBreak : '\n');
+    readTextBoxes(textBoxes, depth);
+}
 
-    for (auto box : textBoxes)
-        readBlocks(box, depth + 1);
+void OdtReader::readTextBoxes(const std::vector<TextBox>& textBoxes, int depth, bool anchoredAfter)
+{
+    std::size_t first = m_frames.size();
+    for (const TextBox& box : textBoxes) {
+        std::size_t start = m_out->length();
+        readBlocks(box.content, depth + 1);
+        // Boxes of the body's own paragraphs can float on its pages; others keep their text in line.
+        if (box.box && !m_cell && m_out == m_body && m_out->length() > start)
+            m_frames.push_back({ { start, m_out->length() - start }, box.anchor, box.box, box.insets, box.growsWithText });
+    }
+    if (anchoredAfter) {
+        for (std::size_t f = first; f < m_frames.size(); ++f)
+            m_frames[f].anchor = m_out->length();
+    }
 }
 
 void OdtReader::readInline(pugi::xml_node container, const TextProperties& text, int depth)
@@ -451,7 +470,7 @@ void OdtReader::readDrawingObject(pugi::xml_node object, const TextProperties& t
 
     if (isShape(name)) {
         if (hasTextContent(object) && m_textBoxes)
-            m_textBoxes->push_back(object);
+            m_textBoxes->push_back({ object, nullptr, {}, m_out->length() });
         appendAttachment(makePlaceholderAttachment(size, alternativeText, pictureLimit()), text);
         return;
     }
@@ -459,13 +478,13 @@ void OdtReader::readDrawingObject(pugi::xml_node object, const TextProperties& t
         return;
 
     std::shared_ptr<const kit::Attachment> attachment;
-    bool holdsObject = false, holdsTextBox = false;
+    bool holdsObject = false;
+    pugi::xml_node textBox;
     for (auto child : object.children()) {
         std::string_view kind = child.name();
         if (kind == "draw:text-box") {
-            holdsTextBox = true;
-            if (m_textBoxes)
-                m_textBoxes->push_back(child);
+            if (!textBox)
+                textBox = child;
         } else if (kind == "draw:object" || kind == "draw:object-ole" || kind == "draw:plugin" || kind == "draw:applet"
             || kind == "draw:floating-frame") {
             holdsObject = true;
@@ -484,12 +503,35 @@ void OdtReader::readDrawingObject(pugi::xml_node object, const TextProperties& t
                 attachment = candidate;
         }
     }
-    if (!attachment && (holdsObject || !holdsTextBox))
+    if (!attachment && (holdsObject || !textBox))
         attachment = makePlaceholderAttachment(size, alternativeText, pictureLimit());
+    // Frames anchored to the paragraph, a character or the page float where their style puts them.
+    GraphicProperties graphic = m_styles.graphicProperties(object.attribute("draw:style-name").value());
+    auto placement = framePlacement(object, graphic);
+    if (textBox && m_textBoxes) {
+        TextBox box { textBox, nullptr, frameInsets(graphic), m_out->length() };
+        if (!(size.height > 0)) {
+            // Without a height the frame is as tall as its text, and at least its least height.
+            box.growsWithText = true;
+            auto least = parseLength(object.attribute("fo:min-height").value());
+            if (!least)
+                least = parseLength(textBox.attribute("fo:min-height").value());
+            size.height = std::clamp(least.value_or(0), 0.0f, 100000.0f);
+        }
+        // A frame that is a text box and nothing else floats with its text inside.
+        if (placement && !attachment && size.width > 0) {
+            auto frame = std::make_shared<kit::Attachment>();
+            frame->size = size;
+            frame->alternativeText = alternativeText;
+            frame->drawing = std::make_shared<const kit::VectorDrawing>(frameBoxDrawing(graphic, size));
+            frame->placement = placement;
+            box.box = std::move(frame);
+        }
+        m_textBoxes->push_back(box);
+    }
     if (!attachment)
         return;
-    // Frames anchored to the paragraph, a character or the page float where their style puts them.
-    if (auto placement = framePlacement(object, m_styles.graphicProperties(object.attribute("draw:style-name").value())))
+    if (placement)
         attachment = floatingCopy(*attachment, *placement);
     appendAttachment(attachment, text);
 }
@@ -500,16 +542,16 @@ void OdtReader::readBlockDrawing(pugi::xml_node object, int depth)
     const OdtStyles::Resolved& resolved = m_styles.resolve("paragraph", "");
     m_paragraphStyle = m_paragraphStyles.intern(resolved.paragraph.makeStyle());
     m_markAttributes = attributesFor(resolved.text, false);
-    std::vector<pugi::xml_node> textBoxes;
+    std::vector<TextBox> textBoxes;
     auto* outerBoxes = m_textBoxes;
     m_textBoxes = &textBoxes;
     std::size_t start = m_out->length();
     readDrawingObject(object, resolved.text, depth);
     m_textBoxes = outerBoxes;
-    if (m_out->length() > start)
+    bool ownParagraph = m_out->length() > start;
+    if (ownParagraph)
         endParagraph('\n');
-    for (auto box : textBoxes)
-        readBlocks(box, depth + 1);
+    readTextBoxes(textBoxes, depth, !ownParagraph);
 }
 
 void OdtReader::readList(pugi::xml_node list, int depth)

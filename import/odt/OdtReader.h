@@ -38,6 +38,14 @@ private:
         std::shared_ptr<const kit::TableCell> cell;
         float contentWidth = 0;
     };
+    // A draw:text-box anchored in the paragraph being read; box is the floating frame it stands in, if any.
+    struct TextBox {
+        pugi::xml_node content;
+        std::shared_ptr<const kit::Attachment> box;
+        std::array<float, 4> insets {};
+        std::size_t anchor = 0; // where the frame stands in the text
+        bool growsWithText = false; // the frame gives no height: it takes what its text needs
+    };
     struct Note {
         pugi::xml_node body;
         std::string citation;
@@ -52,6 +60,9 @@ private:
     void readInline(pugi::xml_node container, const TextProperties& text, int depth);
     void readDrawingObject(pugi::xml_node object, const TextProperties& text, int depth);
     void readBlockDrawing(pugi::xml_node object, int depth);
+    // The paragraphs of the text boxes anchored in the paragraph just ended, after it; for boxes that stand
+    // between paragraphs (anchoredAfter), the paragraph that follows them anchors them.
+    void readTextBoxes(const std::vector<TextBox>&, int depth, bool anchoredAfter = false);
     // The notes' bodies after the body's text, and where each one stands, for the page setup.
     std::vector<kit::Note> readNotes();
     // A section begins at the current end of the text with a master page's setup and its stories.
@@ -89,7 +100,9 @@ private:
     kit::Attributes m_markAttributes;
     std::string m_link;
     bool m_lastWasSpace = true; // white space collapses across element boundaries within a paragraph
-    std::vector<pugi::xml_node>* m_textBoxes = nullptr;
+    std::vector<TextBox>* m_textBoxes = nullptr;
+    std::vector<kit::TextFrame> m_frames; // the body's floating text boxes
+    std::shared_ptr<kit::TextStorage> m_body; // the document's own story, while headers are read into others
     bool m_isFirstParagraph = true;
     kit::PageField m_pageField = kit::PageField::None; // inside text:page-number or text:page-count
 

@@ -394,6 +394,23 @@ Style OdtStyles::readStyle(pugi::xml_node node) const
         const char* margins[] = { "fo:margin-top", "fo:margin-left", "fo:margin-bottom", "fo:margin-right" };
         for (std::size_t i = 0; i < 4; ++i)
             g.margins[i] = lengthAttribute(graphic, margins[i], 0, 1584);
+        if (auto all = graphic.attribute("fo:border"))
+            g.border = parseOdfBorder(all.value());
+        else if (auto top = graphic.attribute("fo:border-top"))
+            g.border = parseOdfBorder(top.value());
+        std::string_view fillKind = graphic.attribute("draw:fill").value();
+        if (fillKind == "none")
+            g.background = std::optional<kit::Color>();
+        else if (fillKind == "solid" && graphic.attribute("draw:fill-color"))
+            g.background = colorAttribute(graphic, "draw:fill-color");
+        else if (auto color = colorAttribute(graphic, "fo:background-color"))
+            g.background = color;
+        auto all = lengthAttribute(graphic, "fo:padding", 0, 1584);
+        const char* paddings[] = { "fo:padding-top", "fo:padding-left", "fo:padding-bottom", "fo:padding-right" };
+        for (std::size_t i = 0; i < 4; ++i) {
+            auto side = lengthAttribute(graphic, paddings[i], 0, 1584);
+            g.padding[i] = side ? side : all;
+        }
     }
 
     pugi::xml_node cell = node.child("style:table-cell-properties");
@@ -587,8 +604,12 @@ GraphicProperties OdtStyles::graphicProperties(std::string_view name) const
         fill(merged.horizontalRel, own.horizontalRel);
         fill(merged.verticalPos, own.verticalPos);
         fill(merged.verticalRel, own.verticalRel);
-        for (std::size_t i = 0; i < 4; ++i)
+        for (std::size_t i = 0; i < 4; ++i) {
             fill(merged.margins[i], own.margins[i]);
+            fill(merged.padding[i], own.padding[i]);
+        }
+        fill(merged.border, own.border);
+        fill(merged.background, own.background);
         style = style->parent.empty() ? nullptr : find("graphic", style->parent);
     }
     if (auto it = m_defaults.find("graphic"); it != m_defaults.end()) {

@@ -60,6 +60,10 @@ struct GraphicProperties {
     std::optional<std::string> runThrough; // style:run-through: "foreground" or "background"
     std::optional<std::string> horizontalPos, horizontalRel, verticalPos, verticalRel;
     std::array<std::optional<float>, 4> margins; // top, left, bottom, right: the room kept free around it
+    std::optional<kit::Border> border; // fo:border, or fo:border-top where the sides are given one by one
+    // fo:background-color, or draw:fill-color where draw:fill is "solid"; an empty colour is transparent.
+    std::optional<std::optional<kit::Color>> background;
+    std::array<std::optional<float>, 4> padding; // fo:padding and its sides: top, left, bottom, right
 };
 
 struct Style {

@@ -15,6 +15,7 @@
 namespace kit {
 
 class TextStorage;
+struct Attachment; // kit/text/Attributes.h
 
 // Which of a section's headers (or footers) a page takes.
 enum class HeaderFooterKind : std::uint8_t { Default, First, Even };
@@ -80,12 +81,27 @@ struct Note {
     bool operator==(const Note&) const = default;
 };
 
+// A text box. Its paragraphs (and tables) are part of the body text: importers write them right after the
+// paragraph that anchors the box (or, for a box that stands between paragraphs, right before the one it goes
+// with), which is how the printer's paper shows them and how the text, find and copy see them. A layout of the document's own pages takes them out of the flow and sets them inside the
+// box, which floats where its placement says.
+struct TextFrame {
+    Range text; // whole paragraphs, each ended by its '\n'
+    std::size_t anchor = 0; // the byte of the anchoring paragraph where the box stands (outside the text)
+    // The box: its size, its placement (required) and what is drawn behind the text (a drawing; an empty
+    // one draws nothing).
+    std::shared_ptr<const Attachment> box;
+    std::array<float, 4> insets { 3.6f, 7.2f, 3.6f, 7.2f }; // between the box's edges and its text: top, left, bottom, right
+    bool growsWithText = false; // the box is as tall as its text needs, and at least its own height
+};
+
 // The sections of a document in text order; the first starts at byte 0.
 struct PageSetup {
     std::vector<PageSection> sections;
     bool evenAndOddHeaders = false; // even pages take the Even header and footer
     std::vector<Note> notes; // in the order their texts stand in the body
     EndnotePlacement endnotePlacement = EndnotePlacement::EndOfDocument;
+    std::vector<TextFrame> frames; // in the order their texts stand in the body
 
     // The section holding byte (the last one for a byte past the end); 0 when there are none.
     std::size_t sectionIndexAt(std::size_t byte) const;

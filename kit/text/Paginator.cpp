@@ -1,6 +1,7 @@
 #include "kit/text/Paginator.h"
 
 #include "kit/text/TextStorage.h"
+#include "kit/text/VectorDrawing.h"
 
 #include <algorithm>
 #include <limits>
@@ -85,6 +86,179 @@ void Paginator::findFloats()
                 m_floats.push_back({ std::uint32_t(i), attributes.attachment });
         }
     }
+    const PageSetup* setup = m_storage.pageSetup().get();
+    if (m_placesNotes && setup && !setup->frames.empty()) {
+        planFrames(setup->frames);
+        std::stable_sort(m_floats.begin(), m_floats.end(),
+            [](const FloatAnchor& a, const FloatAnchor& b) { return a.byte < b.byte; });
+    }
+}
+
+std::optional<std::size_t> Paginator::firstByte(const Block& block) const
+{
+    const Block* b = &block;
+    for (int depth = 0; b->kind == Block::Kind::Table && depth < 64; ++depth) {
+        const Table& table = m_structure.tables[b->index];
+        if (table.rows.empty() || table.rows.front().cells.empty() || table.rows.front().cells.front().blocks.empty())
+            return std::nullopt;
+        b = &table.rows.front().cells.front().blocks.front();
+    }
+    if (b->kind != Block::Kind::Paragraph)
+        return std::nullopt;
+    return m_structure.paragraphs[b->index].start;
+}
+
+void Paginator::planFrames(const std::vector<TextFrame>& frames)
+{
+    const auto& paragraphs = m_structure.paragraphs;
+    // The paragraph (piece) whose bytes, terminator included, hold byte; an empty one holds its start.
+    auto paragraphAt = [&](std::size_t byte) -> std::optional<std::uint32_t> {
+        auto it = std::upper_bound(paragraphs.begin(), paragraphs.end(), byte,
+            [](std::size_t at, const Paragraph& p) { return at < p.start; });
+        if (it == paragraphs.begin())
+            return std::nullopt;
+        --it;
+        if (byte >= it->end() && byte != it->start)
+            return std::nullopt;
+        return std::uint32_t(it - paragraphs.begin());
+    };
+    m_frameBlocks.assign(frames.size(), {});
+    std::vector<char> inFrame(m_order.size(), 0);
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+        const TextFrame& frame = frames[f];
+        if (!frame.box || !frame.box->placement || frame.text.length == 0)
+            continue;
+        // A box anchored in a table, a note or another box keeps its text in the flow where it stands.
+        auto anchor = paragraphAt(frame.anchor);
+        if (!anchor || !m_placesFloats[*anchor] || frame.text.contains(paragraphs[*anchor].start))
+            continue;
+        std::vector<std::size_t> positions;
+        for (std::size_t i = 0; i < m_order.size(); ++i) {
+            auto start = firstByte(m_structure.body[m_order[i]]);
+            if (start && frame.text.contains(*start) && !inFrame[i])
+                positions.push_back(i);
+        }
+        if (positions.empty())
+            continue;
+        for (std::size_t i : positions) {
+            inFrame[i] = 1;
+            const Block& block = m_structure.body[m_order[i]];
+            m_frameBlocks[f].push_back(m_order[i]);
+            if (block.kind == Block::Kind::Paragraph)
+                m_placesFloats[block.index] = 0;
+        }
+        m_floats.push_back({ std::uint32_t(frame.anchor), frame.box, std::ptrdiff_t(f) });
+    }
+    // The flow keeps the other blocks in their order, with the breaks that wait for endnotes.
+    std::vector<std::uint32_t> order;
+    std::vector<char> movedBreaks;
+    for (std::size_t i = 0; i < m_order.size(); ++i) {
+        if (inFrame[i])
+            continue;
+        order.push_back(m_order[i]);
+        if (!m_movedBreaks.empty())
+            movedBreaks.push_back(m_movedBreaks[i]);
+    }
+    m_order = std::move(order);
+    if (!m_movedBreaks.empty())
+        m_movedBreaks = std::move(movedBreaks);
+}
+
+void Paginator::placeFloat(Fill& fill, const FloatAnchor& anchor, float paragraphTop)
+{
+    Rect rect = floatRect(fill, *anchor.attachment, paragraphTop);
+    std::shared_ptr<const Attachment> shown = anchor.attachment;
+    if (anchor.frame >= 0) {
+        std::size_t firstLine = fill.out.lines.size(), firstBox = fill.out.boxes.size();
+        float needed = placeFrameText(fill, std::size_t(anchor.frame), rect);
+        const TextFrame& frame = m_storage.pageSetup()->frames[std::size_t(anchor.frame)];
+        if (frame.growsWithText && needed > rect.height() && anchor.attachment->drawing) {
+            // The box grows downwards; its shapes stretch with it.
+            auto grown = std::make_shared<Attachment>(*anchor.attachment);
+            auto drawing = std::make_shared<VectorDrawing>(*anchor.attachment->drawing);
+            float scale = drawing->size.height / std::max(grown->size.height, 1.0f);
+            float added = (needed - rect.height()) * scale;
+            drawing->size.height += added;
+            for (VectorShape& shape : drawing->shapes)
+                shape.rect = { shape.rect.x(), shape.rect.y(), shape.rect.width(), shape.rect.height() + added };
+            grown->size.height = needed;
+            grown->drawing = std::move(drawing);
+            Rect moved = floatRect(fill, *grown, paragraphTop);
+            float dx = moved.x() - rect.x(), dy = moved.y() - rect.y();
+            for (std::size_t l = firstLine; l < fill.out.lines.size(); ++l) {
+                fill.out.lines[l].x += dx;
+                fill.out.lines[l].top += dy;
+                fill.out.lines[l].baseline += dy;
+            }
+            for (std::size_t b = firstBox; b < fill.out.boxes.size(); ++b)
+                fill.out.boxes[b].rect = fill.out.boxes[b].rect.offsetBy(dx, dy);
+            rect = moved;
+            shown = std::move(grown);
+        }
+    }
+    fill.out.floats.push_back({ rect, shown, anchor.byte });
+    const FloatPlacement& placement = *shown->placement;
+    if (placement.wrap == FloatPlacement::Wrap::None)
+        return;
+    auto gap = [](float d) { return saneLength(d, 0, 144); };
+    const auto& d = placement.distance;
+    Rect kept { rect.x() - gap(d[1]), rect.y() - gap(d[0]), rect.width() + gap(d[1]) + gap(d[3]),
+        rect.height() + gap(d[0]) + gap(d[2]) };
+    fill.exclusions.push_back({ kept, placement.wrap });
+}
+
+float Paginator::placeFrameText(Fill& fill, std::size_t frame, const Rect& box)
+{
+    const TextFrame& setup = m_storage.pageSetup()->frames[frame];
+    auto inset = [&](std::size_t side) { return saneLength(setup.insets[side], 0, 144); };
+    const float left = box.x() + inset(1);
+    const float width = std::max(1.0f, box.width() - inset(1) - inset(3));
+    // Pictures fit in the box, or on the page where the box grows with its text.
+    const float maxObjectHeight = std::max(setup.growsWithText ? fill.page.height() : box.height(), 1.0f);
+    const std::size_t firstLine = fill.out.lines.size();
+    float y = box.y() + inset(0);
+    std::vector<LineBox> lines;
+    for (std::size_t i = 0; i < m_frameBlocks[frame].size(); ++i) {
+        const Block& block = m_structure.body[m_frameBlocks[frame][i]];
+        if (block.kind == Block::Kind::Table) {
+            // Rows stand whole, one below the other: a box never continues on another page.
+            for (const RowGroup& group : layOutTable(block.index, width, maxObjectHeight)) {
+                std::size_t linesBefore = fill.out.lines.size(), boxesBefore = fill.out.boxes.size();
+                placeWindow(fill, group, 0, group.height, y, std::vector<char>(group.items.size(), 1), false);
+                float dx = left - fill.columnX();
+                for (std::size_t l = linesBefore; l < fill.out.lines.size(); ++l)
+                    fill.out.lines[l].x += dx;
+                for (std::size_t c = boxesBefore; c < fill.out.boxes.size(); ++c)
+                    fill.out.boxes[c].rect = fill.out.boxes[c].rect.offsetBy(dx, 0);
+                y += group.height;
+            }
+            continue;
+        }
+        const ParagraphStyle& paragraphStyle = style(block.index);
+        const Paragraph& piece = m_structure.paragraphs[block.index];
+        if (i > 0 && !piece.continuesParagraph)
+            y += spacingBefore(paragraphStyle);
+        measureParagraph(block.index, width, maxObjectHeight, lines);
+        for (std::size_t l = 0; l < lines.size(); ++l) {
+            PlacedLine placed;
+            placed.paragraph = block.index;
+            placed.line = std::uint32_t(l);
+            placed.start = lines[l].start;
+            placed.end = lines[l].end;
+            placed.x = left;
+            placed.top = y;
+            placed.height = lines[l].height;
+            placed.baseline = y + lines[l].baseline;
+            fill.out.lines.push_back(placed);
+            y += lines[l].height;
+        }
+        if (!piece.continuedAfter)
+            y += spacingAfter(paragraphStyle);
+    }
+    // The box's bytes stand outside the flow's order, as a note's do.
+    for (std::size_t l = firstLine; l < fill.out.lines.size(); ++l)
+        fill.out.lines[l].isNote = true;
+    return y + inset(2) - box.y();
 }
 
 const ParagraphStyle& Paginator::style(std::uint32_t paragraph) const
@@ -307,18 +481,6 @@ void Paginator::planNotes()
         byText[n] = n;
     std::sort(byText.begin(), byText.end(),
         [&](std::size_t a, std::size_t b) { return notes[a].text.location < notes[b].text.location; });
-    auto firstByte = [&](const Block& block) -> std::optional<std::size_t> {
-        const Block* b = &block;
-        for (int depth = 0; b->kind == Block::Kind::Table && depth < 64; ++depth) {
-            const Table& table = m_structure.tables[b->index];
-            if (table.rows.empty() || table.rows.front().cells.empty() || table.rows.front().cells.front().blocks.empty())
-                return std::nullopt;
-            b = &table.rows.front().cells.front().blocks.front();
-        }
-        if (b->kind != Block::Kind::Paragraph)
-            return std::nullopt;
-        return m_structure.paragraphs[b->index].start;
-    };
     std::vector<std::ptrdiff_t> owner(body.size(), -1);
     std::vector<char> flows(notes.size(), 0); // placed in the flow rather than at the foot
     for (std::size_t b = 0; b < body.size(); ++b) {
@@ -666,18 +828,10 @@ bool Paginator::wrapAroundFloats(Fill& fill, std::uint32_t paragraph, float& top
     const Paragraph& piece = pieceAt(paragraph);
     while (m_nextFloat < m_floats.size() && m_floats[m_nextFloat].byte < piece.start)
         ++m_nextFloat; // anchored where floats are not placed
-    for (; m_nextFloat < m_floats.size() && m_floats[m_nextFloat].byte < piece.start + piece.length; ++m_nextFloat) {
-        const FloatAnchor& anchor = m_floats[m_nextFloat];
-        Rect rect = floatRect(fill, *anchor.attachment, top);
-        fill.out.floats.push_back({ rect, anchor.attachment, anchor.byte });
-        const FloatPlacement& placement = *anchor.attachment->placement;
-        if (placement.wrap == FloatPlacement::Wrap::None)
-            continue;
-        auto gap = [](float d) { return saneLength(d, 0, 144); };
-        const auto& d = placement.distance;
-        Rect kept { rect.x() - gap(d[1]), rect.y() - gap(d[0]), rect.width() + gap(d[1]) + gap(d[3]),
-            rect.height() + gap(d[0]) + gap(d[2]) };
-        fill.exclusions.push_back({ kept, placement.wrap });
+    // The terminator's byte belongs to the paragraph too: a box anchored in an empty paragraph stands there.
+    for (; m_nextFloat < m_floats.size() && m_floats[m_nextFloat].byte < std::max(piece.end(), piece.start + 1);
+         ++m_nextFloat) {
+        placeFloat(fill, m_floats[m_nextFloat], top);
     }
     if (fill.exclusions.empty())
         return false;

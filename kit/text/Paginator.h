@@ -1,10 +1,12 @@
 #pragma once
 
 #include "kit/text/LayoutModel.h"
+#include "kit/text/PageSetup.h"
 #include "kit/text/ParagraphEngine.h"
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <unordered_map>
 
 namespace kit {
@@ -77,6 +79,7 @@ private:
     struct FloatAnchor {
         std::uint32_t byte = 0;
         std::shared_ptr<const Attachment> attachment;
+        std::ptrdiff_t frame = -1; // the text frame of the page setup whose box this is; -1 for an object
     };
     // The room a placed float keeps free of text in its container.
     struct Exclusion {
@@ -120,6 +123,16 @@ private:
 
     void layOutNextContainer(const ContainerShape&);
     void findFloats();
+    // Takes the blocks of the page setup's text frames out of the flow, each frame whose anchor stands in a
+    // paragraph that places its floats, and makes the frames' boxes floats of their anchors.
+    void planFrames(const std::vector<TextFrame>&);
+    // Sets the frame's blocks inside its placed box, as lines that stay out of the container's glyph range.
+    // Returns the height the text needs, insets included.
+    float placeFrameText(Fill&, std::size_t frame, const Rect& box);
+    // Places the float of anchor at the paragraph's top: an object, or a frame's box with its text.
+    void placeFloat(Fill&, const FloatAnchor&, float paragraphTop);
+    // The first byte of a block: of its paragraph, or of the first paragraph of a table's first cell.
+    std::optional<std::size_t> firstByte(const layout::Block&) const;
     // Places the floats anchored in the paragraph, its first line at top, and lays its lines out around
     // what floats in the container; moves top below a float that leaves no room beside it. Returns whether
     // top or the lines changed.
@@ -177,6 +190,7 @@ private:
     std::vector<std::uint32_t> m_order;
     std::vector<std::vector<std::uint32_t>> m_noteBlocks; // per note of the page setup, its blocks
     std::vector<char> m_isNoteBlock; // per block of the body, once notes are planned
+    std::vector<std::vector<std::uint32_t>> m_frameBlocks; // per text frame of the page setup, its body blocks
     // Per flow position: 1 where a section's '\f' waits until its endnotes are placed, 2 where it then comes.
     std::vector<char> m_movedBreaks;
     std::vector<std::pair<std::size_t, std::size_t>> m_footnoteReferences; // (reference byte, note), ascending

@@ -1,4 +1,5 @@
 #include "DocxBuilder.h"
+#include "kit/text/VectorDrawing.h"
 #include "support/Cases.h"
 
 #include <gtest/gtest.h>
@@ -221,6 +222,58 @@ TEST(DocxStructure, TextBoxesFollowTheirParagraph)
         + "<w:r><mc:AlternateContent><mc:Choice Requires=\"wps\"><w:drawing><wp:inline><wp:extent cx=\"1\" cy=\"1\"/><a:graphic><a:graphicData><wps:wsp><wps:txbx><w:txbxContent><w:p><w:r><w:t>Chosen box</w:t></w:r></w:p></w:txbxContent></wps:txbx></wps:wsp></a:graphicData></a:graphic></wp:inline></w:drawing></mc:Choice><mc:Fallback>"
         + vmlBox + "</mc:Fallback></mc:AlternateContent></w:r></w:p>" + "<w:p>" + vmlBox + "</w:p>" + paragraph("End"));
     EXPECT_EQ(testdocx::text(result), "Anchor paragraph\nIn the box\nSecond \nChosen box\n\nVML box\nEnd\n");
+}
+
+// A floating box becomes a frame of its text, which still follows its paragraph; a box in its line, or a
+// VML box that is not positioned, has its text follow the paragraph only.
+TEST(DocxStructure, FloatingTextBoxesAreFramesOfTheirText)
+{
+    std::string outline = R"(<wps:spPr><a:prstGeom prst="rect"/><a:solidFill><a:srgbClr val="FFFFFF"/></a:solidFill><a:ln w="12700"><a:solidFill><a:srgbClr val="000000"/></a:solidFill></a:ln></wps:spPr>)";
+    auto box = [&](const char* frame, const std::string& properties, const char* text) {
+        return std::string("<w:r><w:drawing><") + frame + R"(><wp:positionH relativeFrom="page"><wp:posOffset>1270000</wp:posOffset></wp:positionH><wp:positionV relativeFrom="paragraph"><wp:posOffset>0</wp:posOffset></wp:positionV><wp:extent cx="1270000" cy="635000"/><wp:wrapSquare/><wp:docPr id="1" name="Box"/><a:graphic><a:graphicData><wps:wsp>)"
+            + properties + "<wps:txbx><w:txbxContent><w:p><w:r><w:t>" + text
+            + R"(</w:t></w:r></w:p></w:txbxContent></wps:txbx><wps:bodyPr lIns="0" tIns="12700"/></wps:wsp></a:graphicData></a:graphic></)"
+            + frame + "></w:drawing></w:r>";
+    };
+    std::string positioned = R"(<w:r><w:pict><v:shape style="position:absolute;margin-left:10pt;margin-top:5pt;width:120pt;height:40pt" stroked="f"><v:textbox inset="2pt,4pt"><w:txbxContent><w:p><w:r><w:t>Positioned</w:t></w:r></w:p></w:txbxContent></v:textbox><w10:wrap type="topAndBottom"/></v:shape></w:pict></w:r>)";
+    std::string unpositioned = R"(<w:r><w:pict><v:shape style="width:100pt;height:40pt"><v:textbox><w:txbxContent><w:p><w:r><w:t>Loose</w:t></w:r></w:p></w:txbxContent></v:textbox></v:shape></w:pict></w:r>)";
+    auto result = testdocx::importBody("<w:p>" + run("Anchor ") + box("wp:anchor", outline, "Floating") + "</w:p><w:p>"
+        + box("wp:inline", "", "Inline") + "</w:p><w:p>" + box("wp:anchor", "<wps:spPr><a:prstGeom prst=\"rect\"/><a:noFill/><a:ln><a:noFill/></a:ln></wps:spPr>", "Bare")
+        + "</w:p><w:p>" + positioned + unpositioned + "</w:p>" + paragraph("End"));
+    ASSERT_EQ(testdocx::text(result), "Anchor \nFloating\n\nInline\n\nBare\n\nPositioned\nLoose\nEnd\n");
+    const std::string& text = result.text->string();
+    const auto& frames = result.text->pageSetup()->frames;
+    ASSERT_EQ(frames.size(), 3u);
+    auto textOf = [&](const kit::TextFrame& frame) { return text.substr(frame.text.location, frame.text.length); };
+    EXPECT_EQ(textOf(frames[0]), "Floating\n");
+    EXPECT_EQ(frames[0].anchor, 7u) << "where the drawing stands in its paragraph";
+    EXPECT_EQ(textOf(frames[1]), "Bare\n");
+    EXPECT_EQ(textOf(frames[2]), "Positioned\n");
+    EXPECT_EQ(frames[2].anchor, text.find("\nPositioned"));
+
+    const kit::Attachment& floating = *frames[0].box;
+    ASSERT_TRUE(floating.placement && floating.drawing);
+    EXPECT_EQ(floating.size.width, 100);
+    EXPECT_EQ(floating.size.height, 50);
+    EXPECT_EQ(floating.placement->horizontalFrame, kit::FloatPlacement::Frame::Page);
+    EXPECT_EQ(floating.placement->offset.x, 100);
+    EXPECT_EQ(floating.placement->wrap, kit::FloatPlacement::Wrap::Square);
+    ASSERT_EQ(floating.drawing->shapes.size(), 1u);
+    ASSERT_TRUE(floating.drawing->shapes[0].stroke);
+    EXPECT_EQ(floating.drawing->shapes[0].stroke->rgba(), kit::Color::blackColor().rgba());
+    EXPECT_EQ(floating.drawing->shapes[0].strokeWidth, 1);
+    EXPECT_EQ(frames[0].insets, (std::array<float, 4> { 1, 0, 3.6f, 7.2f }));
+    EXPECT_TRUE(frames[1].box->drawing->shapes.empty()) << "no fill and no line: the text alone";
+
+    const kit::Attachment& vml = *frames[2].box;
+    ASSERT_TRUE(vml.placement && vml.drawing);
+    EXPECT_EQ(vml.size.width, 120);
+    EXPECT_EQ(vml.placement->wrap, kit::FloatPlacement::Wrap::TopAndBottom);
+    ASSERT_EQ(vml.drawing->shapes.size(), 1u);
+    EXPECT_FALSE(vml.drawing->shapes[0].stroke) << "stroked=\"f\"";
+    ASSERT_TRUE(vml.drawing->shapes[0].fill);
+    EXPECT_EQ(vml.drawing->shapes[0].fill->rgba(), kit::Color::whiteColor().rgba());
+    EXPECT_EQ(frames[2].insets, (std::array<float, 4> { 4, 2, 3.6f, 7.2f }));
 }
 
 TEST(DocxStructure, SectionBreaksStartPagesByTheNextSectionsType)

@@ -1,5 +1,6 @@
 // Frames anchored to the paragraph, a character or the page float where their graphic style puts them.
 #include "OdtBuilder.h"
+#include "kit/text/VectorDrawing.h"
 #include "support/PngBytes.h"
 
 #include <gtest/gtest.h>
@@ -77,4 +78,43 @@ TEST(OdtFrames, AnchoredFramesFloatAsTheirStyleSays)
         ASSERT_TRUE(unanchored);
         EXPECT_FALSE(unanchored->placement);
     }
+}
+
+// A frame holding only a text box floats as a frame of the box's paragraphs, which follow the anchor's;
+// one in its line (anchored as a character) or one holding a picture too keeps its text in the flow only.
+TEST(OdtFrames, FloatingTextBoxesAreFramesOfTheirText)
+{
+    testodt::Parts parts;
+    parts.extra.push_back({ "Pictures/photo.png", testsupport::pngBytes(30, 10) });
+    parts.automaticStyles = R"(<style:style style:name="fr1" style:family="graphic"><style:graphic-properties)"
+                            R"( style:wrap="parallel" fo:border="1pt solid #ff0000" fo:padding="2pt" draw:fill="none"/></style:style>)";
+    auto frame = [](const char* anchor, const char* height, const char* extra, const char* text) {
+        return std::string(R"(<draw:frame draw:style-name="fr1" svg:width="2in" )") + height + R"( text:anchor-type=")" + anchor
+            + R"(">)" + extra + R"(<draw:text-box fo:min-height="0.5in"><text:p>)" + text + "</text:p></draw:text-box></draw:frame>";
+    };
+    parts.body = "<text:p>Anchor " + frame("paragraph", "", "", "Floating") + "</text:p><text:p>"
+        + frame("as-char", R"(svg:height="1in")", "", "In line") + "</text:p><text:p>"
+        + frame("paragraph", R"(svg:height="1in")", R"(<draw:image xlink:href="Pictures/photo.png"/>)", "Captioned")
+        + "</text:p>" + frame("paragraph", "", "", "Between") + "<text:p>End</text:p>";
+    auto result = testodt::import(parts);
+    ASSERT_TRUE(result.text && result.text->pageSetup());
+    const std::string& text = result.text->string();
+    const auto& frames = result.text->pageSetup()->frames;
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(text.substr(frames[1].text.location, frames[1].text.length), "Between\n");
+    EXPECT_EQ(frames[1].anchor, text.find("End")) << "a frame between paragraphs goes with the next one";
+    EXPECT_EQ(text.substr(frames[0].text.location, frames[0].text.length), "Floating\n");
+    EXPECT_EQ(frames[0].anchor, 7u);
+    const kit::Attachment& box = *frames[0].box;
+    ASSERT_TRUE(box.placement && box.drawing);
+    EXPECT_NEAR(box.size.width, 144, 0.01f);
+    EXPECT_NEAR(box.size.height, 36, 0.01f) << "the text box's least height where the frame gives none";
+    EXPECT_TRUE(frames[0].growsWithText);
+    ASSERT_EQ(box.drawing->shapes.size(), 1u);
+    EXPECT_FALSE(box.drawing->shapes[0].fill) << "draw:fill=\"none\"";
+    ASSERT_TRUE(box.drawing->shapes[0].stroke);
+    EXPECT_EQ(box.drawing->shapes[0].stroke->rgba(), kit::Color::calibratedRGB(1, 0, 0).rgba());
+    EXPECT_NEAR(frames[0].insets[1], 3, 0.01f) << "padding and border";
+    EXPECT_NE(text.find("In line\n"), std::string::npos);
+    EXPECT_NE(text.find("Captioned\n"), std::string::npos);
 }

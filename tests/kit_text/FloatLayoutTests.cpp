@@ -7,6 +7,7 @@
 #include "support/Drawings.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -45,6 +46,22 @@ struct FloatPages {
         return at;
     }
     void addText(const std::string& s) { body->append(s, text); }
+    // Ends the paragraph being written with a text box anchored at its end, holding these paragraphs right
+    // after it, as importers write them. Returns where the box's text starts.
+    std::size_t addFrame(kit::Size size, Placement placement, const std::vector<std::string>& paragraphs)
+    {
+        kit::TextFrame frame;
+        frame.anchor = body->length();
+        addText("\n");
+        std::size_t start = body->length();
+        for (const std::string& paragraph : paragraphs)
+            addText(paragraph + "\n");
+        frame.text = { start, body->length() - start };
+        frame.box = testsupport::filledBox(size, kit::Color::calibratedRGB(0.9f, 0.9f, 0.9f), placement);
+        frame.insets = { 5, 5, 5, 5 };
+        setup->frames.push_back(frame);
+        return start;
+    }
     void addLines(int count, const char* word = "Line")
     {
         for (int i = 0; i < count; ++i)
@@ -237,6 +254,130 @@ TEST(FloatLayout, AnObjectGoesToThePageOfItsParagraph)
     for (const auto& line : doc.lines(page))
         holdsAnchor |= line.range.contains(anchor);
     EXPECT_TRUE(holdsAnchor);
+}
+
+TEST(FloatLayout, ATextBoxShowsItsTextInItsBoxAndTheBodyFlowsAroundIt)
+{
+    FloatPages doc;
+    doc.addText("Anchor");
+    std::size_t inside = doc.addFrame({ 120, 60 }, square(), { "Inside one", "Inside two" });
+    std::size_t after = doc.body->length();
+    doc.addLines(14);
+    doc.lay();
+    auto floats = doc.floats(0);
+    ASSERT_EQ(floats.size(), 1u);
+    EXPECT_EQ(floats[0].rect, (kit::Rect { 0, 0, 120, 60 }));
+
+    float anchorBottom = -1;
+    int boxLines = 0;
+    std::size_t shown = 0;
+    for (std::size_t page = 0; page < doc.pages->pages().size(); ++page) {
+        for (const auto& line : doc.lines(page)) {
+            SCOPED_TRACE(line.range.location);
+            shown += line.range.length;
+            if (line.range.location == 0)
+                anchorBottom = line.rect.maxY();
+            if (line.range.location >= inside && line.range.location < after) {
+                // The box's own lines stand inside it, within its insets, on its first page.
+                EXPECT_EQ(page, 0u);
+                EXPECT_EQ(line.rect.minX(), 5);
+                EXPECT_GE(line.rect.minY(), 5 - 0.01f);
+                EXPECT_LE(line.rect.maxY(), 55 + 0.01f);
+                EXPECT_LE(line.usedRect.maxX(), 115 + 0.01f);
+                ++boxLines;
+            } else if (page == 0 && line.rect.minY() < 60) {
+                EXPECT_GE(line.usedRect.minX(), 130 - 0.01f) << "beside the box, at its distance";
+            }
+            if (line.range.location == after) {
+                EXPECT_NEAR(line.rect.minY(), anchorBottom, 0.01f) << "the box's text takes no room in the flow";
+            }
+        }
+    }
+    EXPECT_EQ(boxLines, 2);
+    EXPECT_EQ(shown, doc.body->length()) << "every byte shown once";
+    EXPECT_EQ(doc.layout.textContainerForGlyphAtIndex(inside), doc.layout.textContainers().front().get())
+        << "find reaches the box's text on its page";
+}
+
+TEST(FloatLayout, ATextBoxAnchoredInAnEmptyParagraphKeepsItsText)
+{
+    FloatPages doc;
+    doc.addLines(3, "Before");
+    std::size_t inside = doc.addFrame({ 100, 40 }, square(Placement::Align::End), { "Boxed" });
+    doc.addLines(2, "After");
+    doc.lay();
+    ASSERT_EQ(doc.floats(0).size(), 1u);
+    EXPECT_EQ(doc.floats(0)[0].rect.maxX(), 300) << "at the column's right edge";
+    bool found = false;
+    for (const auto& line : doc.lines(0)) {
+        if (line.range.location == inside) {
+            found = true;
+            EXPECT_EQ(line.rect.minX(), 205);
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(FloatLayout, ATextBoxBeforeTheParagraphThatAnchorsItStandsBesideThatParagraph)
+{
+    FloatPages doc;
+    doc.addLines(2, "Before");
+    kit::TextFrame frame;
+    frame.text.location = doc.body->length();
+    doc.addText("Boxed\n");
+    frame.text.length = doc.body->length() - frame.text.location;
+    frame.anchor = doc.body->length();
+    frame.box = testsupport::filledBox({ 100, 40 }, kit::Color::whiteColor(), square());
+    doc.setup->frames.push_back(frame);
+    doc.addLines(3, "After");
+    doc.lay();
+    ASSERT_EQ(doc.floats(0).size(), 1u);
+    const kit::Rect box = doc.floats(0)[0].rect;
+    std::map<std::size_t, kit::LayoutManager::LineFragment> byStart;
+    for (const auto& line : doc.lines(0))
+        byStart[line.range.location] = line;
+    ASSERT_EQ(byStart.size(), 6u);
+    const auto& anchor = byStart[frame.anchor];
+    EXPECT_EQ(box.minY(), anchor.rect.minY()) << "level with its anchor";
+    EXPECT_GE(anchor.usedRect.minX(), box.maxX() + 10 - 0.01f) << "which runs beside it";
+    EXPECT_TRUE(box.contains(byStart[frame.text.location].usedRect.origin)) << "its text inside it";
+    EXPECT_NEAR(byStart[frame.text.location - 9].rect.maxY(), anchor.rect.minY(), 0.01f) << "and out of the flow";
+}
+
+TEST(FloatLayout, AGrowingTextBoxIsAsTallAsItsText)
+{
+    FloatPages doc;
+    doc.addText("Anchor");
+    doc.addFrame({ 120, 10 }, square(), { "One", "Two", "Three" });
+    doc.setup->frames.back().growsWithText = true;
+    doc.addLines(3);
+    doc.lay();
+    ASSERT_EQ(doc.floats(0).size(), 1u);
+    const kit::Rect box = doc.floats(0)[0].rect;
+    float bottom = 0;
+    for (const auto& line : doc.lines(0)) {
+        if (line.rect.minX() == box.minX() + 5)
+            bottom = std::max(bottom, line.rect.maxY());
+    }
+    EXPECT_GT(bottom, 30) << "three lines";
+    EXPECT_NEAR(box.maxY(), bottom + 5, 0.01f) << "the box ends below its last line, by its inset";
+}
+
+TEST(FloatLayout, OnThePrintersPaperATextBoxsTextFollowsItsParagraph)
+{
+    FloatPages doc;
+    doc.addText("Anchor");
+    std::size_t inside = doc.addFrame({ 120, 60 }, square(), { "Inside" });
+    doc.addLines(1);
+    doc.body->setPageSetup(doc.setup);
+    kit::LayoutManager plain;
+    plain.replaceTextStorage(doc.body);
+    plain.addTextContainer(std::make_unique<kit::TextContainer>(kit::Size { 300, 200 }));
+    auto lines = plain.lineFragmentsForTextContainer(*plain.textContainers().front());
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].range.location, inside);
+    EXPECT_EQ(lines[1].rect.minX(), 0);
+    EXPECT_NEAR(lines[1].rect.minY(), lines[0].rect.maxY(), 0.01f);
 }
 
 TEST(FloatLayout, AFloatingObjectInATableCellStandsInItsLine)
