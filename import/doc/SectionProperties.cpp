@@ -32,6 +32,14 @@ void SectionProperties::apply(const Sprm& sprm)
     case sprm::SDxaColumns:
         columnSpacing = sprm.i16();
         break;
+    case sprm::SFEvenlySpaced:
+        evenlySpaced = sprm.u8() != 0;
+        break;
+    case sprm::SDxaColWidth:
+    case sprm::SDxaColSpacing:
+        if (std::size_t column = sprm.u8(); column < columnWidths.size())
+            (sprm.code == sprm::SDxaColWidth ? columnWidths : columnSpaces)[column] = sprm.i16(1);
+        break;
     case sprm::SLBetween:
         columnSeparator = sprm.u8() != 0;
         break;
@@ -102,6 +110,14 @@ kit::PageSection SectionProperties::pageSection() const
     section.columnCount = std::min<int>(columnsLessOne, 15) + 1;
     section.columnSpacing = std::min(pointsOf(columnSpacing), 36.0f * 20);
     section.columnSeparator = columnSeparator && section.columnCount > 1;
+    if (!evenlySpaced && section.columnCount > 1) {
+        for (int i = 0; i < section.columnCount; ++i)
+            section.unequalColumns.push_back({ pointsOf(columnWidths[std::size_t(i)]), pointsOf(columnSpaces[std::size_t(i)]) });
+        // A column without a width means the file gave none: the columns are of one width after all.
+        if (std::any_of(section.unequalColumns.begin(), section.unequalColumns.end(),
+                [](const kit::SectionColumn& column) { return column.width <= 0; }))
+            section.unequalColumns.clear();
+    }
     if (restartsPageNumbers)
         section.pageNumberStart = std::clamp(pageNumberStart, -1000000, 1000000);
     static const kit::PageNumberFormat kFormats[] = { kit::PageNumberFormat::Decimal, kit::PageNumberFormat::UpperRoman,

@@ -3,6 +3,7 @@
 #include "import/doc/Sprm.h"
 #include "kit/text/PageSetup.h"
 
+#include <array>
 #include <cstdint>
 
 namespace importer::doc {
@@ -29,6 +30,9 @@ struct SectionProperties {
     std::uint8_t breakKind = 2; // 0 continuous, 1 new column, 2 new page, 3 even page, 4 odd page
     std::uint16_t columnsLessOne = 0; // the section's columns, less one
     std::int32_t columnSpacing = 720; // between two columns
+    bool evenlySpaced = true; // else each column has its own width and the room after it
+    std::array<std::int16_t, 16> columnWidths {};
+    std::array<std::int16_t, 16> columnSpaces {};
     std::uint8_t headerStories = 0; // Word 6: one bit per slot the header document lists for this section
 
     void apply(const Sprm& sprm);

@@ -53,13 +53,23 @@ SectionGeometry sectionGeometry(pugi::xml_node sectPr)
     page.margins.isBottomExact = isNegative("w:bottom");
     if (auto titlePg = sectPr.child("w:titlePg"))
         page.titlePage = isOn(titlePg);
-    // Columns of one width; unequal widths are taken as equal ones of the same total.
+    // Columns of one width, or (equalWidth off) each w:col with its own width and the room after it.
     pugi::xml_node columns = sectPr.child("w:cols");
-    if (auto count = parseInteger(columns.attribute("w:num").value()); count && *count > 1) {
-        page.columnCount = int(std::min(*count, 16L));
+    auto isTrue = [](std::string_view value) { return value == "1" || value == "true" || value == "on"; };
+    if (auto equal = columns.attribute("w:equalWidth"); equal && !isTrue(equal.value())) {
+        for (auto column : columns.children("w:col")) {
+            if (page.unequalColumns.size() >= 16)
+                break;
+            page.unequalColumns.push_back({ twipsOf(column, "w:w", 0), twipsOf(column, "w:space", 0) });
+        }
+        if (page.unequalColumns.size() < 2)
+            page.unequalColumns.clear();
+    }
+    auto count = parseInteger(columns.attribute("w:num").value());
+    if (!page.unequalColumns.empty() || (count && *count > 1)) {
+        page.columnCount = page.unequalColumns.empty() ? int(std::min(*count, 16L)) : int(page.unequalColumns.size());
         page.columnSpacing = twipsOf(columns, "w:space", 36);
-        std::string_view separator = columns.attribute("w:sep").value();
-        page.columnSeparator = separator == "1" || separator == "true" || separator == "on";
+        page.columnSeparator = isTrue(columns.attribute("w:sep").value());
     }
     pugi::xml_node numbers = sectPr.child("w:pgNumType");
     if (auto start = parseInteger(numbers.attribute("w:start").value()))

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace importer::odt {
 
@@ -583,6 +584,30 @@ kit::PageSection OdtStyles::pageSection(pugi::xml_node master) const
         section.columnSpacing = lengthAttribute(columns, "fo:column-gap", 0, 720).value_or(0);
         std::string_view rule = columns.child("style:column-sep").attribute("style:style").value();
         section.columnSeparator = columns.child("style:column-sep") && rule != "none";
+        // Columns of their own widths: each takes its relative share of the body ("2000*"), less the
+        // indents at its sides, which make the room between it and its neighbours.
+        struct Share {
+            float relative, start, end;
+        };
+        std::vector<Share> shares;
+        float total = 0;
+        for (auto column : columns.children("style:column")) {
+            float relative = std::clamp(std::strtof(column.attribute("style:rel-width").value(), nullptr), 0.0f, 1e6f);
+            shares.push_back({ std::isfinite(relative) ? relative : 0,
+                lengthAttribute(column, "fo:start-indent", 0, 720).value_or(0),
+                lengthAttribute(column, "fo:end-indent", 0, 720).value_or(0) });
+            total += shares.back().relative;
+            if (shares.size() >= 16)
+                break;
+        }
+        float body = section.paperSize.width - margins.left - margins.right;
+        if (shares.size() == std::size_t(section.columnCount) && total > 0 && body > 0) {
+            for (std::size_t i = 0; i < shares.size(); ++i) {
+                float width = body * shares[i].relative / total - shares[i].start - shares[i].end;
+                float after = i + 1 < shares.size() ? shares[i].end + shares[i + 1].start : 0;
+                section.unequalColumns.push_back({ std::max(width, 1.0f), after });
+            }
+        }
     }
     section.pageColor = colorAttribute(properties, "fo:background-color").value_or(std::nullopt);
     return section;

@@ -342,6 +342,9 @@ constexpr KeywordEntry kRows[] = {
     { "cols", K::Columns },
     { "colsx", K::ColumnSpacing },
     { "linebetcol", K::ColumnSeparator },
+    { "colno", K::ColumnNumber },
+    { "colw", K::ColumnLength, 0 },
+    { "colsr", K::ColumnLength, 1 },
     { "pgnrestart", K::PageNumberRestart },
 
     // The document and its pictures.

@@ -157,6 +157,8 @@ enum class Keyword : std::uint8_t {
     Columns,
     ColumnSpacing,
     ColumnSeparator,
+    ColumnNumber, // \colno: the column that \colw and \colsr describe, from 1
+    ColumnLength, // detail: 0 the column's width, 1 the room to its right
     PageNumberRestart,
 
     // The document and its pictures (RtfReader::documentWord).

@@ -104,6 +104,22 @@ bool RtfReader::pageSetupWord(const ControlWord& word)
             return false;
         own([&](kit::PageSection& s) { s.columnSpacing = std::min(length, 720.0f); });
         return true;
+    case Keyword::ColumnNumber:
+        if (!hasParameter)
+            return false;
+        m_columnNumber = std::size_t(std::clamp(parameter, 1, 16) - 1);
+        return true;
+    case Keyword::ColumnLength:
+        if (!hasParameter)
+            return false;
+        // Columns of their own widths: each \colno names one, in turn; the count is \cols.
+        own([&](kit::PageSection& s) {
+            if (s.unequalColumns.size() <= m_columnNumber)
+                s.unequalColumns.resize(m_columnNumber + 1);
+            kit::SectionColumn& column = s.unequalColumns[m_columnNumber];
+            (word.detail == 0 ? column.width : column.spaceAfter) = std::min(length, kMaximumPaperSide);
+        });
+        return true;
     case Keyword::ColumnSeparator:
         own([&](kit::PageSection& s) { s.columnSeparator = !hasParameter || parameter != 0; });
         return true;
@@ -167,6 +183,12 @@ std::shared_ptr<const kit::PageSetup> RtfReader::finishPageSetup(const kit::Text
         // A section whose first paragraph never came (a \sect at the very end) starts where the text ends.
         section.start = std::clamp(section.start, start, body.length());
         start = section.start;
+        // Widths for the \cols columns, each of them given one; else the columns are of one width.
+        auto& columns = section.unequalColumns;
+        bool complete = section.columnCount > 1 && columns.size() >= std::size_t(section.columnCount);
+        columns.resize(complete ? std::size_t(section.columnCount) : 0);
+        if (std::any_of(columns.begin(), columns.end(), [](const kit::SectionColumn& c) { return c.width <= 0; }))
+            columns.clear();
     }
     m_pageSections.front().start = 0;
     for (auto& [index, target] : m_storyTargets) {

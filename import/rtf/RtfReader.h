@@ -227,6 +227,7 @@ private:
     kit::PageSection m_documentSection;
     std::vector<kit::PageSection> m_pageSections { 1 };
     bool m_hasPageSetup = false; // the document said something about its pages
+    std::size_t m_columnNumber = 0; // the section's column that \colw and \colsr describe, from 0
     bool m_facingPages = false;
     struct StoryTarget {
         std::size_t section = 0;

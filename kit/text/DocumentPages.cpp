@@ -73,7 +73,7 @@ bool DocumentPages::addPage(LayoutManager& layout, const PageAdded& pageAdded)
     ++m_sectionPageCounts[std::min(page.section, m_sectionPageCounts.size() - 1)];
 
     auto container = std::make_unique<TextContainer>(page.textRect.size);
-    container->setColumns(section.columnCount, section.columnSpacing);
+    container->setColumns(section.columnsAcross(page.textRect.width()));
     container->setPageRect({ -page.textRect.x(), -page.textRect.y(), page.paperSize.width, page.paperSize.height });
     TextContainer& added = *container;
     layout.addTextContainer(std::move(container));
@@ -252,17 +252,15 @@ void DocumentPages::drawColumnRules(cairo_t* cr, std::size_t page, Point origin,
     if (page >= m_pages.size() || m_pages[page].section >= m_setup->sections.size() || bodyHeight <= 0)
         return;
     const PageSection& section = m_setup->sections[m_pages[page].section];
-    int columns = std::clamp(section.columnCount, 1, 16);
-    if (!section.columnSeparator || columns < 2)
-        return;
     const Rect& text = m_pages[page].textRect;
-    float spacing = std::clamp(section.columnSpacing, 0.0f, text.width() / 2);
-    float width = std::max(1.0f, (text.width() - spacing * float(columns - 1)) / float(columns));
+    std::vector<TextColumn> columns = section.columnsAcross(text.width());
+    if (!section.columnSeparator || columns.size() < 2)
+        return;
     cairo_save(cr);
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_set_line_width(cr, 0.5);
-    for (int i = 1; i < columns; ++i) {
-        double x = origin.x + text.x() + float(i) * (width + spacing) - spacing / 2;
+    for (std::size_t i = 1; i < columns.size(); ++i) {
+        double x = origin.x + text.x() + (columns[i - 1].x + columns[i - 1].width + columns[i].x) / 2;
         cairo_move_to(cr, x, origin.y + text.y());
         cairo_line_to(cr, x, origin.y + text.y() + std::min(bodyHeight, text.height()));
     }

@@ -176,9 +176,7 @@ void LayoutManager::ensureLayout(std::size_t containerIndex)
     }
     m_paginator->layOutUpTo(containerIndex, [this](std::size_t i) {
         const auto& container = m_containers[std::min(i, m_containers.size() - 1)];
-        return Paginator::ContainerShape {
-            container->containerSize(), container->columnCount(), container->columnSpacing(), container->pageRect()
-        };
+        return Paginator::ContainerShape { container->containerSize(), container->columns(), container->pageRect() };
     });
 }
 

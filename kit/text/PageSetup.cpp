@@ -3,6 +3,7 @@
 #include "kit/text/Numerals.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kit {
 
@@ -37,6 +38,32 @@ Rect PageSection::textRect() const
     left = std::min(left, std::max(0.0f, paperSize.width - width));
     top = std::min(top, std::max(0.0f, paperSize.height - height));
     return { left, top, width, height };
+}
+
+std::vector<TextColumn> PageSection::columnsAcross(float width) const
+{
+    width = std::max(width, 1.0f);
+    if (unequalColumns.size() < 2)
+        return equalColumns(width, unequalColumns.empty() ? columnCount : 1, columnSpacing);
+    std::size_t count = std::min<std::size_t>(unequalColumns.size(), 16);
+    auto sane = [](float length) { return std::isfinite(length) ? std::clamp(length, 0.0f, 100000.0f) : 0.0f; };
+    float total = 0, spaces = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        total += std::max(sane(unequalColumns[i].width), 1.0f);
+        if (i + 1 < count)
+            spaces += sane(unequalColumns[i].spaceAfter);
+    }
+    // Room between columns never takes more than half the width.
+    float spaceScale = spaces > width / 2 ? width / 2 / spaces : 1;
+    float columnScale = (width - spaces * spaceScale) / total;
+    std::vector<TextColumn> columns;
+    float x = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        float columnWidth = std::max(sane(unequalColumns[i].width), 1.0f) * columnScale;
+        columns.push_back({ x, columnWidth });
+        x += columnWidth + (i + 1 < count ? sane(unequalColumns[i].spaceAfter) * spaceScale : 0);
+    }
+    return columns;
 }
 
 std::size_t PageSetup::sectionIndexAt(std::size_t byte) const

@@ -3,6 +3,7 @@
 #include "kit/foundation/Range.h"
 #include "kit/geometry/Color.h"
 #include "kit/geometry/Geometry.h"
+#include "kit/text/TextContainer.h"
 
 #include <array>
 #include <cstddef>
@@ -41,6 +42,13 @@ struct PageMargins {
     bool operator==(const PageMargins&) const = default;
 };
 
+// A column of a section whose columns differ in width: its width and the room after it (points).
+struct SectionColumn {
+    float width = 0;
+    float spaceAfter = 0;
+    bool operator==(const SectionColumn&) const = default;
+};
+
 // One section of a document as its author set up its pages. Every importer that reads a page setup fills
 // these; the stories of headers and footers are texts of their own, in the same attribute model.
 struct PageSection {
@@ -53,15 +61,20 @@ struct PageSection {
     std::array<std::shared_ptr<TextStorage>, kHeaderFooterKinds> footers;
     std::optional<int> pageNumberStart; // the number of the section's first page; none: continues
     PageNumberFormat pageNumberFormat = PageNumberFormat::Decimal;
-    // The body's text runs in this many columns of one width, with this much room between two (points).
+    // The body's text runs in this many columns of one width, with this much room between two (points),
+    // unless unequalColumns gives each its own width and room after it, left to right.
     int columnCount = 1;
     float columnSpacing = 36;
+    std::vector<SectionColumn> unequalColumns;
     bool columnSeparator = false; // a rule down the middle of the room between two columns
     std::optional<Color> pageColor; // the paper's colour where the document gives one; none: white
 
     // The body's area on the page, page points from the paper's top left (y down), never smaller than an
     // inch either way, so hostile margins still leave room for a line.
     Rect textRect() const;
+    // The columns across a body width wide, x from its left edge. Unequal columns that do not add up to the
+    // width (the paper changed, or the file is wrong) are scaled to fill it, keeping their proportions.
+    std::vector<TextColumn> columnsAcross(float width) const;
 };
 
 enum class NoteKind : std::uint8_t { Footnote, Endnote };

@@ -4,6 +4,7 @@
 #include "kit/text/VectorDrawing.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <optional>
 
@@ -29,7 +30,7 @@ struct Paginator::Fill {
     Size size;
     ContainerLayout& out;
     int columns = 1;
-    float columnSpacing = 0;
+    std::vector<TextColumn> columnFrames; // columns of them, across the container
     int column = 0; // the column being filled
     float earlierColumnsBottom = 0; // the lowest bottom of the columns filled before it
     float y = 0; // the bottom of what is placed in the current column, container coordinates
@@ -44,11 +45,8 @@ struct Paginator::Fill {
     Rect page; // the paper, container coordinates
     std::vector<Exclusion> exclusions; // of the floats placed here
     float bodyLimit() const { return size.height - noteHeight; }
-    float columnWidth() const
-    {
-        return columns > 1 ? std::max(1.0f, (size.width - columnSpacing * float(columns - 1)) / float(columns)) : size.width;
-    }
-    float columnX() const { return columns > 1 ? float(column) * (columnWidth() + columnSpacing) : 0; }
+    float columnWidth() const { return columnFrames[std::size_t(column)].width; }
+    float columnX() const { return columnFrames[std::size_t(column)].x; }
     // The bottom of the body text in every column so far: the note area stays below it.
     float bodyBottom() const { return std::max(y, earlierColumnsBottom); }
 };
@@ -388,6 +386,24 @@ float Paginator::keepChainHeight(std::size_t block, float width, float maxObject
     return total;
 }
 
+void Paginator::setColumns(Fill& fill, const std::vector<TextColumn>& columns)
+{
+    // Columns outside the container, or narrower than a point, are kept inside it and a point wide.
+    const float width = std::max(fill.size.width, 1.0f);
+    fill.columnFrames.clear();
+    for (const TextColumn& column : columns) {
+        if (fill.columnFrames.size() >= 16)
+            break;
+        float x = std::isfinite(column.x) ? std::clamp(column.x, 0.0f, width - 1) : 0;
+        float w = std::isfinite(column.width) ? std::clamp(column.width, 1.0f, width - x) : width - x;
+        fill.columnFrames.push_back({ x, w });
+    }
+    if (fill.columnFrames.empty())
+        fill.columnFrames.push_back({ 0, width });
+    fill.columns = int(fill.columnFrames.size());
+    fill.column = 0;
+}
+
 void Paginator::startNextColumn(Fill& fill)
 {
     fill.earlierColumnsBottom = fill.bodyBottom();
@@ -402,8 +418,7 @@ void Paginator::layOutNextContainer(const ContainerShape& shape)
     const Size size = shape.size;
     m_containers.emplace_back();
     Fill fill { m_containers.size() - 1, size, m_containers.back() };
-    fill.columns = std::clamp(shape.columns, 1, 16);
-    fill.columnSpacing = std::clamp(shape.columnSpacing, 0.0f, size.width / 2);
+    setColumns(fill, shape.columns);
     fill.page = shape.page.isEmpty() ? Rect { {}, size } : shape.page;
     fill.startedByBreak = m_flow.explicitBreak || m_flow.columnBreak;
     m_flow.explicitBreak = false;
@@ -658,13 +673,19 @@ bool Paginator::placeParagraphLines(Fill& fill)
 {
     const float width = fill.columnWidth(), height = fill.size.height;
     std::uint32_t paragraph = flowBlock(m_flow.block).index;
-    // Lines that made way for floats and then went on to a new column or container are laid out afresh
-    // there: the paragraph from its start when none of it is placed yet, else the rest of it.
-    if (m_flow.paragraphMeasured && fill.atTop && m_flow.wrapSettled) {
-        if (m_flow.nextLine == 0 && m_flow.measured == paragraph)
-            m_flow.paragraphMeasured = false;
-        else if (m_flow.lineX != 0 || m_columns[m_flow.measured].width != width)
-            splitAtNextLine(fill, paragraph, fill.y);
+    // Lines that made way for floats and then went on to a new column or container, or that go on to a
+    // column of another width, are laid out afresh there: the paragraph from its start when none of it is
+    // placed yet, else the rest of it.
+    if (m_flow.paragraphMeasured) {
+        bool otherWidth = m_columns[m_flow.measured].width != width;
+        if (!m_flow.wrapSettled) {
+            m_flow.paragraphMeasured = !otherWidth;
+        } else if (fill.atTop || otherWidth) {
+            if (m_flow.nextLine == 0 && m_flow.measured == paragraph)
+                m_flow.paragraphMeasured = false;
+            else if (m_flow.lineX != 0 || otherWidth)
+                splitAtNextLine(fill, paragraph, fill.y);
+        }
     }
     if (!m_flow.paragraphMeasured) {
         measureParagraph(paragraph, width, height, m_flow.lines);

@@ -3,6 +3,7 @@
 #include "kit/text/LayoutModel.h"
 #include "kit/text/PageSetup.h"
 #include "kit/text/ParagraphEngine.h"
+#include "kit/text/TextContainer.h"
 
 #include <deque>
 #include <functional>
@@ -41,12 +42,11 @@ namespace kit {
 // - A footnote whose reference is never placed (one inside another note, say) is placed after the body.
 class Paginator {
 public:
-    // A container's area and the columns its text runs in, side by side and of one width, each filled
-    // before the next; spacing is the room between two columns.
+    // A container's area and the columns its text runs in, side by side, each filled before the next;
+    // none: one column of the container's width.
     struct ContainerShape {
         Size size;
-        int columns = 1;
-        float columnSpacing = 0;
+        std::vector<TextColumn> columns;
         // The paper the container stands on, in container coordinates; empty: the container's own area.
         // Floating objects placed relative to the page are measured from it and kept on it.
         Rect page;
@@ -146,6 +146,8 @@ private:
         return index < m_structure.paragraphs.size() ? m_structure.paragraphs[index]
                                                      : m_splits[index - m_structure.paragraphs.size()];
     }
+    // Gives the fill these columns (one of its whole width when none), starting at the first.
+    static void setColumns(Fill&, const std::vector<TextColumn>&);
     // Moves the fill to the top of its next column.
     static void startNextColumn(Fill&);
     bool placeParagraphLines(Fill&);

@@ -2,7 +2,20 @@
 
 #include "kit/geometry/Geometry.h"
 
+#include <vector>
+
 namespace kit {
+
+// One column of a container: its left edge from the container's left edge, and its width (points).
+struct TextColumn {
+    float x = 0;
+    float width = 0;
+    bool operator==(const TextColumn&) const = default;
+};
+
+// count columns of one width across width, spacing apart; one column of the whole width when count < 2.
+// Spacing that would leave a column narrower than a point is reduced.
+std::vector<TextColumn> equalColumns(float width, int count, float spacing);
 
 class LayoutManager;
 class TextView;
@@ -18,15 +31,12 @@ public:
     Size containerSize() const { return m_containerSize; }
     // Changing the size of a container that has been laid out lays the text out again.
     void setContainerSize(Size);
-    // The columns the text runs in, side by side across the container's width with spacing between
-    // them; one by default. Set before the container is laid out.
-    int columnCount() const { return m_columnCount; }
-    float columnSpacing() const { return m_columnSpacing; }
-    void setColumns(int count, float spacing)
-    {
-        m_columnCount = count < 1 ? 1 : count;
-        m_columnSpacing = spacing < 0 ? 0 : spacing;
-    }
+    // The columns the text runs in, side by side, left to right, filled in that order; empty (the default):
+    // one column of the container's width. Set before the container is laid out.
+    const std::vector<TextColumn>& columns() const { return m_columns; }
+    void setColumns(std::vector<TextColumn> columns) { m_columns = std::move(columns); }
+    // count columns of one width with spacing between two.
+    void setColumns(int count, float spacing) { m_columns = equalColumns(m_containerSize.width, count, spacing); }
 
     // The paper around the container, in container coordinates (a page's text area stands inside its
     // margins); empty, the default, for a container that is not on a page.
@@ -41,8 +51,7 @@ public:
 private:
     friend class LayoutManager;
     Size m_containerSize;
-    int m_columnCount = 1;
-    float m_columnSpacing = 0;
+    std::vector<TextColumn> m_columns;
     Rect m_pageRect;
     TextView* m_textView = nullptr;
     LayoutManager* m_layoutManager = nullptr;

@@ -110,3 +110,33 @@ TEST(DocPageSetup, SectionPropertiesAndTheirDefaults)
         EXPECT_GE(section.textRect().width(), 72) << "a body even between hostile margins";
     }
 }
+
+TEST(DocPageSetup, ColumnsOfTheirOwnWidths)
+{
+    // Two columns, not evenly spaced: 2 inches with a quarter inch after it, then 3.75 inches.
+    auto column = [](std::uint16_t code, std::uint8_t index, std::uint16_t twips) {
+        return sprm(code, { index, std::uint8_t(twips & 0xFF), std::uint8_t(twips >> 8) });
+    };
+    const struct {
+        Bytes sepx;
+        std::vector<kit::SectionColumn> expected;
+        const char* why;
+    } cases[] = {
+        { concat({ sprm16(0x500B, 1), sprm(0x3005, { 0 }), column(0xF203, 0, 2880), column(0xF204, 0, 360),
+              column(0xF203, 1, 5400) }),
+            { { 144, 18 }, { 270, 0 } }, "each column its width and the room after it" },
+        { concat({ sprm16(0x500B, 1), column(0xF203, 0, 2880), column(0xF203, 1, 5400) }), {},
+            "evenly spaced unless the section says otherwise" },
+        { concat({ sprm16(0x500B, 2), sprm(0x3005, { 0 }), column(0xF203, 0, 2880), column(0xF203, 1, 5400),
+              column(0xF203, 200, 720) }),
+            {}, "a column without a width, and one past the last: of one width after all" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        WordFileBuilder builder = paragraphs({ u"Columns" });
+        builder.sections = { { std::uint32_t(builder.text.size()), c.sepx } };
+        importer::ImportResult result = importBuilt(builder);
+        ASSERT_TRUE(result.text && result.text->pageSetup());
+        EXPECT_EQ(result.text->pageSetup()->sections.at(0).unequalColumns, c.expected);
+    }
+}

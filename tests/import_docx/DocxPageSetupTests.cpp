@@ -132,6 +132,32 @@ TEST(DocxPageSetup, ColumnsAndColumnBreaks)
     EXPECT_FALSE(single.text->pageSetup()->sections.at(0).columnSeparator);
 }
 
+TEST(DocxPageSetup, UnequalColumnsKeepEachWidthAndTheRoomAfterIt)
+{
+    const struct {
+        std::string cols;
+        std::vector<kit::SectionColumn> expected;
+        int count;
+        const char* why;
+    } cases[] = {
+        { R"(<w:cols w:num="2" w:space="720" w:equalWidth="0"><w:col w:w="2880" w:space="360"/><w:col w:w="5400"/></w:cols>)",
+            { { 144, 18 }, { 270, 0 } }, 2, "two columns of their own widths" },
+        { R"(<w:cols w:num="3" w:equalWidth="0"><w:col w:w="1440" w:space="720"/><w:col w:w="2880" w:space="720"/><w:col w:w="1440"/></w:cols>)",
+            { { 72, 36 }, { 144, 36 }, { 72, 0 } }, 3, "three" },
+        { R"(<w:cols w:num="2" w:space="720"><w:col w:w="2880"/><w:col w:w="5400"/></w:cols>)", {}, 2,
+            "equalWidth not off: one width, whatever w:col says" },
+        { R"(<w:cols w:num="2" w:equalWidth="0"><w:col w:w="2880"/></w:cols>)", {}, 2, "one w:col is no set of columns" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto result = testdocx::importBody(paragraph("Text.") + "<w:sectPr>" + c.cols + "</w:sectPr>");
+        ASSERT_TRUE(result.text && result.text->pageSetup());
+        const kit::PageSection& section = result.text->pageSetup()->sections.at(0);
+        EXPECT_EQ(section.unequalColumns, c.expected);
+        EXPECT_EQ(section.columnCount, c.count);
+    }
+}
+
 TEST(DocxPageSetup, ThePageColourColoursEverySection)
 {
     testdocx::Parts parts;

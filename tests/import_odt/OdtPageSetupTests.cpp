@@ -71,3 +71,28 @@ TEST(OdtPageSetup, ColumnsAndColumnBreaks)
     EXPECT_FALSE(result.text->attributesAt(text.find("Second")).paragraphStyle().pageBreakBefore)
         << "a column break is not a page break";
 }
+
+TEST(OdtPageSetup, ColumnsOfTheirOwnWidthsTakeTheirShareLessTheirIndents)
+{
+    // A 6-inch body: shares of 1 and 2 give 2 and 4 inches, less a quarter inch on each inner side.
+    testodt::Parts parts;
+    parts.masterStyles = R"(<office:automatic-styles><style:page-layout style:name="pm1">)"
+        R"(<style:page-layout-properties fo:page-width="8.5in" fo:page-height="11in" fo:margin-left="1.25in" fo:margin-right="1.25in">)"
+        R"(<style:columns fo:column-count="2" fo:column-gap="0.5in">)"
+        R"(<style:column style:rel-width="1000*" fo:start-indent="0in" fo:end-indent="0.25in"/>)"
+        R"(<style:column style:rel-width="2000*" fo:start-indent="0.25in" fo:end-indent="0in"/>)"
+        R"(</style:columns></style:page-layout-properties></style:page-layout>)"
+        R"(</office:automatic-styles><office:master-styles>)"
+        R"(<style:master-page style:name="Standard" style:page-layout-name="pm1"/></office:master-styles>)";
+    parts.body = R"(<text:p>Text.</text:p>)";
+    auto result = testodt::import(parts);
+    ASSERT_TRUE(result.text && result.text->pageSetup());
+    const kit::PageSection& section = result.text->pageSetup()->sections.at(0);
+    ASSERT_EQ(section.unequalColumns.size(), 2u);
+    EXPECT_NEAR(section.unequalColumns[0].width, 126, 0.01);
+    EXPECT_NEAR(section.unequalColumns[0].spaceAfter, 36, 0.01);
+    EXPECT_NEAR(section.unequalColumns[1].width, 270, 0.01);
+    std::vector<kit::TextColumn> across = section.columnsAcross(432);
+    ASSERT_EQ(across.size(), 2u);
+    EXPECT_NEAR(across[1].x, 162, 0.01) << "the second column starts after the first and the room";
+}

@@ -122,3 +122,15 @@ TEST(RtfPageSetup, NotesKnowTheirReferencesAndTheirText)
     ASSERT_TRUE(bare);
     EXPECT_FALSE(bare->pageSetup()) << "without page words the printer's paper shows the notes after the body";
 }
+
+TEST(RtfPageSetup, ColumnsOfTheirOwnWidths)
+{
+    auto text = read("{\\rtf1\\ansi\\sectd\\cols2\\colno1\\colw2880\\colsr360\\colno2\\colw5400 Left\\par"
+                     "\\sect\\cols3\\colno1\\colw1440 Three\\par}");
+    ASSERT_TRUE(text && text->pageSetup());
+    const auto& sections = text->pageSetup()->sections;
+    ASSERT_EQ(sections.size(), 2u);
+    EXPECT_EQ(sections[0].unequalColumns, (std::vector<kit::SectionColumn> { { 144, 18 }, { 270, 0 } }));
+    EXPECT_TRUE(sections[1].unequalColumns.empty()) << "widths for one of three columns: they are of one width";
+    EXPECT_EQ(sections[1].columnCount, 3);
+}

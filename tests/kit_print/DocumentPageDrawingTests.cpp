@@ -92,6 +92,15 @@ TEST(DocumentPageDrawing, PaperColourAndRulesBetweenColumns)
     EXPECT_EQ(page.pixel(97, 52), 0xccffccu);
     EXPECT_EQ(page.pixel(100, 148), 0xccffccu) << "no lower than the longer column";
 
+    // Columns of 20 and 60 points with 20 between them: the rule moves to x = 50 + 20 + 10.
+    section.unequalColumns = { { 20, 20 }, { 60, 0 } };
+    body->setPageSetup(smallPaper(section));
+    kit::DocumentPrintJob unequal(body, "columns");
+    Page uneven(unequal, 0, { 200, 200 });
+    EXPECT_NE(uneven.pixel(80, 52), 0xccffccu);
+    EXPECT_EQ(uneven.pixel(75, 52), 0xccffccu) << "the rule is thin, in the middle of the room";
+    section.unequalColumns.clear();
+
     section.columnSeparator = false;
     section.pageColor.reset();
     body->setPageSetup(smallPaper(section));

@@ -6,6 +6,7 @@
 #include "kit/text/TextStorage.h"
 
 #include <gtest/gtest.h>
+#include <cmath>
 #include <map>
 
 namespace {
@@ -19,14 +20,19 @@ struct ColumnPages {
     kit::LayoutManager layout;
     std::unique_ptr<kit::DocumentPages> pages;
 
-    void lay(int columns)
+    static kit::PageSection smallSection(int columns)
     {
         kit::PageSection section;
         section.paperSize = { 400, 300 };
         section.margins = { 50, 50, 50, 50, 20, 20, 0 };
         section.columnCount = columns;
         section.columnSpacing = kSpacing;
-        setup->sections = { section };
+        return section;
+    }
+    void lay(int columns) { lay(std::vector<kit::PageSection> { smallSection(columns) }); }
+    void lay(std::vector<kit::PageSection> sections)
+    {
+        setup->sections = std::move(sections);
         body->setPageSetup(setup);
         pages = std::make_unique<kit::DocumentPages>(setup);
         layout.replaceTextStorage(body);
@@ -159,6 +165,54 @@ TEST(ColumnLayout, ATableInTheSecondColumnIsAsWideAsTheColumnAndStandsInIt)
     auto place = two.place(two.body->string().find("Right cell"));
     EXPECT_EQ(place.first, 0u);
     EXPECT_GT(place.second, columnWidth + kSpacing) << "the cell's text is in the column too";
+}
+
+TEST(ColumnLayout, UnequalColumnsStandAtTheirOwnPlacesAndAParagraphTakesEachColumnsWidth)
+{
+    // A narrow column of 80 points, 40 of room, a wide one of 180: 300 points, the text area's width.
+    kit::PageSection section = ColumnPages::smallSection(2);
+    section.unequalColumns = { { 80, 40 }, { 180, 0 } };
+    std::string words;
+    for (int i = 0; i < 160; ++i)
+        words += "word ";
+    ColumnPages pages;
+    pages.body->append(words + "\n", kit::Attributes {});
+    pages.lay({ section });
+    ASSERT_GE(pages.pages->pages().size(), 1u);
+    int narrow = 0, wide = 0;
+    for (const auto& line : pages.lines(0)) {
+        if (line.rect.x() < 1) {
+            ++narrow;
+            EXPECT_FLOAT_EQ(line.rect.width(), 80);
+        } else {
+            ++wide;
+            EXPECT_FLOAT_EQ(line.rect.x(), 120) << "after the first column and its room";
+            EXPECT_FLOAT_EQ(line.rect.width(), 180);
+            EXPECT_LE(line.rect.maxX(), 300.5f);
+        }
+    }
+    ASSERT_GT(narrow, 0);
+    ASSERT_GT(wide, 0) << "one paragraph runs on into the wide column";
+    // The wide column's lines were broken for its width: they hold about twice the words of a narrow one's.
+    auto lineRanges = pages.lines(0);
+    std::size_t narrowBytes = lineRanges.front().range.length, wideBytes = lineRanges.back().range.length;
+    if (pages.pages->pages().size() > 1 || lineRanges.back().range.end() < words.size())
+        EXPECT_GT(wideBytes, narrowBytes * 3 / 2) << narrowBytes << " " << wideBytes;
+    else
+        EXPECT_GT(lineRanges[std::size_t(narrow)].range.length, narrowBytes * 3 / 2);
+
+    // Widths that do not add up to the text area are scaled to fill it, the room kept as it is.
+    section.unequalColumns = { { 40, 40 }, { 90, 0 } };
+    std::vector<kit::TextColumn> across = section.columnsAcross(300);
+    ASSERT_EQ(across.size(), 2u);
+    EXPECT_FLOAT_EQ(across[0].width, 80);
+    EXPECT_FLOAT_EQ(across[1].x, 120);
+    EXPECT_FLOAT_EQ(across[1].width, 180);
+    section.unequalColumns = { { -5, 1e9f }, { std::nanf(""), 0 } };
+    across = section.columnsAcross(300);
+    ASSERT_EQ(across.size(), 2u);
+    EXPECT_GE(across[0].width, 1) << "hostile widths still give columns inside the area";
+    EXPECT_LE(across[1].x + across[1].width, 300.01f);
 }
 
 } // namespace
