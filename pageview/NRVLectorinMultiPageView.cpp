@@ -375,6 +375,7 @@ void NRVLectorinMultiPageView::drawRect(cairo_t* context, kit::Rect dirty)
         cairo_rectangle(context, pageRect.x(), pageRect.y(), pageRect.width(), pageRect.height());
         cairo_fill(context);
         if (m_documentPages) {
+            m_documentPages->drawPageBorders(context, page, pageRect.origin);
             m_documentPages->drawHeaderAndFooter(context, page, pageRect.origin, dirty);
             if (m_textLayoutManager && page < m_textLayoutManager->textContainers().size()) {
                 const kit::TextContainer& container = *m_textLayoutManager->textContainers()[page];

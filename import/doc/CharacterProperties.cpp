@@ -96,6 +96,7 @@ BorderLine BorderLine::fromBrc80(const ByteReader& bytes, std::size_t offset)
     line.width = float(*value & 0xFF) / 8;
     line.type = (*value >> 8) & 0xFF;
     line.color = colorRefFromIco((*value >> 16) & 0xFF);
+    line.space = float((*value >> 24) & 0x1F);
     return line;
 }
 
@@ -111,6 +112,7 @@ BorderLine BorderLine::fromBrc(const ByteReader& bytes, std::size_t offset)
     line.color = *color;
     line.width = float(*rest & 0xFF) / 8;
     line.type = (*rest >> 8) & 0xFF;
+    line.space = float((*rest >> 16) & 0x1F);
     return line;
 }
 

@@ -27,6 +27,7 @@ struct BorderLine {
     std::uint8_t type = 0; // 0 none, 3 double, 255 nil (not set); anything else draws a line
     float width = 0; // points
     ColorRef color = kAutoColor;
+    float space = 0; // points between the line and what it borders
     bool isSet() const { return type != 0 && type != 255; }
     kit::Border border() const;
     // Word 97's four-byte form, Word 2000's eight-byte form, Word 6's two-byte form.

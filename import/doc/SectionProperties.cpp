@@ -32,6 +32,12 @@ void SectionProperties::apply(const Sprm& sprm)
     case sprm::SDxaColumns:
         columnSpacing = sprm.i16();
         break;
+    case sprm::SVjc:
+        verticalAlignment = sprm.u8();
+        break;
+    case sprm::SPgbProp:
+        pageBorderOptions = sprm.u16();
+        break;
     case sprm::SFEvenlySpaced:
         evenlySpaced = sprm.u8() != 0;
         break;
@@ -89,6 +95,10 @@ void SectionProperties::apply(const Sprm& sprm)
         gutter = sprm.u16();
         break;
     default:
+        if (sprm.code >= sprm::SBrcTop80 && sprm.code <= sprm::SBrcRight80)
+            pageBorders[sprm.code - sprm::SBrcTop80] = BorderLine::fromBrc80(sprm.operand, 0);
+        else if (sprm.code >= sprm::SBrcTop && sprm.code <= sprm::SBrcRight)
+            pageBorders[sprm.code - sprm::SBrcTop] = BorderLine::fromBrc(sprm.operand, 0);
         break;
     }
 }
@@ -117,6 +127,17 @@ kit::PageSection SectionProperties::pageSection() const
         if (std::any_of(section.unequalColumns.begin(), section.unequalColumns.end(),
                 [](const kit::SectionColumn& column) { return column.width <= 0; }))
             section.unequalColumns.clear();
+    }
+    static const kit::VerticalAlignment kAlignments[] = { kit::VerticalAlignment::Top, kit::VerticalAlignment::Center,
+        kit::VerticalAlignment::Justified, kit::VerticalAlignment::Bottom };
+    section.verticalAlignment
+        = verticalAlignment < std::size(kAlignments) ? kAlignments[verticalAlignment] : kit::VerticalAlignment::Top;
+    section.borders.measuredFromText = ((pageBorderOptions >> 5) & 7) != 1;
+    for (std::size_t side = 0; side < 4; ++side) {
+        if (pageBorders[side].isSet()) {
+            section.borders.sides[side] = pageBorders[side].border();
+            section.borders.distances[side] = pageBorders[side].space;
+        }
     }
     if (restartsPageNumbers)
         section.pageNumberStart = std::clamp(pageNumberStart, -1000000, 1000000);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/doc/Properties.h"
 #include "import/doc/Sprm.h"
 #include "kit/text/PageSetup.h"
 
@@ -33,6 +34,9 @@ struct SectionProperties {
     bool evenlySpaced = true; // else each column has its own width and the room after it
     std::array<std::int16_t, 16> columnWidths {};
     std::array<std::int16_t, 16> columnSpaces {};
+    std::uint8_t verticalAlignment = 0; // 0 top, 1 centre, 2 justified, 3 bottom
+    std::array<BorderLine, 4> pageBorders; // top, left, bottom, right
+    std::uint16_t pageBorderOptions = 0;
     std::uint8_t headerStories = 0; // Word 6: one bit per slot the header document lists for this section
 
     void apply(const Sprm& sprm);

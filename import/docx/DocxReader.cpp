@@ -71,6 +71,25 @@ SectionGeometry sectionGeometry(pugi::xml_node sectPr)
         page.columnSpacing = twipsOf(columns, "w:space", 36);
         page.columnSeparator = isTrue(columns.attribute("w:sep").value());
     }
+    std::string_view alignment = sectPr.child("w:vAlign").attribute("w:val").value();
+    page.verticalAlignment = alignment == "center" ? kit::VerticalAlignment::Center
+        : alignment == "bottom"                    ? kit::VerticalAlignment::Bottom
+        : alignment == "both"                      ? kit::VerticalAlignment::Justified
+                                                   : kit::VerticalAlignment::Top;
+    // The lines around the pages; their distances are points, from the text unless offsetFrom says the page.
+    if (pugi::xml_node borders = sectPr.child("w:pgBorders")) {
+        page.borders.measuredFromText = std::string_view(borders.attribute("w:offsetFrom").value()) != "page";
+        static const char* const kSides[] = { "w:top", "w:left", "w:bottom", "w:right" };
+        for (std::size_t side = 0; side < 4; ++side) {
+            pugi::xml_node line = borders.child(kSides[side]);
+            if (!line && side % 2)
+                line = borders.child(side == 1 ? "w:start" : "w:end");
+            if (auto border = parseBorder(line))
+                page.borders.sides[side] = *border;
+            if (auto space = parseInteger(line.attribute("w:space").value()))
+                page.borders.distances[side] = float(std::clamp(*space, 0L, 1000L));
+        }
+    }
     pugi::xml_node numbers = sectPr.child("w:pgNumType");
     if (auto start = parseInteger(numbers.attribute("w:start").value()))
         page.pageNumberStart = int(std::clamp(*start, -1000000L, 1000000L));

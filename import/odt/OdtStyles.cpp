@@ -565,6 +565,23 @@ kit::PageSection OdtStyles::pageSection(pugi::xml_node master) const
     margins.right = lengthAttribute(properties, "fo:margin-right", 0, 31680).value_or(72);
     margins.top = lengthAttribute(properties, "fo:margin-top", 0, 31680).value_or(72);
     margins.bottom = lengthAttribute(properties, "fo:margin-bottom", 0, 31680).value_or(72);
+    // Borders stand on the margins, with the header, footer and body inside them, their padding further in.
+    static const char* const kBorderSides[] = { "fo:border-top", "fo:border-left", "fo:border-bottom", "fo:border-right" };
+    static const char* const kPaddingSides[] = { "fo:padding-top", "fo:padding-left", "fo:padding-bottom", "fo:padding-right" };
+    float* insets[] = { &margins.top, &margins.left, &margins.bottom, &margins.right };
+    std::optional<kit::Border> allSides = parseOdfBorder(properties.attribute("fo:border").value());
+    float allPadding = lengthAttribute(properties, "fo:padding", 0, 720).value_or(0);
+    section.borders.measuredFromText = false;
+    for (std::size_t side = 0; side < 4; ++side) {
+        std::optional<kit::Border> border = parseOdfBorder(properties.attribute(kBorderSides[side]).value());
+        if (!border)
+            border = allSides;
+        if (!border || border->style == kit::LineStyle::None)
+            continue;
+        section.borders.sides[side] = *border;
+        section.borders.distances[side] = *insets[side];
+        *insets[side] += border->width + lengthAttribute(properties, kPaddingSides[side], 0, 720).value_or(allPadding);
+    }
     // A header stands at the top margin and the body below it, its height and spacing further down; a
     // footer likewise above the bottom margin. Without one the body starts at the margin itself.
     auto band = [&](const char* style, const char* spacing, const char* element, float& distance, float& margin) {

@@ -157,6 +157,9 @@ enum class Keyword : std::uint8_t {
     Columns,
     ColumnSpacing,
     ColumnSeparator,
+    PageBorder, // detail: the side, top, left, bottom, right; the border words after it describe its line
+    PageBorderOptions, // \pgbrdropt: 32 measures the borders from the text, else from the page's edge
+    VerticalAlignment, // detail: the kit::VerticalAlignment
     ColumnNumber, // \colno: the column that \colw and \colsr describe, from 1
     ColumnLength, // detail: 0 the column's width, 1 the room to its right
     PageNumberRestart,

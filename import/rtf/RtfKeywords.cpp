@@ -413,6 +413,8 @@ bool RtfReader::tableDefinitionWord(const ControlWord& word)
             border->border.width = word.keyword == Keyword::ThickBorder ? 1.0f : 0.5f;
         break;
     }
+    if (m_borderSide == BorderSide::Page)
+        pageBorderWord(word);
     return true;
 }
 

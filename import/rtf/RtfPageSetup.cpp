@@ -104,6 +104,17 @@ bool RtfReader::pageSetupWord(const ControlWord& word)
             return false;
         own([&](kit::PageSection& s) { s.columnSpacing = std::min(length, 720.0f); });
         return true;
+    case Keyword::PageBorder:
+        m_borderSide = BorderSide::Page;
+        m_borderIndex = word.detail;
+        m_pageBorder = {};
+        return true;
+    case Keyword::PageBorderOptions:
+        own([&](kit::PageSection& s) { s.borders.measuredFromText = hasParameter && (parameter & 32); });
+        return true;
+    case Keyword::VerticalAlignment:
+        own([&](kit::PageSection& s) { s.verticalAlignment = kit::VerticalAlignment(word.detail); });
+        return true;
     case Keyword::ColumnNumber:
         if (!hasParameter)
             return false;
@@ -129,6 +140,18 @@ bool RtfReader::pageSetupWord(const ControlWord& word)
     default:
         return false;
     }
+}
+
+void RtfReader::pageBorderWord(const ControlWord& word)
+{
+    std::size_t side = std::size_t(std::clamp(m_borderIndex, 0, 3));
+    kit::PageBorders& borders = m_pageSections.back().borders;
+    // The page border's \brsp is in points, as Word keeps it.
+    if (word.keyword == Keyword::BorderSpacing && word.hasParameter)
+        borders.distances[side] = float(std::clamp(word.parameter, 0, 1000));
+    else if (m_pageBorder.isSet)
+        borders.sides[side] = m_pageBorder.border;
+    m_hasPageSetup = true;
 }
 
 void RtfReader::beginNextSection()

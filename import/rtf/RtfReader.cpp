@@ -767,6 +767,8 @@ BorderDefinition* RtfReader::borderTarget()
         return &rowDefinition().pending.borders[std::size_t(m_borderIndex)];
     case BorderSide::Row:
         return &rowDefinition().borders[std::size_t(m_borderIndex)];
+    case BorderSide::Page:
+        return &m_pageBorder;
     default:
         return nullptr;
     }

@@ -129,6 +129,7 @@ private:
     bool specialCharacterWord(const ControlWord& word);
     bool tableDefinitionWord(const ControlWord& word);
     bool pageSetupWord(const ControlWord& word); // RtfPageSetup.cpp
+    void pageBorderWord(const ControlWord& word); // a border word for m_pageBorder, RtfPageSetup.cpp
     // A header or footer destination begins: its text goes to a story of its own; false past the cap.
     bool beginHeaderFooter(bool isHeader, kit::HeaderFooterKind kind);
     void beginNextSection();
@@ -216,7 +217,7 @@ private:
 
     std::map<int, RowDefinition> m_rowDefinitions; // by nesting level
     int m_rowLevel = 1; // the level that \trowd, \cellx and the cell properties define
-    enum class BorderSide : std::uint8_t { None, Cell, Row, Other };
+    enum class BorderSide : std::uint8_t { None, Cell, Row, Page, Other };
     BorderSide m_borderSide = BorderSide::None;
     int m_borderIndex = 0;
     std::optional<int> m_cellShadingPercent;
@@ -224,9 +225,17 @@ private:
 
     // The page setup: the document's (\paperw, \margl...), which \sectd gives a section back, and every
     // section's, the last being the one whose properties are read now.
-    kit::PageSection m_documentSection;
-    std::vector<kit::PageSection> m_pageSections { 1 };
+    // RTF measures page borders from the paper's edge unless \pgbrdropt says from the text.
+    static kit::PageSection blankSection()
+    {
+        kit::PageSection section;
+        section.borders.measuredFromText = false;
+        return section;
+    }
+    kit::PageSection m_documentSection = blankSection();
+    std::vector<kit::PageSection> m_pageSections { blankSection() };
     bool m_hasPageSetup = false; // the document said something about its pages
+    BorderDefinition m_pageBorder; // the page border \pgbrdr... named last, side m_borderIndex
     std::size_t m_columnNumber = 0; // the section's column that \colw and \colsr describe, from 0
     bool m_facingPages = false;
     struct StoryTarget {

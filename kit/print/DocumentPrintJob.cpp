@@ -66,6 +66,7 @@ void DocumentPrintJob::drawPage(int index, cairo_t* context)
         cairo_set_source_rgba(context, rgba[0], rgba[1], rgba[2], rgba[3]);
         cairo_paint(context);
     }
+    m_pages->drawPageBorders(context, std::size_t(index), {});
     m_pages->drawHeaderAndFooter(context, std::size_t(index), {}, paper);
     const TextContainer& container = *m_layoutManager->textContainers()[std::size_t(index)];
     m_pages->drawColumnRules(context, std::size_t(index), {}, m_layoutManager->usedRectForTextContainer(container).height());

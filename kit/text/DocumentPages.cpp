@@ -1,6 +1,7 @@
 #include "kit/text/DocumentPages.h"
 
 #include "kit/text/LayoutManager.h"
+#include "kit/text/ParagraphEngine.h"
 #include "kit/text/TextContainer.h"
 #include "kit/text/TextStorage.h"
 
@@ -74,6 +75,7 @@ bool DocumentPages::addPage(LayoutManager& layout, const PageAdded& pageAdded)
 
     auto container = std::make_unique<TextContainer>(page.textRect.size);
     container->setColumns(section.columnsAcross(page.textRect.width()));
+    container->setVerticalAlignment(section.verticalAlignment);
     container->setPageRect({ -page.textRect.x(), -page.textRect.y(), page.paperSize.width, page.paperSize.height });
     TextContainer& added = *container;
     layout.addTextContainer(std::move(container));
@@ -265,6 +267,50 @@ void DocumentPages::drawColumnRules(cairo_t* cr, std::size_t page, Point origin,
         cairo_line_to(cr, x, origin.y + text.y() + std::min(bodyHeight, text.height()));
     }
     cairo_stroke(cr);
+    cairo_restore(cr);
+}
+
+Rect DocumentPages::pageBorderRect(std::size_t page) const
+{
+    if (page >= m_pages.size() || m_pages[page].section >= m_setup->sections.size())
+        return {};
+    const PageSection& section = m_setup->sections[m_pages[page].section];
+    const PageBorders& borders = section.borders;
+    if (borders.isEmpty())
+        return {};
+    auto half = [&](std::size_t side) {
+        return borders.sides[side].style == LineStyle::None ? 0.0f : saneLength(borders.sides[side].width, 0, 100) / 2;
+    };
+    auto distance = [&](std::size_t side) { return saneLength(borders.distances[side], 0, 1000); };
+    const Size& paper = m_pages[page].paperSize;
+    Rect text = section.textRect();
+    float top, left, bottom, right;
+    if (borders.measuredFromText) {
+        top = text.minY() - distance(0) - half(0);
+        left = text.minX() - distance(1) - half(1);
+        bottom = text.maxY() + distance(2) + half(2);
+        right = text.maxX() + distance(3) + half(3);
+    } else {
+        top = distance(0) + half(0);
+        left = distance(1) + half(1);
+        bottom = paper.height - distance(2) - half(2);
+        right = paper.width - distance(3) - half(3);
+    }
+    // The lines stay on the paper and out of the text area, however far the distances reach.
+    top = std::clamp(top, half(0), std::max(half(0), text.minY()));
+    left = std::clamp(left, half(1), std::max(half(1), text.minX()));
+    bottom = std::clamp(bottom, std::min(text.maxY(), paper.height - half(2)), paper.height - half(2));
+    right = std::clamp(right, std::min(text.maxX(), paper.width - half(3)), paper.width - half(3));
+    return { left, top, right - left, bottom - top };
+}
+
+void DocumentPages::drawPageBorders(cairo_t* cr, std::size_t page, Point origin) const
+{
+    Rect rect = pageBorderRect(page);
+    if (rect.isEmpty())
+        return;
+    cairo_save(cr);
+    LayoutManager::drawBorders(cr, rect.offsetBy(origin.x, origin.y), m_setup->sections[m_pages[page].section].borders.sides);
     cairo_restore(cr);
 }
 

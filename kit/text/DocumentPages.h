@@ -72,6 +72,12 @@ public:
     // holds (bodyHeight, from the text area's top); origin is the paper's top left.
     void drawColumnRules(cairo_t*, std::size_t page, Point origin, float bodyHeight) const;
 
+    // Where the lines of a page's borders run: the rectangle their centres trace, in page coordinates; empty
+    // when its section has none.
+    Rect pageBorderRect(std::size_t page) const;
+    // Draws the borders around a page whose section has them; origin is the paper's top left.
+    void drawPageBorders(cairo_t*, std::size_t page, Point origin) const;
+
 private:
     HeaderFooterKind kindFor(std::size_t page) const;
     HeaderFooterKind kindFor(const DocumentPage&) const;

@@ -56,7 +56,11 @@ void LayoutManager::drawTableCell(cairo_t* cr, const Rect& rect, const TableCell
         cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
         cairo_fill(cr);
     }
-    const auto& b = cell.borders; // top, left, bottom, right
+    drawBorders(cr, rect, cell.borders);
+}
+
+void LayoutManager::drawBorders(cairo_t* cr, const Rect& rect, const std::array<Border, 4>& b)
+{
     drawBorder(cr, b[0], { rect.minX(), rect.minY() }, { rect.maxX(), rect.minY() }, true);
     drawBorder(cr, b[1], { rect.minX(), rect.minY() }, { rect.minX(), rect.maxY() }, false);
     drawBorder(cr, b[2], { rect.minX(), rect.maxY() }, { rect.maxX(), rect.maxY() }, true);
@@ -176,7 +180,8 @@ void LayoutManager::ensureLayout(std::size_t containerIndex)
     }
     m_paginator->layOutUpTo(containerIndex, [this](std::size_t i) {
         const auto& container = m_containers[std::min(i, m_containers.size() - 1)];
-        return Paginator::ContainerShape { container->containerSize(), container->columns(), container->pageRect() };
+        return Paginator::ContainerShape { container->containerSize(), container->columns(),
+            container->verticalAlignment(), container->pageRect() };
     });
 }
 

@@ -82,6 +82,8 @@ public:
     std::vector<CellBox> cellBoxesForTextContainer(const TextContainer&);
     // Draws a cell's shading and borders into rect (user space of cr). Touches nothing but cr: any thread.
     static void drawTableCell(cairo_t*, const Rect&, const TableCell&);
+    // Lines centred on rect's edges, sides in the order top, left, bottom, right.
+    static void drawBorders(cairo_t*, const Rect&, const std::array<Border, 4>&);
 
     // Draws the container's text (table cells, the selection highlight, glyphs, attachments) with the
     // container's top left at origin, both in the user space of cr (y down). Lines outside dirty are skipped.

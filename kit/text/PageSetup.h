@@ -3,8 +3,10 @@
 #include "kit/foundation/Range.h"
 #include "kit/geometry/Color.h"
 #include "kit/geometry/Geometry.h"
+#include "kit/text/Attributes.h"
 #include "kit/text/TextContainer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -49,6 +51,20 @@ struct SectionColumn {
     bool operator==(const SectionColumn&) const = default;
 };
 
+// The lines around a section's pages, sides in the order top, left, bottom, right (style None: no line).
+// Each side's distance (points) is from the text area's edge out to the line, or, measured from the page,
+// from the paper's edge in to the line.
+struct PageBorders {
+    std::array<Border, 4> sides;
+    std::array<float, 4> distances {};
+    bool measuredFromText = true;
+    bool isEmpty() const
+    {
+        return std::all_of(sides.begin(), sides.end(), [](const Border& side) { return side.style == LineStyle::None; });
+    }
+    bool operator==(const PageBorders&) const = default;
+};
+
 // One section of a document as its author set up its pages. Every importer that reads a page setup fills
 // these; the stories of headers and footers are texts of their own, in the same attribute model.
 struct PageSection {
@@ -68,6 +84,9 @@ struct PageSection {
     std::vector<SectionColumn> unequalColumns;
     bool columnSeparator = false; // a rule down the middle of the room between two columns
     std::optional<Color> pageColor; // the paper's colour where the document gives one; none: white
+    PageBorders borders;
+    // Justified spreads the room left over between the page's paragraphs.
+    VerticalAlignment verticalAlignment = VerticalAlignment::Top;
 
     // The body's area on the page, page points from the paper's top left (y down), never smaller than an
     // inch either way, so hostile margins still leave room for a line.

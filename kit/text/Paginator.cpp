@@ -456,6 +456,7 @@ void Paginator::layOutNextContainer(const ContainerShape& shape)
             m_endContainer = fill.index;
         }
     }
+    alignVertically(fill, shape.verticalAlignment, !m_flow.complete && !m_flow.explicitBreak);
     finishNoteArea(fill);
 
     std::size_t first = std::numeric_limits<std::size_t>::max(), last = 0;
@@ -475,6 +476,56 @@ void Paginator::layOutNextContainer(const ContainerShape& shape)
     }
     fill.out.glyphRange = first <= last ? Range { first, last - first } : Range { m_storage.length(), 0 };
     fill.out.usedHeight = fill.noteLines.empty() ? fill.bodyBottom() : size.height;
+}
+
+void Paginator::alignVertically(Fill& fill, VerticalAlignment alignment, bool ranOn)
+{
+    if (alignment == VerticalAlignment::Top || fill.columns > 1 || (alignment == VerticalAlignment::Justified && !ranOn))
+        return;
+    float room = fill.bodyLimit() - fill.bodyBottom();
+    if (!(room > kFitTolerance))
+        return;
+    // The shift of what stands at or below each step's top (container coordinates), steps by their tops.
+    std::vector<std::pair<float, float>> steps;
+    if (alignment == VerticalAlignment::Justified) {
+        // Between paragraphs of the body: at the top of each but the first, never inside a table.
+        std::vector<float> tops;
+        for (const PlacedLine& line : fill.out.lines) {
+            if (line.isNote || line.isDecoration || line.line != 0 || line.top <= kFitTolerance
+                || pieceAt(line.paragraph).continuesParagraph || m_storage.attributesAt(line.start).tableCell)
+                continue;
+            tops.push_back(line.top);
+        }
+        std::sort(tops.begin(), tops.end());
+        tops.erase(std::unique(tops.begin(), tops.end()), tops.end());
+        for (std::size_t i = 0; i < tops.size(); ++i)
+            steps.push_back({ tops[i], room * float(i + 1) / float(tops.size()) });
+    } else {
+        steps.push_back({ -std::numeric_limits<float>::infinity(), alignment == VerticalAlignment::Center ? room / 2 : room });
+    }
+    if (steps.empty())
+        return;
+    auto shiftAt = [&](float y) {
+        auto after = std::upper_bound(steps.begin(), steps.end(), y + kFitTolerance,
+            [](float value, const std::pair<float, float>& step) { return value < step.first; });
+        return after == steps.begin() ? 0.0f : std::prev(after)->second;
+    };
+    // The footnotes are not in the lines yet; endnotes flowing in the body move with it.
+    for (PlacedLine& line : fill.out.lines) {
+        float shift = shiftAt(line.top);
+        line.top += shift;
+        line.baseline += shift;
+    }
+    for (PlacedBox& box : fill.out.boxes)
+        box.rect = box.rect.offsetBy(0, shiftAt(box.rect.y()));
+    // Objects placed on the page or its margins stay where they are; those that follow their paragraph move.
+    for (PlacedFloat& placed : fill.out.floats) {
+        using Frame = FloatPlacement::Frame;
+        Frame frame = placed.attachment->placement->verticalFrame;
+        if (frame != Frame::Page && frame != Frame::Margin)
+            placed.rect = placed.rect.offsetBy(0, shiftAt(placed.rect.y()));
+    }
+    fill.y = fill.bodyBottom() + steps.back().second;
 }
 
 void Paginator::planNotes()

@@ -47,6 +47,7 @@ public:
     struct ContainerShape {
         Size size;
         std::vector<TextColumn> columns;
+        VerticalAlignment verticalAlignment = VerticalAlignment::Top;
         // The paper the container stands on, in container coordinates; empty: the container's own area.
         // Floating objects placed relative to the page are measured from it and kept on it.
         Rect page;
@@ -122,6 +123,10 @@ private:
     };
 
     void layOutNextContainer(const ContainerShape&);
+    // Moves a laid out container's body down into the room below it, as alignment says, before its
+    // footnotes go to the foot. A container of several columns, and a justified one whose text ran out or broke off on
+    // it, keep their text at the top.
+    void alignVertically(Fill&, VerticalAlignment, bool ranOn);
     void findFloats();
     // Takes the blocks of the page setup's text frames out of the flow, each frame whose anchor stands in a
     // paragraph that places its floats, and makes the frames' boxes floats of their anchors.

@@ -2,6 +2,7 @@
 
 #include "kit/geometry/Geometry.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace kit {
@@ -12,6 +13,10 @@ struct TextColumn {
     float width = 0;
     bool operator==(const TextColumn&) const = default;
 };
+
+// Where the text stands between a container's top and bottom when it does not fill it. Justified spreads the
+// room left over between paragraphs.
+enum class VerticalAlignment : std::uint8_t { Top, Center, Bottom, Justified };
 
 // count columns of one width across width, spacing apart; one column of the whole width when count < 2.
 // Spacing that would leave a column narrower than a point is reduced.
@@ -38,6 +43,10 @@ public:
     // count columns of one width with spacing between two.
     void setColumns(int count, float spacing) { m_columns = equalColumns(m_containerSize.width, count, spacing); }
 
+    // Where a container of one column places text that does not fill it; the top by default.
+    VerticalAlignment verticalAlignment() const { return m_verticalAlignment; }
+    void setVerticalAlignment(VerticalAlignment alignment) { m_verticalAlignment = alignment; }
+
     // The paper around the container, in container coordinates (a page's text area stands inside its
     // margins); empty, the default, for a container that is not on a page.
     Rect pageRect() const { return m_pageRect; }
@@ -52,6 +61,7 @@ private:
     friend class LayoutManager;
     Size m_containerSize;
     std::vector<TextColumn> m_columns;
+    VerticalAlignment m_verticalAlignment = VerticalAlignment::Top;
     Rect m_pageRect;
     TextView* m_textView = nullptr;
     LayoutManager* m_layoutManager = nullptr;

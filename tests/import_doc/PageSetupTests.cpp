@@ -140,3 +140,31 @@ TEST(DocPageSetup, ColumnsOfTheirOwnWidths)
         EXPECT_EQ(result.text->pageSetup()->sections.at(0).unequalColumns, c.expected);
     }
 }
+
+TEST(DocPageSetup, PageBordersAndVerticalAlignment)
+{
+    // Word 97 borders: width in eighths of a point, type, colour index, distance (points) in the low five bits.
+    WordFileBuilder builder = paragraphs({ u"Bordered" });
+    builder.sections = { { std::uint32_t(builder.text.size()),
+        concat({ sprm(0x702B, { 16, 1, 6, 24 }), sprm(0x702C, { 8, 3, 1, 4 }), sprm16(0x522F, 1 << 5),
+            sprm(0x301A, { 1 }) }) } };
+    importer::ImportResult result = importBuilt(builder);
+    ASSERT_TRUE(result.text && result.text->pageSetup());
+    const kit::PageSection& section = result.text->pageSetup()->sections.at(0);
+    EXPECT_FALSE(section.borders.measuredFromText) << "measured from the page's edge";
+    EXPECT_EQ(section.borders.sides[0], (kit::Border { kit::LineStyle::Single, 2, kit::Color::calibratedRGB(1, 0, 0) }));
+    EXPECT_EQ(section.borders.distances[0], 24);
+    EXPECT_EQ(section.borders.sides[1].style, kit::LineStyle::Double);
+    EXPECT_EQ(section.borders.distances[1], 4);
+    EXPECT_EQ(section.borders.sides[2].style, kit::LineStyle::None);
+    EXPECT_EQ(section.verticalAlignment, kit::VerticalAlignment::Center);
+
+    WordFileBuilder plain = paragraphs({ u"Plain" });
+    plain.sections = { { std::uint32_t(plain.text.size()), concat({ sprm(0x301A, { 9 }) }) } };
+    importer::ImportResult unbordered = importBuilt(plain);
+    ASSERT_TRUE(unbordered.text && unbordered.text->pageSetup());
+    EXPECT_TRUE(unbordered.text->pageSetup()->sections.at(0).borders.isEmpty());
+    EXPECT_TRUE(unbordered.text->pageSetup()->sections.at(0).borders.measuredFromText);
+    EXPECT_EQ(unbordered.text->pageSetup()->sections.at(0).verticalAlignment, kit::VerticalAlignment::Top)
+        << "an unknown alignment is the top";
+}

@@ -158,6 +158,38 @@ TEST(DocxPageSetup, UnequalColumnsKeepEachWidthAndTheRoomAfterIt)
     }
 }
 
+TEST(DocxPageSetup, PageBordersAndVerticalAlignment)
+{
+    auto result = testdocx::importBody(paragraph("Text.")
+        + R"(<w:sectPr><w:pgBorders w:offsetFrom="page"><w:top w:val="single" w:sz="16" w:space="24" w:color="FF0000"/>)"
+          R"(<w:left w:val="double" w:sz="8" w:space="12"/><w:bottom w:val="nil"/></w:pgBorders>)"
+          R"(<w:vAlign w:val="center"/></w:sectPr>)");
+    ASSERT_TRUE(result.text && result.text->pageSetup());
+    const kit::PageSection& section = result.text->pageSetup()->sections.at(0);
+    EXPECT_FALSE(section.borders.measuredFromText);
+    EXPECT_EQ(section.borders.sides[0], (kit::Border { kit::LineStyle::Single, 2, kit::Color::calibratedRGB(1, 0, 0) }));
+    EXPECT_EQ(section.borders.distances[0], 24) << "points";
+    EXPECT_EQ(section.borders.sides[1].style, kit::LineStyle::Double);
+    EXPECT_EQ(section.borders.distances[1], 12);
+    EXPECT_EQ(section.borders.sides[2].style, kit::LineStyle::None);
+    EXPECT_EQ(section.borders.sides[3].style, kit::LineStyle::None);
+    EXPECT_EQ(section.verticalAlignment, kit::VerticalAlignment::Center);
+
+    const struct {
+        const char* value;
+        kit::VerticalAlignment expected;
+    } alignments[] = { { "bottom", kit::VerticalAlignment::Bottom }, { "both", kit::VerticalAlignment::Justified },
+        { "top", kit::VerticalAlignment::Top }, { "sideways", kit::VerticalAlignment::Top } };
+    for (const auto& a : alignments) {
+        auto aligned = testdocx::importBody(
+            paragraph("Text.") + "<w:sectPr><w:vAlign w:val=\"" + a.value + "\"/></w:sectPr>");
+        ASSERT_TRUE(aligned.text && aligned.text->pageSetup());
+        EXPECT_EQ(aligned.text->pageSetup()->sections.at(0).verticalAlignment, a.expected) << a.value;
+        EXPECT_TRUE(aligned.text->pageSetup()->sections.at(0).borders.isEmpty());
+        EXPECT_TRUE(aligned.text->pageSetup()->sections.at(0).borders.measuredFromText) << "from the text unless said";
+    }
+}
+
 TEST(DocxPageSetup, ThePageColourColoursEverySection)
 {
     testdocx::Parts parts;

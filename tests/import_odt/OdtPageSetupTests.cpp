@@ -96,3 +96,25 @@ TEST(OdtPageSetup, ColumnsOfTheirOwnWidthsTakeTheirShareLessTheirIndents)
     ASSERT_EQ(across.size(), 2u);
     EXPECT_NEAR(across[1].x, 162, 0.01) << "the second column starts after the first and the room";
 }
+
+TEST(OdtPageSetup, PageBordersStandOnTheMarginsWithTheTextInsideTheirPadding)
+{
+    testodt::Parts parts;
+    parts.masterStyles = R"(<office:automatic-styles><style:page-layout style:name="pm1">)"
+        R"(<style:page-layout-properties fo:page-width="8.5in" fo:page-height="11in" fo:margin-left="1in")"
+        R"( fo:margin-right="1in" fo:margin-top="1in" fo:margin-bottom="1in" fo:border="2pt solid #ff0000")"
+        R"( fo:border-right="none" fo:padding="0.25in" fo:padding-left="0in"/></style:page-layout>)"
+        R"(</office:automatic-styles><office:master-styles>)"
+        R"(<style:master-page style:name="Standard" style:page-layout-name="pm1"/></office:master-styles>)";
+    parts.body = R"(<text:p>Text.</text:p>)";
+    auto result = testodt::import(parts);
+    ASSERT_TRUE(result.text && result.text->pageSetup());
+    const kit::PageSection& section = result.text->pageSetup()->sections.at(0);
+    EXPECT_FALSE(section.borders.measuredFromText);
+    EXPECT_EQ(section.borders.sides[0], (kit::Border { kit::LineStyle::Single, 2, kit::Color::calibratedRGB(1, 0, 0) }));
+    EXPECT_EQ(section.borders.distances[0], 72) << "the line's outer edge on the margin";
+    EXPECT_EQ(section.borders.sides[3].style, kit::LineStyle::None);
+    EXPECT_NEAR(section.margins.top, 72 + 2 + 18, 0.01) << "the text inside the line and its padding";
+    EXPECT_NEAR(section.margins.left, 72 + 2, 0.01);
+    EXPECT_NEAR(section.margins.right, 72, 0.01) << "no line on the right: the margin as it is";
+}

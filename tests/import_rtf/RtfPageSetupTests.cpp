@@ -134,3 +134,27 @@ TEST(RtfPageSetup, ColumnsOfTheirOwnWidths)
     EXPECT_TRUE(sections[1].unequalColumns.empty()) << "widths for one of three columns: they are of one width";
     EXPECT_EQ(sections[1].columnCount, 3);
 }
+
+TEST(RtfPageSetup, PageBordersAndVerticalAlignment)
+{
+    auto text = read("{\\rtf1\\ansi{\\colortbl;\\red255\\green0\\blue0;}\\sectd\\pgbrdropt32\\vertalc"
+                     "\\pgbrdrt\\brdrs\\brdrw40\\brsp24\\brdrcf1\\pgbrdrl\\brdrdb\\brdrw10 One\\par"
+                     "\\sect\\sectd\\vertalb\\pgbrdrb\\brdrs\\brsp4 Two\\par}");
+    ASSERT_TRUE(text && text->pageSetup());
+    const auto& sections = text->pageSetup()->sections;
+    ASSERT_EQ(sections.size(), 2u);
+    const kit::PageBorders& first = sections[0].borders;
+    EXPECT_TRUE(first.measuredFromText) << "\\pgbrdropt32";
+    EXPECT_EQ(first.sides[0], (kit::Border { kit::LineStyle::Single, 2, kit::Color::calibratedRGB(1, 0, 0) }));
+    EXPECT_EQ(first.distances[0], 24) << "points";
+    EXPECT_EQ(first.sides[1].style, kit::LineStyle::Double);
+    EXPECT_EQ(first.sides[2].style, kit::LineStyle::None);
+    EXPECT_EQ(sections[0].verticalAlignment, kit::VerticalAlignment::Center);
+    const kit::PageBorders& second = sections[1].borders;
+    EXPECT_FALSE(second.measuredFromText) << "from the paper's edge unless the options say the text";
+    EXPECT_EQ(second.sides[0].style, kit::LineStyle::None) << "\\sectd drops the first section's";
+    EXPECT_EQ(second.sides[2].style, kit::LineStyle::Single);
+    EXPECT_EQ(second.distances[2], 4);
+    EXPECT_EQ(sections[1].verticalAlignment, kit::VerticalAlignment::Bottom);
+    EXPECT_EQ(text->string(), "One\nTwo\n") << "the border words add no text";
+}

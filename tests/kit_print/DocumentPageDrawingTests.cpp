@@ -109,3 +109,36 @@ TEST(DocumentPageDrawing, PaperColourAndRulesBetweenColumns)
     EXPECT_EQ(white.pixel(5, 5), 0xffffffu);
     EXPECT_EQ(white.pixel(100, 52), 0xffffffu);
 }
+
+TEST(DocumentPageDrawing, PageBordersStandTheirDistanceFromTheTextOrThePapersEdge)
+{
+    auto body = std::make_shared<kit::TextStorage>();
+    body->append("Text\n", kit::Attributes {});
+    kit::Border red { kit::LineStyle::Single, 2, kit::Color::calibratedRGB(1, 0, 0) };
+    kit::PageSection section;
+    section.borders.sides = { red, red, red, kit::Border {} };
+    section.borders.distances = { 10, 10, 10, 10 };
+    body->setPageSetup(smallPaper(section));
+    kit::DocumentPrintJob fromText(body, "borders");
+    Page page(fromText, 0, { 200, 200 });
+    // The text area is 50...150 each way: the lines' centres stand 10 + 1 points outside it.
+    EXPECT_EQ(page.pixel(100, 38), 0xff0000u) << "top";
+    EXPECT_EQ(page.pixel(38, 100), 0xff0000u) << "left";
+    EXPECT_EQ(page.pixel(100, 161), 0xff0000u) << "bottom";
+    EXPECT_EQ(page.pixel(161, 100), 0xffffffu) << "no right side";
+    EXPECT_EQ(page.pixel(100, 35), 0xffffffu) << "a two-point line";
+    EXPECT_EQ(page.pixel(100, 42), 0xffffffu);
+
+    section.borders.measuredFromText = false;
+    section.borders.distances = { 5, 5, 5, 5000 };
+    section.borders.sides[3] = red;
+    body->setPageSetup(smallPaper(section));
+    kit::DocumentPrintJob fromPage(body, "borders");
+    Page edge(fromPage, 0, { 200, 200 });
+    EXPECT_EQ(edge.pixel(100, 6), 0xff0000u) << "5 points in from the paper's edge";
+    EXPECT_EQ(edge.pixel(100, 38), 0xffffffu);
+    EXPECT_EQ(edge.pixel(6, 100), 0xff0000u);
+    EXPECT_EQ(edge.pixel(100, 193), 0xff0000u);
+    EXPECT_EQ(edge.pixel(150, 100), 0xff0000u) << "a distance past the margin stops at the text area";
+    EXPECT_EQ(edge.pixel(100, 100), 0xffffffu);
+}
