@@ -379,8 +379,8 @@ void NRVLectorinMultiPageView::drawRect(cairo_t* context, kit::Rect dirty)
             m_documentPages->drawHeaderAndFooter(context, page, pageRect.origin, dirty);
             if (m_textLayoutManager && page < m_textLayoutManager->textContainers().size()) {
                 const kit::TextContainer& container = *m_textLayoutManager->textContainers()[page];
-                float used = m_textLayoutManager->usedRectForTextContainer(container).height();
-                m_documentPages->drawColumnRules(context, page, pageRect.origin, used);
+                m_documentPages->drawColumnRules(
+                    context, page, pageRect.origin, m_textLayoutManager->columnBandsForTextContainer(container));
             }
         }
         drawFloats(context, page, dirty);

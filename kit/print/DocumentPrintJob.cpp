@@ -69,7 +69,7 @@ void DocumentPrintJob::drawPage(int index, cairo_t* context)
     m_pages->drawPageBorders(context, std::size_t(index), {});
     m_pages->drawHeaderAndFooter(context, std::size_t(index), {}, paper);
     const TextContainer& container = *m_layoutManager->textContainers()[std::size_t(index)];
-    m_pages->drawColumnRules(context, std::size_t(index), {}, m_layoutManager->usedRectForTextContainer(container).height());
+    m_pages->drawColumnRules(context, std::size_t(index), {}, m_layoutManager->columnBandsForTextContainer(container));
     m_layoutManager->drawFloatsForContainer(context, container, page.textRect.origin, paper);
     m_layoutManager->drawGlyphsForContainer(context, container, page.textRect.origin, paper);
     cairo_restore(context);

@@ -249,22 +249,26 @@ Color DocumentPages::paperColor(std::size_t page) const
     return m_setup->sections[m_pages[page].section].pageColor.value_or(Color::whiteColor());
 }
 
-void DocumentPages::drawColumnRules(cairo_t* cr, std::size_t page, Point origin, float bodyHeight) const
+void DocumentPages::drawColumnRules(cairo_t* cr, std::size_t page, Point origin, const std::vector<ColumnBand>& bands) const
 {
-    if (page >= m_pages.size() || m_pages[page].section >= m_setup->sections.size() || bodyHeight <= 0)
+    if (page >= m_pages.size())
         return;
-    const PageSection& section = m_setup->sections[m_pages[page].section];
+    const auto& sections = m_setup->sections;
     const Rect& text = m_pages[page].textRect;
-    std::vector<TextColumn> columns = section.columnsAcross(text.width());
-    if (!section.columnSeparator || columns.size() < 2)
-        return;
     cairo_save(cr);
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_set_line_width(cr, 0.5);
-    for (std::size_t i = 1; i < columns.size(); ++i) {
-        double x = origin.x + text.x() + (columns[i - 1].x + columns[i - 1].width + columns[i].x) / 2;
-        cairo_move_to(cr, x, origin.y + text.y());
-        cairo_line_to(cr, x, origin.y + text.y() + std::min(bodyHeight, text.height()));
+    for (const ColumnBand& band : bands) {
+        std::size_t index = band.section < sections.size() ? band.section : m_pages[page].section;
+        const auto& columns = band.columns;
+        float top = std::clamp(band.top, 0.0f, text.height()), bottom = std::clamp(band.bottom, 0.0f, text.height());
+        if (index >= sections.size() || !sections[index].columnSeparator || columns.size() < 2 || bottom <= top)
+            continue;
+        for (std::size_t i = 1; i < columns.size(); ++i) {
+            double x = origin.x + text.x() + (columns[i - 1].x + columns[i - 1].width + columns[i].x) / 2;
+            cairo_move_to(cr, x, origin.y + text.y() + top);
+            cairo_line_to(cr, x, origin.y + text.y() + bottom);
+        }
     }
     cairo_stroke(cr);
     cairo_restore(cr);

@@ -33,6 +33,7 @@ struct DocumentPage {
 // Which size a page takes: the section holding the first byte that the page will show, that is, the byte
 // after the previous page's last. A section that begins on a new page therefore gets its own paper from its
 // first page; one that begins mid-page (a continuous break) from the next page on, as word processors do.
+// Its columns, though, begin where it does, below the balanced columns of the section before it.
 class DocumentPages {
 public:
     explicit DocumentPages(std::shared_ptr<const PageSetup>);
@@ -68,9 +69,9 @@ public:
     void drawHeaderAndFooter(cairo_t*, std::size_t page, Point origin, Rect dirty);
     // The paper's colour: its section's page colour, else white.
     Color paperColor(std::size_t page) const;
-    // The rules between the columns of a page whose section asks for them, as tall as the body text it
-    // holds (bodyHeight, from the text area's top); origin is the paper's top left.
-    void drawColumnRules(cairo_t*, std::size_t page, Point origin, float bodyHeight) const;
+    // The rules between the columns of each band of the page (its layout's, body coordinates) whose section
+    // asks for them, as tall as the text in the band; origin is the paper's top left.
+    void drawColumnRules(cairo_t*, std::size_t page, Point origin, const std::vector<ColumnBand>& bands) const;
 
     // Where the lines of a page's borders run: the rectangle their centres trace, in page coordinates; empty
     // when its section has none.

@@ -419,6 +419,15 @@ std::vector<LayoutManager::FloatBox> LayoutManager::floatBoxesForTextContainer(c
     return boxes;
 }
 
+std::vector<ColumnBand> LayoutManager::columnBandsForTextContainer(const TextContainer& container)
+{
+    auto index = indexOfTextContainer(container);
+    if (!index)
+        return {};
+    ensureLayout(*index);
+    return m_paginator->container(*index).bands;
+}
+
 void LayoutManager::drawFloatsForContainer(cairo_t* cr, const TextContainer& container, Point origin, Rect dirty)
 {
     auto index = indexOfTextContainer(container);

@@ -95,6 +95,8 @@ public:
         std::size_t anchor = 0;
     };
     std::vector<FloatBox> floatBoxesForTextContainer(const TextContainer&);
+    // The bands of columns down the container, top to bottom, as tall as the text in them.
+    std::vector<ColumnBand> columnBandsForTextContainer(const TextContainer&);
     // Draws them as drawGlyphsForContainer draws the text; whoever draws the page draws them, beneath its
     // text, since they may stand outside the text's own view.
     void drawFloatsForContainer(cairo_t*, const TextContainer&, Point origin, Rect dirty);

@@ -7,6 +7,7 @@
 #include "kit/geometry/Geometry.h"
 #include "kit/text/Attributes.h"
 #include "kit/text/ParagraphEngine.h"
+#include "kit/text/TextContainer.h"
 
 #include <cstdint>
 #include <deque>
@@ -140,6 +141,7 @@ struct ContainerLayout {
     Rect noteSeparator; // the rule above the footnotes at the container's foot; empty when there are none
     bool holdsNotes = false; // some line is a note's
     std::vector<PlacedFloat> floats; // in anchor order
+    std::vector<ColumnBand> bands; // top to bottom: one, unless sections begin on the container
 };
 
 } // namespace layout

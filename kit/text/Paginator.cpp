@@ -32,6 +32,8 @@ struct Paginator::Fill {
     int columns = 1;
     std::vector<TextColumn> columnFrames; // columns of them, across the container
     int column = 0; // the column being filled
+    float bandTop = 0; // the top of the band of columns being filled: below the bands before it
+    float columnLimit = std::numeric_limits<float>::infinity(); // the foot of the band's columns, when balanced
     float earlierColumnsBottom = 0; // the lowest bottom of the columns filled before it
     float y = 0; // the bottom of what is placed in the current column, container coordinates
     bool atTop = true; // nothing placed yet
@@ -44,7 +46,7 @@ struct Paginator::Fill {
     bool continuesNote = false; // the area opens with the rest of a note begun on an earlier container
     Rect page; // the paper, container coordinates
     std::vector<Exclusion> exclusions; // of the floats placed here
-    float bodyLimit() const { return size.height - noteHeight; }
+    float bodyLimit() const { return std::min(size.height - noteHeight, columnLimit); }
     float columnWidth() const { return columnFrames[std::size_t(column)].width; }
     float columnX() const { return columnFrames[std::size_t(column)].x; }
     // The bottom of the body text in every column so far: the note area stays below it.
@@ -60,6 +62,35 @@ Paginator::Paginator(const TextStorage& storage, ParagraphEngine& engine, bool p
 {
     planNotes();
     findFloats();
+    findBands();
+}
+
+void Paginator::findBands()
+{
+    const PageSetup* setup = m_storage.pageSetup().get();
+    if (!m_placesNotes || !setup || setup->sections.size() < 2)
+        return;
+    const std::string& text = m_storage.string();
+    std::size_t position = 0;
+    for (std::size_t s = 1; s < setup->sections.size(); ++s) {
+        std::size_t start = setup->sections[s].start;
+        // A section after a page break begins a page, which takes the section's columns whole.
+        if (start == 0 || start > text.size() || text[start - 1] == kPageBreak)
+            continue;
+        while (position < m_order.size()) {
+            const Block& block = flowBlock(position);
+            bool note = !m_isNoteBlock.empty() && m_isNoteBlock[m_order[position]];
+            if (!note && block.kind == Block::Kind::Paragraph && m_structure.paragraphs[block.index].start >= start)
+                break;
+            ++position;
+        }
+        if (position >= m_order.size())
+            break;
+        if (!m_bands.empty() && m_bands.back().first == position)
+            m_bands.back().second = s;
+        else
+            m_bands.push_back({ position, s });
+    }
 }
 
 void Paginator::findFloats()
@@ -408,9 +439,107 @@ void Paginator::startNextColumn(Fill& fill)
 {
     fill.earlierColumnsBottom = fill.bodyBottom();
     ++fill.column;
-    fill.y = 0;
-    fill.atTop = true;
+    fill.y = fill.bandTop;
+    // Below a band, a column's top is no container's top: what does not fit there goes on.
+    fill.atTop = fill.bandTop <= 0;
     fill.pendingSpacing = 0;
+}
+
+bool Paginator::fillUntil(Fill& fill, std::size_t end)
+{
+    while (m_flow.block < end) {
+        bool full = flowBlock(m_flow.block).kind == Block::Kind::Paragraph ? placeParagraphLines(fill)
+                                                                           : placeTableRows(fill);
+        if (!full)
+            continue;
+        // A page break ends the container whatever column it is in; anything else moves to the next column.
+        if (m_flow.explicitBreak || fill.column + 1 >= fill.columns)
+            return false;
+        bool byBreak = m_flow.columnBreak;
+        m_flow.columnBreak = false;
+        startNextColumn(fill);
+        fill.startedByBreak = byBreak;
+    }
+    return true;
+}
+
+struct Paginator::BandStart {
+    Flow flow;
+    std::size_t nextFloat = 0;
+    std::deque<NoteFlow> waitingNotes;
+    std::vector<char> footnoteQueued;
+    int column = 0;
+    float earlierColumnsBottom = 0, y = 0, pendingSpacing = 0, noteHeight = 0;
+    bool atTop = true, startedByBreak = false;
+    std::size_t lines = 0, boxes = 0, floats = 0, exclusions = 0, noteLines = 0;
+};
+
+Paginator::BandStart Paginator::markBand(const Fill& fill) const
+{
+    return { m_flow, m_nextFloat, m_waitingNotes, m_footnoteQueued, fill.column, fill.earlierColumnsBottom, fill.y,
+        fill.pendingSpacing, fill.noteHeight, fill.atTop, fill.startedByBreak, fill.out.lines.size(),
+        fill.out.boxes.size(), fill.out.floats.size(), fill.exclusions.size(), fill.noteLines.size() };
+}
+
+void Paginator::returnToBand(Fill& fill, const BandStart& start)
+{
+    m_flow = start.flow;
+    m_nextFloat = start.nextFloat;
+    m_waitingNotes = start.waitingNotes;
+    m_footnoteQueued = start.footnoteQueued;
+    fill.column = start.column;
+    fill.earlierColumnsBottom = start.earlierColumnsBottom;
+    fill.y = start.y;
+    fill.pendingSpacing = start.pendingSpacing;
+    fill.noteHeight = start.noteHeight;
+    fill.atTop = start.atTop;
+    fill.startedByBreak = start.startedByBreak;
+    fill.out.lines.resize(start.lines);
+    fill.out.boxes.resize(start.boxes);
+    fill.out.floats.resize(start.floats);
+    fill.exclusions.resize(start.exclusions);
+    fill.noteLines.resize(start.noteLines);
+}
+
+void Paginator::balanceBand(Fill& fill, const BandStart& start, std::size_t end)
+{
+    if (fill.columns < 2 || fill.out.lines.size() == start.lines)
+        return;
+    // The band as it was filled is the tallest that holds its text. Its height shared by the columns is no
+    // least one: the first may have taken the whole page, and columns of other widths hold more or less.
+    float high = fill.bodyBottom() - fill.bandTop;
+    float low = 0;
+    auto fits = [&](float height) {
+        returnToBand(fill, start);
+        fill.columnLimit = fill.bandTop + height;
+        bool reached = fillUntil(fill, end) && fill.bodyBottom() <= fill.columnLimit + kFitTolerance;
+        fill.columnLimit = std::numeric_limits<float>::infinity();
+        return reached;
+    };
+    // To half a point, in at most fourteen tries; the band's own height always fits.
+    for (int i = 0; i < 14 && high - low > 0.5f; ++i) {
+        float middle = (low + high) / 2;
+        if (fits(middle))
+            high = middle;
+        else
+            low = middle;
+    }
+    if (!fits(high)) {
+        returnToBand(fill, start);
+        fillUntil(fill, end);
+    }
+}
+
+void Paginator::beginBand(Fill& fill, std::size_t section)
+{
+    const PageSetup& setup = *m_storage.pageSetup();
+    bool empty = fill.atTop && fill.column == 0 && fill.bodyBottom() <= 0;
+    float top = fill.bodyBottom();
+    setColumns(fill, setup.sections[section].columnsAcross(fill.size.width));
+    fill.bandTop = top;
+    fill.y = top;
+    fill.earlierColumnsBottom = top;
+    fill.atTop = empty;
 }
 
 void Paginator::layOutNextContainer(const ContainerShape& shape)
@@ -429,19 +558,24 @@ void Paginator::layOutNextContainer(const ContainerShape& shape)
         // A continued note leaves the body half of the page while there is body left to show.
         placeWaitingNotes(fill, m_flow.block < m_order.size() ? size.height / 2 : size.height);
     }
-    while (m_flow.block < m_order.size()) {
-        bool full = flowBlock(m_flow.block).kind == Block::Kind::Paragraph ? placeParagraphLines(fill)
-                                                                           : placeTableRows(fill);
-        if (!full)
-            continue;
-        // A page break ends the container whatever column it is in; anything else moves to the next column.
-        if (m_flow.explicitBreak || fill.column + 1 >= fill.columns)
+    fill.out.bands.push_back({ 0, 0, fill.columnFrames });
+    for (;;) {
+        std::size_t end = m_nextBand < m_bands.size() ? m_bands[m_nextBand].first : m_order.size();
+        // Only a band of columns that a section ends may be filled again to balance it.
+        std::optional<BandStart> start;
+        if (m_nextBand < m_bands.size() && fill.columns > 1)
+            start = markBand(fill);
+        if (!fillUntil(fill, end) || m_nextBand >= m_bands.size())
             break;
-        bool byBreak = m_flow.columnBreak;
-        m_flow.columnBreak = false;
-        startNextColumn(fill);
-        fill.startedByBreak = byBreak;
+        // A section begins here without a new page: the columns above are balanced, its own go below them.
+        if (start)
+            balanceBand(fill, *start, end);
+        fill.out.bands.back().bottom = fill.bodyBottom();
+        beginBand(fill, m_bands[m_nextBand].second);
+        fill.out.bands.push_back({ fill.bandTop, fill.bandTop, fill.columnFrames, m_bands[m_nextBand].second });
+        ++m_nextBand;
     }
+    fill.out.bands.back().bottom = fill.bodyBottom();
     if (m_flow.block >= m_order.size()) {
         // Footnotes whose references were never placed come after the body, so that no note is lost.
         std::vector<std::size_t> unplaced;

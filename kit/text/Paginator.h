@@ -26,6 +26,9 @@ namespace kit {
 // - A container with columns fills them in turn: a line that does not fit at the foot of one column, or a
 //   paragraph with "column break before", goes to the top of the next; after the last column the container
 //   is full. A column break in a container of one column does nothing.
+// - Where the document's pages are laid out, a section that begins without a page break (a continuous
+//   one) ends the band of columns above it: those columns are balanced, filled again to the least height
+//   that holds their text, and the section's own columns begin below them on the same container.
 // - "Keep with next" moves a paragraph to the next container when it, the paragraphs chained to it and
 //   the first line of the paragraph after them do not fit here but would fit in an empty container.
 // - A table row (or the rows tied by a vertical merge) goes whole on the current container when it fits,
@@ -123,6 +126,18 @@ private:
     };
 
     void layOutNextContainer(const ContainerShape&);
+    // Places blocks until the flow reaches flow position end (true) or the container is full (false).
+    bool fillUntil(Fill&, std::size_t end);
+    // Where the flow and a fill stood when a band of columns began, to place the band again from there.
+    struct BandStart;
+    BandStart markBand(const Fill&) const;
+    void returnToBand(Fill&, const BandStart&);
+    // Places the band of columns begun at start again, as short as it can be while its text up to flow
+    // position end still fits: its columns come out of about one height.
+    void balanceBand(Fill&, const BandStart&, std::size_t end);
+    // Starts a band of section's columns below everything in the container.
+    void beginBand(Fill&, std::size_t section);
+    void findBands();
     // Moves a laid out container's body down into the room below it, as alignment says, before its
     // footnotes go to the foot. A container of several columns, and a justified one whose text ran out or broke off on
     // it, keep their text at the top.
@@ -204,6 +219,10 @@ private:
     std::vector<char> m_footnoteQueued; // per note
     std::deque<NoteFlow> m_waitingNotes; // started or queued footnotes that have lines left to place
     bool m_placesNotes = false;
+    // Sections that begin mid-page (no page break before them), where the columns change: the flow position
+    // of each one's first block and the section's index, in flow order. m_nextBand is the next to begin.
+    std::vector<std::pair<std::size_t, std::size_t>> m_bands;
+    std::size_t m_nextBand = 0;
     std::size_t m_endContainer = 0; // the container the last byte went on, once the flow is complete
 };
 

@@ -2,6 +2,7 @@
 
 #include "kit/geometry/Geometry.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -12,6 +13,15 @@ struct TextColumn {
     float x = 0;
     float width = 0;
     bool operator==(const TextColumn&) const = default;
+};
+
+// A band of columns across a container: from top to bottom (container coordinates), the columns the text
+// runs in there, and the page setup's section whose columns they are (SIZE_MAX: the container's own).
+struct ColumnBand {
+    float top = 0;
+    float bottom = 0;
+    std::vector<TextColumn> columns;
+    std::size_t section = SIZE_MAX;
 };
 
 // Where the text stands between a container's top and bottom when it does not fill it. Justified spreads the
