@@ -434,8 +434,7 @@ void NRVLectorinMultiPageView::applyZoomStep()
         applyZoomFit();
         return;
     }
-    float percent = m_displayResolutionFactor * (kZoomFactors[m_zoomStep] * 100.0f);
-    pageview::ScaleUtilities::setScalePercent(*this, percent);
+    pageview::ScaleUtilities::setScalePercent(*this, zoomStepPercent(m_zoomStep, m_displayResolutionFactor));
 }
 
 void NRVLectorinMultiPageView::zoomIn()

@@ -9,3 +9,7 @@ extern const int kZoomFactorsCount;
 extern const int kZoomFactorNormal;
 // The unit square the scaling operations convert between coordinate systems.
 extern const kit::Size unitSize;
+
+// A step's scale in percent on a display of the given resolution factor: the factor times the step's entry
+// in percent, in single precision and in that order (1.2 gives 120.00000762939453 at factor 1, not 120).
+float zoomStepPercent(int step, float displayResolutionFactor);

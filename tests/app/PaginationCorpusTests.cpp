@@ -3,6 +3,7 @@
 #include "kit/text/TextStorage.h"
 #include "kit_net/LoopbackServer.h"
 #include "pageview/NRVLectorinMultiPageView.h"
+#include "support/PdfReadBack.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -18,15 +19,6 @@ std::vector<std::string> corpusDocuments()
     for (const auto& path : testsupport::corpusFiles({ "doc", "docx", "rtf", "odt", "html", "html4", "html5", "txt" }))
         names.push_back(path.filename().string());
     return names;
-}
-
-int pdfPages(const std::filesystem::path& pdf)
-{
-    std::string info;
-    if (testsupport::runCommand("pdfinfo '" + pdf.string() + "'", &info) != 0)
-        return -1;
-    auto at = info.find("Pages:");
-    return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + 6);
 }
 
 class PaginationCorpus : public testing::TestWithParam<std::string> { };
@@ -75,7 +67,7 @@ TEST_P(PaginationCorpus, ViewShowsEveryCharacterOnAsManyPagesAsPrinting)
     plugin.print(nullptr);
     ASSERT_TRUE(kit::RunLoop::runUntil([&] { return std::filesystem::exists(pdf); }, std::chrono::seconds(120)));
     kit::RunLoop::drain();
-    EXPECT_EQ(pdfPages(pdf), int(pageView->numberOfPages()));
+    EXPECT_EQ(testsupport::pdfPages(pdf), int(pageView->numberOfPages()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, PaginationCorpus, testing::ValuesIn(corpusDocuments()),

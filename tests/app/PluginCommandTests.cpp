@@ -2,15 +2,20 @@
 // host's save panel, find, and zoom, with the document served on 127.0.0.1.
 #include "PluginTestSupport.h"
 #include "PreferencesTestSupport.h"
+#include "kit/print/PrintInfo.h"
+#include "kit_print/PrintPanelHost.h"
 #include "kit/view/Menu.h"
+#include "kit/view/SegmentedControl.h"
 #include "kit/text/FindPasteboard.h"
 #include "kit/text/TextStorage.h"
 #include "kit/text/TextView.h"
 #include "kit_net/LoopbackServer.h"
+#include "kit_view/ViewTestSupport.h"
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "pageview/ScaleUtilities.h"
-#include "support/TestSupport.h"
 #include "support/Cases.h"
+#include "support/PdfReadBack.h"
+#include "support/TestSupport.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -19,6 +24,13 @@ namespace {
 
 // Bytes that are not text in any sense: the copy must be the download, not the imported text.
 const std::string kDocument = std::string("{\\rtf1\\ansi Quarterly report.\\par}\0\xff\x01 tail", 42);
+
+// One line of RTF at /z.rtf.
+struct OneLineDocument {
+    nettest::LoopbackServer server { [](httplib::Server& s) {
+        s.Get("/z.rtf", [](const httplib::Request&, httplib::Response& r) { r.set_content("{\\rtf1\\ansi Zoom.\\par}", "application/rtf"); });
+    } };
+};
 
 bool transcriptMentions(const kit::HeadlessHost& host, const std::string& text)
 {
@@ -148,11 +160,9 @@ TEST(PluginCommands, FindActionsReachTheFirstTextView)
 
 TEST(PluginCommands, TextSizeCommandsStopAtTheEndsOfTheZoomTable)
 {
-    nettest::LoopbackServer server([](httplib::Server& s) {
-        s.Get("/z.rtf", [](const httplib::Request&, httplib::Response& r) { r.set_content("{\\rtf1\\ansi Zoom.\\par}", "application/rtf"); });
-    });
+    OneLineDocument document;
     PluginFixture f;
-    NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/z.rtf")));
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(document.server.url("/z.rtf")));
     ASSERT_TRUE(f.waitUntilLoaded());
     NRVLectorinMultiPageView& pageView = *plugin.pageView();
     for (int i = 0; i < 12; ++i)
@@ -171,6 +181,123 @@ TEST(PluginCommands, TextSizeCommandsStopAtTheEndsOfTheZoomTable)
         f.window->sendAction("makeTextSmaller:", nullptr);
     EXPECT_EQ(pageView.zoomStep(), 0);
     EXPECT_FLOAT_EQ(pageview::ScaleUtilities::scale(pageView).width, 0.5f);
+}
+
+TEST(PluginCommands, TheZoomControlStepsThePagesOneWayOrTheOther)
+{
+    OneLineDocument document;
+    PluginFixture f;
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(document.server.url("/z.rtf")));
+    ASSERT_TRUE(f.waitUntilLoaded());
+    NRVLectorinMultiPageView& pageView = *plugin.pageView();
+    auto* control = viewtest::findSubview<kit::SegmentedControl>(*plugin.viewPanel());
+    ASSERT_NE(control, nullptr) << "the nib's \u2212/+ control";
+    // Clicks where the user would make them, through the window: the control's own action to the plug-in.
+    auto click = [&](int segment) {
+        kit::Rect rect = control->rectForSegment(segment);
+        kit::Point location = control->convertPoint(kit::Point { rect.midX(), rect.midY() }, nullptr);
+        f.window->sendEvent(viewtest::mouse(kit::Event::Type::MouseDown, location));
+    };
+    const struct {
+        int segment;
+        int expectedStep;
+        float expectedPercent;
+        const char* why;
+    } clicks[] = {
+        { 1, 5, 120, "+ zooms in one step" },
+        { 1, 6, 144, "and again" },
+        { 0, 5, 120, "\u2212 zooms out one step" },
+    };
+    for (const auto& c : clicks) {
+        SCOPED_TRACE(c.why);
+        click(c.segment);
+        EXPECT_EQ(pageView.zoomStep(), c.expectedStep);
+        EXPECT_FLOAT_EQ(pageView.zoomPercent(), c.expectedPercent);
+    }
+    EXPECT_EQ(control->selectedSegment(), -1) << "momentary: nothing stays selected";
+
+    // No segment selected, or a sender that is not the control: nothing moves.
+    kit::Rect frame = pageView.frame();
+    plugin.zoomInOrOutFromSegmentedControl(control);
+    plugin.zoomInOrOutFromSegmentedControl(nullptr);
+    EXPECT_EQ(f.window->sendAction("zoomInOrOutFromSegmentedControl:", f.window.get(), &plugin), true);
+    EXPECT_EQ(pageView.zoomStep(), 5);
+    EXPECT_EQ(pageView.frame(), frame);
+
+    for (int i = 0; i < 8; ++i)
+        click(0);
+    EXPECT_EQ(pageView.zoomStep(), 0) << "\u2212 stops at the first step";
+    for (int i = 0; i < 12; ++i)
+        click(1);
+    EXPECT_EQ(pageView.zoomStep(), 9) << "+ stops at the last";
+}
+
+TEST(PluginCommands, PrintOffersPaperOrientationScalingAndPreviewAndPrintsTheWholeText)
+{
+    // Numbered paragraphs over several pages, and one paragraph much longer than a line.
+    std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times New Roman;}}\\f0\\fs24 ";
+    for (int i = 1; i < 4; ++i)
+        rtf += "A long paragraph that runs on past the right margin, so that it has to wrap onto further lines. ";
+    rtf += "\\par ";
+    for (int i = 1; i <= 100; ++i)
+        rtf += "Paragraph number " + std::to_string(i) + " of the printed document.\\par ";
+    rtf += "}";
+    nettest::LoopbackServer server([&](httplib::Server& s) {
+        s.Get("/p.rtf", [&](const httplib::Request&, httplib::Response& r) { r.set_content(rtf, "application/rtf"); });
+    });
+    PrintPanelHost host; // outlives the fixture's window
+    PluginFixture f;
+    kit::Host::setCurrent(&host);
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/p.rtf")));
+    ASSERT_TRUE(f.waitUntilLoaded());
+    auto pdf = testsupport::temporaryFolder("plugin-print") / "out.pdf";
+    host.setPrintOutputPath(pdf);
+
+    // The page view's print settings as they come (US Letter, one-inch margins), then changed: the print
+    // follows whatever paper and margins the pages on screen have.
+    auto a4 = std::make_shared<kit::PrintInfo>(*plugin.pageView()->printInfo());
+    a4->setPaperSize({ 595, 842 });
+    a4->setLeftMargin(100);
+    const struct {
+        const char* selector;
+        std::shared_ptr<kit::PrintInfo> printInfo;
+        const char* paper;
+        double left, right;
+        const char* why;
+    } cases[] = {
+        { "print:", nullptr, "612 x 792", 72, 612 - 72, "Letter, the page view's default" },
+        { "safari_printDocument:", a4, "595 x 842", 100, 595 - 72, "the browser's print command, on A4" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        if (c.printInfo)
+            plugin.pageView()->setPrintInfo(c.printInfo);
+        std::filesystem::remove(pdf);
+        host.queuePrintAnswer(true);
+        EXPECT_TRUE(f.window->sendAction(c.selector, nullptr));
+        EXPECT_EQ(host.lastOptions,
+            unsigned(kit::PrintPanelShowsCopies | kit::PrintPanelShowsPageRange | kit::PrintPanelShowsPaperSize
+                | kit::PrintPanelShowsOrientation | kit::PrintPanelShowsScaling | kit::PrintPanelShowsPreview))
+            << "the panel's own options and paper size, orientation, scaling and a preview";
+        ASSERT_TRUE(kit::RunLoop::runUntil([&] { return std::filesystem::exists(pdf); }, std::chrono::seconds(20)));
+        kit::RunLoop::drain();
+        EXPECT_GE(testsupport::pdfPages(pdf), 2);
+        EXPECT_EQ(testsupport::pdfPaper(pdf), c.paper);
+        std::string text = testsupport::pdfText(pdf);
+        EXPECT_NE(text.find("Paragraph number 1 of"), std::string::npos);
+        EXPECT_NE(text.find("Paragraph number 100 of"), std::string::npos) << "the whole document";
+        // One page's text area wide: the long paragraph wraps at the right margin at full size, where a
+        // wider print view would have been scaled down to fit.
+        auto words = testsupport::pdfWords(pdf);
+        ASSERT_GT(words.size(), 20u);
+        EXPECT_NEAR(words.front().xMin, c.left, 1) << "the left margin";
+        double right = 0;
+        for (const auto& word : words)
+            right = std::max(right, word.xMax);
+        EXPECT_LE(right, c.right + 1) << "inside the right margin";
+        EXPECT_GT(right, c.right - 60) << "lines run close to it";
+        EXPECT_GT(words.front().yMax - words.front().yMin, 10) << "12-point text, not scaled down";
+    }
 }
 
 TEST(PluginCommands, SaveKeepsANameWhoseExtensionDiffersOnlyInCase)

@@ -4,11 +4,27 @@
 #include "kit/host/HeadlessHost.h"
 #include "kit/view/Window.h"
 #include "plugin/NRVLectorin.h"
+#include "support/TestSupport.h"
 
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+
+// Copies the build tree's plug-in bundle (Info.plist and the nibs) into a folder of its own, passing each
+// file's text through edit (file name, text) on the way. A bundle is read once per folder, so every call
+// makes a new folder; setting LECTORIN_BUNDLE to it makes it the process's plug-in bundle.
+inline std::filesystem::path copyPluginBundle(const std::function<std::string(const std::string&, std::string)>& edit)
+{
+    static int count = 0;
+    std::filesystem::path source = std::filesystem::path(LECTORIN_SOURCE_DIR) / "resources";
+    std::filesystem::path folder = testsupport::temporaryFolder("bundle-" + std::to_string(++count));
+    for (const char* file : { "Info.plist", "PluginView.nib", "Preferences.nib", "AboutBox.nib" })
+        testsupport::writeFile(folder / file, edit(file, testsupport::readText(source / file)));
+    return folder;
+}
 
 // A plug-in view in a window of its own, made the way a browser makes it, with a headless host current.
 struct PluginFixture {

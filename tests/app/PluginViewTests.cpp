@@ -1,4 +1,5 @@
 #include "PluginTestSupport.h"
+#include "PreferencesTestSupport.h"
 #include "kit/foundation/Log.h"
 #include "kit/text/TextView.h"
 #include "kit/view/ProgressIndicator.h"
@@ -7,13 +8,48 @@
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "support/TestSupport.h"
 #include "support/Cases.h"
+#include "support/Drawings.h"
 
+#include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
 
 namespace {
 
 const char* kRtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times New Roman;}}\\f0 Hello {\\b world}.\\par}";
+
+// The plug-in bundle of the process while it lives: a copy whose "PluginView" nib is what edit makes of
+// the shipped one.
+class EditedPluginView {
+public:
+    explicit EditedPluginView(const std::function<std::string(std::string)>& edit)
+    {
+        if (const char* previous = std::getenv("LECTORIN_BUNDLE"))
+            m_previous = previous;
+        std::filesystem::path folder = copyPluginBundle(
+            [&](const std::string& file, std::string text) { return file == "PluginView.nib" ? edit(text) : text; });
+        setenv("LECTORIN_BUNDLE", folder.c_str(), 1);
+    }
+    ~EditedPluginView()
+    {
+        if (m_previous)
+            setenv("LECTORIN_BUNDLE", m_previous->c_str(), 1);
+        else
+            unsetenv("LECTORIN_BUNDLE");
+    }
+
+private:
+    std::optional<std::string> m_previous;
+};
+
+std::string withoutLine(std::string text, const std::string& containing)
+{
+    std::size_t at = text.find(containing);
+    if (at == std::string::npos)
+        return text;
+    std::size_t start = text.rfind('\n', at) + 1;
+    return text.erase(start, text.find('\n', at) + 1 - start);
+}
 
 } // namespace
 
@@ -252,5 +288,105 @@ TEST(PluginView, OnlyALocalPageLoadsALocalFileWhateverTheBaseURL)
         bool shown = plugin.pageView() && plugin.pageView()->textStorage()
             && plugin.pageView()->textStorage()->string() == "Hello world.\n";
         EXPECT_EQ(shown, c.loads);
+    }
+}
+
+TEST(PluginView, NoConnectionForTheURLShowsTheErrorWithoutALogLine)
+{
+    for (const char* src : { "ftp://127.0.0.1:1/report.doc", "mailto:reader@example.com" }) {
+        SCOPED_TRACE(src);
+        std::vector<std::string> log;
+        kit::Log::setCaptureForTesting(&log);
+        PluginFixture f;
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(std::string(src)));
+        kit::Log::setCaptureForTesting(nullptr);
+        EXPECT_FALSE(plugin.isLoading()) << "no connection could be made for the scheme";
+        EXPECT_TRUE(plugin.hasFailed());
+        EXPECT_FALSE(plugin.errorDisplay()->isHidden());
+        EXPECT_TRUE(plugin.pageView()->enclosingScrollView()->isHidden());
+        EXPECT_TRUE(plugin.progressIndicator()->isHidden());
+        EXPECT_FALSE(plugin.progressIndicator()->isAnimating()) << "never started";
+        EXPECT_EQ(plugin.rawData(), nullptr) << "no buffer";
+        EXPECT_FALSE(plugin.connectionResponse().has_value());
+        EXPECT_TRUE(log.empty()) << "nothing is logged when no connection is made";
+    }
+}
+
+TEST(PluginView, ANibThatDoesNotLoadStartsNothing)
+{
+    std::atomic<int> requests = 0;
+    nettest::LoopbackServer server([&](httplib::Server& s) {
+        s.Get("/report.rtf", [&](const httplib::Request&, httplib::Response& r) {
+            ++requests;
+            r.set_content(kRtf, "application/rtf");
+        });
+    });
+    const struct {
+        std::function<std::string(std::string)> edit;
+        const char* why;
+    } cases[] = {
+        { [](std::string nib) { return nib.substr(0, nib.size() / 2); }, "cut off in the middle" },
+        { [](std::string) { return std::string(); }, "empty" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EditedPluginView bundle(c.edit);
+        PluginFixture f;
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/report.rtf")));
+        kit::RunLoop::runUntil([] { return false; }, std::chrono::milliseconds(100));
+        EXPECT_EQ(requests, 0) << "no download starts";
+        EXPECT_FALSE(plugin.isLoading());
+        EXPECT_FALSE(plugin.hasFailed()) << "no error display either";
+        EXPECT_EQ(plugin.errorDisplay(), nullptr);
+        EXPECT_EQ(plugin.pageView(), nullptr) << "no pages";
+        EXPECT_TRUE(plugin.subviews().empty());
+        EXPECT_EQ(plugin.rawData(), nullptr);
+        EXPECT_FALSE(plugin.downloadIsComplete());
+    }
+}
+
+TEST(PluginView, WithoutThePanelOutletTheDownloadCompletesOffScreen)
+{
+    nettest::LoopbackServer server([](httplib::Server& s) {
+        s.Get("/report.rtf", [](const httplib::Request&, httplib::Response& r) { r.set_content(kRtf, "application/rtf"); });
+    });
+    const kit::Color stored = kit::Color::calibratedRGB(0.8f, 0.1f, 0.1f);
+    const kit::Color nibs = kit::Color::calibratedRGB(0.38f, 0.45f, 0.56f);
+    const testsupport::Case<bool, bool> cases[] = {
+        { true, true, "the shipped nib: the panel is put on screen and coloured" },
+        { false, false, "no panel outlet: the setup steps that need the panel are skipped" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        preftest::Isolation isolation;
+        ASSERT_TRUE(writeBackgroundColorPreference(stored));
+        EditedPluginView bundle([&](std::string nib) { return c.input ? nib : withoutLine(nib, "name=\"viewPanel\""); });
+        PluginFixture f;
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/report.rtf")));
+        ASSERT_EQ(plugin.viewPanel() != nullptr, c.input);
+        ASSERT_NE(plugin.pageView(), nullptr) << "the other outlets are connected";
+        EXPECT_EQ(plugin.backgroundColor(), c.expected ? stored : nibs) << "the colour preference";
+        ASSERT_TRUE(f.waitUntilLoaded());
+        EXPECT_TRUE(plugin.downloadIsComplete()) << "the download proceeds and completes";
+        ASSERT_NE(plugin.pageView()->textStorage(), nullptr);
+        EXPECT_EQ(plugin.pageView()->textStorage()->string(), "Hello world.\n");
+        EXPECT_EQ(plugin.subviews().size(), c.expected ? 1u : 0u) << "the panel on screen";
+        EXPECT_EQ(plugin.pageView()->window(), c.expected ? f.window.get() : nullptr);
+        kit::Responder* focus = f.window->firstResponder();
+        EXPECT_EQ(focus == static_cast<kit::Responder*>(plugin.pageView()->firstTextView()), c.expected)
+            << "the first page takes the keyboard focus only on screen";
+    }
+}
+
+TEST(PluginView, DrawingPaintsTheWholeBoundsInTheBackgroundColour)
+{
+    PluginFixture f;
+    NRVLectorin& plugin = f.open(PluginFixture::arguments(std::nullopt), { 300, 200 });
+    plugin.setBackgroundColor(kit::Color::calibratedRGB(0.2f, 0.4f, 0.6f));
+    for (kit::Rect dirty : { kit::Rect { 10, 10, 1, 1 }, kit::Rect {}, kit::Rect { 250, 150, 500, 500 } }) {
+        SCOPED_TRACE(testing::Message() << dirty.x() << "," << dirty.y() << " " << dirty.width() << "x" << dirty.height());
+        auto pixels = testsupport::drawnPixels({ 300, 200 }, [&](cairo_t* context) { plugin.drawRect(context, dirty); });
+        auto other = std::count_if(pixels.begin(), pixels.end(), [](std::uint32_t pixel) { return pixel != 0x336699; });
+        EXPECT_EQ(other, 0) << "pixels in another colour, whatever the dirty rectangle";
     }
 }

@@ -79,25 +79,23 @@ inline kit::Value floats(std::initializer_list<double> values)
     return array;
 }
 
-// A copy of the build tree's plug-in bundle (nibs and Info.plist) in a folder of its own, with the update
-// host and the installed version changed, made the plug-in bundle of the process. A bundle is read once per
-// folder, so every call makes a new folder.
+// A copy of the build tree's plug-in bundle with the update host and the installed version changed, made the
+// plug-in bundle of the process.
 inline std::filesystem::path installBundle(const std::string& updateHost, std::optional<std::string> version = "1.0")
 {
-    static int count = 0;
-    std::filesystem::path source = std::filesystem::path(LECTORIN_SOURCE_DIR) / "resources";
-    std::filesystem::path folder = testsupport::temporaryFolder("bundle-" + std::to_string(++count));
-    for (const char* nib : { "PluginView.nib", "Preferences.nib", "AboutBox.nib" })
-        std::filesystem::copy_file(source / nib, folder / nib);
-    auto info = kit::Value::fromPropertyList(testsupport::readText(source / "Info.plist"));
-    EXPECT_TRUE(info.ok()) << "the build tree's Info.plist reads";
-    kit::Value dictionary = info.ok() ? info.value() : kit::Value::dictionary();
-    dictionary.set("NRVUpdateHost", kit::Value::string(updateHost));
-    if (version)
-        dictionary.set("CFBundleVersion", kit::Value::string(*version));
-    else
-        dictionary.remove("CFBundleVersion");
-    testsupport::writeFile(folder / "Info.plist", dictionary.toXmlPropertyList());
+    std::filesystem::path folder = copyPluginBundle([&](const std::string& file, std::string text) {
+        if (file != "Info.plist")
+            return text;
+        auto info = kit::Value::fromPropertyList(text);
+        EXPECT_TRUE(info.ok()) << "the build tree's Info.plist reads";
+        kit::Value dictionary = info.ok() ? info.value() : kit::Value::dictionary();
+        dictionary.set("NRVUpdateHost", kit::Value::string(updateHost));
+        if (version)
+            dictionary.set("CFBundleVersion", kit::Value::string(*version));
+        else
+            dictionary.remove("CFBundleVersion");
+        return dictionary.toXmlPropertyList();
+    });
     setenv("LECTORIN_BUNDLE", folder.c_str(), 1);
     return folder;
 }

@@ -18,23 +18,14 @@ std::shared_ptr<const kit::Attachment> redBox(kit::Size size, std::optional<Plac
 
 // A page drawn by the print job on white, at one pixel a point.
 struct Page {
-    cairo_surface_t* surface;
     Page(kit::DocumentPrintJob& job, int index, kit::Size size)
-        : surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(size.width), int(size.height)))
+        : width(int(size.width))
+        , pixels(testsupport::drawnPixels(size, [&](cairo_t* cr) { job.drawPage(index, cr); }))
     {
-        cairo_t* cr = cairo_create(surface);
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_paint(cr);
-        job.drawPage(index, cr);
-        cairo_destroy(cr);
-        cairo_surface_flush(surface);
     }
-    ~Page() { cairo_surface_destroy(surface); }
-    std::uint32_t pixel(int x, int y) const
-    {
-        auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
-        return row[x] & 0xffffff;
-    }
+    std::uint32_t pixel(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+    int width;
+    std::vector<std::uint32_t> pixels;
 };
 
 std::shared_ptr<kit::PageSetup> smallPaper(kit::PageSection section = {})

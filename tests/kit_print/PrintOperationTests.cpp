@@ -1,3 +1,4 @@
+#include "PrintPanelHost.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/host/HeadlessHost.h"
 #include "kit/print/PrintOperation.h"
@@ -6,12 +7,13 @@
 #include "kit/text/TextView.h"
 #include "kit/view/Window.h"
 #include "support/Cases.h"
+#include "support/PdfReadBack.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <regex>
 
 using namespace kit;
+using namespace testsupport;
 using namespace std::chrono_literals;
 
 namespace {
@@ -54,49 +56,6 @@ std::shared_ptr<PrintInfo> letterWithInchMargins()
     return info;
 }
 
-std::string run(const std::string& command)
-{
-    std::string output;
-    EXPECT_EQ(testsupport::runCommand(command, &output), 0) << command;
-    return output;
-}
-
-int pdfPages(const std::filesystem::path& pdf)
-{
-    std::smatch match;
-    std::string info = run("pdfinfo '" + pdf.string() + "'");
-    return std::regex_search(info, match, std::regex("Pages:\\s+(\\d+)")) ? std::stoi(match[1]) : -1;
-}
-
-std::string pdfPaper(const std::filesystem::path& pdf)
-{
-    std::smatch match;
-    std::string info = run("pdfinfo '" + pdf.string() + "'");
-    return std::regex_search(info, match, std::regex("Page size:\\s+([0-9.]+ x [0-9.]+) pts")) ? match[1].str() : "";
-}
-
-std::string pdfText(const std::filesystem::path& pdf, int page = 0)
-{
-    std::string range = page ? " -f " + std::to_string(page) + " -l " + std::to_string(page) : "";
-    return run("pdftotext" + range + " '" + pdf.string() + "' -");
-}
-
-struct Box {
-    double xMin, yMin, xMax, yMax;
-};
-
-// The boxes of every word on page 1, from pdftotext's bounding-box output.
-std::vector<std::pair<std::string, Box>> pdfWords(const std::filesystem::path& pdf)
-{
-    std::string html = run("pdftotext -bbox -f 1 -l 1 '" + pdf.string() + "' -");
-    std::vector<std::pair<std::string, Box>> words;
-    std::regex word("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>");
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it)
-        words.push_back(
-            { (*it)[5], { std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4]) } });
-    return words;
-}
-
 } // namespace
 
 TEST(PrintOperation, WritesEveryPageAsSelectableTextWithEmbeddedFonts)
@@ -117,7 +76,8 @@ TEST(PrintOperation, WritesEveryPageAsSelectableTextWithEmbeddedFonts)
     std::string second = pdfText(pdf, 2);
     EXPECT_EQ(second.find("Paragraph number 1 of"), std::string::npos) << "page 2 holds its own lines only";
     EXPECT_NE(second.find("Paragraph number 60 of"), std::string::npos);
-    std::string fonts = run("pdffonts '" + pdf.string() + "'");
+    std::string fonts;
+    ASSERT_EQ(runCommand("pdffonts '" + pdf.string() + "'", &fonts), 0);
     EXPECT_NE(fonts.find("LiberationSerif"), std::string::npos);
     EXPECT_EQ(fonts.find(" no  "), std::string::npos) << "every font embedded:\n" << fonts;
 }
@@ -147,10 +107,10 @@ TEST(PrintOperation, MarginsPaperAndPageBreaksComeFromTheText)
     EXPECT_NE(pdfText(pdf, 3).find("Third page"), std::string::npos);
     auto words = pdfWords(pdf);
     ASSERT_FALSE(words.empty());
-    EXPECT_EQ(words[0].first, "First");
-    EXPECT_NEAR(words[0].second.xMin, 100, 1) << "the left margin";
-    EXPECT_GT(words[0].second.yMin, 50);
-    EXPECT_LT(words[0].second.yMin, 50 + 14) << "the first line just below the top margin";
+    EXPECT_EQ(words[0].text, "First");
+    EXPECT_NEAR(words[0].xMin, 100, 1) << "the left margin";
+    EXPECT_GT(words[0].yMin, 50);
+    EXPECT_LT(words[0].yMin, 50 + 14) << "the first line just below the top margin";
 }
 
 TEST(PrintOperation, WideViewIsScaledDownToTheTextWidth)
@@ -164,11 +124,11 @@ TEST(PrintOperation, WideViewIsScaledDownToTheTextWidth)
     auto words = pdfWords(pdf);
     ASSERT_GE(words.size(), 10u);
     double right = 0;
-    for (const auto& [text, box] : words)
-        right = std::max(right, box.xMax);
-    EXPECT_NEAR(words.front().second.xMin, 72, 1);
+    for (const auto& word : words)
+        right = std::max(right, word.xMax);
+    EXPECT_NEAR(words.front().xMin, 72, 1);
     EXPECT_LE(right, 540) << "the whole line fits the text width";
-    EXPECT_LT(words.front().second.yMax - words.front().second.yMin, 9) << "drawn at half its size";
+    EXPECT_LT(words.front().yMax - words.front().yMin, 9) << "drawn at half its size";
 
     auto narrow = textViewWith(line, 300);
     EXPECT_FLOAT_EQ(PrintOperation::printOperationWithView(*narrow, letterWithInchMargins())->scale(), 1)
@@ -177,7 +137,7 @@ TEST(PrintOperation, WideViewIsScaledDownToTheTextWidth)
 
 TEST(PrintOperation, RunsAsASheetThroughTheHostsPrintPanel)
 {
-    HeadlessHost host;
+    PrintPanelHost host;
     host.setEchoesToStandardError(false);
     Host::setCurrent(&host);
     auto pdf = testsupport::temporaryFolder("print") / "panel.pdf";
@@ -198,9 +158,9 @@ TEST(PrintOperation, RunsAsASheetThroughTheHostsPrintPanel)
             // The temporary view is handed over: the operation alone keeps it alive from here on.
             auto operation
                 = PrintOperation::printOperationWithView(textViewWith(numberedParagraphs(80)), letterWithInchMargins());
-            operation->setPrintPanelOptions(operation->printPanelOptions() | 0x2001C);
-            EXPECT_EQ(operation->printPanelOptions(), 0x2001Fu)
-                << "the panel's own options plus size, orientation, scaling, preview";
+            EXPECT_EQ(operation->printPanelOptions(), unsigned(PrintPanelShowsCopies | PrintPanelShowsPageRange))
+                << "a panel's own by default";
+            operation->setPrintPanelOptions(PrintPanelShowsCopies | PrintPanelShowsScaling);
             if (c.input)
                 PrintOperation::runOperationModalForWindow(
                     std::move(operation), &window, [&](bool success) { result = success; });
@@ -208,6 +168,8 @@ TEST(PrintOperation, RunsAsASheetThroughTheHostsPrintPanel)
                 operation->runOperationModalForWindow(&window, [&](bool success) { result = success; });
             EXPECT_FALSE(result.has_value()) << "a sheet: the call returns before the panel ends";
         }
+        EXPECT_EQ(host.lastOptions, unsigned(PrintPanelShowsCopies | PrintPanelShowsScaling))
+            << "the panel offers what the operation asks for";
         ASSERT_TRUE(RunLoop::runUntil([&] { return result.has_value(); }, 10s));
         EXPECT_EQ(*result, c.expected);
         EXPECT_EQ(std::filesystem::exists(pdf), c.expected);

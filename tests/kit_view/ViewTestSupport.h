@@ -17,6 +17,18 @@ inline kit::Event mouse(kit::Event::Type type, kit::Point location)
     return event;
 }
 
+// The first view of type T below root, depth first; null when there is none.
+template<typename T> T* findSubview(kit::View& root)
+{
+    for (auto& child : root.subviews()) {
+        if (auto* found = dynamic_cast<T*>(child.get()))
+            return found;
+        if (auto* deeper = findSubview<T>(*child))
+            return deeper;
+    }
+    return nullptr;
+}
+
 // A view with y down.
 class FlippedView : public kit::View {
 public:

@@ -56,6 +56,16 @@ std::shared_ptr<kit::TextStorage> paragraphs(int count,
     return storage;
 }
 
+// Draws the window once, so that what asks for display after it shows in needsDisplay.
+void displayWindow(kit::Window& window)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 801, 600);
+    cairo_t* context = cairo_create(surface);
+    window.display(context);
+    cairo_destroy(context);
+    cairo_surface_destroy(surface);
+}
+
 } // namespace
 
 TEST(MultiPageView, GeometryFollowsPaperAndMargins)
@@ -150,6 +160,96 @@ TEST(MultiPageView, ThreePagesOfPageBreaksGiveTheDocumentedFrame)
     EXPECT_EQ(f.pageView->textStorage(), storage.get());
 }
 
+TEST(MultiPageView, AnExactlyFilledPageGetsNoBlankPageAfterIt)
+{
+    // Numbered lines past the first page tell where it ends; the texts below stop there, or one character
+    // before or after.
+    std::string lines;
+    for (int i = 1; i <= 100; ++i)
+        lines += "Line " + std::to_string(i) + "\n";
+    PageViewFixture probe;
+    probe.pageView->setTextStorage(std::make_shared<kit::TextStorage>(lines));
+    ASSERT_GE(probe.pageView->numberOfPages(), 2u);
+    kit::LayoutManager* probed = probe.pageView->layoutManager();
+    std::size_t pageEnd = probed->glyphRangeForTextContainer(*probed->textContainers()[0]).end();
+    ASSERT_EQ(lines[pageEnd - 1], '\n') << "the first page ends after a whole line";
+    const struct {
+        std::string text;
+        std::uint32_t pages;
+        const char* why;
+    } cases[] = {
+        { lines.substr(0, pageEnd - 1), 1, "the last line without its paragraph end" },
+        { lines.substr(0, pageEnd), 1, "the first page's lines exactly: the glyph range ends at the length" },
+        { lines.substr(0, pageEnd) + "x", 2, "one character more starts a second page" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        PageViewFixture f;
+        f.pageView->setTextStorage(std::make_shared<kit::TextStorage>(c.text));
+        EXPECT_EQ(f.pageView->numberOfPages(), c.pages);
+        kit::LayoutManager* layout = f.pageView->layoutManager();
+        kit::Range last = layout->glyphRangeForTextContainer(*layout->textContainers().back());
+        EXPECT_EQ(last.end(), c.text.size()) << "the last page holds the end of the text";
+        EXPECT_GT(last.length, 0u) << "and is not blank";
+    }
+}
+
+TEST(MultiPageView, WithoutASuperviewTheFrameStaysAsItIs)
+{
+    kit::HeadlessHost host;
+    kit::Host::setCurrent(&host);
+    {
+        auto owned = std::make_unique<NRVLectorinMultiPageView>(Rect { 5, 7, 100, 100 });
+        NRVLectorinMultiPageView& view = *owned;
+        view.setTextStorage(std::make_shared<kit::TextStorage>("One\fTwo\fThree"));
+        EXPECT_EQ(view.numberOfPages(), 3u) << "paginated all the same";
+        view.updateFrame();
+        view.zoomIn();
+        EXPECT_EQ(view.frame(), (Rect { 5, 7, 100, 100 }));
+        // In a superview, the same call sizes it to the stack.
+        kit::View parent(Rect { 0, 0, 800, 600 });
+        parent.addSubview(std::move(owned));
+        view.zoomToStandardSize();
+        EXPECT_EQ(view.frame(), (Rect { 0, 0, 644, 2440 }));
+    }
+    kit::Host::setCurrent(nullptr);
+}
+
+TEST(MultiPageView, SetPrintInfoTakesACopyAndMovesThePagesAtOnce)
+{
+    PageViewFixture f;
+    f.pageView->setTextStorage(std::make_shared<kit::TextStorage>("One\fTwo"));
+    ASSERT_EQ(f.pageView->numberOfPages(), 2u);
+    Rect textFrame = f.pageView->firstTextView()->frame();
+    displayWindow(*f.window);
+
+    auto a5 = std::make_shared<kit::PrintInfo>(*f.pageView->printInfo());
+    a5->setPaperSize({ 420, 595 });
+    a5->setLeftMargin(36);
+    f.pageView->setPrintInfo(a5);
+    EXPECT_NE(f.pageView->printInfo(), a5) << "a copy";
+    a5->setPaperSize({ 100, 100 });
+    EXPECT_EQ(f.pageView->printInfo()->paperSize(), (kit::Size { 420, 595 })) << "the original's later changes stay out";
+    EXPECT_EQ(f.pageView->frame().size, (kit::Size { 452, 2 * 595 + 3 * 16 })) << "the frame follows at once";
+    EXPECT_EQ(f.pageView->pageRectForPageNumber(1), (Rect { 16, 16 + 595 + 16, 420, 595 }));
+    EXPECT_EQ(f.pageView->documentRectForPageNumber(0).origin, (kit::Point { 16 + 36, 16 + 72 }));
+    EXPECT_EQ(f.pageView->firstTextView()->frame(), textFrame) << "the pages keep their text areas until the next text";
+    EXPECT_TRUE(f.window->needsDisplay());
+
+    // The held settings again: nothing happens, though they changed meanwhile.
+    displayWindow(*f.window);
+    f.pageView->printInfo()->setPaperSize({ 500, 500 });
+    f.pageView->setPrintInfo(f.pageView->printInfo());
+    EXPECT_EQ(f.pageView->frame().size, (kit::Size { 452, 1238 })) << "the frame is not updated";
+    EXPECT_FALSE(f.window->needsDisplay()) << "nor anything redrawn";
+
+    // None: the next question makes the defaults again.
+    f.pageView->setPrintInfo(nullptr);
+    ASSERT_NE(f.pageView->printInfo(), nullptr);
+    EXPECT_EQ(f.pageView->printInfo()->leftMargin(), 72);
+    EXPECT_EQ(f.pageView->printInfo()->paperSize(), (kit::Size { 612, 792 }));
+}
+
 TEST(MultiPageView, ALineTallerThanAPageStillLands)
 {
     PageViewFixture f;
@@ -179,11 +279,7 @@ TEST(MultiPageView, ZoomBeforeAndAfterTheDocument)
     f.pageView->zoomToStandardSize();
     EXPECT_EQ(f.pageView->zoomStep(), 4);
     EXPECT_FLOAT_EQ(pageview::ScaleUtilities::scalePercent(*f.pageView), 100.0f);
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 801, 600);
-    cairo_t* context = cairo_create(surface);
-    f.window->display(context);
-    cairo_destroy(context);
-    cairo_surface_destroy(surface);
+    displayWindow(*f.window);
     ASSERT_FALSE(f.window->needsDisplay());
     f.pageView->zoomToStandardSize();
     EXPECT_FALSE(f.window->needsDisplay()) << "at the standard step nothing is sent, nothing redrawn";
