@@ -19,14 +19,11 @@ bool RtfReader::destinationWord(const ControlWord& word)
     switch (word.keyword) {
     case Keyword::FontTable:
         current.destination = Destination::FontTable;
-        m_fontEntry = {};
-        m_hasFontEntry = false;
-        m_fontNumber = -1;
+        m_fonts.begin();
         return true;
     case Keyword::ColorTable:
         current.destination = Destination::ColorTable;
-        m_colors.clear();
-        m_red = m_green = m_blue = -1;
+        m_colors.begin();
         return true;
     case Keyword::StyleSheet:
         current.destination = Destination::StyleSheet;
@@ -174,11 +171,10 @@ bool RtfReader::destinationWord(const ControlWord& word)
             break;
         case Keyword::Font:
             if (inLevel && level) {
-                auto font = m_fonts.find(parameter);
-                if (font != m_fonts.end()) {
-                    level->fontName = font->second.isSymbol ? font->second.name : std::string();
-                    if (font->second.codePage)
-                        level->codePage = font->second.codePage;
+                if (const RtfFontTable::Font* font = m_fonts.font(parameter)) {
+                    level->fontName = font->isSymbol ? font->name : std::string();
+                    if (font->codePage)
+                        level->codePage = font->codePage;
                 }
             }
             break;

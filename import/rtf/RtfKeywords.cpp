@@ -96,10 +96,7 @@ bool RtfReader::characterWord(const ControlWord& word)
         break;
     case Keyword::Font:
         if (current.destination == Destination::FontTable) {
-            if (m_hasFontEntry || m_fontNumber >= 0)
-                commitFont();
-            m_fontNumber = parameter;
-            m_hasFontEntry = true;
+            m_fonts.beginEntry(parameter);
             return true;
         }
         c.font = parameter;
@@ -158,7 +155,7 @@ bool RtfReader::characterWord(const ControlWord& word)
         break;
     case Keyword::CharacterStyle:
         if (current.destination == Destination::StyleEntry) {
-            m_styleNumber = parameter;
+            m_styles.setEntryNumber(parameter);
             return true;
         }
         applyStyle(parameter, 0);
@@ -266,14 +263,14 @@ bool RtfReader::paragraphWord(const ControlWord& word)
         break;
     case Keyword::ParagraphStyle:
         if (current.destination == Destination::StyleEntry) {
-            m_styleNumber = parameter;
+            m_styles.setEntryNumber(parameter);
             return true;
         }
         applyStyle(parameter, 0);
         break;
     case Keyword::BasedOn:
         if (current.destination == Destination::StyleEntry)
-            m_styleEntry.basedOn = parameter;
+            m_styles.setBasedOn(parameter);
         break;
     case Keyword::ParagraphBorder:
         m_borderSide = BorderSide::Other; // paragraph, character and page borders are not drawn
@@ -301,11 +298,7 @@ bool RtfReader::tableDefinitionWord(const ControlWord& word)
     }
     RowDefinition& row = rowDefinition();
     CellDefinition& cell = row.pending;
-    auto color = [&](int index) -> std::optional<kit::Color> {
-        if (index <= 0 || std::size_t(index) >= m_colors.size())
-            return std::nullopt;
-        return m_colors[std::size_t(index)];
-    };
+    auto color = [&](int index) { return m_colors.color(index); };
     switch (word.keyword) {
     case Keyword::CellEdge:
         if (m_cellShadingPercent && *m_cellShadingPercent > 0) {
@@ -444,19 +437,16 @@ bool RtfReader::documentWord(const ControlWord& word)
         current.unicodeSkip = std::clamp(parameter, 0, 16);
         return true;
     case Keyword::FontCharset:
-        if (current.destination == Destination::FontTable) {
-            int codePage = encoding::codePageForCharset(parameter);
-            m_fontEntry.isSymbol = codePage == encoding::kCodePageSymbol;
-            m_fontEntry.codePage = m_fontEntry.isSymbol ? 0 : codePage;
-        }
+        if (current.destination == Destination::FontTable)
+            m_fonts.setCharset(parameter);
         return true;
     case Keyword::FontCodePage:
-        if (current.destination == Destination::FontTable && encoding::iconvNameForCodePage(parameter))
-            m_fontEntry.codePage = parameter;
+        if (current.destination == Destination::FontTable)
+            m_fonts.setCodePage(parameter);
         return true;
     case Keyword::ColorComponent:
         if (current.destination == Destination::ColorTable)
-            (word.detail == 0 ? m_red : word.detail == 1 ? m_green : m_blue) = parameter;
+            m_colors.setComponent(word.detail, parameter);
         return true;
     case Keyword::SectionDefaults:
     case Keyword::SectionBreakPage:

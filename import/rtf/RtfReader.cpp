@@ -19,11 +19,6 @@ constexpr std::size_t kMaximumGroupDepth = 256;
 constexpr std::size_t kWorkPerByte = 64;
 constexpr std::size_t kMinimumWork = 1 << 20;
 
-bool isSymbolFontName(std::string_view name)
-{
-    return name == "Symbol" || name.substr(0, 9) == "Wingdings" || name == "Webdings" || name == "ZapfDingbats";
-}
-
 } // namespace
 
 RtfReader::RtfReader(std::span<const std::uint8_t> data)
@@ -183,12 +178,10 @@ void RtfReader::endDestination(const GroupState& closed)
         finishPicture();
     } else if (closed.destination == Destination::ShapePropertyNumber && parent.destination != Destination::ShapePropertyNumber) {
         finishShapeProperty();
-    } else if (closed.destination == Destination::FontTable && parent.destination != Destination::FontTable) {
-        commitFont();
-    } else if (closed.destination == Destination::FontTable && m_hasFontEntry && !m_fontEntry.name.empty()) {
-        commitFont(); // a braced entry without its semicolon
+    } else if (closed.destination == Destination::FontTable) {
+        m_fonts.endGroup(parent.destination != Destination::FontTable);
     } else if (closed.destination == Destination::StyleEntry && parent.destination != Destination::StyleEntry) {
-        finishStyleEntry();
+        m_styles.finishEntry();
     } else if (closed.destination == Destination::BookmarkName && parent.destination != Destination::BookmarkName) {
         std::size_t first = m_bookmarkName.find_first_not_of(' ');
         std::size_t last = m_bookmarkName.find_last_not_of(' ');
@@ -260,10 +253,7 @@ void RtfReader::textBytes(std::span<const std::uint8_t> bytes)
     m_pendingHighSurrogate = 0;
     switch (state().destination) {
     case Destination::StyleEntry:
-        for (std::uint8_t byte : bytes) {
-            if (m_styleEntry.name.size() < 64 && byte != ';')
-                m_styleEntry.name += char(byte);
-        }
+        m_styles.appendName(bytes);
         return;
     case Destination::Skip:
     case Destination::StyleSheet:
@@ -278,7 +268,7 @@ void RtfReader::textBytes(std::span<const std::uint8_t> bytes)
     case Destination::ColorTable:
         for (std::uint8_t byte : bytes) {
             if (byte == ';')
-                commitColor();
+                m_colors.endEntry();
         }
         return;
     case Destination::LevelText:
@@ -326,18 +316,16 @@ void RtfReader::binaryData(std::span<const std::uint8_t> bytes)
         m_picture.appendBinary(bytes);
 }
 
-const RtfReader::Font* RtfReader::currentFont() const
+const RtfFontTable::Font* RtfReader::currentFont() const
 {
-    int number = state().character.font < 0 ? m_defaultFont : state().character.font;
-    auto found = m_fonts.find(number);
-    return found == m_fonts.end() ? nullptr : &found->second;
+    return m_fonts.font(state().character.font < 0 ? m_defaultFont : state().character.font);
 }
 
 std::string RtfReader::decodeBytes(std::span<const std::uint8_t> bytes) const
 {
     // A font's name is in its charset's code page, but a symbol font's name is plain text, not glyph numbers.
     bool isFontName = state().destination == Destination::FontTable;
-    const Font* font = isFontName ? &m_fontEntry : currentFont();
+    const RtfFontTable::Font* font = isFontName ? &m_fonts.entry() : currentFont();
     if (font && font->isSymbol && !isFontName) {
         std::string out;
         for (std::uint8_t byte : bytes)
@@ -360,7 +348,7 @@ void RtfReader::flushText()
 void RtfReader::appendCharacter(char32_t character)
 {
     flushText();
-    const Font* font = currentFont();
+    const RtfFontTable::Font* font = currentFont();
     if (font && font->isSymbol && character >= 0xF020 && character <= 0xF0FF)
         character = encoding::symbolFontCharacter(font->name, std::uint8_t(character - 0xF000));
     std::string utf8;
@@ -375,17 +363,7 @@ void RtfReader::appendText(std::string_view utf8)
         appendBodyText(utf8);
         return;
     case Destination::FontTable:
-        for (char c : utf8) {
-            // Control characters (a NUL in a damaged file, a \tab) are no part of a font's name; kept, they
-            // would hide a name such as Symbol that changes how the text is read.
-            if (c == ';')
-                commitFont();
-            else if (static_cast<unsigned char>(c) < 0x20)
-                continue;
-            else if (m_fontEntry.name.size() < 256)
-                m_fontEntry.name += c;
-        }
-        m_hasFontEntry = true;
+        m_fonts.appendName(utf8);
         return;
     case Destination::FieldInstruction:
         if (!m_fields.empty() && m_fields.back().instruction.size() < 4096)
@@ -449,10 +427,7 @@ std::shared_ptr<const kit::Attributes> RtfReader::currentAttributes()
         return current.attributes;
     const CharacterState& c = current.character;
     kit::Attributes attributes;
-    auto fontName = [&](int number) -> std::string {
-        auto found = m_fonts.find(number < 0 ? m_defaultFont : number);
-        return found == m_fonts.end() || found->second.name.empty() ? std::string() : found->second.name;
-    };
+    auto fontName = [&](int number) { return m_fonts.name(number < 0 ? m_defaultFont : number); };
     std::string family = fontName(c.font);
     if (!family.empty())
         attributes.fontFamily = family;
@@ -473,13 +448,8 @@ std::shared_ptr<const kit::Attributes> RtfReader::currentAttributes()
     attributes.strikethrough = c.strikethrough;
     attributes.allCaps = c.allCaps;
     attributes.smallCaps = c.smallCaps;
-    auto color = [&](int index) -> std::optional<kit::Color> {
-        if (index <= 0 || std::size_t(index) >= m_colors.size())
-            return std::nullopt;
-        return m_colors[std::size_t(index)];
-    };
-    attributes.foreground = color(c.foreground);
-    attributes.background = color(c.background);
+    attributes.foreground = m_colors.color(c.foreground);
+    attributes.background = m_colors.color(c.background);
     attributes.superscript = c.superscript;
     attributes.baselineShift = c.baselineShift;
     attributes.link = current.link;
@@ -690,63 +660,15 @@ void RtfReader::finishPicture()
     runs.push_back({ kit::kAttachmentCharacter, std::make_shared<const kit::Attributes>(std::move(attributes)) });
 }
 
-void RtfReader::commitFont()
-{
-    if (m_hasFontEntry && m_fontNumber >= 0) {
-        Font font = m_fontEntry;
-        while (!font.name.empty() && font.name.back() == ' ')
-            font.name.pop_back();
-        while (!font.name.empty() && font.name.front() == ' ')
-            font.name.erase(0, 1);
-        if (isSymbolFontName(font.name))
-            font.isSymbol = true;
-        m_fonts[m_fontNumber] = font;
-    }
-    m_fontEntry = {};
-    m_hasFontEntry = false;
-    m_fontNumber = -1;
-}
-
-void RtfReader::commitColor()
-{
-    if (m_colors.size() < 4096) {
-        if (m_red < 0 && m_green < 0 && m_blue < 0)
-            m_colors.push_back(std::nullopt);
-        else
-            m_colors.push_back(kit::Color::calibratedRGB(float(std::clamp(m_red, 0, 255)) / 255.0f,
-                float(std::clamp(m_green, 0, 255)) / 255.0f, float(std::clamp(m_blue, 0, 255)) / 255.0f));
-    }
-    m_red = m_green = m_blue = -1;
-}
-
-void RtfReader::finishStyleEntry()
-{
-    // A style named "heading N" without an outline level of its own is that level of the outline, as
-    // word processors read it.
-    bool hasOutlineLevel = std::any_of(m_styleEntry.words.begin(), m_styleEntry.words.end(),
-        [](const ControlWord& w) { return w.keyword == Keyword::OutlineLevel; });
-    std::string_view name = m_styleEntry.name;
-    while (!name.empty() && (name.front() == ' ' || name.back() == ' '))
-        name = name.front() == ' ' ? name.substr(1) : name.substr(0, name.size() - 1);
-    if (int level = headingLevelOfStyleName(name); level && !hasOutlineLevel)
-        m_styleEntry.words.push_back({ Keyword::OutlineLevel, 0, level - 1, true });
-    m_styleEntry.name.clear();
-    if (m_styleNumber >= 0 && m_styles.size() < 4096)
-        m_styles[m_styleNumber] = std::move(m_styleEntry);
-    m_styleEntry = {};
-    m_styleNumber = -1;
-}
-
 void RtfReader::applyStyle(int number, int depth)
 {
-    auto found = m_styles.find(number);
-    if (found == m_styles.end() || depth > 8)
+    const RtfStyleSheet::Style* style = m_styles.style(number);
+    if (!style || depth > 8)
         return;
-    // Replaying only changes the group's state, never the style table, so the reference stays valid.
-    const Style& style = found->second;
-    if (style.basedOn >= 0 && style.basedOn != number)
-        applyStyle(style.basedOn, depth + 1);
-    for (const auto& word : style.words) {
+    // Replaying only changes the group's state, never the style sheet, so the pointer stays valid.
+    if (style->basedOn >= 0 && style->basedOn != number)
+        applyStyle(style->basedOn, depth + 1);
+    for (const auto& word : style->words) {
         if (m_work++ >= m_workBudget)
             return;
         // Only formatting is replayed: a style cannot insert text or open destinations.
@@ -784,14 +706,8 @@ void RtfReader::controlWord(std::string_view letters, bool hasParameter, int par
     ControlWord word { entry.keyword, entry.detail, parameter, hasParameter };
     Keyword keyword = word.keyword;
 
-    // A style's entry keeps its formatting words, not the ones that name and link the style.
-    bool namesStyle = keyword == Keyword::BasedOn || keyword == Keyword::ParagraphStyle
-        || keyword == Keyword::CharacterStyle || keyword == Keyword::SectionStyle || keyword == Keyword::TableStyle
-        || keyword == Keyword::StyleLink;
-    if (current.destination == Destination::StyleEntry && !namesStyle) {
-        if (m_styleEntry.words.size() < 256)
-            m_styleEntry.words.push_back(word);
-    }
+    if (current.destination == Destination::StyleEntry)
+        m_styles.addWord(word);
     if (current.destination == Destination::Skip) {
         // Inside \upr the ANSI text is skipped; its \ud part holds the same text in Unicode.
         if (keyword == Keyword::UnicodePart && current.isUprAnsiPart) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "import/rtf/RtfColorTable.h"
+#include "import/rtf/RtfFontTable.h"
 #include "import/rtf/RtfKeyword.h"
 #include "import/rtf/RtfListTable.h"
 #include "import/rtf/RtfModel.h"
 #include "import/rtf/RtfPicture.h"
+#include "import/rtf/RtfStyleSheet.h"
 #include "import/rtf/RtfTableBuilder.h"
 #include "import/rtf/RtfTokenizer.h"
 #include "kit/text/TextStorage.h"
@@ -92,16 +95,6 @@ private:
         kit::PageField pageField = kit::PageField::None; // inside the result of a PAGE or NUMPAGES field
         std::shared_ptr<const kit::Attributes> attributes; // cache of the character attributes, null when stale
     };
-    struct Font {
-        std::string name;
-        int codePage = 0; // 0: the document's code page
-        bool isSymbol = false;
-    };
-    struct Style {
-        std::vector<ControlWord> words; // the formatting words of its entry, replayed where it is applied
-        int basedOn = -1;
-        std::string name; // the entry's text up to its ';' (only what decides a heading is kept)
-    };
     struct Field {
         std::string instruction;
         std::size_t depth = 0; // the group depth of the \field group
@@ -141,7 +134,7 @@ private:
     void appendCharacter(char32_t character);
     void appendBodyText(std::string_view utf8);
     std::string decodeBytes(std::span<const std::uint8_t> bytes) const;
-    const Font* currentFont() const;
+    const RtfFontTable::Font* currentFont() const;
     std::shared_ptr<const kit::Attributes> currentAttributes();
     void invalidateAttributes() { state().attributes.reset(); }
 
@@ -157,9 +150,6 @@ private:
     std::optional<kit::FloatPlacement> shapePlacement() const;
     void emit(Story& story, Paragraph&& paragraph);
     void applyStyle(int number, int depth);
-    void finishStyleEntry();
-    void commitFont();
-    void commitColor();
     void endDestination(const GroupState& closed);
     std::shared_ptr<const kit::ParagraphStyle> paragraphStyle(const ParagraphState& paragraph);
     RowDefinition& rowDefinition();
@@ -183,17 +173,9 @@ private:
     int m_documentCodePage = 1252;
     int m_defaultFont = 0;
     kit::ParagraphStyle m_defaultParagraphStyle;
-    std::map<int, Font> m_fonts;
-    int m_fontNumber = -1; // the font table entry being read
-    Font m_fontEntry;
-    bool m_hasFontEntry = false;
-    std::vector<std::optional<kit::Color>> m_colors;
-    int m_red = -1;
-    int m_green = -1;
-    int m_blue = -1;
-    std::map<int, Style> m_styles;
-    int m_styleNumber = -1; // the stylesheet entry being read
-    Style m_styleEntry;
+    RtfFontTable m_fonts;
+    RtfColorTable m_colors;
+    RtfStyleSheet m_styles;
     std::vector<Field> m_fields;
     std::string m_bookmarkName; // the \bkmkstart being read
     std::deque<std::string> m_pendingAnchors; // bookmarks that mark the next characters of the body
