@@ -25,11 +25,17 @@ namespace {
 // Bytes that are not text in any sense: the copy must be the download, not the imported text.
 const std::string kDocument = std::string("{\\rtf1\\ansi Quarterly report.\\par}\0\xff\x01 tail", 42);
 
-// One line of RTF at /z.rtf.
+// One line of RTF at /z.rtf, opened in a plug-in view until it has loaded.
 struct OneLineDocument {
     nettest::LoopbackServer server { [](httplib::Server& s) {
         s.Get("/z.rtf", [](const httplib::Request&, httplib::Response& r) { r.set_content("{\\rtf1\\ansi Zoom.\\par}", "application/rtf"); });
     } };
+    NRVLectorin& openIn(PluginFixture& f)
+    {
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/z.rtf")));
+        EXPECT_TRUE(f.waitUntilLoaded() && plugin.pageView()->textStorage());
+        return plugin;
+    }
 };
 
 bool transcriptMentions(const kit::HeadlessHost& host, const std::string& text)
@@ -162,8 +168,7 @@ TEST(PluginCommands, TextSizeCommandsStopAtTheEndsOfTheZoomTable)
 {
     OneLineDocument document;
     PluginFixture f;
-    NRVLectorin& plugin = f.open(PluginFixture::arguments(document.server.url("/z.rtf")));
-    ASSERT_TRUE(f.waitUntilLoaded());
+    NRVLectorin& plugin = document.openIn(f);
     NRVLectorinMultiPageView& pageView = *plugin.pageView();
     for (int i = 0; i < 12; ++i)
         f.window->sendAction("makeTextLarger:", nullptr);
@@ -187,8 +192,7 @@ TEST(PluginCommands, TheZoomControlStepsThePagesOneWayOrTheOther)
 {
     OneLineDocument document;
     PluginFixture f;
-    NRVLectorin& plugin = f.open(PluginFixture::arguments(document.server.url("/z.rtf")));
-    ASSERT_TRUE(f.waitUntilLoaded());
+    NRVLectorin& plugin = document.openIn(f);
     NRVLectorinMultiPageView& pageView = *plugin.pageView();
     auto* control = viewtest::findSubview<kit::SegmentedControl>(*plugin.viewPanel());
     ASSERT_NE(control, nullptr) << "the nib's \u2212/+ control";
@@ -198,21 +202,17 @@ TEST(PluginCommands, TheZoomControlStepsThePagesOneWayOrTheOther)
         kit::Point location = control->convertPoint(kit::Point { rect.midX(), rect.midY() }, nullptr);
         f.window->sendEvent(viewtest::mouse(kit::Event::Type::MouseDown, location));
     };
-    const struct {
-        int segment;
-        int expectedStep;
-        float expectedPercent;
-        const char* why;
-    } clicks[] = {
-        { 1, 5, 120, "+ zooms in one step" },
-        { 1, 6, 144, "and again" },
-        { 0, 5, 120, "\u2212 zooms out one step" },
+    // The segment clicked; the step and percentage it leads to.
+    const testsupport::Case<int, std::pair<int, float>> clicks[] = {
+        { 1, { 5, 120 }, "+ zooms in one step" },
+        { 1, { 6, 144 }, "and again" },
+        { 0, { 5, 120 }, "\u2212 zooms out one step" },
     };
     for (const auto& c : clicks) {
         SCOPED_TRACE(c.why);
-        click(c.segment);
-        EXPECT_EQ(pageView.zoomStep(), c.expectedStep);
-        EXPECT_FLOAT_EQ(pageView.zoomPercent(), c.expectedPercent);
+        click(c.input);
+        EXPECT_EQ(pageView.zoomStep(), c.expected.first);
+        EXPECT_FLOAT_EQ(pageView.zoomPercent(), c.expected.second);
     }
     EXPECT_EQ(control->selectedSegment(), -1) << "momentary: nothing stays selected";
 

@@ -18,6 +18,21 @@ namespace {
 
 const char* kRtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times New Roman;}}\\f0 Hello {\\b world}.\\par}";
 
+// kRtf at path on 127.0.0.1, counting the requests for it.
+struct CountingDocumentServer {
+    explicit CountingDocumentServer(std::string path)
+        : server([this, path](httplib::Server& s) {
+            s.Get(path, [this](const httplib::Request&, httplib::Response& r) {
+                ++requests;
+                r.set_content(kRtf, "application/rtf");
+            });
+        })
+    {
+    }
+    std::atomic<int> requests = 0;
+    nettest::LoopbackServer server;
+};
+
 // The plug-in bundle of the process while it lives: a copy whose "PluginView" nib is what edit makes of
 // the shipped one.
 class EditedPluginView {
@@ -55,13 +70,8 @@ std::string withoutLine(std::string text, const std::string& containing)
 
 TEST(PluginView, ResolvesSourceAgainstBaseAndShowsPages)
 {
-    std::atomic<int> requests = 0;
-    nettest::LoopbackServer server([&](httplib::Server& s) {
-        s.Get("/docs/report.rtf", [&](const httplib::Request&, httplib::Response& r) {
-            ++requests;
-            r.set_content(kRtf, "application/rtf");
-        });
-    });
+    CountingDocumentServer documents("/docs/report.rtf");
+    auto& server = documents.server;
     const testsupport::Case<std::string, std::optional<std::string>> cases[] = {
         { "report.rtf", server.url("/docs/page.html"), "relative src resolved against the base URL" },
         { server.url("/docs/report.rtf"), "http://other.invalid/x/", "absolute src stands alone" },
@@ -83,7 +93,7 @@ TEST(PluginView, ResolvesSourceAgainstBaseAndShowsPages)
         EXPECT_TRUE(plugin.errorDisplay()->isHidden());
         EXPECT_EQ(f.window->firstResponder(), static_cast<kit::Responder*>(plugin.pageView()->firstTextView()));
     }
-    EXPECT_EQ(requests, 2);
+    EXPECT_EQ(documents.requests, 2);
 }
 
 TEST(PluginView, MissingOrEmptySourceShowsErrorWithoutRequest)
@@ -314,13 +324,7 @@ TEST(PluginView, NoConnectionForTheURLShowsTheErrorWithoutALogLine)
 
 TEST(PluginView, ANibThatDoesNotLoadStartsNothing)
 {
-    std::atomic<int> requests = 0;
-    nettest::LoopbackServer server([&](httplib::Server& s) {
-        s.Get("/report.rtf", [&](const httplib::Request&, httplib::Response& r) {
-            ++requests;
-            r.set_content(kRtf, "application/rtf");
-        });
-    });
+    CountingDocumentServer documents("/report.rtf");
     const struct {
         std::function<std::string(std::string)> edit;
         const char* why;
@@ -332,9 +336,9 @@ TEST(PluginView, ANibThatDoesNotLoadStartsNothing)
         SCOPED_TRACE(c.why);
         EditedPluginView bundle(c.edit);
         PluginFixture f;
-        NRVLectorin& plugin = f.open(PluginFixture::arguments(server.url("/report.rtf")));
+        NRVLectorin& plugin = f.open(PluginFixture::arguments(documents.server.url("/report.rtf")));
         kit::RunLoop::runUntil([] { return false; }, std::chrono::milliseconds(100));
-        EXPECT_EQ(requests, 0) << "no download starts";
+        EXPECT_EQ(documents.requests, 0) << "no download starts";
         EXPECT_FALSE(plugin.isLoading());
         EXPECT_FALSE(plugin.hasFailed()) << "no error display either";
         EXPECT_EQ(plugin.errorDisplay(), nullptr);
