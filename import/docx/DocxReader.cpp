@@ -157,25 +157,117 @@ void DocxReader::readSettings()
 void DocxReader::scanSections(pugi::xml_node body)
 {
     // A section ends at a paragraph holding its w:sectPr; the body's own w:sectPr describes the last one.
-    auto scan = [&](auto& self, pugi::xml_node container, int depth) -> void {
-        if (depth > 8)
-            return;
-        for (auto child : container.children()) {
-            std::string_view name = child.name();
-            if (name == "w:p") {
-                if (auto sectPr = child.child("w:pPr").child("w:sectPr")) {
-                    m_sectionEnds[sectPr.internal_object()] = m_sections.size();
-                    m_sections.push_back(sectionGeometry(sectPr));
-                }
-            } else if (name == "w:sdt") {
-                self(self, child.child("w:sdtContent"), depth + 1);
-            } else if (name == "w:customXml") {
-                self(self, child, depth + 1);
+    std::size_t next = 0;
+    for (auto child : body.children())
+        scanSectionEnd(child, 0, true, next);
+    readFinalSection(body.child("w:sectPr"));
+}
+
+void DocxReader::scanSectionEnd(pugi::xml_node child, int depth, bool adds, std::size_t& next)
+{
+    std::string_view name = child.name();
+    if (name == "w:p") {
+        if (auto sectPr = child.child("w:pPr").child("w:sectPr")) {
+            m_sectionEnds[sectPr.internal_object()] = next++;
+            if (adds)
+                m_sections.push_back(sectionGeometry(sectPr));
+        }
+    } else if ((name == "w:sdt" || name == "w:customXml") && depth < 8) {
+        for (auto inner : (name == "w:sdt" ? child.child("w:sdtContent") : child).children())
+            scanSectionEnd(inner, depth + 1, adds, next);
+    }
+}
+
+namespace {
+
+// Marks between paragraphs: a paragraph's contextual spacing looks past them to the paragraph beside it, so
+// a piece of the body carries them and that paragraph.
+bool isSiblingLookedThrough(std::string_view name)
+{
+    std::size_t colon = name.find(':');
+    std::string_view local = colon == std::string_view::npos ? name : name.substr(colon + 1);
+    return local == "bookmarkStart" || local == "bookmarkEnd" || local == "proofErr" || local == "commentRangeStart"
+        || local == "commentRangeEnd" || local == "permStart" || local == "permEnd";
+}
+
+// A body is read in pieces of about this many bytes of XML; one piece's tree is a few times as large.
+constexpr std::size_t kBodyPieceBytes = 256 * 1024;
+
+} // namespace
+
+bool DocxReader::readBodyInPieces(std::string_view xml, const XmlChildPieces& pieces)
+{
+    auto parsePiece = [&](std::size_t i, std::size_t& first) {
+        return XmlPart::parse(pieces.pieceText(xml, i, first));
+    };
+    // The piece's own children, without those it carries for context.
+    auto eachChild = [](pugi::xml_node body, std::size_t first, std::size_t count, auto&& visit) {
+        for (pugi::xml_node child = body.first_child(); child && count; child = child.next_sibling()) {
+            if (child.type() != pugi::node_element)
+                continue;
+            if (first) {
+                --first;
+                continue;
             }
+            --count;
+            visit(child);
         }
     };
-    scan(scan, body, 0);
-    if (auto sectPr = body.child("w:sectPr")) {
+    // Sections first, as the whole body's scan finds them: a paragraph's section is described where it ends,
+    // which may be pieces later. Only pieces that name a w:sectPr are parsed for it.
+    std::vector<std::size_t> firstSection(pieces.pieces.size());
+    pugi::xml_node finalSection;
+    std::optional<XmlPart> finalPiece;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < pieces.pieces.size(); ++i) {
+        const XmlChildPieces::Piece& piece = pieces.pieces[i];
+        firstSection[i] = next;
+        std::size_t begin = pieces.children[piece.firstChild].begin, end = pieces.children[piece.endChild - 1].end;
+        if (xml.substr(begin, end - begin).find("sectPr") == std::string_view::npos)
+            continue;
+        std::size_t first = 0;
+        std::optional<XmlPart> part = parsePiece(i, first);
+        if (!part)
+            return false;
+        bool keeps = false;
+        eachChild(part->root().child("w:body"), first, piece.endChild - piece.firstChild, [&](pugi::xml_node child) {
+            scanSectionEnd(child, 0, true, next);
+            if (!finalSection && std::string_view(child.name()) == "w:sectPr")
+                finalSection = child, keeps = true;
+        });
+        if (keeps)
+            finalPiece = std::move(part);
+    }
+    m_sectionEnds.clear();
+    readFinalSection(finalSection);
+    finalPiece.reset();
+
+    for (std::size_t i = 0; i < pieces.pieces.size(); ++i) {
+        if (OutputBudget::current().isExhausted())
+            break;
+        const XmlChildPieces::Piece& piece = pieces.pieces[i];
+        std::size_t first = 0;
+        std::optional<XmlPart> part = parsePiece(i, first);
+        if (!part)
+            return false;
+        pugi::xml_node body = part->root().child("w:body");
+        std::size_t count = piece.endChild - piece.firstChild;
+        // The section ends of this piece's tree, numbered as the first pass numbered them.
+        m_sectionEnds.clear();
+        std::size_t section = firstSection[i];
+        eachChild(body, first, count, [&](pugi::xml_node child) { scanSectionEnd(child, 0, false, section); });
+        eachChild(body, first, count, [&](pugi::xml_node child) {
+            if (!OutputBudget::current().isExhausted())
+                readBlock(child, 0);
+        });
+    }
+    m_sectionEnds.clear();
+    return true;
+}
+
+void DocxReader::readFinalSection(pugi::xml_node sectPr)
+{
+    if (sectPr) {
         m_sections.push_back(sectionGeometry(sectPr));
         if (auto format = sectPr.child("w:footnotePr").child("w:numFmt"))
             m_footnoteFormat = format.attribute("w:val").value();
@@ -186,7 +278,18 @@ void DocxReader::scanSections(pugi::xml_node body)
 
 ImportResult DocxReader::read()
 {
-    auto document = m_package.readXmlPart(m_partName);
+    std::optional<std::string> bytes = m_package.readPart(m_partName);
+    // The body's tree is built a piece at a time: the whole tree of a long document is several times its XML.
+    std::optional<XmlChildPieces> pieces;
+    if (bytes)
+        pieces = splitChildPieces(*bytes, "body", kBodyPieceBytes, isSiblingLookedThrough);
+    std::optional<XmlPart> document;
+    if (pieces)
+        document = XmlPart::parse(pieces->head);
+    if (!document && bytes) {
+        pieces.reset();
+        document = XmlPart::parse(std::move(*bytes));
+    }
     if (!document) {
         if (m_package.mainPartDamaged())
             return { nullptr, "docx", ImportError::Damaged };
@@ -195,10 +298,15 @@ ImportResult DocxReader::read()
     readSettings();
     // The document's page colour (w:background), which every page of every section shows.
     std::optional<kit::Color> pageColor = parseHexColor(document->root().child("w:background").attribute("w:color").value());
-    pugi::xml_node body = document->root().child("w:body");
-    scanSections(body);
     m_body = m_out;
-    readBlocks(body, 0);
+    if (!pieces || !readBodyInPieces(*bytes, *pieces)) {
+        if (pieces) // a piece that would not parse: so would the whole part not
+            return { nullptr, "docx", ImportError::NotKnownFormat };
+        pugi::xml_node body = document->root().child("w:body");
+        scanSections(body);
+        readBlocks(body, 0);
+    }
+    bytes.reset();
     closeOpenParagraph();
     m_fields.clear();
     std::shared_ptr<kit::PageSetup> setup = makePageSetup();
@@ -357,25 +465,30 @@ void DocxReader::readBlocks(pugi::xml_node container, int depth)
     for (auto child : container.children()) {
         if (OutputBudget::current().isExhausted())
             return;
-        if (child.type() != pugi::node_element)
-            continue;
-        std::string_view name = child.name();
-        if (name == "w:p") {
-            readParagraph(child, depth + 1);
-        } else if (name == "w:tbl") {
-            readTable(child, depth + 1);
-        } else if (name == "w:sdt") {
-            readBlocks(child.child("w:sdtContent"), depth + 1);
-        } else if (name == "w:customXml" || name == "w:ins" || name == "w:moveTo") {
-            readBlocks(child, depth + 1);
-        } else if (name == "mc:AlternateContent") {
-            readBlocks(chooseAlternative(child), depth + 1);
-        } else if (name == "w:altChunk") {
-            readAltChunk(child);
-        } else if (name == "w:r" || name == "w:hyperlink" || name == "w:fldSimple") {
-            // Runs straight in a cell or the body: Word would refuse them, but their text is still the document's.
-            readInlineElement(child, depth + 1);
-        }
+        readBlock(child, depth);
+    }
+}
+
+void DocxReader::readBlock(pugi::xml_node child, int depth)
+{
+    if (child.type() != pugi::node_element)
+        return;
+    std::string_view name = child.name();
+    if (name == "w:p") {
+        readParagraph(child, depth + 1);
+    } else if (name == "w:tbl") {
+        readTable(child, depth + 1);
+    } else if (name == "w:sdt") {
+        readBlocks(child.child("w:sdtContent"), depth + 1);
+    } else if (name == "w:customXml" || name == "w:ins" || name == "w:moveTo") {
+        readBlocks(child, depth + 1);
+    } else if (name == "mc:AlternateContent") {
+        readBlocks(chooseAlternative(child), depth + 1);
+    } else if (name == "w:altChunk") {
+        readAltChunk(child);
+    } else if (name == "w:r" || name == "w:hyperlink" || name == "w:fldSimple") {
+        // Runs straight in a cell or the body: Word would refuse them, but their text is still the document's.
+        readInlineElement(child, depth + 1);
     }
 }
 

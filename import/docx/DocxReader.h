@@ -6,6 +6,7 @@
 #include "import/docx/DocxFields.h"
 #include "import/docx/DocxNumbering.h"
 #include "import/docx/DocxPackage.h"
+#include "import/package/XmlChildPieces.h"
 #include "import/docx/DocxStyles.h"
 #include "import/package/Interner.h"
 #include "import/package/PackageImages.h"
@@ -59,8 +60,15 @@ private:
 
     void readSettings();
     void scanSections(pugi::xml_node body);
+    // One child of the body (or of a content control in it): a paragraph that ends a section is mapped to
+    // section next, which is counted on; adds says the section's geometry is read too.
+    void scanSectionEnd(pugi::xml_node child, int depth, bool adds, std::size_t& next);
+    void readFinalSection(pugi::xml_node sectPr);
+    // The body of a large part, a piece at a time (see XmlChildPieces); false when a piece would not parse.
+    bool readBodyInPieces(std::string_view xml, const XmlChildPieces& pieces);
 
     void readBlocks(pugi::xml_node container, int depth);
+    void readBlock(pugi::xml_node child, int depth);
     void readParagraph(pugi::xml_node paragraph, int depth);
     void readTable(pugi::xml_node table, int depth);
     void readAltChunk(pugi::xml_node chunk);

@@ -281,3 +281,44 @@ TEST(DocxFormatting, DropCapitalJoinsItsParagraph)
     EXPECT_EQ(attributesOf(*result.text, "D").paragraphStyle().alignment, kit::TextAlignment::Justified)
         << "the letter belongs to the paragraph it starts";
 }
+
+// A body of over a megabyte of XML is read in pieces: what a paragraph takes from its neighbours (contextual
+// spacing, looking past bookmarks) and from the section that ends later (its paper) must not see the cuts.
+TEST(DocxFormatting, LongBodyReadsAsOneAcrossItsPieces)
+{
+    testdocx::Parts parts;
+    parts.styles = R"(<w:style w:type="paragraph" w:styleId="List"><w:pPr><w:spacing w:before="100" w:after="200"/><w:contextualSpacing/></w:pPr></w:style>)";
+    std::string list = "<w:pStyle w:val=\"List\"/>";
+    constexpr int kItems = 9000;
+    constexpr int kSectionEnd = 4500; // the item whose paragraph ends the first, landscape section
+    std::string expected;
+    for (int i = 0; i < kItems; ++i) {
+        std::string item = "Item " + std::to_string(i);
+        std::string properties = list;
+        if (i == kSectionEnd)
+            properties += R"(<w:sectPr><w:pgSz w:w="15840" w:h="12240" w:orient="landscape"/></w:sectPr>)";
+        parts.body += R"(<w:bookmarkStart w:id=")" + std::to_string(i) + R"(" w:name="b"/>)" + paragraph(item, "", properties)
+            + R"(<w:bookmarkEnd w:id=")" + std::to_string(i) + R"("/>)";
+        expected += item + (i == kSectionEnd ? "\f" : "\n");
+    }
+    parts.body += R"(<w:sectPr><w:pgSz w:w="12240" w:h="15840"/></w:sectPr>)";
+    ASSERT_GT(parts.body.size(), 1000000u);
+    auto result = testdocx::import(parts);
+    ASSERT_TRUE(result.text);
+    EXPECT_EQ(result.text->string(), expected);
+
+    std::size_t wrong = 0;
+    for (int i = 0; i < kItems; ++i) {
+        const auto& style = attributesOf(*result.text, "Item " + std::to_string(i) + (i == kSectionEnd ? "\f" : "\n")).paragraphStyle();
+        float before = i == 0 ? 5 : 0, after = i == kItems - 1 ? 10 : 0;
+        wrong += style.spacingBefore != before || style.spacingAfter != after;
+    }
+    EXPECT_EQ(wrong, 0u) << "only the run's first paragraph keeps its space before, only its last its space after";
+
+    const auto& setup = result.text->pageSetup();
+    ASSERT_TRUE(setup);
+    ASSERT_EQ(setup->sections.size(), 2u);
+    EXPECT_EQ(setup->sections[0].paperSize, (kit::Size { 792, 612 }));
+    EXPECT_EQ(setup->sections[1].paperSize, (kit::Size { 612, 792 }));
+    EXPECT_EQ(setup->sections[1].start, expected.find("Item 4501"));
+}

@@ -1,5 +1,6 @@
 #include "ZipBuilder.h"
 #include "import/package/OpenPackage.h"
+#include "import/package/XmlChildPieces.h"
 #include "import/package/XmlPart.h"
 #include "import/package/ZipArchive.h"
 #include "support/Cases.h"
@@ -297,4 +298,71 @@ TEST(XmlPart, Utf16PartsParse)
     auto part = importer::XmlPart::parse(bytes);
     ASSERT_TRUE(part);
     EXPECT_STREQ(part->root().first_child().child_value(), "\xC3\xA9t\xC3\xA9");
+}
+
+TEST(XmlChildPieces, CutsBetweenChildrenWhateverTheirMarkupHolds)
+{
+    const std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?><w:document xmlns:w="urn:w"><w:background w:color="FF0000"/>)"
+                            R"(<w:body><w:p a="x > y/"><!-- </w:p> --><w:r/></w:p><w:bookmarkStart/><![CDATA[<w:q>]]>)"
+                            R"(<w:p><w:t>a &lt; b</w:t></w:p><w:bookmarkEnd/><w:tbl><w:tr/></w:tbl><w:sectPr/></w:body></w:document>)";
+    auto isMark = [](std::string_view name) { return name.find("bookmark") != std::string_view::npos; };
+    auto pieces = importer::splitChildPieces(xml, "body", 1, isMark);
+    ASSERT_TRUE(pieces);
+    std::vector<std::string> names;
+    for (const auto& child : pieces->children)
+        names.emplace_back(child.name);
+    EXPECT_EQ(names, (std::vector<std::string> { "w:p", "w:bookmarkStart", "w:p", "w:bookmarkEnd", "w:tbl", "w:sectPr" }));
+    ASSERT_EQ(pieces->pieces.size(), 6u) << "a piece of one byte holds one child";
+
+    auto head = importer::XmlPart::parse(pieces->head);
+    ASSERT_TRUE(head);
+    EXPECT_STREQ(head->root().child("w:background").attribute("w:color").value(), "FF0000");
+    EXPECT_FALSE(head->root().child("w:body").first_child()) << "the head holds none of the body";
+
+    // Each piece parses alone, its children to read where first says, the marks and the paragraph beyond
+    // them beside it.
+    const struct {
+        std::size_t piece;
+        std::vector<std::string> around; // every child element of the parsed piece's body
+        std::size_t first;
+    } cases[] = {
+        { 0, { "w:p", "w:bookmarkStart", "w:p" }, 0 },
+        { 2, { "w:p", "w:bookmarkStart", "w:p", "w:bookmarkEnd", "w:tbl" }, 2 },
+        { 5, { "w:tbl", "w:sectPr" }, 1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.piece);
+        std::size_t first = 99;
+        auto part = importer::XmlPart::parse(pieces->pieceText(xml, c.piece, first));
+        ASSERT_TRUE(part);
+        std::vector<std::string> around;
+        for (auto child = part->root().child("w:body").first_child(); child; child = child.next_sibling())
+            if (child.type() == pugi::node_element)
+                around.emplace_back(child.name());
+        EXPECT_EQ(around, c.around);
+        EXPECT_EQ(first, c.first);
+    }
+}
+
+TEST(XmlChildPieces, LeavesPartsItCannotCutWithConfidenceWhole)
+{
+    auto never = [](std::string_view) { return false; };
+    const struct {
+        const char* xml;
+        const char* why;
+    } cases[] = {
+        { "<w:document><w:body><w:p></w:body></w:document>", "an element closed by another's end tag" },
+        { "<w:document><w:body><w:p>", "cut off" },
+        { "<w:document><w:other/></w:document>", "no body" },
+        { "<?xml version=\"1.0\" encoding=\"UTF-16\"?><w:document><w:body/></w:document>", "not UTF-8" },
+        { "<!DOCTYPE d><w:document><w:body/></w:document>", "a document type declaration" },
+        { "<w:document><w:body><w:p a=\"1></w:p></w:body></w:document>", "an unterminated attribute value" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_FALSE(importer::splitChildPieces(c.xml, "body", 1024, never));
+    }
+    auto empty = importer::splitChildPieces("<w:document><w:body/></w:document>", "body", 1024, never);
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->pieces.empty());
 }

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace importer {
+
+// The children of one element of a large XML part, cut into pieces that parse on their own, so that a reader
+// holds the tree of one piece at a time instead of the whole part's. The element is a child of the document
+// element whose name ends in ":" + localName (or is localName). Offsets are bytes of the part.
+//
+// A piece's text is the document element's and the element's own start tags, the piece's children and the
+// two end tags: parsed, it has the same namespaces as the whole part, and its root's child is the element.
+// Each piece also carries the children just before and after its own (those a reader looks at for context,
+// such as the neighbours of a paragraph); a reader reads only children [first, first + count) of the piece.
+struct XmlChildPieces {
+    struct Child {
+        std::size_t begin = 0, end = 0; // the child's markup, from its '<' to past its '>'
+        std::string_view name;
+    };
+    std::vector<Child> children; // the element's child elements, in order
+    struct Piece {
+        std::size_t firstChild = 0, endChild = 0; // into children: what the piece reads
+        std::size_t contextBefore = 0, contextAfter = 0; // children around them that it carries only
+    };
+    std::vector<Piece> pieces;
+    std::string documentStartTag, elementStartTag, closingTags;
+    // The part up to the element's start tag, closed: what lies before the element (the document element's
+    // other early children) without any of the element's children.
+    std::string head;
+
+    // The text of piece i, to be parsed; first is the index of its first child to read in the parsed piece.
+    std::string pieceText(std::string_view xml, std::size_t i, std::size_t& first) const;
+};
+
+// Finds the element and its children's boundaries, grouping children into pieces of about pieceBytes.
+// isContext says which children are looked through for context (bookmarks and the like), so that a piece
+// carries them and the next real neighbour beside it. Nullopt when the part is not plain enough to cut with
+// confidence: a DOCTYPE, an unbalanced or unterminated tag, no such element; the caller then parses it whole.
+std::optional<XmlChildPieces> splitChildPieces(std::string_view xml, std::string_view localName, std::size_t pieceBytes,
+    bool (*isContext)(std::string_view name));
+
+} // namespace importer
