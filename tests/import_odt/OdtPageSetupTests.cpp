@@ -72,22 +72,34 @@ TEST(OdtPageSetup, ColumnsAndColumnBreaks)
         << "a column break is not a page break";
 }
 
+namespace {
+
+// The one section of a document whose Standard master page has these page layout properties.
+kit::PageSection onlySection(const std::string& layoutProperties)
+{
+    testodt::Parts parts;
+    parts.masterStyles = R"(<office:automatic-styles><style:page-layout style:name="pm1">)" + layoutProperties
+        + R"(</style:page-layout></office:automatic-styles><office:master-styles>)"
+          R"(<style:master-page style:name="Standard" style:page-layout-name="pm1"/></office:master-styles>)";
+    parts.body = R"(<text:p>Text.</text:p>)";
+    auto result = testodt::import(parts);
+    EXPECT_TRUE(result.text && result.text->pageSetup() && !result.text->pageSetup()->sections.empty());
+    if (!result.text || !result.text->pageSetup() || result.text->pageSetup()->sections.empty())
+        return {};
+    return result.text->pageSetup()->sections.front();
+}
+
+} // namespace
+
 TEST(OdtPageSetup, ColumnsOfTheirOwnWidthsTakeTheirShareLessTheirIndents)
 {
     // A 6-inch body: shares of 1 and 2 give 2 and 4 inches, less a quarter inch on each inner side.
-    testodt::Parts parts;
-    parts.masterStyles = R"(<office:automatic-styles><style:page-layout style:name="pm1">)"
+    kit::PageSection section = onlySection(
         R"(<style:page-layout-properties fo:page-width="8.5in" fo:page-height="11in" fo:margin-left="1.25in" fo:margin-right="1.25in">)"
         R"(<style:columns fo:column-count="2" fo:column-gap="0.5in">)"
         R"(<style:column style:rel-width="1000*" fo:start-indent="0in" fo:end-indent="0.25in"/>)"
         R"(<style:column style:rel-width="2000*" fo:start-indent="0.25in" fo:end-indent="0in"/>)"
-        R"(</style:columns></style:page-layout-properties></style:page-layout>)"
-        R"(</office:automatic-styles><office:master-styles>)"
-        R"(<style:master-page style:name="Standard" style:page-layout-name="pm1"/></office:master-styles>)";
-    parts.body = R"(<text:p>Text.</text:p>)";
-    auto result = testodt::import(parts);
-    ASSERT_TRUE(result.text && result.text->pageSetup());
-    const kit::PageSection& section = result.text->pageSetup()->sections.at(0);
+        R"(</style:columns></style:page-layout-properties>)");
     ASSERT_EQ(section.unequalColumns.size(), 2u);
     EXPECT_NEAR(section.unequalColumns[0].width, 126, 0.01);
     EXPECT_NEAR(section.unequalColumns[0].spaceAfter, 36, 0.01);
@@ -99,17 +111,10 @@ TEST(OdtPageSetup, ColumnsOfTheirOwnWidthsTakeTheirShareLessTheirIndents)
 
 TEST(OdtPageSetup, PageBordersStandOnTheMarginsWithTheTextInsideTheirPadding)
 {
-    testodt::Parts parts;
-    parts.masterStyles = R"(<office:automatic-styles><style:page-layout style:name="pm1">)"
+    kit::PageSection section = onlySection(
         R"(<style:page-layout-properties fo:page-width="8.5in" fo:page-height="11in" fo:margin-left="1in")"
         R"( fo:margin-right="1in" fo:margin-top="1in" fo:margin-bottom="1in" fo:border="2pt solid #ff0000")"
-        R"( fo:border-right="none" fo:padding="0.25in" fo:padding-left="0in"/></style:page-layout>)"
-        R"(</office:automatic-styles><office:master-styles>)"
-        R"(<style:master-page style:name="Standard" style:page-layout-name="pm1"/></office:master-styles>)";
-    parts.body = R"(<text:p>Text.</text:p>)";
-    auto result = testodt::import(parts);
-    ASSERT_TRUE(result.text && result.text->pageSetup());
-    const kit::PageSection& section = result.text->pageSetup()->sections.at(0);
+        R"( fo:border-right="none" fo:padding="0.25in" fo:padding-left="0in"/>)");
     EXPECT_FALSE(section.borders.measuredFromText);
     EXPECT_EQ(section.borders.sides[0], (kit::Border { kit::LineStyle::Single, 2, kit::Color::calibratedRGB(1, 0, 0) }));
     EXPECT_EQ(section.borders.distances[0], 72) << "the line's outer edge on the margin";
