@@ -47,6 +47,11 @@ struct Rect {
     constexpr bool isEmpty() const { return !(size.width > 0 && size.height > 0); }
     // Half-open: a point on the max edges is outside, as for pixels.
     constexpr bool contains(Point p) const { return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY(); }
+    // Every point of `inner` lies in this rectangle (edges may touch).
+    constexpr bool contains(const Rect& inner) const
+    {
+        return minX() <= inner.minX() && minY() <= inner.minY() && maxX() >= inner.maxX() && maxY() >= inner.maxY();
+    }
     constexpr bool intersects(const Rect& other) const
     {
         return !isEmpty() && !other.isEmpty() && other.minX() < maxX() && minX() < other.maxX()

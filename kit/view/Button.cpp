@@ -12,6 +12,16 @@ namespace kit {
 static constexpr float kCheckBoxSize = 14;
 static constexpr float kCheckBoxGap = 6;
 
+// Fills the current path with the grey `fill` and outlines it one point wide in the grey `outline`.
+static void fillAndOutline(cairo_t* context, double fill, double outline)
+{
+    cairo_set_source_rgb(context, fill, fill, fill);
+    cairo_fill_preserve(context);
+    cairo_set_source_rgb(context, outline, outline, outline);
+    cairo_set_line_width(context, 1);
+    cairo_stroke(context);
+}
+
 Button::Button(Rect frame, std::string title, Type type)
     : Control(frame)
     , m_type(type)
@@ -112,24 +122,14 @@ void Button::drawRect(cairo_t* context, Rect)
     style.color = isEnabled() ? Color::blackColor() : Color::white(0.5f);
     if (m_type == Type::Push) {
         roundedRectangle(context, b.insetBy(1, 1), 5);
-        double fill = m_highlighted ? 0.78 : 0.98;
-        cairo_set_source_rgb(context, fill, fill, fill);
-        cairo_fill_preserve(context);
-        cairo_set_source_rgb(context, 0.6, 0.6, 0.6);
-        cairo_set_line_width(context, 1);
-        cairo_stroke(context);
+        fillAndOutline(context, m_highlighted ? 0.78 : 0.98, 0.6);
         style.alignment = text::Alignment::Center;
         text::draw(context, m_title, b.insetBy(4, 0), style, true);
         return;
     }
     Rect box { b.minX() + 1, b.midY() - kCheckBoxSize / 2, kCheckBoxSize, kCheckBoxSize };
     roundedRectangle(context, box, 3);
-    double fill = m_highlighted ? 0.8 : 1.0;
-    cairo_set_source_rgb(context, fill, fill, fill);
-    cairo_fill_preserve(context);
-    cairo_set_source_rgb(context, 0.5, 0.5, 0.5);
-    cairo_set_line_width(context, 1);
-    cairo_stroke(context);
+    fillAndOutline(context, m_highlighted ? 0.8 : 1.0, 0.5);
     cairo_set_source_rgb(context, 0.1, 0.1, 0.1);
     cairo_set_line_width(context, 2);
     if (m_state == OnState) {

@@ -10,16 +10,6 @@
 
 namespace kit {
 
-namespace {
-
-bool covers(const Rect& outer, const Rect& inner)
-{
-    return outer.minX() <= inner.minX() && outer.minY() <= inner.minY() && outer.maxX() >= inner.maxX()
-        && outer.maxY() >= inner.maxY();
-}
-
-} // namespace
-
 void ClipView::setDocumentView(std::unique_ptr<View> view)
 {
     // The old document goes before the new one arrives, so documentView() never names the wrong one.
@@ -141,7 +131,7 @@ bool ClipView::movePixelsForScroll(Point oldOrigin)
     // Moved pixels must be this view's: what it shows covers whatever lies behind it.
     View* document = documentView();
     bool covered = isOpaque()
-        || (document && document->isOpaque() && !document->isHidden() && covers(document->frame(), bounds()));
+        || (document && document->isOpaque() && !document->isHidden() && document->frame().contains(bounds()));
     if (!covered)
         return false;
     Rect visible = visibleRect();

@@ -9,16 +9,6 @@
 
 namespace kit {
 
-namespace {
-
-bool covers(const Rect& outer, const Rect& inner)
-{
-    return outer.minX() <= inner.minX() && outer.minY() <= inner.minY() && outer.maxX() >= inner.maxX()
-        && outer.maxY() >= inner.maxY();
-}
-
-} // namespace
-
 Window::Window(Size contentSize)
     : m_contentSize(contentSize)
 {
@@ -177,7 +167,7 @@ void Window::displayRect(Rect baseRect, cairo_t* context)
     }
     cairo_restore(context);
     // Only damage the area covers entirely is drawn: the rest still waits.
-    std::erase_if(m_dirtyRects, [&](const Rect& dirty) { return covers(area, dirty); });
+    std::erase_if(m_dirtyRects, [&](const Rect& dirty) { return area.contains(dirty); });
     m_dirtyRect = {};
     for (const Rect& dirty : m_dirtyRects)
         m_dirtyRect = unionRect(m_dirtyRect, dirty);
@@ -201,7 +191,7 @@ void Window::addDirtyRect(Rect rect)
     for (bool merged = true; merged;) {
         merged = false;
         for (auto it = m_dirtyRects.begin(); it != m_dirtyRects.end(); ++it) {
-            if (it->intersects(rect) || covers(*it, rect)) {
+            if (it->intersects(rect) || it->contains(rect)) {
                 rect = unionRect(rect, *it);
                 m_dirtyRects.erase(it);
                 merged = true;

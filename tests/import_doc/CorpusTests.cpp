@@ -4,6 +4,7 @@
 #include "import/common/Dump.h"
 #include "import/common/Encoding.h"
 #include "import/doc/DocImporter.h"
+#include "kit/foundation/Utf8.h"
 #include "support/Cases.h"
 #include "support/TestSupport.h"
 
@@ -169,39 +170,33 @@ std::vector<std::string> words(std::u32string_view text)
     };
     std::vector<std::string> out;
     std::string current;
+    auto endWord = [&] {
+        if (!current.empty())
+            out.push_back(std::move(current));
+        current.clear();
+    };
     // Digits and letters are separate words: a note's number stands right after the word it marks.
     bool lastWasDigit = false;
     for (char32_t c : text) {
+        if (!isWordCharacter(c)) {
+            endWord();
+            continue;
+        }
         bool isDigit = c >= '0' && c <= '9';
-        if (isWordCharacter(c) && !current.empty() && isDigit != lastWasDigit) {
-            out.push_back(std::move(current));
-            current.clear();
-        }
+        if (isDigit != lastWasDigit)
+            endWord();
         lastWasDigit = isDigit;
-        if (isWordCharacter(c)) {
-            importer::encoding::appendUtf8(current, c < 0x80 ? char32_t(std::tolower(int(c))) : c);
-        } else if (!current.empty()) {
-            out.push_back(std::move(current));
-            current.clear();
-        }
+        importer::encoding::appendUtf8(current, c < 0x80 ? char32_t(std::tolower(int(c))) : c);
     }
-    if (!current.empty())
-        out.push_back(std::move(current));
+    endWord();
     return out;
 }
 
 std::u32string decodeUtf8(const std::string& text)
 {
     std::u32string out;
-    for (std::size_t i = 0; i < text.size();) {
-        unsigned char c = text[i];
-        int length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        char32_t value = length == 1 ? c : c & (0x7F >> length);
-        for (int k = 1; k < length && i + k < text.size(); ++k)
-            value = value << 6 | (text[i + k] & 0x3F);
-        out.push_back(value);
-        i += length;
-    }
+    for (std::size_t i = 0; i < text.size();)
+        out.push_back(kit::decodeUtf8(text, i));
     return out;
 }
 

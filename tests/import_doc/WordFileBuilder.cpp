@@ -102,54 +102,56 @@ void set16(Bytes& out, std::size_t at, std::uint16_t value)
     out[at + 1] = std::uint8_t(value >> 8);
 }
 
-// A formatted disk page with its runs' bounds in place: count + 1 FCs from the start, the count in the last byte.
-Bytes pageOfRuns(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& fcs)
+using Bounds = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+
+// A formatted disk page: count + 1 FCs from the start and the count in the last byte; each run's entry is
+// stored from the end backwards at an even place, and its place in words is the first byte of the run's
+// slot (slots `slot` bytes long) after the FCs.
+Bytes pageOfRuns(const Bounds& fcs, const std::vector<Bytes>& entries, std::size_t slot)
 {
     Bytes page(kPage, 0);
     for (std::size_t i = 0; i < fcs.size(); ++i)
         set32(page, 4 * i, fcs[i].first);
     set32(page, 4 * fcs.size(), fcs.empty() ? 0 : fcs.back().second);
     page[511] = std::uint8_t(fcs.size());
-    return page;
-}
-
-// One formatted disk page of character runs: FCs first, offsets after, properties from the end backwards.
-Bytes characterPage(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& fcs, const std::vector<Bytes>& grpprls)
-{
-    Bytes page = pageOfRuns(fcs);
-    std::size_t count = fcs.size();
     std::size_t free = 511;
-    for (std::size_t i = 0; i < count; ++i) {
-        const Bytes& grpprl = grpprls[i];
-        std::size_t at = (free - (grpprl.size() + 1)) & ~std::size_t(1);
-        page[at] = std::uint8_t(grpprl.size());
-        std::copy(grpprl.begin(), grpprl.end(), page.begin() + std::ptrdiff_t(at + 1));
-        page[4 * (count + 1) + i] = std::uint8_t(at / 2);
+    for (std::size_t i = 0; i < fcs.size(); ++i) {
+        const Bytes& entry = entries[i];
+        std::size_t at = (free - entry.size()) & ~std::size_t(1);
+        std::copy(entry.begin(), entry.end(), page.begin() + std::ptrdiff_t(at));
+        page[4 * (fcs.size() + 1) + slot * i] = std::uint8_t(at / 2);
         free = at;
     }
     return page;
 }
 
-Bytes paragraphPage(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& fcs, const std::vector<ParagraphRun>& runs)
+// Character runs: each entry is its properties' size in bytes, then the properties.
+Bytes characterPage(const Bounds& fcs, const std::vector<Bytes>& grpprls)
 {
-    Bytes page = pageOfRuns(fcs);
-    std::size_t count = fcs.size();
-    std::size_t free = 511;
-    for (std::size_t i = 0; i < count; ++i) {
+    std::vector<Bytes> entries;
+    for (const Bytes& grpprl : grpprls) {
+        Bytes entry { std::uint8_t(grpprl.size()) };
+        entry.insert(entry.end(), grpprl.begin(), grpprl.end());
+        entries.push_back(std::move(entry));
+    }
+    return pageOfRuns(fcs, entries, 1);
+}
+
+// Paragraph runs, in the long form: a zero, the size in words, the style and the properties.
+Bytes paragraphPage(const Bounds& fcs, const std::vector<ParagraphRun>& runs)
+{
+    std::vector<Bytes> entries;
+    for (const ParagraphRun& run : runs) {
         Bytes properties;
-        put16(properties, runs[i].istd);
-        properties.insert(properties.end(), runs[i].grpprl.begin(), runs[i].grpprl.end());
+        put16(properties, run.istd);
+        properties.insert(properties.end(), run.grpprl.begin(), run.grpprl.end());
         if (properties.size() & 1)
             properties.push_back(0);
-        // The long form: a zero, then the size in words.
-        std::size_t at = (free - (properties.size() + 2)) & ~std::size_t(1);
-        page[at] = 0;
-        page[at + 1] = std::uint8_t(properties.size() / 2);
-        std::copy(properties.begin(), properties.end(), page.begin() + std::ptrdiff_t(at + 2));
-        page[4 * (count + 1) + 13 * i] = std::uint8_t(at / 2);
-        free = at;
+        Bytes entry { 0, std::uint8_t(properties.size() / 2) };
+        entry.insert(entry.end(), properties.begin(), properties.end());
+        entries.push_back(std::move(entry));
     }
-    return page;
+    return pageOfRuns(fcs, entries, 13);
 }
 
 } // namespace

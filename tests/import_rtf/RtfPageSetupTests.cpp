@@ -11,6 +11,13 @@ std::shared_ptr<kit::TextStorage> read(const std::string& rtf)
     return result.text;
 }
 
+// The sections of the document's page setup; none when it has no page setup.
+std::vector<kit::PageSection> sectionsOf(const std::string& rtf)
+{
+    auto text = read(rtf);
+    return text && text->pageSetup() ? text->pageSetup()->sections : std::vector<kit::PageSection>();
+}
+
 std::string textOf(const std::shared_ptr<kit::TextStorage>& story) { return story ? story->string() : "<none>"; }
 
 } // namespace
@@ -125,10 +132,8 @@ TEST(RtfPageSetup, NotesKnowTheirReferencesAndTheirText)
 
 TEST(RtfPageSetup, ColumnsOfTheirOwnWidths)
 {
-    auto text = read("{\\rtf1\\ansi\\sectd\\cols2\\colno1\\colw2880\\colsr360\\colno2\\colw5400 Left\\par"
-                     "\\sect\\cols3\\colno1\\colw1440 Three\\par}");
-    ASSERT_TRUE(text && text->pageSetup());
-    const auto& sections = text->pageSetup()->sections;
+    auto sections = sectionsOf("{\\rtf1\\ansi\\sectd\\cols2\\colno1\\colw2880\\colsr360\\colno2\\colw5400 Left\\par"
+                               "\\sect\\cols3\\colno1\\colw1440 Three\\par}");
     ASSERT_EQ(sections.size(), 2u);
     EXPECT_EQ(sections[0].unequalColumns, (std::vector<kit::SectionColumn> { { 144, 18 }, { 270, 0 } }));
     EXPECT_TRUE(sections[1].unequalColumns.empty()) << "widths for one of three columns: they are of one width";
@@ -141,6 +146,7 @@ TEST(RtfPageSetup, PageBordersAndVerticalAlignment)
                      "\\pgbrdrt\\brdrs\\brdrw40\\brsp24\\brdrcf1\\pgbrdrl\\brdrdb\\brdrw10 One\\par"
                      "\\sect\\sectd\\vertalb\\pgbrdrb\\brdrs\\brsp4 Two\\par}");
     ASSERT_TRUE(text && text->pageSetup());
+    EXPECT_EQ(text->string(), "One\nTwo\n") << "the border words add no text";
     const auto& sections = text->pageSetup()->sections;
     ASSERT_EQ(sections.size(), 2u);
     const kit::PageBorders& first = sections[0].borders;
@@ -156,5 +162,4 @@ TEST(RtfPageSetup, PageBordersAndVerticalAlignment)
     EXPECT_EQ(second.sides[2].style, kit::LineStyle::Single);
     EXPECT_EQ(second.distances[2], 4);
     EXPECT_EQ(sections[1].verticalAlignment, kit::VerticalAlignment::Bottom);
-    EXPECT_EQ(text->string(), "One\nTwo\n") << "the border words add no text";
 }

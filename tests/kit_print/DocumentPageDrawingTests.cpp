@@ -16,18 +16,6 @@ std::shared_ptr<const kit::Attachment> redBox(kit::Size size, std::optional<Plac
     return testsupport::filledBox(size, kit::Color::calibratedRGB(1, 0, 0), placement);
 }
 
-// A page drawn by the print job on white, at one pixel a point.
-struct Page {
-    Page(kit::DocumentPrintJob& job, int index, kit::Size size)
-        : width(int(size.width))
-        , pixels(testsupport::drawnPixels(size, [&](cairo_t* cr) { job.drawPage(index, cr); }))
-    {
-    }
-    std::uint32_t pixel(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
-    int width;
-    std::vector<std::uint32_t> pixels;
-};
-
 std::shared_ptr<kit::PageSetup> smallPaper(kit::PageSection section = {})
 {
     section.paperSize = { 200, 200 };
@@ -36,6 +24,21 @@ std::shared_ptr<kit::PageSetup> smallPaper(kit::PageSection section = {})
     setup->sections = { section };
     return setup;
 }
+
+// The first page of the text on 200-point paper with 50-point margins and the section's other settings,
+// drawn by the print job on white at one pixel a point.
+struct Page {
+    Page(const std::shared_ptr<kit::TextStorage>& text, const kit::PageSection& section)
+    {
+        text->setPageSetup(smallPaper(section));
+        kit::DocumentPrintJob job(text, "drawing");
+        count = job.pageCount();
+        pixels = testsupport::drawnPixels({ 200, 200 }, [&](cairo_t* cr) { job.drawPage(0, cr); });
+    }
+    std::uint32_t pixel(int x, int y) const { return pixels[std::size_t(y) * 200 + std::size_t(x)]; }
+    int count = 0;
+    std::vector<std::uint32_t> pixels;
+};
 
 } // namespace
 
@@ -49,11 +52,8 @@ TEST(DocumentPageDrawing, APrintedPageDrawsTheObjectInTheMargin)
     a.attachment = redBox({ 30, 30 }, placement);
     body->append(kit::kAttachmentCharacter, a);
     body->append("Text\n", kit::Attributes {});
-    body->setPageSetup(smallPaper());
-
-    kit::DocumentPrintJob job(body, "floats");
-    ASSERT_EQ(job.pageCount(), 1);
-    Page page(job, 0, { 200, 200 });
+    Page page(body, kit::PageSection {});
+    ASSERT_EQ(page.count, 1);
     EXPECT_EQ(page.pixel(20, 20), 0xff0000u) << "inside the box, in the top margin";
     EXPECT_EQ(page.pixel(45, 45), 0xffffffu) << "past its corner";
 }
@@ -72,10 +72,8 @@ TEST(DocumentPageDrawing, PaperColourAndRulesBetweenColumns)
     a.fontSize = 8;
     for (int i = 0; i < 14; ++i)
         body->append("Line\n", a);
-    body->setPageSetup(smallPaper(section));
-    kit::DocumentPrintJob job(body, "columns");
-    ASSERT_EQ(job.pageCount(), 1);
-    Page page(job, 0, { 200, 200 });
+    Page page(body, section);
+    ASSERT_EQ(page.count, 1);
     EXPECT_EQ(page.pixel(5, 5), 0xccffccu) << "the paper's colour, in the margin too";
     EXPECT_EQ(page.pixel(195, 195), 0xccffccu);
     // The rule stands in the middle of the gap, x = 50 + 40 + 10, from the text's top down as far as it goes.
@@ -85,18 +83,14 @@ TEST(DocumentPageDrawing, PaperColourAndRulesBetweenColumns)
 
     // Columns of 20 and 60 points with 20 between them: the rule moves to x = 50 + 20 + 10.
     section.unequalColumns = { { 20, 20 }, { 60, 0 } };
-    body->setPageSetup(smallPaper(section));
-    kit::DocumentPrintJob unequal(body, "columns");
-    Page uneven(unequal, 0, { 200, 200 });
+    Page uneven(body, section);
     EXPECT_NE(uneven.pixel(80, 52), 0xccffccu);
     EXPECT_EQ(uneven.pixel(75, 52), 0xccffccu) << "the rule is thin, in the middle of the room";
     section.unequalColumns.clear();
 
     section.columnSeparator = false;
     section.pageColor.reset();
-    body->setPageSetup(smallPaper(section));
-    kit::DocumentPrintJob plain(body, "columns");
-    Page white(plain, 0, { 200, 200 });
+    Page white(body, section);
     EXPECT_EQ(white.pixel(5, 5), 0xffffffu);
     EXPECT_EQ(white.pixel(100, 52), 0xffffffu);
 }
@@ -109,9 +103,7 @@ TEST(DocumentPageDrawing, PageBordersStandTheirDistanceFromTheTextOrThePapersEdg
     kit::PageSection section;
     section.borders.sides = { red, red, red, kit::Border {} };
     section.borders.distances = { 10, 10, 10, 10 };
-    body->setPageSetup(smallPaper(section));
-    kit::DocumentPrintJob fromText(body, "borders");
-    Page page(fromText, 0, { 200, 200 });
+    Page page(body, section);
     // The text area is 50...150 each way: the lines' centres stand 10 + 1 points outside it.
     EXPECT_EQ(page.pixel(100, 38), 0xff0000u) << "top";
     EXPECT_EQ(page.pixel(38, 100), 0xff0000u) << "left";
@@ -123,9 +115,7 @@ TEST(DocumentPageDrawing, PageBordersStandTheirDistanceFromTheTextOrThePapersEdg
     section.borders.measuredFromText = false;
     section.borders.distances = { 5, 5, 5, 5000 };
     section.borders.sides[3] = red;
-    body->setPageSetup(smallPaper(section));
-    kit::DocumentPrintJob fromPage(body, "borders");
-    Page edge(fromPage, 0, { 200, 200 });
+    Page edge(body, section);
     EXPECT_EQ(edge.pixel(100, 6), 0xff0000u) << "5 points in from the paper's edge";
     EXPECT_EQ(edge.pixel(100, 38), 0xffffffu);
     EXPECT_EQ(edge.pixel(6, 100), 0xff0000u);

@@ -1,9 +1,6 @@
 // Pages set in columns: the text fills each column from the top before the next, column breaks, a table
 // inside a column, columns balanced before a continuous section; and a body aligned in the room it leaves.
-#include "kit/text/DocumentPages.h"
-#include "kit/text/LayoutManager.h"
-#include "kit/text/TextContainer.h"
-#include "kit/text/TextStorage.h"
+#include "LayoutTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <cmath>
@@ -14,34 +11,10 @@ namespace {
 constexpr float kSpacing = 20;
 
 // A small page (text area 300 x 200 points) in `columns` columns kSpacing apart.
-struct ColumnPages {
-    std::shared_ptr<kit::TextStorage> body = std::make_shared<kit::TextStorage>();
-    std::shared_ptr<kit::PageSetup> setup = std::make_shared<kit::PageSetup>();
-    kit::LayoutManager layout;
-    std::unique_ptr<kit::DocumentPages> pages;
-
-    static kit::PageSection smallSection(int columns)
-    {
-        kit::PageSection section;
-        section.paperSize = { 400, 300 };
-        section.margins = { 50, 50, 50, 50, 20, 20, 0 };
-        section.columnCount = columns;
-        section.columnSpacing = kSpacing;
-        return section;
-    }
+struct ColumnPages : layouttest::DocumentLayout {
+    static kit::PageSection smallSection(int columns) { return DocumentLayout::smallSection(columns, kSpacing); }
+    using DocumentLayout::lay;
     void lay(int columns) { lay(std::vector<kit::PageSection> { smallSection(columns) }); }
-    void lay(std::vector<kit::PageSection> sections)
-    {
-        setup->sections = std::move(sections);
-        body->setPageSetup(setup);
-        pages = std::make_unique<kit::DocumentPages>(setup);
-        layout.replaceTextStorage(body);
-        pages->paginate(layout);
-    }
-    std::vector<kit::LayoutManager::LineFragment> lines(std::size_t page)
-    {
-        return layout.lineFragmentsForTextContainer(*layout.textContainers().at(page));
-    }
     // The page and the left edge of the line that holds byte `index`.
     std::pair<std::size_t, float> place(std::size_t index)
     {

@@ -1,9 +1,6 @@
 // Objects that float beside the text: where the paginator places them on the page, how the lines make way
 // for them.
-#include "kit/text/DocumentPages.h"
-#include "kit/text/LayoutManager.h"
-#include "kit/text/TextContainer.h"
-#include "kit/text/TextStorage.h"
+#include "LayoutTestSupport.h"
 #include "support/Drawings.h"
 
 #include <gtest/gtest.h>
@@ -29,11 +26,7 @@ Placement square(Placement::Align across = Placement::Align::Offset, float x = 0
 }
 
 // Paper 400 x 300 with margins of 50: a text area of 300 x 200 points, lines of 12-point text.
-struct FloatPages {
-    std::shared_ptr<kit::TextStorage> body = std::make_shared<kit::TextStorage>();
-    std::shared_ptr<kit::PageSetup> setup = std::make_shared<kit::PageSetup>();
-    kit::LayoutManager layout;
-    std::unique_ptr<kit::DocumentPages> pages;
+struct FloatPages : layouttest::DocumentLayout {
     kit::Attributes text;
 
     FloatPages() { text.fontFamily = "Liberation Serif"; }
@@ -66,25 +59,6 @@ struct FloatPages {
     {
         for (int i = 0; i < count; ++i)
             addText(std::string(word) + " " + std::to_string(i) + "\n");
-    }
-    void lay()
-    {
-        kit::PageSection section;
-        section.paperSize = { 400, 300 };
-        section.margins = { 50, 50, 50, 50, 20, 20, 0 };
-        setup->sections = { section };
-        body->setPageSetup(setup);
-        pages = std::make_unique<kit::DocumentPages>(setup);
-        layout.replaceTextStorage(body);
-        pages->paginate(layout);
-    }
-    std::vector<kit::LayoutManager::LineFragment> lines(std::size_t page)
-    {
-        return layout.lineFragmentsForTextContainer(*layout.textContainers().at(page));
-    }
-    std::vector<kit::LayoutManager::FloatBox> floats(std::size_t page)
-    {
-        return layout.floatBoxesForTextContainer(*layout.textContainers().at(page));
     }
 };
 

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "kit/text/DocumentPages.h"
 #include "kit/text/LayoutManager.h"
+#include "kit/text/TextContainer.h"
 #include "kit/text/TextStorage.h"
 #include "support/PngBytes.h"
 
@@ -42,6 +44,41 @@ inline Pages paginate(
     } while (!ends && pages.ranges.size() < limit);
     return pages;
 }
+
+// A text laid out on the pages of its own page setup: by default one section of 400 x 300 points with
+// margins of 50, a text area of 300 x 200 points.
+struct DocumentLayout {
+    std::shared_ptr<kit::TextStorage> body = std::make_shared<kit::TextStorage>();
+    std::shared_ptr<kit::PageSetup> setup = std::make_shared<kit::PageSetup>();
+    kit::LayoutManager layout;
+    std::unique_ptr<kit::DocumentPages> pages;
+
+    static kit::PageSection smallSection(int columns = 1, float columnSpacing = 0)
+    {
+        kit::PageSection section;
+        section.paperSize = { 400, 300 };
+        section.margins = { 50, 50, 50, 50, 20, 20, 0 };
+        section.columnCount = columns;
+        section.columnSpacing = columnSpacing;
+        return section;
+    }
+    void lay(std::vector<kit::PageSection> sections = { smallSection() })
+    {
+        setup->sections = std::move(sections);
+        body->setPageSetup(setup);
+        pages = std::make_unique<kit::DocumentPages>(setup);
+        layout.replaceTextStorage(body);
+        pages->paginate(layout);
+    }
+    std::vector<kit::LayoutManager::LineFragment> lines(std::size_t page)
+    {
+        return layout.lineFragmentsForTextContainer(*layout.textContainers().at(page));
+    }
+    std::vector<kit::LayoutManager::FloatBox> floats(std::size_t page)
+    {
+        return layout.floatBoxesForTextContainer(*layout.textContainers().at(page));
+    }
+};
 
 // Words of a dictionary-like vocabulary drawn with a fixed seed, so a failure always reproduces.
 inline std::string generatedParagraph(std::mt19937& random, int words)
