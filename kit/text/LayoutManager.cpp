@@ -382,12 +382,12 @@ void LayoutManager::drawGlyphsForContainer(cairo_t* cr, const TextContainer& con
         if (box.cell && box.rect.insetBy(-6, -6).intersects(area))
             drawTableCell(cr, box.rect, *box.cell);
     }
-    if (!layout.noteSeparator.isEmpty() && layout.noteSeparator.intersects(area)) {
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        const Rect& rule = layout.noteSeparator;
-        cairo_rectangle(cr, rule.x(), rule.y(), rule.width(), rule.height());
-        cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    for (const Rect& rule : layout.noteSeparators) {
+        if (rule.intersects(area))
+            cairo_rectangle(cr, rule.x(), rule.y(), rule.width(), rule.height());
     }
+    cairo_fill(cr);
     if (m_selectedRange.length) {
         setSource(cr, selectionColor());
         for (const Rect& rect : rectsForRangeInLayout(m_selectedRange, *index)) {

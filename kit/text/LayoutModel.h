@@ -138,7 +138,8 @@ struct ContainerLayout {
     std::vector<PlacedLine> lines; // non-decoration lines in text order, then the footnotes' lines
     std::vector<PlacedBox> boxes;
     float usedHeight = 0;
-    Rect noteSeparator; // the rule above the footnotes at the container's foot; empty when there are none
+    // The short rules above the footnotes at the container's foot and above the endnotes where they begin.
+    std::vector<Rect> noteSeparators;
     bool holdsNotes = false; // some line is a note's
     std::vector<PlacedFloat> floats; // in anchor order
     std::vector<ColumnBand> bands; // top to bottom: one, unless sections begin on the container

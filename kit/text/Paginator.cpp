@@ -471,14 +471,15 @@ struct Paginator::BandStart {
     int column = 0;
     float earlierColumnsBottom = 0, y = 0, pendingSpacing = 0, noteHeight = 0;
     bool atTop = true, startedByBreak = false;
-    std::size_t lines = 0, boxes = 0, floats = 0, exclusions = 0, noteLines = 0;
+    std::size_t lines = 0, boxes = 0, floats = 0, exclusions = 0, noteLines = 0, separators = 0;
 };
 
 Paginator::BandStart Paginator::markBand(const Fill& fill) const
 {
     return { m_flow, m_nextFloat, m_waitingNotes, m_footnoteQueued, fill.column, fill.earlierColumnsBottom, fill.y,
         fill.pendingSpacing, fill.noteHeight, fill.atTop, fill.startedByBreak, fill.out.lines.size(),
-        fill.out.boxes.size(), fill.out.floats.size(), fill.exclusions.size(), fill.noteLines.size() };
+        fill.out.boxes.size(), fill.out.floats.size(), fill.exclusions.size(), fill.noteLines.size(),
+        fill.out.noteSeparators.size() };
 }
 
 void Paginator::returnToBand(Fill& fill, const BandStart& start)
@@ -499,6 +500,7 @@ void Paginator::returnToBand(Fill& fill, const BandStart& start)
     fill.out.floats.resize(start.floats);
     fill.exclusions.resize(start.exclusions);
     fill.noteLines.resize(start.noteLines);
+    fill.out.noteSeparators.resize(start.separators);
 }
 
 void Paginator::balanceBand(Fill& fill, const BandStart& start, std::size_t end)
@@ -715,14 +717,20 @@ void Paginator::planNotes()
     std::vector<char> appended(notes.size(), 0);
     m_order.clear();
     m_movedBreaks.assign(body.size(), 0);
+    m_opensEndnotes.assign(body.size(), 0);
     auto appendFlowingNotes = [&](std::size_t before) {
         std::size_t breakAt = m_order.size();
+        bool endnotes = false;
         for (std::size_t n : byText) {
             if (!flows[n] || appended[n] || notes[n].reference >= before)
                 continue;
             appended[n] = 1;
+            endnotes = endnotes || notes[n].kind == NoteKind::Endnote;
             m_order.insert(m_order.end(), m_noteBlocks[n].begin(), m_noteBlocks[n].end());
         }
+        // A separator opens the endnotes, as a word processor draws it above them.
+        if (endnotes && breakAt < m_order.size() && body[m_order[breakAt]].kind == Block::Kind::Paragraph)
+            m_opensEndnotes[breakAt] = 1;
         // The section's endnotes come before the page break that ends it.
         if (breakAt == 0 || breakAt == m_order.size())
             return;
@@ -846,7 +854,7 @@ void Paginator::finishNoteArea(Fill& fill)
     // The area sits on the container's bottom edge; one taller than the container starts at its top.
     float areaTop = std::max(fill.bodyBottom(), fill.size.height - fill.noteHeight);
     float rule = fill.continuesNote ? fill.size.width : std::min(kNoteRuleLength, fill.size.width);
-    fill.out.noteSeparator = { 0, areaTop + kNoteRuleOffset, rule, kNoteRuleThickness };
+    fill.out.noteSeparators.push_back({ 0, areaTop + kNoteRuleOffset, rule, kNoteRuleThickness });
     for (PlacedLine& line : fill.noteLines) {
         line.top += areaTop;
         line.baseline += areaTop;
@@ -898,6 +906,8 @@ bool Paginator::placeParagraphLines(Fill& fill)
                 return true;
             }
             before = fill.atTop && !fill.startedByBreak ? 0 : spacingBefore(paragraphStyle);
+            if (opensEndnotes())
+                before += kNoteSeparatorSpace;
             if (paragraphStyle.keepWithNext && !piece.continuedAfter && !fill.atTop) {
                 float chain = keepChainHeight(m_flow.block, width, height);
                 if (fill.y + fill.pendingSpacing + before + chain > fill.bodyLimit() + kFitTolerance && chain <= height)
@@ -931,6 +941,11 @@ bool Paginator::placeParagraphLines(Fill& fill)
                 need += firstNoteLineHeight(note, width, height);
             if (std::max(top + line.height, fill.earlierColumnsBottom) + need > fill.bodyLimit() + kFitTolerance)
                 return true;
+        }
+        if (m_flow.nextLine == 0 && m_flow.measured == paragraph && !piece.continuesParagraph && opensEndnotes()) {
+            float rule = std::min(kNoteRuleLength, width);
+            fill.out.noteSeparators.push_back(
+                { fill.columnX(), top - before + kNoteRuleOffset, rule, kNoteRuleThickness });
         }
         PlacedLine placed;
         placed.paragraph = m_flow.measured;

@@ -171,6 +171,8 @@ private:
     // Moves the fill to the top of its next column.
     static void startNextColumn(Fill&);
     bool placeParagraphLines(Fill&);
+    // The block being placed opens a group of endnotes.
+    bool opensEndnotes() const { return m_flow.block < m_opensEndnotes.size() && m_opensEndnotes[m_flow.block]; }
     bool placeTableRows(Fill&);
     void placeWindow(Fill&, const layout::RowGroup&, float windowStart, float windowEnd, float top,
         const std::vector<char>& assign, bool decoration);
@@ -213,6 +215,8 @@ private:
     std::vector<std::vector<std::uint32_t>> m_noteBlocks; // per note of the page setup, its blocks
     std::vector<char> m_isNoteBlock; // per block of the body, once notes are planned
     std::vector<std::vector<std::uint32_t>> m_frameBlocks; // per text frame of the page setup, its body blocks
+    // Per flow position: 1 where a group of endnotes begins, after its separator.
+    std::vector<char> m_opensEndnotes;
     // Per flow position: 1 where a section's '\f' waits until its endnotes are placed, 2 where it then comes.
     std::vector<char> m_movedBreaks;
     std::vector<std::pair<std::size_t, std::size_t>> m_footnoteReferences; // (reference byte, note), ascending

@@ -123,6 +123,24 @@ bool PangoParagraphEngine::rightToLeft(const ParagraphInput& input, const char* 
 #pragma GCC diagnostic pop
 }
 
+namespace {
+
+// A hanging indent is a left tab stop too, as word processors have it: a list's "1.<tab>" or a note's
+// "1<tab>" reaches the indent where the other lines begin, whatever stops the paragraph names.
+std::vector<TabStop> tabStopsWithHangingIndent(const ParagraphStyle& style, float headIndent)
+{
+    std::vector<TabStop> stops = style.tabStops;
+    float firstLine = saneLength(style.firstLineHeadIndent, -10000, 10000);
+    if (firstLine < headIndent && headIndent > 0) {
+        auto at = std::find_if(stops.begin(), stops.end(), [&](const TabStop& stop) { return !(stop.location < headIndent); });
+        if (at == stops.end() || at->location != headIndent)
+            stops.insert(at, TabStop { headIndent, TabAlignment::Left });
+    }
+    return stops;
+}
+
+} // namespace
+
 void PangoParagraphEngine::configure(
     PangoLayout* layout, const ParagraphInput& input, Geometry& geometry, std::vector<DoubleStrike>* strikes)
 {
@@ -161,7 +179,7 @@ void PangoParagraphEngine::configure(
         PangoTabArray* tabs = pango_tab_array_new(0, FALSE);
         int count = 0;
         float last = 0;
-        for (const TabStop& stop : style.tabStops) {
+        for (const TabStop& stop : tabStopsWithHangingIndent(style, headIndent)) {
             float position = stop.location - geometry.boxX;
             if (!std::isfinite(stop.location) || stop.location > 100000 || position <= 0 || stop.location <= last)
                 continue;

@@ -246,30 +246,36 @@ TEST(NotePlacement, PrinterPaperKeepsNotesAfterTheBody)
 
 TEST(NotePlacement, SeparatorIsDrawnAboveTheNotes)
 {
-    NoteDocument d("Refers[0] here.\n", { { kit::NoteKind::Footnote, "Footnote words." } });
-    auto note = d.at("Footnote words");
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 228, 228);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_paint(cr);
-    d.layout.drawGlyphsForContainer(cr, *d.layout.textContainers().front(), { 0, 0 }, { 0, 0, 228, 228 });
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    int stride = cairo_image_surface_get_stride(surface);
-    auto inkInRow = [&](int y) {
-        int ink = 0;
-        for (int x = 0; x < 228; ++x)
-            ink += (reinterpret_cast<const std::uint32_t*>(data + y * stride)[x] & 0xFFFFFF) != 0xFFFFFF;
-        return ink;
-    };
-    // The rule: a row of ink about 144 points long between the body's line and the note's.
-    int ruleRow = -1;
-    for (int y = 20; y < int(note.rect.y()); ++y) {
-        if (inkInRow(y) >= 140)
-            ruleRow = y;
+    // A footnote's rule stands above the page's note area, an endnote's right below the body it follows.
+    for (kit::NoteKind kind : { kit::NoteKind::Footnote, kit::NoteKind::Endnote }) {
+        SCOPED_TRACE(kind == kit::NoteKind::Footnote ? "footnote" : "endnote");
+        NoteDocument d("Refers[0] here.\n", { { kind, "Note words." } });
+        auto body = d.at("Refers"), note = d.at("Note words");
+        ASSERT_EQ(note.page, 0u);
+        EXPECT_GE(note.rect.y(), body.rect.maxY() + 12 - 0.01f) << "room for the rule between them";
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 228, 228);
+        cairo_t* cr = cairo_create(surface);
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_paint(cr);
+        d.layout.drawGlyphsForContainer(cr, *d.layout.textContainers().front(), { 0, 0 }, { 0, 0, 228, 228 });
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        int stride = cairo_image_surface_get_stride(surface);
+        auto inkInRow = [&](int y) {
+            int ink = 0;
+            for (int x = 0; x < 228; ++x)
+                ink += (reinterpret_cast<const std::uint32_t*>(data + y * stride)[x] & 0xFFFFFF) != 0xFFFFFF;
+            return ink;
+        };
+        // The rule: a row of ink about 144 points long between the body's line and the note's.
+        int ruleRow = -1;
+        for (int y = int(body.rect.maxY()) + 1; y < int(note.rect.y()); ++y) {
+            if (inkInRow(y) >= 140)
+                ruleRow = y;
+        }
+        EXPECT_GT(ruleRow, int(note.rect.y()) - 12) << "just above the note";
+        EXPECT_LE(inkInRow(ruleRow), 146) << "a short rule, not the whole width";
+        cairo_surface_destroy(surface);
     }
-    EXPECT_GT(ruleRow, int(note.rect.y()) - 12) << "just above the note";
-    EXPECT_LE(inkInRow(ruleRow), 146) << "a short rule, not the whole width";
-    cairo_surface_destroy(surface);
 }

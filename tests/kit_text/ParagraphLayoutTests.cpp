@@ -176,6 +176,27 @@ TEST(ParagraphLayout, TabStopsAlignTheTextAfterThem)
     indented.tabStops = { { 120, TabAlignment::Left } };
     Pages pages = paginate(std::make_shared<TextStorage>("a\tword", withParagraph(attributes(), indented)));
     EXPECT_NEAR(rectOf(pages, { 2, 4 }).minX(), 120, 0.5f) << "stops count from the column's edge, not the indent";
+
+    // A hanging indent is a stop of its own, before the named ones and the default ones.
+    const struct {
+        std::vector<TabStop> stops;
+        float expected;
+        const char* why;
+    } hanging[] = {
+        { {}, 20, "instead of the first default stop" },
+        { { { 100, TabAlignment::Left } }, 20, "before a named stop past it" },
+        { { { 10, TabAlignment::Left } }, 10, "a named stop before it comes first" },
+        { { { 20, TabAlignment::Left } }, 20, "a named stop at it is the same stop" },
+    };
+    for (const auto& c : hanging) {
+        SCOPED_TRACE(c.why);
+        ParagraphStyle style;
+        style.firstLineHeadIndent = 0;
+        style.headIndent = 20;
+        style.tabStops = c.stops;
+        Pages list = paginate(std::make_shared<TextStorage>("1\tword", withParagraph(attributes(), style)));
+        EXPECT_NEAR(rectOf(list, { 2, 4 }).minX(), c.expected, 0.5f);
+    }
 }
 
 TEST(ParagraphLayout, RightToLeftParagraphsStartAtTheRight)
