@@ -120,6 +120,7 @@ struct TableProperties {
     std::int16_t gapHalf = 108; // half the space between cells: the cells' left and right padding, twips
     std::optional<std::array<float, 4>> padding; // default cell padding (points) when the row sets one
     bool isHeader = false;
+    bool cantSplit = false; // the row may not break across pages
 
     void apply(const Sprm& sprm);
 };

@@ -115,6 +115,7 @@ constexpr std::array<std::uint16_t, 256> word6CodeMap()
     map[182] = sprm::TJc90;
     map[183] = sprm::TDxaLeft;
     map[184] = sprm::TDxaGapHalf;
+    map[185] = sprm::TFCantSplit;
     map[186] = sprm::TTableHeader;
     map[187] = sprm::TTableBorders80;
     map[190] = sprm::TDefTable;

@@ -164,6 +164,10 @@ void TableProperties::apply(const Sprm& sprm)
     case sprm::TTableHeader:
         isHeader = sprm.u8() != 0;
         break;
+    case sprm::TFCantSplit:
+    case sprm::TFCantSplit90:
+        cantSplit = sprm.u8() != 0;
+        break;
     case sprm::TMerge: {
         std::size_t first = sprm.u8(0), limit = std::min<std::size_t>(sprm.u8(1), cells.size());
         for (std::size_t i = first; i < limit; ++i) {

@@ -248,6 +248,7 @@ void TableWriter::writeTable(Paragraphs list, int level, const std::shared_ptr<c
             model.nestingLevel = level;
             model.columnWidths = widths;
             model.isHeaderRow = inHeader;
+            model.rowKeepsTogether = properties && properties->cantSplit;
             model.parent = parent.get();
             if (properties) {
                 // A cell's own border wins; otherwise the table's outer or inner border for that side.

@@ -30,6 +30,7 @@ struct RawRow {
     pugi::xml_node node;
     std::vector<RawCell> cells;
     bool isHeader = false;
+    bool cantSplit = false;
     int extent = 0; // grid columns covered, w:gridBefore and w:gridAfter included
     TableProperties exceptions; // w:tblPrEx
 };
@@ -96,6 +97,8 @@ RawRow readRow(pugi::xml_node row)
     pugi::xml_node properties = row.child("w:trPr");
     if (auto header = properties.child("w:tblHeader"))
         raw.isHeader = isOn(header);
+    if (auto cantSplit = properties.child("w:cantSplit"))
+        raw.cantSplit = isOn(cantSplit);
     raw.exceptions = parseTableProperties(row.child("w:tblPrEx"));
     int column = intValue(properties.child("w:gridBefore"), 0, 0, kMaxColumns);
     std::vector<pugi::xml_node> cells;
@@ -262,6 +265,7 @@ TableLayout layoutTable(pugi::xml_node table, DocxStyles& styles, float availabl
             cell.columnSpan = std::max(1, std::min(raw.span, columnCount - cell.column));
             cell.nestingLevel = nestingLevel;
             cell.isHeaderRow = isHeader[std::size_t(r)];
+            cell.rowKeepsTogether = row.cantSplit;
 
             // The table style's formatting: whole table, then bands, then edges, then corners.
             static const char* const kinds[] = { "wholeTable", "band1Vert", "band2Vert", "band1Horz", "band2Horz", "firstCol",

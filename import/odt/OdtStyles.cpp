@@ -440,6 +440,7 @@ Style OdtStyles::readStyle(pugi::xml_node node) const
         if (auto share = parseNumber(std::string_view(relative.value()).substr(0, std::string_view(relative.value()).find('*'))); share && *share > 0)
             style.relativeColumnWidth = float(std::min(*share, 1e9));
     }
+    style.rowKeepsTogether = std::string_view(node.child("style:table-row-properties").attribute("fo:keep-together").value()) == "always";
     pugi::xml_node table = node.child("style:table-properties");
     if (auto width = table.attribute("style:width"))
         style.tableWidth = parseLength(width.value());

@@ -80,6 +80,7 @@ struct Style {
     std::optional<float> relativeColumnWidth; // the "n*" share
     std::optional<float> tableWidth;
     std::optional<float> tableWidthPercent;
+    bool rowKeepsTogether = false; // a table row's fo:keep-together="always"
 };
 
 enum class LabelFollower : std::uint8_t { Tab, Space, Nothing };

@@ -126,6 +126,8 @@ OdtTableLayout layoutOdtTable(pugi::xml_node table, const OdtStyles& styles, flo
                 cell.columnSpan = int(std::clamp(columnSpan.value_or(1), 1L, long(columnCount) - column));
                 cell.nestingLevel = nestingLevel;
                 cell.isHeaderRow = rows[r].isHeader;
+                const Style* rowStyle = styles.find("table-row", rows[r].node.attribute("table:style-name").value());
+                cell.rowKeepsTogether = rowStyle && rowStyle->rowKeepsTogether;
                 // A tenth of a centimetre, as OpenDocument writers pad cells by default.
                 cell.padding = { 2.85f, 2.85f, 2.85f, 2.85f };
                 if (const Style* style = styles.find("table-cell", cellNode.attribute("table:style-name").value())) {

@@ -280,6 +280,7 @@ constexpr KeywordEntry kRows[] = {
     { "lectoringrid", K::GridEdge },
     { "trgaph", K::CellGap },
     { "trhdr", K::HeaderRow },
+    { "trkeep", K::RowKeepsTogether },
     { "trpaddt", K::RowPadding, 0 },
     { "trpaddl", K::RowPadding, 1 },
     { "trpaddb", K::RowPadding, 2 },

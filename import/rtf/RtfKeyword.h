@@ -124,6 +124,7 @@ enum class Keyword : std::uint8_t {
     GridEdge,
     CellGap,
     HeaderRow,
+    RowKeepsTogether,
     RowPadding, // detail: the side, top, left, bottom, right
     CellPadding, // detail: the side, top, left, bottom, right
     MergeFirst,

@@ -331,6 +331,9 @@ bool RtfReader::tableDefinitionWord(const ControlWord& word)
     case Keyword::HeaderRow:
         row.isHeader = true;
         return true;
+    case Keyword::RowKeepsTogether:
+        row.keepsTogether = true;
+        return true;
     case Keyword::RowPadding:
         row.padding[std::size_t(word.detail)] = std::max(0, parameter);
         return true;

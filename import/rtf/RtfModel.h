@@ -76,6 +76,7 @@ struct RowDefinition {
     std::array<std::optional<int>, 4> padding; // \trpadd*, top, left, bottom, right
     std::array<BorderDefinition, 6> borders; // \trbrdr t, l, b, r, h, v
     bool isHeader = false;
+    bool keepsTogether = false; // \trkeep: the row does not break across pages
     std::vector<CellDefinition> cells;
     // Column edges our own writer lists (\lectoringrid), so that a column no cell edge marks survives.
     std::vector<int> gridEdges;

@@ -277,6 +277,7 @@ std::vector<Paragraph> RtfTableBuilder::assemble(Table& table, int level)
             tableCell->nestingLevel = level;
             tableCell->columnWidths = widths;
             tableCell->isHeaderRow = definition.isHeader;
+            tableCell->rowKeepsTogether = definition.keepsTogether;
             bool isFirst = c == 0;
             bool isLast = c + 1 == row.cells.size();
             tableCell->borders[0] = resolvedBorder(cellDefinition.borders[0], definition.borders[0]);

@@ -611,6 +611,8 @@ void RtfWriter::writeRowDefinition(const std::vector<const TableCell*>& cells, c
     out += "\\trleft" + std::to_string(first ? edge(first->column) : 0);
     if (any && any->isHeaderRow)
         out += "\\trhdr";
+    if (any && any->rowKeepsTogether)
+        out += "\\trkeep";
     // The table's grid, for our reader: a column whose edge no cell of any row marks would be lost.
     for (int gridEdge : edges)
         out += "\\lectoringrid" + std::to_string(gridEdge);

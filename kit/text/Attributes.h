@@ -110,13 +110,14 @@ struct TableCell {
     std::array<float, 4> padding { 0, 5.4f, 0, 5.4f }; // top, left, bottom, right, points
     ColumnWidths columnWidths; // of the whole table, shared by its cells
     bool isHeaderRow = false; // repeated at the top of each page the table continues on
+    bool rowKeepsTogether = false; // the row may not break across pages (in the document's own layout)
     const TableCell* parent = nullptr; // the enclosing cell of a nested table (owned by the storage's runs)
     bool operator==(const TableCell& o) const
     {
         return tableId == o.tableId && row == o.row && column == o.column && rowSpan == o.rowSpan
             && columnSpan == o.columnSpan && nestingLevel == o.nestingLevel && borders == o.borders
             && shading == o.shading && padding == o.padding && columnWidths == o.columnWidths
-            && isHeaderRow == o.isHeaderRow;
+            && isHeaderRow == o.isHeaderRow && rowKeepsTogether == o.rowKeepsTogether;
     }
 };
 

@@ -52,6 +52,7 @@ struct Cell {
 struct Row {
     int row = 0;
     bool isHeader = false;
+    bool keepsTogether = false;
     std::vector<Cell> cells; // in text order
 };
 
@@ -102,6 +103,8 @@ struct GroupItem {
 struct RowGroup {
     float height = 0;
     bool isHeader = false;
+    bool keepsTogether = false; // a row of it may not break across pages
+
     std::vector<GroupLine> lines;
     std::vector<GroupBox> boxes;
     std::vector<GroupItem> items; // in text order

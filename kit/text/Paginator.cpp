@@ -1219,8 +1219,12 @@ bool Paginator::placeTableRows(Fill& fill)
             flow.placedItems.clear();
             continue;
         }
+        // On the printer's paper a row that fits on a page goes to the next one whole. In the document's own
+        // layout rows break across pages between lines, as its word processor breaks them, unless the row
+        // says it may not.
         float headerOnNext = flow.headerGroups && flow.nextGroup >= flow.headerGroups ? flow.headerHeight : 0;
-        if (!fill.atTop && need <= fullHeight - headerOnNext + kFitTolerance)
+        bool breaks = m_placesNotes && !group.keepsTogether && !group.isHeader;
+        if (!fill.atTop && !breaks && need <= fullHeight - headerOnNext + kFitTolerance)
             return true;
 
         // Split the group between lines: what ends above the cut stays here.

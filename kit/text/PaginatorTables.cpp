@@ -136,6 +136,7 @@ std::vector<RowGroup> Paginator::layOutTable(std::uint32_t tableIndex, float wid
         for (std::size_t r = first; r <= last; ++r) {
             const Row& row = table.rows[r];
             group.isHeader = group.isHeader && row.isHeader;
+            group.keepsTogether = group.keepsTogether || row.keepsTogether;
             std::size_t local = r - first;
             float rowHeight = 0;
             for (const Cell& cell : row.cells) {

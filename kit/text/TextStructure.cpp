@@ -151,7 +151,7 @@ TextStructure TextStructure::build(const TextStorage& storage)
             }
             Table& table = structure.tables[blocks->back().index];
             if (table.rows.empty() || table.rows.back().row != level->row)
-                table.rows.push_back({ level->row, level->isHeaderRow, {} });
+                table.rows.push_back({ level->row, level->isHeaderRow, level->rowKeepsTogether, {} });
             Row& row = table.rows.back();
             if (row.cells.empty() || row.cells.back().attributes->column != level->column)
                 row.cells.push_back({ level, {} });

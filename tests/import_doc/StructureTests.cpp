@@ -75,6 +75,25 @@ TEST(DocTables, EveryCellParagraphCarriesItsCell)
     EXPECT_FALSE(cellOf(result, "after"));
 }
 
+TEST(DocTables, RowsThatMayNotBreakAcrossPagesSaySo)
+{
+    // sprmTFCantSplit and the sprmTFCantSplit90 that later versions write beside it.
+    Bytes cantSplit = tableDefinition({ 0, 1440 }), cantSplit90 = cantSplit;
+    for (std::uint8_t b : { 0x03, 0x34, 0x01 })
+        cantSplit.push_back(b);
+    for (std::uint8_t b : { 0x66, 0x34, 0x01 })
+        cantSplit90.push_back(b);
+    importer::ImportResult result = importBuilt(tableDocument({
+        { { u"free" }, tableDefinition({ 0, 1440 }) },
+        { { u"kept" }, cantSplit },
+        { { u"later" }, cantSplit90 },
+    }));
+    ASSERT_TRUE(cellOf(result, "free") && cellOf(result, "kept") && cellOf(result, "later"));
+    EXPECT_FALSE(cellOf(result, "free")->rowKeepsTogether);
+    EXPECT_TRUE(cellOf(result, "kept")->rowKeepsTogether);
+    EXPECT_TRUE(cellOf(result, "later")->rowKeepsTogether);
+}
+
 TEST(DocTables, APageBreakInsideACellEndsItsParagraph)
 {
     // Word keeps a page break before a table in the text of its first cell; a page break inside a cell

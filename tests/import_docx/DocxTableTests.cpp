@@ -156,16 +156,21 @@ TEST(DocxTables, BordersShadingAndPaddingFromStyleAndCell)
     EXPECT_FALSE(attributesOf(*result.text, "BL").bold);
 }
 
-TEST(DocxTables, HeaderRowsAreTheMarkedRowsAtTheTop)
+TEST(DocxTables, HeaderRowsAreTheMarkedRowsAtTheTopAndRowsMayKeepTogether)
 {
     std::string header = "<w:trPr><w:tblHeader/></w:trPr>";
     auto result = testdocx::importBody("<w:tbl>" + grid({ 2000 }) + "<w:tr>" + header + cell("H1") + "</w:tr><w:tr>" + header + cell("H2") + "</w:tr><w:tr>"
-        + cell("Body") + "</w:tr><w:tr>" + header + cell("Late") + "</w:tr></w:tbl>");
+        + cell("Body") + "</w:tr><w:tr>" + header + cell("Late") + "</w:tr>"
+        + "<w:tr><w:trPr><w:cantSplit/></w:trPr>" + cell("Kept") + "</w:tr><w:tr><w:trPr><w:cantSplit w:val=\"0\"/></w:trPr>"
+        + cell("Free") + "</w:tr></w:tbl>");
     ASSERT_TRUE(result.text);
     EXPECT_TRUE(cellOf(*result.text, "H1").isHeaderRow);
     EXPECT_TRUE(cellOf(*result.text, "H2").isHeaderRow);
     EXPECT_FALSE(cellOf(*result.text, "Body").isHeaderRow);
     EXPECT_FALSE(cellOf(*result.text, "Late").isHeaderRow) << "a marked row below the body repeats nothing";
+    EXPECT_TRUE(cellOf(*result.text, "Kept").rowKeepsTogether);
+    EXPECT_FALSE(cellOf(*result.text, "Free").rowKeepsTogether) << "w:val=\"0\" turns it off";
+    EXPECT_FALSE(cellOf(*result.text, "Body").rowKeepsTogether);
 }
 
 TEST(DocxTables, NestedTablesKnowTheirEnclosingCell)

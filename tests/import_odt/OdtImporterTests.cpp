@@ -248,11 +248,12 @@ TEST(OdtImporter, TablesCarryCells)
 <style:style style:name="ColA" style:family="table-column"><style:table-column-properties style:column-width="2in"/></style:style>
 <style:style style:name="ColB" style:family="table-column"><style:table-column-properties style:column-width="5in"/></style:style>
 <style:style style:name="Cell" style:family="table-cell"><style:table-cell-properties fo:padding="0.1in" fo:border="0.5pt solid #000000" fo:border-right="none" fo:background-color="#00ff00"/></style:style>
+<style:style style:name="Kept" style:family="table-row"><style:table-row-properties fo:keep-together="always"/></style:style>
 <style:style style:name="Rel" style:family="table-column"><style:table-column-properties style:rel-column-width="1000*"/></style:style>
 )";
     std::string body = R"(<table:table table:style-name="Tbl"><table:table-column table:style-name="ColA"/><table:table-column table:style-name="ColB"/>)"
                        R"(<table:table-header-rows><table:table-row><table:table-cell table:style-name="Cell" table:number-columns-spanned="2"><text:p>Header</text:p></table:table-cell><table:covered-table-cell/></table:table-row></table:table-header-rows>)"
-                       R"(<table:table-row><table:table-cell table:number-rows-spanned="2"><text:p>Tall</text:p></table:table-cell><table:table-cell><text:p>B2</text:p>)"
+                       R"(<table:table-row table:style-name="Kept"><table:table-cell table:number-rows-spanned="2"><text:p>Tall</text:p></table:table-cell><table:table-cell><text:p>B2</text:p>)"
                        R"(<table:table><table:table-column table:style-name="Rel" table:number-columns-repeated="2"/><table:table-row><table:table-cell><text:p>In 1</text:p></table:table-cell><table:table-cell><text:p>In 2</text:p></table:table-cell></table:table-row></table:table>)"
                        R"(</table:table-cell></table:table-row><table:table-row><table:covered-table-cell/><table:table-cell/></table:table-row></table:table>)";
     auto result = testodt::importBody(body, automatic);
@@ -272,6 +273,8 @@ TEST(OdtImporter, TablesCarryCells)
     const auto& tall = *attributesOf(*result.text, "Tall").tableCell;
     EXPECT_EQ(tall.rowSpan, 2);
     EXPECT_FALSE(tall.isHeaderRow);
+    EXPECT_TRUE(tall.rowKeepsTogether) << "the row's style keeps it together";
+    EXPECT_FALSE(header.rowKeepsTogether);
     const auto& inner = *attributesOf(*result.text, "In 2").tableCell;
     EXPECT_EQ(inner.nestingLevel, 2);
     EXPECT_EQ(inner.column, 1);

@@ -85,6 +85,8 @@ public:
             out += twips(w) + ",";
         if (c.isHeaderRow)
             out += " header";
+        if (c.rowKeepsTogether)
+            out += " kept";
         if (c.parent)
             out += " in(r" + std::to_string(c.parent->row) + "c" + std::to_string(c.parent->column) + ")";
         return out;

@@ -256,7 +256,7 @@ TEST(RtfReader, ReadsTablesWithMergesBordersAndShading)
     auto storage = read("{\\rtf1{\\colortbl;\\red255\\green0\\blue0;\\red204\\green204\\blue204;}"
                         "\\trowd\\trgaph100\\trhdr\\clbrdrt\\brdrs\\brdrw20\\brdrcf1\\clcbpat2\\cellx2000\\clmgf\\cellx4000\\clmrg\\cellx6000"
                         "\\pard\\intbl A\\cell B\\par B2\\cell\\cell\\row"
-                        "\\trowd\\trgaph100\\clvmgf\\cellx2000\\cellx4000\\cellx6000"
+                        "\\trowd\\trgaph100\\trkeep\\clvmgf\\cellx2000\\cellx4000\\cellx6000"
                         "\\pard\\intbl C\\cell D\\cell E\\cell\\row"
                         "\\trowd\\trgaph100\\clvmrg\\cellx2000\\cellx4000\\cellx6000"
                         "\\pard\\intbl\\cell F\\cell G\\cell\\row"
@@ -280,6 +280,8 @@ TEST(RtfReader, ReadsTablesWithMergesBordersAndShading)
     EXPECT_EQ(attributesOf(*storage, "B\n").tableCell, attributesOf(*storage, "B2").tableCell) << "one cell, two paragraphs";
     const auto& c = *attributesOf(*storage, "C").tableCell;
     EXPECT_EQ(c.rowSpan, 2) << "\\clvmgf over one \\clvmrg";
+    EXPECT_TRUE(c.rowKeepsTogether) << "\\trkeep";
+    EXPECT_FALSE(a.rowKeepsTogether);
     const auto& f = *attributesOf(*storage, "F").tableCell;
     EXPECT_EQ(f.row, 2);
     EXPECT_EQ(f.column, 1) << "the merged-away cell is not emitted";

@@ -147,7 +147,9 @@ TEST(RtfWriter, KeepsTablesWithSpansBordersAndNesting)
     b.columnSpan = 2;
     b.isHeaderRow = true;
     kit::TableCell c = cell(1, 1, 1);
+    c.rowKeepsTogether = true;
     kit::TableCell d = cell(1, 1, 2);
+    d.rowKeepsTogether = true;
     auto sharedD = shared(d);
     kit::TableCell nested = cell(2, 0, 1, 2);
     nested.columnWidths = { 30, 40 };

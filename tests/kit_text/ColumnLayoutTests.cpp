@@ -15,15 +15,6 @@ struct ColumnPages : layouttest::DocumentLayout {
     static kit::PageSection smallSection(int columns) { return DocumentLayout::smallSection(columns, kSpacing); }
     using DocumentLayout::lay;
     void lay(int columns) { lay(std::vector<kit::PageSection> { smallSection(columns) }); }
-    // The page and the left edge of the line that holds byte `index`.
-    std::pair<std::size_t, float> place(std::size_t index)
-    {
-        for (std::size_t page = 0; page < pages->pages().size(); ++page)
-            for (const auto& line : lines(page))
-                if (!line.isDecoration && index >= line.range.location && index < line.range.end())
-                    return { page, line.rect.x() };
-        return { SIZE_MAX, -1 };
-    }
 };
 
 std::string numberedLines(int count)

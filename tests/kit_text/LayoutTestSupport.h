@@ -78,6 +78,17 @@ struct DocumentLayout {
     {
         return layout.floatBoxesForTextContainer(*layout.textContainers().at(page));
     }
+    // The page and the left edge of the line that holds byte `index`.
+    std::pair<std::size_t, float> place(std::size_t index)
+    {
+        for (std::size_t page = 0; page < pages->pages().size(); ++page)
+            for (const auto& line : lines(page))
+                if (!line.isDecoration && index >= line.range.location && index < line.range.end())
+                    return { page, line.rect.x() };
+        return { SIZE_MAX, -1 };
+    }
+    // The page of the line holding the first byte of `text`.
+    std::size_t pageOf(const std::string& text) { return place(body->string().find(text)).first; }
 };
 
 // Words of a dictionary-like vocabulary drawn with a fixed seed, so a failure always reproduces.

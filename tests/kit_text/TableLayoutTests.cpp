@@ -171,6 +171,27 @@ TEST(TableLayout, RowThatFitsOnTheNextPageMovesThereWhole)
     EXPECT_EQ(pages.ranges[1].end(), storage->length());
 }
 
+TEST(TableLayout, InTheDocumentsOwnLayoutRowsBreakAcrossPagesUnlessKeptTogether)
+{
+    // Twelve lines of body leave room for two of the fourteen lines a page holds.
+    for (bool keep : { false, true }) {
+        SCOPED_TRACE(keep ? "kept together" : "may break");
+        DocumentLayout doc;
+        for (int i = 0; i < 12; ++i)
+            doc.body->append("body\n", attributes());
+        TableBuilder table(doc.body, 1, { 150, 150 });
+        table.prototype.rowKeepsTogether = keep;
+        table.cell(0, 0, lines(4, "left"));
+        table.cell(0, 1, lines(2, "right"));
+        doc.lay();
+        ASSERT_EQ(doc.pages->pages().size(), 2u);
+        EXPECT_EQ(doc.pageOf("left 0"), keep ? 1u : 0u);
+        EXPECT_EQ(doc.pageOf("left 1"), keep ? 1u : 0u);
+        EXPECT_EQ(doc.pageOf("left 2"), 1u);
+        EXPECT_EQ(doc.pageOf("right 1"), keep ? 1u : 0u) << "the short cell ends on the row's first page";
+    }
+}
+
 TEST(TableLayout, RowTallerThanAPageSplitsBetweenLines)
 {
     auto storage = std::make_shared<TextStorage>();
