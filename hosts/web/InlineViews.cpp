@@ -262,6 +262,8 @@ bool InlineViews::answer(PendingRequest& pending)
     if (auto s = pending.query.find("s"); s != pending.query.end())
         deviceScale = std::clamp(std::atof(s->second.c_str()), 1.0, 4.0);
     if (pending.path == "/" || pending.path.empty()) {
+        if (auto v = pending.query.find("v"); v != pending.query.end())
+            view.shownGeneration = std::max(view.shownGeneration, unsigned(std::strtoul(v->second.c_str(), nullptr, 10)));
         std::string html = viewHTML(*view.plugin, view.box, &view.links);
         finishWith(pending.request.get(), std::vector<std::uint8_t>(html.begin(), html.end()), "text/html");
         watchLoading(view);
@@ -325,29 +327,54 @@ void InlineViews::watchLoading(View& view)
     if (!view.plugin->isLoading())
         return;
     view.watching = true;
+    startWatching();
+}
+
+void InlineViews::startWatching()
+{
     if (m_watch)
         return;
     m_watch = g_timeout_add(
         40,
         [](gpointer data) -> gboolean {
             auto* self = static_cast<InlineViews*>(data);
-            bool waiting = false;
-            for (auto& [token, watched] : self->m_views) {
-                if (!watched->watching)
-                    continue;
-                if (watched->plugin->isLoading()) {
-                    waiting = true;
-                    continue;
-                }
-                watched->watching = false;
-                self->refresh(token);
-            }
-            if (waiting)
+            if (self->watchTurn())
                 return G_SOURCE_CONTINUE;
             self->m_watch = 0;
             return G_SOURCE_REMOVE;
         },
         this);
+}
+
+bool InlineViews::watchTurn()
+{
+    bool again = false;
+    auto now = std::chrono::steady_clock::now();
+    for (auto& [token, watched] : m_views) {
+        View& view = *watched;
+        if (view.watching) {
+            if (view.plugin->isLoading()) {
+                again = true;
+                continue;
+            }
+            view.watching = false;
+            refresh(token);
+        }
+        if (view.shownGeneration >= view.generation)
+            continue;
+        // A frame that is gone from the page never asks: it is given up after a few tries.
+        if (now - view.sentAt >= kResendAfter) {
+            if (view.resends >= kMaximumResends) {
+                view.shownGeneration = view.generation;
+                continue;
+            }
+            ++view.resends;
+            ++view.generation;
+            send(view);
+        }
+        again = true;
+    }
+    return again;
 }
 
 gboolean InlineViews::messageWithReply(
@@ -508,12 +535,21 @@ void InlineViews::refresh(const std::string& token)
     auto it = m_views.find(token);
     if (it == m_views.end())
         return;
-    unsigned generation = ++it->second->generation;
+    View& view = *it->second;
+    ++view.generation;
+    view.resends = 0;
+    send(view);
+    startWatching();
+}
+
+void InlineViews::send(View& view)
+{
+    view.sentAt = std::chrono::steady_clock::now();
     // Run in our world of the top frame: the page can neither stop it nor see it happen.
-    std::string prefix = std::string(kInlineViewScheme) + "://" + token + "/";
+    std::string prefix = std::string(kInlineViewScheme) + "://" + view.token + "/";
     // The view's frame may sit in a same-origin frame of the page, as an embed there becomes one.
     std::string script = "(function walk(d) { for (const f of d.querySelectorAll('iframe')) { if (f.src.startsWith('"
-        + prefix + "')) f.src = '" + prefix + "?v=" + std::to_string(generation)
+        + prefix + "')) f.src = '" + prefix + "?v=" + std::to_string(view.generation)
         + "'; else { let inner = null; try { inner = f.contentDocument; } catch (e) { } if (inner) walk(inner); } } })(document);";
     webkit_web_view_evaluate_javascript(
         m_webView, script.c_str(), -1, kInlineViewWorld, nullptr, nullptr, nullptr, nullptr);

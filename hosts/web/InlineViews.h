@@ -7,6 +7,7 @@
 #include "kit/foundation/WeakPtr.h"
 #include "kit/geometry/Geometry.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -52,7 +53,11 @@ public:
         NRVLectorin* plugin = nullptr;
         kit::Size box; // CSS pixels of the element
         unsigned generation = 0; // bumped when the presentation changes (zoom, colour, loaded)
+        unsigned shownGeneration = 0; // the generation of the page the frame asked for last
         bool watching = false; // shown while loading: shown again when the download ends
+        // When the frame was last sent to its page, and how often again since it did not ask for it.
+        std::chrono::steady_clock::time_point sentAt;
+        int resends = 0;
         std::vector<std::string> links; // the URLs of the text layer's links, by the index the frame shows
     };
     const std::map<std::string, std::unique_ptr<View>>& views() const { return m_views; }
@@ -84,6 +89,14 @@ private:
     static void deleteQueueSource(gpointer data);
     static constexpr guint kOverdueMilliseconds = 50;
     void watchLoading(View& view);
+    // Keeps the watch timer running while a view loads or its frame has not asked for its newest page.
+    void startWatching();
+    // One turn of the watch: shows again the views whose download ended, and sends again a frame that
+    // has not asked for the page it was sent to (WebKit drops a frame's navigation now and then when it
+    // comes while the frame is still loading the page before).
+    bool watchTurn();
+    // Points the view's frame at its newest generation of the page.
+    void send(View& view);
     // Encodes a drawn page image on a worker and answers the request with it on the UI thread.
     void encodeAndFinish(kit::GRefPtr<WebKitURISchemeRequest> request, DrawnImage image);
     void finishEncodingsWithError();
@@ -102,7 +115,9 @@ private:
     std::deque<PendingRequest> m_pending;
     guint m_work = 0; // the idle source answering page images
     guint m_overdue = 0; // the timer answering them when the loop is never idle
-    guint m_watch = 0; // the timer watching views that load
+    guint m_watch = 0; // the timer watching views that load and frames sent to a new page
+    static constexpr std::chrono::milliseconds kResendAfter { 1000 };
+    static constexpr int kMaximumResends = 10;
     struct Encoding {
         kit::GRefPtr<WebKitURISchemeRequest> request;
         kit::BackgroundJob job;
