@@ -19,21 +19,20 @@ std::shared_ptr<CurlMultiDriver> CurlMultiDriver::shared()
 
 CurlMultiDriver::CurlMultiDriver()
 {
-    initializeCurlOnce();
-    m_multi = curl_multi_init();
-    curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, socketCallback);
-    curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
-    curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, timerCallback);
-    curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
+    m_multi = curl().multi_init();
+    curl().multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, socketCallback);
+    curl().multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
+    curl().multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, timerCallback);
+    curl().multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
 }
 
 CurlMultiDriver::~CurlMultiDriver()
 {
     for (auto& [easy, client] : m_clients)
-        curl_multi_remove_handle(m_multi, easy);
+        curl().multi_remove_handle(m_multi, easy);
     m_clients.clear();
     // Closing the cached connections may still report sockets and timers: the callbacks need this object.
-    curl_multi_cleanup(m_multi);
+    curl().multi_cleanup(m_multi);
     for (auto& [socket, source] : m_socketSources)
         g_source_remove(source);
     if (m_timerSource)
@@ -42,7 +41,7 @@ CurlMultiDriver::~CurlMultiDriver()
 
 bool CurlMultiDriver::addTransfer(CURL* easy, CurlTransferClient& client)
 {
-    if (curl_multi_add_handle(m_multi, easy) != CURLM_OK)
+    if (curl().multi_add_handle(m_multi, easy) != CURLM_OK)
         return false;
     m_clients[easy] = &client;
     return true;
@@ -51,7 +50,7 @@ bool CurlMultiDriver::addTransfer(CURL* easy, CurlTransferClient& client)
 void CurlMultiDriver::removeTransfer(CURL* easy)
 {
     if (m_clients.erase(easy))
-        curl_multi_remove_handle(m_multi, easy);
+        curl().multi_remove_handle(m_multi, easy);
 }
 
 int CurlMultiDriver::socketCallback(CURL*, curl_socket_t socket, int what, void* driver, void*)
@@ -118,14 +117,14 @@ void CurlMultiDriver::performSocketAction(curl_socket_t socket, int eventMask)
 {
     auto protector = shared_from_this();
     int running = 0;
-    curl_multi_socket_action(m_multi, socket, eventMask, &running);
+    curl().multi_socket_action(m_multi, socket, eventMask, &running);
     completeFinishedTransfers();
 }
 
 void CurlMultiDriver::completeFinishedTransfers()
 {
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(m_multi, &queued)) {
+    while (CURLMsg* message = curl().multi_info_read(m_multi, &queued)) {
         if (message->msg != CURLMSG_DONE)
             continue;
         CURL* easy = message->easy_handle;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <curl/curl.h>
+#include "kit/net/CurlLibrary.h"
+
 #include <glib.h>
 #include <map>
 #include <memory>

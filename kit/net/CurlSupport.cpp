@@ -1,10 +1,7 @@
 #include "kit/net/CurlSupport.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kit {
 
@@ -69,37 +66,16 @@ URLErrorCode codeForCurlResult(CURLcode result)
 
 } // namespace
 
-std::optional<URLErrorCode> localFileProblem(const URL& url)
-{
-    std::string path = url.fileSystemPath();
-    if (path.empty())
-        return std::nullopt;
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0)
-        return errno == EACCES ? URLErrorCode::NoPermissionsToReadFile : URLErrorCode::FileDoesNotExist;
-    if (S_ISDIR(status.st_mode))
-        return URLErrorCode::FileIsDirectory;
-    if (access(path.c_str(), R_OK) != 0)
-        return URLErrorCode::NoPermissionsToReadFile;
-    return std::nullopt;
-}
-
-void initializeCurlOnce()
-{
-    static bool initialized = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
-    (void)initialized;
-}
-
 void applyCommonCurlOptions(CURL* easy)
 {
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,file");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl().easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl().easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,file");
+    curl().easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl().easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     // Tests run https servers of their own on 127.0.0.1 and name their certificate here; it replaces the
     // system's authorities for the process. Verification is never turned off.
     if (const char* authorities = getenv("LECTORIN_TEST_CA_FILE"); authorities && *authorities)
-        curl_easy_setopt(easy, CURLOPT_CAINFO, authorities);
+        curl().easy_setopt(easy, CURLOPT_CAINFO, authorities);
     // A browser never sends its own machine's traffic through a proxy; keep whatever the user excluded.
     std::string noProxy = "localhost,127.0.0.1,::1";
     for (const char* name : { "no_proxy", "NO_PROXY" }) {
@@ -108,13 +84,13 @@ void applyCommonCurlOptions(CURL* easy)
             break;
         }
     }
-    curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
+    curl().easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
 }
 
 Error errorForCurlResult(CURLcode result, const URL& url, const char* detail)
 {
     std::map<std::string, std::string> userInfo;
-    std::string underlying = curl_easy_strerror(result);
+    std::string underlying = curl().easy_strerror(result);
     if (detail && *detail)
         underlying += std::string(": ") + detail;
     userInfo[UnderlyingErrorDescriptionKey] = underlying;

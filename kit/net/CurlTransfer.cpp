@@ -17,19 +17,10 @@ bool isFollowedRedirect(int statusCode)
     return statusCode == 301 || statusCode == 302 || statusCode == 303 || statusCode == 307 || statusCode == 308;
 }
 
-// "256 MB" for whole binary megabytes, else bytes.
-std::string sizeDescription(std::size_t bytes)
-{
-    constexpr std::size_t kMegabyte = std::size_t(1) << 20;
-    return bytes % kMegabyte == 0 && bytes ? std::to_string(bytes / kMegabyte) + " MB"
-                                           : std::to_string(bytes) + " bytes";
-}
-
 } // namespace
 
 CurlTransfer::CurlTransfer(const URLRequest& request, Sink& sink)
-    : m_driver(CurlMultiDriver::shared())
-    , m_sink(sink)
+    : m_sink(sink)
     , m_request(request)
     , m_currentURL(request.url())
 {
@@ -42,24 +33,28 @@ CurlTransfer::~CurlTransfer()
     if (m_isRunning)
         m_driver->removeTransfer(m_easy);
     if (m_easy)
-        curl_easy_cleanup(m_easy);
-    curl_slist_free_all(m_requestHeaders);
+        curl().easy_cleanup(m_easy);
+    if (m_requestHeaders)
+        curl().slist_free_all(m_requestHeaders);
 }
 
 bool CurlTransfer::start()
 {
-    m_easy = curl_easy_init();
+    if (!loadCurl())
+        return false;
+    m_driver = CurlMultiDriver::shared();
+    m_easy = curl().easy_init();
     if (!m_easy)
         return false;
     applyCommonCurlOptions(m_easy);
-    curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_errorBuffer);
-    curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, headerCallback);
-    curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, writeCallback);
-    curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl().easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl().easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, headerCallback);
+    curl().easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
+    curl().easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, writeCallback);
+    curl().easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
+    curl().easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 0L);
     // Every content coding curl was built with; the body then arrives decoded.
-    curl_easy_setopt(m_easy, CURLOPT_ACCEPT_ENCODING, "");
+    curl().easy_setopt(m_easy, CURLOPT_ACCEPT_ENCODING, "");
 
     // The time-out is one of inactivity: connecting, or a whole interval with nothing received. curl's
     // low-speed check cannot say that (it averages over seconds), so a timer of ours watches. The same
@@ -67,14 +62,14 @@ bool CurlTransfer::start()
     auto milliseconds
         = [](double seconds) { return std::chrono::milliseconds(std::max(1L, long(std::ceil(seconds * 1000)))); };
     if (double seconds = m_request.timeoutInterval(); seconds > 0) {
-        curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT_MS, long(milliseconds(seconds).count()));
+        curl().easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT_MS, long(milliseconds(seconds).count()));
         m_inactivityLimit = milliseconds(seconds);
     }
     if (double seconds = m_request.deadlineInterval(); seconds > 0)
         m_deadline = std::chrono::steady_clock::now() + milliseconds(seconds);
     // A declared length over the maximum fails before the body is read; the decoded bytes are counted
     // as they arrive (writeCallback), since a compressed body declares its compressed length only.
-    curl_easy_setopt(m_easy, CURLOPT_MAXFILESIZE_LARGE,
+    curl().easy_setopt(m_easy, CURLOPT_MAXFILESIZE_LARGE,
         curl_off_t(std::min<std::size_t>(m_request.maximumBodyLength(), std::numeric_limits<curl_off_t>::max())));
     prepareHop();
     m_isRunning = m_driver->addTransfer(m_easy, *this);
@@ -131,28 +126,29 @@ void CurlTransfer::prepareHop()
     m_didReportResponse = false;
     m_errorBuffer[0] = '\0';
     m_lastActivity = std::chrono::steady_clock::now();
-    curl_easy_setopt(m_easy, CURLOPT_URL, m_currentURL.withoutFragment().absoluteString().c_str());
+    curl().easy_setopt(m_easy, CURLOPT_URL, m_currentURL.withoutFragment().absoluteString().c_str());
     // Judged again at every hop: a redirect to another origin or to http gets less, or nothing.
     std::optional<std::string> referrer;
     if (const auto& page = m_request.mainDocumentURL())
         referrer = referrerFor(*page, m_currentURL);
-    curl_easy_setopt(m_easy, CURLOPT_REFERER, referrer ? referrer->c_str() : nullptr);
+    curl().easy_setopt(m_easy, CURLOPT_REFERER, referrer ? referrer->c_str() : nullptr);
 
     // The request's cookies are the ones its browser keeps for the first URL's host: a redirect to another
     // host, or from https down to http, goes without them (curl would pass a header of ours on to any hop).
     const URL& first = m_request.url();
     bool cookiesMayGo = strcasecmp(m_currentURL.host().c_str(), first.host().c_str()) == 0
         && !(first.scheme() == "https" && m_currentURL.scheme() != "https");
-    curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, nullptr);
-    curl_slist_free_all(m_requestHeaders);
+    curl().easy_setopt(m_easy, CURLOPT_HTTPHEADER, nullptr);
+    if (m_requestHeaders)
+        curl().slist_free_all(m_requestHeaders);
     m_requestHeaders = nullptr;
     for (const auto& [name, value] : m_request.allHTTPHeaderFields()) {
         if (strcasecmp(name.c_str(), "Cookie") == 0 && !cookiesMayGo)
             continue;
-        m_requestHeaders = curl_slist_append(m_requestHeaders, (name + ": " + value).c_str());
+        m_requestHeaders = curl().slist_append(m_requestHeaders, (name + ": " + value).c_str());
     }
     if (m_requestHeaders)
-        curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_requestHeaders);
+        curl().easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_requestHeaders);
 }
 
 std::size_t CurlTransfer::headerCallback(char* bytes, std::size_t, std::size_t count, void* transfer)
@@ -177,14 +173,14 @@ void CurlTransfer::reportResponseIfNeeded()
     // A file has no header: its response comes with its first bytes, or at the end when it is empty.
     if (m_currentURL.isFileURL()) {
         curl_off_t length = -1;
-        curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        curl().easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
         m_sink.transferDidReceiveResponse(URLResponse::fileResponse(m_currentURL, length));
         return;
     }
     int statusCode = m_head.statusCode();
     if (!statusCode) {
         long code = 0;
-        curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
+        curl().easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
         statusCode = int(code);
     }
     m_sink.transferDidReceiveResponse(URLResponse::httpResponse(m_currentURL, statusCode, m_head.fields()));
@@ -216,9 +212,7 @@ void CurlTransfer::curlTransferDidComplete(CURLcode result)
         m_watchdog = 0;
     }
     if (m_didExceedMaximumLength || result == CURLE_FILESIZE_EXCEEDED) {
-        return fail(Error::urlError(URLErrorCode::DataLengthExceedsMaximum, m_currentURL.absoluteString(),
-            { { LocalizedDescriptionKey,
-                "The document is larger than " + sizeDescription(m_request.maximumBodyLength()) + "." } }));
+        return fail(dataLengthExceedsMaximumError(m_currentURL, m_request.maximumBodyLength()));
     }
     if (result != CURLE_OK) {
         fail(errorForCurlResult(result, m_currentURL, m_errorBuffer));

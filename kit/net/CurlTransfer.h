@@ -2,6 +2,7 @@
 
 #include "kit/net/CurlMultiDriver.h"
 #include "kit/net/Error.h"
+#include "kit/net/Transfer.h"
 #include "kit/net/URLRequest.h"
 #include "kit/net/URLResponse.h"
 
@@ -17,31 +18,18 @@ namespace kit {
 // body: the redirects are followed here rather than by curl, which would drop a redirect's body. The
 // events reach the sink from inside curl's callbacks, so the sink must only record them (never call into
 // curl, never destroy this transfer there).
-class CurlTransfer final : private CurlTransferClient {
+class CurlTransfer final : public Transfer, private CurlTransferClient {
 public:
-    class Sink {
-    public:
-        virtual void transferDidReceiveResponse(URLResponse) = 0;
-        virtual void transferDidReceiveData(std::span<const std::uint8_t>) = 0;
-        virtual void transferDidFinish() = 0;
-        virtual void transferDidFail(Error) = 0;
-
-    protected:
-        ~Sink() = default;
-    };
-
     // Redirects after which a load gives up, as browsers do.
     static constexpr int kMaximumRedirects = 20;
 
     CurlTransfer(const URLRequest&, Sink&);
     // An unfinished transfer is stopped and its connection closed.
-    ~CurlTransfer();
-    CurlTransfer(const CurlTransfer&) = delete;
-    CurlTransfer& operator=(const CurlTransfer&) = delete;
+    ~CurlTransfer() override;
 
-    // false when curl could not take the transfer; nothing is reported then.
-    bool start();
-    const URL& currentURL() const { return m_currentURL; }
+    // false when curl could not be loaded or could not take the transfer; nothing is reported then.
+    bool start() override;
+    const URL& currentURL() const override { return m_currentURL; }
 
 private:
     static std::size_t headerCallback(char*, std::size_t, std::size_t count, void* transfer);

@@ -1,6 +1,5 @@
 #include "kit/net/SynchronousFetch.h"
 
-#include "kit/foundation/CRelease.h"
 #include "kit/net/CurlSupport.h"
 
 #include <memory>
@@ -44,8 +43,13 @@ FetchResult fetchSynchronously(const URL& url, const FetchLimits& limits)
         return result;
     }
 
-    initializeCurlOnce();
-    CPtr<CURL, curl_easy_cleanup> easy(curl_easy_init());
+    if (!loadCurl()) {
+        result.error = Error::urlError(URLErrorCode::Unknown, url.absoluteString(),
+            { { UnderlyingErrorDescriptionKey, "libcurl could not be loaded" } });
+        return result;
+    }
+    auto cleanup = [](CURL* easy) { curl().easy_cleanup(easy); };
+    std::unique_ptr<CURL, decltype(cleanup)> easy(curl().easy_init(), cleanup);
     if (!easy) {
         result.error = Error::urlError(URLErrorCode::Unknown, url.absoluteString());
         return result;
@@ -55,28 +59,28 @@ FetchResult fetchSynchronously(const URL& url, const FetchLimits& limits)
     char errorBuffer[CURL_ERROR_SIZE] = {};
     applyCommonCurlOptions(easy.get());
     if (limits.isSecureOnly) {
-        curl_easy_setopt(easy.get(), CURLOPT_PROTOCOLS_STR, "https");
-        curl_easy_setopt(easy.get(), CURLOPT_REDIR_PROTOCOLS_STR, "https");
+        curl().easy_setopt(easy.get(), CURLOPT_PROTOCOLS_STR, "https");
+        curl().easy_setopt(easy.get(), CURLOPT_REDIR_PROTOCOLS_STR, "https");
     }
-    curl_easy_setopt(easy.get(), CURLOPT_URL, url.withoutFragment().absoluteString().c_str());
-    curl_easy_setopt(easy.get(), CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, appendToBody);
-    curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &buffer);
-    curl_easy_setopt(easy.get(), CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy.get(), CURLOPT_MAXREDIRS, 20L);
-    curl_easy_setopt(easy.get(), CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT_MS, long(limits.connectTimeout.count()));
-    curl_easy_setopt(easy.get(), CURLOPT_TIMEOUT_MS, long(limits.totalTimeout.count()));
+    curl().easy_setopt(easy.get(), CURLOPT_URL, url.withoutFragment().absoluteString().c_str());
+    curl().easy_setopt(easy.get(), CURLOPT_ERRORBUFFER, errorBuffer);
+    curl().easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, appendToBody);
+    curl().easy_setopt(easy.get(), CURLOPT_WRITEDATA, &buffer);
+    curl().easy_setopt(easy.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    curl().easy_setopt(easy.get(), CURLOPT_MAXREDIRS, 20L);
+    curl().easy_setopt(easy.get(), CURLOPT_ACCEPT_ENCODING, "");
+    curl().easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT_MS, long(limits.connectTimeout.count()));
+    curl().easy_setopt(easy.get(), CURLOPT_TIMEOUT_MS, long(limits.totalTimeout.count()));
     // A declared length over the limit fails before any byte of the body is read.
-    curl_easy_setopt(easy.get(), CURLOPT_MAXFILESIZE_LARGE, curl_off_t(limits.maximumBytes));
+    curl().easy_setopt(easy.get(), CURLOPT_MAXFILESIZE_LARGE, curl_off_t(limits.maximumBytes));
 
-    CURLcode code = curl_easy_perform(easy.get());
+    CURLcode code = curl().easy_perform(easy.get());
 
     long status = 0;
-    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    curl().easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
     result.statusCode = int(status);
     char* effective = nullptr;
-    curl_easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &effective);
+    curl().easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &effective);
     result.url = effective ? URL::withString(effective) : url;
     if (!result.url)
         result.url = url;
@@ -86,7 +90,7 @@ FetchResult fetchSynchronously(const URL& url, const FetchLimits& limits)
     else if (code != CURLE_OK) {
         // A refused redirect names its target, as the asynchronous loads do.
         char* redirect = nullptr;
-        curl_easy_getinfo(easy.get(), CURLINFO_REDIRECT_URL, &redirect);
+        curl().easy_getinfo(easy.get(), CURLINFO_REDIRECT_URL, &redirect);
         std::optional<URL> failing
             = (code == CURLE_UNSUPPORTED_PROTOCOL && redirect) ? URL::withString(redirect) : result.url;
         result.error = errorForCurlResult(code, failing.value_or(url), errorBuffer);

@@ -1,6 +1,7 @@
 #include "kit/net/URLConnection.h"
 
 #include "kit/net/CurlTransfer.h"
+#include "kit/net/FileTransfer.h"
 #include "kit/net/LoadPolicy.h"
 
 #include <cassert>
@@ -14,8 +15,8 @@ bool isWebScheme(const std::string& scheme) { return scheme == "http" || scheme 
 
 } // namespace
 
-// Records what the transfer reports; curl is inside its own callbacks then, so nothing else may happen.
-class URLConnection::TransferSink final : public CurlTransfer::Sink {
+// Records what the transfer reports; curl may be inside its own callbacks then, so nothing else may happen.
+class URLConnection::TransferSink final : public Transfer::Sink {
 public:
     explicit TransferSink(URLConnection& connection)
         : m_connection(connection)
@@ -62,7 +63,11 @@ std::unique_ptr<URLConnection> URLConnection::start(const URLRequest& request, U
     }
 
     connection->m_sink = std::make_unique<TransferSink>(*connection);
-    connection->m_transfer = std::make_unique<CurlTransfer>(connection->m_request, *connection->m_sink);
+    // This machine's files are read here: a command that opens one never loads the network library.
+    if (FileTransfer::handles(request.url()))
+        connection->m_transfer = std::make_unique<FileTransfer>(connection->m_request, *connection->m_sink);
+    else
+        connection->m_transfer = std::make_unique<CurlTransfer>(connection->m_request, *connection->m_sink);
     if (!connection->m_transfer->start())
         return nullptr;
     return connection;

@@ -13,7 +13,7 @@
 
 namespace kit {
 
-class CurlTransfer;
+class Transfer;
 
 // An asynchronous URL load (http, https, file) whose progress reaches a delegate through the run loop.
 // Redirects are followed to http and https only. The connection is owned by whoever started it;
@@ -54,9 +54,9 @@ private:
     URLRequest m_request;
     URLConnectionDelegate& m_delegate;
     std::unique_ptr<TransferSink> m_sink;
-    std::unique_ptr<CurlTransfer> m_transfer;
+    std::unique_ptr<Transfer> m_transfer;
     State m_state = State::Loading;
-    // Recorded from curl's callbacks, handed to the delegate from a GLib idle source (id, 0 when none).
+    // Recorded from the transfer's callbacks, handed to the delegate from a GLib idle source (id, 0 when none).
     std::deque<Event> m_pendingEvents;
     unsigned m_deliverySource = 0;
     bool m_isDelivering = false;

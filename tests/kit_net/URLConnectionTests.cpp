@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using kit::Error;
@@ -538,6 +539,76 @@ TEST(URLConnection, LoadsLocalFiles)
     auto connection = URLConnection::start(URLRequest(URL::fileURL((folder / "missing.doc").string())), &missing);
     ASSERT_TRUE(waitForEnd(missing));
     EXPECT_EQ(missing.error->localizedDescription(), "The requested URL was not found on this server.");
+}
+
+TEST(URLConnection, ReadsLargeLocalFilesWholeAndHoldsThemToTheMaximum)
+{
+    auto folder = testsupport::temporaryFolder("large");
+    // Several of the pieces the reader takes a turn each, with a byte of each position's own.
+    std::string large(3 * 1024 * 1024 + 17, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = char('a' + i % 26);
+    testsupport::writeFile(folder / "large.txt", large);
+    {
+        Recorder recorder;
+        auto connection = URLConnection::start(URLRequest(URL::fileURL((folder / "large.txt").string())), &recorder);
+        ASSERT_TRUE(connection);
+        ASSERT_TRUE(waitForEnd(recorder));
+        ASSERT_EQ(recorder.responses.size(), 1u);
+        EXPECT_EQ(recorder.responses[0].expectedContentLength(), (long long)large.size());
+        EXPECT_GT(recorder.pieces.size(), 1u) << "a large file arrives over several turns";
+        EXPECT_TRUE(recorder.body == large) << "every byte once, in order";
+        EXPECT_EQ(recorder.events.back(), "finish");
+    }
+    {
+        URLRequest request(URL::fileURL((folder / "large.txt").string()));
+        request.setMaximumBodyLength(large.size() - 1);
+        Recorder recorder;
+        auto connection = URLConnection::start(request, &recorder);
+        ASSERT_TRUE(waitForEnd(recorder));
+        EXPECT_EQ(recorder.events, (std::vector<std::string> { "fail -1103" })) << "refused before any byte";
+        EXPECT_EQ(recorder.error->localizedDescription(), "The document is larger than " + std::to_string(large.size() - 1)
+                + " bytes.");
+    }
+}
+
+namespace {
+
+// The body of one load, once it has ended.
+std::string bodyOfLoad(const URL& target)
+{
+    Recorder recorder;
+    auto connection = URLConnection::start(URLRequest(target), &recorder);
+    EXPECT_TRUE(connection && waitForEnd(recorder)) << target.absoluteString();
+    return recorder.body;
+}
+
+bool networkLibraryIsMapped()
+{
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find("libcurl") != std::string::npos)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST(URLConnection, LocalFilesAreReadWithoutLoadingTheNetworkLibrary)
+{
+    if (networkLibraryIsMapped())
+        GTEST_SKIP() << "an earlier test of this process loaded it";
+    auto folder = testsupport::temporaryFolder("unmapped");
+    testsupport::writeFile(folder / "note.txt", "local");
+    EXPECT_EQ(bodyOfLoad(URL::fileURL((folder / "note.txt").string())), "local");
+    EXPECT_FALSE(networkLibraryIsMapped()) << "a command that opens a file starts without it";
+    LoopbackServer server([](httplib::Server& routes) {
+        routes.Get("/remote.txt",
+            [](const httplib::Request&, httplib::Response& out) { out.set_content("remote", "text/plain"); });
+    });
+    EXPECT_EQ(bodyOfLoad(url(server.url("/remote.txt"))), "remote");
+    EXPECT_TRUE(networkLibraryIsMapped()) << "the first load over the network loads it";
 }
 
 TEST(URLConnection, RefusesLocalFilesToPagesFromTheWebOnALaterTurn)
