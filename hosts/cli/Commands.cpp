@@ -208,11 +208,25 @@ bool writePagePNG(NRVLectorinMultiPageView& pageView, std::uint32_t page, const 
 
 std::string versionString() { return kit::Bundle::plugin().version().value_or("1.0.0"); }
 
+// Runs the loop until the view has laid out its pages up to last (counted from 1) and the one after it,
+// whose separator borders last's, or all of them. On the printer's paper a page is final once laid out; in
+// the document's own layout a field on any page may count them all, so every page is waited for there.
+void waitForPagesUpTo(NRVLectorinMultiPageView& pageView, int last, double timeoutSeconds)
+{
+    bool ownLayout = pageView.pageLayout() == PageLayout::Document;
+    kit::RunLoop::runUntil(
+        [&] { return !pageView.isPaginating() || (!ownLayout && pageView.numberOfPages() > std::uint32_t(last)); },
+        std::chrono::milliseconds(long(timeoutSeconds * 1000)));
+}
+
 int runRender(const Options& options)
 {
     if (!options.window.empty())
         return runRenderWindow(options);
     Session session;
+    // Pages of their own wait for the pages they show only; a snapshot of the window shows the scroller of
+    // the whole stack.
+    session.waitsForPages = !options.pages;
     int status = 0;
     PluginInstance* instance = openChosenInstance(options, session, status);
     if (!instance)
@@ -220,6 +234,8 @@ int runRender(const Options& options)
     status = allLoaded(session) ? 0 : 1;
     if (options.pages) {
         NRVLectorinMultiPageView* pageView = instance->plugin->pageView();
+        if (pageView)
+            waitForPagesUpTo(*pageView, options.pages->second, options.timeoutSeconds);
         if (!pageView || pageView->numberOfPages() == 0) {
             std::fprintf(stderr, "lectorin: no pages to render\n");
             return 1;
@@ -310,6 +326,8 @@ int runInfo(const Options& options)
 int runText(const Options& options)
 {
     Session session;
+    // The text is the document's, whatever its pages.
+    session.waitsForPages = false;
     if (int status = openSession(options, session); status >= 0)
         return status;
     bool one = options.embed != 1 || session.browser.instances().size() == 1;

@@ -1,6 +1,7 @@
 // The headless browser end to end: the built program run on real files, its PNG and PDF output read back.
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <regex>
@@ -64,6 +65,31 @@ TEST(CommandLine, PagesAreRenderedAtEveryZoomStep)
         int expected = int(std::lround(612 * factors[step]));
         EXPECT_NEAR(whiteRunWidth(image, image.height / 2), expected, 1);
     }
+}
+
+TEST(CommandLine, RenderedPagesAreTheSameWhetherTheRestIsLaidOutOrNot)
+{
+    // The printer's paper: pages 2-3 are drawn once they are laid out, before the later ones are.
+    auto document = writeDocument("long.rtf", longRtf(900));
+    std::smatch pages;
+    std::string info = run("info " + document.string());
+    ASSERT_TRUE(std::regex_search(info, pages, std::regex("\"pages\":(\\d+)"))) << info;
+    int count = std::stoi(pages[1]);
+    ASSERT_GT(count, 10) << "enough pages after the range to be laid out later";
+    auto out = testsupport::temporaryFolder("range");
+    int status = -1;
+    run("render " + document.string() + " --pages 2-3 -o " + (out / "part.png").string(), &status);
+    ASSERT_EQ(status, 0);
+    std::string listed = run("render " + document.string() + " --pages 1-9999 -o " + (out / "all.png").string(), &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), count) << "a range past the end stops at the last page";
+    for (int page : { 2, 3 }) {
+        SCOPED_TRACE("page " + std::to_string(page));
+        auto part = testsupport::readFile(out / ("part-" + std::to_string(page) + ".png"));
+        ASSERT_FALSE(part.empty());
+        EXPECT_TRUE(part == testsupport::readFile(out / ("all-" + std::to_string(page) + ".png")));
+    }
+    EXPECT_FALSE(std::filesystem::exists(out / "part-4.png"));
 }
 
 TEST(CommandLine, InfoDescribesEveryEmbedOfAHostPage)
