@@ -1162,8 +1162,18 @@ bool Paginator::placeTableRows(Fill& fill)
         }
         placeWaitingNotes(fill, fullHeight - fill.bodyBottom());
     };
+    const std::uint32_t tableIndex = flowBlock(flow.block).index;
+    // A page's height of rows at a time, at the width and object height of the table's first page.
+    auto layOutMore = [&] {
+        layOutRowGroups(
+            tableIndex, flow.tableWidth, flow.tableMaxObjectHeight, flow.tableNextRow, fullHeight, flow.groups);
+    };
     if (!flow.tableReady) {
-        flow.groups = layOutTable(flowBlock(flow.block).index, fill.columnWidth(), fullHeight);
+        flow.groups.clear();
+        flow.tableNextRow = 0;
+        flow.tableWidth = fill.columnWidth();
+        flow.tableMaxObjectHeight = fullHeight;
+        layOutMore();
         flow.nextGroup = 0;
         flow.windowStart = 0;
         flow.placedItems.clear();
@@ -1172,7 +1182,8 @@ bool Paginator::placeTableRows(Fill& fill)
         flow.headerHeight = 0;
         while (flow.headerGroups < flow.groups.size() && flow.groups[flow.headerGroups].isHeader)
             flow.headerHeight += flow.groups[flow.headerGroups++].height;
-        // Headers that would take half the page or more are not repeated: the rows need the room.
+        // Headers that would take half the page or more are not repeated: the rows need the room. The first
+        // rows laid out hold a row that is no header unless the table has none.
         if (flow.headerGroups == flow.groups.size() || flow.headerHeight > fullHeight / 2) {
             flow.headerGroups = 0;
             flow.headerHeight = 0;
@@ -1189,7 +1200,10 @@ bool Paginator::placeTableRows(Fill& fill)
         return top;
     };
 
-    while (flow.nextGroup < flow.groups.size()) {
+    const std::size_t tableRows = m_structure.tables[tableIndex].rows.size();
+    while (flow.nextGroup < flow.groups.size() || flow.tableNextRow < tableRows) {
+        if (flow.nextGroup == flow.groups.size())
+            layOutMore();
         const float height = fill.bodyLimit();
         std::size_t linesBefore = fill.out.lines.size();
         const RowGroup& group = flow.groups[flow.nextGroup];

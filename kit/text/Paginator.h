@@ -96,7 +96,11 @@ private:
         std::vector<layout::LineBox> lines;
         std::size_t nextLine = 0;
         bool tableReady = false;
+        // The table's row groups laid out so far: a page's worth ahead of the flow, so that a long table
+        // is measured a page at a time rather than all on its first page.
         std::vector<layout::RowGroup> groups;
+        std::size_t tableNextRow = 0; // the first row not in groups yet
+        float tableWidth = 0, tableMaxObjectHeight = 0; // what every group of the table is laid out for
         std::size_t nextGroup = 0;
         float windowStart = 0; // the top of what is left of a split row group, group coordinates
         std::vector<char> placedItems;
@@ -182,6 +186,10 @@ private:
     // A paragraph's lines measured ahead of its turn, kept until the flow reaches it.
     const std::vector<layout::LineBox>& lookahead(std::uint32_t paragraph, float width, float maxObjectHeight);
     std::vector<layout::RowGroup> layOutTable(std::uint32_t table, float width, float maxObjectHeight);
+    // Appends the table's row groups from row nextRow on, until they are at least budget tall and hold a
+    // group that is not a header (or the table ends); nextRow is then the first row not laid out.
+    void layOutRowGroups(std::uint32_t table, float width, float maxObjectHeight, std::size_t& nextRow, float budget,
+        std::vector<layout::RowGroup>& groups);
     float layOutCellContent(
         const layout::Cell&, float x, float y, float width, float maxObjectHeight, layout::RowGroup&);
     const ParagraphStyle& style(std::uint32_t paragraph) const;

@@ -2,6 +2,7 @@
 #include "kit/text/TextStorage.h"
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 
 namespace kit {
@@ -110,14 +111,25 @@ float Paginator::layOutCellContent(
 
 std::vector<RowGroup> Paginator::layOutTable(std::uint32_t tableIndex, float width, float maxObjectHeight)
 {
+    std::vector<RowGroup> groups;
+    std::size_t nextRow = 0;
+    layOutRowGroups(tableIndex, width, maxObjectHeight, nextRow, std::numeric_limits<float>::infinity(), groups);
+    return groups;
+}
+
+void Paginator::layOutRowGroups(std::uint32_t tableIndex, float width, float maxObjectHeight, std::size_t& nextRow,
+    float budget, std::vector<RowGroup>& groups)
+{
     const Table& table = m_structure.tables[tableIndex];
     std::vector<float> edges = columnEdges(table, width);
     const std::size_t columns = edges.size() - 1;
     auto columnEdge = [&](int column) { return edges[std::min<std::size_t>(std::size_t(column), columns)]; };
 
-    std::vector<RowGroup> groups;
     const std::size_t rows = table.rows.size();
-    for (std::size_t first = 0; first < rows;) {
+    float laidOut = 0;
+    bool body = false;
+    std::size_t first = nextRow;
+    for (; first < rows && !(body && laidOut >= budget);) {
         // Rows tied together by a vertically merged cell form one group.
         std::size_t last = first;
         for (std::size_t r = first; r <= last; ++r) {
@@ -177,10 +189,12 @@ std::vector<RowGroup> Paginator::layOutTable(std::uint32_t tableIndex, float wid
             own.push_back({ rect, &attributes, -1 });
         }
         group.boxes.insert(group.boxes.begin(), own.begin(), own.end());
+        laidOut += group.height;
+        body = body || !group.isHeader;
         groups.push_back(std::move(group));
         first = last + 1;
     }
-    return groups;
+    nextRow = first;
 }
 
 } // namespace kit
