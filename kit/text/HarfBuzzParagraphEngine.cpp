@@ -67,8 +67,9 @@ bool isTakenCharacter(gunichar c)
     case G_UNICODE_SCRIPT_INHERITED:
         return c < 0x370; // combining diacritical marks
     case G_UNICODE_SCRIPT_COMMON:
+        // The numero sign stands before numbers in Cyrillic text as "No." does in English.
         return c < 0x2B0 || (c >= 0x2010 && c <= 0x2027) || (c >= 0x2030 && c <= 0x205E)
-            || (c >= 0x20A0 && c <= 0x20C0);
+            || (c >= 0x20A0 && c <= 0x20C0) || c == 0x2116;
     default:
         return false;
     }

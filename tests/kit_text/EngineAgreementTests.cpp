@@ -190,6 +190,8 @@ TEST(EngineAgreement, ParagraphsItDoesNotTakeArePangos)
         { "soft\xC2\xADhyphen and more text", false, "a soft hyphen adds a hyphen when broken" },
         { "Extraordinarilylongwordthatcannotfit in the column", false, "a word wider than the line breaks by characters" },
         { "Кириллица, и только она: текст в узкой колонке", true, "Cyrillic alone" },
+        { "Договор \xE2\x84\x96 44-ФЗ от 05.04.2013 и приложение \xE2\x84\x96\xC2\xA0" "2", true,
+            "the numero sign before numbers, with a no-break space too" },
         { "Ελληνικά κείμενα σε στενή στήλη", true, "Greek alone" },
         { "Latin and кириллица", false, "two scripts: Pango itemizes them apart" },
         { "Греческий and Ελληνικά", false, "three scripts" },
