@@ -272,15 +272,17 @@ HarfBuzzParagraphEngine::Font& HarfBuzzParagraphEngine::font(const PangoFontDesc
 // and the font Pango would ask first has it (else Pango would fall back to another font for it). Notes on
 // the way the paragraph's script (that of its letters, which Pango gives every item, the common script
 // when it has none) and what each item needs to know to be measured.
-bool HarfBuzzParagraphEngine::scanCharacters(const char* text, std::size_t length, bool& simple, unsigned& script)
+bool HarfBuzzParagraphEngine::scanCharacters(
+    const char* text, std::size_t length, bool& simple, bool& mixed, unsigned& script)
 {
     simple = true;
+    mixed = false;
     script = 0;
-    // Pango gives each run of one script an item of its own: the engine takes one script per paragraph.
+    // Pango gives each run of one script an item of its own; a paragraph of several is cut the same way.
     auto letter = [&](unsigned s) {
-        if (script && script != s)
-            return false;
-        script = s;
+        mixed = mixed || (script && script != s);
+        if (!script)
+            script = s;
         return true;
     };
     bool afterSpace = false;
@@ -336,6 +338,41 @@ bool HarfBuzzParagraphEngine::scanCharacters(const char* text, std::size_t lengt
             i = std::size_t(g_utf8_next_char(text + i) - text);
         }
     }
+    return true;
+}
+
+bool HarfBuzzParagraphEngine::splitByScript(const char* text, std::size_t length)
+{
+    std::vector<Item> split;
+    PangoScriptIter* runs = pango_script_iter_new(text, int(length));
+    bool known = true;
+    std::size_t next = 0; // the first item not wholly before the run
+    do {
+        const char* runStart = nullptr;
+        const char* runEnd = nullptr;
+        PangoScript runScript = PANGO_SCRIPT_COMMON;
+        pango_script_iter_get_range(runs, &runStart, &runEnd, &runScript);
+        auto a = std::uint32_t(runStart - text), b = std::uint32_t(runEnd - text);
+        unsigned index = runScript == PANGO_SCRIPT_LATIN ? 1
+            : runScript == PANGO_SCRIPT_GREEK        ? 2
+            : runScript == PANGO_SCRIPT_CYRILLIC     ? 3
+            : runScript == PANGO_SCRIPT_COMMON       ? 0
+                                                     : 4;
+        known = known && index < kScripts.size();
+        while (next < m_items.size() && m_items[next].end <= a)
+            ++next;
+        for (std::size_t i = next; i < m_items.size() && m_items[i].start < b; ++i) {
+            Item piece = m_items[i];
+            piece.start = std::max(piece.start, a);
+            piece.end = std::min(piece.end, b);
+            piece.script = index;
+            split.push_back(piece);
+        }
+    } while (known && pango_script_iter_next(runs));
+    pango_script_iter_free(runs);
+    if (!known)
+        return false;
+    m_items = std::move(split);
     return true;
 }
 
@@ -513,14 +550,20 @@ bool HarfBuzzParagraphEngine::breakLines(const ParagraphInput& input, std::vecto
         return false;
     if (!collectItems(input))
         return false;
-    bool simple = true;
+    bool simple = true, mixed = false;
     unsigned script = 0;
-    if (!scanCharacters(text, length, simple, script))
+    if (!scanCharacters(text, length, simple, mixed, script))
         return false;
+    if (mixed && !splitByScript(text, length))
+        return false;
+    if (!mixed) {
+        for (Item& item : m_items)
+            item.script = script;
+    }
     findBreaks(text, length, simple);
     m_width.assign(length + 1, 0);
     for (const Item& item : m_items) {
-        measureItem(text, length, item, simple, script);
+        measureItem(text, length, item, simple, item.script);
     }
 
     // The box and first-line indent exactly as the Pango engine gives them to its layout.

@@ -47,11 +47,14 @@ private:
         Font* font = nullptr;
         float rise = 0; // points, positive raises
         bool wordsAlone = true; // no character keeps words shaped alone from shaping as in the run
+        unsigned script = 0; // into the scripts the engine shapes: common, Latin, Greek, Cyrillic
     };
 
     bool breakLines(const ParagraphInput&, std::vector<LineMetrics>& lines);
     bool collectItems(const ParagraphInput&);
-    bool scanCharacters(const char* text, std::size_t length, bool& simple, unsigned& script);
+    bool scanCharacters(const char* text, std::size_t length, bool& simple, bool& mixed, unsigned& script);
+    // Cuts the items where Pango's itemization changes script, and gives each item its script.
+    bool splitByScript(const char* text, std::size_t length);
     void findBreaks(const char* text, std::size_t length, bool simple);
     void measureItem(const char* text, std::size_t length, const Item&, bool simple, unsigned script);
     Font& font(const PangoFontDescription*);

@@ -81,6 +81,21 @@ std::vector<ParagraphInput> paragraphsOf(const kit::TextStorage& storage, float 
     return inputs;
 }
 
+// Compares every paragraph of storage at four widths from a narrow column to a page, giving up after ten
+// disagreements; the engine must take most paragraphs for the comparison to say much.
+void compareAtWidths(Agreement& agreement, const kit::TextStorage& storage, const char* what)
+{
+    int failures = 0;
+    for (float width : { 61.0f, 133.5f, 212.25f, 468.0f }) {
+        for (const ParagraphInput& input : paragraphsOf(storage, width)) {
+            if (!agreement.compare(input, what) && ++failures > 10)
+                return;
+        }
+    }
+    EXPECT_GT(agreement.ours.statistics().taken, agreement.ours.statistics().declined * 4)
+        << "the engine declined most paragraphs, so the agreement says little";
+}
+
 kit::Attributes styled(kit::Attributes a, bool bold, bool italic, float size, const char* family)
 {
     a.bold = bold;
@@ -131,16 +146,31 @@ TEST(EngineAgreement, GeneratedParagraphsBreakWherePangoBreaksThem)
         storage->append("\n", base);
     }
     Agreement agreement;
-    int failures = 0;
-    for (float width : { 61.0f, 133.5f, 212.25f, 468.0f }) {
-        for (const ParagraphInput& input : paragraphsOf(*storage, width)) {
-            if (!agreement.compare(input, "generated") && ++failures > 10)
-                return;
-        }
-    }
+    compareAtWidths(agreement, *storage, "generated");
     EXPECT_GT(agreement.lines, 1000u);
-    EXPECT_GT(agreement.ours.statistics().taken, agreement.ours.statistics().declined * 4)
-        << "the engine declined most paragraphs, so the agreement says little";
+}
+
+// Paragraphs of Latin, Cyrillic and Greek words together, as contracts and reports write company names,
+// abbreviations and formulas among their own language's words, in fonts that hold all three scripts.
+TEST(EngineAgreement, ParagraphsOfSeveralScriptsBreakWherePangoBreaksThem)
+{
+    static const char* words[] = { "Договор", "поставки", "ООО", "«Стройнова»", "(Stroynova", "LLC)", "№5", "и",
+        "т.е.", "Valley", "AVATAR", "of", "Tyrant", "Ελλάδα", "(Αθήνα)", "α-β", "2013", "—", "Wave,", "Москва." };
+    static const char* families[] = { "Times New Roman", "Arial", "Calibri", "Courier New" };
+    std::mt19937 random(2116);
+    auto storage = std::make_shared<kit::TextStorage>();
+    for (int p = 0; p < 120; ++p) {
+        // A paragraph in one family, now and then bold or italic throughout.
+        kit::Attributes style
+            = styled(layouttest::attributes(), p % 3 == 0, p % 5 == 0, 12, families[p % std::size(families)]);
+        std::string text;
+        for (int w = 3 + int(random() % 30); w > 0; --w)
+            text += std::string(words[random() % std::size(words)]) + (w > 1 ? " " : "\n");
+        storage->append(text, style);
+    }
+    Agreement agreement;
+    compareAtWidths(agreement, *storage, "several scripts");
+    EXPECT_GT(agreement.lines, 500u);
 }
 
 // Near the line's end a single break decides; sweeping the width in small steps puts every break of these
@@ -193,8 +223,9 @@ TEST(EngineAgreement, ParagraphsItDoesNotTakeArePangos)
         { "Договор \xE2\x84\x96 44-ФЗ от 05.04.2013 и приложение \xE2\x84\x96\xC2\xA0" "2", true,
             "the numero sign before numbers, with a no-break space too" },
         { "Ελληνικά κείμενα σε στενή στήλη", true, "Greek alone" },
-        { "Latin and кириллица", false, "two scripts: Pango itemizes them apart" },
-        { "Греческий and Ελληνικά", false, "three scripts" },
+        { "Latin and кириллица", true, "two scripts: cut where Pango's items change script" },
+        { "Греческий and Ελληνικά", true, "three scripts" },
+        { "Стройнова (Stroynova) и Ко", true, "brackets around another script's words take the script outside" },
         { "emoji \xF0\x9F\x98\x80 face", false, "emoji take a font of their own" },
         { "", true, "an empty paragraph" },
     };
