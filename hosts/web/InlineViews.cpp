@@ -263,7 +263,8 @@ bool InlineViews::answer(PendingRequest& pending)
         deviceScale = std::clamp(std::atof(s->second.c_str()), 1.0, 4.0);
     if (pending.path == "/" || pending.path.empty()) {
         if (auto v = pending.query.find("v"); v != pending.query.end())
-            view.shownGeneration = std::max(view.shownGeneration, unsigned(std::strtoul(v->second.c_str(), nullptr, 10)));
+            view.shownGeneration
+                = std::max(view.shownGeneration, unsigned(std::strtoul(v->second.c_str(), nullptr, 10)));
         std::string html = viewHTML(*view.plugin, view.box, &view.links);
         finishWith(pending.request.get(), std::vector<std::uint8_t>(html.begin(), html.end()), "text/html");
         watchLoading(view);
