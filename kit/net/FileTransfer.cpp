@@ -1,7 +1,5 @@
 #include "kit/net/FileTransfer.h"
 
-#include "kit/net/LoadPolicy.h"
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>

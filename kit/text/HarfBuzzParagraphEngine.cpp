@@ -283,7 +283,6 @@ bool HarfBuzzParagraphEngine::scanCharacters(
         mixed = mixed || (script && script != s);
         if (!script)
             script = s;
-        return true;
     };
     bool afterSpace = false;
     for (Item& item : m_items) {
@@ -295,8 +294,7 @@ bool HarfBuzzParagraphEngine::scanCharacters(
                 case AsciiClass::Refused:
                     return false;
                 case AsciiClass::Letter:
-                    if (!letter(1))
-                        return false;
+                    letter(1);
                     break;
                 case AsciiClass::Plain:
                     break;
@@ -329,9 +327,8 @@ bool HarfBuzzParagraphEngine::scanCharacters(
             if (mark || c == 0xA0)
                 item.wordsAlone = false; // marks may attach across what the cache splits; a no-break space is white
             GUnicodeScript unicodeScript = g_unichar_get_script(c);
-            if (unicodeScript != G_UNICODE_SCRIPT_COMMON && unicodeScript != G_UNICODE_SCRIPT_INHERITED
-                && !letter(unicodeScript == G_UNICODE_SCRIPT_LATIN ? 1 : unicodeScript == G_UNICODE_SCRIPT_GREEK ? 2 : 3))
-                return false;
+            if (unicodeScript != G_UNICODE_SCRIPT_COMMON && unicodeScript != G_UNICODE_SCRIPT_INHERITED)
+                letter(unicodeScript == G_UNICODE_SCRIPT_LATIN ? 1 : unicodeScript == G_UNICODE_SCRIPT_GREEK ? 2 : 3);
             if (!font.hasCharacter(c))
                 return false;
             afterSpace = false;

@@ -129,7 +129,7 @@ void Paginator::layOutRowGroups(std::uint32_t tableIndex, float width, float max
     float laidOut = 0;
     bool body = false;
     std::size_t first = nextRow;
-    for (; first < rows && !(body && laidOut >= budget);) {
+    while (first < rows && !(body && laidOut >= budget)) {
         // Rows tied together by a vertically merged cell form one group.
         std::size_t last = first;
         for (std::size_t r = first; r <= last; ++r) {
