@@ -97,14 +97,9 @@ Stages measure(const std::string& url, const std::vector<std::uint8_t>& bytes)
             lastTurn = Clock::now();
             return true;
         });
-        // The first page is there once the text has arrived and its first pages are laid out; the rest
-        // may still be coming.
-        auto firstPageThere = [&] {
-            if (browser.instances().empty())
-                return false;
-            NRVLectorin& plugin = *browser.instances().front().plugin;
-            return plugin.downloadIsComplete() && plugin.pageView() && plugin.pageView()->numberOfPages() > 0;
-        };
+        // The first page is there once it is in sight: laid out from the whole text, or from its
+        // beginning while the rest is imported; the rest may still be coming.
+        auto firstPageThere = [&] { return !browser.instances().empty() && browser.instances().front().plugin->showsPages(); };
         kit::RunLoop::runUntil(firstPageThere, std::chrono::seconds(60));
         stages.shown = millisecondsSince(start);
         auto& instance = browser.instances().front();

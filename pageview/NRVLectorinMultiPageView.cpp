@@ -121,9 +121,19 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
         m_placedPaperWidth = 0;
         m_documentPages->beginPagination(*m_textLayoutManager);
     }
-    if (pagination == Pagination::Progressive) {
-        // Enough pages to fill a window now; the rest in slices that leave the loop free between them.
-        constexpr std::uint32_t kFirstPages = 3;
+    // Enough pages to fill a window now.
+    constexpr std::uint32_t kFirstPages = 3;
+    if (pagination == Pagination::Beginning && !m_documentPages) {
+        bool complete = false;
+        while (!complete && m_numberOfPages < kFirstPages)
+            complete = addPage();
+        // The page the text ends on would take more of it: it stays out of sight, below the frame.
+        if (complete) {
+            --m_numberOfPages;
+            m_textLayoutManager->textContainers().back()->textView()->setHidden(true);
+        }
+    } else if (pagination != Pagination::Whole) {
+        // The rest in slices that leave the loop free between them.
         bool complete = false;
         while (!complete && m_numberOfPages < kFirstPages)
             complete = addPage();

@@ -43,8 +43,10 @@ public:
     // Lays the text out into pages; null is laid out as an empty text (one blank page). Whole: every page
     // now. Progressive: the first pages now and the rest on later turns of the run loop, a few milliseconds
     // at a time, the frame growing as they come; looking for a glyph past them (find, a link) makes the rest
-    // at once.
-    enum class Pagination { Whole, Progressive };
+    // at once. Beginning: the text is the first part of a document whose rest is still being read (on the
+    // printer's paper); the first pages are shown, never the one the part ends on, which the rest would
+    // change, so numberOfPages may be 0. The whole text replaces it with another call.
+    enum class Pagination { Whole, Progressive, Beginning };
     void setTextStorage(std::shared_ptr<kit::TextStorage> storage, Pagination pagination = Pagination::Whole);
     // Whether progressive pagination still has pages to add.
     bool isPaginating() const { return m_paginationTimer != 0; }

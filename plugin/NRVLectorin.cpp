@@ -3,6 +3,7 @@
 #include "import/Importer.h"
 #include "kit/foundation/Bundle.h"
 #include "kit/foundation/Log.h"
+#include "kit/foundation/RunLoop.h"
 #include "kit/net/URL.h"
 #include "kit/net/URLRequest.h"
 #include "kit/text/TextView.h"
@@ -218,9 +219,51 @@ void NRVLectorin::connectionDidFinishLoading(kit::URLConnection&)
     // progress indicator keeps turning meanwhile.
     importer::prepareImports();
     std::shared_ptr<const std::vector<std::uint8_t>> bytes = m_rawData;
+    // On the printer's paper the first pages of a long document show as soon as their text is read.
+    importer::BeginningHandler beginning;
+    if (pageLayoutToOpen() == PageLayout::PrinterPaper) {
+        beginning = [self = kit::WeakPtr(this), generation = ++m_importGeneration](std::shared_ptr<kit::TextStorage> text) {
+            kit::RunLoop::post([self, generation, text = std::move(text)]() mutable {
+                if (NRVLectorin* plugin = self.get())
+                    plugin->documentBeginningDidImport(generation, std::move(text));
+            });
+        };
+    }
     m_importJob = kit::BackgroundJob::start(
-        [bytes](std::stop_token stop) { return importer::importDocument(*bytes, { stop, kImportCpuTime }); },
+        [bytes, beginning = std::move(beginning)](std::stop_token stop) {
+            return importer::importDocument(*bytes, { stop, kImportCpuTime, beginning });
+        },
         [this](importer::ImportResult imported) { documentDidImport(std::move(imported)); });
+}
+
+void NRVLectorin::documentBeginningDidImport(std::uint64_t generation, std::shared_ptr<kit::TextStorage> beginning)
+{
+    NRVLectorinMultiPageView* pageView = m_pageView.get();
+    if (generation != m_importGeneration || !isImporting() || !pageView || pageLayoutToOpen() != PageLayout::PrinterPaper)
+        return;
+    pageView->setPageLayout(PageLayout::PrinterPaper);
+    pageView->setTextStorage(std::move(beginning), NRVLectorinMultiPageView::Pagination::Beginning);
+    // Not even a page whose text is complete: the indicator goes on turning.
+    if (pageView->numberOfPages() == 0)
+        return;
+    m_showsBeginning = true;
+    showPageView();
+}
+
+void NRVLectorin::showPageView()
+{
+    if (auto* indicator = m_progressIndicator.get()) {
+        indicator->stopAnimation();
+        indicator->setHidden(true);
+    }
+    if (kit::ScrollView* scrollView = m_pageView ? m_pageView->enclosingScrollView() : nullptr)
+        scrollView->setHidden(false);
+}
+
+bool NRVLectorin::showsPages() const
+{
+    NRVLectorinMultiPageView* pageView = m_pageView.get();
+    return (m_downloadIsComplete || m_showsBeginning) && !m_showsError && pageView && pageView->numberOfPages() > 0;
 }
 
 bool NRVLectorin::isLoading() const
@@ -242,12 +285,8 @@ void NRVLectorin::documentDidImport(importer::ImportResult imported)
         pageView->setMessage(m_problemMessage);
     }
     m_downloadIsComplete = true;
-    if (auto* indicator = m_progressIndicator.get()) {
-        indicator->stopAnimation();
-        indicator->setHidden(true);
-    }
-    if (kit::ScrollView* scrollView = m_pageView ? m_pageView->enclosingScrollView() : nullptr)
-        scrollView->setHidden(false);
+    m_showsBeginning = false;
+    showPageView();
     if (kit::Window* w = window())
         w->makeFirstResponder(m_pageView ? static_cast<kit::Responder*>(m_pageView->firstTextView()) : nullptr);
     if (m_printsWhenImported) {

@@ -119,6 +119,9 @@ public:
     // Downloading or importing: the document is not there yet, whatever the page view has laid out.
     bool isLoadingDocument() const { return m_downloadConnection != nullptr || isImporting(); }
     bool isImporting() const { return m_importJob.isRunning(); }
+    // Whether pages are in sight instead of the progress indicator: the document's, or, while the rest of
+    // it is imported, its first ones.
+    bool showsPages() const;
     bool hasFailed() const;
     const std::vector<std::uint8_t>* rawData() const { return m_rawData.get(); }
     const std::optional<kit::URLResponse>& connectionResponse() const { return m_connectionResponse; }
@@ -141,6 +144,9 @@ private:
     // The check in either form; afterPresented runs on the UI thread once its alert, if any, has closed.
     static void startVersionCheck(bool quiet, std::function<void()> afterPresented);
     void sendFindAction(int tag);
+    // The first part of the document import generation is reading, its first pages to show meanwhile.
+    void documentBeginningDidImport(std::uint64_t generation, std::shared_ptr<kit::TextStorage> beginning);
+    void showPageView();
     // Titles the context menu's layout item after the layout it switches to.
     void updatePageLayoutMenuItem();
 
@@ -157,6 +163,8 @@ private:
     // import's worker.
     std::shared_ptr<std::vector<std::uint8_t>> m_rawData;
     kit::BackgroundJob m_importJob;
+    std::uint64_t m_importGeneration = 0; // counts the imports started, so that a late beginning is known
+    bool m_showsBeginning = false; // the page view shows the first pages of the import still running
     // A print command that came while the document was being imported, run once it has been.
     bool m_printsWhenImported = false;
     std::int32_t m_findActionTag = 0;

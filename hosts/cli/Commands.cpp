@@ -19,6 +19,7 @@
 #include "pageview/ScaleUtilities.h"
 #include "plugin/NRVLectorin.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <cmath>
 #include <cstdio>
@@ -38,6 +39,10 @@ struct Session {
     // Whether opening waits for the views' pages as well as for the documents: a command that works on the
     // document itself (printing lays it out again for the paper) need not wait for the screen's pages.
     bool waitsForPages = true;
+    // When not 0, a document on the printer's paper whose first pages show while the rest is imported is
+    // far enough along once more pages than this are there: a page laid out from the beginning of the
+    // text is the whole text's.
+    std::uint32_t pagesWanted = 0;
     Session() { kit::Host::setCurrent(&host); }
     ~Session()
     {
@@ -45,6 +50,14 @@ struct Session {
         kit::Host::setCurrent(nullptr);
     }
 };
+
+// Whether the document's view shows more pages than count, laid out from all of its text or from the
+// beginning the rest of its import will not change.
+bool showsPagesBeyond(const PluginInstance& instance, std::uint32_t count)
+{
+    NRVLectorinMultiPageView* pageView = instance.plugin->pageView();
+    return instance.plugin->showsPages() && pageView && pageView->numberOfPages() > count;
+}
 
 // Loads the page, waits for the documents and applies the zoom and scroll options. Returns an exit
 // status to stop with, or -1 to go on.
@@ -73,7 +86,13 @@ int openSession(const Options& options, Session& session, bool pageIsFirstPositi
         std::fprintf(stderr, "lectorin: %s\n", error->c_str());
         return 1;
     }
-    session.browser.waitUntilLoaded(options.timeoutSeconds, session.waitsForPages);
+    if (session.pagesWanted) {
+        session.browser.waitUntil(options.timeoutSeconds, [&](const PluginInstance& instance) {
+            return !instance.plugin->isLoadingDocument() || showsPagesBeyond(instance, session.pagesWanted);
+        });
+    } else {
+        session.browser.waitUntilLoaded(options.timeoutSeconds, session.waitsForPages);
+    }
     for (auto& instance : session.browser.instances()) {
         kit::Window& window = *instance.window;
         if (options.zoomStep) {
@@ -224,15 +243,20 @@ int runRender(const Options& options)
     if (!options.window.empty())
         return runRenderWindow(options);
     Session session;
-    // Pages of their own wait for the pages they show only; a snapshot of the window shows the scroller of
-    // the whole stack.
+    // Pages of their own wait for the pages they show only, and not for the rest of the document's
+    // import; a snapshot of the window shows the scroller of the whole stack.
     session.waitsForPages = !options.pages;
+    if (options.pages)
+        session.pagesWanted = std::uint32_t(options.pages->second);
     int status = 0;
     PluginInstance* instance = openChosenInstance(options, session, status);
     if (!instance)
         return status;
     status = allLoaded(session) ? 0 : 1;
     if (options.pages) {
+        if (std::all_of(session.browser.instances().begin(), session.browser.instances().end(),
+                [&](const PluginInstance& each) { return showsPagesBeyond(each, session.pagesWanted); }))
+            status = 0;
         NRVLectorinMultiPageView* pageView = instance->plugin->pageView();
         if (pageView)
             waitForPagesUpTo(*pageView, options.pages->second, options.timeoutSeconds);

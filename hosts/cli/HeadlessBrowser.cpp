@@ -89,12 +89,14 @@ PluginInstance& HeadlessBrowser::addInstance(const kit::Value& arguments, kit::S
 
 void HeadlessBrowser::waitUntilLoaded(double timeoutSeconds, bool pagesToo)
 {
-    kit::RunLoop::runUntil(
-        [&] {
-            return std::all_of(m_instances.begin(), m_instances.end(), [pagesToo](const PluginInstance& i) {
-                return !(pagesToo ? i.plugin->isLoading() : i.plugin->isLoadingDocument());
-            });
-        },
+    waitUntil(timeoutSeconds, [pagesToo](const PluginInstance& i) {
+        return !(pagesToo ? i.plugin->isLoading() : i.plugin->isLoadingDocument());
+    });
+}
+
+void HeadlessBrowser::waitUntil(double timeoutSeconds, const std::function<bool(const PluginInstance&)>& isDone)
+{
+    kit::RunLoop::runUntil([&] { return std::all_of(m_instances.begin(), m_instances.end(), isDone); },
         std::chrono::milliseconds(long(timeoutSeconds * 1000)));
 }
 

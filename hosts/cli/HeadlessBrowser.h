@@ -6,6 +6,7 @@
 #include "kit/geometry/Geometry.h"
 #include "kit/net/URL.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,6 +42,8 @@ public:
     // Runs the loop until every plug-in view has finished or failed, or the timeout passes. With pagesToo
     // false it stops once every document is imported, while the views may still be laying out pages.
     void waitUntilLoaded(double timeoutSeconds, bool pagesToo = true);
+    // Runs the loop until isDone holds for every plug-in view, or the timeout passes.
+    void waitUntil(double timeoutSeconds, const std::function<bool(const PluginInstance&)>& isDone);
 
     std::vector<PluginInstance>& instances() { return m_instances; }
     bool isHostPage() const { return m_isHostPage; }

@@ -41,6 +41,14 @@ bool OutputBudget::isOverLimits()
     return threadCpuNanoseconds() - m_cpuStart > std::chrono::nanoseconds(m_limits.cpuTime).count();
 }
 
+void OutputBudget::handOverBeginning(std::shared_ptr<kit::TextStorage> beginning)
+{
+    if (!wantsBeginning())
+        return;
+    m_beganHandingOver = true;
+    m_limits.beginning(std::move(beginning));
+}
+
 std::string cappedLabelTemplate(std::string_view utf8)
 {
     std::size_t characters = 0, end = 0;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stop_token>
 #include <string>
@@ -23,11 +24,20 @@ inline constexpr std::size_t kMaxListLabelTemplate = 64;
 // A UTF-8 label template cut after kMaxListLabelTemplate characters.
 std::string cappedLabelTemplate(std::string_view utf8);
 
+// The first part of a document's text, handed over while the rest is still being read: whole paragraphs
+// from the start, with the attributes the whole text will give them and no page setup. It is the caller's
+// from then on, and nobody else touches it. Laid out on the printer's paper, every page but the one it
+// ends on is the whole document's page.
+using BeginningHandler = std::function<void(std::shared_ptr<kit::TextStorage> beginning)>;
+
 // What else ends an import early, besides its output: a stop its caller requested (the view that wanted the
-// document went away) and the CPU time the importing thread has spent on it.
+// document went away) and the CPU time the importing thread has spent on it. A caller that can show the
+// first pages before the rest adds a handler for the beginning: a reader that reads long texts in parts
+// calls it once, on the importing thread, with the first few pages' worth (readers that do not, never).
 struct ImportLimits {
     std::stop_token stop;
     std::chrono::milliseconds cpuTime { 0 }; // 0: no limit
+    BeginningHandler beginning;
 };
 
 // What one import may produce: the text's bytes plus what its attribute runs cost. Every reader an import
@@ -51,6 +61,11 @@ public:
     // What may still be charged before the budget is spent.
     std::size_t remaining() const { return m_exhausted ? 0 : m_limit - m_used; }
 
+    // Whether the caller still waits for a beginning of the text, and handing it over (once; later calls
+    // are ignored, as are calls after the budget is spent).
+    bool wantsBeginning() const { return m_limits.beginning && !m_beganHandingOver && !m_exhausted; }
+    void handOverBeginning(std::shared_ptr<kit::TextStorage> beginning);
+
     // storage.append, charged: the text, and a run's attributes when the append starts a new run. Appends
     // nothing once the budget is spent.
     bool append(kit::TextStorage& storage, std::string_view text, const kit::Attributes& attributes);
@@ -67,6 +82,7 @@ private:
     std::size_t m_used = 0;
     bool m_exhausted = false;
     bool m_wasStopped = false;
+    bool m_beganHandingOver = false;
     ImportLimits m_limits;
     std::int64_t m_cpuStart = 0; // ns of the thread's CPU clock when the budget was opened
     std::uint32_t m_chargesSinceClock = 0;

@@ -193,6 +193,9 @@ bool isSiblingLookedThrough(std::string_view name)
 // A body is read in pieces of about this many bytes of XML; one piece's tree is a few times as large.
 constexpr std::size_t kBodyPieceBytes = 256 * 1024;
 
+// The text that makes a beginning worth handing over: a few pages of prose, a page or two of a table.
+constexpr std::size_t kBeginningBytes = 16 * 1024;
+
 } // namespace
 
 bool DocxReader::readBodyInPieces(std::string_view xml, const XmlChildPieces& pieces)
@@ -214,33 +217,43 @@ bool DocxReader::readBodyInPieces(std::string_view xml, const XmlChildPieces& pi
         }
     };
     // Sections first, as the whole body's scan finds them: a paragraph's section is described where it ends,
-    // which may be pieces later. Only pieces that name a w:sectPr are parsed for it.
+    // which may be pieces later. Only the children whose markup names a w:sectPr are parsed for it, each
+    // on its own.
     std::vector<std::size_t> firstSection(pieces.pieces.size());
+    std::vector<std::size_t> naming; // children whose markup names a w:sectPr, in order
+    for (std::size_t at = xml.find("sectPr"); at != std::string_view::npos; at = xml.find("sectPr", at + 6)) {
+        auto after = std::upper_bound(pieces.children.begin(), pieces.children.end(), at,
+            [](std::size_t position, const XmlChildPieces::Child& child) { return position < child.begin; });
+        if (after == pieces.children.begin() || (after - 1)->end <= at)
+            continue;
+        std::size_t child = std::size_t(after - pieces.children.begin()) - 1;
+        if (naming.empty() || naming.back() != child)
+            naming.push_back(child);
+    }
+    std::optional<XmlPart> finalChild;
     pugi::xml_node finalSection;
-    std::optional<XmlPart> finalPiece;
     std::size_t next = 0;
+    auto named = naming.begin();
     for (std::size_t i = 0; i < pieces.pieces.size(); ++i) {
         const XmlChildPieces::Piece& piece = pieces.pieces[i];
         firstSection[i] = next;
-        std::size_t begin = pieces.children[piece.firstChild].begin, end = pieces.children[piece.endChild - 1].end;
-        if (xml.substr(begin, end - begin).find("sectPr") == std::string_view::npos)
-            continue;
-        std::size_t first = 0;
-        std::optional<XmlPart> part = parsePiece(i, first);
-        if (!part)
-            return false;
-        bool keeps = false;
-        eachChild(part->root().child("w:body"), first, piece.endChild - piece.firstChild, [&](pugi::xml_node child) {
-            scanSectionEnd(child, 0, true, next);
-            if (!finalSection && std::string_view(child.name()) == "w:sectPr")
-                finalSection = child, keeps = true;
-        });
-        if (keeps)
-            finalPiece = std::move(part);
+        for (; named != naming.end() && *named < piece.endChild; ++named) {
+            const XmlChildPieces::Child& child = pieces.children[*named];
+            std::optional<XmlPart> part = XmlPart::parse(pieces.documentStartTag + pieces.elementStartTag
+                + std::string(xml.substr(child.begin, child.end - child.begin)) + pieces.closingTags);
+            if (!part)
+                return false;
+            pugi::xml_node node = part->root().child("w:body").first_child();
+            scanSectionEnd(node, 0, true, next);
+            if (!finalSection && std::string_view(node.name()) == "w:sectPr") {
+                finalSection = node;
+                finalChild = std::move(part);
+            }
+        }
     }
     m_sectionEnds.clear();
     readFinalSection(finalSection);
-    finalPiece.reset();
+    finalChild.reset();
 
     for (std::size_t i = 0; i < pieces.pieces.size(); ++i) {
         if (OutputBudget::current().isExhausted())
@@ -260,9 +273,29 @@ bool DocxReader::readBodyInPieces(std::string_view xml, const XmlChildPieces& pi
             if (!OutputBudget::current().isExhausted())
                 readBlock(child, 0);
         });
+        if (i + 1 < pieces.pieces.size() && m_out->length() >= kBeginningBytes)
+            handOverBeginning();
     }
     m_sectionEnds.clear();
     return true;
+}
+
+void DocxReader::handOverBeginning()
+{
+    // Only the outermost document's body has first pages to show.
+    OutputBudget& budget = OutputBudget::current();
+    if (m_chunkDepth != 0 || !budget.wantsBeginning())
+        return;
+    // Up to the last paragraph break: a paragraph whose mark was removed runs on into the next piece.
+    const std::string& text = m_out->string();
+    std::size_t last = text.find_last_of("\n\f");
+    if (last == std::string::npos)
+        return;
+    auto beginning = std::make_shared<kit::TextStorage>(m_out->substring({ 0, last + 1 }));
+    // What the end of the read gives the whole text, so far as it reaches into the beginning.
+    applyAnchors(*beginning, m_anchors);
+    applyColumnBreaks(*beginning, m_columnBreaks);
+    budget.handOverBeginning(std::move(beginning));
 }
 
 void DocxReader::readFinalSection(pugi::xml_node sectPr)

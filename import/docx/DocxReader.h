@@ -66,6 +66,8 @@ private:
     void readFinalSection(pugi::xml_node sectPr);
     // The body of a large part, a piece at a time (see XmlChildPieces); false when a piece would not parse.
     bool readBodyInPieces(std::string_view xml, const XmlChildPieces& pieces);
+    // Hands the text read so far over to whoever waits for the document's first pages.
+    void handOverBeginning();
 
     void readBlocks(pugi::xml_node container, int depth);
     void readBlock(pugi::xml_node child, int depth);

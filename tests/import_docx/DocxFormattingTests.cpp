@@ -1,4 +1,5 @@
 #include "DocxBuilder.h"
+#include "import/common/OutputBudget.h"
 #include "support/Cases.h"
 
 #include <gtest/gtest.h>
@@ -321,4 +322,67 @@ TEST(DocxFormatting, LongBodyReadsAsOneAcrossItsPieces)
     EXPECT_EQ(setup->sections[0].paperSize, (kit::Size { 792, 612 }));
     EXPECT_EQ(setup->sections[1].paperSize, (kit::Size { 612, 792 }));
     EXPECT_EQ(setup->sections[1].start, expected.find("Item 4501"));
+}
+
+// While a long body is read, the text of its first pieces is handed over once, for the first pages to show:
+// whole paragraphs of the whole text's beginning, attributed as the whole text is, however the pieces are
+// cut (paragraphs whose mark was deleted run on into the next one; bookmarks and column breaks are marked
+// once the text is read).
+TEST(DocxFormatting, ALongBodyHandsItsBeginningOverOnce)
+{
+    testdocx::Parts parts;
+    const std::string deletedMark = R"(<w:rPr><w:del w:id="1" w:author="a" w:date="2020-01-01T00:00:00Z"/></w:rPr>)";
+    for (int i = 0; i < 6000; ++i) {
+        std::string item = "Item " + std::to_string(i) + " of a list long enough to be read in pieces";
+        std::string properties = i % 3 == 1 ? deletedMark : "";
+        if (i == 41)
+            properties += R"(<w:sectPr><w:pgSz w:w="15840" w:h="12240" w:orient="landscape"/></w:sectPr>)";
+        std::string run = i % 7 == 0 ? "<w:b/>" : "";
+        std::string bookmark = R"(<w:bookmarkStart w:id=")" + std::to_string(i) + R"(" w:name="b)" + std::to_string(i) + R"("/>)";
+        parts.body += i % 50 == 25
+            ? R"(<w:p><w:r><w:t>Before</w:t></w:r><w:r><w:br w:type="column"/></w:r><w:r><w:t>after</w:t></w:r></w:p>)"
+            : paragraph(item, run, properties).insert(std::string_view("<w:p>").size(), bookmark);
+    }
+    parts.body += R"(<w:sectPr><w:pgSz w:w="12240" w:h="15840"/></w:sectPr>)";
+    auto bytes = testdocx::build(parts);
+
+    std::vector<std::shared_ptr<kit::TextStorage>> beginnings;
+    importer::ImportLimits limits;
+    limits.beginning = [&](std::shared_ptr<kit::TextStorage> text) { beginnings.push_back(std::move(text)); };
+    importer::ImportResult whole;
+    {
+        importer::ImportBudgetScope scope(importer::OutputBudget::kDefaultLimit, limits);
+        whole = importer::importDocx(testzip::view(bytes));
+    }
+    ASSERT_TRUE(whole.text);
+    ASSERT_EQ(beginnings.size(), 1u);
+    const kit::TextStorage& beginning = *beginnings.front();
+    EXPECT_GE(beginning.length(), 16u * 1024);
+    EXPECT_LT(beginning.length(), whole.text->length() / 2);
+    EXPECT_EQ(whole.text->string().compare(0, beginning.length(), beginning.string()), 0);
+    EXPECT_EQ(beginning.string().back(), '\n');
+    EXPECT_NE(beginning.string().find('\f'), std::string::npos) << "the section break";
+    EXPECT_EQ(beginning.pageSetup(), nullptr);
+    std::size_t differing = 0, columnBreaks = 0, anchors = 0;
+    for (const kit::TextStorage* text : { &beginning, static_cast<const kit::TextStorage*>(whole.text.get()) }) {
+        for (const auto& run : text->runs()) {
+            if (run.location < beginning.length())
+                differing += !(beginning.attributesAt(run.location) == whole.text->attributesAt(run.location));
+        }
+    }
+    for (const auto& run : beginning.runs()) {
+        columnBreaks += run.attributes->paragraphStyle().columnBreakBefore;
+        anchors += !run.attributes->anchor.empty();
+    }
+    EXPECT_EQ(differing, 0u);
+    EXPECT_GT(columnBreaks, 0u);
+    EXPECT_GT(anchors, 0u);
+
+    // A body of one piece has no beginning to hand over: its whole text comes as soon.
+    beginnings.clear();
+    {
+        importer::ImportBudgetScope scope(importer::OutputBudget::kDefaultLimit, limits);
+        EXPECT_TRUE(importer::importDocx(testzip::view(testdocx::build({ .body = paragraph("Short.") }))).text);
+    }
+    EXPECT_TRUE(beginnings.empty());
 }
