@@ -155,6 +155,16 @@ std::optional<std::string> DocxPackage::readPart(std::string_view partName)
     return std::move(result.bytes);
 }
 
+std::future<std::optional<ZipArchive::Buffer>> DocxPackage::readMainPartConcurrently()
+{
+    return std::async(std::launch::deferred, [this, inflating = m_archive.readBufferConcurrently(m_mainPart)]() mutable {
+        ZipArchive::BufferResult result = inflating.get();
+        if (!result.buffer && result.error != ZipReadError::Missing)
+            m_mainPartDamaged = true;
+        return std::move(result.buffer);
+    });
+}
+
 std::optional<XmlPart> DocxPackage::readXmlPart(std::string_view partName)
 {
     auto result = m_archive.readBuffer(partName);

@@ -3,6 +3,7 @@
 #include "import/package/XmlPart.h"
 #include "import/package/ZipArchive.h"
 
+#include <future>
 #include <map>
 #include <optional>
 #include <string>
@@ -34,6 +35,9 @@ public:
     std::string relatedPart(const std::string& sourcePart, std::string_view type);
 
     std::optional<std::string> readPart(std::string_view partName);
+    // The main part's bytes, inflated on a thread of their own while the caller reads the other parts; get()
+    // waits for them (none when they cannot be read: mainPartDamaged then says whether they are damaged).
+    std::future<std::optional<ZipArchive::Buffer>> readMainPartConcurrently();
     std::optional<XmlPart> readXmlPart(std::string_view partName);
     // Whether reading the main part failed for a reason other than its absence.
     bool mainPartDamaged() const { return m_mainPartDamaged; }

@@ -311,28 +311,30 @@ void DocxReader::readFinalSection(pugi::xml_node sectPr)
 
 ImportResult DocxReader::read()
 {
-    std::optional<std::string> bytes = m_package.readPart(m_partName);
+    // The main part, megabytes of XML in a long document, inflates while the styles are read.
+    std::future<std::optional<ZipArchive::Buffer>> inflating = m_package.readMainPartConcurrently();
+    readSettings();
+    std::optional<ZipArchive::Buffer> bytes = inflating.get();
     // The body's tree is built a piece at a time: the whole tree of a long document is several times its XML.
     std::optional<XmlChildPieces> pieces;
     if (bytes)
-        pieces = splitChildPieces(*bytes, "body", kBodyPieceBytes, isSiblingLookedThrough);
+        pieces = splitChildPieces(bytes->view(), "body", kBodyPieceBytes, isSiblingLookedThrough);
     std::optional<XmlPart> document;
     if (pieces)
         document = XmlPart::parse(pieces->head);
     if (!document && bytes) {
         pieces.reset();
-        document = XmlPart::parse(std::move(*bytes));
+        document = XmlPart::parse(std::move(bytes->data), bytes->size);
     }
     if (!document) {
         if (m_package.mainPartDamaged())
             return { nullptr, "docx", ImportError::Damaged };
         return { nullptr, "docx", ImportError::NotKnownFormat };
     }
-    readSettings();
     // The document's page colour (w:background), which every page of every section shows.
     std::optional<kit::Color> pageColor = parseHexColor(document->root().child("w:background").attribute("w:color").value());
     m_body = m_out;
-    if (!pieces || !readBodyInPieces(*bytes, *pieces)) {
+    if (!pieces || !readBodyInPieces(bytes->view(), *pieces)) {
         if (pieces) // a piece that would not parse: so would the whole part not
             return { nullptr, "docx", ImportError::NotKnownFormat };
         pugi::xml_node body = document->root().child("w:body");

@@ -7,6 +7,7 @@
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input.h>
+#include <system_error>
 #include <utility>
 
 namespace importer {
@@ -258,6 +259,38 @@ ZipArchive::BufferResult ZipArchive::readBuffer(std::string_view name)
     }
     result.buffer = std::move(buffer);
     return result;
+}
+
+std::future<ZipArchive::BufferResult> ZipArchive::readBufferConcurrently(std::string_view name)
+{
+    const Entry* entry = find(name);
+    BufferResult refused;
+    if (entry && (isBomb(*entry, m_limits)
+            || entry->uncompressedSize > m_limits.maxTotalSize - std::min(m_bytesRead, m_limits.maxTotalSize)))
+        refused.error = ZipReadError::TooLarge;
+    if (!entry || !m_infile || refused.error == ZipReadError::TooLarge) {
+        std::promise<BufferResult> answer;
+        answer.set_value(std::move(refused));
+        return answer.get_future();
+    }
+    m_bytesRead += entry->uncompressedSize;
+    // The second view reads the directory again; it shares nothing with this one but the bytes, which
+    // nobody changes.
+    auto work = [bytes = m_bytes, limits = m_limits, stored = entry->name] {
+        auto other = open(bytes, limits);
+        if (!other) {
+            BufferResult damaged;
+            damaged.error = ZipReadError::Damaged;
+            return damaged;
+        }
+        return other->readBuffer(stored);
+    };
+    try {
+        return std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        // No thread to be had (a process under tight limits): the entry inflates when it is asked for.
+        return std::async(std::launch::deferred, work);
+    }
 }
 
 ZipArchive::ReadResult ZipArchive::read(std::string_view name)

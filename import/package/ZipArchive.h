@@ -4,6 +4,7 @@
 #include "kit/foundation/Result.h"
 
 #include <cstdint>
+#include <future>
 #include <map>
 #include <memory>
 #include <optional>
@@ -62,6 +63,9 @@ public:
     };
     struct BufferResult;
     BufferResult readBuffer(std::string_view name);
+    // The same, inflated on a thread of its own through a second view of the bytes, while this archive
+    // goes on reading other entries. The limits are checked and charged now, as a read at once would be.
+    std::future<BufferResult> readBufferConcurrently(std::string_view name);
 
     // A part name in the form lookups use: no leading slash, '/' separators, "." and ".." resolved, lower case.
     static std::string normalizedName(std::string_view name);

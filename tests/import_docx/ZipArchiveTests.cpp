@@ -190,6 +190,34 @@ TEST(ZipArchive, DamagedDataReadsAsDamagedNotAsBytes)
     }
 }
 
+// An entry inflated on a thread of its own comes back as a read at once would, while the archive reads
+// others, and it is charged to the archive's limits when it is asked for.
+TEST(ZipArchive, EntriesReadConcurrentlyAreTheSameAndCountTowardTheLimits)
+{
+    std::string text;
+    for (int i = 0; i < 50000; ++i)
+        text += "line " + std::to_string(i) + "\n";
+    auto bytes = testzip::build({ { "big.txt", text, true }, { "small.txt", "small", true },
+        { "bomb.xml", std::string(2u << 20, 'a') } });
+    ZipLimits limits;
+    limits.maxTotalSize = text.size() + 5;
+    auto opened = ZipArchive::open(testzip::view(bytes), limits);
+    ASSERT_TRUE(opened.ok());
+    auto inflating = opened->readBufferConcurrently("BIG.txt");
+    EXPECT_EQ(opened->read("small.txt").bytes.value_or(""), "small") << "read meanwhile";
+    auto big = inflating.get();
+    ASSERT_TRUE(big.buffer);
+    EXPECT_TRUE(big.buffer->view() == text);
+    EXPECT_EQ(opened->read("small.txt").error, ZipReadError::TooLarge) << "the budget is spent";
+
+    auto again = ZipArchive::open(testzip::view(bytes));
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again->readBufferConcurrently("bomb.xml").get().error, ZipReadError::TooLarge);
+    auto missing = again->readBufferConcurrently("absent.xml").get();
+    EXPECT_FALSE(missing.buffer);
+    EXPECT_EQ(missing.error, ZipReadError::Missing);
+}
+
 TEST(XmlPart, KnownNamespacesGetTheirConventionalPrefixes)
 {
     const struct {
