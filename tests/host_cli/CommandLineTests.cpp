@@ -92,6 +92,23 @@ TEST(CommandLine, RenderedPagesAreTheSameWhetherTheRestIsLaidOutOrNot)
     EXPECT_FALSE(std::filesystem::exists(out / "part-4.png"));
 }
 
+// A long .docx shows its first pages before the rest of it is imported: the first page rendered then is
+// the one rendered once the whole document is there (the four pages asked for here wait for it).
+TEST(CommandLine, TheFirstPageOfALongDocumentIsTheSameBeforeTheRestIsImported)
+{
+    std::string document = testsupport::corpusPath("poi-bug65649.docx").string();
+    auto out = testsupport::temporaryFolder("beginning");
+    int status = -1;
+    run("render " + document + " --pages 1 -o " + (out / "early.png").string(), &status);
+    ASSERT_EQ(status, 0);
+    run("render " + document + " --pages 1-4 -o " + (out / "whole.png").string(), &status);
+    ASSERT_EQ(status, 0);
+    auto early = testsupport::readFile(out / "early-1.png");
+    ASSERT_FALSE(early.empty());
+    EXPECT_TRUE(early == testsupport::readFile(out / "whole-1.png"));
+    EXPECT_FALSE(std::filesystem::exists(out / "early-2.png"));
+}
+
 TEST(CommandLine, InfoDescribesEveryEmbedOfAHostPage)
 {
     auto folder = testsupport::temporaryFolder("page");
