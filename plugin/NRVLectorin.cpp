@@ -221,8 +221,9 @@ void NRVLectorin::connectionDidFinishLoading(kit::URLConnection&)
     std::shared_ptr<const std::vector<std::uint8_t>> bytes = m_rawData;
     // On the printer's paper the first pages of a long document show as soon as their text is read.
     importer::BeginningHandler beginning;
+    std::uint64_t generation = ++m_importGeneration;
     if (pageLayoutToOpen() == PageLayout::PrinterPaper) {
-        beginning = [self = kit::WeakPtr(this), generation = ++m_importGeneration](std::shared_ptr<kit::TextStorage> text) {
+        beginning = [self = kit::WeakPtr(this), generation](std::shared_ptr<kit::TextStorage> text) {
             kit::RunLoop::post([self, generation, text = std::move(text)]() mutable {
                 if (NRVLectorin* plugin = self.get())
                     plugin->documentBeginningDidImport(generation, std::move(text));
