@@ -190,6 +190,14 @@ bool isSiblingLookedThrough(std::string_view name)
         || local == "commentRangeEnd" || local == "permStart" || local == "permEnd";
 }
 
+// A paragraph's neighbour is looked at for its paragraph style only: a piece carries any other as the bare
+// element, however long the table it is.
+bool isParagraph(std::string_view name)
+{
+    std::size_t colon = name.find(':');
+    return (colon == std::string_view::npos ? name : name.substr(colon + 1)) == "p";
+}
+
 // A body is read in pieces of about this many bytes of XML; one piece's tree is a few times as large.
 constexpr std::size_t kBodyPieceBytes = 256 * 1024;
 
@@ -201,7 +209,7 @@ constexpr std::size_t kBeginningBytes = 16 * 1024;
 bool DocxReader::readBodyInPieces(std::string_view xml, const XmlChildPieces& pieces)
 {
     auto parsePiece = [&](std::size_t i, std::size_t& first) {
-        return XmlPart::parse(pieces.pieceText(xml, i, first));
+        return XmlPart::parse(pieces.pieceText(xml, i, first, isParagraph));
     };
     // The piece's own children, without those it carries for context.
     auto eachChild = [](pugi::xml_node body, std::size_t first, std::size_t count, auto&& visit) {

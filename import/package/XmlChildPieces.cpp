@@ -178,17 +178,30 @@ std::optional<XmlChildPieces> splitChildPieces(
     return result;
 }
 
-std::string XmlChildPieces::pieceText(std::string_view xml, std::size_t i, std::size_t& first) const
+std::string XmlChildPieces::pieceText(
+    std::string_view xml, std::size_t i, std::size_t& first, bool (*contextNeedsMarkup)(std::string_view name)) const
 {
     const Piece& piece = pieces[i];
     std::size_t from = piece.firstChild - piece.contextBefore, to = piece.endChild + piece.contextAfter;
     first = piece.contextBefore;
     std::string text;
-    std::size_t begin = children[from].begin, end = children[to - 1].end;
+    std::size_t begin = children[piece.firstChild].begin, end = children[piece.endChild - 1].end;
     text.reserve(documentStartTag.size() + elementStartTag.size() + (end - begin) + closingTags.size());
     text += documentStartTag;
     text += elementStartTag;
+    auto appendContext = [&](std::size_t c) {
+        const Child& child = children[c];
+        if (!contextNeedsMarkup || contextNeedsMarkup(child.name))
+            text.append(xml.substr(child.begin, child.end - child.begin));
+        else
+            text.append("<").append(child.name).append("/>");
+    };
+    for (std::size_t c = from; c < piece.firstChild; ++c)
+        appendContext(c);
+    // What lies between the piece's own children (white space, comments) comes along as it stands.
     text.append(xml.substr(begin, end - begin));
+    for (std::size_t c = piece.endChild; c < to; ++c)
+        appendContext(c);
     text += closingTags;
     return text;
 }

@@ -33,7 +33,10 @@ struct XmlChildPieces {
     std::string head;
 
     // The text of piece i, to be parsed; first is the index of its first child to read in the parsed piece.
-    std::string pieceText(std::string_view xml, std::size_t i, std::size_t& first) const;
+    // A context child for which contextNeedsMarkup (when given) is false is written as an empty element of
+    // its name: a reader that only asks what its neighbour is then need not parse a long table for it.
+    std::string pieceText(std::string_view xml, std::size_t i, std::size_t& first,
+        bool (*contextNeedsMarkup)(std::string_view name) = nullptr) const;
 };
 
 // Finds the element and its children's boundaries, grouping children into pieces of about pieceBytes.

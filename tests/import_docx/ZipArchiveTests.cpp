@@ -370,6 +370,18 @@ TEST(XmlChildPieces, CutsBetweenChildrenWhateverTheirMarkupHolds)
         EXPECT_EQ(around, c.around);
         EXPECT_EQ(first, c.first);
     }
+
+    // Context children a reader only names come as bare elements; those it reads, whole.
+    std::size_t first = 99;
+    auto onlyParagraphs = [](std::string_view name) { return name == "w:p"; };
+    auto part = importer::XmlPart::parse(pieces->pieceText(xml, 3, first, onlyParagraphs));
+    ASSERT_TRUE(part);
+    pugi::xml_node body = part->root().child("w:body");
+    EXPECT_EQ(first, 1u);
+    EXPECT_STREQ(body.child("w:p").child("w:t").child_value(), "a < b") << "a paragraph beside it, whole";
+    ASSERT_TRUE(body.child("w:tbl"));
+    EXPECT_FALSE(body.child("w:tbl").first_child()) << "the table after it, bare";
+    ASSERT_TRUE(importer::XmlPart::parse(pieces->pieceText(xml, 5, first, onlyParagraphs)));
 }
 
 TEST(XmlChildPieces, LeavesPartsItCannotCutWithConfidenceWhole)
