@@ -14,7 +14,6 @@
 #include "import/text/TextImporter.h"
 
 #include <libxml/parser.h>
-#include <malloc.h>
 #include <optional>
 
 namespace importer {
@@ -78,7 +77,7 @@ constexpr ByteFormat kFormats[] = {
 ImportResult importDocument(std::span<const std::uint8_t> bytes, const ImportLimits& limits)
 {
     installRtfHooks();
-    ImportResult imported = importWithBudget([bytes] {
+    return importWithBudget([bytes] {
         std::optional<ImportResult> declined;
         for (const auto& format : kFormats) {
             if (!format.sniff(bytes))
@@ -93,13 +92,6 @@ ImportResult importDocument(std::span<const std::uint8_t> bytes, const ImportLim
         }
         return declined ? *declined : ImportResult {};
     }, limits);
-#ifdef __GLIBC__
-    // A long document's trees and inflated parts are freed by now, mostly into the heap that the importing
-    // thread (a worker) allocates from: the system gets those pages back, rather than the process keeping
-    // them beside the pages the UI thread goes on to allocate for the layout.
-    malloc_trim(0);
-#endif
-    return imported;
 }
 
 void prepareImports()
