@@ -264,7 +264,9 @@ bool DocxReader::readBodyInPieces(std::string_view xml, const XmlChildPieces& pi
     finalChild.reset();
 
     for (std::size_t i = 0; i < pieces.pieces.size(); ++i) {
-        if (OutputBudget::current().isExhausted())
+        // A stop asked for (the view went away, say after showing the beginning) ends the read before the
+        // next piece is parsed: one may hold a table of megabytes.
+        if (!OutputBudget::current().charge(0))
             break;
         const XmlChildPieces::Piece& piece = pieces.pieces[i];
         std::size_t first = 0;
