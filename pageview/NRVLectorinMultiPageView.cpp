@@ -121,24 +121,24 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
         m_placedPaperWidth = 0;
         m_documentPages->beginPagination(*m_textLayoutManager);
     }
-    // Enough pages to fill a window now.
-    constexpr std::uint32_t kFirstPages = 3;
-    if (pagination == Pagination::Beginning && !m_documentPages) {
-        bool complete = false;
-        while (!complete && m_numberOfPages < kFirstPages)
-            complete = addPage();
-        // The page the text ends on would take more of it: it stays out of sight, below the frame.
-        if (complete) {
-            --m_numberOfPages;
-            m_textLayoutManager->textContainers().back()->textView()->setHidden(true);
-        }
-    } else if (pagination != Pagination::Whole) {
-        // The rest in slices that leave the loop free between them.
+    if (pagination == Pagination::Whole) {
+        while (!addPage()) { }
+        placeDocumentPages();
+    } else {
+        // Enough pages to fill a window now.
+        constexpr std::uint32_t kFirstPages = 3;
         bool complete = false;
         while (!complete && m_numberOfPages < kFirstPages)
             complete = addPage();
         placeDocumentPages();
-        if (!complete) {
+        bool beginning = pagination == Pagination::Beginning && !m_documentPages;
+        // The page a beginning ends on would take more of its text: it stays out of sight, below the frame.
+        if (beginning && complete) {
+            --m_numberOfPages;
+            m_textLayoutManager->textContainers().back()->textView()->setHidden(true);
+        }
+        // The rest in slices that leave the loop free between them.
+        if (!beginning && !complete) {
             m_textLayoutManager->setContainersWantedHandler([this] { finishPagination(); });
             m_paginationTimer = kit::RunLoop::addTimer(std::chrono::milliseconds(1), [this] {
                 auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(6);
@@ -157,9 +157,6 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
                 return !done;
             });
         }
-    } else {
-        while (!addPage()) { }
-        placeDocumentPages();
     }
     applyZoomStep();
     updateFrame();

@@ -219,14 +219,19 @@ const ZipArchive::Entry* ZipArchive::find(std::string_view name) const
     return it == m_index.end() ? nullptr : &m_entries[it->second];
 }
 
+bool ZipArchive::exceedsLimits(const Entry& entry) const
+{
+    return isBomb(entry, m_limits)
+        || entry.uncompressedSize > m_limits.maxTotalSize - std::min(m_bytesRead, m_limits.maxTotalSize);
+}
+
 ZipArchive::BufferResult ZipArchive::readBuffer(std::string_view name)
 {
     BufferResult result;
     const Entry* entry = find(name);
     if (!entry || !m_infile)
         return result;
-    if (isBomb(*entry, m_limits)
-        || entry->uncompressedSize > m_limits.maxTotalSize - std::min(m_bytesRead, m_limits.maxTotalSize)) {
+    if (exceedsLimits(*entry)) {
         result.error = ZipReadError::TooLarge;
         return result;
     }
@@ -264,11 +269,10 @@ ZipArchive::BufferResult ZipArchive::readBuffer(std::string_view name)
 std::future<ZipArchive::BufferResult> ZipArchive::readBufferConcurrently(std::string_view name)
 {
     const Entry* entry = find(name);
-    BufferResult refused;
-    if (entry && (isBomb(*entry, m_limits)
-            || entry->uncompressedSize > m_limits.maxTotalSize - std::min(m_bytesRead, m_limits.maxTotalSize)))
-        refused.error = ZipReadError::TooLarge;
-    if (!entry || !m_infile || refused.error == ZipReadError::TooLarge) {
+    if (!entry || !m_infile || exceedsLimits(*entry)) {
+        BufferResult refused;
+        if (entry && m_infile)
+            refused.error = ZipReadError::TooLarge;
         std::promise<BufferResult> answer;
         answer.set_value(std::move(refused));
         return answer.get_future();

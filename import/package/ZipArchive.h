@@ -72,6 +72,8 @@ public:
 
 private:
     ZipArchive() = default;
+    // Whether reading the entry whole would be a bomb's expansion or pass what the archive may still read.
+    bool exceedsLimits(const Entry& entry) const;
     std::span<const std::uint8_t> m_bytes;
     ZipLimits m_limits;
     std::vector<Entry> m_entries;
