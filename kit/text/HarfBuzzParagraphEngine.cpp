@@ -189,9 +189,10 @@ void HarfBuzzParagraphEngine::invalidate()
     m_pango.invalidate();
 }
 
-void HarfBuzzParagraphEngine::drawLine(cairo_t* cr, const ParagraphInput& input, std::size_t line, Point origin)
+void HarfBuzzParagraphEngine::recordLine(
+    PageDisplayList::Builder& builder, const ParagraphInput& input, std::size_t line, Point origin)
 {
-    m_pango.drawLine(cr, input, line, origin);
+    m_pango.recordLine(builder, input, line, origin);
 }
 
 void HarfBuzzParagraphEngine::drawAttachment(cairo_t* cr, const std::shared_ptr<const Attachment>& attachment, const Rect& rect)

@@ -27,7 +27,7 @@ public:
     ~HarfBuzzParagraphEngine() override;
 
     void layOutParagraph(const ParagraphInput&, std::vector<LineMetrics>& lines) override;
-    void drawLine(cairo_t*, const ParagraphInput&, std::size_t line, Point origin) override;
+    void recordLine(PageDisplayList::Builder&, const ParagraphInput&, std::size_t line, Point origin) override;
     void drawAttachment(cairo_t*, const std::shared_ptr<const Attachment>&, const Rect&) override;
     std::vector<std::pair<float, float>> xRangesForRange(const ParagraphInput&, std::size_t line, Range) override;
     std::size_t characterIndexForX(const ParagraphInput&, std::size_t line, float x) override;

@@ -1,15 +1,15 @@
 #include "kit/text/LayoutManager.h"
 
-#include "kit/text/Paginator.h"
 #include "kit/text/HarfBuzzParagraphEngine.h"
+#include "kit/text/Paginator.h"
 #include "kit/text/PangoParagraphEngine.h"
 #include "kit/text/TextStorage.h"
 #include "kit/text/TextView.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <cmath>
 
 namespace kit {
 
@@ -149,6 +149,7 @@ TextView* LayoutManager::firstTextView() const
 void LayoutManager::invalidateLayout()
 {
     m_paginator.reset();
+    m_displayLists.clear();
     m_engine->invalidate();
 }
 
@@ -366,45 +367,84 @@ void LayoutManager::setSelectedRange(Range range)
 
 Color LayoutManager::selectionColor() { return Color::calibratedRGB(0.70f, 0.84f, 1.0f); }
 
-void LayoutManager::drawGlyphsForContainer(cairo_t* cr, const TextContainer& container, Point origin, Rect dirty)
+std::shared_ptr<const PageDisplayList> LayoutManager::recordContainer(std::size_t index)
+{
+    const ContainerLayout& layout = m_paginator->container(index);
+    float width = m_containers[std::min(index, m_containers.size() - 1)]->containerSize().width;
+    PageDisplayList::Builder builder;
+    for (const PlacedFloat& placed : layout.floats)
+        builder.addFloat(placed.rect, placed.attachment);
+    for (const PlacedBox& box : layout.boxes) {
+        if (box.cell)
+            builder.addCell(box.rect, *box.cell);
+    }
+    for (const Rect& rule : layout.noteSeparators)
+        builder.addNoteRule(rule);
+    for (const PlacedLine& line : layout.lines) {
+        const ParagraphInput& input = m_paginator->input(line.paragraph);
+        PageDisplayList::Line entry;
+        entry.range = { line.start, line.end - line.start };
+        entry.box = { line.x, line.top, input.columnWidth, line.height };
+        entry.baseline = line.baseline;
+        entry.isDecoration = line.isDecoration;
+        entry.isNote = line.isNote;
+        // Glyphs overhang their line box (italics, accents, tall attachments are inside it): be generous.
+        float slack = line.height;
+        entry.bounds = { -slack, line.top - slack, width + 2 * slack, line.height + 2 * slack };
+        builder.beginLine(entry);
+        m_engine->recordLine(builder, input, line.line, { line.x, line.baseline });
+    }
+    return builder.finish();
+}
+
+std::shared_ptr<const PageDisplayList> LayoutManager::displayListForTextContainer(const TextContainer& container)
 {
     auto index = indexOfTextContainer(container);
     if (!index)
-        return;
+        return nullptr;
     ensureLayout(*index);
-    const ContainerLayout& layout = m_paginator->container(*index);
-    Rect area = dirty.offsetBy(-origin.x, -origin.y); // container coordinates
-    cairo_save(cr);
-    cairo_translate(cr, origin.x, origin.y);
+    ++m_displayListUses;
+    for (KeptDisplayList& kept : m_displayLists) {
+        if (kept.container == *index) {
+            kept.lastUse = m_displayListUses;
+            return kept.list;
+        }
+    }
+    if (m_displayLists.size() >= kDisplayListCapacity) {
+        auto oldest = std::min_element(m_displayLists.begin(), m_displayLists.end(),
+            [](const KeptDisplayList& a, const KeptDisplayList& b) { return a.lastUse < b.lastUse; });
+        m_displayLists.erase(oldest);
+    }
+    m_displayLists.push_back({ *index, recordContainer(*index), m_displayListUses });
+    return m_displayLists.back().list;
+}
 
-    for (const PlacedBox& box : layout.boxes) {
-        // Borders reach half their width outside the cell.
-        if (box.cell && box.rect.insetBy(-6, -6).intersects(area))
-            drawTableCell(cr, box.rect, *box.cell);
-    }
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    for (const Rect& rule : layout.noteSeparators) {
-        if (rule.intersects(area))
-            cairo_rectangle(cr, rule.x(), rule.y(), rule.width(), rule.height());
-    }
-    cairo_fill(cr);
+PageDisplayList::PictureDrawer LayoutManager::pictureDrawer()
+{
+    return [this](cairo_t* cr, const std::shared_ptr<const Attachment>& attachment, const Rect& rect) {
+        m_engine->drawAttachment(cr, attachment, rect);
+    };
+}
+
+void LayoutManager::drawGlyphsForContainer(cairo_t* cr, const TextContainer& container, Point origin, Rect dirty)
+{
+    auto list = displayListForTextContainer(container);
+    if (!list)
+        return;
+    list->drawBackground(cr, origin, dirty);
     if (m_selectedRange.length) {
+        Rect area = dirty.offsetBy(-origin.x, -origin.y);
+        cairo_save(cr);
+        cairo_translate(cr, origin.x, origin.y);
         setSource(cr, selectionColor());
-        for (const Rect& rect : rectsForRangeInLayout(m_selectedRange, *index)) {
+        for (const Rect& rect : rectsForRangeInLayout(m_selectedRange, *indexOfTextContainer(container))) {
             if (rect.intersects(area))
                 cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
         }
         cairo_fill(cr);
+        cairo_restore(cr);
     }
-    for (const PlacedLine& line : layout.lines) {
-        // Glyphs overhang their line box (italics, accents, tall attachments are inside it): be generous.
-        float slack = line.height;
-        Rect box { -slack, line.top - slack, container.containerSize().width + 2 * slack, line.height + 2 * slack };
-        if (!box.intersects(area))
-            continue;
-        m_engine->drawLine(cr, m_paginator->input(line.paragraph), line.line, { line.x, line.baseline });
-    }
-    cairo_restore(cr);
+    list->drawText(cr, origin, dirty, pictureDrawer());
 }
 
 std::vector<LayoutManager::FloatBox> LayoutManager::floatBoxesForTextContainer(const TextContainer& container)
@@ -430,18 +470,8 @@ std::vector<ColumnBand> LayoutManager::columnBandsForTextContainer(const TextCon
 
 void LayoutManager::drawFloatsForContainer(cairo_t* cr, const TextContainer& container, Point origin, Rect dirty)
 {
-    auto index = indexOfTextContainer(container);
-    if (!index)
-        return;
-    ensureLayout(*index);
-    Rect area = dirty.offsetBy(-origin.x, -origin.y);
-    cairo_save(cr);
-    cairo_translate(cr, origin.x, origin.y);
-    for (const PlacedFloat& placed : m_paginator->container(*index).floats) {
-        if (placed.rect.intersects(area))
-            m_engine->drawAttachment(cr, placed.attachment, placed.rect);
-    }
-    cairo_restore(cr);
+    if (auto list = displayListForTextContainer(container))
+        list->drawFloats(cr, origin, dirty, pictureDrawer());
 }
 
 } // namespace kit

@@ -4,6 +4,7 @@
 #include "kit/geometry/Color.h"
 #include "kit/geometry/Geometry.h"
 #include "kit/text/Attributes.h"
+#include "kit/text/PageDisplayList.h"
 #include "kit/text/TextContainer.h"
 
 #include <cairo.h>
@@ -85,8 +86,16 @@ public:
     // Lines centred on rect's edges, sides in the order top, left, bottom, right.
     static void drawBorders(cairo_t*, const Rect&, const std::array<Border, 4>&);
 
+    // What the container draws, recorded from its layout (laying out up to it): a list any thread can draw,
+    // which stays valid after the layout changes or goes. The lists of the containers drawn most recently
+    // are kept, so drawing a page again costs no layout; null for a container of another layout manager.
+    std::shared_ptr<const PageDisplayList> displayListForTextContainer(const TextContainer&);
+    // How many display lists are kept at most.
+    static constexpr std::size_t kDisplayListCapacity = 32;
+
     // Draws the container's text (table cells, the selection highlight, glyphs, attachments) with the
-    // container's top left at origin, both in the user space of cr (y down). Lines outside dirty are skipped.
+    // container's top left at origin, both in the user space of cr (y down), from its display list and
+    // the selection. Lines outside dirty are skipped.
     void drawGlyphsForContainer(cairo_t*, const TextContainer&, Point origin, Rect dirty);
     // The floating objects placed with the container's text: their rectangles in container coordinates
     // (outside the container where they stand in the page's margins) and the byte each is anchored at.
@@ -128,6 +137,8 @@ private:
     void ensureLayout(std::size_t containerIndex);
     const TextStorage& storage() const;
     std::vector<Rect> rectsForRangeInLayout(Range, std::size_t containerIndex);
+    std::shared_ptr<const PageDisplayList> recordContainer(std::size_t containerIndex);
+    PageDisplayList::PictureDrawer pictureDrawer();
 
     std::shared_ptr<TextStorage> m_storage;
     std::unique_ptr<TextStorage> m_emptyStorage;
@@ -138,6 +149,13 @@ private:
     Range m_selectedRange;
     bool m_placesNotes = false;
     std::function<void()> m_containersWanted;
+    struct KeptDisplayList {
+        std::size_t container = 0;
+        std::shared_ptr<const PageDisplayList> list;
+        std::uint64_t lastUse = 0;
+    };
+    std::vector<KeptDisplayList> m_displayLists;
+    std::uint64_t m_displayListUses = 0;
 };
 
 } // namespace kit

@@ -1,6 +1,7 @@
 #include "kit/text/PangoParagraphEngine.h"
 
 #include "kit/text/FontMap.h"
+#include "kit/text/PangoLineRecorder.h"
 #include "kit/text/ParagraphRuns.h"
 #include "kit/text/TextStorage.h"
 
@@ -68,10 +69,8 @@ PangoParagraphEngine::PangoParagraphEngine()
     FontMap& fonts = FontMap::shared();
     m_contexts[0] = adoptGRef(fonts.createContext(PANGO_DIRECTION_LTR));
     m_contexts[1] = adoptGRef(fonts.createContext(PANGO_DIRECTION_RTL));
-    for (int i = 0; i < 2; ++i) {
-        pango_cairo_context_set_shape_renderer(m_contexts[i].get(), drawShape, this, nullptr);
+    for (int i = 0; i < 2; ++i)
         m_measureLayouts[i] = adoptGRef(pango_layout_new(m_contexts[i].get()));
-    }
 }
 
 PangoParagraphEngine::~PangoParagraphEngine() { invalidate(); }
@@ -221,7 +220,6 @@ void PangoParagraphEngine::configure(
 
     PangoAttrList* list = pango_attr_list_new();
     forEachParagraphRun(input, [&](const Attributes& attributes, std::size_t a, std::size_t b) {
-
         auto emitFont = [&](std::size_t from, std::size_t to, ScriptClass script) {
             const PangoFontDescription* font = fonts.fontDescription(attributes, script);
             if (font != baseFont && from < to)
@@ -451,16 +449,14 @@ void PangoParagraphEngine::placeLines(Prepared& prepared)
     pango_layout_iter_free(iterator);
 }
 
-void PangoParagraphEngine::drawLine(cairo_t* cr, const ParagraphInput& input, std::size_t index, Point origin)
+void PangoParagraphEngine::recordLine(
+    PageDisplayList::Builder& builder, const ParagraphInput& input, std::size_t index, Point origin)
 {
     Prepared& prepared = prepare(input);
     if (index >= prepared.lines.size())
         return;
     PangoLayoutLine* line = prepared.lines[index];
-    cairo_save(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_move_to(cr, origin.x + prepared.lineOrigins[index], origin.y);
-    pango_cairo_show_layout_line(cr, line);
+    recordPangoLine(builder, line, { origin.x + prepared.lineOrigins[index], origin.y });
     for (const DoubleStrike& strike : prepared.strikes) {
         std::size_t start = std::max<std::size_t>(strike.start, line->start_index);
         std::size_t end = std::min<std::size_t>(strike.end, line->start_index + line->length);
@@ -470,20 +466,20 @@ void PangoParagraphEngine::drawLine(cairo_t* cr, const ParagraphInput& input, st
         int count = 0;
         pango_layout_line_get_x_ranges(line, int(start), int(end), &ranges, &count);
         auto rgba = rgbaOf(strike.color);
-        cairo_set_source_rgba(cr, rgba[0], rgba[1], rgba[2], rgba[3]);
         float thickness = std::max(strike.thickness, 0.4f);
         for (int i = 0; i < count; ++i) {
             float x0 = origin.x + prepared.lineOffsets[index] + fromPango(ranges[2 * i]);
             float x1 = origin.x + prepared.lineOffsets[index] + fromPango(ranges[2 * i + 1]);
             for (float offset : { thickness, -thickness }) {
                 float y = origin.y - strike.position + offset - thickness / 2;
-                cairo_rectangle(cr, x0, y, x1 - x0, thickness);
+                PageDisplayList::Fill fill;
+                fill.rect = Rect(x0, y, x1 - x0, thickness);
+                fill.color = { rgba[0], rgba[1], rgba[2], rgba[3] };
+                builder.add(std::move(fill));
             }
         }
-        cairo_fill(cr);
         g_free(ranges);
     }
-    cairo_restore(cr);
 }
 
 std::vector<std::pair<float, float>> PangoParagraphEngine::xRangesForRange(
@@ -529,22 +525,8 @@ std::size_t PangoParagraphEngine::characterIndexForX(const ParagraphInput& input
     return input.start + std::clamp(position, lineStart, lineEnd);
 }
 
-void PangoParagraphEngine::drawShape(cairo_t* cr, PangoAttrShape* shape, gboolean doPath, gpointer data)
-{
-    auto* engine = static_cast<PangoParagraphEngine*>(data);
-    double x = 0, y = 0;
-    cairo_get_current_point(cr, &x, &y);
-    Rect rect { float(x) + fromPango(shape->logical_rect.x), float(y) + fromPango(shape->logical_rect.y),
-        fromPango(shape->logical_rect.width), fromPango(shape->logical_rect.height) };
-    if (doPath) {
-        cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
-        return;
-    }
-    if (shape->data && !rect.isEmpty())
-        engine->m_images.draw(cr, *static_cast<SharedAttachment*>(shape->data), rect);
-}
-
-void PangoParagraphEngine::drawAttachment(cairo_t* cr, const std::shared_ptr<const Attachment>& attachment, const Rect& rect)
+void PangoParagraphEngine::drawAttachment(
+    cairo_t* cr, const std::shared_ptr<const Attachment>& attachment, const Rect& rect)
 {
     m_images.draw(cr, attachment, rect);
 }

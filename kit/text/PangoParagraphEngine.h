@@ -12,7 +12,7 @@
 namespace kit {
 
 // The paragraph engine on Pango: one PangoLayout per paragraph. Measuring reuses one layout per base
-// direction; drawing and hit testing keep the layouts of the most recently drawn paragraphs, so pages
+// direction; recording lines and hit testing keep the layouts of the most recently recorded paragraphs, so pages
 // that are not on screen cost their line metrics only.
 class PangoParagraphEngine final : public ParagraphEngine {
 public:
@@ -20,7 +20,7 @@ public:
     ~PangoParagraphEngine() override;
 
     void layOutParagraph(const ParagraphInput&, std::vector<LineMetrics>& lines) override;
-    void drawLine(cairo_t*, const ParagraphInput&, std::size_t line, Point origin) override;
+    void recordLine(PageDisplayList::Builder&, const ParagraphInput&, std::size_t line, Point origin) override;
     void drawAttachment(cairo_t*, const std::shared_ptr<const Attachment>&, const Rect&) override;
     std::vector<std::pair<float, float>> xRangesForRange(const ParagraphInput&, std::size_t line, Range) override;
     std::size_t characterIndexForX(const ParagraphInput&, std::size_t line, float x) override;
@@ -59,7 +59,6 @@ private:
     const char* paragraphText(const ParagraphInput&);
     Prepared& prepare(const ParagraphInput&);
     void placeLines(Prepared&);
-    static void drawShape(cairo_t*, PangoAttrShape*, gboolean doPath, gpointer data);
 
     GRefPtr<PangoContext> m_contexts[2]; // left-to-right, right-to-left
     GRefPtr<PangoLayout> m_measureLayouts[2];

@@ -4,6 +4,7 @@
 #include "kit/geometry/Color.h"
 #include "kit/geometry/Geometry.h"
 #include "kit/text/Attributes.h"
+#include "kit/text/PageDisplayList.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -69,8 +70,9 @@ public:
     // one empty line).
     virtual void layOutParagraph(const ParagraphInput&, std::vector<LineMetrics>& lines) = 0;
 
-    // Draws one line with its baseline's left end at origin (the column's left edge, the baseline).
-    virtual void drawLine(cairo_t*, const ParagraphInput&, std::size_t line, Point origin) = 0;
+    // Adds what one line draws to a display list, with its baseline's left end at origin (the column's left
+    // edge, the baseline), in the list's coordinates.
+    virtual void recordLine(PageDisplayList::Builder&, const ParagraphInput&, std::size_t line, Point origin) = 0;
     // Draws an attachment the paginator placed outside the lines, scaled to rect.
     virtual void drawAttachment(cairo_t*, const std::shared_ptr<const Attachment>&, const Rect&) = 0;
     // The horizontal extents [x0, x1) of the bytes of range within the line, in visual order.
