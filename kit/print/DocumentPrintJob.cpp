@@ -72,6 +72,7 @@ void DocumentPrintJob::drawPage(int index, cairo_t* context)
     m_pages->drawColumnRules(context, std::size_t(index), {}, m_layoutManager->columnBandsForTextContainer(container));
     m_layoutManager->drawFloatsForContainer(context, container, page.textRect.origin, paper);
     m_layoutManager->drawGlyphsForContainer(context, container, page.textRect.origin, paper);
+    m_layoutManager->forgetDisplayListForTextContainer(container);
     cairo_restore(context);
 }
 

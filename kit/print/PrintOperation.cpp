@@ -169,6 +169,7 @@ void PrintOperation::drawPage(int index, cairo_t* context)
             context, container, { 0, 0 }, { 0, 0, m_pageInView.width, m_pageInView.height });
         m_layoutManager->drawGlyphsForContainer(
             context, container, { 0, 0 }, { 0, 0, m_pageInView.width, m_pageInView.height });
+        m_layoutManager->forgetDisplayListForTextContainer(container);
     } else {
         m_view->displayRectInContext(pageRectInView(index), context);
     }

@@ -419,6 +419,12 @@ std::shared_ptr<const PageDisplayList> LayoutManager::displayListForTextContaine
     return m_displayLists.back().list;
 }
 
+void LayoutManager::forgetDisplayListForTextContainer(const TextContainer& container)
+{
+    auto index = indexOfTextContainer(container);
+    std::erase_if(m_displayLists, [&](const KeptDisplayList& kept) { return index && kept.container == *index; });
+}
+
 PageDisplayList::PictureDrawer LayoutManager::pictureDrawer()
 {
     return [this](cairo_t* cr, const std::shared_ptr<const Attachment>& attachment, const Rect& rect) {

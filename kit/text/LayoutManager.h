@@ -92,6 +92,8 @@ public:
     std::shared_ptr<const PageDisplayList> displayListForTextContainer(const TextContainer&);
     // How many display lists are kept at most.
     static constexpr std::size_t kDisplayListCapacity = 32;
+    // Lets the container's list go, as printing does with each page once it is written.
+    void forgetDisplayListForTextContainer(const TextContainer&);
 
     // Draws the container's text (table cells, the selection highlight, glyphs, attachments) with the
     // container's top left at origin, both in the user space of cr (y down), from its display list and

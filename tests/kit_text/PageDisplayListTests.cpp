@@ -257,6 +257,9 @@ TEST(PageDisplayList, TheLayoutManagerKeepsTheListsOfThePagesDrawnLastAndForgets
         EXPECT_EQ(list->lines()[i].box.y(), fragments[i].rect.y());
     }
 
+    layout.forgetDisplayListForTextContainer(pages.container(1));
+    EXPECT_NE(layout.displayListForTextContainer(pages.container(1)), list) << "a printed page's list is let go";
+
     storage->replaceCharacters({ 0, 0 }, "Changed ", attributes(12));
     auto changed = layout.displayListForTextContainer(pages.container(0));
     EXPECT_NE(changed, again);
