@@ -370,7 +370,7 @@ Color LayoutManager::selectionColor() { return Color::calibratedRGB(0.70f, 0.84f
 std::shared_ptr<const PageDisplayList> LayoutManager::recordContainer(std::size_t index)
 {
     const ContainerLayout& layout = m_paginator->container(index);
-    float width = m_containers[std::min(index, m_containers.size() - 1)]->containerSize().width;
+    float width = m_containers[index]->containerSize().width;
     PageDisplayList::Builder builder;
     for (const PlacedFloat& placed : layout.floats)
         builder.addFloat(placed.rect, placed.attachment);

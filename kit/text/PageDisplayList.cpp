@@ -135,21 +135,6 @@ void PageDisplayList::draw(cairo_t* cr, Point origin, Rect dirty, AttachmentImag
     drawText(cr, origin, dirty, drawPicture);
 }
 
-std::size_t PageDisplayList::byteSize() const
-{
-    std::size_t bytes = m_floats.capacity() * sizeof(Picture) + m_cells.capacity() * sizeof(Cell)
-        + m_noteRules.capacity() * sizeof(Rect) + m_lines.capacity() * sizeof(Line) + m_items.capacity() * sizeof(Item);
-    for (const Item& item : m_items) {
-        if (const auto* run = std::get_if<GlyphRun>(&item)) {
-            bytes += run->glyphs.capacity() * sizeof(cairo_glyph_t) + run->text.capacity()
-                + run->clusters.capacity() * sizeof(cairo_text_cluster_t);
-        } else if (const auto* fill = std::get_if<Fill>(&item); fill && fill->path) {
-            bytes += std::size_t(fill->path->num_data) * sizeof(cairo_path_data_t);
-        }
-    }
-    return bytes;
-}
-
 PageDisplayList::Builder::Builder()
     : m_list(std::make_shared<PageDisplayList>())
 {

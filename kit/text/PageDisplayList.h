@@ -102,8 +102,6 @@ public:
     const std::vector<Item>& items() const { return m_items; }
     const std::vector<Cell>& cells() const { return m_cells; }
     const std::vector<Picture>& floats() const { return m_floats; }
-    // Bytes the list holds beyond its own object, roughly: what keeping it costs.
-    std::size_t byteSize() const;
 
     // Filled by the layout manager and its paragraph engine, in drawing order.
     class Builder {
