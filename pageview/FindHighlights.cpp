@@ -24,11 +24,12 @@ void NRVLectorinMultiPageView::setFindHighlights(std::vector<kit::Range> matches
     setNeedsDisplay(true);
 }
 
-void NRVLectorinMultiPageView::drawFindHighlights(cairo_t* context, std::uint32_t page, kit::Rect dirty)
+std::vector<std::pair<kit::Rect, kit::Color>> NRVLectorinMultiPageView::findHighlightRects(std::uint32_t page)
 {
+    std::vector<std::pair<kit::Rect, kit::Color>> highlights;
     kit::LayoutManager* layout = m_textLayoutManager.get();
-    if (!layout || page >= layout->textContainers().size())
-        return;
+    if (!layout || page >= layout->textContainers().size() || m_findHighlights.empty())
+        return highlights;
     auto cached = m_highlightRects.find(page);
     if (cached == m_highlightRects.end()) {
         // The matches that start on this page or run onto it from the one before.
@@ -45,14 +46,19 @@ void NRVLectorinMultiPageView::drawFindHighlights(cairo_t* context, std::uint32_
         cached = m_highlightRects.emplace(page, std::move(rects)).first;
     }
     kit::Range current = layout->selectedRange();
-    auto normal = findHighlightColor().rgba();
-    auto strong = currentFindHighlightColor().rgba();
-    for (const auto& highlight : cached->second) {
-        if (!highlight.rect.intersects(dirty))
+    for (const auto& highlight : cached->second)
+        highlights.push_back({ highlight.rect, highlight.match == current ? currentFindHighlightColor() : findHighlightColor() });
+    return highlights;
+}
+
+void NRVLectorinMultiPageView::drawFindHighlights(cairo_t* context, std::uint32_t page, kit::Rect dirty)
+{
+    for (const auto& [rect, color] : findHighlightRects(page)) {
+        if (!rect.intersects(dirty))
             continue;
-        const auto& c = highlight.match == current ? strong : normal;
+        auto c = color.rgba();
         cairo_set_source_rgba(context, c[0], c[1], c[2], c[3]);
-        cairo_rectangle(context, highlight.rect.x(), highlight.rect.y(), highlight.rect.width(), highlight.rect.height());
+        cairo_rectangle(context, rect.x(), rect.y(), rect.width(), rect.height());
         cairo_fill(context);
     }
 }

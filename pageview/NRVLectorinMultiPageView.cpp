@@ -24,9 +24,6 @@
 namespace {
 
 constexpr float kDefaultMargin = 72.0f;
-constexpr float kShadowOffset = 5.0f; // points below the page
-constexpr float kShadowBlurRadius = 8.0f;
-constexpr float kShadowAlpha = 0.2f;
 
 } // namespace
 

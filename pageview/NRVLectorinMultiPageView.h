@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kit {
@@ -69,6 +70,10 @@ public:
     const std::shared_ptr<kit::PrintInfo>& printInfo();
 
     float pageSeparatorHeight() const { return 16.0f; }
+    // The soft shadow under each page.
+    static constexpr float kShadowOffset = 5.0f; // points below the page
+    static constexpr float kShadowBlurRadius = 8.0f;
+    static constexpr float kShadowAlpha = 0.2f;
     kit::Size documentSizeInPage();
     kit::Rect documentRectForPageNumber(std::uint32_t page);
     kit::Rect pageRectForPageNumber(std::uint32_t page);
@@ -108,6 +113,8 @@ public:
     const std::vector<kit::Range>& findHighlights() const { return m_findHighlights; }
     static kit::Color findHighlightColor();
     static kit::Color currentFindHighlightColor();
+    // The highlights on a page as it draws them: each rectangle (view coordinates) with its colour.
+    std::vector<std::pair<kit::Rect, kit::Color>> findHighlightRects(std::uint32_t page);
 
     // Tests and benchmarks: how often the shadow's mask was built.
     const pageview::PageShadow& pageShadow() const { return m_shadow; }

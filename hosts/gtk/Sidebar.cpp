@@ -3,6 +3,7 @@
 #include "kit/print/PrintInfo.h"
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "pageview/PageNavigation.h"
+#include "pageview/PageSnapshot.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -316,7 +317,7 @@ void Sidebar::sendRequests()
         if (!showing || m_thumbnails.count(page) || m_atWorker.count(page) || !pageView || page >= pageView->numberOfPages())
             continue;
         m_atWorker.insert(page);
-        m_worker->request(page, m_generation, ThumbnailPage::capture(*pageView, page), width);
+        m_worker->request(page, m_generation, pageview::PageSnapshot::capture(*pageView, page), width);
     }
 }
 

@@ -21,7 +21,7 @@ ThumbnailWorker::~ThumbnailWorker()
     m_thread.join();
 }
 
-void ThumbnailWorker::request(std::uint32_t page, std::uint64_t tag, std::shared_ptr<const ThumbnailPage> content, int width)
+void ThumbnailWorker::request(std::uint32_t page, std::uint64_t tag, std::shared_ptr<const pageview::PageSnapshot> content, int width)
 {
     {
         std::lock_guard lock(m_mutex);
@@ -50,7 +50,7 @@ void ThumbnailWorker::run()
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
-        auto surface = std::make_shared<CairoSurfacePtr>(painter.paint(*job.content, job.width));
+        auto surface = std::make_shared<CairoSurfacePtr>(job.content ? painter.paint(*job.content, job.width) : nullptr);
         job.content.reset();
         // The surface is this thread's alone until the main loop takes it.
         // The worker only makes the weak pointer; the UI thread tests it, and destroys this object.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hosts/gtk/ThumbnailPage.h"
+#include "pageview/PageSnapshot.h"
 #include "kit/foundation/CRelease.h"
 #include "kit/foundation/WeakPtr.h"
 
@@ -16,9 +17,10 @@ namespace hosts {
 
 using CairoSurfacePtr = kit::CPtr<cairo_surface_t, cairo_surface_destroy>;
 
-// Draws page thumbnails on a thread of its own. The UI thread hands over captured pages (immutable, shared
-// with nobody else) and hears of each picture on the main loop, through kit::RunLoop::post; the thread
-// touches no kit object and no Pango object of the UI thread: its painter has its own font map.
+// Draws page thumbnails on a thread of its own. The UI thread hands over page snapshots (immutable) and
+// hears of each picture on the main loop, through kit::RunLoop::post; the thread touches no kit object and
+// no Pango object: pages draw from their display lists, and the painter has fonts of its own for the text
+// in pictures.
 // Requests are drawn in the order they came; cancel() drops those not yet started, and a picture finished
 // after the worker is gone is dropped on the main loop without a call.
 class ThumbnailWorker : public kit::Weakable {
@@ -32,14 +34,14 @@ public:
     ThumbnailWorker(const ThumbnailWorker&) = delete;
     ThumbnailWorker& operator=(const ThumbnailWorker&) = delete;
 
-    void request(std::uint32_t page, std::uint64_t tag, std::shared_ptr<const ThumbnailPage>, int width);
+    void request(std::uint32_t page, std::uint64_t tag, std::shared_ptr<const pageview::PageSnapshot>, int width);
     void cancel();
 
 private:
     struct Job {
         std::uint32_t page = 0;
         std::uint64_t tag = 0;
-        std::shared_ptr<const ThumbnailPage> content;
+        std::shared_ptr<const pageview::PageSnapshot> content;
         int width = 0;
     };
     void run();

@@ -12,6 +12,7 @@
 #include "pageview/DocumentLinks.h"
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "pageview/PageNavigation.h"
+#include "pageview/PageSnapshot.h"
 #include "pageview/ScaleUtilities.h"
 #include "plugin/NRVLectorin.h"
 #include "preferences/LectorinPreferences.h"
@@ -274,14 +275,24 @@ bool InlineViews::answer(PendingRequest& pending)
         std::string number = pending.path.substr(6);
         if (number.size() > 4 && number.compare(number.size() - 4, 4, ".png") == 0)
             number.resize(number.size() - 4);
-        DrawnImage image;
-        if (!number.empty() && number.size() < 8 && std::all_of(number.begin(), number.end(), ::isdigit))
-            image = drawPage(*view.plugin, std::uint32_t(std::stoul(number)), deviceScale);
+        std::optional<PageImage> image;
+        std::uint32_t page = 0;
+        if (!number.empty() && number.size() < 8 && std::all_of(number.begin(), number.end(), ::isdigit)) {
+            page = std::uint32_t(std::stoul(number));
+            image = pageImage(*view.plugin, page, deviceScale);
+        }
         if (!image) {
             finishWithError(pending.request.get());
             return true;
         }
-        encodeAndFinish(std::move(pending.request), std::move(image));
+        if (image->snapshot->showsMessage()) {
+            // The message's text is laid out with this thread's fonts: the view draws that page here.
+            DrawnImage drawn = drawPage(*view.plugin, page, deviceScale);
+            encodeAndFinish(std::move(pending.request), [drawn = std::move(drawn)] { return encodePNG(drawn); });
+            return true;
+        }
+        // The page is drawn from what it shows, and compressed, on a worker while the loop turns.
+        encodeAndFinish(std::move(pending.request), [image = std::move(*image)] { return encodePNG(drawPageImage(image)); });
         return true;
     }
     std::optional<std::vector<std::uint8_t>> png;
@@ -294,13 +305,12 @@ bool InlineViews::answer(PendingRequest& pending)
     return true;
 }
 
-void InlineViews::encodeAndFinish(kit::GRefPtr<WebKitURISchemeRequest> request, DrawnImage image)
+void InlineViews::encodeAndFinish(kit::GRefPtr<WebKitURISchemeRequest> request, std::function<std::optional<std::vector<std::uint8_t>>()> work)
 {
-    // The page was drawn here; compressing it, which costs more, happens on a worker while the loop turns.
     unsigned id = ++m_lastEncoding;
     Encoding& encoding = m_encodings[id];
     encoding.request = std::move(request);
-    encoding.job = kit::BackgroundJob::start([image = std::move(image)](std::stop_token) { return encodePNG(image); },
+    encoding.job = kit::BackgroundJob::start([work = std::move(work)](std::stop_token) { return work(); },
         [this, id](std::optional<std::vector<std::uint8_t>> png) {
             auto done = m_encodings.extract(id);
             if (done.empty())

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -97,8 +98,8 @@ private:
     bool watchTurn();
     // Points the view's frame at its newest generation of the page.
     void send(View& view);
-    // Encodes a drawn page image on a worker and answers the request with it on the UI thread.
-    void encodeAndFinish(kit::GRefPtr<WebKitURISchemeRequest> request, DrawnImage image);
+    // Runs work (drawing and compressing a page image) on a worker and answers the request with its PNG.
+    void encodeAndFinish(kit::GRefPtr<WebKitURISchemeRequest> request, std::function<std::optional<std::vector<std::uint8_t>>()> work);
     void finishEncodingsWithError();
     // Takes a "create" message: false when it is malformed, else true and the reply is answered later.
     bool create(JSCValue* message, WebKitScriptMessageReply* reply);

@@ -1,16 +1,20 @@
 #include "hosts/web/ViewPresentation.h"
 
 #include "kit/foundation/CRelease.h"
+#include "kit/text/AttachmentImages.h"
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
 #include "kit/text/TextStorage.h"
 #include "kit/view/Window.h"
 #include "pageview/NRVLectorinMultiPageView.h"
+#include "pageview/PageShadow.h"
+#include "pageview/PageSnapshot.h"
 #include "pageview/ScaleUtilities.h"
 #include "plugin/NRVLectorin.h"
 
 #include <cairo.h>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace hosts {
@@ -237,25 +241,71 @@ std::optional<std::vector<std::uint8_t>> boxPNG(kit::Window& window, double devi
     return encodeSurface(surface.get());
 }
 
-DrawnImage drawPage(NRVLectorin& plugin, std::uint32_t page, double deviceScale)
+namespace {
+
+// The page's rectangle with the separator around it, at the view's scale times deviceScale.
+std::optional<PageImage> pageImageGeometry(NRVLectorinMultiPageView& pageView, std::uint32_t page, double deviceScale)
 {
-    NRVLectorinMultiPageView* pageView = plugin.pageView();
-    if (!pageView || page >= pageView->numberOfPages())
-        return nullptr;
-    float separator = pageView->pageSeparatorHeight();
-    kit::Rect rect = pageView->pageRectForPageNumber(page);
-    rect = { rect.x() - separator, rect.y() - separator, rect.width() + 2 * separator, rect.height() + 2 * separator };
-    double scale = pageview::ScaleUtilities::scale(*pageView).width * deviceScale;
-    int width = int(std::ceil(rect.width() * scale)), height = int(std::ceil(rect.height() * scale));
-    if (width <= 0 || height <= 0 || width > kMaximumSide || height > kMaximumSide)
-        return nullptr;
-    DrawnImage surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height), cairo_surface_destroy);
+    if (page >= pageView.numberOfPages())
+        return std::nullopt;
+    PageImage image;
+    float separator = pageView.pageSeparatorHeight();
+    kit::Rect rect = pageView.pageRectForPageNumber(page);
+    image.rect = { rect.x() - separator, rect.y() - separator, rect.width() + 2 * separator, rect.height() + 2 * separator };
+    image.scale = pageview::ScaleUtilities::scale(pageView).width * deviceScale;
+    image.width = int(std::ceil(image.rect.width() * image.scale));
+    image.height = int(std::ceil(image.rect.height() * image.scale));
+    if (image.width <= 0 || image.height <= 0 || image.width > kMaximumSide || image.height > kMaximumSide)
+        return std::nullopt;
+    return image;
+}
+
+DrawnImage draw(const PageImage& image, const std::function<void(cairo_t*)>& content)
+{
+    DrawnImage surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, image.width, image.height), cairo_surface_destroy);
     CairoPtr context(cairo_create(surface.get()));
-    cairo_scale(context.get(), scale, scale);
-    pageView->displayRectInContext(rect, context.get());
+    cairo_scale(context.get(), image.scale, image.scale);
+    content(context.get());
     context.reset();
     cairo_surface_flush(surface.get());
     return surface;
+}
+
+} // namespace
+
+DrawnImage drawPage(NRVLectorin& plugin, std::uint32_t page, double deviceScale)
+{
+    NRVLectorinMultiPageView* pageView = plugin.pageView();
+    std::optional<PageImage> image = pageView ? pageImageGeometry(*pageView, page, deviceScale) : std::nullopt;
+    if (!image)
+        return nullptr;
+    return draw(*image, [&](cairo_t* cr) { pageView->displayRectInContext(image->rect, cr); });
+}
+
+std::optional<PageImage> pageImage(NRVLectorin& plugin, std::uint32_t page, double deviceScale)
+{
+    NRVLectorinMultiPageView* pageView = plugin.pageView();
+    std::optional<PageImage> image = pageView ? pageImageGeometry(*pageView, page, deviceScale) : std::nullopt;
+    if (image)
+        image->snapshot = pageview::PageSnapshot::capture(*pageView, page);
+    if (!image || !image->snapshot)
+        return std::nullopt;
+    return image;
+}
+
+DrawnImage drawPageImage(const PageImage& image)
+{
+    // Each thread that draws pages keeps its own decoded pictures and shadow masks.
+    thread_local kit::AttachmentImages pictures(kit::AttachmentImages::TextFonts::Own);
+    thread_local pageview::PageShadow shadow;
+    if (!image.snapshot)
+        return nullptr;
+    return draw(image, [&](cairo_t* cr) {
+        cairo_save(cr);
+        cairo_translate(cr, -image.rect.minX(), -image.rect.minY());
+        image.snapshot->draw(cr, image.rect, pictures, &shadow);
+        cairo_restore(cr);
+    });
 }
 
 std::optional<std::vector<std::uint8_t>> encodePNG(const DrawnImage& image)

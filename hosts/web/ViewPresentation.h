@@ -12,6 +12,9 @@
 namespace kit {
 class Window;
 }
+namespace pageview {
+class PageSnapshot;
+}
 class NRVLectorin;
 
 namespace hosts {
@@ -37,8 +40,19 @@ std::optional<std::vector<std::uint8_t>> boxPNG(kit::Window& window, double devi
 using DrawnImage = std::shared_ptr<cairo_surface_t>;
 
 // Page `page` (0-based) with the separator's width of background around it, at the view's scale times
-// deviceScale; null for a page that does not exist or an image too large.
+// deviceScale; null for a page that does not exist or an image too large. Drawn by the page view.
 DrawnImage drawPage(NRVLectorin& plugin, std::uint32_t page, double deviceScale);
+
+// The same image taken apart: what the page shows, taken on the UI thread, and drawn from that on any
+// thread by drawPageImage, with the thread's own decoded pictures and shadow.
+struct PageImage {
+    std::shared_ptr<const pageview::PageSnapshot> snapshot;
+    kit::Rect rect; // view coordinates
+    double scale = 1; // device pixels per point
+    int width = 0, height = 0;
+};
+std::optional<PageImage> pageImage(NRVLectorin& plugin, std::uint32_t page, double deviceScale);
+DrawnImage drawPageImage(const PageImage&);
 // The image as PNG bytes; nothing for a null image or a failed encoding. Any thread.
 std::optional<std::vector<std::uint8_t>> encodePNG(const DrawnImage& image);
 // drawPage, then encodePNG, on the calling (UI) thread.

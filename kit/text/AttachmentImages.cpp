@@ -142,7 +142,17 @@ std::size_t surfaceBytes(cairo_surface_t* surface)
 
 } // namespace
 
-AttachmentImages::~AttachmentImages() { clear(); }
+AttachmentImages::AttachmentImages(TextFonts fonts)
+    : m_ownFonts(fonts == TextFonts::Own)
+{
+}
+
+AttachmentImages::~AttachmentImages()
+{
+    clear();
+    if (m_fontMap)
+        g_object_unref(m_fontMap);
+}
 
 void AttachmentImages::clear()
 {
@@ -242,8 +252,10 @@ void AttachmentImages::draw(cairo_t* cr, const std::shared_ptr<const Attachment>
 {
     if (rect.isEmpty())
         return;
+    if (m_ownFonts && !m_fontMap)
+        m_fontMap = FontMap::createPrivateFontMap();
     if (attachment && attachment->drawing) {
-        drawVectorDrawing(cr, *attachment->drawing, rect);
+        drawVectorDrawing(cr, *attachment->drawing, rect, m_fontMap);
         return;
     }
     cairo_save(cr);
@@ -272,10 +284,17 @@ void AttachmentImages::draw(cairo_t* cr, const std::shared_ptr<const Attachment>
             && rect.height() > 6) {
             cairo_rectangle(cr, rect.x() + 2, rect.y() + 2, rect.width() - 4, rect.height() - 4);
             cairo_clip(cr);
-            auto context = adoptGRef(FontMap::shared().createContext(PANGO_DIRECTION_LTR));
+            GRefPtr<PangoContext> context = adoptGRef(
+                m_fontMap ? FontMap::createContext(m_fontMap, PANGO_DIRECTION_LTR) : FontMap::shared().createContext(PANGO_DIRECTION_LTR));
             auto layout = adoptGRef(pango_layout_new(context.get()));
-            pango_layout_set_font_description(
-                layout.get(), FontMap::shared().fontDescription("Liberation Sans", 9, false, false));
+            if (m_fontMap) {
+                PangoFontDescription* font = FontMap::newFontDescription("Liberation Sans", 9, false, false);
+                pango_layout_set_font_description(layout.get(), font);
+                pango_font_description_free(font);
+            } else {
+                pango_layout_set_font_description(
+                    layout.get(), FontMap::shared().fontDescription("Liberation Sans", 9, false, false));
+            }
             pango_layout_set_width(layout.get(), int((rect.width() - 6) * PANGO_SCALE));
             pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
             pango_layout_set_text(layout.get(), text->data(), int(text->size()));

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <pango/pango.h>
 
 namespace kit {
 
@@ -18,7 +19,11 @@ namespace kit {
 // alive while it knows it, so its address stays a valid key.
 class AttachmentImages {
 public:
-    AttachmentImages() = default;
+    // Where the text in pictures (a placeholder's description, a drawing's labels) is laid out: with the
+    // process's font map, which only the UI thread may use, or with a font map of the cache's own, so that
+    // a cache owned by another thread draws every picture.
+    enum class TextFonts { Process, Own };
+    explicit AttachmentImages(TextFonts = TextFonts::Process);
     ~AttachmentImages();
     AttachmentImages(const AttachmentImages&) = delete;
     AttachmentImages& operator=(const AttachmentImages&) = delete;
@@ -54,6 +59,9 @@ private:
 
     std::map<const Attachment*, Entry> m_entries;
     std::uint64_t m_uses = 0;
+    bool m_ownFonts = false;
+    PangoFontMap* m_fontMap = nullptr; // the cache's own, made when first needed
+
 };
 
 } // namespace kit

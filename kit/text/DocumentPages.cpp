@@ -251,13 +251,18 @@ Color DocumentPages::paperColor(std::size_t page) const
 
 void DocumentPages::drawColumnRules(cairo_t* cr, std::size_t page, Point origin, const std::vector<ColumnBand>& bands) const
 {
+    if (page < m_pages.size())
+        strokeColumnRules(cr, columnRules(page, origin, bands));
+}
+
+std::vector<std::pair<Point, Point>> DocumentPages::columnRules(
+    std::size_t page, Point origin, const std::vector<ColumnBand>& bands) const
+{
+    std::vector<std::pair<Point, Point>> rules;
     if (page >= m_pages.size())
-        return;
+        return rules;
     const auto& sections = m_setup->sections;
     const Rect& text = m_pages[page].textRect;
-    cairo_save(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_set_line_width(cr, 0.5);
     for (const ColumnBand& band : bands) {
         std::size_t index = band.section < sections.size() ? band.section : m_pages[page].section;
         const auto& columns = band.columns;
@@ -265,10 +270,21 @@ void DocumentPages::drawColumnRules(cairo_t* cr, std::size_t page, Point origin,
         if (index >= sections.size() || !sections[index].columnSeparator || columns.size() < 2 || bottom <= top)
             continue;
         for (std::size_t i = 1; i < columns.size(); ++i) {
-            double x = origin.x + text.x() + (columns[i - 1].x + columns[i - 1].width + columns[i].x) / 2;
-            cairo_move_to(cr, x, origin.y + text.y() + top);
-            cairo_line_to(cr, x, origin.y + text.y() + bottom);
+            float x = origin.x + text.x() + (columns[i - 1].x + columns[i - 1].width + columns[i].x) / 2;
+            rules.push_back({ { x, origin.y + text.y() + top }, { x, origin.y + text.y() + bottom } });
         }
+    }
+    return rules;
+}
+
+void DocumentPages::strokeColumnRules(cairo_t* cr, const std::vector<std::pair<Point, Point>>& rules)
+{
+    cairo_save(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 0.5);
+    for (const auto& [from, to] : rules) {
+        cairo_move_to(cr, from.x, from.y);
+        cairo_line_to(cr, to.x, to.y);
     }
     cairo_stroke(cr);
     cairo_restore(cr);

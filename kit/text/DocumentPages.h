@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kit {
@@ -72,6 +73,9 @@ public:
     // The rules between the columns of each band of the page (its layout's, body coordinates) whose section
     // asks for them, as tall as the text in the band; origin is the paper's top left.
     void drawColumnRules(cairo_t*, std::size_t page, Point origin, const std::vector<ColumnBand>& bands) const;
+    // The same rules as lines (from, to), and how they are drawn.
+    std::vector<std::pair<Point, Point>> columnRules(std::size_t page, Point origin, const std::vector<ColumnBand>& bands) const;
+    static void strokeColumnRules(cairo_t*, const std::vector<std::pair<Point, Point>>&);
 
     // Where the lines of a page's borders run: the rectangle their centres trace, in page coordinates; empty
     // when its section has none.

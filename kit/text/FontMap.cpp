@@ -21,15 +21,23 @@ FontMap& FontMap::shared()
 }
 
 FontMap::FontMap()
-    : m_fontMap(pango_cairo_font_map_new())
+    : m_fontMap(createPrivateFontMap())
 {
-    pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(m_fontMap), 72);
     m_metricsContext = createContext(PANGO_DIRECTION_LTR);
 }
 
-PangoContext* FontMap::createContext(PangoDirection baseDirection) const
+PangoFontMap* FontMap::createPrivateFontMap()
 {
-    PangoContext* context = pango_font_map_create_context(m_fontMap);
+    PangoFontMap* map = pango_cairo_font_map_new();
+    pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(map), 72);
+    return map;
+}
+
+PangoContext* FontMap::createContext(PangoDirection baseDirection) const { return createContext(m_fontMap, baseDirection); }
+
+PangoContext* FontMap::createContext(PangoFontMap* fontMap, PangoDirection baseDirection)
+{
+    PangoContext* context = pango_font_map_create_context(fontMap);
     cairo_font_options_t* options = cairo_font_options_create();
     // Hinted metrics snap advances to whole points, and line breaks would then change with the zoom.
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
@@ -153,12 +161,19 @@ const PangoFontDescription* FontMap::fontDescription(const std::string& family, 
     auto it = m_descriptions.find(key);
     if (it != m_descriptions.end())
         return it->second;
+    PangoFontDescription* description
+        = newFontDescription(family.empty() ? "Times New Roman" : resolvedFamily(family), size, bold, italic);
+    m_descriptions.emplace(std::move(key), description);
+    return description;
+}
+
+PangoFontDescription* FontMap::newFontDescription(const std::string& family, float size, bool bold, bool italic)
+{
     PangoFontDescription* description = pango_font_description_new();
-    pango_font_description_set_family(description, family.empty() ? "Times New Roman" : resolvedFamily(family).c_str());
+    pango_font_description_set_family(description, family.c_str());
     pango_font_description_set_size(description, std::max(1, int(std::lround(size * PANGO_SCALE))));
     pango_font_description_set_weight(description, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_font_description_set_style(description, italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-    m_descriptions.emplace(std::move(key), description);
     return description;
 }
 

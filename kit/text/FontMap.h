@@ -37,6 +37,14 @@ public:
     // A new context (the caller owns the reference) that lays text out independently of the zoom: metrics
     // are not hinted and glyph positions are not rounded to whole points.
     PangoContext* createContext(PangoDirection baseDirection) const;
+    // The same settings over another font map.
+    static PangoContext* createContext(PangoFontMap*, PangoDirection baseDirection);
+    // A font map like the process's (72 dpi), for a thread other than the UI thread, which must not lay
+    // text out with the process's; the caller owns the reference.
+    static PangoFontMap* createPrivateFontMap();
+    // A description of family as fontDescription gives it, made anew (the caller frees it): the cache
+    // belongs to the UI thread.
+    static PangoFontDescription* newFontDescription(const std::string& family, float size, bool bold, bool italic);
 
     // The description of the font an attribute run asks for, at its drawn size (2/3 for super- and
     // subscripts). Owned by the cache; valid for the life of the process.

@@ -84,9 +84,9 @@ public:
         TableCell cell;
     };
 
-    // Draws a picture into rect, from the decoded images of whoever draws. AttachmentImages lays the
-    // alternative text of a picture that does not decode out with the process's font map, which belongs
-    // to the UI thread: another thread draws such placeholders only through a drawer that avoids it.
+    // Draws a picture into rect, from the decoded images of whoever draws. A thread other than the UI
+    // thread draws through an AttachmentImages with text fonts of its own (a placeholder's alternative
+    // text, a drawing's labels): the process's font map is the UI thread's.
     using PictureDrawer = std::function<void(cairo_t*, const std::shared_ptr<const Attachment>&, const Rect&)>;
 
     // Each draws with the container's top left at origin, in the user space of cr (y down), only what may

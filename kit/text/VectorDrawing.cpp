@@ -49,15 +49,25 @@ void ellipticPath(cairo_t* cr, const Rect& r, const VectorShape* sector)
     cairo_restore(cr);
 }
 
-void drawText(cairo_t* cr, const VectorShape& shape)
+void drawText(cairo_t* cr, const VectorShape& shape, PangoFontMap* textFonts)
 {
     if (shape.text.empty() || !g_utf8_validate(shape.text.data(), gssize(shape.text.size()), nullptr))
         return;
-    FontMap& fonts = FontMap::shared();
-    auto context = adoptGRef(fonts.createContext(PANGO_DIRECTION_LTR));
-    auto layout = adoptGRef(pango_layout_new(context.get()));
-    pango_layout_set_font_description(
-        layout.get(), fonts.fontDescription("Liberation Sans", std::clamp(shape.fontSize, 1.0f, 200.0f), shape.bold, false));
+    float size = std::clamp(shape.fontSize, 1.0f, 200.0f);
+    GRefPtr<PangoContext> context;
+    GRefPtr<PangoLayout> layout;
+    if (textFonts) {
+        context = adoptGRef(FontMap::createContext(textFonts, PANGO_DIRECTION_LTR));
+        layout = adoptGRef(pango_layout_new(context.get()));
+        PangoFontDescription* font = FontMap::newFontDescription("Liberation Sans", size, shape.bold, false);
+        pango_layout_set_font_description(layout.get(), font);
+        pango_font_description_free(font);
+    } else {
+        FontMap& fonts = FontMap::shared();
+        context = adoptGRef(fonts.createContext(PANGO_DIRECTION_LTR));
+        layout = adoptGRef(pango_layout_new(context.get()));
+        pango_layout_set_font_description(layout.get(), fonts.fontDescription("Liberation Sans", size, shape.bold, false));
+    }
     pango_layout_set_text(layout.get(), shape.text.data(), int(shape.text.size()));
     int width = 0, height = 0;
     pango_layout_get_size(layout.get(), &width, &height);
@@ -74,7 +84,7 @@ void drawText(cairo_t* cr, const VectorShape& shape)
 
 } // namespace
 
-void drawVectorDrawing(cairo_t* cr, const VectorDrawing& drawing, const Rect& rect)
+void drawVectorDrawing(cairo_t* cr, const VectorDrawing& drawing, const Rect& rect, PangoFontMap* textFonts)
 {
     if (rect.isEmpty() || drawing.size.width <= 0 || drawing.size.height <= 0)
         return;
@@ -86,7 +96,7 @@ void drawVectorDrawing(cairo_t* cr, const VectorDrawing& drawing, const Rect& re
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     for (const VectorShape& shape : drawing.shapes) {
         if (shape.kind == VectorShape::Kind::Text) {
-            drawText(cr, shape);
+            drawText(cr, shape, textFonts);
             continue;
         }
         cairo_new_path(cr);

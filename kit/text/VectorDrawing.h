@@ -6,6 +6,7 @@
 #include <cairo.h>
 #include <cstdint>
 #include <optional>
+#include <pango/pango.h>
 #include <string>
 #include <vector>
 
@@ -44,9 +45,9 @@ struct VectorDrawing {
     std::vector<VectorShape> shapes;
 };
 
-// Draws the drawing scaled to rect (user space of cr), clipped to it. Text goes through the shared font
-// map, so this runs on the thread that draws the pages.
-void drawVectorDrawing(cairo_t*, const VectorDrawing&, const Rect& rect);
+// Draws the drawing scaled to rect (user space of cr), clipped to it. Text goes through textFonts, or
+// where that is null through the process's font map, which only the UI thread may use.
+void drawVectorDrawing(cairo_t*, const VectorDrawing&, const Rect& rect, PangoFontMap* textFonts = nullptr);
 
 // The drawing as PNG bytes at pixelsPerPoint (its size at most 4096 pixels a side), on white: for formats
 // that carry pictures only. Empty when it cannot be made.

@@ -1,6 +1,7 @@
 // An inline view used as a reader uses it: looked at, zoomed, searched, copied from, saved, printed and
 // followed through its links, with real input through the X server and GTK's own dialogs.
 #include "BrowserFixture.h"
+#include "hosts/web/ViewPresentation.h"
 #include "kit/text/TextStorage.h"
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "pageview/ScaleUtilities.h"
@@ -10,9 +11,11 @@
 #include "support/TestSupport.h"
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
-#include <optional>
 #include <gtk/gtkunixprint.h>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -111,6 +114,20 @@ TEST_F(BrowserTest, TheSnapshotShowsWhitePagesAtTheElementsBoxAmongThePagesText)
     Box below = elementBox(view, "below");
     ASSERT_LT(below.y + below.height, frame.height);
     EXPECT_GT(darkPixelsIn(frame, below), 20);
+
+    // The frame's page images are drawn on a worker from what each page shows: the view's own pixels.
+    for (std::uint32_t number = 0; number < std::min(pageView.numberOfPages(), 3u); ++number) {
+        SCOPED_TRACE(number + 1);
+        std::optional<hosts::PageImage> image = hosts::pageImage(plugin, number, 2);
+        ASSERT_TRUE(image);
+        hosts::DrawnImage drawn, expected = hosts::drawPage(plugin, number, 2);
+        std::thread([&] { drawn = hosts::drawPageImage(*image); }).join();
+        ASSERT_TRUE(drawn && expected);
+        ASSERT_EQ(cairo_image_surface_get_height(drawn.get()), cairo_image_surface_get_height(expected.get()));
+        ASSERT_EQ(cairo_image_surface_get_stride(drawn.get()), cairo_image_surface_get_stride(expected.get()));
+        std::size_t bytes = std::size_t(cairo_image_surface_get_stride(drawn.get())) * cairo_image_surface_get_height(drawn.get());
+        EXPECT_EQ(std::memcmp(cairo_image_surface_get_data(drawn.get()), cairo_image_surface_get_data(expected.get()), bytes), 0);
+    }
 }
 
 TEST_F(BrowserTest, ZoomingInThroughTheControlWidensThePageImageByTheNextFactor)
