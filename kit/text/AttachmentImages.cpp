@@ -284,17 +284,7 @@ void AttachmentImages::draw(cairo_t* cr, const std::shared_ptr<const Attachment>
             && rect.height() > 6) {
             cairo_rectangle(cr, rect.x() + 2, rect.y() + 2, rect.width() - 4, rect.height() - 4);
             cairo_clip(cr);
-            GRefPtr<PangoContext> context = adoptGRef(
-                m_fontMap ? FontMap::createContext(m_fontMap, PANGO_DIRECTION_LTR) : FontMap::shared().createContext(PANGO_DIRECTION_LTR));
-            auto layout = adoptGRef(pango_layout_new(context.get()));
-            if (m_fontMap) {
-                PangoFontDescription* font = FontMap::newFontDescription("Liberation Sans", 9, false, false);
-                pango_layout_set_font_description(layout.get(), font);
-                pango_font_description_free(font);
-            } else {
-                pango_layout_set_font_description(
-                    layout.get(), FontMap::shared().fontDescription("Liberation Sans", 9, false, false));
-            }
+            auto layout = adoptGRef(FontMap::createLayout(m_fontMap, "Liberation Sans", 9, false));
             pango_layout_set_width(layout.get(), int((rect.width() - 6) * PANGO_SCALE));
             pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
             pango_layout_set_text(layout.get(), text->data(), int(text->size()));

@@ -167,6 +167,21 @@ const PangoFontDescription* FontMap::fontDescription(const std::string& family, 
     return description;
 }
 
+PangoLayout* FontMap::createLayout(PangoFontMap* fontMap, const std::string& family, float size, bool bold)
+{
+    PangoContext* context = fontMap ? createContext(fontMap, PANGO_DIRECTION_LTR) : shared().createContext(PANGO_DIRECTION_LTR);
+    PangoLayout* layout = pango_layout_new(context); // holds the context
+    g_object_unref(context);
+    if (fontMap) {
+        PangoFontDescription* description = newFontDescription(family, size, bold, false);
+        pango_layout_set_font_description(layout, description);
+        pango_font_description_free(description);
+    } else {
+        pango_layout_set_font_description(layout, shared().fontDescription(family, size, bold, false));
+    }
+    return layout;
+}
+
 PangoFontDescription* FontMap::newFontDescription(const std::string& family, float size, bool bold, bool italic)
 {
     PangoFontDescription* description = pango_font_description_new();

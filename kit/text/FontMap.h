@@ -45,6 +45,9 @@ public:
     // A description of family as fontDescription gives it, made anew (the caller frees it): the cache
     // belongs to the UI thread.
     static PangoFontDescription* newFontDescription(const std::string& family, float size, bool bold, bool italic);
+    // An empty layout set in family at size (roman), over fontMap, or where that is null over the process's
+    // (the UI thread only); the caller owns the reference.
+    static PangoLayout* createLayout(PangoFontMap* fontMap, const std::string& family, float size, bool bold);
 
     // The description of the font an attribute run asks for, at its drawn size (2/3 for super- and
     // subscripts). Owned by the cache; valid for the life of the process.

@@ -53,21 +53,8 @@ void drawText(cairo_t* cr, const VectorShape& shape, PangoFontMap* textFonts)
 {
     if (shape.text.empty() || !g_utf8_validate(shape.text.data(), gssize(shape.text.size()), nullptr))
         return;
-    float size = std::clamp(shape.fontSize, 1.0f, 200.0f);
-    GRefPtr<PangoContext> context;
-    GRefPtr<PangoLayout> layout;
-    if (textFonts) {
-        context = adoptGRef(FontMap::createContext(textFonts, PANGO_DIRECTION_LTR));
-        layout = adoptGRef(pango_layout_new(context.get()));
-        PangoFontDescription* font = FontMap::newFontDescription("Liberation Sans", size, shape.bold, false);
-        pango_layout_set_font_description(layout.get(), font);
-        pango_font_description_free(font);
-    } else {
-        FontMap& fonts = FontMap::shared();
-        context = adoptGRef(fonts.createContext(PANGO_DIRECTION_LTR));
-        layout = adoptGRef(pango_layout_new(context.get()));
-        pango_layout_set_font_description(layout.get(), fonts.fontDescription("Liberation Sans", size, shape.bold, false));
-    }
+    auto layout = adoptGRef(
+        FontMap::createLayout(textFonts, "Liberation Sans", std::clamp(shape.fontSize, 1.0f, 200.0f), shape.bold));
     pango_layout_set_text(layout.get(), shape.text.data(), int(shape.text.size()));
     int width = 0, height = 0;
     pango_layout_get_size(layout.get(), &width, &height);

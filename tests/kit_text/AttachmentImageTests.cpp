@@ -3,10 +3,14 @@
 // byte budget.
 #include "LayoutTestSupport.h"
 #include "kit/text/AttachmentImages.h"
+#include "kit/text/VectorDrawing.h"
+#include "support/Drawings.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -139,4 +143,41 @@ TEST(AttachmentImages, KeepsDecodedImagesWithinTheByteBudget)
     }
     EXPECT_GT(images.decodedBytes(), kit::AttachmentImages::kDecodedBytesBudget - 8'000'000) << "the budget is used";
     EXPECT_NE(images.surface(pictures.back()), nullptr) << "the last one drawn is kept";
+}
+
+// A thread other than the UI thread lays the text in pictures out with fonts of the cache's own: a
+// placeholder's description and a drawing's label come out as the process's fonts draw them.
+TEST(AttachmentImages, TextInPicturesDrawnWithTheCachesOwnFontsOnAnotherThreadIsTheSame)
+{
+    auto placeholder = std::make_shared<kit::Attachment>();
+    placeholder->alternativeText = "A chart of the quarter's figures, not shown";
+    auto drawing = std::make_shared<kit::VectorDrawing>();
+    drawing->size = { 120, 60 };
+    kit::VectorShape box, label;
+    box.rect = { 2, 2, 116, 56 };
+    label.kind = kit::VectorShape::Kind::Text;
+    label.rect = { 4, 20, 112, 20 };
+    label.text = "Label of a shape";
+    label.fontSize = 11;
+    drawing->shapes = { box, label };
+    auto drawn = std::make_shared<kit::Attachment>();
+    drawn->drawing = drawing;
+
+    for (const auto& picture : { std::shared_ptr<const kit::Attachment>(placeholder), std::shared_ptr<const kit::Attachment>(drawn) }) {
+        auto draw = [&](kit::AttachmentImages& images) {
+            return testsupport::drawnPixels({ 260, 140 }, [&](cairo_t* cr) {
+                cairo_scale(cr, 2, 2);
+                images.draw(cr, picture, { 5, 5, 120, 60 });
+            });
+        };
+        kit::AttachmentImages processFonts;
+        std::vector<std::uint32_t> expected = draw(processFonts), own;
+        std::thread([&] {
+            kit::AttachmentImages images(kit::AttachmentImages::TextFonts::Own);
+            own = draw(images);
+        }).join();
+        std::size_t inked = std::count_if(expected.begin(), expected.end(), [](std::uint32_t pixel) { return (pixel & 0xff) < 0x80; });
+        EXPECT_GT(inked, 100u) << "the text is drawn";
+        EXPECT_EQ(own, expected);
+    }
 }
