@@ -6,6 +6,7 @@
 //  - while a page that embeds poi-bug65649.docx scrolls by 8 CSS pixels an animation frame, this process's
 //    main-thread processor time per frame (median and 99th percentile, from the web view's frame clock)
 //    and the page's frame interval, beside the same page with a 640 x 480 <img> in the embed's place;
+//  - what the frame's HTML costs on the main thread, made afresh and with its text layer kept;
 //  - what one page image costs: drawn by the view on the main thread, against what the scheme handler does,
 //    taking the page as a snapshot on the main thread and drawing it on a worker; and encoding it as PNG,
 //    which a worker does;
@@ -283,7 +284,7 @@ int main()
         std::printf("scrolled the docx page: %zu frames\n", embedRun.interval.size());
 
         // One page image drawn as the scheme handler draws it, on this thread.
-        std::vector<double> pageCosts, encodeCosts, captureCosts, snapshotDrawCosts;
+        std::vector<double> pageCosts, encodeCosts, captureCosts, snapshotDrawCosts, htmlCosts, keptHtmlCosts;
         auto since = [](Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); };
         if (views() == 1) {
             NRVLectorin& plugin = *window.inlineViews().views().begin()->second->plugin;
@@ -312,6 +313,16 @@ int main()
                 auto png = hosts::encodePNG(image);
                 encodeCosts.push_back(since(start));
             }
+            // Made afresh, and again from the text layer kept (as at another zoom).
+            for (int i = 0; i < 3; ++i) {
+                hosts::TextLayerCache kept;
+                auto start = Clock::now();
+                std::string html = hosts::viewHTML(plugin, { 800, 600 }, nullptr, &kept);
+                htmlCosts.push_back(since(start));
+                start = Clock::now();
+                html = hosts::viewHTML(plugin, { 800, 600 }, nullptr, &kept);
+                keptHtmlCosts.push_back(since(start));
+            }
             std::printf("document: poi-bug65649.docx, %u pages\n", pages);
         }
 
@@ -330,6 +341,8 @@ int main()
         report("main-thread time per frame, scrolling the <img> page", imageRun.processor);
         report("frame interval, scrolling the .docx page", embedRun.interval);
         report("frame interval, scrolling the <img> page", imageRun.interval);
+        report("the frame's HTML with every page's text layer, main thread", htmlCosts);
+        report("the same with the text layer kept (another zoom)", keptHtmlCosts);
         report("one page image drawn by the view (1x), main thread", pageCosts);
         report("the page taken as a snapshot, main thread", captureCosts);
         report("the image drawn from the snapshot, on a worker", snapshotDrawCosts);

@@ -266,7 +266,7 @@ bool InlineViews::answer(PendingRequest& pending)
         if (auto v = pending.query.find("v"); v != pending.query.end())
             view.shownGeneration
                 = std::max(view.shownGeneration, unsigned(std::strtoul(v->second.c_str(), nullptr, 10)));
-        std::string html = viewHTML(*view.plugin, view.box, &view.links);
+        std::string html = viewHTML(*view.plugin, view.box, &view.links, &view.textLayer);
         finishWith(pending.request.get(), std::vector<std::uint8_t>(html.begin(), html.end()), "text/html");
         watchLoading(view);
         return true;

@@ -60,6 +60,7 @@ public:
         std::chrono::steady_clock::time_point sentAt;
         int resends = 0;
         std::vector<std::string> links; // the URLs of the text layer's links, by the index the frame shows
+        TextLayerCache textLayer;
     };
     const std::map<std::string, std::unique_ptr<View>>& views() const { return m_views; }
     // Forgets every view (a new page was committed in the main frame).

@@ -156,7 +156,35 @@ std::string escapeHTML(std::string_view text)
     return out;
 }
 
-std::string viewHTML(NRVLectorin& plugin, kit::Size box, std::vector<std::string>* links)
+namespace {
+
+// The lines of a page's text layer, each where its glyphs run.
+std::vector<TextLayerCache::Line> textLayerLines(kit::LayoutManager& layout, const kit::TextStorage* storage, std::uint32_t page)
+{
+    std::vector<TextLayerCache::Line> lines;
+    if (page >= layout.textContainers().size())
+        return lines;
+    for (const auto& fragment : layout.lineFragmentsForTextContainer(*layout.textContainers()[page])) {
+        if (fragment.isDecoration || fragment.usedRect.width() <= 0)
+            continue;
+        std::vector<Segment> segments = lineSegments(storage, fragment.range);
+        if (segments.empty())
+            continue;
+        TextLayerCache::Line line;
+        line.x = fragment.usedRect.x();
+        line.y = fragment.baseline;
+        line.fontSize = std::max(1.0f, fragment.rect.height() * 0.8f);
+        line.width = fragment.usedRect.width();
+        for (const Segment& segment : segments)
+            line.segments.push_back({ escapeHTML(segment.text), segment.link });
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+} // namespace
+
+std::string viewHTML(NRVLectorin& plugin, kit::Size box, std::vector<std::string>* links, TextLayerCache* cache)
 {
     if (links)
         links->clear();
@@ -175,6 +203,12 @@ std::string viewHTML(NRVLectorin& plugin, kit::Size box, std::vector<std::string
         + "px;height:" + number(stack.height * scale) + "px\">";
     kit::LayoutManager* layout = pageView->layoutManager();
     const kit::TextStorage* storage = pageView->textStorage();
+    TextLayerCache uncached;
+    TextLayerCache& layer = cache ? *cache : uncached;
+    if (layout && layer.layoutGeneration != layout->layoutGeneration()) {
+        layer.layoutGeneration = layout->layoutGeneration();
+        layer.pages.clear();
+    }
     for (std::uint32_t page = 0; page < pageView->numberOfPages(); ++page) {
         kit::Rect rect = pageView->pageRectForPageNumber(page);
         kit::Rect outer { rect.x() - separator, rect.y() - separator, rect.width() + 2 * separator,
@@ -189,25 +223,22 @@ std::string viewHTML(NRVLectorin& plugin, kit::Size box, std::vector<std::string
         kit::Point offset { textRect.x() - outer.x(), textRect.y() - outer.y() };
         html += "<svg width=\"" + number(outer.width() * scale) + "\" height=\"" + number(outer.height() * scale)
             + "\" viewBox=\"0 0 " + number(outer.width()) + " " + number(outer.height()) + "\">";
-        if (layout && page < layout->textContainers().size()) {
-            for (const auto& line : layout->lineFragmentsForTextContainer(*layout->textContainers()[page])) {
-                if (line.isDecoration || line.usedRect.width() <= 0)
-                    continue;
-                std::vector<Segment> segments = lineSegments(storage, line.range);
-                if (segments.empty())
-                    continue;
-                float fontSize = std::max(1.0f, line.rect.height() * 0.8f);
-                html += "<text x=\"" + number(offset.x + line.usedRect.x()) + "\" y=\""
-                    + number(offset.y + line.baseline) + "\" font-size=\"" + number(fontSize) + "\" textLength=\""
-                    + number(line.usedRect.width()) + "\" lengthAdjust=\"spacingAndGlyphs\">";
-                for (const Segment& segment : segments) {
+        if (layout) {
+            // Pages are laid out in order, and a page once laid out stays as it is while the layout does.
+            while (layer.pages.size() <= page)
+                layer.pages.push_back(textLayerLines(*layout, storage, std::uint32_t(layer.pages.size())));
+            for (const TextLayerCache::Line& line : layer.pages[page]) {
+                html += "<text x=\"" + number(offset.x + line.x) + "\" y=\"" + number(offset.y + line.y)
+                    + "\" font-size=\"" + number(line.fontSize) + "\" textLength=\"" + number(line.width)
+                    + "\" lengthAdjust=\"spacingAndGlyphs\">";
+                for (const TextLayerCache::Segment& segment : line.segments) {
                     // A link carries only its index: the URL stays with us, and the user script asks us
                     // to follow it, so nothing in the frame navigates by itself.
                     if (segment.link.empty() || !links) {
-                        html += escapeHTML(segment.text);
+                        html += segment.text;
                         continue;
                     }
-                    html += "<a data-link=\"" + std::to_string(links->size()) + "\">" + escapeHTML(segment.text) + "</a>";
+                    html += "<a data-link=\"" + std::to_string(links->size()) + "\">" + segment.text + "</a>";
                     links->push_back(segment.link);
                 }
                 html += "</text>";

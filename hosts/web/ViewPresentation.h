@@ -30,7 +30,22 @@ namespace hosts {
 // commands. A document's link is an <a data-link=N> over its characters in the text layer, N its index in
 // *links (filled anew), so the frame holds no URL and nothing in it navigates by itself. Lengths are CSS
 // pixels: page points times the view's scale.
-std::string viewHTML(NRVLectorin& plugin, kit::Size box, std::vector<std::string>* links);
+// The text layer of the pages as last made, kept by whoever asks for the HTML again (at another zoom, say):
+// a page's lines do not change while its layout stays the same, and finding where each line's glyphs run
+// lays its paragraph out again.
+struct TextLayerCache {
+    struct Segment {
+        std::string text; // escaped
+        std::string link; // empty for none
+    };
+    struct Line {
+        float x = 0, y = 0, fontSize = 0, width = 0; // points from the page's text area, the baseline's left end
+        std::vector<Segment> segments;
+    };
+    std::uint64_t layoutGeneration = 0;
+    std::vector<std::vector<Line>> pages;
+};
+std::string viewHTML(NRVLectorin& plugin, kit::Size box, std::vector<std::string>* links, TextLayerCache* cache = nullptr);
 
 // The plug-in's whole box as drawn in its window, at deviceScale pixels per CSS pixel.
 std::optional<std::vector<std::uint8_t>> boxPNG(kit::Window& window, double deviceScale);

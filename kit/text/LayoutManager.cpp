@@ -7,6 +7,7 @@
 #include "kit/text/TextView.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -80,6 +81,12 @@ bool endsWithBreak(const std::string& text, std::size_t end)
 
 bool overlaps(Range range, std::size_t start, std::size_t end) { return range.location < end && range.end() > start; }
 
+std::uint64_t nextLayoutGeneration()
+{
+    static std::atomic<std::uint64_t> last { 0 };
+    return ++last;
+}
+
 } // namespace
 
 LayoutManager::LayoutManager()
@@ -99,6 +106,7 @@ std::unique_ptr<ParagraphEngine> LayoutManager::createParagraphEngine()
 LayoutManager::LayoutManager(std::unique_ptr<ParagraphEngine> engine)
     : m_emptyStorage(std::make_unique<TextStorage>())
     , m_engine(std::move(engine))
+    , m_layoutGeneration(nextLayoutGeneration())
 {
 }
 
@@ -146,8 +154,16 @@ TextView* LayoutManager::firstTextView() const
     return m_containers.empty() ? nullptr : m_containers.front()->textView();
 }
 
+std::uint64_t LayoutManager::layoutGeneration()
+{
+    if (m_paginator && storage().changeCount() != m_layoutChangeCount)
+        invalidateLayout();
+    return m_layoutGeneration;
+}
+
 void LayoutManager::invalidateLayout()
 {
+    m_layoutGeneration = nextLayoutGeneration();
     m_paginator.reset();
     m_displayLists.clear();
     m_engine->invalidate();

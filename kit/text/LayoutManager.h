@@ -131,6 +131,10 @@ public:
     // Forgets all layout; the next question lays the text out again. Done by itself when the storage's
     // change count moves.
     void invalidateLayout();
+    // Names this manager's layout as it stands: a number no other manager or earlier layout of this one had,
+    // so that what is kept of a layout (a frame's text layer) can tell it is still the same. Laying out
+    // further pages keeps it; laying out again from the start (the text, the notes' placing) changes it.
+    std::uint64_t layoutGeneration();
     // Sent by a container whose size changed.
     void textContainerChangedGeometry(TextContainer&);
 
@@ -148,6 +152,7 @@ private:
     std::unique_ptr<ParagraphEngine> m_engine;
     std::unique_ptr<Paginator> m_paginator;
     std::uint64_t m_layoutChangeCount = 0;
+    std::uint64_t m_layoutGeneration = 0;
     Range m_selectedRange;
     bool m_placesNotes = false;
     std::function<void()> m_containersWanted;

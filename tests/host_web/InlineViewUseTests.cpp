@@ -179,6 +179,41 @@ TEST_F(BrowserTest, TheBrowsersFindFindsAWordThatOnlyTheDocumentsHave)
     }
 }
 
+// The frame's HTML keeps the text layer it made; made again at another zoom or for another layout of the
+// pages, it is what the view's pages give afresh.
+TEST_F(BrowserTest, TheTextLayerKeptForTheNextFrameIsTheOneTheLayoutGivesAfresh)
+{
+    ASSERT_TRUE(loadAndWaitForViews("/long.html", 1));
+    WebKitWebView* view = m_window->webView();
+    std::string token = tokenOfElement(view, "long");
+    ASSERT_TRUE(gtktest::waitUntil([&] { return firstPageShown(*m_probe, token); }, 90s));
+    NRVLectorin& plugin = pluginOf(*m_window, token);
+    NRVLectorinMultiPageView& pageView = *plugin.pageView();
+    hosts::TextLayerCache cache;
+    std::vector<std::string> links, freshLinks;
+    auto expectAsFresh = [&](const char* when) {
+        SCOPED_TRACE(when);
+        std::string kept = hosts::viewHTML(plugin, { 400, 250 }, &links, &cache);
+        std::string fresh = hosts::viewHTML(plugin, { 400, 250 }, &freshLinks);
+        EXPECT_EQ(kept, fresh);
+        EXPECT_EQ(links, freshLinks);
+        EXPECT_NE(kept.find("platypusword"), std::string::npos) << "the sixth page's text is in the layer";
+    };
+    expectAsFresh("made first");
+    ASSERT_EQ(cache.pages.size(), pageView.numberOfPages());
+    expectAsFresh("kept");
+    pageView.setZoomStep(pageView.zoomStep() + 1);
+    expectAsFresh("at the next zoom");
+    // Another document in the same view: the layer kept for the first would be wrong.
+    auto other = std::make_shared<kit::TextStorage>();
+    other->append("Only a numbat lives here.\n", kit::Attributes {});
+    pageView.setTextStorage(other);
+    std::string shown = hosts::viewHTML(plugin, { 400, 250 }, &links, &cache);
+    EXPECT_NE(shown.find("numbat"), std::string::npos);
+    EXPECT_EQ(shown.find("platypusword"), std::string::npos);
+    EXPECT_EQ(cache.pages.size(), 1u);
+}
+
 TEST_F(BrowserTest, TheBrowsersFindReachesPagesOutOfSight)
 {
     // Pages far below the view's box are neither laid out nor painted by the engine until they come into
