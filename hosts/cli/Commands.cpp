@@ -13,6 +13,7 @@
 #include "kit/text/TextContainer.h"
 #include "kit/text/TextView.h"
 #include "kit/view/ClipView.h"
+#include "kit/view/PngEncoding.h"
 #include "kit/view/ScrollView.h"
 #include "kit/view/Window.h"
 #include "pageview/NRVLectorinMultiPageView.h"
@@ -218,7 +219,7 @@ bool writePagePNG(NRVLectorinMultiPageView& pageView, std::uint32_t page, const 
     cairo_scale(context, scale, scale);
     pageView.displayRectInContext(rect, context);
     cairo_destroy(context);
-    bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    bool ok = kit::writePng(surface, path);
     cairo_surface_destroy(surface);
     return ok;
 }

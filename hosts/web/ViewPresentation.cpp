@@ -5,6 +5,7 @@
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
 #include "kit/text/TextStorage.h"
+#include "kit/view/PngEncoding.h"
 #include "kit/view/Window.h"
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "pageview/PageShadow.h"
@@ -33,18 +34,6 @@ std::string number(double value)
     return text;
 }
 
-std::optional<std::vector<std::uint8_t>> encodeSurface(cairo_surface_t* surface)
-{
-    std::vector<std::uint8_t> bytes;
-    auto write = [](void* closure, const unsigned char* data, unsigned length) {
-        auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
-        out->insert(out->end(), data, data + length);
-        return CAIRO_STATUS_SUCCESS;
-    };
-    if (cairo_surface_write_to_png_stream(surface, write, &bytes) != CAIRO_STATUS_SUCCESS)
-        return std::nullopt;
-    return bytes;
-}
 
 std::string cssColor(kit::Color color)
 {
@@ -269,7 +258,7 @@ std::optional<std::vector<std::uint8_t>> boxPNG(kit::Window& window, double devi
     cairo_scale(context.get(), deviceScale, deviceScale);
     window.display(context.get());
     context.reset();
-    return encodeSurface(surface.get());
+    return kit::encodePng(surface.get());
 }
 
 namespace {
@@ -343,7 +332,7 @@ std::optional<std::vector<std::uint8_t>> encodePNG(const DrawnImage& image)
 {
     if (!image || cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS)
         return std::nullopt;
-    return encodeSurface(image.get());
+    return kit::encodePng(image.get());
 }
 
 std::optional<std::vector<std::uint8_t>> pagePNG(NRVLectorin& plugin, std::uint32_t page, double deviceScale)

@@ -2,6 +2,7 @@
 
 #include "kit/foundation/RunLoop.h"
 #include "kit/view/Alert.h"
+#include "kit/view/PngEncoding.h"
 #include "kit/view/Menu.h"
 #include "kit/view/Window.h"
 
@@ -112,10 +113,10 @@ Result<Size> HeadlessHost::writeWindowPNG(Window& window, const std::filesystem:
     cairo_scale(context, scale, scale);
     window.display(context);
     cairo_destroy(context);
-    cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
+    bool written = writePng(surface, path);
     cairo_surface_destroy(surface);
-    if (status != CAIRO_STATUS_SUCCESS)
-        return Result<Size>::failure(std::string("cannot write ") + path.string() + ": " + cairo_status_to_string(status));
+    if (!written)
+        return Result<Size>::failure(std::string("cannot write ") + path.string());
     return Size { float(width), float(height) };
 }
 
