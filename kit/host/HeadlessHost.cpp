@@ -173,7 +173,8 @@ void HeadlessHost::beginSavePanel(Window*, const SavePanelOptions& options,
 }
 
 // Draws every page of job into a PDF at outputPath, or into nothing when there is no path.
-static bool printPages(PrintJob& job, const std::filesystem::path& outputPath)
+// Prints every page of job to a PDF at outputPath (or nowhere: a recording surface); pages hears how many.
+static bool printPages(PrintJob& job, const std::filesystem::path& outputPath, int& pages)
 {
     Size paper = job.paperSize();
     if (!(paper.width > 0) || !(paper.height > 0))
@@ -186,9 +187,10 @@ static bool printPages(PrintJob& job, const std::filesystem::path& outputPath)
         return false;
     }
     cairo_t* context = cairo_create(surface);
-    int pages = job.pageCount();
     Size media = paper;
-    for (int i = 0; i < pages; ++i) {
+    // Each page is written as soon as it is laid out.
+    int i = 0;
+    for (; job.hasPage(i); ++i) {
         // A job whose pages differ in size gets one media box per page; the first page's is the surface's.
         Size pageSize = job.paperSizeForPage(i);
         if (!outputPath.empty() && pageSize.width > 0 && pageSize.height > 0
@@ -205,6 +207,7 @@ static bool printPages(PrintJob& job, const std::filesystem::path& outputPath)
     cairo_surface_finish(surface);
     bool ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
+    pages = i;
     return ok;
 }
 
@@ -216,11 +219,13 @@ void HeadlessHost::runPrintPanel(Window*, unsigned, std::shared_ptr<PrintJob> jo
         m_printAnswers.pop_front();
     }
     echo(std::string("print panel \"") + (job ? job->jobName() : std::string()) + "\": " + (print ? "print" : "cancel"));
-    if (print && job)
-        m_lastPrintPageCount = job->pageCount();
-    // The closure may outlive this host: it carries what it needs.
-    RunLoop::post([output = m_printOutputPath, job = std::move(job), done = std::move(done), print] {
-        bool printed = print && job && printPages(*job, output);
+    // The closure may outlive this host: it carries what it needs, and the count it sets is shared.
+    RunLoop::post([output = m_printOutputPath, job = std::move(job), done = std::move(done), print,
+                      count = m_lastPrintPageCount] {
+        int pages = 0;
+        bool printed = print && job && printPages(*job, output, pages);
+        if (print && job)
+            *count = pages;
         if (done)
             done(printed);
     });

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,8 +35,8 @@ public:
 
     // Where a confirmed print goes, as a PDF of the job's pages; without it the pages are drawn and dropped.
     void setPrintOutputPath(std::filesystem::path path) { m_printOutputPath = std::move(path); }
-    // How many pages the last print panel answered with "print" had paginated to (0 before any).
-    int lastPrintPageCount() const { return m_lastPrintPageCount; }
+    // How many pages the last print panel answered with "print" wrote, once written (0 before any).
+    int lastPrintPageCount() const { return *m_lastPrintPageCount; }
     // The main display; none by default.
     void setDisplay(std::optional<DisplayInfo> display) { m_display = display; }
     // Reads "WxH@MMxMM" (pixels, then millimetres, e.g. "1440x900@381x238"); nullopt when malformed.
@@ -84,7 +85,7 @@ private:
     std::deque<std::optional<Color>> m_colorAnswers;
     std::deque<std::string> m_menuAnswers;
     std::filesystem::path m_printOutputPath;
-    int m_lastPrintPageCount = 0;
+    std::shared_ptr<int> m_lastPrintPageCount = std::make_shared<int>(0);
     std::optional<DisplayInfo> m_display;
     std::vector<std::string> m_transcript;
     std::vector<std::string> m_alertMessages;

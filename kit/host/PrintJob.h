@@ -31,6 +31,9 @@ public:
     virtual Size paperSizeForPage(int) { return paperSize(); }
     // The number of pages; the job paginates when it is first asked.
     virtual int pageCount() = 0;
+    // Whether page index (0-based) exists. A job that can lay its pages out one at a time goes only as far
+    // as that page, so that a printout written page by page starts before the last page is laid out.
+    virtual bool hasPage(int index) { return index >= 0 && index < pageCount(); }
     // Draws page index (0-based) into context, whose user space is the page in points with (0, 0) at the
     // paper's top left and y down.
     virtual void drawPage(int index, cairo_t* context) = 0;

@@ -88,14 +88,10 @@ void PrintOperation::paginate()
             only.setContainerSize({ viewWidth, area.height() / scale });
             m_pageCount = 1;
         } else {
-            Size page { viewWidth, area.height() / scale };
+            // The pages are laid out as they are asked for (addPagesUpTo).
+            m_textPage = { viewWidth, area.height() / scale };
             m_pageCount = 0;
-            bool ends = false;
-            do {
-                m_layoutManager->addTextContainer(std::make_unique<TextContainer>(page));
-                ends = m_layoutManager->textEndsInOrBeforeTextContainer(*m_layoutManager->textContainers().back());
-                ++m_pageCount;
-            } while (!ends && m_pageCount < kMaximumPages && info.verticalPagination() != PrintInfo::Pagination::Clip);
+            m_pagesComplete = false;
         }
     } else {
         float height = std::max(m_view->bounds().height(), 1.0f);
@@ -109,10 +105,30 @@ void PrintOperation::paginate()
     m_pageInView = { sliceWidth, area.height() / scale };
 }
 
-int PrintOperation::pageCount()
+void PrintOperation::addPagesUpTo(int index)
 {
     paginate();
+    const PrintInfo& info = *m_printInfo;
+    while (!m_pagesComplete && m_pageCount <= index) {
+        m_layoutManager->addTextContainer(std::make_unique<TextContainer>(m_textPage));
+        bool ends = m_layoutManager->textEndsInOrBeforeTextContainer(*m_layoutManager->textContainers().back());
+        ++m_pageCount;
+        m_pagesComplete = ends || m_pageCount >= kMaximumPages || info.verticalPagination() == PrintInfo::Pagination::Clip;
+    }
+}
+
+int PrintOperation::pageCount()
+{
+    addPagesUpTo(kMaximumPages);
     return m_pageCount;
+}
+
+bool PrintOperation::hasPage(int index)
+{
+    if (index < 0)
+        return false;
+    addPagesUpTo(index);
+    return index < m_pageCount;
 }
 
 float PrintOperation::scale()
@@ -154,8 +170,7 @@ Rect PrintOperation::pageRectInView(int index)
 
 void PrintOperation::drawPage(int index, cairo_t* context)
 {
-    paginate();
-    if (index < 0 || index >= m_pageCount)
+    if (!hasPage(index))
         return;
     Point origin = pageOrigin();
     cairo_save(context);
@@ -187,9 +202,9 @@ Result<int> PrintOperation::writePDF(const std::filesystem::path& path)
     }
     cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE, jobName().c_str());
     cairo_t* context = cairo_create(surface);
-    int pages = pageCount();
-    for (int i = 0; i < pages; ++i) {
-        drawPage(i, context);
+    int pages = 0;
+    for (; hasPage(pages); ++pages) {
+        drawPage(pages, context);
         cairo_show_page(context);
     }
     cairo_destroy(context);

@@ -57,6 +57,9 @@ public:
     void setJobName(std::string name) { m_jobName = std::move(name); }
     Size paperSize() const override;
     int pageCount() override;
+    bool hasPage(int index) override;
+    // The pages laid out so far: as many as asked for through hasPage and drawPage, all once pageCount was.
+    int laidOutPageCount() const { return m_pageCount; }
     void drawPage(int index, cairo_t* context) override;
 
     // How the view lies on paper: the scale from view to paper points, and each page's slice of the view
@@ -68,6 +71,8 @@ public:
 private:
     PrintOperation(View* view, std::unique_ptr<View> owned, std::shared_ptr<PrintInfo> printInfo);
     void paginate();
+    // Adds pages of the text until page index is laid out or the text is placed.
+    void addPagesUpTo(int index);
 
     View* m_view;
     std::unique_ptr<View> m_ownedView;
@@ -80,6 +85,8 @@ private:
     Size m_pageInView; // one page's slice of the view, view points
     std::unique_ptr<LayoutManager> m_layoutManager; // a text view's text, laid out for paper
     int m_pageCount = 1;
+    bool m_pagesComplete = true; // every page of the text is laid out
+    Size m_textPage; // the size of each page's text container
 };
 
 } // namespace kit

@@ -82,6 +82,31 @@ TEST(PrintOperation, WritesEveryPageAsSelectableTextWithEmbeddedFonts)
     EXPECT_EQ(fonts.find(" no  "), std::string::npos) << "every font embedded:\n" << fonts;
 }
 
+TEST(PrintOperation, LaysAPageOutWhenItIsAskedForSoThatTheFirstIsWrittenBeforeTheLast)
+{
+    auto view = textViewWith(numberedParagraphs(400));
+    auto operation = PrintOperation::printOperationWithView(*view, letterWithInchMargins());
+    EXPECT_FALSE(operation->hasPage(-1));
+    EXPECT_TRUE(operation->hasPage(0));
+    EXPECT_EQ(operation->laidOutPageCount(), 1) << "the first page alone";
+    EXPECT_TRUE(operation->hasPage(2));
+    EXPECT_EQ(operation->laidOutPageCount(), 3);
+    int pages = operation->pageCount();
+    EXPECT_GE(pages, 8);
+    EXPECT_EQ(operation->laidOutPageCount(), pages);
+    EXPECT_TRUE(operation->hasPage(pages - 1));
+    EXPECT_FALSE(operation->hasPage(pages));
+
+    // A second operation written page by page as it lays them out prints the same pages.
+    auto again = PrintOperation::printOperationWithView(*view, letterWithInchMargins());
+    auto pdf = testsupport::temporaryFolder("print") / "streamed.pdf";
+    auto written = again->writePDF(pdf);
+    ASSERT_TRUE(written.ok()) << written.error();
+    EXPECT_EQ(*written, pages);
+    EXPECT_EQ(pdfPages(pdf), pages);
+    EXPECT_NE(pdfText(pdf, pages).find("Paragraph number 400 of"), std::string::npos) << "the last line on the last page";
+}
+
 TEST(PrintOperation, EmptyTextPrintsOneBlankPage)
 {
     auto view = textViewWith("");
