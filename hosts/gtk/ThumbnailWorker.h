@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hosts/gtk/ThumbnailPage.h"
+#include "hosts/gtk/ThumbnailPainter.h"
 #include "pageview/PageSnapshot.h"
 #include "kit/foundation/CRelease.h"
 #include "kit/foundation/WeakPtr.h"

@@ -4,7 +4,7 @@
 #include "ViewerFixture.h"
 #include "hosts/gtk/ReaderChrome.h"
 #include "hosts/gtk/Sidebar.h"
-#include "hosts/gtk/ThumbnailPage.h"
+#include "hosts/gtk/ThumbnailPainter.h"
 #include "hosts/gtk/ThumbnailWorker.h"
 #include "kit/foundation/RunLoop.h"
 #include "kit/text/DocumentPages.h"

@@ -1,4 +1,4 @@
-#include "hosts/gtk/ThumbnailPage.h"
+#include "hosts/gtk/ThumbnailPainter.h"
 
 #include "pageview/PageSnapshot.h"
 
