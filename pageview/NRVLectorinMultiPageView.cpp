@@ -151,6 +151,8 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
                 updateFrame();
                 if (done && m_documentPages)
                     setNeedsDisplay(true); // fields that count pages have their final numbers
+                // Last: a waiter may scroll to its page, which is now in the frame.
+                m_textLayoutManager->containersWereAdded(done);
                 return !done;
             });
         }
@@ -184,6 +186,7 @@ void NRVLectorinMultiPageView::finishPagination()
     updateFrame();
     if (m_documentPages)
         setNeedsDisplay(true);
+    m_textLayoutManager->containersWereAdded(true);
 }
 
 bool NRVLectorinMultiPageView::addPrinterPage()

@@ -234,6 +234,37 @@ TextContainer* LayoutManager::textContainerForGlyphAtIndex(std::size_t index)
     return laidOutContainerForGlyphAtIndex(index);
 }
 
+void LayoutManager::whenContainerForGlyphIsLaidOut(std::size_t index, std::function<void(TextContainer*)> found)
+{
+    if (!found)
+        return;
+    TextContainer* container = index < storage().length() ? laidOutContainerForGlyphAtIndex(index) : nullptr;
+    if (container || index >= storage().length() || !m_containersWanted) {
+        found(container ? container : textContainerForGlyphAtIndex(index));
+        return;
+    }
+    m_glyphWaiters.emplace_back(index, std::move(found));
+}
+
+void LayoutManager::containersWereAdded(bool complete)
+{
+    if (m_glyphWaiters.empty())
+        return;
+    // A waiter's call may ask for more: it runs once the list is settled.
+    std::vector<std::pair<TextContainer*, std::function<void(TextContainer*)>>> ready;
+    for (auto waiter = m_glyphWaiters.begin(); waiter != m_glyphWaiters.end();) {
+        TextContainer* container = laidOutContainerForGlyphAtIndex(waiter->first);
+        if (!container && !complete) {
+            ++waiter;
+            continue;
+        }
+        ready.emplace_back(container, std::move(waiter->second));
+        waiter = m_glyphWaiters.erase(waiter);
+    }
+    for (auto& [container, found] : ready)
+        found(container);
+}
+
 TextContainer* LayoutManager::laidOutContainerForGlyphAtIndex(std::size_t index)
 {
     for (std::size_t i = 0; i < m_containers.size(); ++i) {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace kit {
@@ -63,6 +64,14 @@ public:
     // Called when a glyph is looked for past the containers there are, by whoever adds containers a few at
     // a time: it adds the rest, and the search goes on in them.
     void setContainersWantedHandler(std::function<void()> handler) { m_containersWanted = std::move(handler); }
+    // Hands found the container that shows the glyph at index once it is laid out: at once when it is;
+    // while containers are still being added (a containers-wanted handler is set), when they reach it,
+    // without making the rest at once; else after laying out as textContainerForGlyphAtIndex does. Null
+    // when no container shows it. A waiting found is dropped with the manager, never called late.
+    void whenContainerForGlyphIsLaidOut(std::size_t index, std::function<void(TextContainer*)> found);
+    // Whoever adds the containers says it added some, or that there are no more to come (complete): the
+    // waiters whose glyphs they show hear of it.
+    void containersWereAdded(bool complete);
     // The height the container's text takes, from its top.
     Rect usedRectForTextContainer(const TextContainer&);
 
@@ -156,6 +165,7 @@ private:
     Range m_selectedRange;
     bool m_placesNotes = false;
     std::function<void()> m_containersWanted;
+    std::vector<std::pair<std::size_t, std::function<void(TextContainer*)>>> m_glyphWaiters;
     struct KeptDisplayList {
         std::size_t container = 0;
         std::shared_ptr<const PageDisplayList> list;

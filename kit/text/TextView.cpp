@@ -267,9 +267,12 @@ void TextView::performFindPanelAction(Responder* sender)
             return;
         }
         setSelectedRange(*match);
-        TextContainer* holder = manager->textContainerForGlyphAtIndex(match->location);
-        if (TextView* view = holder ? holder->textView() : nullptr)
-            view->scrollRangeToMiddle(*match);
+        // A match on a page still to come is scrolled to when its page arrives: the reader is not kept
+        // waiting for the pages before it.
+        manager->whenContainerForGlyphIsLaidOut(match->location, [found = *match](TextContainer* holder) {
+            if (TextView* view = holder ? holder->textView() : nullptr)
+                view->scrollRangeToMiddle(found);
+        });
         return;
     }
     case FindPanelAction::SetFindString: {

@@ -1,6 +1,7 @@
 #include "kit/foundation/RunLoop.h"
 #include "kit/host/HeadlessHost.h"
 #include "kit/print/PrintInfo.h"
+#include "kit/text/FindPasteboard.h"
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
 #include "kit/text/TextView.h"
@@ -475,6 +476,49 @@ TEST(MultiPageView, TheDocumentsOwnPagesComeProgressivelyAndEndAsIfLaidOutWhole)
         ASSERT_TRUE(container.textView());
         EXPECT_EQ(container.textView()->frame(), wholeLayout->textContainers()[page]->textView()->frame()) << "page " << page;
     }
+}
+
+namespace {
+
+// What the find bar sends: a responder whose tag is the find action.
+class FindSender : public kit::Responder {
+public:
+    explicit FindSender(kit::FindPanelAction action)
+        : m_tag(int(action))
+    {
+    }
+    int tag() const override { return m_tag; }
+
+private:
+    int m_tag;
+};
+
+} // namespace
+
+TEST(MultiPageView, FindingAWordOnAPageStillToComeSelectsItAtOnceAndScrollsThereWhenThePageArrives)
+{
+    auto text = paragraphs(1500);
+    text->append("The very last word is zanzibar.\n", kit::Attributes {});
+    PageViewFixture f;
+    f.pageView->setTextStorage(text, NRVLectorinMultiPageView::Pagination::Progressive);
+    ASSERT_TRUE(f.pageView->isPaginating());
+    kit::FindPasteboard::setString("zanzibar");
+    FindSender next(kit::FindPanelAction::Next);
+    f.pageView->firstTextView()->performFindPanelAction(&next);
+    std::size_t last = text->string().find("zanzibar");
+    kit::LayoutManager& layout = *f.pageView->layoutManager();
+    EXPECT_EQ(layout.selectedRange(), (kit::Range { last, 8 }));
+    EXPECT_TRUE(f.pageView->isPaginating()) << "the pages before the match are not made at once for it";
+    kit::ClipView* clip = f.scrollView->contentView();
+    EXPECT_FLOAT_EQ(clip->bounds().y(), 0) << "nothing to scroll to yet";
+
+    ASSERT_TRUE(kit::RunLoop::runUntil([&] { return !f.pageView->isPaginating(); }, std::chrono::seconds(30)));
+    kit::TextContainer* holder = layout.textContainerForGlyphAtIndex(last);
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(holder, layout.textContainers().back().get());
+    kit::Rect match = layout.rectsForCharacterRange({ last, 8 }, *holder).at(0);
+    kit::Rect inView = holder->textView()->convertRect(match, clip);
+    EXPECT_TRUE(clip->bounds().contains(inView.origin)) << "scrolled to the match once its page came";
 }
 
 TEST(MultiPageView, LookingPastTheLaidOutPagesMakesTheRestAtOnce)
