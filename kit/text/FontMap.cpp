@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <unistd.h>
 
 namespace kit {
 
@@ -15,9 +17,30 @@ float fromPango(int units) { return float(units) / PANGO_SCALE; }
 
 FontMap& FontMap::shared()
 {
-    // Never destroyed: Pango and fontconfig keep process-lifetime caches of their own behind it.
-    static FontMap* map = new FontMap;
-    return *map;
+    if (getpid() == gettid()) {
+        // The main thread's is never destroyed: Pango and fontconfig keep process-lifetime caches of their
+        // own behind it, and objects destroyed at exit may still reach it.
+        static FontMap* map = new FontMap;
+        return *map;
+    }
+    thread_local std::unique_ptr<FontMap> own(new FontMap);
+    return *own;
+}
+
+FontMap::~FontMap()
+{
+    for (auto& [description, font] : m_loadedFonts) {
+        if (font)
+            g_object_unref(font);
+    }
+    for (auto& [font, metrics] : m_fontMetrics) {
+        if (font)
+            g_object_unref(font);
+    }
+    for (auto& [key, description] : m_descriptions)
+        pango_font_description_free(description);
+    g_object_unref(m_metricsContext);
+    g_object_unref(m_fontMap);
 }
 
 FontMap::FontMap()

@@ -25,13 +25,19 @@ struct FontMetrics {
 // Which family of an Attributes applies to a run of text.
 enum class ScriptClass : std::uint8_t { Default, EastAsian, Complex };
 
-// The process-wide Pango font map (72 dpi: one Pango unit of size is one point), and caches of font
-// descriptions and font metrics that every layout shares. Font families are always set with
+// A thread's Pango font map (72 dpi: one Pango unit of size is one point), and caches of font descriptions
+// and font metrics that every layout of the thread shares. Font families are always set with
 // pango_font_description_set_family: a name such as "Times New Roman" read as a description string
-// would lose "Roman" as a style. The caches live as long as the process, like fontconfig's own.
+// would lose "Roman" as a style. Pango's font maps are not to be shared between threads, so each thread has
+// one of its own: the process's main (UI) thread's and its caches live as long as the process, like
+// fontconfig's own; another thread's go with the thread. Nothing it hands out is for another thread.
 class FontMap {
 public:
+    // The calling thread's.
     static FontMap& shared();
+    ~FontMap();
+    FontMap(const FontMap&) = delete;
+    FontMap& operator=(const FontMap&) = delete;
 
     PangoFontMap* pangoFontMap() const { return m_fontMap; }
     // A new context (the caller owns the reference) that lays text out independently of the zoom: metrics
@@ -75,7 +81,6 @@ public:
 
 private:
     FontMap();
-    ~FontMap() = delete;
     PangoFontMap* m_fontMap = nullptr;
     PangoContext* m_metricsContext = nullptr;
     std::unordered_map<std::string, PangoFontDescription*> m_descriptions;

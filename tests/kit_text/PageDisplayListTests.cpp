@@ -266,3 +266,45 @@ TEST(PageDisplayList, TheLayoutManagerKeepsTheListsOfThePagesDrawnLastAndForgets
     EXPECT_GT(changed->lines().front().range.length, 0u);
     EXPECT_NE(first->lines().front().range.length, 0u) << "a list handed out earlier stays as it was";
 }
+
+// A worker owns a font map of its own: it paginates a text into the pages the UI thread makes of it and
+// records and draws them with the same pixels, touching no Pango object of the UI thread.
+TEST(PageDisplayList, AWorkerPaginatesAndDrawsWithFontsOfItsOwnThePagesTheUIThreadMakes)
+{
+    auto storage = std::make_shared<TextStorage>();
+    std::mt19937 random(5);
+    for (int i = 0; i < 60; ++i) {
+        Attributes a = attributes(i % 3 == 0 ? 14 : 11, i % 2 ? "Liberation Sans" : "Times New Roman");
+        a.bold = i % 5 == 0;
+        a.italic = i % 7 == 0;
+        storage->append(generatedParagraph(random, 30) + "\n", a);
+    }
+    const double scale = 1.25;
+    auto drawn = [&](const PageDisplayList& list, AttachmentImages& images) {
+        return pixels(585, 810, scale, [&](cairo_t* cr) { list.draw(cr, {}, { 0, 0, 468, 648 }, images); });
+    };
+    Pages here = paginate(storage);
+    ASSERT_GE(here.count(), 3u);
+    AttachmentImages images;
+    std::vector<std::vector<std::uint32_t>> expected;
+    for (std::size_t page = 0; page < 3; ++page)
+        expected.push_back(drawn(*here.layoutManager->displayListForTextContainer(here.container(page)), images));
+
+    PangoFontMap* uiFonts = FontMap::shared().pangoFontMap();
+    PangoFontMap* workerFonts = nullptr;
+    std::vector<Range> ranges;
+    std::vector<std::vector<std::uint32_t>> replayed;
+    std::thread([&] {
+        workerFonts = FontMap::shared().pangoFontMap();
+        Pages there = paginate(storage);
+        ranges = there.ranges;
+        AttachmentImages own(AttachmentImages::TextFonts::Own);
+        for (std::size_t page = 0; page < 3; ++page)
+            replayed.push_back(drawn(*there.layoutManager->displayListForTextContainer(there.container(page)), own));
+    }).join();
+    EXPECT_NE(workerFonts, uiFonts) << "a font map of the worker's own";
+    EXPECT_EQ(FontMap::shared().pangoFontMap(), uiFonts) << "the UI thread's stays its own";
+    EXPECT_EQ(ranges, here.ranges) << "the same pages";
+    for (std::size_t page = 0; page < 3; ++page)
+        EXPECT_TRUE(replayed[page] == expected[page]) << "page " << page + 1;
+}
