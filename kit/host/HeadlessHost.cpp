@@ -2,8 +2,8 @@
 
 #include "kit/foundation/RunLoop.h"
 #include "kit/view/Alert.h"
-#include "kit/view/PngEncoding.h"
 #include "kit/view/Menu.h"
+#include "kit/view/PngEncoding.h"
 #include "kit/view/Window.h"
 
 #include <algorithm>
@@ -172,7 +172,6 @@ void HeadlessHost::beginSavePanel(Window*, const SavePanelOptions& options,
     });
 }
 
-// Draws every page of job into a PDF at outputPath, or into nothing when there is no path.
 // Prints every page of job to a PDF at outputPath (or nowhere: a recording surface); pages hears how many.
 static bool printPages(PrintJob& job, const std::filesystem::path& outputPath, int& pages)
 {
