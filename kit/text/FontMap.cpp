@@ -15,16 +15,27 @@ float fromPango(int units) { return float(units) / PANGO_SCALE; }
 
 } // namespace
 
-FontMap& FontMap::shared()
+namespace {
+
+FontMap& fontMapOfThisThread(FontMap* (*make)())
 {
     if (getpid() == gettid()) {
         // The main thread's is never destroyed: Pango and fontconfig keep process-lifetime caches of their
         // own behind it, and objects destroyed at exit may still reach it.
-        static FontMap* map = new FontMap;
+        static FontMap* map = make();
         return *map;
     }
-    thread_local std::unique_ptr<FontMap> own(new FontMap);
+    thread_local std::unique_ptr<FontMap> own(make());
     return *own;
+}
+
+} // namespace
+
+FontMap& FontMap::shared()
+{
+    // Asked for at every run of every paragraph: which thread this is is found out once per thread.
+    thread_local FontMap* map = &fontMapOfThisThread([] { return new FontMap; });
+    return *map;
 }
 
 FontMap::~FontMap()
