@@ -284,7 +284,7 @@ int main()
         std::printf("scrolled the docx page: %zu frames\n", embedRun.interval.size());
 
         // One page image drawn as the scheme handler draws it, on this thread.
-        std::vector<double> pageCosts, encodeCosts, captureCosts, snapshotDrawCosts, htmlCosts, keptHtmlCosts;
+        std::vector<double> pageCosts, encodeCosts, captureCosts, snapshotDrawCosts, htmlCosts, keptHtmlCosts, layerTakenCosts, layerMeasuredCosts;
         auto since = [](Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); };
         if (views() == 1) {
             NRVLectorin& plugin = *window.inlineViews().views().begin()->second->plugin;
@@ -322,6 +322,17 @@ int main()
                 start = Clock::now();
                 html = hosts::viewHTML(plugin, { 800, 600 }, nullptr, &kept);
                 keptHtmlCosts.push_back(since(start));
+                // As the frame's first request has it done: taken here, measured on a worker.
+                start = Clock::now();
+                std::optional<hosts::TextLayerWork> work = hosts::textLayerWork(plugin, hosts::TextLayerCache {});
+                layerTakenCosts.push_back(since(start));
+                if (work) {
+                    std::thread([&] {
+                        auto measureStart = Clock::now();
+                        auto pages = hosts::measureTextLayer(*work);
+                        layerMeasuredCosts.push_back(since(measureStart));
+                    }).join();
+                }
             }
             std::printf("document: poi-bug65649.docx, %u pages\n", pages);
         }
@@ -343,6 +354,8 @@ int main()
         report("frame interval, scrolling the <img> page", imageRun.interval);
         report("the frame's HTML with every page's text layer, main thread", htmlCosts);
         report("the same with the text layer kept (another zoom)", keptHtmlCosts);
+        report("the text layer's lines taken for a worker, main thread", layerTakenCosts);
+        report("and measured on the worker", layerMeasuredCosts);
         report("one page image drawn by the view (1x), main thread", pageCosts);
         report("the page taken as a snapshot, main thread", captureCosts);
         report("the image drawn from the snapshot, on a worker", snapshotDrawCosts);

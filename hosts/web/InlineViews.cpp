@@ -266,9 +266,13 @@ bool InlineViews::answer(PendingRequest& pending)
         if (auto v = pending.query.find("v"); v != pending.query.end())
             view.shownGeneration
                 = std::max(view.shownGeneration, unsigned(std::strtoul(v->second.c_str(), nullptr, 10)));
-        std::string html = viewHTML(*view.plugin, view.box, &view.links, &view.textLayer);
-        finishWith(pending.request.get(), std::vector<std::uint8_t>(html.begin(), html.end()), "text/html");
-        watchLoading(view);
+        if (std::optional<TextLayerWork> work = textLayerWork(*view.plugin, view.textLayer)) {
+            // Finding where every line's glyphs run lays the document out again: a worker does it, and the
+            // frame is answered once it is done.
+            answerFrameOnceMeasured(std::move(pending.request), view.token, std::move(*work));
+            return true;
+        }
+        answerFrame(pending.request.get(), view);
         return true;
     }
     if (pending.path.rfind("/page/", 0) == 0) {
@@ -320,6 +324,36 @@ void InlineViews::encodeAndFinish(kit::GRefPtr<WebKitURISchemeRequest> request, 
                 finishWith(finished, std::move(*png), "image/png");
             else
                 finishWithError(finished);
+        });
+}
+
+void InlineViews::answerFrame(WebKitURISchemeRequest* request, View& view)
+{
+    std::string html = viewHTML(*view.plugin, view.box, &view.links, &view.textLayer);
+    finishWith(request, std::vector<std::uint8_t>(html.begin(), html.end()), "text/html");
+    watchLoading(view);
+}
+
+void InlineViews::answerFrameOnceMeasured(kit::GRefPtr<WebKitURISchemeRequest> request, std::string token, TextLayerWork work)
+{
+    unsigned id = ++m_lastEncoding;
+    Encoding& encoding = m_encodings[id];
+    encoding.request = std::move(request);
+    auto shared = std::make_shared<const TextLayerWork>(std::move(work));
+    encoding.job = kit::BackgroundJob::start([shared](std::stop_token) { return measureTextLayer(*shared); },
+        [this, id, token = std::move(token), shared](std::vector<std::vector<TextLayerCache::Line>> pages) {
+            auto done = m_encodings.extract(id);
+            if (done.empty())
+                return;
+            WebKitURISchemeRequest* finished = done.mapped().request.get();
+            auto it = m_views.find(token);
+            if (it == m_views.end()) {
+                finishWithError(finished);
+                return;
+            }
+            View& view = *it->second;
+            keepTextLayer(*view.plugin, view.textLayer, *shared, std::move(pages));
+            answerFrame(finished, view);
         });
 }
 

@@ -102,6 +102,10 @@ private:
     // Runs work (drawing and compressing a page image) on a worker and answers the request with its PNG.
     void encodeAndFinish(kit::GRefPtr<WebKitURISchemeRequest> request, std::function<std::optional<std::vector<std::uint8_t>>()> work);
     void finishEncodingsWithError();
+    // Answers a frame's request with its HTML now; or once a worker has measured the text layer of the
+    // pages its cache lacks (which the HTML then takes from the cache).
+    void answerFrame(WebKitURISchemeRequest* request, View& view);
+    void answerFrameOnceMeasured(kit::GRefPtr<WebKitURISchemeRequest> request, std::string token, TextLayerWork work);
     // Takes a "create" message: false when it is malformed, else true and the reply is answered later.
     bool create(JSCValue* message, WebKitScriptMessageReply* reply);
     // Makes one view from its arguments and answers its frame's URL.
@@ -124,7 +128,8 @@ private:
         kit::GRefPtr<WebKitURISchemeRequest> request;
         kit::BackgroundJob job;
     };
-    std::map<unsigned, Encoding> m_encodings; // page images being encoded, by a number of their own
+    // Page images being drawn and encoded, and frames waiting for their text layer, by a number of their own.
+    std::map<unsigned, Encoding> m_encodings;
     unsigned m_lastEncoding = 0;
     gulong m_messageHandler = 0;
 };

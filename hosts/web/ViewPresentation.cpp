@@ -3,6 +3,7 @@
 #include "kit/foundation/CRelease.h"
 #include "kit/text/AttachmentImages.h"
 #include "kit/text/LayoutManager.h"
+#include "kit/text/PangoParagraphEngine.h"
 #include "kit/text/TextContainer.h"
 #include "kit/text/TextStorage.h"
 #include "kit/view/PngEncoding.h"
@@ -147,31 +148,92 @@ std::string escapeHTML(std::string_view text)
 
 namespace {
 
-// The lines of a page's text layer, each where its glyphs run.
+// A line of the text layer, where its glyphs run; none for a line that shows no text.
+std::optional<TextLayerCache::Line> textLayerLine(const kit::LayoutManager::LineFragment& fragment, const kit::TextStorage* storage)
+{
+    if (fragment.isDecoration || fragment.usedRect.width() <= 0)
+        return std::nullopt;
+    std::vector<Segment> segments = lineSegments(storage, fragment.range);
+    if (segments.empty())
+        return std::nullopt;
+    TextLayerCache::Line line;
+    line.x = fragment.usedRect.x();
+    line.y = fragment.baseline;
+    line.fontSize = std::max(1.0f, fragment.rect.height() * 0.8f);
+    line.width = fragment.usedRect.width();
+    for (const Segment& segment : segments)
+        line.segments.push_back({ escapeHTML(segment.text), segment.link });
+    return line;
+}
+
+// The lines of a page's text layer, measured here.
 std::vector<TextLayerCache::Line> textLayerLines(kit::LayoutManager& layout, const kit::TextStorage* storage, std::uint32_t page)
 {
     std::vector<TextLayerCache::Line> lines;
     if (page >= layout.textContainers().size())
         return lines;
     for (const auto& fragment : layout.lineFragmentsForTextContainer(*layout.textContainers()[page])) {
-        if (fragment.isDecoration || fragment.usedRect.width() <= 0)
-            continue;
-        std::vector<Segment> segments = lineSegments(storage, fragment.range);
-        if (segments.empty())
-            continue;
-        TextLayerCache::Line line;
-        line.x = fragment.usedRect.x();
-        line.y = fragment.baseline;
-        line.fontSize = std::max(1.0f, fragment.rect.height() * 0.8f);
-        line.width = fragment.usedRect.width();
-        for (const Segment& segment : segments)
-            line.segments.push_back({ escapeHTML(segment.text), segment.link });
-        lines.push_back(std::move(line));
+        if (auto line = textLayerLine(fragment, storage))
+            lines.push_back(std::move(*line));
     }
     return lines;
 }
 
 } // namespace
+
+std::optional<TextLayerWork> textLayerWork(NRVLectorin& plugin, const TextLayerCache& cache)
+{
+    NRVLectorinMultiPageView* pageView = plugin.pageView();
+    kit::LayoutManager* layout = pageView ? pageView->layoutManager() : nullptr;
+    if (plugin.isLoading() || plugin.hasFailed() || !layout || pageView->numberOfPages() == 0)
+        return std::nullopt;
+    TextLayerWork work;
+    work.layoutGeneration = layout->layoutGeneration();
+    std::size_t kept = cache.layoutGeneration == work.layoutGeneration ? cache.pages.size() : 0;
+    std::uint32_t pages = std::min<std::uint32_t>(pageView->numberOfPages(), std::uint32_t(layout->textContainers().size()));
+    if (kept >= pages)
+        return std::nullopt;
+    work.storage = pageView->sharedTextStorage();
+    work.firstPage = std::uint32_t(kept);
+    for (std::uint32_t page = work.firstPage; page < pages; ++page)
+        work.pages.push_back(layout->linesToMeasureForTextContainer(*layout->textContainers()[page]));
+    return work;
+}
+
+std::vector<std::vector<TextLayerCache::Line>> measureTextLayer(const TextLayerWork& work)
+{
+    // An engine of this job's own: it lays the paragraphs out with this thread's fonts.
+    kit::PangoParagraphEngine engine;
+    std::vector<std::vector<TextLayerCache::Line>> pages;
+    for (const auto& lines : work.pages) {
+        pages.emplace_back();
+        for (const auto& measured : lines) {
+            kit::LayoutManager::LineFragment fragment = measured.fragment;
+            fragment.usedRect = kit::LayoutManager::usedRect(engine, measured);
+            if (auto line = textLayerLine(fragment, work.storage.get()))
+                pages.back().push_back(std::move(*line));
+        }
+    }
+    return pages;
+}
+
+void keepTextLayer(NRVLectorin& plugin, TextLayerCache& cache, const TextLayerWork& work,
+    std::vector<std::vector<TextLayerCache::Line>> pages)
+{
+    NRVLectorinMultiPageView* pageView = plugin.pageView();
+    kit::LayoutManager* layout = pageView ? pageView->layoutManager() : nullptr;
+    // Measured for a layout that is gone: nothing of it is kept.
+    if (!layout || layout->layoutGeneration() != work.layoutGeneration)
+        return;
+    if (cache.layoutGeneration != work.layoutGeneration) {
+        cache.layoutGeneration = work.layoutGeneration;
+        cache.pages.clear();
+    }
+    if (cache.pages.size() != work.firstPage)
+        return;
+    for (auto& page : pages)
+        cache.pages.push_back(std::move(page));
+}
 
 std::string viewHTML(NRVLectorin& plugin, kit::Size box, std::vector<std::string>* links, TextLayerCache* cache)
 {

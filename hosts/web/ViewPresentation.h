@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/geometry/Geometry.h"
+#include "kit/text/LayoutManager.h"
 
 #include <cairo.h>
 #include <cstdint>
@@ -46,6 +47,21 @@ struct TextLayerCache {
     std::vector<std::vector<Line>> pages;
 };
 std::string viewHTML(NRVLectorin& plugin, kit::Size box, std::vector<std::string>* links, TextLayerCache* cache = nullptr);
+
+// Making the text layer off the UI thread. Where its glyphs run is what costs: each paragraph is laid out
+// again. textLayerWork takes, on the UI thread, what the pages the cache lacks need (nothing: none lacks);
+// measureTextLayer measures them on any thread, with an engine and fonts of its own; keepTextLayer adds
+// them to the cache on the UI thread, unless the layout changed meanwhile.
+struct TextLayerWork {
+    std::uint64_t layoutGeneration = 0;
+    std::shared_ptr<kit::TextStorage> storage; // what the lines' inputs read, kept alive and unchanged
+    std::uint32_t firstPage = 0;
+    std::vector<std::vector<kit::LayoutManager::LineToMeasure>> pages;
+};
+std::optional<TextLayerWork> textLayerWork(NRVLectorin& plugin, const TextLayerCache& cache);
+std::vector<std::vector<TextLayerCache::Line>> measureTextLayer(const TextLayerWork& work);
+void keepTextLayer(NRVLectorin& plugin, TextLayerCache& cache, const TextLayerWork& work,
+    std::vector<std::vector<TextLayerCache::Line>> pages);
 
 // The plug-in's whole box as drawn in its window, at deviceScale pixels per CSS pixel.
 std::optional<std::vector<std::uint8_t>> boxPNG(kit::Window& window, double deviceScale);

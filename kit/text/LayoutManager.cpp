@@ -290,32 +290,48 @@ Rect LayoutManager::usedRectForTextContainer(const TextContainer& container)
     return { 0, 0, container.containerSize().width, m_paginator->container(*index).usedHeight };
 }
 
+std::vector<LayoutManager::LineToMeasure> LayoutManager::linesToMeasureForTextContainer(const TextContainer& container)
+{
+    std::vector<LineToMeasure> lines;
+    auto index = indexOfTextContainer(container);
+    if (!index)
+        return lines;
+    ensureLayout(*index);
+    for (const PlacedLine& line : m_paginator->container(*index).lines) {
+        LineToMeasure measured;
+        measured.input = m_paginator->input(line.paragraph);
+        measured.line = line.line;
+        LineFragment& fragment = measured.fragment;
+        fragment.range = { line.start, line.end - line.start };
+        fragment.rect = { line.x, line.top, measured.input.columnWidth, line.height };
+        fragment.usedRect = { line.x, line.top, 0, line.height };
+        fragment.baseline = line.baseline;
+        fragment.isDecoration = line.isDecoration;
+        lines.push_back(measured);
+    }
+    return lines;
+}
+
+Rect LayoutManager::usedRect(ParagraphEngine& engine, const LineToMeasure& measured)
+{
+    const LineFragment& fragment = measured.fragment;
+    auto ranges = engine.xRangesForRange(measured.input, measured.line, fragment.range);
+    if (ranges.empty())
+        return { fragment.rect.x(), fragment.rect.y(), 0, fragment.rect.height() };
+    float x0 = ranges.front().first, x1 = ranges.front().second;
+    for (auto [a, b] : ranges) {
+        x0 = std::min(x0, a);
+        x1 = std::max(x1, b);
+    }
+    return { fragment.rect.x() + x0, fragment.rect.y(), x1 - x0, fragment.rect.height() };
+}
+
 std::vector<LayoutManager::LineFragment> LayoutManager::lineFragmentsForTextContainer(const TextContainer& container)
 {
     std::vector<LineFragment> fragments;
-    auto index = indexOfTextContainer(container);
-    if (!index)
-        return fragments;
-    ensureLayout(*index);
-    for (const PlacedLine& line : m_paginator->container(*index).lines) {
-        ParagraphInput input = m_paginator->input(line.paragraph);
-        LineFragment fragment;
-        fragment.range = { line.start, line.end - line.start };
-        fragment.rect = { line.x, line.top, input.columnWidth, line.height };
-        fragment.baseline = line.baseline;
-        fragment.isDecoration = line.isDecoration;
-        auto ranges = m_engine->xRangesForRange(input, line.line, fragment.range);
-        if (!ranges.empty()) {
-            float x0 = ranges.front().first, x1 = ranges.front().second;
-            for (auto [a, b] : ranges) {
-                x0 = std::min(x0, a);
-                x1 = std::max(x1, b);
-            }
-            fragment.usedRect = { line.x + x0, line.top, x1 - x0, line.height };
-        } else {
-            fragment.usedRect = { line.x, line.top, 0, line.height };
-        }
-        fragments.push_back(fragment);
+    for (const LineToMeasure& measured : linesToMeasureForTextContainer(container)) {
+        fragments.push_back(measured.fragment);
+        fragments.back().usedRect = usedRect(*m_engine, measured);
     }
     return fragments;
 }

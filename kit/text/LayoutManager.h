@@ -5,6 +5,7 @@
 #include "kit/geometry/Geometry.h"
 #include "kit/text/Attributes.h"
 #include "kit/text/PageDisplayList.h"
+#include "kit/text/ParagraphEngine.h"
 #include "kit/text/TextContainer.h"
 
 #include <cairo.h>
@@ -83,6 +84,17 @@ public:
         bool isDecoration = false; // a table header repeated on a later page
     };
     std::vector<LineFragment> lineFragmentsForTextContainer(const TextContainer&);
+    // The same lines without where their glyphs run, which takes laying each paragraph out again: each
+    // with what a paragraph engine needs to find it (usedRect), on any thread with an engine of its own,
+    // while the storage lives and stays as it is.
+    struct LineToMeasure {
+        LineFragment fragment; // usedRect left empty
+        ParagraphInput input;
+        std::size_t line = 0; // the line's index in its paragraph
+    };
+    std::vector<LineToMeasure> linesToMeasureForTextContainer(const TextContainer&);
+    // Where a line's glyphs run, as lineFragmentsForTextContainer gives it.
+    static Rect usedRect(ParagraphEngine&, const LineToMeasure&);
     // The table cells the container shows (container coordinates), each a copy of its attributes: what
     // drawTableCell needs to draw their shading and borders without the layout.
     struct CellBox {

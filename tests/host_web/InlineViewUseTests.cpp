@@ -199,15 +199,36 @@ TEST_F(BrowserTest, TheTextLayerKeptForTheNextFrameIsTheOneTheLayoutGivesAfresh)
         EXPECT_EQ(links, freshLinks);
         EXPECT_NE(kept.find("platypusword"), std::string::npos) << "the sixth page's text is in the layer";
     };
+    // Measured on a worker, as the frame's first request has it done: the layer the UI thread makes.
+    {
+        hosts::TextLayerCache measured;
+        std::optional<hosts::TextLayerWork> work = hosts::textLayerWork(plugin, measured);
+        ASSERT_TRUE(work);
+        EXPECT_EQ(work->pages.size(), pageView.numberOfPages());
+        std::vector<std::vector<hosts::TextLayerCache::Line>> pages;
+        std::thread([&] { pages = hosts::measureTextLayer(*work); }).join();
+        hosts::keepTextLayer(plugin, measured, *work, std::move(pages));
+        ASSERT_EQ(measured.pages.size(), pageView.numberOfPages());
+        EXPECT_FALSE(hosts::textLayerWork(plugin, measured)) << "nothing left to measure";
+        EXPECT_EQ(hosts::viewHTML(plugin, { 400, 250 }, &links, &measured), hosts::viewHTML(plugin, { 400, 250 }, &freshLinks));
+        EXPECT_EQ(links, freshLinks);
+    }
     expectAsFresh("made first");
     ASSERT_EQ(cache.pages.size(), pageView.numberOfPages());
     expectAsFresh("kept");
     pageView.setZoomStep(pageView.zoomStep() + 1);
     expectAsFresh("at the next zoom");
-    // Another document in the same view: the layer kept for the first would be wrong.
+    // Another document in the same view: the layer kept for the first would be wrong, and so would one
+    // measured for it while the other arrived.
+    std::optional<hosts::TextLayerWork> late = hosts::textLayerWork(plugin, hosts::TextLayerCache {});
+    ASSERT_TRUE(late);
+    auto latePages = hosts::measureTextLayer(*late);
     auto other = std::make_shared<kit::TextStorage>();
     other->append("Only a numbat lives here.\n", kit::Attributes {});
     pageView.setTextStorage(other);
+    hosts::TextLayerCache stale;
+    hosts::keepTextLayer(plugin, stale, *late, std::move(latePages));
+    EXPECT_TRUE(stale.pages.empty()) << "measured for a layout that is gone";
     std::string shown = hosts::viewHTML(plugin, { 400, 250 }, &links, &cache);
     EXPECT_NE(shown.find("numbat"), std::string::npos);
     EXPECT_EQ(shown.find("platypusword"), std::string::npos);
