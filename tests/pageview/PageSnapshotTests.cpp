@@ -9,6 +9,7 @@
 #include "pageview/PageShadow.h"
 #include "pageview/PageSnapshot.h"
 #include "pageview/ScaleUtilities.h"
+#include "support/Drawings.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -81,47 +82,29 @@ std::shared_ptr<kit::TextStorage> document()
     return storage;
 }
 
-// What the view draws of rect (its own coordinates) at scale, as an RGB image.
+// What the view draws of rect (its own coordinates) at scale: 0xRRGGBB, row by row.
 std::vector<std::uint32_t> viewPixels(NRVLectorinMultiPageView& view, Rect rect, double scale, int& width, int& height)
 {
     width = int(std::ceil(rect.width() * scale));
     height = int(std::ceil(rect.height() * scale));
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    cairo_t* cr = cairo_create(surface);
-    cairo_scale(cr, scale, scale);
-    view.displayRectInContext(rect, cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    std::vector<std::uint32_t> pixels(std::size_t(width) * std::size_t(height));
-    for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
-        for (int x = 0; x < width; ++x)
-            pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)] = row[x] & 0xffffffu;
-    }
-    cairo_surface_destroy(surface);
-    return pixels;
+    return testsupport::drawnPixels({ float(width), float(height) }, [&](cairo_t* cr) {
+        cairo_scale(cr, scale, scale);
+        view.displayRectInContext(rect, cr);
+    });
 }
 
 // The same drawn from a snapshot on a thread of its own, with pictures and shadows of that thread's own.
 std::vector<std::uint32_t> snapshotPixels(const pageview::PageSnapshot& snapshot, Rect rect, double scale, int width, int height)
 {
-    std::vector<std::uint32_t> pixels(std::size_t(width) * std::size_t(height));
+    std::vector<std::uint32_t> pixels;
     std::thread([&] {
         kit::AttachmentImages images(kit::AttachmentImages::TextFonts::Own);
         pageview::PageShadow shadow;
-        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-        cairo_t* cr = cairo_create(surface);
-        cairo_scale(cr, scale, scale);
-        cairo_translate(cr, -rect.minX(), -rect.minY());
-        snapshot.draw(cr, rect, images, &shadow);
-        cairo_destroy(cr);
-        cairo_surface_flush(surface);
-        for (int y = 0; y < height; ++y) {
-            const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
-            for (int x = 0; x < width; ++x)
-                pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)] = row[x] & 0xffffffu;
-        }
-        cairo_surface_destroy(surface);
+        pixels = testsupport::drawnPixels({ float(width), float(height) }, [&](cairo_t* cr) {
+            cairo_scale(cr, scale, scale);
+            cairo_translate(cr, -rect.minX(), -rect.minY());
+            snapshot.draw(cr, rect, images, &shadow);
+        });
     }).join();
     return pixels;
 }
