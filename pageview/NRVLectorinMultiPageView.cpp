@@ -3,6 +3,7 @@
 #include "kit/foundation/RunLoop.h"
 #include "kit/host/DisplayServices.h"
 #include "kit/print/PrintInfo.h"
+#include "kit/text/BackgroundPagination.h"
 #include "kit/text/DocumentPages.h"
 #include "kit/text/LayoutManager.h"
 #include "kit/text/TextContainer.h"
@@ -110,7 +111,12 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
     bool documentPages = m_pageLayout == PageLayout::Document && m_textStorage && m_textStorage->pageSetup()
         && !m_textStorage->pageSetup()->sections.empty();
     m_numberOfPages = 0;
-    m_emptyPages = 0;
+    m_printerPages.reset();
+    if (!documentPages) {
+        kit::Rect pageRect = pageRectForPageNumber(0), text = documentRectForPageNumber(0);
+        m_printerPages = std::make_unique<kit::PrinterPages>(documentSizeInPage(),
+            kit::Rect { pageRect.x() - text.x(), pageRect.y() - text.y(), pageRect.width(), pageRect.height() });
+    }
     if (documentPages) {
         m_documentPages = std::make_unique<kit::DocumentPages>(m_textStorage->pageSetup());
         m_largestPaper = {};
@@ -134,31 +140,87 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
             --m_numberOfPages;
             m_textLayoutManager->textContainers().back()->textView()->setHidden(true);
         }
-        // The rest in slices that leave the loop free between them.
+        // The rest on a worker, the pages handed over as they come.
         if (!beginning && !complete) {
             m_textLayoutManager->setContainersWantedHandler([this] { finishPagination(); });
-            m_paginationTimer = kit::RunLoop::addTimer(std::chrono::milliseconds(1), [this] {
-                auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(6);
-                bool done = false;
-                while (!done && std::chrono::steady_clock::now() < end)
-                    done = addPage();
-                if (done) {
-                    // Done before the frame grows, so that whoever hears of it sees the whole document.
-                    m_paginationTimer = 0;
-                    m_textLayoutManager->setContainersWantedHandler(nullptr);
-                }
-                placeDocumentPages();
-                updateFrame();
-                if (done && m_documentPages)
-                    setNeedsDisplay(true); // fields that count pages have their final numbers
-                // Last: a waiter may scroll to its page, which is now in the frame.
-                m_textLayoutManager->containersWereAdded(done);
-                return !done;
-            });
+            kit::BackgroundPagination::Paper paper;
+            paper.documentPages = m_documentPages != nullptr;
+            if (m_printerPages) {
+                paper.textSize = m_printerPages->textSize();
+                paper.page = m_printerPages->page();
+            }
+            m_backgroundPagination = std::make_unique<kit::BackgroundPagination>(m_textStorage, paper,
+                m_textLayoutManager->textContainers().size(), [this] { adoptBackgroundPages(); });
         }
     }
     applyZoomStep();
     updateFrame();
+}
+
+void NRVLectorinMultiPageView::adoptBackgroundPages()
+{
+    if (!m_backgroundPagination)
+        return;
+    bool done = false;
+    for (kit::BackgroundPagination::Batch& batch : m_backgroundPagination->takeBatches()) {
+        if (!batch.layout || !m_textLayoutManager->adoptLayout(*batch.layout)) {
+            // The worker's pages are not the ones laid out here (it never happens, short of a fault): the
+            // rest is made here instead.
+            m_backgroundPagination.reset();
+            paginateOnTimer();
+            return;
+        }
+        for (std::size_t i = 0; i < batch.pages.size(); ++i) {
+            if (batch.first + i < m_textLayoutManager->textContainers().size())
+                continue; // laid out here already
+            const kit::BackgroundPagination::Page& page = batch.pages[i];
+            auto container = std::make_unique<kit::TextContainer>(page.containerSize);
+            container->setColumns(page.columns);
+            container->setVerticalAlignment(page.verticalAlignment);
+            container->setPageRect(page.pageRect);
+            kit::TextContainer& added = *container;
+            m_textLayoutManager->addTextContainer(std::move(container));
+            if (m_documentPages && page.documentPage) {
+                m_documentPages->adoptPage(*page.documentPage, m_textLayoutManager->glyphRangeForTextContainer(added));
+                documentPageAdded(added, *page.documentPage);
+            } else {
+                printerPageAdded(added);
+            }
+        }
+        done = batch.complete;
+    }
+    m_numberOfPages = std::uint32_t(m_textLayoutManager->textContainers().size());
+    pagesWereAdded(done);
+}
+
+void NRVLectorinMultiPageView::pagesWereAdded(bool done)
+{
+    if (done) {
+        // Done before the frame grows, so that whoever hears of it sees the whole document.
+        m_backgroundPagination.reset();
+        m_textLayoutManager->setContainersWantedHandler(nullptr);
+    }
+    placeDocumentPages();
+    updateFrame();
+    if (done && m_documentPages)
+        setNeedsDisplay(true); // fields that count pages have their final numbers
+    // Last: a waiter may scroll to its page, which is now in the frame.
+    m_textLayoutManager->containersWereAdded(done);
+}
+
+void NRVLectorinMultiPageView::paginateOnTimer()
+{
+    m_textLayoutManager->setContainersWantedHandler([this] { finishPagination(); });
+    m_paginationTimer = kit::RunLoop::addTimer(std::chrono::milliseconds(1), [this] {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(6);
+        bool done = false;
+        while (!done && std::chrono::steady_clock::now() < end)
+            done = addPage();
+        if (done)
+            m_paginationTimer = 0;
+        pagesWereAdded(done);
+        return !done;
+    });
 }
 
 bool NRVLectorinMultiPageView::addPage()
@@ -168,9 +230,11 @@ bool NRVLectorinMultiPageView::addPage()
 
 void NRVLectorinMultiPageView::stopPagination()
 {
-    if (!m_paginationTimer)
+    if (!m_paginationTimer && !m_backgroundPagination)
         return;
-    kit::RunLoop::cancelTimer(m_paginationTimer);
+    m_backgroundPagination.reset();
+    if (m_paginationTimer)
+        kit::RunLoop::cancelTimer(m_paginationTimer);
     m_paginationTimer = 0;
     if (m_textLayoutManager)
         m_textLayoutManager->setContainersWantedHandler(nullptr);
@@ -178,61 +242,55 @@ void NRVLectorinMultiPageView::stopPagination()
 
 void NRVLectorinMultiPageView::finishPagination()
 {
+    if (m_backgroundPagination) {
+        // The worker is nearer the end than this thread would be.
+        m_backgroundPagination->waitUntilComplete();
+        adoptBackgroundPages();
+    }
     if (!m_paginationTimer)
         return;
     stopPagination();
     while (!addPage()) { }
-    placeDocumentPages();
-    updateFrame();
-    if (m_documentPages)
-        setNeedsDisplay(true);
-    m_textLayoutManager->containersWereAdded(true);
+    pagesWereAdded(true);
 }
 
 bool NRVLectorinMultiPageView::addPrinterPage()
 {
-    // Pages are added until the layout manager has placed the whole text. The end of a page's glyph range
-    // cannot tell: a table row split over pages puts the bytes of a short cell (later in the text than the
-    // long cell beside it) on the first page. Every page of an unfinished layout holds at least one line;
-    // the guard only keeps a fault in that from adding pages forever.
-    ++m_numberOfPages;
-    std::uint32_t page = m_numberOfPages - 1;
-    auto container = std::make_unique<kit::TextContainer>(documentSizeInPage());
-    {
-        kit::Rect pageRect = pageRectForPageNumber(page), text = documentRectForPageNumber(page);
-        container->setPageRect({ pageRect.x() - text.x(), pageRect.y() - text.y(), pageRect.width(), pageRect.height() });
-    }
-    auto textView = std::make_unique<kit::TextView>(documentRectForPageNumber(page), container.get());
+    bool done = m_printerPages->addPage(*m_textLayoutManager, [this](kit::TextContainer& container) { printerPageAdded(container); });
+    m_numberOfPages = std::uint32_t(m_textLayoutManager->textContainers().size());
+    return done;
+}
+
+void NRVLectorinMultiPageView::printerPageAdded(kit::TextContainer& container)
+{
+    auto page = std::uint32_t(m_textLayoutManager->textContainers().size() - 1);
+    auto textView = std::make_unique<kit::TextView>(documentRectForPageNumber(page), &container);
     textView->setEditable(false);
     // The page under it is white already, and find highlights lie between the two.
     textView->setDrawsBackground(false);
     textView->setUsesFindPanel(true);
-    kit::TextContainer* added = container.get();
-    m_textLayoutManager->addTextContainer(std::move(container));
     addSubview(std::move(textView));
-    kit::Range range = m_textLayoutManager->glyphRangeForTextContainer(*added);
-    if (m_textLayoutManager->textEndsInOrBeforeTextContainer(*added))
-        return true;
-    m_emptyPages = range.length ? 0 : m_emptyPages + 1;
-    return m_emptyPages > 2;
 }
 
 bool NRVLectorinMultiPageView::addDocumentPage()
 {
-    float s = pageSeparatorHeight();
-    bool done = m_documentPages->addPage(*m_textLayoutManager, [&](kit::TextContainer& container, const kit::DocumentPage& page) {
-        const auto& pages = m_documentPages->pages();
-        m_pageTops.push_back(m_pageTops.empty() ? 0 : m_pageTops.back() + pages[pages.size() - 2].paperSize.height + s);
-        m_largestPaper = { std::max(m_largestPaper.width, page.paperSize.width),
-            std::max(m_largestPaper.height, page.paperSize.height) };
-        auto textView = std::make_unique<kit::TextView>(kit::Rect { {}, page.textRect.size }, &container);
-        textView->setEditable(false);
-        textView->setDrawsBackground(false);
-        textView->setUsesFindPanel(true);
-        addSubview(std::move(textView));
-    });
+    bool done = m_documentPages->addPage(*m_textLayoutManager,
+        [this](kit::TextContainer& container, const kit::DocumentPage& page) { documentPageAdded(container, page); });
     m_numberOfPages = std::uint32_t(m_documentPages->pages().size());
     return done;
+}
+
+void NRVLectorinMultiPageView::documentPageAdded(kit::TextContainer& container, const kit::DocumentPage& page)
+{
+    float s = pageSeparatorHeight();
+    const auto& pages = m_documentPages->pages();
+    m_pageTops.push_back(m_pageTops.empty() ? 0 : m_pageTops.back() + pages[pages.size() - 2].paperSize.height + s);
+    m_largestPaper = { std::max(m_largestPaper.width, page.paperSize.width), std::max(m_largestPaper.height, page.paperSize.height) };
+    auto textView = std::make_unique<kit::TextView>(kit::Rect { {}, page.textRect.size }, &container);
+    textView->setEditable(false);
+    textView->setDrawsBackground(false);
+    textView->setUsesFindPanel(true);
+    addSubview(std::move(textView));
 }
 
 void NRVLectorinMultiPageView::placeDocumentPages()

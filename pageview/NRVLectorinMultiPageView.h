@@ -14,9 +14,13 @@
 #include <vector>
 
 namespace kit {
+class BackgroundPagination;
+struct DocumentPage;
 class DocumentPages;
 class LayoutManager;
 class PrintInfo;
+class PrinterPages;
+class TextContainer;
 class TextView;
 } // namespace kit
 
@@ -42,16 +46,15 @@ public:
     void updateFrame();
     kit::TextView* firstTextView() const;
     // Lays the text out into pages; null is laid out as an empty text (one blank page). Whole: every page
-    // now. Progressive: the first pages now and the rest on later turns of the run loop, a few milliseconds
-    // at a time, the frame growing as they come; looking for a glyph past them (find, a link) makes the rest
-    // at once. Beginning: the text is the first part of a document whose rest is still being read (on the
+    // now. Progressive: the first pages now and the rest on a worker, which hands them over as it makes
+    // them, the frame growing as they come; looking for a glyph past them (a link) waits for the rest. Beginning: the text is the first part of a document whose rest is still being read (on the
     // printer's paper); the first pages are shown, never the one the part ends on, which the rest would
     // change, so numberOfPages may be 0. The whole text replaces it with another call.
     enum class Pagination { Whole, Progressive, Beginning };
     void setTextStorage(std::shared_ptr<kit::TextStorage> storage, Pagination pagination = Pagination::Whole);
     // Whether progressive pagination still has pages to add.
-    bool isPaginating() const { return m_paginationTimer != 0; }
-    // Adds every page still to come, now.
+    bool isPaginating() const { return m_paginationTimer != 0 || m_backgroundPagination != nullptr; }
+    // Adds every page still to come, now (waiting for the worker to make them).
     void finishPagination();
     kit::TextStorage* textStorage() const { return m_textStorage.get(); }
     std::shared_ptr<kit::TextStorage> sharedTextStorage() const { return m_textStorage; }
@@ -124,6 +127,15 @@ private:
     bool addPage();
     bool addPrinterPage();
     bool addDocumentPage();
+    // A page's container was added: its text view goes on the page.
+    void printerPageAdded(kit::TextContainer&);
+    void documentPageAdded(kit::TextContainer&, const kit::DocumentPage&);
+    // Takes the pages the worker has made since the last call.
+    void adoptBackgroundPages();
+    // Adds the pages still to come on this thread, a few milliseconds of them on each turn of the run loop.
+    void paginateOnTimer();
+    // Frames the pages added and tells whoever waits for them; done: they were the last.
+    void pagesWereAdded(bool done);
     // Frames the document pages' text views, centred on the widest page so far.
     void placeDocumentPages();
     void stopPagination();
@@ -137,8 +149,9 @@ private:
     std::shared_ptr<kit::TextStorage> m_textStorage;
     std::unique_ptr<kit::LayoutManager> m_textLayoutManager;
     std::uint32_t m_numberOfPages = 0;
-    int m_emptyPages = 0; // pages in a row that placed nothing: a guard against adding pages forever
-    unsigned m_paginationTimer = 0; // the run loop's timer adding the pages still to come
+    std::unique_ptr<kit::PrinterPages> m_printerPages; // on the printer's paper
+    std::unique_ptr<kit::BackgroundPagination> m_backgroundPagination; // the worker making the pages still to come
+    unsigned m_paginationTimer = 0; // the run loop's timer adding them on this thread instead
     std::shared_ptr<kit::PrintInfo> m_documentPrintInfo;
     PageLayout m_pageLayout = PageLayout::PrinterPaper;
     std::unique_ptr<kit::DocumentPages> m_documentPages;

@@ -182,9 +182,7 @@ void NRVLectorin::zoomInOrOutFromSegmentedControl(kit::Responder* sender)
 void NRVLectorin::sendFindAction(int tag)
 {
     m_findActionTag = tag;
-    // A match may lie on a page still to come.
-    if (m_pageView)
-        m_pageView->finishPagination();
+    // A match on a page still to come is selected at once; the view scrolls there when the page arrives.
     // Before the text arrives there is no text view: the action goes to no one.
     if (kit::TextView* textView = m_pageView ? m_pageView->firstTextView() : nullptr)
         textView->performFindPanelAction(this);

@@ -94,6 +94,15 @@ bool DocumentPages::addPage(LayoutManager& layout, const PageAdded& pageAdded)
     return false;
 }
 
+void DocumentPages::adoptPage(const DocumentPage& page, Range glyphRange)
+{
+    m_pages.push_back(page);
+    ++m_sectionPageCounts[std::min(page.section, m_sectionPageCounts.size() - 1)];
+    m_emptyPages = glyphRange.length ? 0 : m_emptyPages + 1;
+    if (glyphRange.end() <= m_bodyEnd)
+        m_next = std::max(m_next, glyphRange.end());
+}
+
 HeaderFooterKind DocumentPages::kindFor(std::size_t page) const { return kindFor(m_pages[page]); }
 
 HeaderFooterKind DocumentPages::kindFor(const DocumentPage& p) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/foundation/Range.h"
 #include "kit/geometry/Geometry.h"
 #include "kit/text/PageSetup.h"
 
@@ -50,6 +51,9 @@ public:
     // far are final; fields that count pages (NUMPAGES, SECTIONPAGES) count those made so far.
     void beginPagination(LayoutManager& layout);
     bool addPage(LayoutManager& layout, const PageAdded& pageAdded = {});
+    // Takes a page another pagination of the same text made, as addPage would have made it, with the glyph
+    // range its container got; the caller adds the container.
+    void adoptPage(const DocumentPage&, Range glyphRange);
     const std::vector<DocumentPage>& pages() const { return m_pages; }
     const PageSetup& setup() const { return *m_setup; }
 

@@ -184,7 +184,7 @@ void LayoutManager::textContainerChangedGeometry(TextContainer& container)
         invalidateLayout();
 }
 
-void LayoutManager::ensureLayout(std::size_t containerIndex)
+void LayoutManager::startLayout()
 {
     if (m_paginator && storage().changeCount() != m_layoutChangeCount)
         invalidateLayout();
@@ -194,6 +194,29 @@ void LayoutManager::ensureLayout(std::size_t containerIndex)
         m_layoutChangeCount = storage().changeCount();
         m_selectedRange.location = std::min(m_selectedRange.location, storage().length());
         m_selectedRange.length = std::min(m_selectedRange.length, storage().length() - m_selectedRange.location);
+    }
+}
+
+std::unique_ptr<LayoutHandover> LayoutManager::handOverLayout(std::size_t firstContainer)
+{
+    startLayout();
+    return m_paginator->handOver(firstContainer);
+}
+
+bool LayoutManager::adoptLayout(const LayoutHandover& handover)
+{
+    startLayout();
+    return m_paginator->adopt(handover);
+}
+
+void LayoutManager::ensureLayout(std::size_t containerIndex)
+{
+    startLayout();
+    // What was adopted ends where the other layout stood: a container past it is laid out here, from the
+    // start, as it would have been without the other.
+    if (m_paginator->isAdopted() && containerIndex >= m_paginator->laidOutCount() && !m_paginator->isComplete()) {
+        invalidateLayout();
+        startLayout();
     }
     m_paginator->layOutUpTo(containerIndex, [this](std::size_t i) {
         const auto& container = m_containers[std::min(i, m_containers.size() - 1)];

@@ -18,6 +18,7 @@
 
 namespace kit {
 
+struct LayoutHandover;
 class Paginator;
 class ParagraphEngine;
 class TextStorage;
@@ -159,8 +160,18 @@ public:
     // Sent by a container whose size changed.
     void textContainerChangedGeometry(TextContainer&);
 
+    // A layout made by another manager, on another thread, shown by this one: the other hands over what it
+    // laid out in its containers from firstContainer on, with what drawing and hit-testing their lines take.
+    std::unique_ptr<LayoutHandover> handOverLayout(std::size_t firstContainer);
+    // Takes over what a manager of the same storage (and notes' placing) laid out in containers of the same
+    // shapes as this one's: containers past the ones laid out here get the other's layout as they are added.
+    // The containers both laid out must hold the same lines; false, changing nothing, when they do not.
+    bool adoptLayout(const LayoutHandover&);
+
 private:
     TextContainer* laidOutContainerForGlyphAtIndex(std::size_t index);
+    // Makes the paginator, unless it is there and the storage is unchanged.
+    void startLayout();
     void ensureLayout(std::size_t containerIndex);
     const TextStorage& storage() const;
     std::vector<Rect> rectsForRangeInLayout(Range, std::size_t containerIndex);

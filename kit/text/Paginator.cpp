@@ -320,6 +320,50 @@ void Paginator::layOutUpTo(std::size_t index, const ShapeProvider& shapeOf)
     }
 }
 
+std::unique_ptr<LayoutHandover> Paginator::handOver(std::size_t first) const
+{
+    auto handover = std::make_unique<LayoutHandover>();
+    handover->first = first;
+    if (first < m_containers.size())
+        handover->containers.assign(m_containers.begin() + std::ptrdiff_t(first), m_containers.end());
+    handover->splits = m_splits;
+    handover->columns.reserve(m_columns.size());
+    for (const ParagraphColumn& column : m_columns)
+        handover->columns.push_back({ column.width, column.maxObjectHeight });
+    handover->placesFloats = m_placesFloats;
+    handover->complete = m_flow.complete;
+    handover->endContainer = m_endContainer;
+    return handover;
+}
+
+bool Paginator::adopt(const LayoutHandover& handover)
+{
+    const std::size_t paragraphs = m_structure.paragraphs.size();
+    if (handover.first > m_containers.size() || handover.columns.size() != paragraphs + handover.splits.size()
+        || handover.placesFloats.size() != handover.columns.size() || handover.splits.size() < m_splits.size())
+        return false;
+    // The containers both laid out must be the same: the other paginator flowed this text through the
+    // same shapes.
+    std::size_t overlap = std::min(m_containers.size() - handover.first, handover.containers.size());
+    for (std::size_t i = 0; i < overlap; ++i) {
+        const ContainerLayout& mine = m_containers[handover.first + i];
+        const ContainerLayout& theirs = handover.containers[i];
+        if (mine.glyphRange != theirs.glyphRange || mine.lines.size() != theirs.lines.size())
+            return false;
+    }
+    m_containers.insert(m_containers.end(), handover.containers.begin() + std::ptrdiff_t(overlap), handover.containers.end());
+    m_splits = handover.splits;
+    m_columns.resize(handover.columns.size());
+    for (std::size_t i = 0; i < handover.columns.size(); ++i)
+        m_columns[i] = { handover.columns[i].width, handover.columns[i].maxObjectHeight };
+    m_placesFloats = handover.placesFloats;
+    m_lookahead.clear();
+    m_flow.complete = handover.complete;
+    m_endContainer = handover.endContainer;
+    m_adopted = true;
+    return true;
+}
+
 void Paginator::measureParagraph(
     std::uint32_t paragraph, float columnWidth, float maxObjectHeight, std::vector<LineBox>& lines)
 {

@@ -12,6 +12,21 @@
 
 namespace kit {
 
+// What one paginator placed, for another of the same storage and container shapes to show as its own.
+struct LayoutHandover {
+    std::size_t first = 0; // the container that containers[0] is
+    std::vector<layout::ContainerLayout> containers;
+    std::vector<layout::Paragraph> splits;
+    struct Column {
+        float width = 0;
+        float maxObjectHeight = 0;
+    };
+    std::vector<Column> columns; // per paragraph, then per split: what its lines were measured for
+    std::vector<char> placesFloats; // the same
+    bool complete = false;
+    std::size_t endContainer = 0;
+};
+
 // Flows a storage's paragraphs and tables through a sequence of containers, one container at a time and
 // only as far as asked. It keeps line metrics only: the engine lays a paragraph out again to draw it.
 //
@@ -73,6 +88,14 @@ public:
 
     // What the engine needs to lay a paragraph out again exactly as it was measured.
     ParagraphInput input(std::uint32_t paragraph) const;
+
+    // The containers from first on, with what input() needs for their lines.
+    std::unique_ptr<LayoutHandover> handOver(std::size_t first) const;
+    // Appends the containers of another paginator's handover that are past the ones laid out here, and takes
+    // its measurements; false, changing nothing, when the containers both laid out differ. A paginator that
+    // adopted lays out no further: it stands where the other did.
+    bool adopt(const LayoutHandover&);
+    bool isAdopted() const { return m_adopted; }
 
 private:
     struct ParagraphColumn {
@@ -236,6 +259,7 @@ private:
     std::vector<std::pair<std::size_t, std::size_t>> m_bands;
     std::size_t m_nextBand = 0;
     std::size_t m_endContainer = 0; // the container the last byte went on, once the flow is complete
+    bool m_adopted = false;
 };
 
 } // namespace kit

@@ -80,7 +80,8 @@ void ViewerTest::open(const std::vector<std::string>& pages, hosts::DocumentWind
     bool loaded = waitUntil(
         [&] {
             for (const auto& window : m_session->windows()) {
-                if (!window->plugin() || !window->plugin()->downloadIsComplete())
+                // Loaded, imported and laid out: the last pages come from a worker after the first show.
+                if (!window->plugin() || !window->plugin()->downloadIsComplete() || window->plugin()->isLoading())
                     return false;
             }
             return true;
