@@ -150,7 +150,8 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
                 paper.page = m_printerPages->page();
             }
             m_backgroundPagination = std::make_unique<kit::BackgroundPagination>(m_textStorage, paper,
-                m_textLayoutManager->textContainers().size(), [this] { adoptBackgroundPages(); });
+                m_textLayoutManager->textContainers().size(), [this] { adoptBackgroundPages(); },
+                m_paginationCpuTime.count() > 0 ? m_paginationCpuTime : kit::BackgroundPagination::kCpuTime);
         }
     }
     applyZoomStep();
@@ -161,7 +162,7 @@ void NRVLectorinMultiPageView::adoptBackgroundPages()
 {
     if (!m_backgroundPagination)
         return;
-    bool done = false;
+    bool done = false, tooLarge = false;
     for (kit::BackgroundPagination::Batch& batch : m_backgroundPagination->takeBatches()) {
         if (!batch.layout || !m_textLayoutManager->adoptLayout(*batch.layout)) {
             // The worker's pages are not the ones laid out here (it never happens, short of a fault): the
@@ -187,10 +188,22 @@ void NRVLectorinMultiPageView::adoptBackgroundPages()
                 printerPageAdded(added);
             }
         }
-        done = batch.complete;
+        done = batch.complete || batch.tooLarge;
+        tooLarge = batch.tooLarge;
     }
     m_numberOfPages = std::uint32_t(m_textLayoutManager->textContainers().size());
     pagesWereAdded(done);
+    // Last: the handler may replace the text.
+    if (tooLarge && m_paginationTooLarge) {
+        std::function<void()> handler = m_paginationTooLarge;
+        handler();
+    }
+}
+
+void NRVLectorinMultiPageView::setPaginationTooLargeHandler(std::function<void()> handler, std::chrono::milliseconds cpuTime)
+{
+    m_paginationTooLarge = std::move(handler);
+    m_paginationCpuTime = cpuTime;
 }
 
 void NRVLectorinMultiPageView::pagesWereAdded(bool done)

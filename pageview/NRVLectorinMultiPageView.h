@@ -6,7 +6,9 @@
 #include "kit/view/View.h"
 #include "pageview/PageShadow.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -56,6 +58,9 @@ public:
     bool isPaginating() const { return m_paginationTimer != 0 || m_backgroundPagination != nullptr; }
     // Adds every page still to come, now (waiting for the worker to make them).
     void finishPagination();
+    // Called when the text takes more than cpuTime of a worker's time to lay out: the pages stop where the
+    // worker gave up, and whoever shows the document shows why instead.
+    void setPaginationTooLargeHandler(std::function<void()> handler, std::chrono::milliseconds cpuTime);
     kit::TextStorage* textStorage() const { return m_textStorage.get(); }
     std::shared_ptr<kit::TextStorage> sharedTextStorage() const { return m_textStorage; }
     // Replaces the print settings by a copy; the pages keep their text areas until the next setTextStorage.
@@ -152,6 +157,8 @@ private:
     std::unique_ptr<kit::PrinterPages> m_printerPages; // on the printer's paper
     std::unique_ptr<kit::BackgroundPagination> m_backgroundPagination; // the worker making the pages still to come
     unsigned m_paginationTimer = 0; // the run loop's timer adding them on this thread instead
+    std::function<void()> m_paginationTooLarge;
+    std::chrono::milliseconds m_paginationCpuTime { 0 };
     std::shared_ptr<kit::PrintInfo> m_documentPrintInfo;
     PageLayout m_pageLayout = PageLayout::PrinterPaper;
     std::unique_ptr<kit::DocumentPages> m_documentPages;

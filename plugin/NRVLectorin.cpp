@@ -278,6 +278,13 @@ void NRVLectorin::documentDidImport(importer::ImportResult imported)
     m_importError = imported.error;
     m_problemMessage = documentProblemMessage(m_rawData->size(), imported.text.get(), imported.error);
     if (auto* pageView = m_pageView.get()) {
+        // A text that takes longer to lay out than to import ends as one too large to import would.
+        pageView->setPaginationTooLargeHandler(
+            [self = kit::WeakPtr(this)] {
+                if (NRVLectorin* plugin = self.get())
+                    plugin->documentIsTooLargeToLayOut();
+            },
+            kImportCpuTime);
         pageView->setPageLayout(pageLayoutToOpen());
         updatePageLayoutMenuItem();
         // The first pages show at once; the rest follow while the loop turns.
@@ -293,6 +300,16 @@ void NRVLectorin::documentDidImport(importer::ImportResult imported)
     if (m_printsWhenImported) {
         m_printsWhenImported = false;
         print(nullptr);
+    }
+}
+
+void NRVLectorin::documentIsTooLargeToLayOut()
+{
+    m_importError = importer::ImportError::TooLarge;
+    m_problemMessage = documentProblemMessage(m_rawData ? m_rawData->size() : 0, nullptr, m_importError);
+    if (auto* pageView = m_pageView.get()) {
+        pageView->setTextStorage(nullptr);
+        pageView->setMessage(m_problemMessage);
     }
 }
 

@@ -68,6 +68,8 @@ public:
     // On the UI thread, once the worker has converted the downloaded bytes: the text goes to the page view
     // (or the problem's sentence), and the progress indicator gives way to the pages.
     void documentDidImport(importer::ImportResult imported);
+    // The import's text took the page view's worker more than the import's CPU time to lay out.
+    void documentIsTooLargeToLayOut();
 
     // Browser commands (actions: each takes its sender).
     void saveDocumentTo(kit::Responder* sender);

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <mutex>
 #include <utility>
 
@@ -17,6 +18,13 @@ namespace {
 // How long the worker gathers pages before it hands them over, once the first batch is out: often enough
 // that the document view grows smoothly, rarely enough that handing over costs little.
 constexpr auto kBatchInterval = std::chrono::milliseconds(15);
+
+std::chrono::nanoseconds threadCpuTime()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
 
 } // namespace
 
@@ -50,12 +58,14 @@ struct BackgroundPagination::Shared {
 };
 
 BackgroundPagination::BackgroundPagination(
-    std::shared_ptr<TextStorage> storage, Paper paper, std::size_t firstBatchAfter, std::function<void()> arrived)
+    std::shared_ptr<TextStorage> storage, Paper paper, std::size_t firstBatchAfter, std::function<void()> arrived,
+    std::chrono::milliseconds cpuTime)
     : m_shared(std::make_shared<Shared>())
 {
     m_shared->arrived = std::move(arrived);
     std::shared_ptr<Shared> shared = m_shared;
-    auto work = [shared, storage = std::move(storage), paper, firstBatchAfter](std::stop_token stop) {
+    auto work = [shared, storage = std::move(storage), paper, firstBatchAfter, cpuTime](std::stop_token stop) {
+        const std::chrono::nanoseconds cpuEnd = threadCpuTime() + cpuTime;
         LayoutManager layout;
         layout.replaceTextStorage(storage);
         std::optional<DocumentPages> documentPages;
@@ -85,8 +95,10 @@ BackgroundPagination::BackgroundPagination(
                 done = printerPages->addPage(
                     layout, [&](TextContainer& container) { pending.push_back(geometry(container)); });
             }
+            bool tooLarge = !done && threadCpuTime() > cpuEnd;
             auto now = std::chrono::steady_clock::now();
-            bool due = done || (sentAny ? now - lastBatch >= kBatchInterval : first + pending.size() > firstBatchAfter);
+            bool due = done || tooLarge
+                || (sentAny ? now - lastBatch >= kBatchInterval : first + pending.size() > firstBatchAfter);
             if (!due)
                 continue;
             Batch batch;
@@ -96,6 +108,8 @@ BackgroundPagination::BackgroundPagination(
             batch.pages = std::move(pending);
             pending.clear();
             batch.complete = done;
+            batch.tooLarge = tooLarge;
+            done |= tooLarge;
             sentAny = true;
             lastBatch = now;
             bool post = false;

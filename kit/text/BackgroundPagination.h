@@ -5,6 +5,7 @@
 #include "kit/text/DocumentPages.h"
 #include "kit/text/TextContainer.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -68,13 +69,18 @@ public:
         // What the worker's layout placed in pages[0...] and what drawing it takes.
         std::shared_ptr<LayoutHandover> layout;
         bool complete = false; // the last batch: the whole text is placed
+        // The last batch of a text that took the worker more than its CPU time to lay out: the pages end
+        // here, short of the text's end.
+        bool tooLarge = false;
     };
+    // The CPU time a worker spends laying a text out before it gives up on it.
+    static constexpr std::chrono::milliseconds kCpuTime { 30000 };
 
     // arrived is called on the UI thread whenever batches are waiting. The first batch comes once the
     // worker has more than firstBatchAfter pages (or the text ends sooner), the later ones every few
     // milliseconds.
-    BackgroundPagination(
-        std::shared_ptr<TextStorage>, Paper, std::size_t firstBatchAfter, std::function<void()> arrived);
+    BackgroundPagination(std::shared_ptr<TextStorage>, Paper, std::size_t firstBatchAfter, std::function<void()> arrived,
+        std::chrono::milliseconds cpuTime = kCpuTime);
     ~BackgroundPagination();
     BackgroundPagination(const BackgroundPagination&) = delete;
     BackgroundPagination& operator=(const BackgroundPagination&) = delete;

@@ -257,3 +257,30 @@ TEST(BackgroundPagination, GoingAwayStopsTheWorkerAndNothingArrivesAfterwards)
     EXPECT_EQ(arrivals, seen);
     EXPECT_EQ(storage.use_count(), 1) << "the worker ended and let the text go";
 }
+
+TEST(BackgroundPagination, ATextThatTakesLongerThanItsCpuTimeEndsAsTooLargeShortOfItsEnd)
+{
+    auto storage = std::make_shared<TextStorage>();
+    std::mt19937 random(6);
+    for (int i = 0; i < 3000; ++i)
+        storage->append(generatedParagraph(random, 40) + "\n", attributes(12));
+    LayoutManager layout;
+    layout.replaceTextStorage(storage);
+    Adopter adopter { layout };
+    bool tooLarge = false;
+    BackgroundPagination worker(
+        storage, { false, { 468, 648 }, {} }, 0,
+        [&] {
+            for (auto& batch : worker.takeBatches()) {
+                tooLarge |= batch.tooLarge;
+                adopter.adoptedAll &= layout.adoptLayout(*batch.layout);
+                adopter.complete |= batch.complete;
+            }
+        },
+        std::chrono::milliseconds(1));
+    ASSERT_TRUE(RunLoop::runUntil([&] { return tooLarge; }, std::chrono::seconds(30)));
+    EXPECT_FALSE(adopter.complete);
+    EXPECT_TRUE(adopter.adoptedAll) << "what was laid out still shows";
+    worker.waitUntilComplete();
+    EXPECT_TRUE(worker.takeBatches().empty()) << "nothing after the last batch";
+}

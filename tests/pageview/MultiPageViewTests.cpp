@@ -543,3 +543,27 @@ TEST(MultiPageView, LookingPastTheLaidOutPagesMakesTheRestAtOnce)
     kit::RunLoop::runUntil([] { return false; }, std::chrono::milliseconds(50));
     EXPECT_EQ(f.pageView->numberOfPages(), 1u) << "no page of the old text is added later";
 }
+
+TEST(MultiPageView, ATextTooLongToLayOutStopsItsPagesAndSaysSo)
+{
+    auto text = paragraphs(3000);
+    PageViewFixture f;
+    int calls = 0;
+    // The handler replaces the text, as the plug-in does with its message.
+    f.pageView->setPaginationTooLargeHandler(
+        [&] {
+            ++calls;
+            EXPECT_FALSE(f.pageView->isPaginating());
+            EXPECT_GE(f.pageView->numberOfPages(), 3u) << "the pages made until then were shown";
+            f.pageView->setTextStorage(nullptr);
+            f.pageView->setMessage("This document is too large to be shown.");
+        },
+        std::chrono::milliseconds(1));
+    f.pageView->setTextStorage(text, NRVLectorinMultiPageView::Pagination::Progressive);
+    ASSERT_TRUE(f.pageView->isPaginating());
+    ASSERT_TRUE(kit::RunLoop::runUntil([&] { return calls > 0; }, std::chrono::seconds(30)));
+    kit::RunLoop::runUntil([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(f.pageView->isPaginating());
+    EXPECT_EQ(f.pageView->numberOfPages(), 1u);
+}
