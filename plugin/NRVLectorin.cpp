@@ -6,6 +6,7 @@
 #include "kit/foundation/RunLoop.h"
 #include "kit/net/URL.h"
 #include "kit/net/URLRequest.h"
+#include "kit/text/FontMap.h"
 #include "kit/text/TextView.h"
 #include "kit/view/NibLoader.h"
 #include "kit/view/ProgressIndicator.h"
@@ -218,6 +219,9 @@ void NRVLectorin::connectionDidFinishLoading(kit::URLConnection&)
     // The worker reads the bytes while the UI thread may save them; neither changes them from here on. The
     // progress indicator keeps turning meanwhile.
     importer::prepareImports();
+    // While the worker imports, this thread readies its fonts for the pages (the font configuration loads
+    // once a process), instead of after the import, when the first page waits for them.
+    kit::RunLoop::post([] { kit::FontMap::shared(); });
     std::shared_ptr<const std::vector<std::uint8_t>> bytes = m_rawData;
     // On the printer's paper the first pages of a long document show as soon as their text is read.
     importer::BeginningHandler beginning;
