@@ -110,7 +110,9 @@ std::vector<kit::Rect> rectsForCharacterRange(NRVLectorinMultiPageView& pageView
     return rects;
 }
 
-void scrollCharacterToTop(NRVLectorinMultiPageView& pageView, std::size_t index)
+namespace {
+
+void scrollLaidOutCharacterToTop(NRVLectorinMultiPageView& pageView, std::size_t index)
 {
     kit::ClipView* clip = clipView(pageView);
     std::vector<kit::Rect> rects = rectsForCharacterRange(pageView, index, 1);
@@ -119,6 +121,21 @@ void scrollCharacterToTop(NRVLectorinMultiPageView& pageView, std::size_t index)
     float s = pageView.pageSeparatorHeight();
     kit::Rect inClip = pageView.convertRect({ rects.front().x(), rects.front().y() - s, rects.front().width(), rects.front().height() + s }, clip);
     clip->scrollToPoint({ clip->bounds().x(), std::round(inClip.minY()) });
+}
+
+} // namespace
+
+void scrollCharacterToTop(NRVLectorinMultiPageView& pageView, std::size_t index)
+{
+    kit::LayoutManager* layout = pageView.layoutManager();
+    if (!layout)
+        return;
+    // The layout manager drops a waiting call with itself, and the page view holds the manager: the view
+    // is there whenever the call comes.
+    layout->whenContainerForGlyphIsLaidOut(index, [view = &pageView, index](kit::TextContainer* container) {
+        if (container)
+            scrollLaidOutCharacterToTop(*view, index);
+    });
 }
 
 } // namespace PageNavigation

@@ -34,7 +34,8 @@ std::optional<std::uint32_t> pageOfCharacter(NRVLectorinMultiPageView& pageView,
 // page holds them. A range that spans pages gives the parts on each.
 std::vector<kit::Rect> rectsForCharacterRange(NRVLectorinMultiPageView& pageView, std::size_t location, std::size_t length);
 // Scrolls so that the line holding the character at index is at the top of the view, with a separator's
-// height of room above it (a heading the outline goes to, a bookmark a link names).
+// height of room above it (a heading the outline goes to, a bookmark a link names). A character on a page
+// still to come is scrolled to when its page arrives, without making the pages before it at once.
 void scrollCharacterToTop(NRVLectorinMultiPageView& pageView, std::size_t index);
 
 } // namespace PageNavigation

@@ -10,6 +10,7 @@
 #include "kit/view/Window.h"
 #include "pageview/NRVLectorinMultiPageView.h"
 #include "pageview/NRVLectorinSBCenteringClipView.h"
+#include "pageview/PageNavigation.h"
 #include "pageview/ScaleUtilities.h"
 #include "pageview/ZoomFactors.h"
 #include "support/TestSupport.h"
@@ -566,4 +567,33 @@ TEST(MultiPageView, ATextTooLongToLayOutStopsItsPagesAndSaysSo)
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(f.pageView->isPaginating());
     EXPECT_EQ(f.pageView->numberOfPages(), 1u);
+}
+
+TEST(MultiPageView, GoingToALineOnAPageStillToComeScrollsThereWhenThePageArrives)
+{
+    auto text = paragraphs(1000);
+    text->append("The heading a link goes to.\n", kit::Attributes {});
+    std::size_t heading = text->string().find("The heading");
+    auto after = paragraphs(500);
+    text->append(after->string(), kit::Attributes {});
+    PageViewFixture f;
+    f.pageView->setTextStorage(text, NRVLectorinMultiPageView::Pagination::Progressive);
+    ASSERT_TRUE(f.pageView->isPaginating());
+    kit::ClipView* clip = f.scrollView->contentView();
+    PageNavigation::scrollCharacterToTop(*f.pageView, heading);
+    EXPECT_TRUE(f.pageView->isPaginating()) << "the pages before it are not made at once";
+    EXPECT_FLOAT_EQ(clip->bounds().y(), 0);
+
+    ASSERT_TRUE(kit::RunLoop::runUntil([&] { return !f.pageView->isPaginating(); }, std::chrono::seconds(30)));
+    std::vector<kit::Rect> rects = PageNavigation::rectsForCharacterRange(*f.pageView, heading, 1);
+    ASSERT_FALSE(rects.empty());
+    kit::Rect visible = clip->documentVisibleRect();
+    EXPECT_GE(rects.front().minY(), visible.minY());
+    EXPECT_LE(rects.front().minY() - visible.minY(), 2 * f.pageView->pageSeparatorHeight()) << "its line at the top";
+
+    // A line laid out already is gone to at once.
+    PageNavigation::scrollCharacterToTop(*f.pageView, 0);
+    rects = PageNavigation::rectsForCharacterRange(*f.pageView, 0, 1);
+    ASSERT_FALSE(rects.empty());
+    EXPECT_NEAR(rects.front().minY() - clip->documentVisibleRect().minY(), f.pageView->pageSeparatorHeight(), 1);
 }
