@@ -4,6 +4,7 @@
 #include "kit/foundation/RunLoop.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace hosts {
@@ -18,6 +19,7 @@ struct PrintRun {
     std::function<void(bool)> done;
     kit::Size jobPaper; // the paper the job's pages are laid out for
     double fitScale = 1; // when the job could not follow the dialog's paper
+    int pagesLaidOut = 0; // by paginate, for the paper begin-print settled on
     bool finished = false;
 };
 
@@ -26,7 +28,7 @@ bool samePaper(kit::Size a, kit::Size b)
     return std::abs(a.width - b.width) < 0.5f && std::abs(a.height - b.height) < 0.5f;
 }
 
-void beginPrint(GtkPrintOperation* operation, GtkPrintContext* context, PrintRun* run)
+void beginPrint(GtkPrintOperation*, GtkPrintContext* context, PrintRun* run)
 {
     GtkPageSetup* setup = gtk_print_context_get_page_setup(context);
     kit::Size paper { float(gtk_page_setup_get_paper_width(setup, GTK_UNIT_POINTS)),
@@ -38,7 +40,21 @@ void beginPrint(GtkPrintOperation* operation, GtkPrintContext* context, PrintRun
         else
             run->fitScale = std::min(paper.width / run->jobPaper.width, paper.height / run->jobPaper.height);
     }
-    gtk_print_operation_set_n_pages(operation, std::max(run->job->pageCount(), 1));
+    run->pagesLaidOut = 0;
+}
+
+// The pages are laid out a few milliseconds at a time, GTK asking again until the last is there: the dialog's
+// progress and the windows stay live meanwhile.
+gboolean paginate(GtkPrintOperation* operation, GtkPrintContext*, PrintRun* run)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(6);
+    while (run->job->hasPage(run->pagesLaidOut)) {
+        ++run->pagesLaidOut;
+        if (std::chrono::steady_clock::now() >= end)
+            return FALSE;
+    }
+    gtk_print_operation_set_n_pages(operation, std::max(run->pagesLaidOut, 1));
+    return TRUE;
 }
 
 void drawPage(GtkPrintOperation*, GtkPrintContext* context, int page, PrintRun* run)
@@ -128,6 +144,7 @@ void runPrintOperation(GtkWindow* parent, unsigned options, std::shared_ptr<kit:
     g_object_set_data_full(
         G_OBJECT(operation), "lectorin-print-run", run, [](gpointer data) { delete static_cast<PrintRun*>(data); });
     g_signal_connect(operation, "begin-print", G_CALLBACK(beginPrint), run);
+    g_signal_connect(operation, "paginate", G_CALLBACK(paginate), run);
     g_signal_connect(operation, "draw-page", G_CALLBACK(drawPage), run);
     g_signal_connect(operation, "request-page-setup", G_CALLBACK(requestPageSetup), run);
     g_signal_connect(operation, "done", G_CALLBACK(finish), run);
