@@ -323,6 +323,8 @@ void Paginator::layOutUpTo(std::size_t index, const ShapeProvider& shapeOf)
 std::unique_ptr<LayoutHandover> Paginator::handOver(std::size_t first) const
 {
     auto handover = std::make_unique<LayoutHandover>();
+    handover->storage = &m_storage;
+    handover->placesNotes = m_placesNotes;
     handover->first = first;
     if (first < m_containers.size())
         handover->containers.assign(m_containers.begin() + std::ptrdiff_t(first), m_containers.end());
@@ -339,7 +341,8 @@ std::unique_ptr<LayoutHandover> Paginator::handOver(std::size_t first) const
 bool Paginator::adopt(const LayoutHandover& handover)
 {
     const std::size_t paragraphs = m_structure.paragraphs.size();
-    if (handover.first > m_containers.size() || handover.columns.size() != paragraphs + handover.splits.size()
+    if (handover.storage != &m_storage || handover.placesNotes != m_placesNotes || handover.first > m_containers.size()
+        || handover.columns.size() != paragraphs + handover.splits.size()
         || handover.placesFloats.size() != handover.columns.size() || handover.splits.size() < m_splits.size())
         return false;
     // The containers both laid out must be the same: the other paginator flowed this text through the

@@ -14,6 +14,8 @@ namespace kit {
 
 // What one paginator placed, for another of the same storage and container shapes to show as its own.
 struct LayoutHandover {
+    const TextStorage* storage = nullptr; // what was laid out, and how
+    bool placesNotes = false;
     std::size_t first = 0; // the container that containers[0] is
     std::vector<layout::ContainerLayout> containers;
     std::vector<layout::Paragraph> splits;

@@ -235,6 +235,16 @@ TEST(BackgroundPagination, AHandoverThatDiffersFromThePagesLaidOutIsRefused)
     for (std::size_t page = 0; page < 2; ++page)
         before.push_back(narrow.layoutManager->glyphRangeForTextContainer(narrow.container(page)));
     EXPECT_FALSE(narrow.layoutManager->adoptLayout(*wide.layoutManager->handOverLayout(0)));
+    // The same pages of another storage of the same text, or laid out with the notes placed, are not these.
+    auto copy = std::make_shared<TextStorage>(*storage);
+    Pages other = paginate(copy, { 300, 648 });
+    EXPECT_FALSE(narrow.layoutManager->adoptLayout(*other.layoutManager->handOverLayout(0)));
+    LayoutManager placing;
+    placing.replaceTextStorage(storage);
+    placing.setPlacesNotes(true);
+    placing.addTextContainer(std::make_unique<TextContainer>(Size { 300, 648 }));
+    placing.glyphRangeForTextContainer(*placing.textContainers().front());
+    EXPECT_FALSE(narrow.layoutManager->adoptLayout(*placing.handOverLayout(0)));
     EXPECT_EQ(narrow.layoutManager->glyphRangeForTextContainer(narrow.container(1)), before[1]) << "nothing changed";
     EXPECT_EQ(
         narrow.layoutManager->glyphRangeForTextContainer(narrow.container(narrow.count() - 1)), narrow.ranges.back());
