@@ -328,11 +328,26 @@ std::unique_ptr<LayoutHandover> Paginator::handOver(std::size_t first) const
     handover->first = first;
     if (first < m_containers.size())
         handover->containers.assign(m_containers.begin() + std::ptrdiff_t(first), m_containers.end());
-    handover->splits = m_splits;
-    handover->columns.reserve(m_columns.size());
-    for (const ParagraphColumn& column : m_columns)
-        handover->columns.push_back({ column.width, column.maxObjectHeight });
-    handover->placesFloats = m_placesFloats;
+    // Only what the lines handed over are of: a long text's every paragraph in each batch would cost more
+    // than the lines themselves.
+    std::vector<std::uint32_t> paragraphs;
+    for (const ContainerLayout& container : handover->containers) {
+        for (const PlacedLine& line : container.lines)
+            paragraphs.push_back(line.paragraph);
+    }
+    std::sort(paragraphs.begin(), paragraphs.end());
+    paragraphs.erase(std::unique(paragraphs.begin(), paragraphs.end()), paragraphs.end());
+    handover->measured.reserve(paragraphs.size());
+    for (std::uint32_t paragraph : paragraphs) {
+        LayoutHandover::Measured entry;
+        entry.paragraph = paragraph;
+        if (paragraph >= m_structure.paragraphs.size())
+            entry.split = pieceAt(paragraph);
+        entry.width = m_columns[paragraph].width;
+        entry.maxObjectHeight = m_columns[paragraph].maxObjectHeight;
+        entry.placesFloats = m_placesFloats[paragraph];
+        handover->measured.push_back(entry);
+    }
     handover->complete = m_flow.complete;
     handover->endContainer = m_endContainer;
     return handover;
@@ -340,10 +355,7 @@ std::unique_ptr<LayoutHandover> Paginator::handOver(std::size_t first) const
 
 bool Paginator::adopt(const LayoutHandover& handover)
 {
-    const std::size_t paragraphs = m_structure.paragraphs.size();
-    if (handover.storage != &m_storage || handover.placesNotes != m_placesNotes || handover.first > m_containers.size()
-        || handover.columns.size() != paragraphs + handover.splits.size()
-        || handover.placesFloats.size() != handover.columns.size() || handover.splits.size() < m_splits.size())
+    if (handover.storage != &m_storage || handover.placesNotes != m_placesNotes || handover.first > m_containers.size())
         return false;
     // The containers both laid out must be the same: the other paginator flowed this text through the
     // same shapes.
@@ -355,11 +367,22 @@ bool Paginator::adopt(const LayoutHandover& handover)
             return false;
     }
     m_containers.insert(m_containers.end(), handover.containers.begin() + std::ptrdiff_t(overlap), handover.containers.end());
-    m_splits = handover.splits;
-    m_columns.resize(handover.columns.size());
-    for (std::size_t i = 0; i < handover.columns.size(); ++i)
-        m_columns[i] = { handover.columns[i].width, handover.columns[i].maxObjectHeight };
-    m_placesFloats = handover.placesFloats;
+    const std::size_t paragraphs = m_structure.paragraphs.size();
+    for (const LayoutHandover::Measured& entry : handover.measured) {
+        if (entry.paragraph >= paragraphs) {
+            // Split pieces are numbered in the order they were made, as they are here.
+            std::size_t split = entry.paragraph - paragraphs;
+            if (split >= m_splits.size())
+                m_splits.resize(split + 1);
+            m_splits[split] = entry.split;
+        }
+        if (entry.paragraph >= m_columns.size()) {
+            m_columns.resize(entry.paragraph + 1);
+            m_placesFloats.resize(entry.paragraph + 1, 0);
+        }
+        m_columns[entry.paragraph] = { entry.width, entry.maxObjectHeight };
+        m_placesFloats[entry.paragraph] = entry.placesFloats;
+    }
     m_lookahead.clear();
     m_flow.complete = handover.complete;
     m_endContainer = handover.endContainer;

@@ -18,13 +18,15 @@ struct LayoutHandover {
     bool placesNotes = false;
     std::size_t first = 0; // the container that containers[0] is
     std::vector<layout::ContainerLayout> containers;
-    std::vector<layout::Paragraph> splits;
-    struct Column {
+    // What laying the containers' lines out again takes, for each paragraph (or split piece) they are of.
+    struct Measured {
+        std::uint32_t paragraph = 0; // numbered as PlacedLine::paragraph
+        layout::Paragraph split; // the piece, when it is a split one
         float width = 0;
         float maxObjectHeight = 0;
+        bool placesFloats = false;
     };
-    std::vector<Column> columns; // per paragraph, then per split: what its lines were measured for
-    std::vector<char> placesFloats; // the same
+    std::vector<Measured> measured;
     bool complete = false;
     std::size_t endContainer = 0;
 };

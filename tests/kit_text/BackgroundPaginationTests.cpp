@@ -81,6 +81,7 @@ struct Adopter {
     std::size_t batches = 0;
     bool complete = false;
     bool adoptedAll = true;
+    std::size_t splitPieces = 0; // handed over: pieces of paragraphs that made way for a float
 
     void take(BackgroundPagination& worker)
     {
@@ -88,6 +89,8 @@ struct Adopter {
             EXPECT_EQ(batch.first, batches ? layout.textContainers().size() : 0u) << "batches follow one another";
             ++batches;
             adoptedAll &= layout.adoptLayout(*batch.layout);
+            for (const auto& measured : batch.layout->measured)
+                splitPieces += measured.split.start > 0;
             for (std::size_t i = 0; i < batch.pages.size(); ++i) {
                 if (batch.first + i < layout.textContainers().size())
                     continue;
@@ -137,6 +140,7 @@ TEST(BackgroundPagination, TheUIThreadShowsTheDocumentPagesAWorkerMadeAsIfItHadL
     ASSERT_TRUE(RunLoop::runUntil([&] { return adopter.complete; }, std::chrono::seconds(30)));
     EXPECT_TRUE(adopter.adoptedAll);
     EXPECT_GE(arrivals, 1);
+    EXPECT_GT(adopter.splitPieces, 0u) << "the text has lines that made way for a float";
 
     ASSERT_EQ(pages.pages().size(), count);
     ASSERT_EQ(layout.textContainers().size(), count);
