@@ -12,21 +12,32 @@ namespace kit {
 namespace {
 
 // A few threads started on first use. Two are enough for this machine's documents and keep one core for the
-// UI thread when two documents import at once; more would only share the same cores.
+// UI thread when two documents import at once; more would only share the same cores. Long work has a
+// thread of its own.
 class WorkerPool {
 public:
+    explicit WorkerPool(std::size_t threads)
+        : m_threadLimit(threads)
+    {
+    }
     static WorkerPool& shared()
     {
-        static WorkerPool pool;
+        static WorkerPool pool(2);
         return pool;
     }
+    static WorkerPool& longWork()
+    {
+        static WorkerPool pool(1);
+        return pool;
+    }
+    static WorkerPool& of(BackgroundJob::Lane lane) { return lane == BackgroundJob::Lane::Long ? longWork() : shared(); }
 
     void enqueue(std::function<void()> task)
     {
         std::lock_guard lock(m_mutex);
         m_tasks.push_back(std::move(task));
         ++m_pending;
-        if (m_threads.size() < kThreads && m_idle == 0)
+        if (m_threads.size() < m_threadLimit && m_idle == 0)
             m_threads.emplace_back([this] { serve(); });
         m_wake.notify_one();
     }
@@ -53,7 +64,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kThreads = 2;
+    const std::size_t m_threadLimit;
 
     void serve()
     {
@@ -88,14 +99,14 @@ private:
 
 } // namespace
 
-void BackgroundJob::enqueue(std::function<void()> task)
+void BackgroundJob::enqueue(std::function<void()> task, Lane lane)
 {
-    WorkerPool::shared().enqueue(std::move(task));
+    WorkerPool::of(lane).enqueue(std::move(task));
 }
 
 unsigned BackgroundJob::pendingCount()
 {
-    return WorkerPool::shared().pendingCount();
+    return WorkerPool::shared().pendingCount() + WorkerPool::longWork().pendingCount();
 }
 
 } // namespace kit

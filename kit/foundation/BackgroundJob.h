@@ -20,6 +20,11 @@ namespace kit {
 // cancel and destroy handles on the UI thread only.
 class BackgroundJob {
 public:
+    // Where the work waits for a thread: with the other jobs (an import, a page image), or, for work that
+    // goes on for a long time while the reader waits for the short jobs (laying a whole text out), in a lane
+    // of one thread of its own, so that no short job queues behind it.
+    enum class Lane { Shared, Long };
+
     BackgroundJob() = default;
     ~BackgroundJob() { cancel(); }
     BackgroundJob(BackgroundJob&& other) noexcept
@@ -37,7 +42,8 @@ public:
     BackgroundJob(const BackgroundJob&) = delete;
     BackgroundJob& operator=(const BackgroundJob&) = delete;
 
-    template<typename Work, typename Completion> static BackgroundJob start(Work work, Completion completion)
+    template<typename Work, typename Completion>
+    static BackgroundJob start(Work work, Completion completion, Lane lane = Lane::Shared)
     {
         BackgroundJob job;
         job.m_state = std::make_shared<State>();
@@ -56,7 +62,7 @@ public:
                 state->isFinished = true;
                 completion(std::move(*result));
             });
-        });
+        }, lane);
         return job;
     }
 
@@ -82,7 +88,7 @@ private:
         bool isFinished = false; // read and written on the UI thread only
     };
     // Queues a task for the workers; a task never throws.
-    static void enqueue(std::function<void()> task);
+    static void enqueue(std::function<void()> task, Lane);
     std::shared_ptr<State> m_state;
 };
 

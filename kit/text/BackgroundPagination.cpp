@@ -141,7 +141,7 @@ BackgroundPagination::BackgroundPagination(
         shared->finishedChanged.notify_all();
         return done;
     };
-    m_job = BackgroundJob::start(std::move(work), [](bool) {});
+    m_job = BackgroundJob::start(std::move(work), [](bool) {}, BackgroundJob::Lane::Long);
 }
 
 BackgroundPagination::~BackgroundPagination()

@@ -103,3 +103,31 @@ TEST(BackgroundJob, JobsRunSideBySideAndEachCompletesOnce)
     for (int i = 0; i < kJobs; ++i)
         EXPECT_EQ(completions[i], 1) << i;
 }
+
+TEST(BackgroundJob, LongWorkKeepsALaneOfItsOwnSoShortJobsNeverQueueBehindIt)
+{
+    // Long work that holds its thread until told to end, and more of it waiting behind: the short jobs
+    // still run on the other workers.
+    std::atomic<bool> release = false;
+    std::atomic<int> longRan = 0;
+    std::vector<kit::BackgroundJob> longJobs;
+    for (int i = 0; i < 2; ++i) {
+        longJobs.push_back(kit::BackgroundJob::start(
+            [&](std::stop_token) {
+                ++longRan;
+                while (!release)
+                    std::this_thread::sleep_for(1ms);
+                return 0;
+            },
+            [](int) { }, kit::BackgroundJob::Lane::Long));
+    }
+    int shortDone = 0;
+    std::vector<kit::BackgroundJob> shortJobs;
+    for (int i = 0; i < 4; ++i)
+        shortJobs.push_back(kit::BackgroundJob::start([](std::stop_token) { return 1; }, [&](int) { ++shortDone; }));
+    EXPECT_TRUE(kit::RunLoop::runUntil([&] { return shortDone == 4; }, 10s)) << "the short jobs ran meanwhile";
+    EXPECT_EQ(longRan, 1) << "the long lane runs one job at a time";
+    release = true;
+    ASSERT_TRUE(waitUntilWorkersAreIdle());
+    EXPECT_EQ(longRan, 2);
+}
