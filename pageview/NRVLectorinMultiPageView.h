@@ -49,9 +49,11 @@ public:
     kit::TextView* firstTextView() const;
     // Lays the text out into pages; null is laid out as an empty text (one blank page). Whole: every page
     // now. Progressive: the first pages now and the rest on a worker, which hands them over as it makes
-    // them, the frame growing as they come; looking for a glyph past them (a link) waits for the rest. Beginning: the text is the first part of a document whose rest is still being read (on the
-    // printer's paper); the first pages are shown, never the one the part ends on, which the rest would
-    // change, so numberOfPages may be 0. The whole text replaces it with another call.
+    // them, the frame growing as they come; a lookup past them that needs its answer at once waits for the
+    // rest (find and going to a line wait for their page instead). Beginning: the text is the first part of
+    // a document whose rest is still being read (on the printer's paper); the first pages are shown, never
+    // the one the part ends on, which the rest would change, so numberOfPages may be 0. The whole text
+    // replaces it with another call.
     enum class Pagination { Whole, Progressive, Beginning };
     void setTextStorage(std::shared_ptr<kit::TextStorage> storage, Pagination pagination = Pagination::Whole);
     // Whether progressive pagination still has pages to add.
