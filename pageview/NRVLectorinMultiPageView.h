@@ -60,6 +60,9 @@ public:
     bool isPaginating() const { return m_paginationTimer != 0 || m_backgroundPagination != nullptr; }
     // Adds every page still to come, now (waiting for the worker to make them).
     void finishPagination();
+    // Adds no more pages, keeping those there: for a command on the text itself, which laying out the rest
+    // for the screen would only slow down.
+    void stopAddingPages() { stopPagination(); }
     // Called when the text takes more than cpuTime of a worker's time to lay out: the pages stop where the
     // worker gave up, and whoever shows the document shows why instead.
     void setPaginationTooLargeHandler(std::function<void()> handler, std::chrono::milliseconds cpuTime);

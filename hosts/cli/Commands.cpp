@@ -94,6 +94,13 @@ int openSession(const Options& options, Session& session, bool pageIsFirstPositi
     } else {
         session.browser.waitUntilLoaded(options.timeoutSeconds, session.waitsForPages);
     }
+    if (!session.waitsForPages) {
+        // The pages still to come would only take a core and memory from a command on the document itself.
+        for (auto& instance : session.browser.instances()) {
+            if (NRVLectorinMultiPageView* pageView = instance.plugin->pageView())
+                pageView->stopAddingPages();
+        }
+    }
     for (auto& instance : session.browser.instances()) {
         kit::Window& window = *instance.window;
         if (options.zoomStep) {
