@@ -94,7 +94,7 @@ int openSession(const Options& options, Session& session, bool pageIsFirstPositi
     } else {
         session.browser.waitUntilLoaded(options.timeoutSeconds, session.waitsForPages);
     }
-    if (!session.waitsForPages) {
+    if (!session.waitsForPages && !session.pagesWanted) {
         // The pages still to come would only take a core and memory from a command on the document itself.
         for (auto& instance : session.browser.instances()) {
             if (NRVLectorinMultiPageView* pageView = instance.plugin->pageView())
