@@ -175,10 +175,7 @@ void NRVLectorinMultiPageView::adoptBackgroundPages()
             if (batch.first + i < m_textLayoutManager->textContainers().size())
                 continue; // laid out here already
             const kit::BackgroundPagination::Page& page = batch.pages[i];
-            auto container = std::make_unique<kit::TextContainer>(page.containerSize);
-            container->setColumns(page.columns);
-            container->setVerticalAlignment(page.verticalAlignment);
-            container->setPageRect(page.pageRect);
+            auto container = page.makeContainer();
             kit::TextContainer& added = *container;
             m_textLayoutManager->addTextContainer(std::move(container));
             if (m_documentPages && page.documentPage) {

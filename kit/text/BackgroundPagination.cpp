@@ -47,6 +47,15 @@ bool PrinterPages::addPage(LayoutManager& layout, const std::function<void(TextC
     return m_emptyPages > 2;
 }
 
+std::unique_ptr<TextContainer> BackgroundPagination::Page::makeContainer() const
+{
+    auto container = std::make_unique<TextContainer>(containerSize);
+    container->setColumns(columns);
+    container->setVerticalAlignment(verticalAlignment);
+    container->setPageRect(pageRect);
+    return container;
+}
+
 struct BackgroundPagination::Shared {
     std::mutex mutex;
     std::condition_variable finishedChanged;

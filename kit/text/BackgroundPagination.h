@@ -62,6 +62,8 @@ public:
         VerticalAlignment verticalAlignment = VerticalAlignment::Top;
         Rect pageRect;
         std::optional<DocumentPage> documentPage;
+        // A container of this geometry, to add where the page goes.
+        std::unique_ptr<TextContainer> makeContainer() const;
     };
     struct Batch {
         std::size_t first = 0; // the index of pages' first page

@@ -84,23 +84,24 @@ bool DocumentPages::addPage(LayoutManager& layout, const PageAdded& pageAdded)
     Range range = layout.glyphRangeForTextContainer(added);
     if (layout.textEndsInOrBeforeTextContainer(added))
         return true;
+    pagePlaced(range);
     // Every page of an unfinished layout holds a line; the guard only keeps a fault there from adding pages
     // forever.
-    m_emptyPages = range.length ? 0 : m_emptyPages + 1;
-    if (m_emptyPages > 2)
-        return true;
-    if (range.end() <= m_bodyEnd)
-        m_next = std::max(m_next, range.end());
-    return false;
+    return m_emptyPages > 2;
+}
+
+void DocumentPages::pagePlaced(Range glyphRange)
+{
+    m_emptyPages = glyphRange.length ? 0 : m_emptyPages + 1;
+    if (glyphRange.end() <= m_bodyEnd)
+        m_next = std::max(m_next, glyphRange.end());
 }
 
 void DocumentPages::adoptPage(const DocumentPage& page, Range glyphRange)
 {
     m_pages.push_back(page);
     ++m_sectionPageCounts[std::min(page.section, m_sectionPageCounts.size() - 1)];
-    m_emptyPages = glyphRange.length ? 0 : m_emptyPages + 1;
-    if (glyphRange.end() <= m_bodyEnd)
-        m_next = std::max(m_next, glyphRange.end());
+    pagePlaced(glyphRange);
 }
 
 HeaderFooterKind DocumentPages::kindFor(std::size_t page) const { return kindFor(m_pages[page]); }

@@ -88,6 +88,8 @@ public:
     void drawPageBorders(cairo_t*, std::size_t page, Point origin) const;
 
 private:
+    // Where the next page begins and how many pages in a row placed nothing, once a page got glyphRange.
+    void pagePlaced(Range glyphRange);
     HeaderFooterKind kindFor(std::size_t page) const;
     HeaderFooterKind kindFor(const DocumentPage&) const;
     // The body's area of a page whose section, numbers and text rectangle are set: the section's text

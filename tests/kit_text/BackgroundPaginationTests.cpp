@@ -95,10 +95,7 @@ struct Adopter {
                 if (batch.first + i < layout.textContainers().size())
                     continue;
                 const auto& page = batch.pages[i];
-                auto container = std::make_unique<TextContainer>(page.containerSize);
-                container->setColumns(page.columns);
-                container->setVerticalAlignment(page.verticalAlignment);
-                container->setPageRect(page.pageRect);
+                auto container = page.makeContainer();
                 TextContainer& added = *container;
                 layout.addTextContainer(std::move(container));
                 if (pages) {
@@ -182,10 +179,7 @@ TEST(BackgroundPagination, TheUIThreadShowsTheDocumentPagesAWorkerMadeAsIfItHadL
 
 TEST(BackgroundPagination, PrinterPagesComeInBatchesAndAnUnfinishedHandoverIsLaidOutOnFromTheStart)
 {
-    auto storage = std::make_shared<TextStorage>();
-    std::mt19937 random(3);
-    for (int i = 0; i < 400; ++i)
-        storage->append(generatedParagraph(random, 40) + "\n", attributes(12));
+    auto storage = generatedText(3, 400, 40);
     const Size size { 468, 648 };
     const Rect paper { -72, -72, 612, 792 };
     LayoutManager whole;
@@ -228,10 +222,7 @@ TEST(BackgroundPagination, PrinterPagesComeInBatchesAndAnUnfinishedHandoverIsLai
 
 TEST(BackgroundPagination, AHandoverThatDiffersFromThePagesLaidOutIsRefused)
 {
-    auto storage = std::make_shared<TextStorage>();
-    std::mt19937 random(8);
-    for (int i = 0; i < 60; ++i)
-        storage->append(generatedParagraph(random, 40) + "\n", attributes(12));
+    auto storage = generatedText(8, 60, 40);
     Pages wide = paginate(storage, { 468, 648 });
     Pages narrow = paginate(storage, { 300, 648 });
     ASSERT_NE(wide.ranges[1], narrow.ranges[1]);
@@ -256,10 +247,7 @@ TEST(BackgroundPagination, AHandoverThatDiffersFromThePagesLaidOutIsRefused)
 
 TEST(BackgroundPagination, GoingAwayStopsTheWorkerAndNothingArrivesAfterwards)
 {
-    auto storage = std::make_shared<TextStorage>();
-    std::mt19937 random(4);
-    for (int i = 0; i < 3000; ++i)
-        storage->append(generatedParagraph(random, 40) + "\n", attributes(12));
+    auto storage = generatedText(4, 3000, 40);
     int arrivals = 0;
     {
         BackgroundPagination worker(storage, { false, { 468, 648 }, {} }, 0, [&] { ++arrivals; });
@@ -274,10 +262,7 @@ TEST(BackgroundPagination, GoingAwayStopsTheWorkerAndNothingArrivesAfterwards)
 
 TEST(BackgroundPagination, ATextThatTakesLongerThanItsCpuTimeEndsAsTooLargeShortOfItsEnd)
 {
-    auto storage = std::make_shared<TextStorage>();
-    std::mt19937 random(6);
-    for (int i = 0; i < 3000; ++i)
-        storage->append(generatedParagraph(random, 40) + "\n", attributes(12));
+    auto storage = generatedText(6, 3000, 40);
     LayoutManager layout;
     layout.replaceTextStorage(storage);
     Adopter adopter { layout };

@@ -107,7 +107,19 @@ inline std::string generatedParagraph(std::mt19937& random, int words)
     return text;
 }
 
-inline kit::Attributes attributes(float size = 12, const char* family = "Times New Roman")
+inline kit::Attributes attributes(float size = 12, const char* family = "Times New Roman");
+
+// paragraphs generated paragraphs of words each, in 12 pt Times New Roman, from seed.
+inline std::shared_ptr<kit::TextStorage> generatedText(std::uint32_t seed, int paragraphs, int words)
+{
+    auto storage = std::make_shared<kit::TextStorage>();
+    std::mt19937 random(seed);
+    for (int i = 0; i < paragraphs; ++i)
+        storage->append(generatedParagraph(random, words) + "\n", attributes(12));
+    return storage;
+}
+
+inline kit::Attributes attributes(float size, const char* family)
 {
     kit::Attributes a;
     a.fontFamily = family;
