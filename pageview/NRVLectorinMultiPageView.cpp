@@ -128,10 +128,16 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
         while (!addPage()) { }
         placeDocumentPages();
     } else {
-        // Enough pages to fill a window now.
+        // Enough pages to fill a window now. A beginning, which the whole text soon replaces, fills only
+        // the window it is in.
         constexpr std::uint32_t kFirstPages = 3;
+        std::uint32_t firstPages = kFirstPages;
+        if (pagination == Pagination::Beginning) {
+            applyZoomStep();
+            firstPages = std::min(kFirstPages, pagesReachingIntoTheWindow()); 
+        }
         bool complete = false;
-        while (!complete && m_numberOfPages < kFirstPages)
+        while (!complete && m_numberOfPages < firstPages)
             complete = addPage();
         placeDocumentPages();
         bool beginning = pagination == Pagination::Beginning && !m_documentPages;
@@ -156,6 +162,20 @@ void NRVLectorinMultiPageView::setTextStorage(std::shared_ptr<kit::TextStorage> 
     }
     applyZoomStep();
     updateFrame();
+}
+
+std::uint32_t NRVLectorinMultiPageView::pagesReachingIntoTheWindow()
+{
+    kit::ScrollView* scrollView = enclosingScrollView();
+    float scale = pageview::ScaleUtilities::scale(*this).height;
+    if (!scrollView || !(scale > 0))
+        return 1;
+    // The pages stand one below the other from the top, each with its separator.
+    float visible = scrollView->contentView()->bounds().height() / scale;
+    float page = pageRectForPageNumber(0).height() + pageSeparatorHeight();
+    if (!(page > 0) || !(visible > page))
+        return 1;
+    return std::uint32_t(std::min(visible / page, 1000.0f)) + 1;
 }
 
 void NRVLectorinMultiPageView::adoptBackgroundPages()

@@ -141,6 +141,8 @@ private:
     void printerPageAdded(kit::TextContainer&);
     void documentPageAdded(kit::TextContainer&, const kit::DocumentPage&);
     // Takes the pages the worker has made since the last call.
+    // How many pages, from the first, reach into the window at the present scale: at least one.
+    std::uint32_t pagesReachingIntoTheWindow();
     void adoptBackgroundPages();
     // Adds the pages still to come on this thread, a few milliseconds of them on each turn of the run loop.
     void paginateOnTimer();

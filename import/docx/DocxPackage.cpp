@@ -155,9 +155,11 @@ std::optional<std::string> DocxPackage::readPart(std::string_view partName)
     return std::move(result.bytes);
 }
 
-std::future<std::optional<ZipArchive::Buffer>> DocxPackage::readMainPartConcurrently()
+std::future<std::optional<ZipArchive::Buffer>> DocxPackage::readMainPartConcurrently(
+    std::function<void(const ZipArchive::Buffer&)> whenInflated)
 {
-    return std::async(std::launch::deferred, [this, inflating = m_archive.readBufferConcurrently(m_mainPart)]() mutable {
+    auto inflating = m_archive.readBufferConcurrently(m_mainPart, std::move(whenInflated));
+    return std::async(std::launch::deferred, [this, inflating = std::move(inflating)]() mutable {
         ZipArchive::BufferResult result = inflating.get();
         if (!result.buffer && result.error != ZipReadError::Missing)
             m_mainPartDamaged = true;

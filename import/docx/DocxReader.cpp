@@ -204,9 +204,42 @@ constexpr std::size_t kBodyPieceBytes = 256 * 1024;
 // The text that makes a beginning worth handing over: a few pages of prose, a page or two of a table.
 constexpr std::size_t kBeginningBytes = 16 * 1024;
 
+// The body cut into pieces, and the children whose markup names a w:sectPr: what the whole part's text is
+// scanned for before the first piece is read.
+struct BodyCut {
+    std::optional<XmlChildPieces> pieces;
+    std::vector<std::size_t> sectionChildren;
+};
+
+BodyCut cutBody(std::string_view xml)
+{
+    BodyCut cut;
+    cut.pieces = splitChildPieces(xml, "body", kBodyPieceBytes, isSiblingLookedThrough);
+    if (!cut.pieces)
+        return cut;
+    const auto& children = cut.pieces->children;
+    const char* end = xml.data() + xml.size();
+    for (const char* at = xml.data();;) {
+        auto found = static_cast<const char*>(memmem(at, std::size_t(end - at), "sectPr", 6));
+        if (!found)
+            break;
+        at = found + 6;
+        std::size_t position = std::size_t(found - xml.data());
+        auto after = std::upper_bound(children.begin(), children.end(), position,
+            [](std::size_t position, const XmlChildPieces::Child& child) { return position < child.begin; });
+        if (after == children.begin() || (after - 1)->end <= position)
+            continue;
+        std::size_t child = std::size_t(after - children.begin()) - 1;
+        if (cut.sectionChildren.empty() || cut.sectionChildren.back() != child)
+            cut.sectionChildren.push_back(child);
+    }
+    return cut;
+}
+
 } // namespace
 
-bool DocxReader::readBodyInPieces(std::string_view xml, const XmlChildPieces& pieces)
+bool DocxReader::readBodyInPieces(
+    std::string_view xml, const XmlChildPieces& pieces, const std::vector<std::size_t>& naming)
 {
     auto parsePiece = [&](std::size_t i, std::size_t& first) {
         return XmlPart::parse(pieces.pieceText(xml, i, first, isParagraph));
@@ -228,16 +261,6 @@ bool DocxReader::readBodyInPieces(std::string_view xml, const XmlChildPieces& pi
     // which may be pieces later. Only the children whose markup names a w:sectPr are parsed for it, each
     // on its own.
     std::vector<std::size_t> firstSection(pieces.pieces.size());
-    std::vector<std::size_t> naming; // children whose markup names a w:sectPr, in order
-    for (std::size_t at = xml.find("sectPr"); at != std::string_view::npos; at = xml.find("sectPr", at + 6)) {
-        auto after = std::upper_bound(pieces.children.begin(), pieces.children.end(), at,
-            [](std::size_t position, const XmlChildPieces::Child& child) { return position < child.begin; });
-        if (after == pieces.children.begin() || (after - 1)->end <= at)
-            continue;
-        std::size_t child = std::size_t(after - pieces.children.begin()) - 1;
-        if (naming.empty() || naming.back() != child)
-            naming.push_back(child);
-    }
     std::optional<XmlPart> finalChild;
     pugi::xml_node finalSection;
     std::size_t next = 0;
@@ -321,14 +344,15 @@ void DocxReader::readFinalSection(pugi::xml_node sectPr)
 
 ImportResult DocxReader::read()
 {
-    // The main part, megabytes of XML in a long document, inflates while the styles are read.
-    std::future<std::optional<ZipArchive::Buffer>> inflating = m_package.readMainPartConcurrently();
+    // The main part, megabytes of XML in a long document, inflates and is cut into pieces while the styles
+    // are read. The body's tree is built a piece at a time: the whole tree of a long document is several
+    // times its XML.
+    BodyCut cut;
+    std::future<std::optional<ZipArchive::Buffer>> inflating
+        = m_package.readMainPartConcurrently([&cut](const ZipArchive::Buffer& bytes) { cut = cutBody(bytes.view()); });
     readSettings();
     std::optional<ZipArchive::Buffer> bytes = inflating.get();
-    // The body's tree is built a piece at a time: the whole tree of a long document is several times its XML.
-    std::optional<XmlChildPieces> pieces;
-    if (bytes)
-        pieces = splitChildPieces(bytes->view(), "body", kBodyPieceBytes, isSiblingLookedThrough);
+    std::optional<XmlChildPieces>& pieces = cut.pieces;
     std::optional<XmlPart> document;
     if (pieces)
         document = XmlPart::parse(pieces->head);
@@ -344,7 +368,7 @@ ImportResult DocxReader::read()
     // The document's page colour (w:background), which every page of every section shows.
     std::optional<kit::Color> pageColor = parseHexColor(document->root().child("w:background").attribute("w:color").value());
     m_body = m_out;
-    if (!pieces || !readBodyInPieces(bytes->view(), *pieces)) {
+    if (!pieces || !readBodyInPieces(bytes->view(), *pieces, cut.sectionChildren)) {
         if (pieces) // a piece that would not parse: so would the whole part not
             return { nullptr, "docx", ImportError::NotKnownFormat };
         pugi::xml_node body = document->root().child("w:body");

@@ -65,7 +65,9 @@ private:
     void scanSectionEnd(pugi::xml_node child, int depth, bool adds, std::size_t& next);
     void readFinalSection(pugi::xml_node sectPr);
     // The body of a large part, a piece at a time (see XmlChildPieces); false when a piece would not parse.
-    bool readBodyInPieces(std::string_view xml, const XmlChildPieces& pieces);
+    // sectionChildren are the children whose markup names a w:sectPr, in order.
+    bool readBodyInPieces(
+        std::string_view xml, const XmlChildPieces& pieces, const std::vector<std::size_t>& sectionChildren);
     // Hands the text read so far over to whoever waits for the document's first pages.
     void handOverBeginning();
 

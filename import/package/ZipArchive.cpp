@@ -266,7 +266,8 @@ ZipArchive::BufferResult ZipArchive::readBuffer(std::string_view name)
     return result;
 }
 
-std::future<ZipArchive::BufferResult> ZipArchive::readBufferConcurrently(std::string_view name)
+std::future<ZipArchive::BufferResult> ZipArchive::readBufferConcurrently(
+    std::string_view name, std::function<void(const Buffer&)> whenInflated)
 {
     const Entry* entry = find(name);
     if (!entry || !m_infile || exceedsLimits(*entry)) {
@@ -280,14 +281,17 @@ std::future<ZipArchive::BufferResult> ZipArchive::readBufferConcurrently(std::st
     m_bytesRead += entry->uncompressedSize;
     // The second view reads the directory again; it shares nothing with this one but the bytes, which
     // nobody changes.
-    auto work = [bytes = m_bytes, limits = m_limits, stored = entry->name] {
+    auto work = [bytes = m_bytes, limits = m_limits, stored = entry->name, whenInflated = std::move(whenInflated)] {
         auto other = open(bytes, limits);
         if (!other) {
             BufferResult damaged;
             damaged.error = ZipReadError::Damaged;
             return damaged;
         }
-        return other->readBuffer(stored);
+        BufferResult result = other->readBuffer(stored);
+        if (result.buffer && whenInflated)
+            whenInflated(*result.buffer);
+        return result;
     };
     try {
         return std::async(std::launch::async, work);

@@ -4,6 +4,7 @@
 #include "kit/foundation/Result.h"
 
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -65,7 +66,9 @@ public:
     BufferResult readBuffer(std::string_view name);
     // The same, inflated on a thread of its own through a second view of the bytes, while this archive
     // goes on reading other entries. The limits are checked and charged now, as a read at once would be.
-    std::future<BufferResult> readBufferConcurrently(std::string_view name);
+    // Once the entry is inflated, whenInflated (if any) runs on that thread with it, before get() returns.
+    std::future<BufferResult> readBufferConcurrently(
+        std::string_view name, std::function<void(const Buffer&)> whenInflated = {});
 
     // A part name in the form lookups use: no leading slash, '/' separators, "." and ".." resolved, lower case.
     static std::string normalizedName(std::string_view name);

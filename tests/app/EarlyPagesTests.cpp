@@ -109,6 +109,27 @@ TEST(EarlyPages, EveryPageShownFromABeginningIsTheWholeDocumentsPage)
     EXPECT_GE(compared, 3) << "documents long enough to show pages early";
 }
 
+// A beginning is laid out as far as its window shows: the whole text soon lays the pages out again.
+TEST(EarlyPages, ABeginningFillsItsWindowOnly)
+{
+    PluginFixture f;
+    Imported imported = importWithBeginning(testsupport::readText(testsupport::corpusPath("poi-bug65649.docx")));
+    ASSERT_EQ(imported.beginnings.size(), 1u);
+    auto pagesShown = [&](float windowHeight) {
+        kit::Window window({ 801, windowHeight });
+        auto& scrollView = window.contentView()->add<kit::ScrollView>(kit::Rect { { 0, 0 }, { 801, windowHeight } });
+        auto owned = std::make_unique<NRVLectorinMultiPageView>(kit::Rect { 0, 0, 100, 100 });
+        NRVLectorinMultiPageView& view = *owned;
+        scrollView.setDocumentView(std::move(owned));
+        view.awakeFromNib();
+        view.setTextStorage(imported.beginnings.front(), NRVLectorinMultiPageView::Pagination::Beginning);
+        return view.numberOfPages();
+    };
+    EXPECT_EQ(pagesShown(300), 1u) << "less than a page in sight";
+    EXPECT_EQ(pagesShown(1100), 2u) << "a page and the top of the next";
+    EXPECT_EQ(pagesShown(6000), 3u) << "a tall window still gets the first pages only";
+}
+
 // The reader sees the first pages of a long document while the rest is imported, and then the whole
 // document, whose first page is the one it saw.
 TEST(EarlyPages, ALongDocumentsFirstPagesShowBeforeItsImportEnds)

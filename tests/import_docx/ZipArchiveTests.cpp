@@ -7,6 +7,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 #include <csignal>
 
@@ -203,17 +204,27 @@ TEST(ZipArchive, EntriesReadConcurrentlyAreTheSameAndCountTowardTheLimits)
     limits.maxTotalSize = text.size() + 5;
     auto opened = ZipArchive::open(testzip::view(bytes), limits);
     ASSERT_TRUE(opened.ok());
-    auto inflating = opened->readBufferConcurrently("BIG.txt");
+    // What is to be done with the bytes next runs on the inflating thread, before they are handed over.
+    std::thread::id caller = std::this_thread::get_id(), inflatedOn = caller;
+    std::size_t seen = 0;
+    auto inflating = opened->readBufferConcurrently("BIG.txt", [&](const ZipArchive::Buffer& inflated) {
+        inflatedOn = std::this_thread::get_id();
+        seen = inflated.view().size();
+    });
     EXPECT_EQ(opened->read("small.txt").bytes.value_or(""), "small") << "read meanwhile";
     auto big = inflating.get();
     ASSERT_TRUE(big.buffer);
     EXPECT_TRUE(big.buffer->view() == text);
+    EXPECT_EQ(seen, text.size());
+    EXPECT_NE(inflatedOn, caller);
     EXPECT_EQ(opened->read("small.txt").error, ZipReadError::TooLarge) << "the budget is spent";
 
     auto again = ZipArchive::open(testzip::view(bytes));
     ASSERT_TRUE(again.ok());
     EXPECT_EQ(again->readBufferConcurrently("bomb.xml").get().error, ZipReadError::TooLarge);
-    auto missing = again->readBufferConcurrently("absent.xml").get();
+    bool called = false;
+    auto missing = again->readBufferConcurrently("absent.xml", [&](const ZipArchive::Buffer&) { called = true; }).get();
+    EXPECT_FALSE(called) << "no bytes, nothing to do with them";
     EXPECT_FALSE(missing.buffer);
     EXPECT_EQ(missing.error, ZipReadError::Missing);
 }
