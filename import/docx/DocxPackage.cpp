@@ -156,9 +156,9 @@ std::optional<std::string> DocxPackage::readPart(std::string_view partName)
 }
 
 std::future<std::optional<ZipArchive::Buffer>> DocxPackage::readMainPartConcurrently(
-    std::function<void(const ZipArchive::Buffer&)> whenInflated)
+    std::function<void(const ZipArchive::Buffer*)> whenRead)
 {
-    auto inflating = m_archive.readBufferConcurrently(m_mainPart, std::move(whenInflated));
+    auto inflating = m_archive.readBufferConcurrently(m_mainPart, std::move(whenRead));
     return std::async(std::launch::deferred, [this, inflating = std::move(inflating)]() mutable {
         ZipArchive::BufferResult result = inflating.get();
         if (!result.buffer && result.error != ZipReadError::Missing)

@@ -37,9 +37,9 @@ public:
     std::optional<std::string> readPart(std::string_view partName);
     // The main part's bytes, inflated on a thread of their own while the caller reads the other parts; get()
     // waits for them (none when they cannot be read: mainPartDamaged then says whether they are damaged).
-    // whenInflated, if given, runs on that thread with the bytes before get() returns.
+    // whenRead, if given, runs once the read has ended, as ZipArchive::readBufferConcurrently says.
     std::future<std::optional<ZipArchive::Buffer>> readMainPartConcurrently(
-        std::function<void(const ZipArchive::Buffer&)> whenInflated = {});
+        std::function<void(const ZipArchive::Buffer*)> whenRead = {});
     std::optional<XmlPart> readXmlPart(std::string_view partName);
     // Whether reading the main part failed for a reason other than its absence.
     bool mainPartDamaged() const { return m_mainPartDamaged; }

@@ -12,7 +12,9 @@
 #include "import/package/ScriptRuns.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 namespace importer::docx {
@@ -204,46 +206,150 @@ constexpr std::size_t kBodyPieceBytes = 256 * 1024;
 // The text that makes a beginning worth handing over: a few pages of prose, a page or two of a table.
 constexpr std::size_t kBeginningBytes = 16 * 1024;
 
-// The body cut into pieces, and the children whose markup names a w:sectPr: what the whole part's text is
-// scanned for before the first piece is read.
-struct BodyCut {
-    std::optional<XmlChildPieces> pieces;
-    std::vector<std::size_t> sectionChildren;
-};
-
-BodyCut cutBody(std::string_view xml)
-{
-    BodyCut cut;
-    cut.pieces = splitChildPieces(xml, "body", kBodyPieceBytes, isSiblingLookedThrough);
-    if (!cut.pieces)
-        return cut;
-    const auto& children = cut.pieces->children;
-    const char* end = xml.data() + xml.size();
-    for (const char* at = xml.data();;) {
-        auto found = static_cast<const char*>(memmem(at, std::size_t(end - at), "sectPr", 6));
-        if (!found)
-            break;
-        at = found + 6;
-        std::size_t position = std::size_t(found - xml.data());
-        auto after = std::upper_bound(children.begin(), children.end(), position,
-            [](std::size_t position, const XmlChildPieces::Child& child) { return position < child.begin; });
-        if (after == children.begin() || (after - 1)->end <= position)
-            continue;
-        std::size_t child = std::size_t(after - children.begin()) - 1;
-        if (cut.sectionChildren.empty() || cut.sectionChildren.back() != child)
-            cut.sectionChildren.push_back(child);
-    }
-    return cut;
-}
-
 } // namespace
 
-bool DocxReader::readBodyInPieces(
-    std::string_view xml, const XmlChildPieces& pieces, const std::vector<std::size_t>& naming)
+std::vector<std::string_view> finalSectionCandidates(std::string_view xml)
 {
-    auto parsePiece = [&](std::size_t i, std::size_t& first) {
-        return XmlPart::parse(pieces.pieceText(xml, i, first, isParagraph));
-    };
+    std::vector<std::string_view> candidates;
+    std::size_t bodyEnd = xml.rfind("</w:body>");
+    if (bodyEnd == std::string_view::npos || bodyEnd == 0)
+        return candidates;
+    std::size_t end = xml.find_last_not_of(" \t\r\n", bodyEnd - 1);
+    if (end == std::string_view::npos || xml[end] != '>')
+        return candidates;
+    ++end;
+    std::string_view before = xml.substr(0, end);
+    bool closed = before.ends_with("</w:sectPr>");
+    if (!closed && !before.ends_with("/>"))
+        return candidates;
+    for (std::size_t limit = end; limit > 0 && candidates.size() < kFinalSectionCandidates;) {
+        std::size_t start = before.rfind("<w:sectPr", limit - 1);
+        if (start == std::string_view::npos || end - start > kFinalSectionBytes)
+            break;
+        limit = start;
+        char next = start + 9 < end ? xml[start + 9] : '\0';
+        if (next != ' ' && next != '>' && next != '/' && next != '\t' && next != '\r' && next != '\n')
+            continue; // w:sectPrChange
+        std::string_view markup = xml.substr(start, end - start);
+        if (!closed && markup.find('>') + 1 != markup.size())
+            break; // an empty element is its one tag
+        candidates.push_back(markup);
+    }
+    return candidates;
+}
+
+// The main part's body as the thread that inflated the part scans it: its children, and which of them name a
+// w:sectPr, for the reader to take as they come.
+class BodyScan {
+public:
+    // On the inflating thread, once the read ended: bytes is null when there are none.
+    void scan(const ZipArchive::Buffer* bytes)
+    {
+        std::optional<XmlChildScanner> scanner;
+        if (bytes)
+            scanner.emplace(bytes->view(), "body");
+        bool found = scanner && scanner->findElement();
+        {
+            std::lock_guard lock(m_mutex);
+            if (found) {
+                m_xml = bytes->view();
+                scanner->describeElement(m_element);
+            }
+            m_state = found ? State::Scanning : State::Failed;
+        }
+        m_changed.notify_all();
+        if (!found)
+            return;
+        std::vector<XmlChildPieces::Child> children;
+        std::vector<std::size_t> naming;
+        std::size_t count = 0, publishedBytes = 0;
+        auto publish = [&](State state) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_children.insert(m_children.end(), children.begin(), children.end());
+                m_naming.insert(m_naming.end(), naming.begin(), naming.end());
+                m_state = state;
+                if (m_abandoned)
+                    return false;
+            }
+            children.clear();
+            naming.clear();
+            m_changed.notify_all();
+            return true;
+        };
+        while (std::optional<XmlChildPieces::Child> child = scanner->next()) {
+            std::string_view markup = m_xml.substr(child->begin, child->end - child->begin);
+            if (memmem(markup.data(), markup.size(), "sectPr", 6))
+                naming.push_back(count);
+            children.push_back(*child);
+            ++count;
+            // In batches: a reader waits for a piece's worth, or for the end of a section.
+            if (child->end - publishedBytes >= kPublishBytes || (!naming.empty() && naming.back() + 1 == count)) {
+                publishedBytes = child->end;
+                if (!publish(State::Scanning))
+                    return;
+            }
+        }
+        publish(scanner->state() == XmlChildScanner::State::Finished ? State::Finished : State::Failed);
+    }
+
+    // Waits until the scan knows whether the body can be read in pieces; false when it cannot (no bytes, or a
+    // part to parse whole). Else xml and the element's tags are those of the part.
+    bool waitForElement(std::string_view& xml, XmlChildPieces& pieces)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_state != State::Waiting; });
+        if (m_state == State::Failed)
+            return false;
+        xml = m_xml;
+        pieces.documentStartTag = m_element.documentStartTag;
+        pieces.elementStartTag = m_element.elementStartTag;
+        pieces.closingTags = m_element.closingTags;
+        pieces.head = m_element.head;
+        return true;
+    }
+
+    // Waits for children beyond those pieces holds, and appends them and the section-naming ones; complete
+    // says whether the scan has ended. False when it found the part cannot be cut after all.
+    bool waitForMore(XmlChildPieces& pieces, std::vector<std::size_t>& naming, bool& complete)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_state != State::Scanning || m_children.size() > pieces.children.size(); });
+        pieces.children.insert(pieces.children.end(), m_children.begin() + std::ptrdiff_t(pieces.children.size()),
+            m_children.end());
+        naming.insert(naming.end(), m_naming.begin() + std::ptrdiff_t(naming.size()), m_naming.end());
+        complete = m_state == State::Finished;
+        return m_state != State::Failed;
+    }
+
+    // The reader wants no more: the scan stops at its next batch.
+    void abandon()
+    {
+        std::lock_guard lock(m_mutex);
+        m_abandoned = true;
+    }
+
+private:
+    enum class State { Waiting, Scanning, Finished, Failed };
+    static constexpr std::size_t kPublishBytes = 64 * 1024;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    State m_state = State::Waiting;
+    bool m_abandoned = false;
+    std::string_view m_xml;
+    XmlChildPieces m_element; // its tags and head
+    std::vector<XmlChildPieces::Child> m_children;
+    std::vector<std::size_t> m_naming;
+};
+
+bool DocxReader::readBodyInPieces(BodyScan& scan, std::size_t& piecesRead)
+{
+    piecesRead = 0;
+    std::string_view xml;
+    XmlChildPieces pieces;
+    if (!scan.waitForElement(xml, pieces))
+        return false;
     // The piece's own children, without those it carries for context.
     auto eachChild = [](pugi::xml_node body, std::size_t first, std::size_t count, auto&& visit) {
         for (pugi::xml_node child = body.first_child(); child && count; child = child.next_sibling()) {
@@ -257,56 +363,118 @@ bool DocxReader::readBodyInPieces(
             visit(child);
         }
     };
-    // Sections first, as the whole body's scan finds them: a paragraph's section is described where it ends,
-    // which may be pieces later. Only the children whose markup names a w:sectPr are parsed for it, each
-    // on its own.
-    std::vector<std::size_t> firstSection(pieces.pieces.size());
+    std::vector<std::size_t> naming; // children whose markup names a w:sectPr, in order
+    bool complete = false;
+    auto waitForMore = [&] {
+        if (!scan.waitForMore(pieces, naming, complete))
+            return false;
+        pieces.groupChildren(kBodyPieceBytes, isSiblingLookedThrough, complete);
+        return true;
+    };
+    // A paragraph's section is described where the section ends, which may be pieces later, and a section's
+    // end asks whether the next one starts a page: the section-naming children are parsed for it on their
+    // own, in order, ahead of the pieces. endsThrough[k]: the sections ended up to naming child k.
+    std::vector<std::size_t> endsThrough;
+    std::size_t sectionEnds = 0;
     std::optional<XmlPart> finalChild;
     pugi::xml_node finalSection;
-    std::size_t next = 0;
-    auto named = naming.begin();
-    for (std::size_t i = 0; i < pieces.pieces.size(); ++i) {
-        const XmlChildPieces::Piece& piece = pieces.pieces[i];
-        firstSection[i] = next;
-        for (; named != naming.end() && *named < piece.endChild; ++named) {
-            const XmlChildPieces::Child& child = pieces.children[*named];
+    std::size_t finalEnd = 0; // where the markup of the one found from the end ends
+    bool finalRead = false, firstFinalSeen = false;
+    auto scanNamingChildren = [&] {
+        for (std::size_t k = endsThrough.size(); k < naming.size(); ++k) {
+            const XmlChildPieces::Child& child = pieces.children[naming[k]];
             std::optional<XmlPart> part = XmlPart::parse(pieces.documentStartTag + pieces.elementStartTag
                 + std::string(xml.substr(child.begin, child.end - child.begin)) + pieces.closingTags);
             if (!part)
                 return false;
             pugi::xml_node node = part->root().child("w:body").first_child();
-            scanSectionEnd(node, 0, true, next);
-            if (!finalSection && std::string_view(node.name()) == "w:sectPr") {
-                finalSection = node;
-                finalChild = std::move(part);
+            scanSectionEnd(node, 0, true, sectionEnds);
+            endsThrough.push_back(sectionEnds);
+            // The first w:sectPr among the body's children closes the last section (the one found from the
+            // end is it, in any body written as it should be).
+            if (!firstFinalSeen && std::string_view(node.name()) == "w:sectPr") {
+                firstFinalSeen = true;
+                if (child.end != finalEnd) {
+                    finalSection = node;
+                    finalChild = std::move(part);
+                }
             }
         }
+        // Those were nodes of the trees just parsed (the final section's is kept).
+        m_sectionEnds.clear();
+        return true;
+    };
+    // The body's own w:sectPr, its last child, is found from the end of the part's text, so that its note
+    // numbering, which the whole body's note references take, is known before the first piece is read.
+    // Where it cannot be found that way (a part that writes it otherwise), the first piece waits for the
+    // whole body's scan instead.
+    bool finalKnown = false;
+    for (std::string_view markup : finalSectionCandidates(xml)) {
+        std::optional<XmlPart> part = XmlPart::parse(
+            pieces.documentStartTag + pieces.elementStartTag + std::string(markup) + pieces.closingTags);
+        pugi::xml_node node = part ? part->root().child("w:body").first_child() : pugi::xml_node();
+        if (std::string_view(node.name()) != "w:sectPr" || node.next_sibling())
+            continue;
+        finalSection = node;
+        finalChild = std::move(part);
+        finalEnd = std::size_t(markup.data() + markup.size() - xml.data());
+        readNoteNumbering(finalSection);
+        finalKnown = true;
+        break;
     }
-    m_sectionEnds.clear();
-    readFinalSection(finalSection);
-    finalChild.reset();
+    // The sections ended before child c.
+    auto endsBefore = [&](std::size_t c) {
+        auto after = std::lower_bound(naming.begin(), naming.begin() + std::ptrdiff_t(endsThrough.size()), c);
+        return after == naming.begin() ? std::size_t(0) : endsThrough[std::size_t(after - naming.begin()) - 1];
+    };
 
-    for (std::size_t i = 0; i < pieces.pieces.size(); ++i) {
+    for (std::size_t i = 0;; ++i) {
         // A stop asked for (the view went away, say after showing the beginning) ends the read before the
         // next piece is parsed: one may hold a table of megabytes.
-        if (!OutputBudget::current().charge(0))
+        if (!OutputBudget::current().charge(0)) {
+            scan.abandon();
             break;
+        }
+        while ((i >= pieces.pieces.size() || !finalKnown) && !complete) {
+            if (!waitForMore())
+                return false;
+        }
+        if (i >= pieces.pieces.size())
+            break;
+        // The geometry of every section the piece has paragraphs of: the scan goes on until the last of them
+        // ends, or the body's own w:sectPr closes the last section.
+        for (;;) {
+            if (!scanNamingChildren())
+                return false;
+            if (m_sections.size() > endsBefore(pieces.pieces[i].endChild))
+                break;
+            if (complete) {
+                if (!finalRead)
+                    readFinalSection(finalSection);
+                finalRead = true;
+                break;
+            }
+            if (!waitForMore())
+                return false;
+        }
         const XmlChildPieces::Piece& piece = pieces.pieces[i];
         std::size_t first = 0;
-        std::optional<XmlPart> part = parsePiece(i, first);
+        std::optional<XmlPart> part = XmlPart::parse(pieces.pieceText(xml, i, first, isParagraph));
         if (!part)
             return false;
         pugi::xml_node body = part->root().child("w:body");
         std::size_t count = piece.endChild - piece.firstChild;
-        // The section ends of this piece's tree, numbered as the first pass numbered them.
+        // The section ends of this piece's tree, numbered as the scan numbered them.
         m_sectionEnds.clear();
-        std::size_t section = firstSection[i];
+        std::size_t section = endsBefore(piece.firstChild);
         eachChild(body, first, count, [&](pugi::xml_node child) { scanSectionEnd(child, 0, false, section); });
         eachChild(body, first, count, [&](pugi::xml_node child) {
             if (!OutputBudget::current().isExhausted())
                 readBlock(child, 0);
         });
-        if (i + 1 < pieces.pieces.size() && m_out->length() >= kBeginningBytes)
+        piecesRead = i + 1;
+        bool last = complete && i + 1 == pieces.pieces.size();
+        if (!last && m_out->length() >= kBeginningBytes)
             handOverBeginning();
     }
     m_sectionEnds.clear();
@@ -335,30 +503,40 @@ void DocxReader::readFinalSection(pugi::xml_node sectPr)
 {
     if (sectPr) {
         m_sections.push_back(sectionGeometry(sectPr));
-        if (auto format = sectPr.child("w:footnotePr").child("w:numFmt"))
-            m_footnoteFormat = format.attribute("w:val").value();
-        if (auto format = sectPr.child("w:endnotePr").child("w:numFmt"))
-            m_endnoteFormat = format.attribute("w:val").value();
+        readNoteNumbering(sectPr);
     }
+}
+
+void DocxReader::readNoteNumbering(pugi::xml_node sectPr)
+{
+    if (auto format = sectPr.child("w:footnotePr").child("w:numFmt"))
+        m_footnoteFormat = format.attribute("w:val").value();
+    if (auto format = sectPr.child("w:endnotePr").child("w:numFmt"))
+        m_endnoteFormat = format.attribute("w:val").value();
 }
 
 ImportResult DocxReader::read()
 {
-    // The main part, megabytes of XML in a long document, inflates and is cut into pieces while the styles
-    // are read. The body's tree is built a piece at a time: the whole tree of a long document is several
-    // times its XML.
-    BodyCut cut;
+    // The main part, megabytes of XML in a long document, inflates while the styles are read, and its body
+    // is scanned for its children there, while the reader takes the first of them. The body's tree is built
+    // a piece at a time: the whole tree of a long document is several times its XML.
+    auto scan = std::make_shared<BodyScan>();
     std::future<std::optional<ZipArchive::Buffer>> inflating
-        = m_package.readMainPartConcurrently([&cut](const ZipArchive::Buffer& bytes) { cut = cutBody(bytes.view()); });
+        = m_package.readMainPartConcurrently([scan](const ZipArchive::Buffer* bytes) { scan->scan(bytes); });
     readSettings();
-    std::optional<ZipArchive::Buffer> bytes = inflating.get();
-    std::optional<XmlChildPieces>& pieces = cut.pieces;
+    std::string_view xml;
+    XmlChildPieces element;
     std::optional<XmlPart> document;
-    if (pieces)
-        document = XmlPart::parse(pieces->head);
-    if (!document && bytes) {
-        pieces.reset();
-        document = XmlPart::parse(std::move(bytes->data), bytes->size);
+    std::optional<ZipArchive::Buffer> bytes;
+    bool inPieces = scan->waitForElement(xml, element);
+    if (inPieces)
+        document = XmlPart::parse(element.head);
+    if (!document) {
+        inPieces = false;
+        scan->abandon();
+        bytes = inflating.get();
+        if (bytes)
+            document = XmlPart::parse(std::move(bytes->data), bytes->size);
     }
     if (!document) {
         if (m_package.mainPartDamaged())
@@ -368,9 +546,25 @@ ImportResult DocxReader::read()
     // The document's page colour (w:background), which every page of every section shows.
     std::optional<kit::Color> pageColor = parseHexColor(document->root().child("w:background").attribute("w:color").value());
     m_body = m_out;
-    if (!pieces || !readBodyInPieces(bytes->view(), *pieces, cut.sectionChildren)) {
-        if (pieces) // a piece that would not parse: so would the whole part not
+    std::size_t piecesRead = 0;
+    if (inPieces && !readBodyInPieces(*scan, piecesRead)) {
+        // A piece that would not parse, or markup the scan found it cannot cut through: before any piece was
+        // read, the whole part is parsed instead; after, so would the whole part not parse.
+        if (piecesRead > 0)
             return { nullptr, "docx", ImportError::NotKnownFormat };
+        inPieces = false;
+        m_sections.clear(); // the sections scanned ahead are scanned again with the whole part
+        bytes = inflating.get();
+        document.reset();
+        if (bytes)
+            document = XmlPart::parse(std::move(bytes->data), bytes->size);
+        if (!document)
+            return { nullptr, "docx", ImportError::NotKnownFormat };
+    }
+    if (inPieces) {
+        // The bytes the pieces were read from go once the scan is done with them.
+        bytes = inflating.get();
+    } else {
         pugi::xml_node body = document->root().child("w:body");
         scanSections(body);
         readBlocks(body, 0);

@@ -38,6 +38,18 @@ inline constexpr std::size_t kMaxHeaderFooterParts = 128;
 
 // Reads the main document part of a package into attributed text: the body's paragraphs and tables in
 // order, then the texts of the footnotes and endnotes it refers to.
+class BodyScan;
+
+// Where the body's last child may be a w:sectPr written as word processors write it, found from the end of
+// the main part's text: `<w:sectPr ...>...</w:sectPr>` (or `<w:sectPr .../>`), then only white space before
+// `</w:body>`. The candidates run from each `<w:sectPr` to that end, the last first; the one that parses as
+// a single element is it (a revision inside the element holds the section's earlier w:sectPr). None where
+// the part does not end so. A section's properties are short: candidates stop at a few of them, within
+// the part's last kilobytes.
+std::vector<std::string_view> finalSectionCandidates(std::string_view xml);
+inline constexpr std::size_t kFinalSectionCandidates = 4;
+inline constexpr std::size_t kFinalSectionBytes = 64 * 1024;
+
 class DocxReader {
 public:
     // chunkDepth counts the .docx files this one is embedded in (w:altChunk), to bound recursion.
@@ -64,10 +76,11 @@ private:
     // section next, which is counted on; adds says the section's geometry is read too.
     void scanSectionEnd(pugi::xml_node child, int depth, bool adds, std::size_t& next);
     void readFinalSection(pugi::xml_node sectPr);
-    // The body of a large part, a piece at a time (see XmlChildPieces); false when a piece would not parse.
-    // sectionChildren are the children whose markup names a w:sectPr, in order.
-    bool readBodyInPieces(
-        std::string_view xml, const XmlChildPieces& pieces, const std::vector<std::size_t>& sectionChildren);
+    // The note numbering formats of the body's own w:sectPr, which every note reference takes.
+    void readNoteNumbering(pugi::xml_node sectPr);
+    // The body of a large part, a piece at a time (see XmlChildPieces) as the scan finds them; false when a
+    // piece would not parse, or the scan found the part cannot be cut after all; piecesRead counts those read.
+    bool readBodyInPieces(BodyScan&, std::size_t& piecesRead);
     // Hands the text read so far over to whoever waits for the document's first pages.
     void handOverBeginning();
 

@@ -1,5 +1,7 @@
 #include "import/package/XmlChildPieces.h"
 
+#include <utility>
+
 namespace importer {
 
 namespace {
@@ -76,10 +78,10 @@ bool hasLocalName(std::string_view name, std::string_view localName)
 
 } // namespace
 
-std::optional<XmlChildPieces> splitChildPieces(
-    std::string_view xml, std::string_view localName, std::size_t pieceBytes, bool (*isContext)(std::string_view name))
+XmlChildScanner::XmlChildScanner(std::string_view xml, std::string_view localName)
+    : m_xml(xml)
+    , m_localName(localName)
 {
-    XmlChildPieces result;
     // Only a part in UTF-8 (the declaration may say so, or nothing) is scanned byte by byte.
     if (xml.starts_with("<?xml")) {
         std::string_view declaration = xml.substr(0, xml.find("?>"));
@@ -89,77 +91,122 @@ std::optional<XmlChildPieces> splitChildPieces(
             std::size_t quote = value.find_first_of("\"'");
             if (quote == std::string_view::npos || value.size() < quote + 6
                 || (value.substr(quote + 1, 5) != "UTF-8" && value.substr(quote + 1, 5) != "utf-8"))
-                return std::nullopt;
+                fail();
         }
     } else if (!xml.starts_with("<") && !xml.starts_with("\xEF\xBB\xBF<")) {
-        return std::nullopt;
+        fail();
     }
-    std::vector<std::string_view> open; // names of the open elements
-    std::string_view documentName, elementName;
-    bool inElement = false, elementDone = false;
-    std::size_t position = 0;
-    while (!elementDone) {
-        std::optional<Tag> tag = nextTag(xml, position);
-        if (!tag)
-            return std::nullopt;
-        position = tag->end;
-        if (tag->kind == Tag::Kind::Other)
-            continue;
-        std::size_t depth = open.size();
-        if (tag->kind == Tag::Kind::End) {
-            if (open.empty() || open.back() != tag->name)
-                return std::nullopt;
-            open.pop_back();
-            if (inElement && open.size() == 2)
-                result.children.back().end = tag->end;
-            if (inElement && open.size() == 1)
-                elementDone = true;
-            continue;
-        }
-        if (depth == 0) {
-            if (!documentName.empty())
-                return std::nullopt;
-            documentName = tag->name;
-            result.documentStartTag = std::string(xml.substr(tag->begin, tag->end - tag->begin));
-            if (tag->kind == Tag::Kind::Empty)
-                return std::nullopt;
-        } else if (depth == 1 && !inElement && hasLocalName(tag->name, localName)) {
-            elementName = tag->name;
-            result.elementStartTag = std::string(xml.substr(tag->begin, tag->end - tag->begin));
-            result.head = std::string(xml.substr(0, tag->begin));
-            if (tag->kind == Tag::Kind::Empty)
-                elementDone = true;
-            inElement = true;
-        } else if (inElement && depth == 2) {
-            result.children.push_back({ tag->begin, tag->end, tag->name });
-        }
-        if (tag->kind == Tag::Kind::Start)
-            open.push_back(tag->name);
-    }
-    // The rest must close as well, or the part is not one to trust the cut of.
-    while (!open.empty()) {
-        std::optional<Tag> tag = nextTag(xml, position);
-        if (!tag)
-            return std::nullopt;
-        position = tag->end;
-        if (tag->kind == Tag::Kind::Start)
-            open.push_back(tag->name);
-        else if (tag->kind == Tag::Kind::End && (open.back() != tag->name || (open.pop_back(), false)))
-            return std::nullopt;
-    }
-    if (result.elementStartTag[result.elementStartTag.size() - 2] == '/') {
-        // <w:body/>: written with an end tag of its own in the pieces.
-        result.elementStartTag.erase(result.elementStartTag.size() - 2, 1);
-    }
-    result.closingTags = "</" + std::string(elementName) + "></" + std::string(documentName) + ">";
-    result.head += result.closingTags.substr(result.closingTags.find("></") + 1);
+}
 
-    const auto& children = result.children;
-    for (std::size_t first = 0; first < children.size();) {
+bool XmlChildScanner::fail()
+{
+    m_state = State::Failed;
+    m_child.reset();
+    return false;
+}
+
+bool XmlChildScanner::step()
+{
+    if (m_state != State::Scanning)
+        return false;
+    if (m_elementDone) {
+        // The rest must close as well, or the part is not one to trust the cut of.
+        while (!m_open.empty()) {
+            std::optional<Tag> tag = nextTag(m_xml, m_position);
+            if (!tag)
+                return fail();
+            m_position = tag->end;
+            if (tag->kind == Tag::Kind::Start)
+                m_open.push_back(tag->name);
+            else if (tag->kind == Tag::Kind::End && (m_open.back() != tag->name || (m_open.pop_back(), false)))
+                return fail();
+        }
+        m_state = State::Finished;
+        return false;
+    }
+    std::optional<Tag> tag = nextTag(m_xml, m_position);
+    if (!tag)
+        return fail();
+    m_position = tag->end;
+    if (tag->kind == Tag::Kind::Other)
+        return true;
+    std::size_t depth = m_open.size();
+    if (tag->kind == Tag::Kind::End) {
+        if (m_open.empty() || m_open.back() != tag->name)
+            return fail();
+        m_open.pop_back();
+        if (m_inElement && m_open.size() == 2 && m_child) {
+            m_child->end = tag->end;
+            m_childDone = true;
+        }
+        if (m_inElement && m_open.size() == 1)
+            m_elementDone = true;
+        return true;
+    }
+    if (depth == 0) {
+        if (!m_documentName.empty())
+            return fail();
+        m_documentName = tag->name;
+        m_documentStartTag = std::string(m_xml.substr(tag->begin, tag->end - tag->begin));
+        if (tag->kind == Tag::Kind::Empty)
+            return fail();
+    } else if (depth == 1 && !m_inElement && hasLocalName(tag->name, m_localName)) {
+        m_elementName = tag->name;
+        m_elementStartTag = std::string(m_xml.substr(tag->begin, tag->end - tag->begin));
+        m_head = std::string(m_xml.substr(0, tag->begin));
+        if (tag->kind == Tag::Kind::Empty) {
+            // <w:body/>: written with an end tag of its own in the pieces.
+            m_elementStartTag.erase(m_elementStartTag.size() - 2, 1);
+            m_elementDone = true;
+        }
+        m_inElement = true;
+    } else if (m_inElement && depth == 2) {
+        m_child = XmlChildPieces::Child { tag->begin, tag->end, tag->name };
+        m_childDone = tag->kind == Tag::Kind::Empty;
+    }
+    if (tag->kind == Tag::Kind::Start)
+        m_open.push_back(tag->name);
+    return true;
+}
+
+bool XmlChildScanner::findElement()
+{
+    while (!m_inElement && step()) { }
+    return m_inElement && m_state != State::Failed;
+}
+
+std::optional<XmlChildPieces::Child> XmlChildScanner::next()
+{
+    while (step()) {
+        if (m_childDone) {
+            m_childDone = false;
+            return std::exchange(m_child, std::nullopt);
+        }
+        if (m_elementDone && !m_child)
+            break;
+    }
+    // The element ended: the rest of the part is checked before the scan says it finished.
+    while (step()) { }
+    return std::nullopt;
+}
+
+void XmlChildScanner::describeElement(XmlChildPieces& pieces) const
+{
+    pieces.documentStartTag = m_documentStartTag;
+    pieces.elementStartTag = m_elementStartTag;
+    pieces.closingTags = "</" + std::string(m_elementName) + "></" + std::string(m_documentName) + ">";
+    pieces.head = m_head + pieces.closingTags.substr(pieces.closingTags.find("></") + 1);
+}
+
+void XmlChildPieces::groupChildren(std::size_t pieceBytes, bool (*isContext)(std::string_view name), bool complete)
+{
+    for (std::size_t first = pieces.empty() ? 0 : pieces.back().endChild; first < children.size();) {
         std::size_t end = first + 1;
         while (end < children.size() && children[end - 1].end - children[first].begin < pieceBytes)
             ++end;
-        XmlChildPieces::Piece piece { first, end, 0, 0 };
+        if (!complete && end == children.size())
+            return; // it may grow
+        Piece piece { first, end, 0, 0 };
         // The neighbours a reader looks through context children for, and the real one beyond them.
         for (std::size_t c = first; c > 0;) {
             --c;
@@ -167,14 +214,32 @@ std::optional<XmlChildPieces> splitChildPieces(
             if (!isContext(children[c].name))
                 break;
         }
+        bool neighbourKnown = false;
         for (std::size_t c = end; c < children.size(); ++c) {
             ++piece.contextAfter;
-            if (!isContext(children[c].name))
+            if (!isContext(children[c].name)) {
+                neighbourKnown = true;
                 break;
+            }
         }
-        result.pieces.push_back(piece);
+        if (!complete && !neighbourKnown)
+            return;
+        pieces.push_back(piece);
         first = end;
     }
+}
+
+std::optional<XmlChildPieces> splitChildPieces(
+    std::string_view xml, std::string_view localName, std::size_t pieceBytes, bool (*isContext)(std::string_view name))
+{
+    XmlChildScanner scanner(xml, localName);
+    XmlChildPieces result;
+    while (std::optional<XmlChildPieces::Child> child = scanner.next())
+        result.children.push_back(*child);
+    if (scanner.state() != XmlChildScanner::State::Finished || !scanner.foundElement())
+        return std::nullopt;
+    scanner.describeElement(result);
+    result.groupChildren(pieceBytes, isContext, true);
     return result;
 }
 

@@ -37,6 +37,45 @@ struct XmlChildPieces {
     // its name: a reader that only asks what its neighbour is then need not parse a long table for it.
     std::string pieceText(std::string_view xml, std::size_t i, std::size_t& first,
         bool (*contextNeedsMarkup)(std::string_view name) = nullptr) const;
+
+    // Groups the children that are in no piece yet into pieces of about pieceBytes (see splitChildPieces).
+    // While more children may come (!complete), the last of them wait: a piece carries the children after it
+    // that it looks through, and the real neighbour beyond them.
+    void groupChildren(std::size_t pieceBytes, bool (*isContext)(std::string_view name), bool complete);
+};
+
+// The scan behind splitChildPieces, a child at a time, so that a reader may take the first children of a
+// long part before the scan reaches its end.
+class XmlChildScanner {
+public:
+    XmlChildScanner(std::string_view xml, std::string_view localName);
+
+    // Scans on to the end of the element's next child. Nullopt once the element has no more children, or
+    // where the part cannot be cut with confidence: state() then tells which.
+    std::optional<XmlChildPieces::Child> next();
+    enum class State { Scanning, Finished, Failed };
+    State state() const { return m_state; }
+    // Whether the scan is past the element's start tag: its tags and the head (see XmlChildPieces) are
+    // known from then on.
+    bool foundElement() const { return m_inElement; }
+    // Scans up to the element's start tag; false when there is none or the part cannot be cut.
+    bool findElement();
+    // Copies the tags and the head into pieces.
+    void describeElement(XmlChildPieces& pieces) const;
+
+private:
+    bool step(); // one tag further; false once the scan ended (m_state says how)
+    bool fail();
+
+    std::string_view m_xml, m_localName;
+    std::vector<std::string_view> m_open; // names of the open elements
+    std::string_view m_documentName, m_elementName;
+    std::string m_documentStartTag, m_elementStartTag, m_head;
+    std::size_t m_position = 0;
+    bool m_inElement = false, m_elementDone = false;
+    std::optional<XmlChildPieces::Child> m_child; // the child being scanned, until its end
+    bool m_childDone = false;
+    State m_state = State::Scanning;
 };
 
 // Finds the element and its children's boundaries, grouping children into pieces of about pieceBytes.

@@ -267,37 +267,44 @@ ZipArchive::BufferResult ZipArchive::readBuffer(std::string_view name)
 }
 
 std::future<ZipArchive::BufferResult> ZipArchive::readBufferConcurrently(
-    std::string_view name, std::function<void(const Buffer&)> whenInflated)
+    std::string_view name, std::function<void(const Buffer*)> whenRead)
 {
+    auto answerNow = [&](BufferResult result) {
+        if (whenRead)
+            whenRead(result.buffer ? &*result.buffer : nullptr);
+        std::promise<BufferResult> answer;
+        answer.set_value(std::move(result));
+        return answer.get_future();
+    };
     const Entry* entry = find(name);
     if (!entry || !m_infile || exceedsLimits(*entry)) {
         BufferResult refused;
         if (entry && m_infile)
             refused.error = ZipReadError::TooLarge;
-        std::promise<BufferResult> answer;
-        answer.set_value(std::move(refused));
-        return answer.get_future();
+        return answerNow(std::move(refused));
     }
     m_bytesRead += entry->uncompressedSize;
     // The second view reads the directory again; it shares nothing with this one but the bytes, which
     // nobody changes.
-    auto work = [bytes = m_bytes, limits = m_limits, stored = entry->name, whenInflated = std::move(whenInflated)] {
+    auto work = [bytes = m_bytes, limits = m_limits, stored = entry->name] {
         auto other = open(bytes, limits);
         if (!other) {
             BufferResult damaged;
             damaged.error = ZipReadError::Damaged;
             return damaged;
         }
-        BufferResult result = other->readBuffer(stored);
-        if (result.buffer && whenInflated)
-            whenInflated(*result.buffer);
-        return result;
+        return other->readBuffer(stored);
     };
     try {
-        return std::async(std::launch::async, work);
+        return std::async(std::launch::async, [work, whenRead] {
+            BufferResult result = work();
+            if (whenRead)
+                whenRead(result.buffer ? &*result.buffer : nullptr);
+            return result;
+        });
     } catch (const std::system_error&) {
-        // No thread to be had (a process under tight limits): the entry inflates when it is asked for.
-        return std::async(std::launch::deferred, work);
+        // No thread to be had (a process under tight limits): the entry is read now.
+        return answerNow(work());
     }
 }
 

@@ -66,9 +66,11 @@ public:
     BufferResult readBuffer(std::string_view name);
     // The same, inflated on a thread of its own through a second view of the bytes, while this archive
     // goes on reading other entries. The limits are checked and charged now, as a read at once would be.
-    // Once the entry is inflated, whenInflated (if any) runs on that thread with it, before get() returns.
+    // whenRead (if any) runs once the read has ended, before get() returns: on that thread with the inflated
+    // entry, or with nullptr when there is none (then perhaps at once, on the caller's). Where no thread can
+    // be had, the entry is read at once.
     std::future<BufferResult> readBufferConcurrently(
-        std::string_view name, std::function<void(const Buffer&)> whenInflated = {});
+        std::string_view name, std::function<void(const Buffer*)> whenRead = {});
 
     // A part name in the form lookups use: no leading slash, '/' separators, "." and ".." resolved, lower case.
     static std::string normalizedName(std::string_view name);

@@ -1,5 +1,6 @@
 #include "DocxBuilder.h"
 #include "import/common/OutputBudget.h"
+#include "import/docx/DocxReader.h"
 #include "support/Cases.h"
 
 #include <gtest/gtest.h>
@@ -322,6 +323,51 @@ TEST(DocxFormatting, LongBodyReadsAsOneAcrossItsPieces)
     EXPECT_EQ(setup->sections[0].paperSize, (kit::Size { 792, 612 }));
     EXPECT_EQ(setup->sections[1].paperSize, (kit::Size { 612, 792 }));
     EXPECT_EQ(setup->sections[1].start, expected.find("Item 4501"));
+}
+
+// A long body's first pieces are read while the rest of it is still being cut, but the note numbering the
+// body's own last w:sectPr gives every reference must be known from the start: it is looked for from the end
+// of the part, past a revision that holds the section's earlier properties; written otherwise, the reader
+// waits for the whole body's scan instead.
+TEST(DocxFormatting, TheBodysLastSectionIsFoundFromTheEndOfThePart)
+{
+    const std::string roman = R"(<w:footnotePr><w:numFmt w:val="lowerRoman"/></w:footnotePr>)";
+    const std::string letters = R"(<w:footnotePr><w:numFmt w:val="upperLetter"/></w:footnotePr>)";
+    const std::string revised = "<w:sectPr>" + roman + R"(<w:sectPrChange w:id="9" w:author="a"><w:sectPr>)" + letters
+        + "</w:sectPr></w:sectPrChange></w:sectPr>";
+    const struct {
+        std::string finalSection;
+        std::size_t candidates; // offered, last first (the first paragraph's ends its own section)
+        std::string first;
+        const char* why;
+    } cases[] = {
+        { "<w:sectPr>" + roman + "</w:sectPr>", 2, "<w:sectPr>" + roman + "</w:sectPr>", "as word processors write it" },
+        { revised, 3, "<w:sectPr>" + letters + "</w:sectPr></w:sectPrChange></w:sectPr>", "a revision inside it" },
+        { R"(<w:sectPr w:rsidR="00A1"/>)" "\n  ", 1, R"(<w:sectPr w:rsidR="00A1"/>)", "empty, white space after" },
+        { "<w:sectPr>" + roman + "</w:sectPr><!-- by hand -->", 0, "", "a comment after it" },
+        { "<w:p/>", 0, "", "no section of its own" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::string xml = R"(<w:document xmlns:w="urn:w"><w:body><w:p><w:pPr><w:sectPr/></w:pPr></w:p>)" + c.finalSection
+            + "</w:body></w:document>";
+        auto candidates = importer::docx::finalSectionCandidates(xml);
+        ASSERT_EQ(candidates.size(), c.candidates);
+        if (!candidates.empty()) {
+            EXPECT_EQ(candidates.front(), c.first);
+        }
+        // Whole documents long enough to be read in pieces number their first note as the last section says.
+        testdocx::Parts parts;
+        parts.footnotes = R"(<w:footnote w:id="1"><w:p><w:r><w:footnoteRef/></w:r><w:r><w:t xml:space="preserve"> Note.</w:t></w:r></w:p></w:footnote>)";
+        parts.body = R"(<w:p><w:r><w:t>First</w:t></w:r><w:r><w:footnoteReference w:id="1"/></w:r></w:p>)";
+        for (int i = 0; i < 12000; ++i)
+            parts.body += paragraph("Paragraph " + std::to_string(i) + " of a body long enough to be read in pieces");
+        parts.body += c.finalSection;
+        auto result = testdocx::import(parts);
+        ASSERT_TRUE(result.text);
+        bool roman = c.finalSection.find("lowerRoman") != std::string::npos;
+        EXPECT_EQ(result.text->string().substr(0, 7), roman ? "Firsti\n" : "First1\n");
+    }
 }
 
 // While a long body is read, the text of its first pieces is handed over once, for the first pages to show:
