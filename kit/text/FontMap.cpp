@@ -3,6 +3,8 @@
 #include "kit/text/ParagraphEngine.h"
 
 #include <cmath>
+#include <hb-ot.h>
+#include <pango/pangofc-font.h>
 #include <cstring>
 #include <memory>
 #include <unistd.h>
@@ -14,6 +16,44 @@ namespace {
 float fromPango(int units) { return float(units) / PANGO_SCALE; }
 
 } // namespace
+
+std::optional<FontMetrics> faceMetrics(PangoFont* font)
+{
+    // Pango's own metrics are these numbers too, read from the same HarfBuzz font (in Pango units); it also
+    // lays a sample text out in the font for an average character width, which loads a fallback list of
+    // fonts for another language: the slowest part of a font's first use, for a number nothing here needs.
+    if (!PANGO_IS_FC_FONT(font))
+        return std::nullopt;
+    hb_font_t* hbFont = pango_font_get_hb_font(font);
+    FcPattern* pattern = pango_fc_font_get_pattern(PANGO_FC_FONT(font));
+    if (!hbFont || !pattern)
+        return std::nullopt;
+    hb_font_extents_t extents {};
+    hb_font_get_extents_for_direction(hbFont, HB_DIRECTION_LTR, &extents);
+    double scale = 1;
+    FcMatrix* matrix = nullptr;
+    if (FcPatternGetMatrix(pattern, FC_MATRIX, 0, &matrix) == FcResultMatch
+        && (matrix->xx != 1 || matrix->xy != 0 || matrix->yx != 0 || matrix->yy != 1))
+        scale = matrix->yy;
+    // Pango keeps them as ints, truncated.
+    int ascent = int(extents.ascender * scale), descent = int(-extents.descender * scale);
+    int height = int((extents.ascender - extents.descender + extents.line_gap) * scale);
+    auto position = [&](hb_ot_metrics_tag_t tag, int fallback) {
+        hb_position_t value = 0;
+        return hb_ot_metrics_get_position(hbFont, tag, &value) && value != 0 ? int(value) : fallback;
+    };
+    FontMetrics metrics;
+    metrics.ascent = fromPango(ascent);
+    metrics.descent = fromPango(descent);
+    metrics.height = fromPango(height);
+    if (metrics.height < metrics.ascent + metrics.descent)
+        metrics.height = metrics.ascent + metrics.descent;
+    metrics.underlineThickness = fromPango(position(HB_OT_METRICS_TAG_UNDERLINE_SIZE, PANGO_SCALE));
+    metrics.underlinePosition = fromPango(position(HB_OT_METRICS_TAG_UNDERLINE_OFFSET, -PANGO_SCALE));
+    metrics.strikethroughThickness = fromPango(position(HB_OT_METRICS_TAG_STRIKEOUT_SIZE, PANGO_SCALE));
+    metrics.strikethroughPosition = fromPango(position(HB_OT_METRICS_TAG_STRIKEOUT_OFFSET, ascent / 2));
+    return metrics;
+}
 
 namespace {
 
@@ -235,6 +275,8 @@ const FontMetrics& FontMap::metrics(PangoFont* font)
     if (font) {
         // The cache holds a reference, so the pointer used as the key can never be reused by another font.
         g_object_ref(font);
+        if (std::optional<FontMetrics> face = faceMetrics(font))
+            return m_fontMetrics.emplace(font, *face).first->second;
         PangoFontMetrics* metrics = pango_font_get_metrics(font, nullptr);
         result.ascent = fromPango(pango_font_metrics_get_ascent(metrics));
         result.descent = fromPango(pango_font_metrics_get_descent(metrics));

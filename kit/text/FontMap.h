@@ -2,6 +2,7 @@
 
 #include "kit/text/Attributes.h"
 
+#include <optional>
 #include <pango/pangocairo.h>
 #include <string>
 #include <unordered_map>
@@ -21,6 +22,10 @@ struct FontMetrics {
     float strikethroughThickness = 0;
     float lineGap() const { return height > ascent + descent ? height - ascent - descent : 0; }
 };
+
+// A font's metrics as Pango gives them, read straight from the font (without what Pango measures besides,
+// which loads fonts for a sample text); nullopt for a font not of fontconfig's.
+std::optional<FontMetrics> faceMetrics(PangoFont*);
 
 // Which family of an Attributes applies to a run of text.
 enum class ScriptClass : std::uint8_t { Default, EastAsian, Complex };
