@@ -1,10 +1,13 @@
 #include "kit/foundation/BackgroundJob.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <glib.h>
 #include <mutex>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace kit {
@@ -64,10 +67,16 @@ public:
     }
 
 private:
+    static constexpr int kWorkerNiceness = 10;
     const std::size_t m_threadLimit;
 
     void serve()
     {
+        // Below the UI thread: where the workers and the UI thread share a core, the UI thread comes first,
+        // so that the first pages it lays out and draws never queue behind the rest of an import. (The
+        // threads a task starts inherit it.)
+        int niceness = getpriority(PRIO_PROCESS, pid_t(gettid()));
+        setpriority(PRIO_PROCESS, id_t(gettid()), std::min(niceness + kWorkerNiceness, 19));
         std::unique_lock lock(m_mutex);
         while (true) {
             ++m_idle;
