@@ -10,9 +10,14 @@
 #include <cairo-pdf.h>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <glib.h>
 #include <iostream>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace kit {
 
@@ -172,7 +177,92 @@ void HeadlessHost::beginSavePanel(Window*, const SavePanelOptions& options,
     });
 }
 
+namespace {
+
+// Writes recorded pages into a PDF on a thread of its own, in order, while the next pages are laid out and
+// drawn: turning a page's drawing into PDF (its text into subset fonts, its streams compressed) takes about
+// as long as drawing it.
+class PdfPageWriter {
+public:
+    explicit PdfPageWriter(cairo_surface_t* pdf)
+        : m_pdf(pdf)
+        , m_thread([this] { write(); })
+    {
+    }
+    ~PdfPageWriter()
+    {
+        finish();
+        for (const Page& page : m_pages)
+            cairo_surface_destroy(page.recording);
+    }
+
+    // Takes the recording; waits while the pages ahead of it are more than a few.
+    void add(cairo_surface_t* recording, Size paper)
+    {
+        std::unique_lock lock(m_mutex);
+        m_roomLeft.wait(lock, [this] { return m_pages.size() < kPagesAhead; });
+        m_pages.push_back({ recording, paper });
+        m_pageAdded.notify_one();
+    }
+
+    // Waits for every page to be written.
+    void finish()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finishing = true;
+        }
+        m_pageAdded.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    struct Page {
+        cairo_surface_t* recording;
+        Size paper;
+    };
+    static constexpr std::size_t kPagesAhead = 4;
+
+    void write()
+    {
+        cairo_t* context = cairo_create(m_pdf);
+        Size media = { float(-1), float(-1) };
+        for (;;) {
+            Page page;
+            {
+                std::unique_lock lock(m_mutex);
+                m_pageAdded.wait(lock, [this] { return m_finishing || !m_pages.empty(); });
+                if (m_pages.empty())
+                    break;
+                page = m_pages.front();
+                m_pages.pop_front();
+            }
+            m_roomLeft.notify_one();
+            // A job whose pages differ in size gets one media box per page.
+            if (media.width >= 0 && (page.paper.width != media.width || page.paper.height != media.height))
+                cairo_pdf_surface_set_size(m_pdf, page.paper.width, page.paper.height);
+            media = page.paper;
+            cairo_set_source_surface(context, page.recording, 0, 0);
+            cairo_paint(context);
+            cairo_show_page(context);
+            cairo_surface_destroy(page.recording);
+        }
+        cairo_destroy(context);
+    }
+
+    cairo_surface_t* m_pdf;
+    std::mutex m_mutex;
+    std::condition_variable m_pageAdded, m_roomLeft;
+    std::deque<Page> m_pages;
+    bool m_finishing = false;
+    std::thread m_thread;
+};
+
+} // namespace
+
 // Prints every page of job to a PDF at outputPath (or nowhere: a recording surface); pages hears how many.
+// Each page is recorded as soon as it is laid out, and written to the file beside the next one's layout.
 static bool printPages(PrintJob& job, const std::filesystem::path& outputPath, int& pages)
 {
     Size paper = job.paperSize();
@@ -185,24 +275,36 @@ static bool printPages(PrintJob& job, const std::filesystem::path& outputPath, i
         cairo_surface_destroy(surface);
         return false;
     }
-    cairo_t* context = cairo_create(surface);
-    Size media = paper;
-    // Each page is written as soon as it is laid out.
+    std::optional<PdfPageWriter> writer;
+    cairo_t* context = nullptr;
+    if (outputPath.empty())
+        context = cairo_create(surface);
+    else
+        writer.emplace(surface);
     int i = 0;
     for (; job.hasPage(i); ++i) {
-        // A job whose pages differ in size gets one media box per page; the first page's is the surface's.
         Size pageSize = job.paperSizeForPage(i);
-        if (!outputPath.empty() && pageSize.width > 0 && pageSize.height > 0
-            && (pageSize.width != media.width || pageSize.height != media.height)) {
-            cairo_pdf_surface_set_size(surface, pageSize.width, pageSize.height);
-            media = pageSize;
+        if (!(pageSize.width > 0) || !(pageSize.height > 0))
+            pageSize = paper;
+        if (writer) {
+            cairo_rectangle_t extents { 0, 0, pageSize.width, pageSize.height };
+            cairo_surface_t* recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
+            cairo_t* page = cairo_create(recording);
+            job.drawPage(i, page);
+            cairo_destroy(page);
+            writer->add(recording, pageSize);
+            continue;
         }
         cairo_save(context);
         job.drawPage(i, context);
         cairo_restore(context);
         cairo_show_page(context);
     }
-    cairo_destroy(context);
+    if (writer)
+        writer->finish();
+    else
+        cairo_destroy(context);
+    writer.reset();
     cairo_surface_finish(surface);
     bool ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
