@@ -550,6 +550,7 @@ ImportResult DocxReader::read()
     if (inPieces && !readBodyInPieces(*scan, piecesRead)) {
         // A piece that would not parse, or markup the scan found it cannot cut through: before any piece was
         // read, the whole part is parsed instead; after, so would the whole part not parse.
+        scan->abandon();
         if (piecesRead > 0)
             return { nullptr, "docx", ImportError::NotKnownFormat };
         inPieces = false;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
+#include <unordered_map>
 
 namespace importer::rtf {
 
@@ -406,9 +407,16 @@ static_assert(std::adjacent_find(kTable.begin(), kTable.end(),
 
 KeywordEntry findKeyword(std::string_view word)
 {
-    auto found = std::lower_bound(kTable.begin(), kTable.end(), KeywordEntry { word }, byWord);
-    if (found != kTable.end() && found->word == word)
-        return *found;
+    // Looked up for every control word: in a text of another script, for nearly every character (\u).
+    static const std::unordered_map<std::string_view, const KeywordEntry*> rows = [] {
+        std::unordered_map<std::string_view, const KeywordEntry*> byName;
+        byName.reserve(kTable.size());
+        for (const KeywordEntry& entry : kTable)
+            byName.emplace(entry.word, &entry);
+        return byName;
+    }();
+    if (auto found = rows.find(word); found != rows.end())
+        return *found->second;
     // The other border styles: the thick-thin families are double lines, \brdrs, \brdrdot, \brdrdash,
     // \brdrhair, \brdrsh... single ones.
     if (word.starts_with("brdrthtn") || word.starts_with("brdrtnth"))
