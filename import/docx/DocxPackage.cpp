@@ -167,15 +167,20 @@ std::future<std::optional<ZipArchive::Buffer>> DocxPackage::readMainPartConcurre
     });
 }
 
-std::optional<XmlPart> DocxPackage::readXmlPart(std::string_view partName)
+std::optional<ZipArchive::Buffer> DocxPackage::readPartBuffer(std::string_view partName)
 {
     auto result = m_archive.readBuffer(partName);
-    if (!result.buffer) {
-        if (result.error != ZipReadError::Missing && ZipArchive::normalizedName(partName) == m_mainPart)
-            m_mainPartDamaged = true;
+    if (!result.buffer && result.error != ZipReadError::Missing && ZipArchive::normalizedName(partName) == m_mainPart)
+        m_mainPartDamaged = true;
+    return std::move(result.buffer);
+}
+
+std::optional<XmlPart> DocxPackage::readXmlPart(std::string_view partName)
+{
+    std::optional<ZipArchive::Buffer> buffer = readPartBuffer(partName);
+    if (!buffer)
         return std::nullopt;
-    }
-    return XmlPart::parse(std::move(result.buffer->data), result.buffer->size);
+    return XmlPart::parse(std::move(buffer->data), buffer->size);
 }
 
 } // namespace importer

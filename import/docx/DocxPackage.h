@@ -41,6 +41,8 @@ public:
     std::future<std::optional<ZipArchive::Buffer>> readMainPartConcurrently(
         std::function<void(const ZipArchive::Buffer*)> whenRead = {});
     std::optional<XmlPart> readXmlPart(std::string_view partName);
+    // A part's bytes, for a reader that parses only some of them.
+    std::optional<ZipArchive::Buffer> readPartBuffer(std::string_view partName);
     // Whether reading the main part failed for a reason other than its absence.
     bool mainPartDamaged() const { return m_mainPartDamaged; }
     ZipArchive& archive() { return m_archive; }

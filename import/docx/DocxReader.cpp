@@ -152,7 +152,7 @@ void DocxReader::readSettings()
     ThemeFonts theme;
     if (auto part = m_package.readXmlPart(m_package.relatedPart(m_partName, "theme")))
         theme = readThemeFonts(part->root(), eastAsianLanguage, bidiLanguage);
-    m_styles = DocxStyles(m_package.readXmlPart(m_package.relatedPart(m_partName, "styles")), theme);
+    m_styles = DocxStyles(m_package.readPartBuffer(m_package.relatedPart(m_partName, "styles")), theme);
     m_numbering = DocxNumbering(m_package.readXmlPart(m_package.relatedPart(m_partName, "numbering")), m_styles);
 }
 

@@ -1,6 +1,7 @@
 #include "import/docx/DocxStyles.h"
 
 #include "import/common/DocumentMarks.h"
+#include "import/package/XmlChildPieces.h"
 
 namespace importer::docx {
 
@@ -78,30 +79,104 @@ ThemeFonts readThemeFonts(pugi::xml_node themeRoot, std::string_view eastAsianLa
     return fonts;
 }
 
-DocxStyles::DocxStyles(std::optional<XmlPart> styles, ThemeFonts theme)
-    : m_part(std::move(styles))
-    , m_theme(std::move(theme))
+DocxStyles::DocxStyles(std::optional<ZipArchive::Buffer> styles, ThemeFonts theme)
+    : m_theme(std::move(theme))
 {
-    if (!m_part)
+    if (!styles)
         return;
-    pugi::xml_node root = m_part->root();
-    pugi::xml_node defaults = root.child("w:docDefaults");
+    std::string_view xml = styles->view();
+    XmlChildScanner scanner(xml, {});
+    std::vector<XmlChildPieces::Child> children;
+    while (std::optional<XmlChildPieces::Child> child = scanner.next())
+        children.push_back(*child);
+    XmlChildPieces element;
+    if (scanner.foundElement())
+        scanner.describeElement(element);
+    // Every child's start tag, emptied, in one small document: the ids, types and defaults of the styles,
+    // in the names the readers know.
+    std::optional<XmlPart> starts;
+    if (scanner.state() == XmlChildScanner::State::Finished && scanner.foundElement()) {
+        std::string text = element.documentStartTag;
+        for (const auto& child : children) {
+            std::string_view tag = xml.substr(child.begin, child.startTagEnd - child.begin);
+            text += tag.ends_with("/>") ? tag : std::string(tag.substr(0, tag.size() - 1)) + "/>";
+        }
+        text += element.closingTags;
+        starts = XmlPart::parse(std::move(text));
+    }
+    if (!starts) {
+        // Not a part to cut with confidence: its whole tree, as it parses.
+        m_part = XmlPart::parse(std::move(styles->data), styles->size);
+        if (m_part)
+            index(m_part->root());
+        return;
+    }
+    m_bytes = std::move(styles);
+    m_documentStartTag = element.documentStartTag;
+    m_closingTags = element.closingTags;
+    std::size_t i = 0;
+    bool defaultsRead = false;
+    for (pugi::xml_node tag = starts->root().first_child(); tag && i < children.size(); tag = tag.next_sibling()) {
+        if (tag.type() != pugi::node_element)
+            continue;
+        const XmlChildPieces::Child& child = children[i++];
+        std::string_view name = tag.name();
+        if (name == "w:docDefaults" && !defaultsRead) {
+            defaultsRead = true;
+            RawStyle defaults { {}, {}, {}, child.begin, child.end };
+            readDefaults(node(defaults));
+        } else if (name == "w:style") {
+            addStyle(tag, child.begin, child.end);
+        }
+    }
+}
+
+void DocxStyles::index(pugi::xml_node root)
+{
+    readDefaults(root.child("w:docDefaults"));
+    for (auto style : root.children("w:style"))
+        addStyle(style, 0, 0);
+}
+
+void DocxStyles::readDefaults(pugi::xml_node defaults)
+{
     m_defaultRun = parseRunProperties(defaults.child("w:rPrDefault").child("w:rPr"), m_theme);
     m_defaultParagraph = parseParagraphProperties(defaults.child("w:pPrDefault").child("w:pPr"));
-    for (auto node : root.children("w:style")) {
-        std::string id = node.attribute("w:styleId").value();
-        std::string type = node.attribute("w:type").value();
-        if (id.empty() || m_raw.count(id))
-            continue;
-        std::string_view isDefault = node.attribute("w:default").value();
-        if (isDefault == "1" || isDefault == "true" || isDefault == "on") {
-            if (type == "paragraph" && m_defaultParagraphStyle.empty())
-                m_defaultParagraphStyle = id;
-            else if (type == "table" && m_defaultTableStyle.empty())
-                m_defaultTableStyle = id;
-        }
-        m_raw.emplace(id, RawStyle { type, node.child("w:basedOn").attribute("w:val").value(), node });
+}
+
+void DocxStyles::addStyle(pugi::xml_node style, std::size_t begin, std::size_t end)
+{
+    std::string id = style.attribute("w:styleId").value();
+    std::string type = style.attribute("w:type").value();
+    if (id.empty() || m_raw.count(id))
+        return;
+    std::string_view isDefault = style.attribute("w:default").value();
+    if (isDefault == "1" || isDefault == "true" || isDefault == "on") {
+        if (type == "paragraph" && m_defaultParagraphStyle.empty())
+            m_defaultParagraphStyle = id;
+        else if (type == "table" && m_defaultTableStyle.empty())
+            m_defaultTableStyle = id;
     }
+    RawStyle raw { type, {}, {}, begin, end };
+    if (!m_bytes) {
+        // From the whole tree: the style's node is there already.
+        raw.node = style;
+        raw.basedOn = style.child("w:basedOn").attribute("w:val").value();
+    }
+    m_raw.emplace(std::move(id), std::move(raw));
+}
+
+pugi::xml_node DocxStyles::node(RawStyle& raw)
+{
+    if (raw.node || !m_bytes)
+        return raw.node;
+    std::string_view markup = m_bytes->view().substr(raw.begin, raw.end - raw.begin);
+    if (std::optional<XmlPart> part = XmlPart::parse(m_documentStartTag + std::string(markup) + m_closingTags)) {
+        m_parsedStyles.push_back(std::move(*part));
+        raw.node = m_parsedStyles.back().root().first_child();
+        raw.basedOn = raw.node.child("w:basedOn").attribute("w:val").value();
+    }
+    return raw.node;
 }
 
 const ResolvedStyle* DocxStyles::resolve(std::string_view id, int depth)
@@ -111,6 +186,7 @@ const ResolvedStyle* DocxStyles::resolve(std::string_view id, int depth)
     auto raw = m_raw.find(id);
     if (raw == m_raw.end() || depth > kMaxStyleDepth)
         return nullptr;
+    pugi::xml_node node = this->node(raw->second);
     m_resolved.emplace(std::string(id), nullptr);
     auto style = std::make_unique<ResolvedStyle>();
     style->id = std::string(id);
@@ -123,7 +199,6 @@ const ResolvedStyle* DocxStyles::resolve(std::string_view id, int depth)
             style->conditionals = base->conditionals;
         }
     }
-    pugi::xml_node node = raw->second.node;
     style->run.overlay(parseRunProperties(node.child("w:rPr"), m_theme));
     style->paragraph.overlay(parseParagraphProperties(node.child("w:pPr")));
     // Word's built-in heading styles are named "heading 1"..."heading 9"; a file without w:outlineLvl in

@@ -2,7 +2,9 @@
 
 #include "import/docx/DocxProperties.h"
 #include "import/package/XmlPart.h"
+#include "import/package/ZipArchive.h"
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,8 +35,9 @@ struct ResolvedStyle {
 class DocxStyles {
 public:
     DocxStyles() = default;
-    // The style sheet keeps the part: styles are resolved from it as paragraphs ask for them.
-    DocxStyles(std::optional<XmlPart> styles, ThemeFonts theme);
+    // The style sheet keeps the part's bytes: styles are resolved from them as paragraphs ask for them,
+    // each parsed only then (a long style sheet holds thousands that no paragraph takes).
+    DocxStyles(std::optional<ZipArchive::Buffer> styles, ThemeFonts theme);
 
     const ThemeFonts& theme() const { return m_theme; }
     const RunProperties& defaultRun() const { return m_defaultRun; }
@@ -52,10 +55,20 @@ private:
     struct RawStyle {
         std::string type;
         std::string basedOn;
-        pugi::xml_node node;
+        pugi::xml_node node; // null until parsed from its markup
+        std::size_t begin = 0, end = 0; // its markup in the part's bytes
     };
+    // The style sheet's defaults and its styles' ids, from the whole part's tree.
+    void index(pugi::xml_node root);
+    void readDefaults(pugi::xml_node defaults);
+    void addStyle(pugi::xml_node style, std::size_t begin, std::size_t end);
+    // The style's own tree, parsed from its markup the first time it is asked for.
+    pugi::xml_node node(RawStyle&);
     const ResolvedStyle* resolve(std::string_view id, int depth);
     std::optional<XmlPart> m_part;
+    std::optional<ZipArchive::Buffer> m_bytes;
+    std::string m_documentStartTag, m_closingTags; // around a style's markup, to parse it alone
+    std::deque<XmlPart> m_parsedStyles;
     ThemeFonts m_theme;
     RunProperties m_defaultRun;
     ParagraphProperties m_defaultParagraph;

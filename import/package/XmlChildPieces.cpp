@@ -135,11 +135,11 @@ bool XmlChildScanner::step()
         if (m_open.empty() || m_open.back() != tag->name)
             return fail();
         m_open.pop_back();
-        if (m_inElement && m_open.size() == 2 && m_child) {
+        if (m_inElement && m_open.size() == childDepth() && m_child) {
             m_child->end = tag->end;
             m_childDone = true;
         }
-        if (m_inElement && m_open.size() == 1)
+        if (m_inElement && m_open.size() + 1 == childDepth())
             m_elementDone = true;
         return true;
     }
@@ -150,6 +150,10 @@ bool XmlChildScanner::step()
         m_documentStartTag = std::string(m_xml.substr(tag->begin, tag->end - tag->begin));
         if (tag->kind == Tag::Kind::Empty)
             return fail();
+        if (m_localName.empty()) {
+            m_head = std::string(m_xml.substr(0, tag->begin));
+            m_inElement = true;
+        }
     } else if (depth == 1 && !m_inElement && hasLocalName(tag->name, m_localName)) {
         m_elementName = tag->name;
         m_elementStartTag = std::string(m_xml.substr(tag->begin, tag->end - tag->begin));
@@ -160,8 +164,8 @@ bool XmlChildScanner::step()
             m_elementDone = true;
         }
         m_inElement = true;
-    } else if (m_inElement && depth == 2) {
-        m_child = XmlChildPieces::Child { tag->begin, tag->end, tag->name };
+    } else if (m_inElement && depth == childDepth()) {
+        m_child = XmlChildPieces::Child { tag->begin, tag->end, tag->name, tag->end };
         m_childDone = tag->kind == Tag::Kind::Empty;
     }
     if (tag->kind == Tag::Kind::Start)
@@ -194,8 +198,9 @@ void XmlChildScanner::describeElement(XmlChildPieces& pieces) const
 {
     pieces.documentStartTag = m_documentStartTag;
     pieces.elementStartTag = m_elementStartTag;
-    pieces.closingTags = "</" + std::string(m_elementName) + "></" + std::string(m_documentName) + ">";
-    pieces.head = m_head + pieces.closingTags.substr(pieces.closingTags.find("></") + 1);
+    std::string documentEnd = "</" + std::string(m_documentName) + ">";
+    pieces.closingTags = m_localName.empty() ? documentEnd : "</" + std::string(m_elementName) + ">" + documentEnd;
+    pieces.head = m_localName.empty() ? m_head : m_head + documentEnd;
 }
 
 void XmlChildPieces::groupChildren(std::size_t pieceBytes, bool (*isContext)(std::string_view name), bool complete)

@@ -20,6 +20,7 @@ struct XmlChildPieces {
     struct Child {
         std::size_t begin = 0, end = 0; // the child's markup, from its '<' to past its '>'
         std::string_view name;
+        std::size_t startTagEnd = 0; // past the '>' of its start tag
     };
     std::vector<Child> children; // the element's child elements, in order
     struct Piece {
@@ -48,6 +49,8 @@ struct XmlChildPieces {
 // long part before the scan reaches its end.
 class XmlChildScanner {
 public:
+    // An empty localName scans the document element's own children: the element's start tag is then empty,
+    // and the closing tags are the document element's end tag.
     XmlChildScanner(std::string_view xml, std::string_view localName);
 
     // Scans on to the end of the element's next child. Nullopt once the element has no more children, or
@@ -65,6 +68,7 @@ public:
 
 private:
     bool step(); // one tag further; false once the scan ended (m_state says how)
+    std::size_t childDepth() const { return m_localName.empty() ? 1 : 2; } // elements open around a child
     bool fail();
 
     std::string_view m_xml, m_localName;

@@ -325,6 +325,46 @@ TEST(DocxFormatting, LongBodyReadsAsOneAcrossItsPieces)
     EXPECT_EQ(setup->sections[1].start, expected.find("Item 4501"));
 }
 
+// Only the styles a paragraph takes are parsed from the style sheet; whatever way the sheet is written, they
+// are the styles the whole sheet's tree would give: through another prefix, with '>' inside an attribute,
+// with the defaults after the styles, and (a sheet not cut with confidence) as one whole tree.
+TEST(DocxFormatting, AStyleSheetGivesItsStylesHoweverItIsWritten)
+{
+    auto sheet = [](const std::string& prefix, const std::string& prolog, bool defaultsLast) {
+        auto e = [&](const std::string& name) { return prefix + ":" + name; };
+        std::string defaults = "<" + e("docDefaults") + "><" + e("rPrDefault") + "><" + e("rPr") + "><" + e("sz") + " "
+            + e("val") + "=\"18\"/></" + e("rPr") + "></" + e("rPrDefault") + "></" + e("docDefaults") + ">";
+        std::string styles = "<" + e("style") + " " + e("type") + "=\"paragraph\" " + e("styleId") + "=\"Base\"><" + e("name")
+            + " " + e("val") + "=\"base > all\"/><" + e("rPr") + "><" + e("b") + "/></" + e("rPr") + "></" + e("style") + ">"
+            + "<" + e("style") + " " + e("type") + "=\"paragraph\" " + e("styleId") + "=\"Big\"><" + e("basedOn") + " "
+            + e("val") + "=\"Base\"/><" + e("rPr") + "><" + e("sz") + " " + e("val") + "=\"40\"/></" + e("rPr") + "></"
+            + e("style") + ">";
+        return prolog + "<" + e("styles") + " xmlns:" + prefix + "=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+            + (defaultsLast ? styles + defaults : defaults + styles) + "</" + e("styles") + ">";
+    };
+    const struct {
+        std::string xml;
+        const char* why;
+    } cases[] = {
+        { sheet("w", "<?xml version=\"1.0\"?>", false), "as written by word processors" },
+        { sheet("ns0", "", false), "another prefix" },
+        { sheet("w", "", true), "the defaults last" },
+        { sheet("w", "<?xml version=\"1.0\"?><!DOCTYPE styles>", false), "a document type: the whole tree" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        testdocx::Parts parts;
+        parts.extra.push_back({ "word/styles.xml", c.xml });
+        parts.relationships.push_back({ "rIdStyles", "styles", "styles.xml" });
+        parts.body = paragraph("Big words", "", R"(<w:pStyle w:val="Big"/>)") + paragraph("Plain words");
+        auto result = testdocx::import(parts);
+        ASSERT_TRUE(result.text);
+        EXPECT_EQ(attributesOf(*result.text, "Big words").fontSize, 20);
+        EXPECT_TRUE(attributesOf(*result.text, "Big words").bold) << "from the style it is based on";
+        EXPECT_EQ(attributesOf(*result.text, "Plain words").fontSize, 9) << "the document's defaults";
+    }
+}
+
 // A long body's first pieces are read while the rest of it is still being cut, but the note numbering the
 // body's own last w:sectPr gives every reference must be known from the start: it is looked for from the end
 // of the part, past a revision that holds the section's earlier properties; written otherwise, the reader
