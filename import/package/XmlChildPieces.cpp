@@ -255,13 +255,27 @@ std::string XmlChildPieces::pieceText(
     std::size_t from = piece.firstChild - piece.contextBefore, to = piece.endChild + piece.contextAfter;
     first = piece.contextBefore;
     std::string text;
+    auto contextMarkup = [&](std::size_t c) {
+        const Child& child = children[c];
+        return !contextNeedsMarkup || contextNeedsMarkup(child.name);
+    };
     std::size_t begin = children[piece.firstChild].begin, end = children[piece.endChild - 1].end;
-    text.reserve(documentStartTag.size() + elementStartTag.size() + (end - begin) + closingTags.size());
+    // Reserved whole: a piece of one long table would otherwise grow to twice its size for the paragraph
+    // after it.
+    std::size_t size = documentStartTag.size() + elementStartTag.size() + (end - begin) + closingTags.size();
+    auto contextSize = [&](std::size_t c) {
+        return contextMarkup(c) ? children[c].end - children[c].begin : children[c].name.size() + 3;
+    };
+    for (std::size_t c = from; c < piece.firstChild; ++c)
+        size += contextSize(c);
+    for (std::size_t c = piece.endChild; c < to; ++c)
+        size += contextSize(c);
+    text.reserve(size);
     text += documentStartTag;
     text += elementStartTag;
     auto appendContext = [&](std::size_t c) {
         const Child& child = children[c];
-        if (!contextNeedsMarkup || contextNeedsMarkup(child.name))
+        if (contextMarkup(c))
             text.append(xml.substr(child.begin, child.end - child.begin));
         else
             text.append("<").append(child.name).append("/>");
