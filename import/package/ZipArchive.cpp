@@ -269,9 +269,12 @@ ZipArchive::BufferResult ZipArchive::readBuffer(std::string_view name)
 std::future<ZipArchive::BufferResult> ZipArchive::readBufferConcurrently(
     std::string_view name, std::function<void(const Buffer*)> whenRead)
 {
-    auto answerNow = [&](BufferResult result) {
+    auto tell = [](const std::function<void(const Buffer*)>& whenRead, const BufferResult& result) {
         if (whenRead)
             whenRead(result.buffer ? &*result.buffer : nullptr);
+    };
+    auto answerNow = [&](BufferResult result) {
+        tell(whenRead, result);
         std::promise<BufferResult> answer;
         answer.set_value(std::move(result));
         return answer.get_future();
@@ -296,10 +299,9 @@ std::future<ZipArchive::BufferResult> ZipArchive::readBufferConcurrently(
         return other->readBuffer(stored);
     };
     try {
-        return std::async(std::launch::async, [work, whenRead] {
+        return std::async(std::launch::async, [work, whenRead, tell] {
             BufferResult result = work();
-            if (whenRead)
-                whenRead(result.buffer ? &*result.buffer : nullptr);
+            tell(whenRead, result);
             return result;
         });
     } catch (const std::system_error&) {

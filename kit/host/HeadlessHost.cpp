@@ -184,8 +184,10 @@ namespace {
 // as long as drawing it.
 class PdfPageWriter {
 public:
-    explicit PdfPageWriter(cairo_surface_t* pdf)
+    // media: the size the surface was made with.
+    PdfPageWriter(cairo_surface_t* pdf, Size media)
         : m_pdf(pdf)
+        , m_media(media)
         , m_thread([this] { write(); })
     {
     }
@@ -227,7 +229,6 @@ private:
     void write()
     {
         cairo_t* context = cairo_create(m_pdf);
-        Size media = { float(-1), float(-1) };
         for (;;) {
             Page page;
             {
@@ -240,9 +241,10 @@ private:
             }
             m_roomLeft.notify_one();
             // A job whose pages differ in size gets one media box per page.
-            if (media.width >= 0 && (page.paper.width != media.width || page.paper.height != media.height))
+            if (page.paper.width != m_media.width || page.paper.height != m_media.height) {
                 cairo_pdf_surface_set_size(m_pdf, page.paper.width, page.paper.height);
-            media = page.paper;
+                m_media = page.paper;
+            }
             cairo_set_source_surface(context, page.recording, 0, 0);
             cairo_paint(context);
             cairo_show_page(context);
@@ -252,6 +254,7 @@ private:
     }
 
     cairo_surface_t* m_pdf;
+    Size m_media; // the writer thread's
     std::mutex m_mutex;
     std::condition_variable m_pageAdded, m_roomLeft;
     std::deque<Page> m_pages;
@@ -280,7 +283,7 @@ static bool printPages(PrintJob& job, const std::filesystem::path& outputPath, i
     if (outputPath.empty())
         context = cairo_create(surface);
     else
-        writer.emplace(surface);
+        writer.emplace(surface, paper);
     int i = 0;
     for (; job.hasPage(i); ++i) {
         Size pageSize = job.paperSizeForPage(i);
@@ -300,11 +303,9 @@ static bool printPages(PrintJob& job, const std::filesystem::path& outputPath, i
         cairo_restore(context);
         cairo_show_page(context);
     }
-    if (writer)
-        writer->finish();
-    else
+    if (context)
         cairo_destroy(context);
-    writer.reset();
+    writer.reset(); // every page written
     cairo_surface_finish(surface);
     bool ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
