@@ -15,6 +15,8 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <utility>
 
 namespace importer::docx {
@@ -198,6 +200,16 @@ bool isParagraph(std::string_view name)
 {
     std::size_t colon = name.find(':');
     return (colon == std::string_view::npos ? name : name.substr(colon + 1)) == "p";
+}
+
+// Gives the whole memory pages within bytes back to the system; reading them afterwards gives zeros.
+void releasePages(std::string_view bytes)
+{
+    const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+    std::uintptr_t begin = (std::uintptr_t(bytes.data()) + page - 1) / page * page;
+    std::uintptr_t end = (std::uintptr_t(bytes.data()) + bytes.size()) / page * page;
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
 }
 
 // A body is read in pieces of about this many bytes of XML; one piece's tree is a few times as large.
@@ -473,6 +485,16 @@ bool DocxReader::readBodyInPieces(BodyScan& scan, std::size_t& piecesRead)
                 readBlock(child, 0);
         });
         piecesRead = i + 1;
+        // The children before the next piece's (and those it carries) are read for good: their markup's
+        // memory goes back to the system now, not once the whole body is read. What lies before the first
+        // child stays: the scan still compares end tags with the names of the document and body elements.
+        if (i + 1 < pieces.pieces.size()) {
+            const XmlChildPieces::Piece& next = pieces.pieces[i + 1];
+            std::size_t from = pieces.children.front().begin;
+            std::size_t to = pieces.children[next.firstChild - next.contextBefore].begin;
+            if (to > from)
+                releasePages(xml.substr(from, to - from));
+        }
         bool last = complete && i + 1 == pieces.pieces.size();
         if (!last && m_out->length() >= kBeginningBytes)
             handOverBeginning();
