@@ -314,10 +314,7 @@ public:
         if (m_state == State::Failed)
             return false;
         xml = m_xml;
-        pieces.documentStartTag = m_element.documentStartTag;
-        pieces.elementStartTag = m_element.elementStartTag;
-        pieces.closingTags = m_element.closingTags;
-        pieces.head = m_element.head;
+        pieces = m_element;
         return true;
     }
 
@@ -395,8 +392,7 @@ bool DocxReader::readBodyInPieces(BodyScan& scan, std::size_t& piecesRead)
     auto scanNamingChildren = [&] {
         for (std::size_t k = endsThrough.size(); k < naming.size(); ++k) {
             const XmlChildPieces::Child& child = pieces.children[naming[k]];
-            std::optional<XmlPart> part = XmlPart::parse(pieces.documentStartTag + pieces.elementStartTag
-                + std::string(xml.substr(child.begin, child.end - child.begin)) + pieces.closingTags);
+            std::optional<XmlPart> part = XmlPart::parse(pieces.alone(xml.substr(child.begin, child.end - child.begin)));
             if (!part)
                 return false;
             pugi::xml_node node = part->root().child("w:body").first_child();
@@ -422,8 +418,7 @@ bool DocxReader::readBodyInPieces(BodyScan& scan, std::size_t& piecesRead)
     // whole body's scan instead.
     bool finalKnown = false;
     for (std::string_view markup : finalSectionCandidates(xml)) {
-        std::optional<XmlPart> part = XmlPart::parse(
-            pieces.documentStartTag + pieces.elementStartTag + std::string(markup) + pieces.closingTags);
+        std::optional<XmlPart> part = XmlPart::parse(pieces.alone(markup));
         pugi::xml_node node = part ? part->root().child("w:body").first_child() : pugi::xml_node();
         if (std::string_view(node.name()) != "w:sectPr" || node.next_sibling())
             continue;

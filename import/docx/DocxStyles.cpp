@@ -1,7 +1,6 @@
 #include "import/docx/DocxStyles.h"
 
 #include "import/common/DocumentMarks.h"
-#include "import/package/XmlChildPieces.h"
 
 namespace importer::docx {
 
@@ -112,8 +111,7 @@ DocxStyles::DocxStyles(std::optional<ZipArchive::Buffer> styles, ThemeFonts them
         return;
     }
     m_bytes = std::move(styles);
-    m_documentStartTag = element.documentStartTag;
-    m_closingTags = element.closingTags;
+    m_tags = std::move(element);
     std::size_t i = 0;
     bool defaultsRead = false;
     for (pugi::xml_node tag = starts->root().first_child(); tag && i < children.size(); tag = tag.next_sibling()) {
@@ -171,7 +169,7 @@ pugi::xml_node DocxStyles::node(RawStyle& raw)
     if (raw.node || !m_bytes)
         return raw.node;
     std::string_view markup = m_bytes->view().substr(raw.begin, raw.end - raw.begin);
-    if (std::optional<XmlPart> part = XmlPart::parse(m_documentStartTag + std::string(markup) + m_closingTags)) {
+    if (std::optional<XmlPart> part = XmlPart::parse(m_tags.alone(markup))) {
         m_parsedStyles.push_back(std::move(*part));
         raw.node = m_parsedStyles.back().root().first_child();
         raw.basedOn = raw.node.child("w:basedOn").attribute("w:val").value();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/docx/DocxProperties.h"
+#include "import/package/XmlChildPieces.h"
 #include "import/package/XmlPart.h"
 #include "import/package/ZipArchive.h"
 
@@ -67,7 +68,7 @@ private:
     const ResolvedStyle* resolve(std::string_view id, int depth);
     std::optional<XmlPart> m_part;
     std::optional<ZipArchive::Buffer> m_bytes;
-    std::string m_documentStartTag, m_closingTags; // around a style's markup, to parse it alone
+    XmlChildPieces m_tags; // the sheet's tags, around a style's markup to parse it alone
     std::deque<XmlPart> m_parsedStyles;
     ThemeFonts m_theme;
     RunProperties m_defaultRun;

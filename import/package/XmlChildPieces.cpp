@@ -290,4 +290,12 @@ std::string XmlChildPieces::pieceText(
     return text;
 }
 
+std::string XmlChildPieces::alone(std::string_view markup) const
+{
+    std::string text;
+    text.reserve(documentStartTag.size() + elementStartTag.size() + markup.size() + closingTags.size());
+    text.append(documentStartTag).append(elementStartTag).append(markup).append(closingTags);
+    return text;
+}
+
 } // namespace importer

@@ -38,6 +38,9 @@ struct XmlChildPieces {
     // its name: a reader that only asks what its neighbour is then need not parse a long table for it.
     std::string pieceText(std::string_view xml, std::size_t i, std::size_t& first,
         bool (*contextNeedsMarkup)(std::string_view name) = nullptr) const;
+    // Markup of the element's children (one of them, say) on its own, to be parsed: within the document
+    // element's and the element's tags, as a piece has them.
+    std::string alone(std::string_view markup) const;
 
     // Groups the children that are in no piece yet into pieces of about pieceBytes (see splitChildPieces).
     // While more children may come (!complete), the last of them wait: a piece carries the children after it
